@@ -1,0 +1,57 @@
+// osdctl: the command-line tool for scripting and batch work.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "ctl/commands.h"
+
+namespace osd::ctl {
+
+void printUsage() {
+  std::fputs(
+      "usage: osdctl COMMAND [options]\n"
+      "  encode BMP [--format rgb|ycbcr] [--transparent T] [-o OUT]\n"
+      "  check BMP [--memory 64|512]\n"
+      "  ports\n"
+      "  identify --port P [--node ID]\n"
+      "  download BMP --port P [--node ID] [--format rgb|ycbcr] [--transparent T]\n"
+      "           [--memory auto|64|512] [--no-erase] [--slot N] [--x PCT --y PCT]\n"
+      "  upload OUT.bmp --port P [--model N] [--color]\n"
+      "  send --port P TEXT\n"
+      "  select LOGO --port P [--node ID]\n"
+      "Commands that use the port or settings also take --settings FILE, --data-dir DIR\n"
+      "and --port-map MAP.\n",
+      stderr);
+}
+
+}  // namespace osd::ctl
+
+int main(int argc, char** argv) {
+  using namespace osd::ctl;
+  if (argc < 2) {
+    printUsage();
+    return kUsage;
+  }
+  const std::string command = argv[1];
+  Args args(argv + 2, argv + argc);
+  try {
+    if (command == "encode") return encode(args);
+    if (command == "check") return check(args);
+    if (command == "ports") return ports(args);
+    if (command == "identify") return identify(args);
+    if (command == "send") return send(args);
+    if (command == "select") return select(args);
+    if (command == "upload") return upload(args);
+    if (command == "download") return download(args);
+    if (command == "--help" || command == "-h" || command == "help") {
+      printUsage();
+      return kOk;
+    }
+    std::fprintf(stderr, "osdctl: unknown command '%s'\n", command.c_str());
+    printUsage();
+    return kUsage;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "osdctl: %s\n", e.what());
+    return kPortFailure;
+  }
+}

@@ -1,0 +1,26 @@
+// The osdctl commands. Each takes the words after the command name and returns the exit
+// status: 0 success, 1 refused input (one-line reason on standard error), 2 usage error,
+// 3 port or node failure.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace osd::ctl {
+
+using Args = std::vector<std::string>;
+
+enum Exit : int { kOk = 0, kRefused = 1, kUsage = 2, kPortFailure = 3 };
+
+int encode(const Args& args);    // ctl_image.cpp
+int check(const Args& args);     // ctl_image.cpp
+int ports(const Args& args);     // ctl_link.cpp
+int identify(const Args& args);  // ctl_link.cpp
+int send(const Args& args);      // ctl_link.cpp
+int select(const Args& args);    // ctl_link.cpp
+int upload(const Args& args);    // ctl_link.cpp
+int download(const Args& args);  // ctl_download.cpp
+
+void printUsage();
+
+}  // namespace osd::ctl

@@ -1,0 +1,2 @@
+// The Qt windows live in this folder.
+namespace osd::gui {}

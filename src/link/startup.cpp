@@ -1,0 +1,8 @@
+// Placeholder bodies; each is replaced as its operations are built.
+#include "shell/app.h"
+
+namespace osd {
+
+void App::formLoad(const std::string&) {}
+
+}  // namespace osd

@@ -1,0 +1,24 @@
+#include "platform/seams.h"
+
+namespace osd {
+
+int timerPeriodMs(TimerId id) {
+  switch (id) {
+    case TimerId::Delay:
+      return 25;
+    case TimerId::TenSec:
+    case TimerId::ComInit:
+    case TimerId::Splash:
+      return 100;
+    case TimerId::Schedule:
+    case TimerId::Editor:
+      return 500;
+    case TimerId::About:
+      return 1000;
+    case TimerId::Count:
+      break;
+  }
+  return 1000;
+}
+
+}  // namespace osd

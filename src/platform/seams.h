@@ -1,0 +1,153 @@
+// The seams between the program's logic and the machine: serial port, timers and the event
+// loop, settings backend, dialogs, outside programs. Each has a Qt implementation for the
+// real program and a test double (tests/support) that runs on a virtual clock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace osd {
+
+// A failure with a description, the way the operations report them on the error panel.
+class Failure : public std::runtime_error {
+ public:
+  explicit Failure(const std::string& what, int number = 0)
+      : std::runtime_error(what), number_(number) {}
+  int number() const { return number_; }
+
+ private:
+  int number_;
+};
+
+// Port event codes, as the serial service understands them.
+enum PortEventCode : int {
+  kEvReceive = 2,
+  kEvCts = 3,
+  kEvDsr = 4,
+  kEvCd = 5,
+  kEvRing = 6,
+  kEvEof = 7,
+  kEvBreak = 1001,
+  kEvCtsTimeout = 1002,
+  kEvDsrTimeout = 1003,
+  kEvFrame = 1004,
+  kEvOverrun = 1006,
+  kEvCdTimeout = 1007,
+  kEvRxOver = 1008,
+  kEvParity = 1009,
+  kEvTxFull = 1010,  // also: the device vanished while open
+  kEvDcb = 1011,
+};
+
+// Open error numbers.
+enum PortErrorNumber : int {
+  kErrNoSuchPort = 8002,
+  kErrPortInUse = 8005,
+};
+
+struct PortOpenError {
+  int number = 0;           // 8002, 8005 or another number
+  std::string description;  // the failure's description
+};
+
+// One serial port, addressed by its port number 1-255 (mapped to a device by the platform).
+// Line settings are fixed: 9600 baud, 8 data bits, no parity, 1 stop bit, no handshaking.
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+  // Opens port `number`; on failure returns false and fills `error`.
+  virtual bool open(int number, PortOpenError& error) = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+  // DTR and RTS. Devices without modem lines refuse; that is not a failure.
+  virtual void setModemLines(bool dtr, bool rts) = 0;
+  // Writes the bytes (one char per byte). Throws Failure when the write fails.
+  virtual void write(const std::string& bytes) = 0;
+  // Bytes written but not yet taken by the line.
+  virtual int64_t bytesToWrite() const = 0;
+  virtual int64_t bytesAvailable() const = 0;
+  // Reads at most `maxBytes` waiting bytes. Throws Failure when the read fails.
+  virtual std::string read(int64_t maxBytes) = 0;
+  // Drops everything waiting in both directions.
+  virtual void purge() = 0;
+  // Read time-outs in milliseconds (interval, total multiplier, total constant).
+  virtual void setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) = 0;
+  // The device the number stands for ("/dev/ttyUSB0"), for the Com menu; "" if unknown.
+  virtual std::string deviceName(int number) const = 0;
+  // Receives the port's events (code 2: data waiting, 1010: connection lost, ...).
+  std::function<void(int code)> onEvent;
+};
+
+enum class TimerId : int {
+  Delay = 0,     // tmr_Delay, 25 ms
+  TenSec = 1,    // tmr10sec, 100 ms
+  ComInit = 2,   // tmrComInit, 100 ms
+  Schedule = 3,  // tmrSchedule, 500 ms
+  Splash = 4,    // tmrSplash, 100 ms
+  Editor = 5,    // the schedule editor's Timer1, 500 ms
+  About = 6,     // the about window's Timer1, 1000 ms
+  Count = 7,
+};
+
+int timerPeriodMs(TimerId id);
+
+struct LocalTime {
+  double secondsSinceMidnight = 0;  // with fraction
+  int weekday = 1;                  // 1 = Sunday .. 7 = Saturday
+};
+
+// Timers and the event loop. Timer callbacks go to `onTimer`.
+class EventLoop {
+ public:
+  virtual ~EventLoop() = default;
+  virtual void setTimerEnabled(TimerId id, bool enabled) = 0;
+  virtual bool timerEnabled(TimerId id) const = 0;
+  // Lets pending window, timer and serial events run once. May wait briefly for the next one.
+  virtual void yield() = 0;
+  virtual LocalTime now() const = 0;
+  std::function<void(TimerId)> onTimer;
+};
+
+// Where settings live. Paths are backslash-separated value paths.
+class SettingsBackend {
+ public:
+  virtual ~SettingsBackend() = default;
+  // The value at `path`, or nothing when it is absent or cannot be read.
+  virtual std::optional<std::string> read(const std::string& path) = 0;
+  // Writes the value, durably, creating what is missing. False on failure.
+  virtual bool write(const std::string& path, const std::string& value) = 0;
+};
+
+// Modal questions and file choices.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // OK/Cancel box; true for OK.
+  virtual bool confirm(const std::string& title, const std::string& text) = 0;
+  // The input window: the answer typed and confirmed with Enter; nothing when it was
+  // closed another way.
+  virtual std::optional<std::string> askValue(const std::string& prompt) = 0;
+  // File dialogs: the chosen path, or "" when cancelled.
+  virtual std::string openFileName(const std::string& startPath, const std::string& filter) = 0;
+  virtual std::string saveFileName(const std::string& startPath, const std::string& filter) = 0;
+  // A plain message box (used only where a message box is the expected behaviour).
+  virtual void message(const std::string& title, const std::string& text) = 0;
+  virtual void beep() = 0;
+};
+
+// Starting outside programs and opening documents.
+class Launcher {
+ public:
+  virtual ~Launcher() = default;
+  // Starts `program` with `args`, never through a shell, without waiting. False on failure.
+  virtual bool startProgram(const std::string& program, const std::vector<std::string>& args) = 0;
+  // Opens a document or address with the desktop's associated program.
+  virtual bool openDocument(const std::string& pathOrUrl) = 0;
+  virtual bool fileExists(const std::string& path) const = 0;
+};
+
+}  // namespace osd

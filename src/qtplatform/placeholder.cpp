@@ -1,0 +1,2 @@
+// Qt implementations of the seams live in this folder.
+namespace osd::qtplatform {}

@@ -1,0 +1,274 @@
+// The main window's logic: program-wide state and the operations that act on the window's
+// controls (through the WindowModel) and on the machine (through the seams). The Qt window
+// only binds widgets to the model and forwards events to `click`, `textChanged`, the mouse
+// entry points and so on.
+//
+// The operations live in the folder of their subsystem:
+//   link/      serial_service.cpp, dispatcher.cpp, reception.cpp, diag_menu.cpp, startup.cpp
+//   image/     image_ops.cpp (reader, encoder call, writer, read-back)
+//   transfer/  download.cpp, video_ops.cpp, placement.cpp
+//   settings/  store.cpp, form_setup.cpp
+//   schedule/  runner.cpp (the editor has its own logic class)
+//   shell/     reporting.cpp, menus.cpp, events.cpp, layout.cpp
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/seams.h"
+#include "shell/window_model.h"
+
+namespace osd {
+
+class ScheduleEditor;
+class AboutWindow;
+struct ScheduleTable;
+
+struct Platform {
+  SerialPort& port;
+  EventLoop& loop;
+  SettingsBackend& settings;
+  Dialogs& dialogs;
+  Launcher& launcher;
+  std::string programDir;  // where the manual lies
+  std::string dataDir;     // the folder that holds "Images"
+};
+
+constexpr const char* kAppKey = "RA7_Vud";
+constexpr const char* kSection = "FormInit";
+constexpr const char* kDesignTitle = "ZI7Dazi Zodororeve (No NodeDetected)";
+constexpr int kSlotCount = 32;  // slots 0..31 (models 15 and 31 offer up to 31)
+
+class App {
+ public:
+  explicit App(Platform& platform);
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  WindowModel& ui() { return ui_; }
+  Platform& platform() { return pf_; }
+
+  // ---- Events forwarded by the window (shell/events.cpp) ----
+  // A click on a control or menu entry, by name ("mnuDiagSub(12)", "optLOGO(2)", "cmdErrOK").
+  void click(const std::string& name);
+  // A key release in a text field (txtHPOS, txtVPOS): the field's new text.
+  void textEdited(const std::string& name, const std::string& text);
+  // Mouse on a slot preview, in the preview's own coordinates (twips).
+  void mouse(const std::string& name, int kind, double x, double y);  // kind: 0 press, 1 move, 2 release
+  void timerFired(TimerId id);
+
+  // ======================= Program-wide state =======================
+  // Part 1.1 serial service
+  int comPort = 0;
+  int skipPort = -1;
+  bool portValid = false;
+  int lastOpenError = 0;
+  int reconnectCountdown = 0;
+  bool comInitArmed = false;
+  int comInitCount = 0;
+  std::string eventText;
+  // Part 1.2 dispatcher
+  bool sendGuard = false;
+  bool cmdBusy = false;
+  int sendCount = 0;
+  bool lastTakeOn = false;  // code 0 toggles: first "AT1"
+  bool anyTakeSent = false;
+  // Part 1.3 reception
+  std::string recvBuffer;
+  std::string currentAnswer;
+  int readPolls = 0;
+  bool uploadPending = false;
+  int silentTicks = 0;
+  int imageMemorySize = 0;
+  bool largeMemory = true;
+  bool graphicsNode = true;
+  int replyCount = 0;
+  int pollStep = 0;
+  int pollTicks = 0;
+  int clockCountdown = 0;
+  int tenSecCount = 0;
+  int delayCountdown = 0;
+  // Part 1.5
+  int platformCode = 2;
+  // Part 2.1
+  int selectedSlot = 0;
+  std::array<std::string, kSlotCount> slotFile{};
+  std::array<std::string, kSlotCount> bmpPath{};
+  std::string currentFile;
+  int imageWidth = 256;
+  int imageHeight = 64;
+  int imageBytes = 0;
+  int logoHeight = 0;
+  int logoWidth = 256;
+  // Part 2.4: the read-back store, slots 0..31, 8193 bytes each
+  std::vector<std::vector<uint8_t>> slotImage;
+  // Part 3.1
+  bool downloading = false;
+  std::vector<int> deviceImage;
+  // Part 3.2
+  std::array<int, 21> imageParams{};
+  std::array<int, 20> ntscTable{};
+  std::array<int, 20> palbTable{};
+  std::array<int, 20> palmTable{};
+  std::array<int, 257> setupBlock{};
+  // Part 3.3
+  int previewLeft = 0, previewTop = 0;
+  bool dragging = false, originCaptured = false, moveBusy = false;
+  int lastX = 0, lastY = 0, pressX = 0, pressY = 0;
+  int moveThrottle = 0;
+  int lastSlot = 0;
+  // Part 4.2 / 4.3 schedule
+  std::unique_ptr<ScheduleTable> schedule;
+  bool editorOpen = false;
+  bool lookAhead = false;
+  int currentLogo = 0;
+  std::array<bool, 25> sequenceOn{};
+  std::string scheduleStep;
+  // Part 4.4
+  int sxModel = 0;
+  bool showInt = false, showMix = false, showFade = false, showReply = false;
+  bool scheduleOn = false;
+  bool locked = false;
+  bool panelLock = false;
+  bool colorNode = false;
+  int transparentValue = 255;
+  // Part 5.1
+  int statusCountdown = -1;
+  int errorCountdown = -1;
+  // Part 5.2
+  bool splashShown = false;
+
+  // ======================= Part 1.1 (link/serial_service.cpp) =======================
+  void determineValidPorts();
+  void startCom();
+  void comMenuClick(int index);
+  void onPortEvent(int code);
+  void reconnectTick();
+  void comInitTick();
+  void applyCommTimeouts();
+  void closeAtExit();
+
+  // ======================= Part 1.2 (link/dispatcher.cpp) =======================
+  void sendCom(const std::string& text);
+  void cmdTree(int code, std::string& argument);
+  void cmdTree(int code, const std::string& argument = std::string());
+
+  // ======================= Part 1.3 (link/reception.cpp) =======================
+  void recvData();
+  void processData(const std::string& answer);
+  void tickDelay();
+  void tick10sec();
+  // The five node menu entries of the reply handling.
+  void setNodeMenusEnabled(bool enabled);
+
+  // ======================= Part 1.4 (link/diag_menu.cpp) =======================
+  void diagClick(int index);
+
+  // ======================= Part 1.5 (link/startup.cpp) =======================
+  // Runs the start-up sequence. `commandLine` is the text the program was started with.
+  void formLoad(const std::string& commandLine);
+  std::string commandLine;
+
+  // ======================= Part 2.1-2.4 (image/image_ops.cpp) =======================
+  int readFile(std::string& fileName);
+  void loadImageFile(const std::string& pictureBox, const std::string& fileName);
+  void openLogoFileClick();
+  void recentFileClick(int index);
+  void encodeLogo(int slot, std::vector<int>& out);
+  void writeLogoBitmap(const std::string& fileName);
+  void upLoadLogoClick();
+  void savePicture(const std::string& stream);
+
+  // ======================= Part 3.1 (transfer/download.cpp) =======================
+  void downloadToRamClick();  // also "Download OSD Image to EEPROM"
+  void saveLogoInNvramClick();
+  void runDownload();
+  void wait(int ticks);
+
+  // ======================= Part 3.2 (transfer/video_ops.cpp) =======================
+  bool readVideoData();
+  void writeDefaultVideoData();
+  void writeVideoDataFile(const std::string& baseName, const int* table);
+  void editVideoFileClick(const std::string& baseName);
+  void saveCurrentSettingsClick();
+  void sendVideoSetupClick();
+  void optNtscClick(int index);
+  void optRgbClick(int index);
+  void buildSetupBlock();
+  std::string imagesDir() const;
+
+  // ======================= Part 3.3 (transfer/placement.cpp) =======================
+  void previewPress(int slot);
+  void previewMove(int slot, double x, double y);
+  void previewRelease(int slot);
+  void txtVposEdited();
+  void txtHposEdited();
+  void optLogoClick(int slot);
+  void logoSelMenuClick(int slot);
+  void zoomOffClick();
+  void zoomOnClick();
+
+  // ======================= Part 4.1 (settings/store.cpp) =======================
+  std::string readSetting(const std::string& key);
+  void writeSetting(const std::string& key, const std::string& value);
+  std::string readStoreValue(const std::string& path, const std::string& def);
+  void writeStoreValue(const std::string& path, const std::string& value);
+
+  // ======================= Part 4.2/4.3 (schedule/runner.cpp) =======================
+  void loadSchedule();
+  void scheduleTick();
+  void scanSchedule();
+  ScheduleEditor* editor() { return editor_.get(); }
+
+  // ======================= Part 4.4 (settings/form_setup.cpp) =======================
+  void formSetUp();
+  void showModeClick(int index);
+  void smpteClick();
+  void diagToolsClick();
+  void panelLockClick();
+  void scheduleViewClick();
+  void scheduleLockClick();
+  void scheduleOnOffClick();
+  void setModelClick(int model);
+  void shutdown();
+
+  // ======================= Part 5.1 (shell/reporting.cpp) =======================
+  void showStatus(const std::string& text);
+  void showError(const std::string& message, const std::string& title);
+  void reportTick();
+  void dismissError();
+  std::string askValue(const std::string& prompt);
+  void showProgress(bool visible);
+  void setProgress(double value);
+
+  // ======================= Part 5.2 (shell/menus.cpp) =======================
+  void exitClick();
+  void manualClick();
+  void paintClick();
+  void aboutClick();
+  void splashTick();
+  void aboutTimerTick();
+  void editorTimerTick();
+  AboutWindow* about() { return about_.get(); }
+  // Set by the window: asked to close the program.
+  std::function<void()> onExit;
+  // Set by the window: opens the schedule editor modally (returns when it is closed).
+  std::function<void(ScheduleEditor&)> onShowEditor;
+  // Set by the window: shows the about window (modal or not).
+  std::function<void(AboutWindow&, bool modal)> onShowAbout;
+
+  // Lays out the controls with their design-time state (shell/layout.cpp).
+  void defineControls();
+
+ private:
+  Platform& pf_;
+  WindowModel ui_;
+  std::unique_ptr<ScheduleEditor> editor_;
+  std::unique_ptr<AboutWindow> about_;
+};
+
+}  // namespace osd

@@ -1,0 +1,2 @@
+// The simulated node lives in this folder.
+namespace osd::sim {}

@@ -1,0 +1,264 @@
+#include "support/fakes.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace osd::test {
+
+// ---------------- VirtualLoop ----------------
+
+void VirtualLoop::setTimerEnabled(TimerId id, bool enabled) {
+  Timer& t = timers_[static_cast<int>(id)];
+  if (enabled && !t.enabled) t.due = now_ + timerPeriodMs(id);
+  t.enabled = enabled;
+}
+
+bool VirtualLoop::timerEnabled(TimerId id) const { return timers_[static_cast<int>(id)].enabled; }
+
+bool VirtualLoop::runNext(int64_t limit) {
+  int64_t best = limit + 1;
+  int which = -1;
+  for (int i = 0; i < static_cast<int>(TimerId::Count); ++i) {
+    if (timers_[i].enabled && timers_[i].due < best) {
+      best = timers_[i].due;
+      which = i;
+    }
+  }
+  if (!actions_.empty() && actions_.begin()->first <= limit && actions_.begin()->first <= best) {
+    auto it = actions_.begin();
+    if (it->first > now_) now_ = it->first;
+    auto action = std::move(it->second);
+    actions_.erase(it);
+    action();
+    return true;
+  }
+  if (which < 0) return false;
+  if (best > now_) now_ = best;
+  timers_[which].due = now_ + timerPeriodMs(static_cast<TimerId>(which));
+  if (onTimer) onTimer(static_cast<TimerId>(which));
+  return true;
+}
+
+void VirtualLoop::yield() {
+  ++yields;
+  // One event: the next one due, however far ahead. Nothing pending: time still moves on.
+  if (!runNext(now_ + 3600 * 1000)) now_ += 25;
+}
+
+void VirtualLoop::advance(int64_t ms) {
+  const int64_t end = now_ + ms;
+  while (runNext(end)) {
+  }
+  now_ = end;
+}
+
+void VirtualLoop::at(int64_t ms, std::function<void()> action) {
+  actions_.emplace(now_ + ms, std::move(action));
+}
+
+LocalTime VirtualLoop::now() const {
+  double t = clockBase_ + static_cast<double>(now_) / 1000.0;
+  int days = static_cast<int>(t / 86400.0);
+  LocalTime lt;
+  lt.secondsSinceMidnight = t - days * 86400.0;
+  lt.weekday = (weekday_ - 1 + days) % 7 + 1;
+  return lt;
+}
+
+void VirtualLoop::setClock(int weekday, double secondsSinceMidnight) {
+  weekday_ = weekday;
+  clockBase_ = secondsSinceMidnight - static_cast<double>(now_) / 1000.0;
+  while (clockBase_ < 0) {
+    clockBase_ += 86400.0;
+    weekday_ = (weekday_ + 5) % 7 + 1;
+  }
+}
+
+// ---------------- FakePort ----------------
+
+bool FakePort::open(int number, PortOpenError& error) {
+  openedNumbers.push_back(number);
+  if (open_) {
+    error = {kErrPortInUse, "Port already open"};
+    return false;
+  }
+  auto f = failWith.find(number);
+  if (f != failWith.end()) {
+    error = {f->second, "Open failed with error " + std::to_string(f->second)};
+    return false;
+  }
+  if (!openable.count(number)) {
+    error = {kErrNoSuchPort, "No such port"};
+    return false;
+  }
+  open_ = true;
+  currentNumber = number;
+  return true;
+}
+
+void FakePort::close() {
+  open_ = false;
+  input_.clear();
+}
+
+void FakePort::setModemLines(bool d, bool r) {
+  dtr = d;
+  rts = r;
+}
+
+void FakePort::write(const std::string& bytes) {
+  if (!open_) throw Failure("Port is closed");
+  if (failWrites) throw Failure("Write failed");
+  writes.push_back(bytes);
+  if (onWrite) onWrite(bytes);
+}
+
+std::string FakePort::read(int64_t maxBytes) {
+  if (failReads) throw Failure("Read failed");
+  size_t n = std::min<size_t>(static_cast<size_t>(maxBytes), input_.size());
+  std::string out = input_.substr(0, n);
+  input_.erase(0, n);
+  return out;
+}
+
+void FakePort::purge() { input_.clear(); }
+
+void FakePort::setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) {
+  timeouts[0] = interval;
+  timeouts[1] = multiplier;
+  timeouts[2] = constant;
+}
+
+std::string FakePort::deviceName(int number) const {
+  return "/dev/fake" + std::to_string(number);
+}
+
+void FakePort::receive(const std::string& bytes) {
+  if (!open_) return;
+  input_ += bytes;
+  if (input_.size() >= 11 && onEvent) onEvent(kEvReceive);
+}
+
+std::string FakePort::sent() const {
+  std::string all;
+  for (const auto& w : writes) all += w;
+  return all;
+}
+
+// ---------------- MemorySettings ----------------
+
+namespace {
+const std::string kPrefix = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\";
+}
+
+std::optional<std::string> MemorySettings::read(const std::string& path) {
+  auto it = values.find(path);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+bool MemorySettings::write(const std::string& path, const std::string& value) {
+  values[path] = value;
+  ++writes;
+  return true;
+}
+
+std::optional<std::string> MemorySettings::get(const std::string& key) const {
+  auto it = values.find(kPrefix + key);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+void MemorySettings::set(const std::string& key, const std::string& value) {
+  values[kPrefix + key] = value;
+}
+
+// ---------------- ScriptedDialogs ----------------
+
+bool ScriptedDialogs::confirm(const std::string& title, const std::string&) {
+  confirmTitles.push_back(title);
+  if (confirmAnswers.empty()) return true;
+  bool a = confirmAnswers.front();
+  confirmAnswers.pop_front();
+  return a;
+}
+
+std::optional<std::string> ScriptedDialogs::askValue(const std::string& prompt) {
+  prompts.push_back(prompt);
+  if (answers.empty()) return std::nullopt;
+  auto a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+std::string ScriptedDialogs::openFileName(const std::string&, const std::string&) {
+  if (fileNames.empty()) return "";
+  std::string f = fileNames.front();
+  fileNames.pop_front();
+  return f;
+}
+
+std::string ScriptedDialogs::saveFileName(const std::string& s, const std::string& f) {
+  return openFileName(s, f);
+}
+
+void ScriptedDialogs::message(const std::string& title, const std::string& text) {
+  messages.push_back(title + ": " + text);
+}
+
+// ---------------- FakeLauncher ----------------
+
+bool FakeLauncher::startProgram(const std::string& program, const std::vector<std::string>& args) {
+  started.emplace_back(program, args);
+  return existing.count(program) != 0;
+}
+
+bool FakeLauncher::openDocument(const std::string& pathOrUrl) {
+  opened.push_back(pathOrUrl);
+  return true;
+}
+
+// ---------------- Harness ----------------
+
+Harness::Harness() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "osdtest-XXXXXX").string();
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  char* made = ::mkdtemp(buf.data());
+  dir = made ? made : "/tmp";
+  std::filesystem::create_directories(dir + "/Images");
+  platform = std::make_unique<Platform>(Platform{port, loop, settings, dialogs, launcher, dir, dir});
+  app = std::make_unique<App>(*platform);
+}
+
+Harness::~Harness() {
+  app.reset();
+  std::error_code ec;
+  if (dir.rfind("/tmp", 0) == 0 && dir.size() > 5) std::filesystem::remove_all(dir, ec);
+}
+
+void Harness::openPort(int n) {
+  port.openable.insert(n);
+  app->comPort = n;
+  app->startCom();
+  app->portValid = true;
+  app->silentTicks = 0;
+  port.writes.clear();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace osd::test

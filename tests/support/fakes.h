@@ -1,0 +1,147 @@
+// Test doubles for the seams: a virtual clock that fires timers deterministically, a fake
+// serial port that records every write, settings in memory, scripted dialogs.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/seams.h"
+#include "shell/app.h"
+
+namespace osd::test {
+
+// Virtual time in milliseconds. Timers fire in time order; `yield` advances to the next
+// event (a timer or a scheduled action), so waits of seconds run in microseconds.
+class VirtualLoop : public EventLoop {
+ public:
+  void setTimerEnabled(TimerId id, bool enabled) override;
+  bool timerEnabled(TimerId id) const override;
+  void yield() override;
+  LocalTime now() const override;
+
+  // Runs every event due up to now + ms.
+  void advance(int64_t ms);
+  // Runs `action` at virtual time now + ms.
+  void at(int64_t ms, std::function<void()> action);
+  int64_t ms() const { return now_; }
+  // The wall clock: weekday (1 = Sunday) and time of day at virtual time 0.
+  void setClock(int weekday, double secondsSinceMidnight);
+  int yields = 0;
+
+ private:
+  bool runNext(int64_t limit);
+  struct Timer {
+    bool enabled = false;
+    int64_t due = 0;
+  };
+  Timer timers_[static_cast<int>(TimerId::Count)];
+  std::multimap<int64_t, std::function<void()>> actions_;
+  int64_t now_ = 0;
+  int weekday_ = 2;
+  double clockBase_ = 8 * 3600;
+};
+
+// One serial port number space; ports listed in `openable` can be opened.
+class FakePort : public SerialPort {
+ public:
+  bool open(int number, PortOpenError& error) override;
+  void close() override;
+  bool isOpen() const override { return open_; }
+  void setModemLines(bool dtr, bool rts) override;
+  void write(const std::string& bytes) override;
+  int64_t bytesToWrite() const override { return 0; }
+  int64_t bytesAvailable() const override { return static_cast<int64_t>(input_.size()); }
+  std::string read(int64_t maxBytes) override;
+  void purge() override;
+  void setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) override;
+  std::string deviceName(int number) const override;
+
+  // The node side: bytes arriving; raises event 2 once 11 or more wait.
+  void receive(const std::string& bytes);
+  // All bytes written since the last clear, and each write separately.
+  std::string sent() const;
+  std::vector<std::string> writes;
+  std::vector<int> openedNumbers;  // every open attempt
+  std::set<int> openable;
+  std::map<int, int> failWith;  // port -> error number for its open
+  bool failWrites = false;
+  bool failReads = false;
+  int currentNumber = 0;
+  bool dtr = false, rts = false;
+  uint32_t timeouts[3] = {0, 0, 0};
+  // Called after every write (a node simulation may answer).
+  std::function<void(const std::string&)> onWrite;
+
+ private:
+  bool open_ = false;
+  std::string input_;
+};
+
+class MemorySettings : public SettingsBackend {
+ public:
+  std::optional<std::string> read(const std::string& path) override;
+  bool write(const std::string& path, const std::string& value) override;
+  // By key name under "...\RA7_Vud\FormInit\".
+  std::optional<std::string> get(const std::string& key) const;
+  void set(const std::string& key, const std::string& value);
+  std::map<std::string, std::string> values;
+  int writes = 0;
+};
+
+class ScriptedDialogs : public Dialogs {
+ public:
+  bool confirm(const std::string& title, const std::string& text) override;
+  std::optional<std::string> askValue(const std::string& prompt) override;
+  std::string openFileName(const std::string& startPath, const std::string& filter) override;
+  std::string saveFileName(const std::string& startPath, const std::string& filter) override;
+  void message(const std::string& title, const std::string& text) override;
+  void beep() override { ++beeps; }
+
+  std::deque<bool> confirmAnswers;                  // default: OK
+  std::deque<std::optional<std::string>> answers;  // default: closed without Enter
+  std::deque<std::string> fileNames;               // default: cancelled
+  std::vector<std::string> confirmTitles, prompts, messages;
+  int beeps = 0;
+};
+
+class FakeLauncher : public Launcher {
+ public:
+  bool startProgram(const std::string& program, const std::vector<std::string>& args) override;
+  bool openDocument(const std::string& pathOrUrl) override;
+  bool fileExists(const std::string& path) const override { return existing.count(path) != 0; }
+  std::vector<std::pair<std::string, std::vector<std::string>>> started;
+  std::vector<std::string> opened;
+  std::set<std::string> existing;
+};
+
+// The program's logic on the doubles, with a temporary data folder.
+struct Harness {
+  Harness();
+  ~Harness();
+  VirtualLoop loop;
+  FakePort port;
+  MemorySettings settings;
+  ScriptedDialogs dialogs;
+  FakeLauncher launcher;
+  std::string dir;  // temporary folder: program and data folder
+  std::unique_ptr<Platform> platform;
+  std::unique_ptr<App> app;
+
+  // Opens port `n` as the selected port and lets it become valid (as after start-up),
+  // without going through the whole start-up sequence; clears the recorded writes.
+  void openPort(int n = 3);
+  // Runs `ticks` ticks of 25 ms.
+  void ticks(int n) { loop.advance(static_cast<int64_t>(n) * 25); }
+};
+
+// Writes `bytes` to `path` (binary).
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFileBytes(const std::string& path);
+
+}  // namespace osd::test
