@@ -14,7 +14,7 @@ enum Exit : int { kOk = 0, kRefused = 1, kUsage = 2, kPortFailure = 3 };
 
 int encode(const Args& args);    // ctl_image.cpp
 int check(const Args& args);     // ctl_image.cpp
-int ports(const Args& args);     // ctl_link.cpp
+int ports(const Args& args);     // ctl_ports.cpp
 int identify(const Args& args);  // ctl_link.cpp
 int send(const Args& args);      // ctl_link.cpp
 int select(const Args& args);    // ctl_link.cpp

@@ -1,7 +1,6 @@
 #include "ctl/commands.h"
 
 namespace osd::ctl {
-int ports(const Args&) { return kUsage; }
 int identify(const Args&) { return kUsage; }
 int send(const Args&) { return kUsage; }
 int select(const Args&) { return kUsage; }
