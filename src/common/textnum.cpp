@@ -28,7 +28,9 @@ long long roundHalfEven(double value) {
 }
 
 namespace {
-bool isSkippable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSkippable(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 }  // namespace
 
 double leadingNumber(std::string_view text) {
@@ -120,7 +122,8 @@ std::string hex2(long long value) {
 
 std::string hexUpper(long long value) {
   static const char* digits = "0123456789ABCDEF";
-  unsigned long long v = value < 0 ? static_cast<uint32_t>(value) : static_cast<unsigned long long>(value);
+  unsigned long long v =
+      value < 0 ? static_cast<uint32_t>(value) : static_cast<unsigned long long>(value);
   std::string s;
   do {
     s.insert(s.begin(), digits[v & 0xF]);

@@ -26,7 +26,8 @@ void App::sendCom(const std::string& text) {
       size_t offset = 0;
       while (offset < text.size()) {
         int guard = 0;
-        while (pf_.port.isOpen() && pf_.port.bytesToWrite() >= static_cast<int64_t>(kOutBufferSize)) {
+        while (pf_.port.isOpen() &&
+               pf_.port.bytesToWrite() >= static_cast<int64_t>(kOutBufferSize)) {
           pf_.loop.yield();
           if (++guard > 2000000) throw Failure("The serial port does not take any more data.");
         }

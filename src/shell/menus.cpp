@@ -3,7 +3,9 @@
 
 namespace osd {
 
-void App::exitClick() { if (onExit) onExit(); }
+void App::exitClick() {
+  if (onExit) onExit();
+}
 void App::manualClick() {}
 void App::paintClick() {}
 void App::aboutClick() {}

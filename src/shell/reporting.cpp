@@ -51,7 +51,9 @@ std::string App::askValue(const std::string& prompt) {
   return answer ? *answer : std::string();
 }
 
-void App::showProgress(bool visible) { ui_.setVisible("ProgressBar1", visible); }
+void App::showProgress(bool visible) {
+  ui_.setVisible("ProgressBar1", visible);
+}
 
 void App::setProgress(double value) {
   if (value < 0) value = 0;

@@ -12,7 +12,9 @@ const Control& WindowModel::get(const std::string& name) const {
   return it == controls_.end() ? kAbsent : it->second;
 }
 
-Control& WindowModel::mut(const std::string& name) { return controls_[name]; }
+Control& WindowModel::mut(const std::string& name) {
+  return controls_[name];
+}
 
 void WindowModel::define(const std::string& name, const Control& initial) {
   controls_[name] = initial;
@@ -26,18 +28,42 @@ void WindowModel::assign(const std::string& name, T Control::*field, const T& va
   if (onChange) onChange(name);
 }
 
-void WindowModel::setText(const std::string& n, const std::string& v) { assign(n, &Control::text, v); }
-void WindowModel::setVisible(const std::string& n, bool v) { assign(n, &Control::visible, v); }
-void WindowModel::setEnabled(const std::string& n, bool v) { assign(n, &Control::enabled, v); }
-void WindowModel::setChecked(const std::string& n, bool v) { assign(n, &Control::checked, v); }
-void WindowModel::setForeColor(const std::string& n, Color v) { assign(n, &Control::foreColor, v); }
-void WindowModel::setBackColor(const std::string& n, Color v) { assign(n, &Control::backColor, v); }
-void WindowModel::setValue(const std::string& n, double v) { assign(n, &Control::value, v); }
-void WindowModel::setLeft(const std::string& n, int v) { assign(n, &Control::left, v); }
-void WindowModel::setTop(const std::string& n, int v) { assign(n, &Control::top, v); }
-void WindowModel::setWidth(const std::string& n, int v) { assign(n, &Control::width, v); }
-void WindowModel::setHeight(const std::string& n, int v) { assign(n, &Control::height, v); }
-void WindowModel::setTag(const std::string& n, const std::string& v) { assign(n, &Control::tag, v); }
+void WindowModel::setText(const std::string& n, const std::string& v) {
+  assign(n, &Control::text, v);
+}
+void WindowModel::setVisible(const std::string& n, bool v) {
+  assign(n, &Control::visible, v);
+}
+void WindowModel::setEnabled(const std::string& n, bool v) {
+  assign(n, &Control::enabled, v);
+}
+void WindowModel::setChecked(const std::string& n, bool v) {
+  assign(n, &Control::checked, v);
+}
+void WindowModel::setForeColor(const std::string& n, Color v) {
+  assign(n, &Control::foreColor, v);
+}
+void WindowModel::setBackColor(const std::string& n, Color v) {
+  assign(n, &Control::backColor, v);
+}
+void WindowModel::setValue(const std::string& n, double v) {
+  assign(n, &Control::value, v);
+}
+void WindowModel::setLeft(const std::string& n, int v) {
+  assign(n, &Control::left, v);
+}
+void WindowModel::setTop(const std::string& n, int v) {
+  assign(n, &Control::top, v);
+}
+void WindowModel::setWidth(const std::string& n, int v) {
+  assign(n, &Control::width, v);
+}
+void WindowModel::setHeight(const std::string& n, int v) {
+  assign(n, &Control::height, v);
+}
+void WindowModel::setTag(const std::string& n, const std::string& v) {
+  assign(n, &Control::tag, v);
+}
 void WindowModel::setImage(const std::string& n, const std::string& v) {
   assign(n, &Control::image, v);
 }

@@ -18,7 +18,9 @@ void VirtualLoop::setTimerEnabled(TimerId id, bool enabled) {
   t.enabled = enabled;
 }
 
-bool VirtualLoop::timerEnabled(TimerId id) const { return timers_[static_cast<int>(id)].enabled; }
+bool VirtualLoop::timerEnabled(TimerId id) const {
+  return timers_[static_cast<int>(id)].enabled;
+}
 
 bool VirtualLoop::runNext(int64_t limit) {
   int64_t best = limit + 1;
@@ -126,7 +128,9 @@ std::string FakePort::read(int64_t maxBytes) {
   return out;
 }
 
-void FakePort::purge() { input_.clear(); }
+void FakePort::purge() {
+  input_.clear();
+}
 
 void FakePort::setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) {
   timeouts[0] = interval;
@@ -232,7 +236,8 @@ Harness::Harness() {
   char* made = ::mkdtemp(buf.data());
   dir = made ? made : "/tmp";
   std::filesystem::create_directories(dir + "/Images");
-  platform = std::make_unique<Platform>(Platform{port, loop, settings, dialogs, launcher, dir, dir});
+  platform =
+      std::make_unique<Platform>(Platform{port, loop, settings, dialogs, launcher, dir, dir});
   app = std::make_unique<App>(*platform);
 }
 

@@ -103,7 +103,7 @@ class ScriptedDialogs : public Dialogs {
   void message(const std::string& title, const std::string& text) override;
   void beep() override { ++beeps; }
 
-  std::deque<bool> confirmAnswers;                  // default: OK
+  std::deque<bool> confirmAnswers;                 // default: OK
   std::deque<std::optional<std::string>> answers;  // default: closed without Enter
   std::deque<std::string> fileNames;               // default: cancelled
   std::vector<std::string> confirmTitles, prompts, messages;

@@ -1,0 +1,42 @@
+// The settings store's path scheme and create-on-missing-read rule.
+#include <gtest/gtest.h>
+
+#include "support/fakes.h"
+
+using namespace osd;
+using namespace osd::test;
+
+TEST(StoreTest, MissingSettingReadsAsZeroAndIsCreated) {
+  Harness h;
+  EXPECT_EQ(h.app->readSetting("ShowMix"), "0");
+  EXPECT_EQ(h.settings.get("ShowMix"), std::optional<std::string>("0"));
+  h.settings.set("ComPort", " 3");
+  EXPECT_EQ(h.app->readSetting("ComPort"), " 3");
+}
+
+TEST(StoreTest, PathsAreBuiltUnderTheProgramsKey) {
+  Harness h;
+  h.app->writeSetting("S_Start", "-1,");
+  EXPECT_EQ(
+      h.settings.values.count("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\S_Start"),
+      1u);
+  EXPECT_EQ(h.app->readStoreValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\Other", "dflt"), "dflt");
+  EXPECT_EQ(h.settings.values.at("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\Other"), "dflt");
+}
+
+namespace {
+struct ThrowingSettings : SettingsBackend {
+  std::optional<std::string> read(const std::string&) override { throw std::runtime_error("io"); }
+  bool write(const std::string&, const std::string&) override { throw std::runtime_error("io"); }
+};
+}  // namespace
+
+TEST(StoreTest, BackendFailuresAreSwallowed) {
+  Harness h;
+  ThrowingSettings bad;
+  Platform pf{h.port, h.loop, bad, h.dialogs, h.launcher, h.dir, h.dir};
+  App app(pf);
+  EXPECT_EQ(app.readSetting("Locked"), "0");
+  EXPECT_NO_THROW(app.writeSetting("Locked", "True"));
+  EXPECT_FALSE(app.ui().visible("frameError"));
+}
