@@ -150,4 +150,18 @@ class Launcher {
   virtual bool fileExists(const std::string& path) const = 0;
 };
 
+// Another copy of the program already running on this desktop (its main window is titled
+// "RA7_Vud"). Start-up asks it to close so that only one copy talks to the serial line.
+class InstanceGuard {
+ public:
+  virtual ~InstanceGuard() = default;
+  // True when another copy is running.
+  virtual bool otherInstanceRunning() = 0;
+  // Brings the other copy's window to the front; where the desktop does not allow it,
+  // nothing happens.
+  virtual void bringOtherToFront() {}
+  // Asks the other copy to close. False when it was found but could not be told to close.
+  virtual bool closeOther() = 0;
+};
+
 }  // namespace osd

@@ -35,6 +35,7 @@ struct Platform {
   Launcher& launcher;
   std::string programDir;  // where the manual lies
   std::string dataDir;     // the folder that holds "Images"
+  InstanceGuard* instances = nullptr;  // previous-instance handling; none: always alone
 };
 
 constexpr const char* kAppKey = "RA7_Vud";

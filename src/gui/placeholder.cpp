@@ -1,2 +1,0 @@
-// The Qt windows live in this folder.
-namespace osd::gui {}
