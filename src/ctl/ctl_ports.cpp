@@ -1,5 +1,42 @@
+// osdctl ports: the port numbers and the devices they stand for.
+#include <cstdio>
+#include <stdexcept>
+
 #include "ctl/commands.h"
+#include "ctl/ctl_host.h"
+#include "qtplatform/port_map.h"
 
 namespace osd::ctl {
-int ports(const Args&) { return kUsage; }
+
+int ports(const Args& argsIn) {
+  Args args = argsIn;
+  HostOptions options;
+  std::string error;
+  if (!takeCommonOptions(args, options, error)) {
+    std::fprintf(stderr, "osdctl ports: %s\n", error.c_str());
+    return kUsage;
+  }
+  if (!args.empty() || !options.port.empty()) {
+    std::fprintf(stderr, "osdctl ports: unexpected argument '%s'\n",
+                 args.empty() ? "--port" : args.front().c_str());
+    return kUsage;
+  }
+  qt::PortMap map;
+  try {
+    map = qt::PortMap::fromSources(options.portMap);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "osdctl ports: %s\n", e.what());
+    return kUsage;
+  }
+  if (map.entries().empty()) {
+    std::fprintf(stderr, "osdctl ports: no serial devices found\n");
+    return kOk;
+  }
+  // One line per port: number, device, and whether the port map named it.
+  for (const auto& [number, device] : map.entries()) {
+    std::printf("%d\t%s%s\n", number, device.c_str(), map.isExplicit(number) ? "\t(mapped)" : "");
+  }
+  return kOk;
+}
+
 }  // namespace osd::ctl

@@ -1,0 +1,85 @@
+// The program core without a window, for the osdctl commands that talk to a node: the
+// settings file, the port (by number through the port map, or by device path), the event
+// loop and the App, wired together.
+//
+//   osd::ctl::HostOptions opt;
+//   std::string why;
+//   if (!osd::ctl::takeCommonOptions(args, opt, why)) { ...usage error... }
+//   osd::ctl::Host host(opt);
+//   if (int rc = host.openPort()) return rc;          // 3 with a one-line reason on stderr
+//   host.app().cmdTree(15, "00");
+//   host.runUntil([&] { return !host.app().recvBuffer.empty(); }, 3000);
+#pragma once
+
+#include <QCoreApplication>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ctl/commands.h"
+#include "qtplatform/headless.h"
+#include "qtplatform/port_map.h"
+#include "qtplatform/qt_event_loop.h"
+#include "qtplatform/qt_serial_port.h"
+#include "settings/ini_settings.h"
+#include "shell/app.h"
+
+namespace osd::ctl {
+
+struct HostOptions {
+  std::string port;          // --port: a number 1-255 or a device path; "" when not given
+  std::string portMap;       // --port-map N=DEVICE[,N=DEVICE...]
+  std::string settingsFile;  // --settings FILE; "" for the default file
+  std::string dataDir;       // --data-dir DIR; "" for the default folder
+};
+
+// Takes --port, --port-map, --settings and --data-dir (as "--opt VALUE" or "--opt=VALUE") out
+// of `args`, leaving the command's own words in order. False with a reason when an option
+// lacks its value or is given twice.
+bool takeCommonOptions(Args& args, HostOptions& options, std::string& error);
+
+// The folder that holds "Images": --data-dir, else the program's folder when it is writable,
+// else $XDG_DATA_HOME/Norvo/RA7_Vud (~/.local/share when unset).
+std::string dataFolder(const std::string& dataDirOption, const std::string& programDir);
+
+class Host {
+ public:
+  // Throws std::invalid_argument with a one-line reason when the port map is malformed.
+  explicit Host(HostOptions options);
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // Opens the --port through the program's logic (ComPort, StartCom) and marks it usable.
+  // Returns 0, or kPortFailure after printing a one-line reason on standard error (also when
+  // no --port was given or it names no port). The wake-up that follows an open in the window
+  // is not armed here: the commands wake the nodes they address themselves.
+  int openPort();
+
+  // Runs the event loop with the 25 ms tick until `done` returns true or `timeoutMs` passed.
+  // Returns what `done` returned last.
+  bool runUntil(const std::function<bool()>& done, int timeoutMs);
+  // Runs the event loop until every written byte has left the port (also the driver's
+  // buffer). False on timeout or when the port closed first.
+  bool drain(int timeoutMs);
+
+  App& app() { return *app_; }
+  qt::QtSerialPort& port() { return *port_; }
+  qt::QtEventLoop& loop() { return *loop_; }
+  IniSettings& settings() { return *settings_; }
+  const HostOptions& options() const { return options_; }
+  const std::string& dataDir() const { return platform_->dataDir; }
+
+ private:
+  HostOptions options_;
+  std::unique_ptr<QCoreApplication> ownApp_;  // when no application object exists yet
+  std::unique_ptr<IniSettings> settings_;
+  std::unique_ptr<qt::QtSerialPort> port_;
+  std::unique_ptr<qt::QtEventLoop> loop_;
+  qt::HeadlessDialogs dialogs_;
+  qt::QtLauncher launcher_;
+  std::unique_ptr<Platform> platform_;
+  std::unique_ptr<App> app_;
+};
+
+}  // namespace osd::ctl

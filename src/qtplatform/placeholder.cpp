@@ -1,2 +1,0 @@
-// Qt implementations of the seams live in this folder.
-namespace osd::qtplatform {}

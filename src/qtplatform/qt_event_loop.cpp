@@ -1,0 +1,69 @@
+#include "qtplatform/qt_event_loop.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <exception>
+
+namespace osd::qt {
+
+QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
+  for (int i = 0; i < static_cast<int>(TimerId::Count); ++i) {
+    const TimerId id = static_cast<TimerId>(i);
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(timerPeriodMs(id));
+    timer->setTimerType(id == TimerId::Delay ? Qt::PreciseTimer : Qt::CoarseTimer);
+    connect(timer.get(), &QTimer::timeout, this, [this, id] {
+      if (!onTimer) return;
+      try {
+        onTimer(id);
+      } catch (...) {
+        // Timer handlers report their own failures; nothing may escape into the event loop.
+      }
+    });
+    timers_[static_cast<size_t>(i)] = std::move(timer);
+  }
+  wake_.setSingleShot(true);
+  wake_.setInterval(kMaxWaitMs);
+  wake_.setTimerType(Qt::PreciseTimer);
+}
+
+QtEventLoop::~QtEventLoop() {
+  onTimer = nullptr;
+  for (auto& t : timers_) t->stop();
+}
+
+void QtEventLoop::setTimerEnabled(TimerId id, bool enabled) {
+  const int i = static_cast<int>(id);
+  if (i < 0 || i >= static_cast<int>(TimerId::Count)) return;
+  QTimer& t = *timers_[static_cast<size_t>(i)];
+  if (enabled && !t.isActive()) {
+    t.start();
+  } else if (!enabled) {
+    t.stop();
+  }
+}
+
+bool QtEventLoop::timerEnabled(TimerId id) const {
+  const int i = static_cast<int>(id);
+  if (i < 0 || i >= static_cast<int>(TimerId::Count)) return false;
+  return timers_[static_cast<size_t>(i)]->isActive();
+}
+
+void QtEventLoop::yield() {
+  if (!QCoreApplication::instance()) return;
+  // Waits for the next event, at most kMaxWaitMs (the wake-up timer is an event too).
+  const bool armed = !wake_.isActive();
+  if (armed) wake_.start();
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  if (armed) wake_.stop();
+}
+
+LocalTime QtEventLoop::now() const {
+  const QDateTime t = QDateTime::currentDateTime();
+  LocalTime lt;
+  lt.secondsSinceMidnight = t.time().msecsSinceStartOfDay() / 1000.0;
+  lt.weekday = t.date().dayOfWeek() % 7 + 1;  // Qt: 1 = Monday .. 7 = Sunday
+  return lt;
+}
+
+}  // namespace osd::qt

@@ -1,0 +1,34 @@
+// Timers and the event loop on Qt: one QTimer per TimerId with its period; yield() lets
+// pending events run once and waits a little for the next one instead of spinning.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+#include "platform/seams.h"
+
+namespace osd::qt {
+
+class QtEventLoop : public QObject, public EventLoop {
+  Q_OBJECT
+
+ public:
+  // The longest yield() waits for an event when none is pending.
+  static constexpr int kMaxWaitMs = 10;
+
+  explicit QtEventLoop(QObject* parent = nullptr);
+  ~QtEventLoop() override;
+
+  void setTimerEnabled(TimerId id, bool enabled) override;
+  bool timerEnabled(TimerId id) const override;
+  void yield() override;
+  LocalTime now() const override;
+
+ private:
+  std::array<std::unique_ptr<QTimer>, static_cast<size_t>(TimerId::Count)> timers_;
+  QTimer wake_;  // bounds the wait of yield()
+};
+
+}  // namespace osd::qt
