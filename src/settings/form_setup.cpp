@@ -1,17 +1,321 @@
-// Placeholder bodies; each is replaced as its operations are built.
+// Restoring the main window from the settings at start-up, the option menus that change
+// those settings, and what happens when the main window closes.
+#include <exception>
+#include <functional>
+
+#include "common/textnum.h"
+#include "schedule/editor.h"
+#include "schedule/schedule_model.h"
+#include "settings/setting_rules.h"
+#include "shell/about.h"
 #include "shell/app.h"
 
 namespace osd {
 
-void App::formSetUp() {}
-void App::showModeClick(int) {}
-void App::smpteClick() {}
-void App::diagToolsClick() {}
-void App::panelLockClick() {}
-void App::scheduleViewClick() {}
-void App::scheduleLockClick() {}
-void App::scheduleOnOffClick() {}
-void App::setModelClick(int) {}
-void App::shutdown() {}
+namespace {
+constexpr const char* kFormSetUp = "Form_SetUp";
+constexpr int kModels[] = {1, 2, 3, 4, 7, 15, 31};
+constexpr int kHeightShort = 5650;
+constexpr int kHeightWithReply = 6125;
+
+bool isModel(int v) {
+  for (int m : kModels) {
+    if (m == v) return true;
+  }
+  return false;
+}
+
+std::string transparentCaption(int value) {
+  return "Transparent Value= " + std::to_string(value);
+}
+}  // namespace
+
+void App::formSetUp() {
+  // Each step reports its own failure and start-up goes on with the next one.
+  auto step = [this](const std::function<void()>& body) {
+    try {
+      body();
+    } catch (const std::exception& e) {
+      showError(e.what(), kFormSetUp);
+    }
+  };
+
+  // 1. Menus that need an answering node start disabled.
+  step([&] {
+    showStatus("");
+    ui_.setVisible("mnuSaveLogoDisk", false);
+    for (const char* name : {"mnuDownloadLogotoRam", "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM",
+                             "mnuUpLoadLogo", "mnuSaveVideoContolData", "mnu_Erase"}) {
+      ui_.setEnabled(name, false);
+    }
+    ui_.setVisible("mnu_ImageToEEPROM", true);
+    ui_.setEnabled("mnu_ImageToEEPROM", true);
+  });
+
+  // 2. The schedule.
+  step([&] { loadSchedule(); });
+
+  // 3.-4. Show modes.
+  step([&] {
+    showInt = readSettingFlag(*this, "ShowInt");
+    ui_.setChecked(indexed("mnuShowMode", 0), showInt);
+  });
+  step([&] {
+    showMix = readSettingFlag(*this, "ShowMix");
+    ui_.setChecked(indexed("mnuShowMode", 1), showMix);
+  });
+  step([&] {
+    showFade = readSettingFlag(*this, "ShowFade");
+    ui_.setChecked(indexed("mnuShowMode", 2), showFade);
+  });
+
+  // 5. The reply display.
+  step([&] {
+    showReply = readSettingFlag(*this, "ShowReply");
+    ui_.setChecked(indexed("mnuDiagSub", 23), showReply);
+    if (showReply) {
+      if (ui_.heightTwips() < kHeightWithReply) ui_.setHeightTwips(kHeightWithReply);
+    } else {
+      ui_.setHeightTwips(kHeightShort);
+    }
+  });
+
+  // 6. The logo-generator model.
+  step([&] {
+    const int v = leadingInt(trimBlanks(readSettingFixed(*this, "SX_Model")));
+    if (v == 0) {
+      sxModel = 1;
+      ui_.setChecked(indexed("mnuSetLGx", 0), true);
+      ui_.setVisible(indexed("mnuLogoSel", 1), true);
+      ui_.setChecked(indexed("mnuLogoSel", 1), true);
+      for (int n = 2; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), false);
+    } else if (isModel(v)) {
+      sxModel = v;
+      ui_.setChecked(indexed("mnuSetLGx", v), true);
+      for (int n = 1; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), n <= v);
+    }
+  });
+
+  // 7. Diagnostic menu.
+  step([&] {
+    ui_.setVisible("mnuDiag", false);
+    const bool diag = readSettingFlag(*this, "DiagTools");
+    ui_.setChecked("mnuDiagTools", diag);
+    ui_.setVisible("mnuDiag", diag);
+    ui_.setVisible("mnuNode", true);
+    ui_.setVisible(indexed("mnuDiagSub", 20), true);
+    ui_.setVisible(indexed("mnuDiagSub", 21), true);
+  });
+
+  // 8. The schedule runner.
+  step([&] {
+    scheduleOn = readSettingFlag(*this, "ScheduleOn");
+    pf_.loop.setTimerEnabled(TimerId::Schedule, scheduleOn);
+    ui_.setChecked("mnuScheduleOnOff", scheduleOn);
+    ui_.setVisible("lblRunning", scheduleOn);
+  });
+
+  // 9. Schedule lock.
+  step([&] {
+    locked = readSettingFlag(*this, "Locked");
+    ui_.setChecked(indexed("mnuScheduleEdit", 1), locked);
+  });
+
+  // 10. Front panel lock.
+  step([&] {
+    panelLock = readSettingFlag(*this, "PanelLock");
+    ui_.setChecked("mnuPanelLock", panelLock);
+    if (panelLock) {
+      ui_.setEnabled(indexed("picPicture2", selectedSlot), false);
+      ui_.setEnabled("txtVPOS", false);
+      ui_.setEnabled("txtHPOS", false);
+    }
+  });
+
+  // 11. Colour node.
+  step([&] { colorNode = readSettingFlag(*this, "Color"); });
+
+  // 12. Transparency.
+  step([&] {
+    transparentValue = 255;
+    const std::string text = readSettingFixed(*this, "Transparent");
+    transparentValue = clampInt(leadingInt(text), 0, 255);
+    ui_.setText(indexed("mnuShowMode", 3), transparentCaption(transparentValue));
+  });
+
+  // 13. Logo options 2-4 come back when a node answers.
+  step([&] {
+    for (int i = 2; i <= 4; ++i) ui_.setVisible(indexed("optLOGO", i), false);
+  });
+
+  // 14. Video data, then the image start position.
+  step([&] {
+    bool read = false;
+    try {
+      read = readVideoData();
+    } catch (...) {
+      read = false;
+    }
+    if (!read) {
+      try {
+        writeDefaultVideoData();
+      } catch (...) {
+        // The defaults stay in memory even when the files cannot be written.
+      }
+    }
+    if (imageParams[1] == 0) imageParams[1] = 240;
+    if (imageParams[3] == 0) imageParams[3] = 50;
+    const int h = imageParams[2] * 256 + imageParams[1];
+    const int v = imageParams[4] * 256 + imageParams[3];
+    ui_.setText("lblStartPosn", "H= " + rightAlign(std::to_string(h), 4) +
+                                    "    V= " + rightAlign(std::to_string(v), 4));
+  });
+
+  // 15. Video standard.
+  step([&] {
+    const bool pal = trimBlanks(readSettingFixed(*this, "OPTNTSC")) == "1";
+    ui_.setChecked(indexed("optNTSC", 1), pal);
+    ui_.setChecked(indexed("optNTSC", 0), !pal);
+  });
+
+  // 16. Colour format.
+  step([&] { optRgbClick(readSettingFlag(*this, "optRGB") ? 0 : 1); });
+
+  // 17. The slots' last images, highest first, so the lowest slot with a file ends selected.
+  step([&] {
+    for (int n = sxModel; n >= 1; --n) {
+      if (n >= kSlotCount) continue;
+      const std::string key = "BMPpath" + std::to_string(n);
+      step([&] {
+        slotFile[n] = readSettingFixed(*this, key);
+        if (slotFile[n].size() > 6) {
+          selectedSlot = n;
+          loadImageFile(indexed("picPicture2", n), slotFile[n]);
+        }
+      });
+    }
+  });
+
+  // 18. SMPTE background.
+  step([&] {
+    const bool smpte = readSettingFlag(*this, "SMPTE");
+    ui_.setVisible("img_SMPTE", smpte);
+    ui_.setChecked("mnu_SMPTE", smpte);
+  });
+}
+
+void App::showModeClick(int index) {
+  static const char* kKeys[3] = {"ShowInt", "ShowMix", "ShowFade"};
+  if (index >= 0 && index <= 2) {
+    bool* flags[3] = {&showInt, &showMix, &showFade};
+    bool& flag = *flags[index];
+    flag = !flag;
+    writeSetting(kKeys[index], truthText(flag));
+    ui_.setChecked(indexed("mnuShowMode", index), flag);
+    if (index == 2 && !flag) ui_.setVisible(indexed("picPicture2", selectedSlot), true);
+    return;
+  }
+  if (index != 3) return;
+  const std::string answer = askValue("Set Transparency value (0-255)");
+  if (answer.empty()) return;
+  const int value = clampInt(leadingInt(answer), 0, 255);
+  writeSetting("Transparent", std::to_string(value));
+  transparentValue = value;
+  ui_.setText(indexed("mnuShowMode", 3), transparentCaption(value));
+}
+
+void App::smpteClick() {
+  const bool show = !ui_.checked("mnu_SMPTE");
+  ui_.setChecked("mnu_SMPTE", show);
+  ui_.setVisible("img_SMPTE", show);
+  writeSetting("SMPTE", truthText(show));
+}
+
+void App::diagToolsClick() {
+  const bool show = !ui_.visible("mnuDiag");
+  ui_.setChecked("mnuDiagTools", show);
+  ui_.setVisible("mnuDiag", show);
+  writeSetting("DiagTools", truthText(show));
+}
+
+void App::panelLockClick() {
+  panelLock = !panelLock;
+  ui_.setChecked("mnuPanelLock", panelLock);
+  ui_.setEnabled(indexed("picPicture2", selectedSlot), !panelLock);
+  ui_.setEnabled("txtVPOS", !panelLock);
+  ui_.setEnabled("txtHPOS", !panelLock);
+  writeSetting("PanelLock", truthText(panelLock));
+}
+
+void App::scheduleViewClick() {
+  ui_.setBusyCursor(true);
+  if (editor_) editor_->close();
+  editor_ = std::make_unique<ScheduleEditor>(*this);
+  editor_->open();
+  if (onShowEditor) {
+    // Modal: returns when the editor window has closed; the editor is then discarded.
+    onShowEditor(*editor_);
+    editor_->close();
+    editor_.reset();
+  }
+  ui_.setBusyCursor(false);
+}
+
+void App::scheduleLockClick() {
+  locked = !locked;
+  ui_.setChecked(indexed("mnuScheduleEdit", 1), locked);
+  writeSetting("Locked", truthText(locked));
+}
+
+void App::scheduleOnOffClick() {
+  scheduleOn = !scheduleOn;
+  writeSetting("ScheduleOn", truthText(scheduleOn));
+  ui_.setChecked("mnuScheduleOnOff", scheduleOn);
+  pf_.loop.setTimerEnabled(TimerId::Schedule, scheduleOn);
+  ui_.setVisible("lblRunning", scheduleOn);
+  for (int i = 1; i <= 4; ++i) {
+    ui_.setForeColor(indexed("optLOGO", i), kWhite);
+    ui_.setVisible(indexed("Shape1", i), false);
+  }
+}
+
+void App::setModelClick(int model) {
+  ui_.setChecked(indexed("mnuSetLGx", 0), false);
+  for (int m : kModels) ui_.setChecked(indexed("mnuSetLGx", m), false);
+  if (model == 0 || model == 1) {
+    sxModel = 1;
+    writeSetting("SX_Model", std::to_string(model));
+    ui_.setChecked(indexed("mnuSetLGx", model), true);
+  } else if (isModel(model)) {
+    sxModel = model;
+    writeSetting("SX_Model", std::to_string(model));
+    ui_.setTitle("Sigilon - SX" + std::to_string(model) + " Selected");
+    ui_.setChecked(indexed("mnuSetLGx", model), true);
+    ui_.setText("lblNode", "Com");
+  } else {
+    sxModel = 1;
+    writeSetting("SX_Model", "1");
+    ui_.setChecked(indexed("mnuSetLGx", 1), true);
+  }
+  for (int k = 1; k <= 15; ++k) ui_.setVisible(indexed("mnuLogoSel", k), k <= sxModel);
+}
+
+void App::shutdown() {
+  for (int id = 0; id < static_cast<int>(TimerId::Count); ++id) {
+    pf_.loop.setTimerEnabled(static_cast<TimerId>(id), false);
+  }
+  if (editor_) {
+    editor_->close();
+    editor_.reset();
+  }
+  about_.reset();
+  for (int i = 0; i <= 15; ++i) ui_.setImage(indexed("picPicture2", i), "");
+  ui_.setImage("picPicture1", "");
+  ui_.setImage("img_SMPTE", "");
+  if (pf_.port.isOpen()) {
+    pf_.port.setModemLines(false, false);
+    pf_.port.close();
+  }
+}
 
 }  // namespace osd
