@@ -144,6 +144,10 @@ class App {
   bool splashShown = false;
 
   // ======================= Part 1.1 (link/serial_service.cpp) =======================
+  // The port search fills entries "mnuCOMsel(i)", i = 1..12 (caption "COM&n", tag "n") and,
+  // beside each, the control "mnuCOMdev(i)": its text is the device the number stands for
+  // ("/dev/ttyUSB0"), visible together with its entry. The window shows it next to the
+  // entry's caption (for example "COM3  /dev/ttyUSB0").
   void determineValidPorts();
   void startCom();
   void comMenuClick(int index);

@@ -117,6 +117,7 @@ void FakePort::write(const std::string& bytes) {
   if (!open_) throw Failure("Port is closed");
   if (failWrites) throw Failure("Write failed");
   writes.push_back(bytes);
+  writeNumbers.push_back(currentNumber);
   if (onWrite) onWrite(bytes);
 }
 
@@ -254,6 +255,7 @@ void Harness::openPort(int n) {
   app->portValid = true;
   app->silentTicks = 0;
   port.writes.clear();
+  port.writeNumbers.clear();
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -67,6 +67,7 @@ class FakePort : public SerialPort {
   // All bytes written since the last clear, and each write separately.
   std::string sent() const;
   std::vector<std::string> writes;
+  std::vector<int> writeNumbers;   // the port number each write went to
   std::vector<int> openedNumbers;  // every open attempt
   std::set<int> openable;
   std::map<int, int> failWith;  // port -> error number for its open
