@@ -1,0 +1,41 @@
+// Writing bitmap files: the 256 x 64 read-back logo (1 bit per pixel for a monochrome logo
+// generator, 4 bits for the colour one), a 24-bit picture of node pixel colours, and the
+// replace-on-success file write they use.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "image/node_view.h"
+
+namespace osd {
+
+constexpr int kLogoWidth = 256;
+constexpr int kLogoHeight = 64;
+constexpr size_t kMonoLogoBytes = 2048;    // 32 bytes a row
+constexpr size_t kColourLogoBytes = 8192;  // 128 bytes a row
+
+// Colour-table entries (blue, green, red, reserved) of the colour logo file: black and white
+// first, then the remaining colours of the common 16-colour set.
+extern const uint8_t kColourLogoPalette[16][4];
+
+// The complete logo file. `store` holds at least 2048 (monochrome) or 8192 (colour) bytes, the
+// bottom row first. Monochrome: 2110 bytes, pixels at 62, each store byte exclusive-or 255.
+// Colour: a full 16-entry colour table, so common viewers read it; pixels at 118, unchanged.
+// `progress`, when given, is called with 5 + 95 * i / N at every 16th pixel byte.
+std::vector<uint8_t> buildLogoBitmap(const std::vector<uint8_t>& store, bool colour,
+                                     const std::function<void(double)>& progress = {});
+
+// A 24-bit bottom-up bitmap of `w` by `h` colours given bottom row first; transparent pixels
+// are drawn in `transparentAs`.
+std::vector<uint8_t> buildBitmap24(int w, int h, const std::vector<Rgb8>& bottomUp,
+                                   Rgb8 transparentAs = Rgb8{0, 0, 0, false});
+
+// Writes `bytes` as the complete new content of `path`: a temporary file beside it is written
+// and closed, then renamed over the target. On failure the target is left as it was and no
+// temporary file remains; false with `error` set.
+bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
+
+}  // namespace osd

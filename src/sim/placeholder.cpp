@@ -1,2 +1,0 @@
-// The simulated node lives in this folder.
-namespace osd::sim {}

@@ -1,0 +1,73 @@
+// Builds bitmap files in memory for the image tests: any size, depth, header size, colour
+// table and row order, rows padded to four bytes like a real file (or not, on request).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace osd::test {
+
+struct BmpSpec {
+  int width = 4;
+  int height = 2;
+  int bpp = 24;
+  bool topDown = false;
+  uint32_t infoSize = 40;
+  uint32_t clrUsed = 0;
+  uint32_t compression = 0;
+  uint32_t extraGap = 0;  // bytes between the colour table and the pixels
+  bool padRows = true;
+  // Colour-table entries written after the info header (blue, green, red, reserved).
+  std::vector<std::array<uint8_t, 4>> palette;
+  // Pixel rows, bottom row first, each holding the row's pixel bytes (without padding).
+  std::vector<std::vector<uint8_t>> rows;
+};
+
+inline void put(std::string& s, size_t at, uint32_t v, int bytes) {
+  for (int k = 0; k < bytes; ++k) s[at + static_cast<size_t>(k)] = static_cast<char>(v >> (8 * k));
+}
+
+inline std::string makeBmp(const BmpSpec& b) {
+  const size_t rowBytes = (static_cast<size_t>(b.width) * static_cast<size_t>(b.bpp) + 7) / 8;
+  const size_t stride = b.padRows ? (rowBytes + 3) / 4 * 4 : rowBytes;
+  const size_t offBits = 14 + b.infoSize + 4 * b.palette.size() + b.extraGap;
+  std::string s(offBits + stride * static_cast<size_t>(b.height), '\0');
+  s[0] = 'B';
+  s[1] = 'M';
+  put(s, 2, static_cast<uint32_t>(s.size()), 4);
+  put(s, 10, static_cast<uint32_t>(offBits), 4);
+  put(s, 14, b.infoSize, 4);
+  put(s, 18, static_cast<uint32_t>(b.width), 4);
+  put(s, 22, static_cast<uint32_t>(b.topDown ? -b.height : b.height), 4);
+  put(s, 26, 1, 2);
+  put(s, 28, static_cast<uint32_t>(b.bpp), 2);
+  put(s, 30, b.compression, 4);
+  put(s, 46, b.clrUsed, 4);
+  for (size_t e = 0; e < b.palette.size(); ++e) {
+    for (size_t k = 0; k < 4; ++k)
+      s[14 + b.infoSize + 4 * e + k] = static_cast<char>(b.palette[e][k]);
+  }
+  for (int r = 0; r < b.height && static_cast<size_t>(r) < b.rows.size(); ++r) {
+    // Stored order: bottom row first, or top row first for a top-down file.
+    const int stored = b.topDown ? b.height - 1 - r : r;
+    const auto& row = b.rows[static_cast<size_t>(r)];
+    for (size_t c = 0; c < row.size() && c < rowBytes; ++c) {
+      s[offBits + static_cast<size_t>(stored) * stride + c] = static_cast<char>(row[c]);
+    }
+  }
+  return s;
+}
+
+// A plain bitmap of the given size and depth with zero pixels and a full colour table.
+inline std::string plainBmp(int w, int h, int bpp) {
+  BmpSpec b;
+  b.width = w;
+  b.height = h;
+  b.bpp = bpp;
+  if (bpp <= 8) b.palette.assign(size_t{1} << bpp, std::array<uint8_t, 4>{0, 0, 0, 0});
+  return makeBmp(b);
+}
+
+}  // namespace osd::test
