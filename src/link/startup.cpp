@@ -1,8 +1,172 @@
-// Placeholder bodies; each is replaced as its operations are built.
+// Start-up of the main window: the order in which the settings are read, the serial port is
+// searched and opened, the window is restored and commands are let onto the line.
+#include <cctype>
+#include <exception>
+#include <functional>
+
+#include "common/textnum.h"
 #include "shell/app.h"
 
 namespace osd {
 
-void App::formLoad(const std::string&) {}
+namespace {
+constexpr int kWindowHeight = 5650;      // twips
+constexpr int kLogoSelectHeight = 4155;  // twips
+constexpr int kHighestSlot = 15;
+constexpr int kNtClassPlatform = 2;  // a current desktop system (only "1 or less" is tested)
+
+// The port the command line asks the search to leave out: the first character after
+// "SKIPCOM" (any case), blanks skipped, read as one decimal digit; anything else gives 0.
+// -1 when the word is not there.
+int skipPortFrom(const std::string& commandLine) {
+  const std::string upper = toUpper(commandLine);
+  const size_t at = upper.find("SKIPCOM");
+  if (at == std::string::npos) return -1;
+  size_t i = at + 7;
+  while (i < upper.size() && (upper[i] == ' ' || upper[i] == '\t')) ++i;
+  if (i < upper.size() && upper[i] >= '0' && upper[i] <= '9') return upper[i] - '0';
+  return 0;
+}
+}  // namespace
+
+void App::formLoad(const std::string& commandLineText) {
+  // The text may be this object's own member (the diagnostic "Read Configuration").
+  const std::string line = commandLineText;
+  commandLine = line;
+
+  // Every step reports its own failure and the start-up goes on with the next one.
+  auto step = [this](const std::function<void()>& body) {
+    try {
+      body();
+    } catch (const std::exception& e) {
+      showError(e.what(), "Form_Load");
+    }
+  };
+
+  // 1. Node family, window height, platform.
+  step([&] {
+    graphicsNode = true;
+    largeMemory = true;
+    ui_.setHeightTwips(kWindowHeight);
+    platformCode = kNtClassPlatform;
+  });
+
+  // 2. Nothing reaches the line until the window is set up (step 14).
+  sendGuard = true;
+
+  // 3. Another copy of the program: bring it forward and ask it to close; otherwise the
+  //    splash window comes up from its timer.
+  step([&] {
+    InstanceGuard* other = pf_.instances;
+    if (other != nullptr && other->otherInstanceRunning()) {
+      other->bringOtherToFront();
+      if (other->closeOther()) {
+        pf_.loop.yield();
+      } else {
+        pf_.dialogs.message(kAppKey, std::string("EndTask: cannot terminate ") + kAppKey + " task");
+      }
+    } else {
+      pf_.loop.setTimerEnabled(TimerId::Splash, true);
+    }
+  });
+
+  // 4. Logo dimensions, before anything reads them.
+  step([&] {
+    imageWidth = 256;
+    imageHeight = 64;
+    logoWidth = 256;
+  });
+
+  // 5. Logo options 1 to 7 stay hidden until the node model is known.
+  step([&] {
+    for (int i = 1; i <= 7; ++i) ui_.setVisible(indexed("optLOGO", i), false);
+  });
+
+  // 6. The logo chosen last time.
+  step([&] {
+    const std::string text = readSetting("LogoSelect");
+    if (!text.empty()) {
+      // Only slots 1 to 15 have an option and a menu entry.
+      const int n = clampInt(leadingInt(text), 1, kHighestSlot);
+      ui_.setChecked(indexed("optLOGO", n), true);
+      optLogoClick(n);
+      ui_.setChecked(indexed("mnuLogoSel", n), true);
+      selectedSlot = n;
+    }
+    if (selectedSlot >= 1 && selectedSlot <= kHighestSlot) {
+      ui_.setChecked(indexed("mnuLogoSel", selectedSlot), true);
+      ui_.setChecked(indexed("optLOGO", selectedSlot), true);
+      ui_.repaint(indexed("picPicture2", selectedSlot));
+    }
+  });
+
+  // 7. Recent files, FileSelect8 down to FileSelect1 (menu entry i - 1); the newest ends up
+  //    as the current file.
+  step([&] {
+    for (int i = 8; i >= 1; --i) {
+      const std::string text = readSetting("FileSelect" + std::to_string(i));
+      const std::string entry = indexed("mnuRecentFile", i - 1);
+      if (text.empty()) {
+        ui_.setVisible(entry, false);
+        ui_.setEnabled(entry, false);
+      } else {
+        ui_.setText(entry, text);
+        ui_.setVisible(entry, true);
+        ui_.setEnabled(entry, true);
+      }
+      currentFile = text;
+    }
+  });
+
+  // 8. A port the search must not touch, from the command line.
+  step([&] { skipPort = skipPortFrom(line); });
+
+  // 9. Port search.
+  step([&] { determineValidPorts(); });
+
+  // 10. The saved port.
+  step([&] {
+    const std::string text = readSetting("ComPort");
+    if (text.empty()) {
+      comPort = 0;
+      return;
+    }
+    const std::string tag = trimBlanks(text);
+    for (int i = 1; i <= 12; ++i) {
+      const std::string entry = indexed("mnuCOMsel", i);
+      if (!tag.empty() && ui_.get(entry).tag == tag) ui_.setChecked(entry, true);
+    }
+    // Port numbers are 1 to 255; anything else selects no port.
+    const int32_t n = leadingInt(text);
+    comPort = (n >= 1 && n <= 255) ? n : 0;
+    ui_.setText("txtCom", std::to_string(comPort));
+    startCom();
+  });
+
+  // 11. Read time-outs of the port.
+  step([&] { applyCommTimeouts(); });
+
+  // 12.
+  step([&] { ui_.setHeightTwips(kWindowHeight); });
+
+  // 13. Menus, options, schedule, video data and slot bitmaps from the settings.
+  step([&] { formSetUp(); });
+
+  // 14. From here on commands reach the line.
+  sendGuard = false;
+
+  // 15. The current logo's bitmap.
+  step([&] {
+    std::string file = currentFile;
+    readFile(file);
+  });
+
+  // 16, 17.
+  step([&] { ui_.setText("lblDiag", "No Reply"); });
+  step([&] { ui_.setHeight("LOGO_SELECT", kLogoSelectHeight); });
+
+  // The main tick runs from here until the window closes.
+  pf_.loop.setTimerEnabled(TimerId::Delay, true);
+}
 
 }  // namespace osd

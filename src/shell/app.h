@@ -257,6 +257,10 @@ class App {
   void aboutClick();
   void splashTick();
   void aboutTimerTick();
+  // Shows the about window: `aboutFlag` gives it the long countdown of the about entry (the
+  // splash has the short one); `modal` returns only once it has closed. Used by the Help
+  // menus of the main window and of the schedule editor.
+  void openAbout(bool aboutFlag, bool modal);
   void editorTimerTick();
   AboutWindow* about() { return about_.get(); }
   // Set by the window: asked to close the program.
