@@ -83,6 +83,7 @@ ModelBinder::ModelBinder(WindowModel& model, QWidget* window, QObject* parent)
     if (auto* pic = qobject_cast<PictureBox*>(it->second.data())) {
       if (!pic->property("osdDrawn").toBool()) pic->setImageFile(toQt(model_.get(name).image));
     }
+    if (onControlChanged) onControlChanged(name);
     if (auto* w = qobject_cast<QWidget*>(it->second.data())) {
       if (w->isVisible()) w->repaint();
     }
@@ -144,9 +145,11 @@ void ModelBinder::apply(const std::string& name) {
 }
 
 void ModelBinder::applyAll() {
+  std::vector<std::string> names;
   for (const auto& [name, ptr] : objects_) {
-    if (ptr) applyTo(ptr.data(), model_.get(name));
+    if (ptr) names.push_back(name);
   }
+  for (const std::string& name : names) apply(name);
   applyWindow();
 }
 

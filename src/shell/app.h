@@ -217,6 +217,18 @@ class App {
   void zoomOffClick();
   void zoomOnClick();
 
+  // ======================= Node view (image/node_view_ops.cpp) =======================
+  // "&Node View" of the zoom menu: the large view shows the selected slot's logo as the node
+  // will display it (encoded for the chosen format and transparency, decoded back to colours).
+  bool nodeView = false;
+  struct NodeViewPicture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> argb;  // top row first; 0x00000000 where the node shows video
+  };
+  void nodeViewClick();
+  // The picture of the selected slot; empty when the slot has no logo file.
+  NodeViewPicture nodeViewPicture();
+
   // ======================= Part 4.1 (settings/store.cpp) =======================
   std::string readSetting(const std::string& key);
   void writeSetting(const std::string& key, const std::string& value);

@@ -1,0 +1,105 @@
+#include "gui/gui_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include "gui/model_binder.h"
+
+namespace osd::gui {
+
+QString toQtFilter(const std::string& filter) {
+  const QStringList parts = toQt(filter).split(QChar('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString description = parts[i].trimmed();
+    QString pattern = parts[i + 1].trimmed();
+    pattern.replace(QChar(';'), QChar(' '));
+    if (description.contains(QChar('(') + pattern + QChar(')'))) {
+      out << description;
+    } else {
+      out << description + QStringLiteral(" (") + pattern + QChar(')');
+    }
+  }
+  if (parts.size() % 2 == 1 && !parts.back().trimmed().isEmpty()) out << parts.back().trimmed();
+  return out.join(QStringLiteral(";;"));
+}
+
+InputWindow::InputWindow(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmEnterData"));
+  setWindowTitle(QStringLiteral("Additional Data Needed"));
+  setModal(true);
+  auto* layout = new QVBoxLayout(this);
+  question_ = new QLabel(this);
+  question_->setObjectName(QStringLiteral("LblQuestion"));
+  question_->setTextFormat(Qt::PlainText);
+  question_->setWordWrap(true);
+  question_->setMinimumWidth(320);
+  input_ = new QLineEdit(this);
+  input_->setObjectName(QStringLiteral("txtInput"));
+  layout->addWidget(question_);
+  layout->addWidget(input_);
+  // Enter in the field is the only way to give an answer.
+  connect(input_, &QLineEdit::returnPressed, this, [this]() {
+    entered_ = true;
+    accept();
+  });
+}
+
+void InputWindow::keyPressEvent(QKeyEvent* event) {
+  // Enter outside the field does not confirm (no default button); Escape closes as usual.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
+  QDialog::keyPressEvent(event);
+}
+
+std::optional<std::string> InputWindow::ask(const std::string& prompt) {
+  entered_ = false;
+  input_->clear();
+  QString text = toQt(prompt);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  question_->setText(text);
+  input_->setFocus();
+  exec();
+  if (!entered_) return std::nullopt;
+  return fromQt(input_->text());
+}
+
+bool GuiDialogs::confirm(const std::string& title, const std::string& text) {
+  QString body = toQt(text);
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return QMessageBox::question(parent_, toQt(title), body, QMessageBox::Ok | QMessageBox::Cancel,
+                               QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+std::optional<std::string> GuiDialogs::askValue(const std::string& prompt) {
+  InputWindow window(parent_);
+  return window.ask(prompt);
+}
+
+std::string GuiDialogs::openFileName(const std::string& startPath, const std::string& filter) {
+  QString file =
+      QFileDialog::getOpenFileName(parent_, QString(), toQt(startPath), toQtFilter(filter));
+  return fromQt(file);
+}
+
+std::string GuiDialogs::saveFileName(const std::string& startPath, const std::string& filter) {
+  QString file =
+      QFileDialog::getSaveFileName(parent_, QString(), toQt(startPath), toQtFilter(filter));
+  return fromQt(file);
+}
+
+void GuiDialogs::message(const std::string& title, const std::string& text) {
+  QString body = toQt(text);
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox::information(parent_, toQt(title), body);
+}
+
+void GuiDialogs::beep() {
+  QApplication::beep();
+}
+
+}  // namespace osd::gui

@@ -1,0 +1,560 @@
+#include "gui/main_window.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "gui/picture_box.h"
+#include "shell/app.h"
+
+namespace osd::gui {
+
+namespace {
+
+constexpr int kFrameWidthTwips = 5775;
+constexpr int kFrameHeightTwips = 4155;
+constexpr int kReplyAreaHeightTwips = 6125;  // the window at this height shows the replies
+// Where the screen lies in the "Relative Screen Position" frame (twips): the previews are
+// placed between these edges.
+constexpr int kScreenLeftTwips = 60;
+constexpr int kScreenTopTwips = 240;
+// A preview is drawn in the size its logo takes on a 720 x 480 picture.
+constexpr double kTwipsPerPixelH = 5600.0 / 720.0;
+constexpr double kTwipsPerPixelV = 3840.0 / 480.0;
+
+QString q(const char* text) {
+  return QString::fromUtf8(text);
+}
+
+QLabel* namedLabel(const char* name, QWidget* parent = nullptr) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(q(name));
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+QLabel* caption(const QString& text, QWidget* parent = nullptr) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  QFont f = label->font();
+  f.setBold(true);
+  label->setFont(f);
+  return label;
+}
+
+QLineEdit* namedEdit(const char* name, int chars) {
+  auto* edit = new QLineEdit;
+  edit->setObjectName(q(name));
+  edit->setAlignment(Qt::AlignRight);
+  QFontMetrics fm(edit->font());
+  edit->setFixedWidth(fm.horizontalAdvance(QString(chars + 1, QChar('0'))) + 14);
+  return edit;
+}
+
+}  // namespace
+
+QImage drawColourBars(QSize size) {
+  if (size.width() < 1 || size.height() < 1) return {};
+  QImage img(size, QImage::Format_RGB32);
+  img.fill(Qt::black);
+  QPainter p(&img);
+  const int w = size.width();
+  const int h = size.height();
+  auto band = [&](int row0, int row1, const QList<QColor>& colours, const QList<double>& widths) {
+    double x = 0;
+    for (qsizetype i = 0; i < colours.size(); ++i) {
+      double x1 = x + widths[i] * w;
+      p.fillRect(QRectF(x, row0, x1 - x, row1 - row0), colours[i]);
+      x = x1;
+    }
+  };
+  const int v = 191;  // 75 % of full level
+  const QList<QColor> bars = {QColor(v, v, v), QColor(v, v, 0), QColor(0, v, v), QColor(0, v, 0),
+                              QColor(v, 0, v), QColor(v, 0, 0), QColor(0, 0, v)};
+  const QList<double> seventh(7, 1.0 / 7.0);
+  const int top = h * 2 / 3;
+  const int mid = h * 3 / 4;
+  band(0, top, bars, seventh);
+  band(top, mid,
+       {QColor(0, 0, v), QColor(19, 19, 19), QColor(v, 0, v), QColor(19, 19, 19), QColor(0, v, v),
+        QColor(19, 19, 19), QColor(v, v, v)},
+       seventh);
+  const double s = 1.0 / 7.0;
+  band(mid, h,
+       {QColor(0, 33, 76), QColor(255, 255, 255), QColor(50, 0, 106), QColor(19, 19, 19),
+        QColor(9, 9, 9), QColor(19, 19, 19), QColor(29, 29, 29), QColor(19, 19, 19)},
+       {s * 5 / 4, s * 5 / 4, s * 5 / 4, s * 5 / 4, s / 3, s / 3, s / 3, s});
+  return img;
+}
+
+MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(app) {
+  setObjectName(q("frmMain"));
+  buildMenus();
+  buildCentral();
+
+  binder_ = new ModelBinder(app_.ui(), this, this);
+  binder_->onControlChanged = [this](const std::string& name) { controlChanged(name); };
+  binder_->onWindowChanged = [this]() { windowChanged(); };
+  binder_->bindTree(this);
+  binder_->forwardClicks([this](const std::string& name) { forward(name); });
+  placeScreenLayers();
+  windowChanged();
+
+  app_.onExit = [this]() { close(); };
+}
+
+MainWindow::~MainWindow() {
+  app_.onExit = nullptr;
+  delete binder_;
+  binder_ = nullptr;
+}
+
+void MainWindow::forward(const std::string& name) {
+  // The node view is this window's own entry of the zoom menu.
+  if (name == "mnuNodeView") {
+    app_.nodeViewClick();
+  } else {
+    app_.click(name);
+  }
+}
+
+// ---------------------------------------------------------------------------- menus
+
+QMenu* MainWindow::addMenu(const char* name) {
+  QMenu* menu = menuBar()->addMenu(QString());
+  menu->setObjectName(q(name) + q("Menu"));
+  menu->menuAction()->setObjectName(q(name));
+  menu->setToolTipsVisible(true);
+  return menu;
+}
+
+void MainWindow::addEntry(QMenu* menu, const std::string& name) {
+  QAction* a = menu->addAction(QString());
+  a->setObjectName(QString::fromStdString(name));
+}
+
+void MainWindow::buildMenus() {
+  QMenu* file = addMenu("mnuFile");
+  for (const char* n : {"mnuOpenLogoFile", "mnuDownloadLogotoRam", "mnu_ImageToEEPROM", "mnu_Erase",
+                        "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM", "mnuSaveVideoContolData",
+                        "mnuSaveLogoDisk", "mnuUpLoadLogo"}) {
+    addEntry(file, n);
+  }
+  file->addSeparator();
+  for (int i = 0; i < 8; ++i) addEntry(file, indexed("mnuRecentFile", i));
+  file->addSeparator();
+  addEntry(file, "mnuExit");
+
+  QMenu* com = addMenu("mnuCOM");
+  addEntry(com, indexed("mnuCOMsel", 0));
+  com->addSeparator();
+  for (int i = 1; i <= 12; ++i) addEntry(com, indexed("mnuCOMsel", i));
+
+  QMenu* node = addMenu("mnuNode");
+  for (const char* n :
+       {"mnuWakeUpNode", "mnuWakeUpAllNodes", "mnuAllNodesSleep", "mnuSetIDtoCurrentNode"}) {
+    addEntry(node, n);
+  }
+
+  QMenu* zoom = addMenu("mnuZoom");
+  addEntry(zoom, "mnuZoomOff");
+  addEntry(zoom, "mnuZoomOn");
+  zoom->addSeparator();
+  addEntry(zoom, "mnuNodeView");
+
+  // "&Paintbrush_Editor" opens the paint program at once: an entry of the bar itself.
+  QAction* paintTop = menuBar()->addAction(QString());
+  paintTop->setObjectName(q("mnuPaintBrush_top"));
+
+  QMenu* edit = addMenu("mnuEdit");
+  for (const char* n :
+       {"mnuPaintBrush", "mnuNTSBVideo", "mnuPALBVideo", "mnuPALMVideo", "mnuImageControl"}) {
+    addEntry(edit, n);
+  }
+
+  QMenu* logo = addMenu("mnuLogo");
+  for (int i = 1; i <= 15; ++i) addEntry(logo, indexed("mnuLogoSel", i));
+  logo->addSeparator();
+  for (int i = 0; i <= 3; ++i) addEntry(logo, indexed("mnuShowMode", i));
+  addEntry(logo, "mnu_SMPTE");
+
+  QMenu* schedule = addMenu("mnuSchedule");
+  addEntry(schedule, indexed("mnuScheduleEdit", 0));
+  addEntry(schedule, indexed("mnuScheduleEdit", 1));
+  addEntry(schedule, "mnuScheduleOnOff");
+  addEntry(schedule, "mnuPanelLock");
+  schedule->addSeparator();
+  for (int n : {0, 1, 2, 3, 4, 7, 15, 31}) addEntry(schedule, indexed("mnuSetLGx", n));
+
+  QMenu* diag = addMenu("mnuDiag");
+  for (int i = 0; i < 28; ++i) addEntry(diag, indexed("mnuDiagSub", i));
+
+  QMenu* help = addMenu("mnuHelp");
+  for (const char* n : {"mnuManual", "mnuAbout", "mnuCopyright", "mnuDiagTools"}) addEntry(help, n);
+}
+
+// ---------------------------------------------------------------------------- body
+
+void MainWindow::buildCentral() {
+  auto* central = new QWidget;
+  central->setObjectName(q("clientArea"));
+  setCentralWidget(central);
+  auto* outer = new QVBoxLayout(central);
+  outer->setContentsMargins(8, 8, 8, 4);
+  outer->setSpacing(6);
+
+  auto* top = new QHBoxLayout;
+  top->setSpacing(10);
+  outer->addLayout(top);
+
+  // Left column: the screen with the logo preview, and the figures below it.
+  auto* left = new QVBoxLayout;
+  left->setSpacing(4);
+  top->addLayout(left);
+
+  logoFrame_ = new QGroupBox;
+  logoFrame_->setObjectName(q("LOGO_FRAME"));
+  logoFrame_->setFixedSize(ModelBinder::toPixels(this, kFrameWidthTwips),
+                           ModelBinder::toPixels(this, kFrameHeightTwips, true));
+  logoFrame_->installEventFilter(this);
+  left->addWidget(logoFrame_);
+
+  smpte_ = new PictureBox(logoFrame_);
+  smpte_->setObjectName(q("img_SMPTE"));
+  smpte_->setProperty("osdDrawn", true);
+  for (int i = 0; i <= 15; ++i) {
+    auto* pic = new PictureBox(logoFrame_);
+    const std::string name = indexed("picPicture2", i);
+    pic->setObjectName(QString::fromStdString(name));
+    pic->setProperty("osdTwips", true);
+    pic->setMouseTracking(true);
+    pic->setCursor(Qt::SizeAllCursor);
+    pic->setSharpPixels(true);
+    pic->setToolTip(tr("Drag to place the logo on the screen"));
+    pic->onMouse = [this, pic, name](int kind, QPointF pos) {
+      app_.mouse(name, kind, ModelBinder::toTwips(pic, pos.x()),
+                 ModelBinder::toTwips(pic, pos.y(), true));
+    };
+    pic->setGeometry(ModelBinder::toPixels(this, kScreenLeftTwips),
+                     ModelBinder::toPixels(this, kScreenTopTwips), 64, 16);
+  }
+  largeView_ = new PictureBox(logoFrame_);
+  largeView_->setObjectName(q("picPicture1"));
+  largeView_->setProperty("osdDrawn", true);
+  largeView_->setKeepAspect(true);
+  largeView_->setSharpPixels(true);
+  largeView_->setAutoFillBackground(true);
+  largeView_->setBackgroundRole(QPalette::Dark);
+
+  auto* figures = new QGridLayout;
+  figures->setHorizontalSpacing(8);
+  figures->setVerticalSpacing(2);
+  left->addLayout(figures);
+  figures->addWidget(caption(tr("EEPROM Size")), 0, 0);
+  figures->addWidget(namedLabel("lblEEPSize"), 0, 1);
+  figures->addWidget(namedLabel("lblImgSize"), 0, 2);
+  QLabel* settings[] = {namedLabel("lblImageSettings"), namedLabel("lblVideoSettings")};
+  for (int i = 0; i < 2; ++i) {
+    settings[i]->setWordWrap(true);
+    settings[i]->setMaximumWidth(logoFrame_->width());
+    figures->addWidget(settings[i], i + 1, 0, 1, 3);
+  }
+  figures->setColumnStretch(2, 1);
+  left->addStretch(1);
+
+  // Right column: slot choice, video mode, data type, position and node.
+  auto* right = new QVBoxLayout;
+  right->setSpacing(6);
+  top->addLayout(right, 1);
+
+  auto* select = new QGroupBox;
+  select->setObjectName(q("LOGO_SELECT"));
+  auto* slotGrid = new QGridLayout(select);
+  slotGrid->setHorizontalSpacing(6);
+  slotGrid->setVerticalSpacing(1);
+  for (int i = 0; i <= 15; ++i) {
+    auto* opt = new QRadioButton;
+    opt->setObjectName(QString::fromStdString(indexed("optLOGO", i)));
+    opt->setAutoExclusive(false);
+    auto* lamp = new Lamp;
+    lamp->setObjectName(QString::fromStdString(indexed("Shape1", i)));
+    auto* name = new QLabel;
+    name->setObjectName(QString::fromStdString(indexed("lblLogoName", i)));
+    name->setTextFormat(Qt::PlainText);
+    name->setMinimumWidth(150);
+    slotGrid->addWidget(opt, i, 0);
+    slotGrid->addWidget(lamp, i, 1);
+    slotGrid->addWidget(name, i, 2);
+  }
+  slotGrid->setColumnStretch(2, 1);
+  slotGrid->setRowStretch(16, 1);
+  right->addWidget(select, 1);
+
+  auto* modes = new QHBoxLayout;
+  right->addLayout(modes);
+  const char* groups[2][3] = {{"Frame1", "optNTSC", ""}, {"Frame2", "optRGB", ""}};
+  for (auto& g : groups) {
+    auto* box = new QGroupBox;
+    box->setObjectName(q(g[0]));
+    auto* row = new QHBoxLayout(box);
+    for (int i = 0; i < 2; ++i) {
+      auto* opt = new QRadioButton;
+      opt->setObjectName(QString::fromStdString(indexed(g[1], i)));
+      opt->setAutoExclusive(false);
+      row->addWidget(opt);
+    }
+    modes->addWidget(box);
+  }
+
+  auto* place = new QGroupBox(tr("Position"));
+  place->setObjectName(q("positionBox"));
+  auto* pos = new QGridLayout(place);
+  pos->setHorizontalSpacing(6);
+  pos->addWidget(new QLabel(tr("H %")), 0, 0);
+  pos->addWidget(namedEdit("txtHPOS", 3), 0, 1);
+  pos->addWidget(new QLabel(tr("V %")), 0, 2);
+  pos->addWidget(namedEdit("txtVPOS", 3), 0, 3);
+  pos->setColumnStretch(4, 1);
+  pos->addWidget(namedLabel("lblStartPosn"), 1, 0, 1, 5);
+  right->addWidget(place);
+
+  auto* link = new QGroupBox(tr("Node"));
+  link->setObjectName(q("linkBox"));
+  auto* nodeRow = new QGridLayout(link);
+  nodeRow->setHorizontalSpacing(6);
+  nodeRow->addWidget(namedLabel("lblNode"), 0, 0);
+  nodeRow->addWidget(namedEdit("txtNODE", 3), 0, 1);
+  nodeRow->addWidget(new QLabel(tr("Com")), 0, 2);
+  QLineEdit* com = namedEdit("txtCom", 3);
+  com->setReadOnly(true);
+  com->setFocusPolicy(Qt::NoFocus);
+  nodeRow->addWidget(com, 0, 3);
+  nodeRow->setColumnStretch(4, 1);
+  right->addWidget(link);
+
+  for (const char* n : {"txtHPOS", "txtVPOS", "txtNODE", "txtCom"}) {
+    central->findChild<QLineEdit*>(q(n))->installEventFilter(this);
+  }
+
+  // Bottom strip: schedule state, clock and the exit button.
+  auto* strip = new QHBoxLayout;
+  outer->addLayout(strip);
+  QLabel* running = namedLabel("lblRunning");
+  QFont bold = running->font();
+  bold.setBold(true);
+  running->setFont(bold);
+  strip->addWidget(running);
+  strip->addStretch(1);
+  QLabel* clock = namedLabel("lblCurrentTime");
+  clock->setMinimumWidth(90);
+  clock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  strip->addWidget(clock);
+  auto* exit = new QPushButton;
+  exit->setObjectName(q("btn_Exit"));
+  strip->addWidget(exit);
+
+  // The reply area, shown when the window is tall enough.
+  replyArea_ = new QFrame;
+  replyArea_->setObjectName(q("replyArea"));
+  replyArea_->setFrameShape(QFrame::StyledPanel);
+  auto* replies = new QGridLayout(replyArea_);
+  replies->setContentsMargins(6, 4, 6, 4);
+  replies->setVerticalSpacing(2);
+  replies->addWidget(caption(tr("Reply")), 0, 0);
+  QLabel* diag = namedLabel("lblDiag");
+  diag->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  replies->addWidget(diag, 0, 1);
+  replies->addWidget(namedLabel("lblCount"), 0, 2);
+  replies->addWidget(caption(tr("Sent")), 1, 0);
+  QLabel* sent = namedLabel("lblDiagSend");
+  sent->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  replies->addWidget(sent, 1, 1);
+  replies->addWidget(namedLabel("lblSCount"), 1, 2);
+  replies->setColumnStretch(1, 1);
+  outer->addWidget(replyArea_);
+
+  // Status line and progress bar.
+  QLabel* status = namedLabel("lblCopyright");
+  statusBar()->addWidget(status, 1);
+  auto* progress = new QProgressBar;
+  progress->setObjectName(q("ProgressBar1"));
+  progress->setRange(0, 100);
+  progress->setFixedWidth(180);
+  statusBar()->addPermanentWidget(progress);
+  statusBar()->setSizeGripEnabled(false);
+
+  // The error panel lies over the window at the place the model gives it.
+  errorPanel_ = new QGroupBox(central);
+  errorPanel_->setObjectName(q("frameError"));
+  errorPanel_->setProperty("osdTwips", true);
+  errorPanel_->setAutoFillBackground(true);
+  errorPanel_->setStyleSheet(
+      q("QGroupBox#frameError { border: 2px solid #a01010; border-radius: 3px; margin-top: 1.2em;"
+        " padding-top: 2px; background-color: #fff4f0; }"
+        " QGroupBox#frameError::title { subcontrol-origin: margin; left: 8px; padding: 0 4px;"
+        " color: #a01010; font-weight: bold; }"
+        " QLabel#lblErrTxt { color: black; }"));
+  auto* errLayout = new QVBoxLayout(errorPanel_);
+  errLayout->setContentsMargins(8, 6, 8, 6);
+  QLabel* errText = namedLabel("lblErrTxt");
+  errText->setWordWrap(true);
+  errText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  errText->installEventFilter(this);
+  errLayout->addWidget(errText, 1);
+  auto* ok = new QPushButton;
+  ok->setObjectName(q("cmdErrOK"));
+  errLayout->addWidget(ok, 0, Qt::AlignRight);
+  errorPanel_->installEventFilter(this);
+  errorPanel_->hide();
+}
+
+// ---------------------------------------------------------------------------- mirroring
+
+void MainWindow::controlChanged(const std::string& name) {
+  if (name.rfind("mnuCOMsel(", 0) == 0 && name != "mnuCOMsel(0)") {
+    // The port menu shows the device a number stands for beside it.
+    auto* action = qobject_cast<QAction*>(binder_->object(name));
+    const Control& c = app_.ui().get(name);
+    bool numeric = !c.tag.empty() && c.tag.find_first_not_of("0123456789") == std::string::npos;
+    std::string device =
+        numeric && c.tag.size() <= 3 ? app_.platform().port.deviceName(std::stoi(c.tag)) : "";
+    if (action && !device.empty()) action->setText(toQt(c.text) + QChar('\t') + toQt(device));
+  } else if (name.rfind("picPicture2(", 0) == 0) {
+    sizePreview(name);
+  } else if (name == "frameError" || name == "lblErrTxt") {
+    fitErrorPanel();
+  }
+  if (name == "picPicture1" || name == "mnuNodeView" || name.rfind("optRGB(", 0) == 0 ||
+      name.rfind("optLOGO(", 0) == 0 || name.rfind("lblLogoName(", 0) == 0) {
+    scheduleLargeView();
+  }
+  if (name == "img_SMPTE") placeScreenLayers();
+}
+
+void MainWindow::windowChanged() {
+  if (!replyArea_) return;
+  const bool tall = app_.ui().heightTwips() >= kReplyAreaHeightTwips;
+  if (replyArea_->isVisibleTo(this) != tall || replyArea_->isHidden() == tall) {
+    replyArea_->setVisible(tall);
+    if (isVisible() && !isMaximized()) QTimer::singleShot(0, this, [this]() { adjustSize(); });
+  }
+}
+
+void MainWindow::placeScreenLayers() {
+  if (!logoFrame_) return;
+  const int l = ModelBinder::toPixels(this, kScreenLeftTwips);
+  const int t = ModelBinder::toPixels(this, kScreenTopTwips, true);
+  QRect screen(l, t, logoFrame_->width() - 2 * l, logoFrame_->height() - t - l);
+  if (smpte_->geometry() != screen || smpte_->image().size() != screen.size()) {
+    smpte_->setGeometry(screen);
+    smpte_->setImage(drawColourBars(screen.size()));
+  }
+  largeView_->setGeometry(screen);
+  smpte_->lower();
+  largeView_->raise();
+}
+
+void MainWindow::sizePreview(const std::string& name) {
+  auto* pic = qobject_cast<PictureBox*>(binder_->object(name));
+  if (!pic) return;
+  const Control& c = app_.ui().get(name);
+  QSize size = pic->image().isNull() ? QSize(256, 64) : pic->image().size();
+  int w = c.width > 0 ? c.width : static_cast<int>(size.width() * kTwipsPerPixelH);
+  int h = c.height > 0 ? c.height : static_cast<int>(size.height() * kTwipsPerPixelV);
+  pic->resize(std::max(8, ModelBinder::toPixels(pic, w)),
+              std::max(4, ModelBinder::toPixels(pic, h, true)));
+}
+
+void MainWindow::scheduleLargeView() {
+  if (largeViewPending_) return;
+  largeViewPending_ = true;
+  QTimer::singleShot(0, this, [this]() {
+    largeViewPending_ = false;
+    updateLargeView();
+  });
+}
+
+void MainWindow::updateLargeView() {
+  if (!largeView_) return;
+  if (!app_.nodeView) {
+    largeView_->setCheckerboard(false);
+    largeView_->setImageFile(toQt(app_.ui().get("picPicture1").image));
+    return;
+  }
+  const App::NodeViewPicture picture = app_.nodeViewPicture();
+  QImage image;
+  if (picture.width > 0 && picture.height > 0) {
+    image = QImage(picture.width, picture.height, QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height; ++y) {
+      auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+      for (int x = 0; x < picture.width; ++x) {
+        line[x] = picture.argb[static_cast<size_t>(y) * static_cast<size_t>(picture.width) +
+                               static_cast<size_t>(x)];
+      }
+    }
+  }
+  largeView_->setCheckerboard(true);
+  largeView_->setImage(image);
+}
+
+void MainWindow::fitErrorPanel() {
+  if (!errorPanel_ || errorPanel_->isHidden()) return;
+  // The model gives the panel's place; it grows where its text needs more room.
+  const Control& c = app_.ui().get("frameError");
+  int w = c.width > 0 ? ModelBinder::toPixels(this, c.width) : errorPanel_->width();
+  int h = c.height > 0 ? ModelBinder::toPixels(this, c.height, true) : errorPanel_->height();
+  w = std::max(w, 300);
+  int need = errorPanel_->layout()->hasHeightForWidth()
+                 ? errorPanel_->layout()->totalHeightForWidth(w)
+                 : errorPanel_->sizeHint().height();
+  errorPanel_->resize(w, std::max(h, need));
+  errorPanel_->raise();
+}
+
+// ---------------------------------------------------------------------------- events
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const std::string name = fromQt(watched->objectName());
+  if (watched == logoFrame_ && event->type() == QEvent::Resize) {
+    placeScreenLayers();
+  } else if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
+    if (event->type() == QEvent::KeyRelease && !edit->isReadOnly()) {
+      app_.textEdited(name, fromQt(edit->text()));
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      auto* me = static_cast<QMouseEvent*>(event);
+      if (me->button() == Qt::LeftButton) {
+        QTimer::singleShot(0, this, [this, name]() { forward(name); });
+      }
+    }
+  } else if ((watched == errorPanel_ || name == "lblErrTxt") &&
+             event->type() == QEvent::MouseButtonRelease) {
+    forward(name);
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closing_) {
+    closing_ = true;
+    app_.shutdown();
+    app_.closeAtExit();
+  }
+  event->accept();
+}
+
+}  // namespace osd::gui

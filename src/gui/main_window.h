@@ -1,0 +1,68 @@
+// The main window as the operator sees it. It creates one widget or menu entry per control of
+// the App's window model (objectName = control name), mirrors the model through the
+// ModelBinder and forwards every user event to the App: clicks by name, key releases in the
+// text fields, mouse events on the slot previews (in twips). It holds no rules of its own.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <string>
+
+#include "gui/model_binder.h"
+
+class QFrame;
+class QGroupBox;
+class QMenu;
+
+namespace osd {
+class App;
+}
+
+namespace osd::gui {
+
+class PictureBox;
+
+// The 75 % colour-bar test pattern with its lower castellations and PLUGE strip.
+QImage drawColourBars(QSize size);
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit MainWindow(App& app, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  App& app() { return app_; }
+  ModelBinder& binder() { return *binder_; }
+
+  // Forwards a click on the control `name` to the App (what a user click does).
+  void forward(const std::string& name);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildMenus();
+  void buildCentral();
+  QMenu* addMenu(const char* name);
+  void addEntry(QMenu* menu, const std::string& name);
+  void controlChanged(const std::string& name);
+  void windowChanged();
+  void placeScreenLayers();
+  void sizePreview(const std::string& name);
+  void scheduleLargeView();
+  void updateLargeView();
+  void fitErrorPanel();
+
+  App& app_;
+  ModelBinder* binder_ = nullptr;
+  QGroupBox* logoFrame_ = nullptr;
+  PictureBox* smpte_ = nullptr;
+  PictureBox* largeView_ = nullptr;
+  QGroupBox* errorPanel_ = nullptr;
+  QFrame* replyArea_ = nullptr;
+  bool largeViewPending_ = false;
+  bool closing_ = false;
+};
+
+}  // namespace osd::gui
