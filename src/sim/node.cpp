@@ -1,0 +1,350 @@
+#include "sim/node.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+namespace osd::sim {
+
+namespace {
+
+bool isHexUpper(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+int hexValue(char c) {
+  return c <= '9' ? c - '0' : c - 'A' + 10;
+}
+int hexPair(char a, char b) {
+  return hexValue(a) * 16 + hexValue(b);
+}
+uint8_t byteAt(const std::string& s, size_t i) {
+  return static_cast<uint8_t>(s[i]);
+}
+
+std::string hexId(int id) {
+  static const char* digits = "0123456789ABCDEF";
+  return {digits[(id >> 4) & 15], digits[id & 15]};
+}
+
+// Checks `buf` against a fixed prefix: Complete when the whole prefix is there, NeedMore when
+// what is there agrees with it so far, No otherwise.
+enum class Prefix { Complete, NeedMore, No };
+Prefix prefixOf(const std::string& buf, std::string_view prefix) {
+  const size_t n = std::min(buf.size(), prefix.size());
+  if (buf.compare(0, n, prefix.data(), n) != 0) return Prefix::No;
+  return buf.size() >= prefix.size() ? Prefix::Complete : Prefix::NeedMore;
+}
+
+}  // namespace
+
+const char* Node::copyrightText() {
+  return "(C) Norvo Video Systems QX7 graphics node (simulated)\r\n";
+}
+
+uint8_t Node::patternByte(int row, int column) {
+  // A frame one pixel wide around the logo, with diagonal stripes inside that move one byte
+  // per row: every row and every field can be told apart.
+  if (row == 0 || row == kLogoRows - 1) return 0xFF;
+  uint8_t b = static_cast<uint8_t>(((row + column) % 4 == 0) ? 0xF0 : (row * 8 + column) & 0x0F);
+  if (column == 0) b |= 0x80;
+  if (column == kLogoWidth / 8 - 1) b |= 0x01;
+  return b;
+}
+
+Node::Node(NodeConfig config)
+    : config_(config), id_(config.id), model_(config.model), modelText_() {
+  if (config_.memoryKiB != 512) config_.memoryKiB = 64;
+  if (id_ < 1 || id_ > 255) id_ = 1;
+  memory_.assign(static_cast<size_t>(config_.memoryKiB) * 1024, 0xFF);
+  const int rowBytes = logoRowBytes();
+  logo_.assign(static_cast<size_t>(rowBytes) * kLogoRows, 0);
+  std::vector<uint8_t> bitmap(32 * kLogoRows);
+  for (int r = 0; r < kLogoRows; ++r)
+    for (int c = 0; c < 32; ++c) bitmap[r * 32 + c] = patternByte(r, c);
+  setLogoBitmap(bitmap);
+}
+
+void Node::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
+  const int rowBytes = logoRowBytes();
+  for (int r = 0; r < kLogoRows; ++r) {
+    for (int c = 0; c < 32; ++c) {
+      const size_t at = static_cast<size_t>(r) * 32 + c;
+      const uint8_t bits = at < oneBitRows.size() ? oneBitRows[at] : 0;
+      if (!config_.color) {
+        logo_[r * rowBytes + c] = static_cast<uint8_t>(bits ^ 0xFF);
+        continue;
+      }
+      // Colour: four bytes of two 4-bit palette indices for the eight pixels of this byte.
+      for (int k = 0; k < 4; ++k) {
+        const int hi = (bits >> (7 - 2 * k)) & 1;
+        const int lo = (bits >> (6 - 2 * k)) & 1;
+        logo_[r * rowBytes + c * 4 + k] = static_cast<uint8_t>(hi << 4 | lo);
+      }
+    }
+  }
+}
+
+std::string Node::sizeAnswer() const {
+  return "QX" + std::to_string(config_.memoryKiB) + "K\r\n";
+}
+
+std::string Node::readBack() const {
+  std::string out;
+  const int rowBytes = logoRowBytes();
+  out.reserve(4 + logo_.size());
+  out += '\x06';
+  out += '\x02';
+  out += config_.color ? "SC" : "SD";
+  for (int first = kLogoRows - 2; first <= kLogoRows - 1; ++first)
+    for (int r = first; r >= 0; r -= 2)
+      out.append(reinterpret_cast<const char*>(&logo_[r * rowBytes]), rowBytes);
+  return out;
+}
+
+std::string Node::feed(const std::string& bytes) {
+  received_ += bytes.size();
+  return process(bytes);
+}
+
+std::string Node::process(const std::string& bytes) {
+  std::string out;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    if (phase_ == Phase::Setup || phase_ == Phase::Image) {
+      const uint8_t b = byteAt(bytes, i);
+      if (phase_ == Phase::Image && count_ >= earliestEnd_ && b != 0xFF) {
+        endDownload(false);  // the filler run is over: this byte is a command byte
+        continue;
+      }
+      takeDownloadByte(b);
+      ++i;
+      continue;
+    }
+    if (phase_ == Phase::Password) {
+      const uint8_t b = byteAt(bytes, i);
+      if (b < 33 || b > 126) {
+        endPassword();
+        continue;
+      }
+      passwordDraft_ += static_cast<char>(b);
+      ++i;
+      if (passwordDraft_.size() >= kPasswordMax) endPassword();
+      continue;
+    }
+    pending_ += bytes[i++];
+    // Take every command the pending bytes now hold.
+    while (!pending_.empty() && phase_ == Phase::Commands) {
+      size_t used = 0;
+      const Match m = tryCommand(out, used);
+      if (m == Match::NeedMore) break;
+      if (m == Match::Complete) {
+        ++commands_;
+        pending_.erase(0, used);
+      } else {
+        ++skipped_;
+        pending_.erase(0, 1);
+      }
+    }
+    if (phase_ != Phase::Commands && !pending_.empty()) {
+      // A command switched the mode (download, password): the bytes after it belong to it.
+      std::string rest;
+      rest.swap(pending_);
+      out += process(rest);
+    }
+  }
+  return out;
+}
+
+Node::Match Node::tryCommand(std::string& out, size_t& used) {
+  const std::string& p = pending_;
+  bool waiting = false;
+  // Tries one fixed mnemonic followed by `argLen` argument bytes checked by `ok`.
+  auto fixed = [&](std::string_view mnemonic, size_t argLen, auto&& ok) -> bool {
+    const Prefix pre = prefixOf(p, mnemonic);
+    if (pre == Prefix::No) return false;
+    if (pre == Prefix::NeedMore) {
+      waiting = true;
+      return false;
+    }
+    const size_t have = std::min(p.size() - mnemonic.size(), argLen);
+    for (size_t k = 0; k < have; ++k)
+      if (!ok(k, p[mnemonic.size() + k])) return false;
+    if (have < argLen) {
+      waiting = true;
+      return false;
+    }
+    used = mnemonic.size() + argLen;
+    return true;
+  };
+  auto any = [](size_t, char) { return true; };
+  auto hex = [](size_t, char c) { return isHexUpper(c); };
+  const auto arg = [&](std::string_view mnemonic, size_t k) {
+    return static_cast<uint8_t>(p[mnemonic.size() + k]);
+  };
+
+  if (fixed("WK,", 2, hex)) {
+    const std::string who = p.substr(3, 2);
+    awake_ = who == "00" || who == hexId(id_);
+    return Match::Complete;
+  }
+  if (fixed("SP", 0, any)) {
+    awake_ = false;
+    return Match::Complete;
+  }
+  if (fixed("QXS", 0, any)) {
+    if (awake_) out += sizeAnswer();
+    return Match::Complete;
+  }
+  if (fixed("QXE", 0, any)) {
+    if (awake_) {
+      std::fill(memory_.begin(), memory_.end(), 0xFF);
+      ++erases_;
+      out += "QXERA";
+    }
+    return Match::Complete;
+  }
+  if (fixed("QXW", 0, any)) {
+    storing_ = awake_;
+    phase_ = Phase::Setup;
+    setupDraft_.clear();
+    count_ = expected_ = imageBytes_ = earliestEnd_ = 0;
+    return Match::Complete;
+  }
+  if (fixed("ARC", 1, [](size_t, char c) { return static_cast<uint8_t>(c) == 136; })) {
+    if (awake_) out += copyrightText();
+    return Match::Complete;
+  }
+  if (fixed("ARM", 0, any)) {
+    if (awake_) out += readBack();
+    return Match::Complete;
+  }
+  if (fixed("AJ", 5, [](size_t k, char c) { return k < 2 ? isDigit(c) : c == '\0'; })) {
+    if (awake_) selectedLogo_ = (p[2] - '0') * 10 + (p[3] - '0');
+    return Match::Complete;
+  }
+  if (fixed("AHP", 2, hex)) {
+    if (awake_) hpos_ = hexPair(p[3], p[4]);
+    return Match::Complete;
+  }
+  if (fixed("AVP", 2, hex)) {
+    if (awake_) vpos_ = hexPair(p[3], p[4]);
+    return Match::Complete;
+  }
+  if (fixed("ANI,", 2, hex)) {
+    const int next = hexPair(p[4], p[5]);
+    if (awake_ && next != 0) id_ = next;
+    return Match::Complete;
+  }
+  const std::string_view oneByte[] = {"APA", "API", "AFR", "ACH"};
+  for (size_t k = 0; k < 4; ++k) {
+    if (!fixed(oneByte[k], 1, any)) continue;
+    if (awake_) {
+      const int v = arg(oneByte[k], 0);
+      (k == 0 ? takeOn_ : k == 1 ? takeOff_ : k == 2 ? fadeRate_ : chroma_) = v;
+    }
+    return Match::Complete;
+  }
+  if (fixed("ACT", 2, any)) {
+    if (awake_) {
+      modelText_ = p.substr(3, 2);
+      if (isDigit(p[3]) && isDigit(p[4])) model_ = (p[3] - '0') * 10 + (p[4] - '0');
+    }
+    return Match::Complete;
+  }
+  if (fixed("AEPW", 0, any)) {
+    phase_ = Phase::Password;
+    passwordDraft_.clear();
+    return Match::Complete;
+  }
+  const std::string_view plain[] = {"ACM", "ARS", "ASI", "ACI", "ALD", "AT0", "AT1"};
+  for (const auto m : plain) {
+    if (!fixed(m, 0, any)) continue;
+    if (awake_) {
+      if (m == "ASI") ++saves_;
+      if (m == "AT0") takeState_ = 0;
+      if (m == "AT1") takeState_ = 1;
+    }
+    return Match::Complete;
+  }
+  // Binary packets after the byte 128.
+  if (fixed("\x80\x89", 4, any)) {
+    if (awake_) {
+      const auto b = [&](size_t k) { return static_cast<int>(byteAt(p, 2 + k)); };
+      packet_ = PositionPacket{b(0) | b(1) << 8, b(2) | b(3) << 8};
+    }
+    return Match::Complete;
+  }
+  {
+    const Prefix pre = prefixOf(p,
+                                "\x80\x82\x8A"
+                                "1");
+    if (pre == Prefix::NeedMore) waiting = true;
+    if (pre == Prefix::Complete) {
+      if (p.size() < 5) return Match::NeedMore;
+      const size_t len = byteAt(p, 4);
+      if (p.size() < 5 + len + 1) return Match::NeedMore;
+      if (byteAt(p, 5 + len) == 3) {
+        if (awake_) settings_.assign(p.begin() + 5, p.begin() + 5 + static_cast<long>(len));
+        used = 5 + len + 1;
+        return Match::Complete;
+      }
+    }
+  }
+  return waiting ? Match::NeedMore : Match::No;
+}
+
+void Node::takeDownloadByte(uint8_t b) {
+  if (phase_ == Phase::Setup) {
+    setupDraft_.push_back(b);
+    if (setupDraft_.size() == kSetupBytes) startImagePhase();
+    return;
+  }
+  if (storing_ && count_ < memory_.size()) memory_[count_] = b;
+  ++count_;
+  if (count_ >= expected_) endDownload(true);
+}
+
+void Node::startImagePhase() {
+  const int w4 = setupDraft_[8] | setupDraft_[9] << 8;
+  const int h2 = setupDraft_[10] | setupDraft_[11] << 8;
+  if (storing_) {
+    setup_ = setupDraft_;
+    width_ = w4 * 4;
+    height_ = h2 * 2;
+  }
+  const int64_t mem = static_cast<int64_t>(memory_.size());
+  const int64_t picture = static_cast<int64_t>(w4) * 4 * h2 * 2;
+  const int64_t n = mem - (picture + kSetupBytes);
+  const int64_t fillers = n + 1 >= 0 ? (n + 1) / kFillerBlock + 1 : 0;
+  imageBytes_ = static_cast<uint64_t>(picture);
+  expected_ = static_cast<uint64_t>(picture + fillers * kFillerBlock);
+  // The earliest count at which the program's filler run can end.
+  earliestEnd_ = std::min<uint64_t>(expected_, std::max<int64_t>(picture, mem - 254));
+  phase_ = Phase::Image;
+  if (expected_ == 0) endDownload(true);
+}
+
+void Node::endDownload(bool complete) {
+  phase_ = Phase::Commands;
+  if (!storing_) return;
+  ++downloadsEnded_;
+  lastDownloadComplete_ = complete;
+}
+
+void Node::endPassword() {
+  if (awake_) password_ = passwordDraft_;
+  passwordDraft_.clear();
+  phase_ = Phase::Commands;
+}
+
+void Node::quiet(int quietMs) {
+  if (phase_ == Phase::Password && quietMs >= kPasswordQuietMs) endPassword();
+  if ((phase_ == Phase::Setup || phase_ == Phase::Image) && quietMs >= kDownloadQuietMs)
+    endDownload(false);
+}
+
+}  // namespace osd::sim

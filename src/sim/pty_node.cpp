@@ -1,0 +1,293 @@
+#include "sim/pty_node.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace osd::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kOutQueueMax = 1 << 20;  // answers waiting for a reader beyond this are dropped
+constexpr double kPacingSlackBytes = 32;  // line credit after an idle spell
+constexpr double kPacingChunkBytes = 16;  // bytes gathered before the paced reader wakes
+
+void put16(std::string& s, uint32_t v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& s, uint32_t v) {
+  put16(s, v & 0xFFFF);
+  put16(s, v >> 16);
+}
+
+bool writeAll(int fd, const char* data, size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, data, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// Writes `bytes` to `path` through a temporary file, so a reader never sees half a picture.
+bool replaceFile(const std::string& path, const std::string& bytes) {
+  const std::string tmp = path + ".part";
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool ok = writeAll(fd, bytes.data(), bytes.size());
+  ::close(fd);
+  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node) {}
+
+PtyNode::~PtyNode() {
+  stop();
+}
+
+std::string PtyNode::devicePath() const {
+  std::lock_guard lock(mutex_);
+  return path_;
+}
+
+void PtyNode::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
+  std::lock_guard lock(mutex_);
+  node_.setLogoBitmap(oneBitRows);
+}
+
+void PtyNode::inspect(const std::function<void(const Node&)>& f) const {
+  std::lock_guard lock(mutex_);
+  f(node_);
+}
+
+void PtyNode::start() {
+  std::lock_guard lock(mutex_);
+  if (running_) return;
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0) throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+  char name[256] = {};
+  if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+      ::ptsname_r(master, name, sizeof name) != 0) {
+    const int e = errno;
+    ::close(master);
+    throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(e));
+  }
+  // Our own handle on the terminal side keeps the pair alive between the program's opens.
+  const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave < 0) {
+    const int e = errno;
+    ::close(master);
+    throw std::runtime_error(std::string(name) + ": " + std::strerror(e));
+  }
+  termios tio{};
+  if (::tcgetattr(slave, &tio) == 0) {
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B9600);
+    ::cfsetospeed(&tio, B9600);
+    ::tcsetattr(slave, TCSANOW, &tio);
+  }
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  if (!opt_.recordPath.empty()) {
+    record_ = ::open(opt_.recordPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (record_ < 0) {
+      const int e = errno;
+      ::close(slave);
+      ::close(master);
+      throw std::runtime_error(opt_.recordPath + ": " + std::strerror(e));
+    }
+  }
+  master_ = master;
+  slave_ = slave;
+  path_ = name;
+  stopFlag_ = false;
+  hungUp_ = false;
+  running_ = true;
+  thread_ = std::thread([this] { run(); });
+}
+
+void PtyNode::stop() {
+  std::thread t;
+  {
+    std::lock_guard lock(mutex_);
+    if (!thread_.joinable()) return;
+    stopFlag_ = true;
+    t = std::move(thread_);
+  }
+  t.join();
+  std::lock_guard lock(mutex_);
+  writeImageLocked();
+  for (int* fd : {&master_, &slave_, &record_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+  running_ = false;
+}
+
+bool PtyNode::writeImage() {
+  std::lock_guard lock(mutex_);
+  return writeImageLocked();
+}
+
+bool PtyNode::writeImageLocked() {
+  if (opt_.imageOutPath.empty()) return false;
+  const std::string bmp = pictureBmp(node_, opt_.format);
+  if (bmp.empty()) return false;
+  ++imagesWritten_;
+  return replaceFile(opt_.imageOutPath, bmp);
+}
+
+std::string PtyNode::pictureBmp(const Node& node, PixelFormat format) {
+  const size_t w = static_cast<size_t>(node.imageWidth());
+  const auto& mem = node.imageMemory();
+  if (w == 0 || node.imageHeight() <= 0) return {};
+  // Only the rows that fit in the image memory exist.
+  const size_t h = std::min(static_cast<size_t>(node.imageHeight()), mem.size() / w);
+  if (h == 0) return {};
+  // The node's own order is bottom row first; rows arrived top line first.
+  std::vector<int> values(w * h);
+  for (size_t r = 0; r < h; ++r)
+    for (size_t c = 0; c < w; ++c) values[r * w + c] = mem[(h - 1 - r) * w + c];
+  const std::vector<Rgb8> px = decodeNodeValues(values, format);
+  const size_t stride = (w * 3 + 3) / 4 * 4;
+  const uint32_t dataSize = static_cast<uint32_t>(stride * h);
+  std::string out;
+  out.reserve(54 + dataSize);
+  out += "BM";
+  put32(out, 54 + dataSize);
+  put32(out, 0);
+  put32(out, 54);
+  put32(out, 40);
+  put32(out, static_cast<uint32_t>(w));
+  put32(out, static_cast<uint32_t>(h));  // positive: bottom row first, as `values`
+  put16(out, 1);
+  put16(out, 24);
+  put32(out, 0);
+  put32(out, dataSize);
+  put32(out, 2835);
+  put32(out, 2835);
+  put32(out, 0);
+  put32(out, 0);
+  for (size_t r = 0; r < h; ++r) {
+    for (size_t c = 0; c < w; ++c) {
+      const Rgb8& p = px[r * w + c];
+      out += static_cast<char>(p.b);
+      out += static_cast<char>(p.g);
+      out += static_cast<char>(p.r);
+    }
+    out.append(stride - w * 3, '\0');
+  }
+  return out;
+}
+
+void PtyNode::run() {
+  const double rate = opt_.baud > 0 ? opt_.baud / 10.0 : 0.0;  // bytes a second
+  const auto t0 = Clock::now();
+  const auto seconds = [&t0](Clock::time_point t) {
+    return std::chrono::duration<double>(t - t0).count();
+  };
+  double lineFree = 0;  // when the line has delivered every byte consumed so far
+  auto lastRx = Clock::now();
+  int64_t received = 0;
+  std::string outQueue;
+  std::mt19937 rng(opt_.babbleSeed);
+  std::vector<char> buf(4096);
+  int endedSeen = 0;
+
+  while (!stopFlag_) {
+    const double now = seconds(Clock::now());
+    size_t budget = buf.size();
+    int timeoutMs = 20;
+    if (rate > 0) {
+      lineFree = std::max(lineFree, now - kPacingSlackBytes / rate);
+      const double avail = (now - lineFree) * rate;
+      budget = avail >= 1 ? std::min(buf.size(), static_cast<size_t>(avail)) : 0;
+      if (budget == 0) {
+        const double wait = lineFree + kPacingChunkBytes / rate - now;
+        timeoutMs = std::max(1, static_cast<int>(wait * 1000));
+      }
+    }
+    if (opt_.hangupAfter >= 0) {
+      const int64_t left = opt_.hangupAfter - received;
+      budget = std::min<size_t>(budget, static_cast<size_t>(std::max<int64_t>(left, 0)));
+    }
+    if (opt_.babble && outQueue.size() < 4096) {
+      for (int k = 0; k < 256; ++k) outQueue += static_cast<char>(rng() & 0xFF);
+    }
+
+    pollfd pfd{master_, 0, 0};
+    if (budget > 0) pfd.events |= POLLIN;
+    if (!outQueue.empty()) pfd.events |= POLLOUT;
+    const int pr = ::poll(&pfd, 1, pfd.events ? timeoutMs : timeoutMs);
+    if (pr < 0 && errno != EINTR) break;
+
+    if ((pfd.revents & POLLOUT) && !outQueue.empty()) {
+      const ssize_t w = ::write(master_, outQueue.data(), outQueue.size());
+      if (w > 0) outQueue.erase(0, static_cast<size_t>(w));
+    }
+
+    std::string answers;
+    if (budget > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR))) {
+      const ssize_t n = ::read(master_, buf.data(), budget);
+      if (n > 0) {
+        const std::string chunk(buf.data(), static_cast<size_t>(n));
+        received += n;
+        lastRx = Clock::now();
+        if (rate > 0) lineFree += static_cast<double>(n) / rate;
+        std::lock_guard lock(mutex_);
+        if (record_ >= 0) writeAll(record_, chunk.data(), chunk.size());
+        answers = node_.feed(chunk);
+      } else if (n < 0 && errno == EIO) {
+        // Nobody holds the terminal side (cannot happen while we keep it open): wait.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+    }
+    {
+      std::lock_guard lock(mutex_);
+      const auto quietMs =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastRx).count();
+      node_.quiet(static_cast<int>(std::min<int64_t>(quietMs, 1 << 30)));
+      if (node_.downloadsEnded() != endedSeen) {
+        endedSeen = node_.downloadsEnded();
+        writeImageLocked();
+      }
+    }
+    if (!answers.empty() && outQueue.size() < kOutQueueMax)
+      outQueue += answers.substr(0, kOutQueueMax - outQueue.size());
+
+    if (opt_.hangupAfter >= 0 && received >= opt_.hangupAfter) {
+      // The node vanishes: both ends of the pair go, the program's port sees a hang-up.
+      std::lock_guard lock(mutex_);
+      writeImageLocked();
+      ::close(master_);
+      ::close(slave_);
+      master_ = slave_ = -1;
+      hungUp_ = true;
+      break;
+    }
+  }
+}
+
+}  // namespace osd::sim

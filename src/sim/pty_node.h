@@ -1,0 +1,81 @@
+// A simulated node on a pseudo-terminal: the program under test opens devicePath() as its
+// serial port. The node runs on a background thread; start() and stop() may be called from
+// any thread, and several PtyNodes can live in one process (no global state).
+//
+// The simulator keeps its own handle on the terminal side open, so a program that closes the
+// port and opens it again finds the node still there.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "image/node_view.h"
+#include "sim/node.h"
+
+namespace osd::sim {
+
+struct PtyOptions {
+  NodeConfig node;
+  int baud = 9600;           // bytes are consumed no faster than baud / 10 a second; 0: no limit
+  std::string recordPath;    // every received byte is appended here
+  std::string imageOutPath;  // the received picture as a 24-bit BMP
+  PixelFormat format = PixelFormat::YCbCr;  // how node values are decoded for imageOutPath
+  int64_t hangupAfter = -1;  // close the pseudo-terminal after this many received bytes
+  bool babble = false;       // send random bytes without pause
+  uint32_t babbleSeed = 1;
+};
+
+class PtyNode {
+ public:
+  explicit PtyNode(PtyOptions options = {});
+  ~PtyNode();
+  PtyNode(const PtyNode&) = delete;
+  PtyNode& operator=(const PtyNode&) = delete;
+
+  // Opens the pseudo-terminal (raw mode) and starts the node's thread. Throws
+  // std::runtime_error when no pseudo-terminal can be had. A second call does nothing.
+  void start();
+  // Stops the thread, writes the picture (with an image file named), closes the terminal.
+  void stop();
+  bool running() const { return running_; }
+  // The terminal device the program opens ("/dev/pts/N"); empty before start().
+  std::string devicePath() const;
+  // True once the node has hung up (hangupAfter reached).
+  bool hungUp() const { return hungUp_; }
+
+  // Replaces the logo the node holds (see Node::setLogoBitmap).
+  void setLogoBitmap(const std::vector<uint8_t>& oneBitRows);
+  // Runs `f` on the node under the node's lock (state queries from other threads).
+  void inspect(const std::function<void(const Node&)>& f) const;
+  // Writes the picture of the last download to imageOutPath now; false when there is none or
+  // the file cannot be written.
+  bool writeImage();
+
+  // The picture in image memory (rows top line first) as a 24-bit BMP file's bytes; empty when
+  // the node has no picture geometry. Transparent values come out black.
+  static std::string pictureBmp(const Node& node, PixelFormat format);
+
+ private:
+  void run();
+  bool writeImageLocked();
+
+  PtyOptions opt_;
+  mutable std::mutex mutex_;  // guards node_ and the file outputs
+  Node node_;
+  std::string path_;
+  int master_ = -1;
+  int slave_ = -1;
+  int record_ = -1;
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> stopFlag_{false};
+  std::atomic<bool> hungUp_{false};
+  int imagesWritten_ = 0;
+};
+
+}  // namespace osd::sim
