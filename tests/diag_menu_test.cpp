@@ -215,6 +215,15 @@ TEST_F(DiagTest, RetrieveLogoAwaitsTheReadBack) {
   EXPECT_EQ(app.ui().text("lblCopyright"), "Waiting for Reply");
 }
 
+TEST_F(DiagTest, RefusedRetrieveLogoLeavesTheReceptionAlone) {
+  app.downloading = true;
+  app.diagClick(19);
+  app.downloading = false;
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_FALSE(app.uploadPending);
+  EXPECT_EQ(app.readPolls, 0);
+}
+
 TEST_F(DiagTest, FactoryResetErasesAfterConfirmationWithoutAwaitingAReadBack) {
   app.diagClick(20);
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"QXE", "ACM"}));
@@ -263,6 +272,15 @@ TEST_F(DiagTest, ReadConfigurationRunsTheStartUpAgain) {
   app.diagClick(24);
   EXPECT_EQ(app.ui().text("lblDiag"), "No Reply");
   EXPECT_EQ(app.skipPort, 5);
+  EXPECT_FALSE(app.sendGuard);
+}
+
+TEST_F(DiagTest, ReadConfigurationWaitsUntilNoDownloadRuns) {
+  app.ui().setText("lblDiag", "answer");
+  app.downloading = true;
+  app.diagClick(24);
+  EXPECT_EQ(app.ui().text("lblDiag"), "answer");
+  EXPECT_TRUE(h.port.isOpen());
   EXPECT_FALSE(app.sendGuard);
 }
 

@@ -119,6 +119,9 @@ void App::diagClick(int index) {
         break;
       }
       case 19:  // "Retreive Logo": the read-back stream is awaited
+        // A request the dispatcher would refuse must not leave the reception waiting for a
+        // stream that never comes (it would swallow the next answers as a read-back).
+        if (sendGuard || downloading || cmdBusy) return;
         uploadPending = true;
         readPolls = 500;
         showStatus("Waiting for Reply");
@@ -151,6 +154,8 @@ void App::diagClick(int index) {
         break;
       }
       case 24:  // "Read Configuration"
+        // Not in the middle of a download: the port search would close the port under it.
+        if (downloading) return;
         formLoad(std::string(commandLine));
         break;
       case 25:  // "Enter Password": sent, then wiped from the last-sent label
