@@ -1,5 +1,6 @@
 #include "schedule/schedule_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -175,48 +176,100 @@ bool ConflictMap::found() const {
   return false;
 }
 
+namespace {
+// The runs of a sequence within the day: [first + j * period, + length), cut to [0, last).
+struct Runs {
+  long long first = 0, last = 0, period = 1, length = 0;
+  bool empty = true;
+};
+
+Runs runsOf(const ScheduleTable& s, int i) {
+  Runs r;
+  const long long start = s.start[i];
+  r.last = std::min<long long>(s.end[i], kUnitsPerDay);
+  r.period = std::llabs(static_cast<long long>(s.off[i]));
+  r.length = static_cast<long long>(s.on[i]) + 1;
+  if (r.length <= 0 || start >= r.last || r.period == 0) return r;
+  r.empty = false;
+  if (r.length >= r.period) {  // the runs join up: one run from start
+    r.first = std::max<long long>(start, 0);
+    r.length = r.last - r.first;
+    r.period = r.last - r.first;
+    return r;
+  }
+  // The first run that ends after 0: start + j * period with start + j * period + length > 0.
+  const long long before = -start - r.length + 1;  // j * period must reach this
+  const long long j = before > 0 ? (before + r.period - 1) / r.period : 0;
+  r.first = start + j * r.period;
+  return r;
+}
+}  // namespace
+
 ConflictMap scanScheduleConflicts(const ScheduleTable& s) {
   ConflictMap map;
   // Sample k lies at 15k + 7 seconds. In units the showing test
   //   15 start <= 15k + 7 < 15 end  and  (15k + 7 - 15 start) mod (15 repeat) < 15 (T-ON + 1)
-  // reads: start <= k < end and (k - start) mod |repeat| <= T-ON.
-  std::array<unsigned char, kUnitsPerDay> count{};
+  // reads: start <= k < end and (k - start) mod |repeat| <= T-ON. So a sequence shows on
+  // the runs [p, p + T-ON + 1) for p = start, start + repeat, ... cut off at End and at the
+  // end of the day. Runs are counted with a difference array; a sequence conflicts on a day
+  // when one of its runs holds a sample that two or more sequences show.
+  std::array<int, kUnitsPerDay + 1> count;
+  std::array<int, kUnitsPerDay + 1> shared;  // prefix sums of "count >= 2"
+  std::array<Runs, kSequenceCount> runs;
+  for (int i = 0; i < kSequenceCount; ++i) runs[i] = runsOf(s, i);
+
+  std::array<unsigned, 7> activeSet{};
   for (int d = 0; d < 7; ++d) {
-    count.fill(0);
     int active[kSequenceCount];
     int n = 0;
     for (int i = 0; i < kSequenceCount; ++i) {
-      if (sequenceActive(s, i, d)) active[n++] = i;
+      if (sequenceActive(s, i, d) && !runs[i].empty) {
+        active[n++] = i;
+        activeSet[d] |= 1u << i;
+      }
     }
     if (n < 2) continue;
-    auto walk = [&](int i, auto&& visit) {
-      const long long start = s.start[i];
-      const long long end = s.end[i];
-      const long long period = std::llabs(static_cast<long long>(s.off[i]));
-      const long long on = s.on[i];
-      long long k = start < 0 ? 0 : start;
-      const long long last = end < kUnitsPerDay ? end : kUnitsPerDay;
-      if (k >= last || on < 0) return;
-      long long m = (k - start) % period;
-      for (; k < last; ++k) {
-        if (m <= on) visit(static_cast<int>(k));
-        if (++m == period) m = 0;
-      }
-    };
-    for (int a = 0; a < n; ++a) {
-      walk(active[a], [&](int k) {
-        if (count[k] < 255) ++count[k];
-      });
+    // A day with the same sequences as an earlier day has the same conflicts.
+    int same = -1;
+    for (int e = 0; e < d && same < 0; ++e) {
+      if (activeSet[e] == activeSet[d]) same = e;
     }
+    if (same >= 0) {
+      for (int i = 0; i < kSequenceCount; ++i) map.day[i][d] = map.day[i][same];
+      continue;
+    }
+    int* c = count.data();
+    int* m = shared.data();
+    count.fill(0);
     for (int a = 0; a < n; ++a) {
-      const int i = active[a];
+      const Runs& r = runs[active[a]];
+      for (long long p = r.first; p < r.last; p += r.period) {
+        const long long lo = p < 0 ? 0 : p;
+        const long long hi = p + r.length < r.last ? p + r.length : r.last;
+        ++c[lo];
+        --c[hi];
+      }
+    }
+    int level = 0;
+    m[0] = 0;
+    for (int k = 0; k < kUnitsPerDay; ++k) {
+      level += c[k];
+      m[k + 1] = m[k] + (level >= 2 ? 1 : 0);
+    }
+    if (m[kUnitsPerDay] == 0) continue;
+    for (int a = 0; a < n; ++a) {
+      const Runs& r = runs[active[a]];
       bool hit = false;
-      walk(i, [&](int k) { hit = hit || count[k] >= 2; });
-      if (hit) {
-        map.day[i][d] = true;
-        map.any[i] = true;
+      for (long long p = r.first; p < r.last && !hit; p += r.period) {
+        const long long lo = p < 0 ? 0 : p;
+        const long long hi = p + r.length < r.last ? p + r.length : r.last;
+        hit = m[hi] > m[lo];
       }
+      map.day[active[a]][d] = hit;
     }
+  }
+  for (int i = 0; i < kSequenceCount; ++i) {
+    for (int d = 0; d < 7; ++d) map.any[i] = map.any[i] || map.day[i][d];
   }
   return map;
 }
