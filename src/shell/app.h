@@ -113,6 +113,7 @@ class App {
   // Part 3.2
   std::array<int, 21> imageParams{};
   std::array<int, 20> ntscTable{};
+  bool downloadStarting = false;  // from the "Notice" answer through the erase wait
   std::array<int, 20> palbTable{};
   std::array<int, 20> palmTable{};
   std::array<int, 257> setupBlock{};

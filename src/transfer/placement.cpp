@@ -1,16 +1,281 @@
-// Placeholder bodies; each is replaced as its operations are built.
+// Logo placement: dragging the slot preview inside the screen frame, typed positions, the
+// slot choice (options and the "&OSD" menu) and the two zoom commands.
+#include <cctype>
+#include <exception>
+#include <limits>
+#include <string>
+
+#include "common/textnum.h"
 #include "shell/app.h"
+#include "transfer/video_data.h"
 
 namespace osd {
 
-void App::previewPress(int) {}
-void App::previewMove(int, double, double) {}
-void App::previewRelease(int) {}
-void App::txtVposEdited() {}
-void App::txtHposEdited() {}
-void App::optLogoClick(int) {}
-void App::logoSelMenuClick(int) {}
-void App::zoomOffClick() {}
-void App::zoomOnClick() {}
+namespace {
+
+// Frame geometry in twips: the drag maps left 60..5660 and top 240..4080 onto 0..100 %.
+constexpr int kMinLeft = 60, kMaxLeft = 5650;
+constexpr int kMinTop = 240, kMaxTop = 4080;
+
+// Whether the whole text reads as one number: blanks around it, an optional sign, digits
+// with an optional fraction and exponent, or "&H"/"&O" digits.
+bool isNumericText(const std::string& raw) {
+  const std::string text = trimSpace(raw);
+  size_t i = 0;
+  const size_t n = text.size();
+  if (n == 0) return false;
+  if (n >= 2 && text[0] == '&') {
+    const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(text[1])));
+    if (kind != 'H' && kind != 'O') return false;
+    if (n == 2) return false;
+    for (i = 2; i < n; ++i) {
+      const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+      const bool ok =
+          kind == 'H' ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : (c >= '0' && c <= '7');
+      if (!ok) return false;
+    }
+    return true;
+  }
+  if (text[i] == '+' || text[i] == '-') ++i;
+  while (i < n && text[i] == ' ') ++i;
+  bool digits = false;
+  while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
+  }
+  if (!digits) return false;
+  if (i < n && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    bool expDigits = false;
+    while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, expDigits = true;
+    if (!expDigits) return false;
+  }
+  return i == n;
+}
+
+// The typed percentage: the number taken to a 16-bit integer, then limited to 0..100.
+// A number beyond the 16-bit range is a failure.
+int typedPercent(const std::string& text) {
+  const long long v = roundHalfEven(leadingNumber(text));
+  if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max()) {
+    throw Failure("Overflow", 6);
+  }
+  return clampInt(v, 0, 100);
+}
+
+int lowByte(long long v) {
+  return static_cast<int>(v & 0xFF);
+}
+int highByte(long long v) {
+  return static_cast<int>((v & ~0xFFLL) / 256);
+}
+
+}  // namespace
+
+void App::previewPress(int slot) {
+  if (slot != selectedSlot) return;
+  dragging = true;
+  pressX = lastX;
+  pressY = lastY;
+  originCaptured = false;
+}
+
+void App::previewRelease(int) {
+  dragging = false;
+  originCaptured = false;
+  moveBusy = false;
+}
+
+void App::previewMove(int slot, double px, double py) {
+  if (moveBusy) return;
+  const int x = static_cast<int>(roundHalfEven(px));
+  const int y = static_cast<int>(roundHalfEven(py));
+  if (slot != selectedSlot) return;
+  const std::string pic = indexed("picPicture2", slot);
+  if (!originCaptured) {
+    originCaptured = true;
+    previewLeft = ui_.get(pic).left;
+    previewTop = ui_.get(pic).top;
+  }
+  if (moveThrottle > 0) return;
+  moveThrottle = 1;
+  if (dragging && !panelLock) {
+    moveBusy = true;
+    try {
+      previewLeft = static_cast<int>(roundHalfEven((x - pressX) / 4.0 + previewLeft));
+      previewTop = static_cast<int>(roundHalfEven((y - pressY) / 4.0 + previewTop));
+      previewTop = clampInt(previewTop, kMinTop, kMaxTop);
+      previewLeft = clampInt(previewLeft, kMinLeft, kMaxLeft);
+      ui_.setTop(pic, previewTop);
+      ui_.setLeft(pic, previewLeft);
+      const long long hPercent = roundHalfEven((previewLeft - 60) * 100 / 5600.0);
+      const long long vPercent = roundHalfEven((previewTop - 240) * 100 / 3840.0);
+      ui_.setText("txtHPOS", std::to_string(hPercent));
+      ui_.setText("txtVPOS", std::to_string(vPercent));
+
+      const int v = clampInt(roundHalfEven(vPercent * 52 / 100.0 + 4), 4, 56);
+      cmdTree(7, hex2(v));
+      const int h = clampInt(static_cast<long long>(hPercent * 120 / 100) + 34, 34, 154);
+      cmdTree(6, hex2(h));
+      if (!downloading) {
+        std::string packet;
+        packet += byteChar(0x80);
+        packet += byteChar(0x89);
+        packet += byteChar(lowByte(v));
+        packet += byteChar(highByte(v));
+        packet += byteChar(lowByte(h));
+        packet += byteChar(highByte(h));
+        sendCom(packet);
+      }
+
+      const long long h2 = roundHalfEven((previewLeft - 60) * 360 / 5600.0) & ~1LL;
+      const long long v2 = roundHalfEven((previewTop - 238) * 242 / 3840.0) & ~1LL;
+      const long long hHalf = roundHalfEven(h2 / 2.0);
+      const bool pal = ui_.checked(indexed("optNTSC", 1));
+      const long long vE = pal ? roundHalfEven(static_cast<double>(v2) * 1.18) : v2;
+      imageParams[1] = lowByte(hHalf);
+      imageParams[2] = highByte(hHalf);
+      imageParams[3] = lowByte(vE + 18);
+      imageParams[4] = highByte(vE + 18);
+      ui_.setText("lblStartPosn", "H= " + rightChars("   " + std::to_string(2 * h2), 4) +
+                                      "    V= " + rightChars("   " + std::to_string(2 * v2), 4));
+      ui_.setText("lblImageSettings", video::imageSettingsText(imageParams));
+    } catch (...) {
+      moveBusy = false;
+      throw;
+    }
+  }
+  lastX = x;
+  lastY = y;
+  moveBusy = false;
+}
+
+void App::txtVposEdited() {
+  // The field is disabled while the front panel is locked.
+  if (panelLock) return;
+  try {
+    const std::string text = ui_.text("txtVPOS");
+    if (isNumericText(text)) {
+      const int p = typedPercent(text);
+      ui_.setText("txtVPOS", std::to_string(p));
+      const long long v = roundHalfEven(p * 52 / 100.0 + 4);
+      std::string digits = hexUpper(v);
+      while (digits.size() < 2) digits = "0" + digits;
+      cmdTree(7, digits);
+      ui_.setTop(indexed("picPicture2", selectedSlot),
+                 static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240);
+    } else {
+      pf_.dialogs.beep();
+      if (!text.empty()) {
+        showError("Allowable Range 4 to 55", "txtVPOS");
+        ui_.setText("txtVPOS", "0");
+      }
+    }
+  } catch (const std::exception& e) {
+    showError(e.what(), "txtVPOS");
+  }
+}
+
+void App::txtHposEdited() {
+  if (panelLock) return;
+  try {
+    const std::string text = ui_.text("txtHPOS");
+    if (isNumericText(text)) {
+      const int p = typedPercent(text);
+      ui_.setText("txtHPOS", std::to_string(p));
+      const long long h = roundHalfEven(static_cast<long long>(p * 120 / 100) + 34);
+      std::string digits = hexUpper(h);
+      while (digits.size() < 2) digits = "0" + digits;
+      cmdTree(6, digits);
+      ui_.setLeft(indexed("picPicture2", selectedSlot),
+                  static_cast<int>(static_cast<long long>(p * 4020 / 100) + 60));
+    } else {
+      pf_.dialogs.beep();
+      if (!text.empty()) {
+        showError("Allowable Range 34 to 154  ", "txtHPOS");
+        ui_.setText("txtHPOS", "0");
+      }
+    }
+  } catch (const std::exception& e) {
+    showError(e.what(), "txtHPOS");
+  }
+}
+
+void App::optLogoClick(int slot) {
+  if (slot == 0 || slot > sxModel || slot == lastSlot) return;
+  try {
+    const int menuCount = sxModel < 15 ? sxModel : 15;
+    for (int k = 1; k <= menuCount; ++k) ui_.setChecked(indexed("mnuLogoSel", k), false);
+    if (lastSlot == 0) lastSlot = 1;
+    ui_.setChecked(indexed("mnuLogoSel", lastSlot), false);
+    ui_.setChecked(indexed("mnuLogoSel", slot), true);
+    // The options form one group: choosing one clears the others.
+    for (int k = 0; k <= 15; ++k) ui_.setChecked(indexed("optLOGO", k), k == slot);
+    ui_.setVisible(indexed("picPicture2", slot), ui_.visible(indexed("picPicture2", lastSlot)));
+    ui_.setVisible(indexed("picPicture2", lastSlot), false);
+    lastSlot = slot;
+    selectedSlot = slot;
+    if (!sendGuard) {
+      cmdTree(18, dec2(slot));
+      writeSetting("LogoSelect", std::to_string(slot));
+      std::string file = slotFile[static_cast<size_t>(slot)];
+      if (!file.empty()) {
+        sendGuard = true;
+        try {
+          readFile(file);
+        } catch (...) {
+          sendGuard = false;
+          throw;
+        }
+        sendGuard = false;
+      }
+    }
+    const int bankFirst = slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;
+    const int bankLast = bankFirst + 3;
+    for (int k = 1; k <= 15; ++k) {
+      if (k < bankFirst || k > bankLast || k > sxModel) {
+        ui_.setVisible(indexed("optLOGO", k), false);
+        ui_.setVisible(indexed("Shape1", k), false);
+        ui_.setVisible(indexed("lblLogoName", k), false);
+      } else {
+        ui_.setVisible(indexed("lblLogoName", k), true);
+      }
+    }
+  } catch (const std::exception& e) {
+    showError(std::string(e.what()) + " #" + std::to_string(slot), "optLOGO_Click");
+  }
+}
+
+void App::logoSelMenuClick(int slot) {
+  try {
+    optLogoClick(slot);
+  } catch (const std::exception& e) {
+    showError(e.what(), "mnuLogoSel_Click");
+  }
+}
+
+void App::zoomOffClick() {
+  try {
+    ui_.setVisible(indexed("picPicture2", selectedSlot), true);
+    ui_.setVisible("picPicture1", false);
+    ui_.setChecked("mnuZoomOn", false);
+    ui_.setChecked("mnuZoomOff", true);
+  } catch (const std::exception& e) {
+    showError(e.what(), "mnuZoomOff_Click");
+  }
+}
+
+void App::zoomOnClick() {
+  try {
+    if (!ui_.visible(indexed("picPicture2", selectedSlot))) return;
+    ui_.setVisible("picPicture1", true);
+    ui_.setChecked("mnuZoomOff", false);
+    ui_.setChecked("mnuZoomOn", true);
+  } catch (const std::exception& e) {
+    showError(e.what(), "mnuZoomOn_Click");
+  }
+}
 
 }  // namespace osd

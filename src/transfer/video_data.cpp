@@ -1,0 +1,289 @@
+#include "transfer/video_data.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <random>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "common/textnum.h"
+
+namespace osd::video {
+
+namespace fs = std::filesystem;
+
+const char* baseName(Table table) {
+  switch (table) {
+    case Table::Ntsc:
+      return "Video-NTSBData";
+    case Table::PalB:
+      return "Video-PALBData";
+    case Table::PalM:
+      return "Video-PALMData";
+    case Table::Image:
+      return "Video-ImageData";
+  }
+  return "";
+}
+
+int fieldsRead(Table table) {
+  return table == Table::Image ? kImageFieldsRead : kRegisterCount;
+}
+
+RegisterTable defaultRegisters(Table table) {
+  RegisterTable t{};
+  switch (table) {
+    case Table::Ntsc:
+      t[0] = 4, t[2] = 31, t[3] = 124, t[4] = 240, t[5] = 33;
+      break;
+    case Table::PalB:
+      t[0] = 1, t[2] = 203, t[3] = 138, t[4] = 9, t[5] = 42;
+      break;
+    case Table::PalM:
+      t[0] = 6, t[2] = 163, t[3] = 239, t[4] = 230, t[5] = 33;
+      break;
+    case Table::Image:
+      return t;
+  }
+  t[7] = 8;
+  t[13] = 128;
+  return t;
+}
+
+ImageParams defaultImageParams(int width, int height) {
+  ImageParams p{};
+  p[1] = 115;
+  p[3] = 226;
+  p[5] = static_cast<int>(roundHalfEven(height / 2.0));
+  p[6] = static_cast<int>(roundHalfEven(width / 4.0));
+  p[9] = 229;
+  p[10] = 1;
+  p[11] = 99;
+  p[12] = 1;
+  p[13] = 6;
+  p[14] = 4;
+  return p;
+}
+
+std::vector<std::string> splitFields(std::string_view text) {
+  std::vector<std::string> fields;
+  size_t i = 0;
+  const size_t n = text.size();
+  auto atLineEnd = [&](size_t k) { return k < n && (text[k] == '\r' || text[k] == '\n'); };
+  auto skipLineEnd = [&] {
+    if (i < n && text[i] == '\r') {
+      ++i;
+      if (i < n && text[i] == '\n') ++i;
+    } else if (i < n && text[i] == '\n') {
+      ++i;
+    }
+  };
+  while (i < n) {
+    while (i < n && text[i] == ' ') ++i;
+    std::string field;
+    if (i < n && text[i] == '"') {
+      ++i;
+      while (i < n && text[i] != '"' && !atLineEnd(i)) field.push_back(text[i++]);
+      if (i < n && text[i] == '"') ++i;
+      while (i < n && text[i] != ',' && !atLineEnd(i)) ++i;  // text after the quotes
+    } else {
+      while (i < n && text[i] != ',' && !atLineEnd(i)) field.push_back(text[i++]);
+    }
+    fields.push_back(std::move(field));
+    if (i < n && text[i] == ',') {
+      ++i;
+      // A comma right before the end of a line or of the file leaves an empty last field.
+      if (i >= n || atLineEnd(i)) {
+        fields.emplace_back();
+        skipLineEnd();
+      }
+    } else {
+      skipLineEnd();
+    }
+  }
+  return fields;
+}
+
+int32_t fieldValue(std::string_view field) {
+  const double v = leadingNumber(field);
+  const double r = static_cast<double>(roundHalfEven(v));
+  if (!std::isfinite(v) || r > std::numeric_limits<int32_t>::max() ||
+      r < std::numeric_limits<int32_t>::min()) {
+    throw DataError("The value \"" + trimSpace(field) + "\" is too large");
+  }
+  return static_cast<int32_t>(r);
+}
+
+std::vector<int32_t> readValues(std::string_view text, int count, const std::string& fileName) {
+  const std::vector<std::string> fields = splitFields(text);
+  if (static_cast<int>(fields.size()) < count) {
+    throw DataError(fileName + " holds " + std::to_string(fields.size()) + " values, " +
+                    std::to_string(count) + " are needed");
+  }
+  std::vector<int32_t> values;
+  values.reserve(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    try {
+      values.push_back(fieldValue(fields[static_cast<size_t>(k)]));
+    } catch (const DataError& e) {
+      throw DataError(fileName + ", value " + std::to_string(k + 1) + ": " + e.what());
+    }
+  }
+  return values;
+}
+
+std::string formatValues(const int* table, int count) {
+  std::string out;
+  for (int k = 0; k < count; ++k) {
+    out += rightAlign(std::to_string(table[k]), 4);
+    out += "\r\n";
+  }
+  return out;
+}
+
+namespace {
+std::string lowerAscii(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+}  // namespace
+
+std::string findFile(const std::string& folder, const std::string& fileName) {
+  const std::string exact = folder + "/" + fileName;
+  std::error_code ec;
+  if (fs::is_regular_file(exact, ec)) return exact;
+  const std::string wanted = lowerAscii(fileName);
+  std::vector<std::string> matches;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (lowerAscii(name) == wanted) matches.push_back(name);
+  }
+  if (matches.empty()) return exact;
+  std::sort(matches.begin(), matches.end());
+  return folder + "/" + matches.front();
+}
+
+std::string readWholeFile(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) throw DataError("File not found: " + path);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw DataError("Cannot open " + path);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw DataError("Cannot read " + path);
+  return text;
+}
+
+void replaceFile(const std::string& path, const std::string& content) {
+  const fs::path target(path);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    throw std::runtime_error("Path not found: " + folder.string());
+  }
+  std::random_device rd;
+  const fs::path temp =
+      folder / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
+  FILE* f = std::fopen(temp.string().c_str(), "wb");
+  if (!f) throw std::runtime_error("Cannot write " + path + ": " + std::strerror(errno));
+  bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  ok = std::fflush(f) == 0 && ok;
+#if !defined(_WIN32)
+  ok = ::fsync(::fileno(f)) == 0 && ok;
+#endif
+  ok = std::fclose(f) == 0 && ok;
+  if (ok) {
+    fs::rename(temp, target, ec);
+    ok = !ec;
+  }
+  if (!ok) {
+    std::error_code ignore;
+    fs::remove(temp, ignore);
+    throw std::runtime_error("Cannot write " + path);
+  }
+#if !defined(_WIN32)
+  // Make the new name durable too.
+  int dirFd = ::open(folder.string().c_str(), O_RDONLY);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+#endif
+}
+
+std::string imageSettingsText(const ImageParams& params) {
+  std::string text = "Image Parameters:";
+  for (int k = 0; k < 16; ++k) text += " " + hex2(params[static_cast<size_t>(k)]);
+  return text;
+}
+
+void fillSetupBlock(SetupBlock& block, int width, int height, const ImageParams& params) {
+  static constexpr int kEncoder[14] = {4, 90, 2, 31, 3, 124, 4, 240, 5, 33, 7, 202, 7, 74};
+  const long long quarterWidth = roundHalfEven(width / 4.0);
+  const long long halfHeight = roundHalfEven(height / 2.0);
+  block[0] = 85;
+  block[1] = 170;
+  block[2] = 1;
+  block[3] = 0;
+  for (int k = 0; k < 4; ++k)
+    block[static_cast<size_t>(4 + k)] = params[static_cast<size_t>(1 + k)];
+  block[8] = static_cast<int>(quarterWidth & 0xFF);
+  block[9] = static_cast<int>((quarterWidth & ~0xFFLL) / 256);
+  block[10] = static_cast<int>(halfHeight & 0xFF);
+  block[11] = static_cast<int>((halfHeight & ~0xFFLL) / 256);
+  for (int k = 12; k <= 15; ++k) block[static_cast<size_t>(k)] = 0;
+  for (int k = 0; k < 14; ++k) block[static_cast<size_t>(16 + k)] = kEncoder[k];
+  block[30] = 255;
+  block[31] = 255;
+}
+
+std::vector<std::vector<std::string>> editorCandidates(const std::string& visual,
+                                                       const std::string& editor, bool windows) {
+  if (windows) return {{"Notepad.exe"}};
+  std::vector<std::vector<std::string>> out;
+  auto addWords = [&](const std::string& command) {
+    // The variable may hold a program and its options ("code -w"); no shell is involved.
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : command) {
+      if (c == ' ' || c == '\t') {
+        if (!word.empty()) words.push_back(word);
+        word.clear();
+      } else {
+        word.push_back(c);
+      }
+    }
+    if (!word.empty()) words.push_back(word);
+    if (words.empty()) return;
+    // Editors that need a terminal would start with none and never show the file.
+    const std::string program = fs::path(words.front()).filename().string();
+    for (const char* console : {"vi", "vim", "nvim", "nano", "pico", "ed", "ex", "micro", "joe",
+                                "ne", "mcedit", "jed", "mg", "kak", "hx", "helix"}) {
+      if (program == console) return;
+    }
+    if (program == "emacs" && std::find(words.begin(), words.end(), "-nw") != words.end()) return;
+    out.push_back(words);
+  };
+  addWords(visual);
+  addWords(editor);
+  for (const char* program : {"xdg-open", "gnome-text-editor", "gedit", "kate", "kwrite",
+                              "mousepad", "xed", "pluma", "leafpad"}) {
+    out.push_back({program});
+  }
+  return out;
+}
+
+}  // namespace osd::video

@@ -1,0 +1,330 @@
+// The logo download over the virtual clock and the fake port: the exact byte stream, its
+// pacing, progress and status, the refusals, one download at a time, and failures.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "logo_bitmap.h"
+#include "support/fakes.h"
+
+using namespace osd;
+using namespace osd::test;
+
+namespace {
+
+struct DownloadTest : ::testing::Test {
+  Harness h;
+  App& app = *h.app;
+  void SetUp() override {
+    h.port.openable.insert(3);
+    PortOpenError err;
+    h.port.open(3, err);
+    app.comPort = 3;
+    app.portValid = true;
+    app.imageMemorySize = 65536;
+    h.loop.setTimerEnabled(TimerId::Delay, true);
+  }
+  // Puts a striped logo of w x h pixels into slot 1, as loading it would.
+  void loadLogo(int w, int ht, int slot = 1) {
+    const std::string path =
+        h.dir + "/logo" + std::to_string(w) + "x" + std::to_string(ht) + ".bmp";
+    writeFile(path, makeBitmap24(w, ht, [w](int r, int c) { return stripedLogo(r, c, w); }));
+    app.selectedSlot = slot;
+    app.slotFile[static_cast<size_t>(slot)] = path;
+    app.imageWidth = w;
+    app.imageHeight = ht;
+    app.imageBytes = w * ht * 3;
+    for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == slot);
+    app.ui().setChecked("optRGB(0)", true);
+  }
+  // What the encoder makes of the slot's logo: the rows the download must send.
+  std::vector<int> encoded(int slot) {
+    std::vector<int> values(2000001, 0);
+    app.encodeLogo(slot, values);
+    return values;
+  }
+  size_t totalBytes() const { return h.port.sent().size(); }
+};
+
+std::string row(const std::vector<int>& values, int w, int r) {
+  std::string s;
+  for (int c = 0; c < w; ++c)
+    s.push_back(static_cast<char>(values[static_cast<size_t>(w * r + c)]));
+  return s;
+}
+
+const std::string kFiller(128, '\xFF');
+
+}  // namespace
+
+// ---------------- The byte stream ----------------
+
+TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
+  loadLogo(256, 64);
+  app.imageParams[1] = 0x73, app.imageParams[2] = 0, app.imageParams[3] = 0xE2;
+  const std::vector<int> values = encoded(1);
+  app.runDownload();
+
+  ASSERT_EQ(h.port.writes.size(), 1u + 64u + 383u);
+  EXPECT_EQ(totalBytes(), 65667u);
+  // "QXW" and the setup block in one write.
+  const std::string& setup = h.port.writes[0];
+  ASSERT_EQ(setup.size(), 259u);
+  EXPECT_EQ(setup.substr(0, 3), "QXW");
+  const unsigned char head[32] = {0x55, 0xAA, 1, 0,  0x73, 0,   0xE2, 0,  64,  0,  32,
+                                  0,    0,    0, 0,  0,    4,   90,   2,  31,  3,  124,
+                                  4,    240,  5, 33, 7,    202, 7,    74, 255, 255};
+  for (int i = 0; i < 32; ++i) {
+    EXPECT_EQ(static_cast<unsigned char>(setup[static_cast<size_t>(3 + i)]), head[i]) << i;
+  }
+  EXPECT_EQ(setup.substr(35), std::string(224, '\0'));
+  // The rows from the top line (63) down to the bottom line (0), one write each.
+  for (int k = 0; k < 64; ++k) {
+    EXPECT_EQ(h.port.writes[static_cast<size_t>(1 + k)], row(values, 256, 63 - k)) << "row " << k;
+  }
+  // The test logo has distinct lines, so the order above is really checked.
+  EXPECT_NE(row(values, 256, 63), row(values, 256, 0));
+  for (size_t k = 65; k < h.port.writes.size(); ++k) EXPECT_EQ(h.port.writes[k], kFiller);
+  EXPECT_FALSE(app.downloading);
+  EXPECT_EQ(app.selectedSlot, 1);
+  EXPECT_FALSE(app.ui().visible("frameError"));
+}
+
+TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
+  loadLogo(256, 64);
+  app.imageMemorySize = 256 * 64 + 254;  // n = -2
+  app.runDownload();
+  EXPECT_EQ(h.port.writes.size(), 65u);
+  h.port.writes.clear();
+  app.imageMemorySize = 256 * 64 + 255;  // n = -1: one filler
+  app.runDownload();
+  EXPECT_EQ(h.port.writes.size(), 66u);
+  EXPECT_EQ(h.port.writes.back(), kFiller);
+}
+
+TEST_F(DownloadTest, FullMemoryLogoEndsWithOneFillerAndSucceeds) {
+  loadLogo(256, 255);  // n = 0 on a 64 K node
+  app.runDownload();
+  EXPECT_EQ(h.port.writes.size(), 1u + 255u + 1u);
+  EXPECT_EQ(h.port.writes.back(), kFiller);
+  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_FALSE(app.ui().visible("ProgressBar1"));
+  EXPECT_EQ(app.ui().text("lblCopyright"), "");
+  EXPECT_FALSE(app.downloading);
+}
+
+TEST_F(DownloadTest, OneLineLogoSucceeds) {
+  loadLogo(8, 1);
+  app.imageMemorySize = 0;
+  app.runDownload();
+  ASSERT_EQ(h.port.writes.size(), 2u);
+  EXPECT_EQ(h.port.writes[1].size(), 8u);
+  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_FALSE(app.downloading);
+}
+
+TEST_F(DownloadTest, EvenWidthPausesOncePerRowOddWidthDoesNot) {
+  app.imageMemorySize = 0;
+  loadLogo(256, 64);
+  int64_t start = h.loop.ms();
+  app.runDownload();
+  const int64_t even = h.loop.ms() - start;
+  loadLogo(255, 64);
+  start = h.loop.ms();
+  app.runDownload();
+  const int64_t odd = h.loop.ms() - start;
+  EXPECT_EQ(even - odd, 64 * 25);
+  EXPECT_EQ(h.port.writes[66].size(), 255u);
+}
+
+// ---------------- Progress, status, pointer ----------------
+
+TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
+  loadLogo(256, 64);
+  std::vector<std::string> statuses;
+  app.ui().onChange = [&](const std::string& name) {
+    if (name == "lblCopyright") statuses.push_back(app.ui().text("lblCopyright"));
+  };
+  std::vector<double> progress;
+  bool busyAndShownThroughout = true;
+  h.port.onWrite = [&](const std::string&) {
+    progress.push_back(app.ui().get("ProgressBar1").value);
+    busyAndShownThroughout = busyAndShownThroughout && app.ui().busyCursor() &&
+                             app.ui().visible("ProgressBar1") && app.downloading;
+  };
+  app.runDownload();
+  app.ui().onChange = nullptr;
+  EXPECT_EQ(statuses, (std::vector<std::string>{"Reading Logo From Disk", "Preparing For Download",
+                                                "Starting Download", "Sending setup data", "",
+                                                "Downloading Video Controller Data",
+                                                "Sending Image", "Sending Filler", ""}));
+  EXPECT_TRUE(busyAndShownThroughout);
+  ASSERT_EQ(progress.size(), 448u);
+  EXPECT_DOUBLE_EQ(progress[0], 100);  // the setup block built: 1 + 99 * 255 / 255
+  EXPECT_DOUBLE_EQ(progress[1], 1);    // before the first row
+  EXPECT_DOUBLE_EQ(progress[3], 1 + 99.0 * 1 / 63);
+  EXPECT_DOUBLE_EQ(progress[65], 100);  // all rows sent
+  EXPECT_DOUBLE_EQ(progress[447], 99.0 * 381 * 128 / 48896);
+  EXPECT_FALSE(app.ui().busyCursor());
+  EXPECT_FALSE(app.ui().visible("ProgressBar1"));
+}
+
+// ---------------- Refusals ----------------
+
+TEST_F(DownloadTest, NothingWhileTheSendGuardIsSet) {
+  loadLogo(256, 64);
+  app.sendGuard = true;
+  app.runDownload();
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.ui().visible("frameError"));
+}
+
+TEST_F(DownloadTest, UnusablePortEndsSilentlyAndCommandsWorkAfterwards) {
+  loadLogo(256, 64);
+  app.portValid = false;
+  app.runDownload();
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_EQ(h.dialogs.beeps, 0);
+  app.portValid = true;
+  app.cmdTree(16);
+  EXPECT_EQ(h.port.writes, std::vector<std::string>{"SP"});
+}
+
+TEST_F(DownloadTest, ClosedPortBeepsAndReports) {
+  loadLogo(256, 64);
+  h.port.close();
+  app.comPort = 0;
+  app.runDownload();
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_EQ(app.ui().text("lblErrTxt"), "No Valid COM Port Selected");
+  EXPECT_EQ(app.ui().text("frameError"), "Communication Error!");
+  EXPECT_EQ(h.dialogs.beeps, 2);
+  EXPECT_FALSE(app.downloading);
+}
+
+TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
+  loadLogo(256, 64, 5);
+  app.runDownload();
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_EQ(app.ui().text("lblErrTxt"), "No logo was selected for download");
+  EXPECT_EQ(app.ui().text("frameError"), "No Logo");
+  EXPECT_FALSE(app.downloading);
+  app.dismissError();
+  loadLogo(256, 64, 0);
+  app.runDownload();
+  EXPECT_EQ(app.ui().text("frameError"), "No Logo");
+  loadLogo(256, 64, 4);
+  app.runDownload();
+  EXPECT_EQ(h.port.writes.size(), 448u);
+}
+
+TEST_F(DownloadTest, SecondStartDuringADownloadIsRefused) {
+  loadLogo(256, 64);
+  bool menusDisabled = false;
+  h.loop.at(500, [&] {
+    menusDisabled = !app.ui().enabled("mnuDownloadLogotoRam") &&
+                    !app.ui().enabled("mnu_ImageToEEPROM") && !app.ui().enabled("mnuDiagSub(8)");
+    app.runDownload();
+    app.downloadToRamClick();
+    EXPECT_TRUE(app.downloading);
+  });
+  app.runDownload();
+  EXPECT_TRUE(menusDisabled);
+  EXPECT_EQ(h.port.writes.size(), 448u);
+  EXPECT_TRUE(h.dialogs.confirmTitles.empty());
+  EXPECT_TRUE(app.ui().enabled("mnuDownloadLogotoRam"));
+  EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM"));
+  EXPECT_FALSE(app.downloading);
+}
+
+// ---------------- Failures ----------------
+
+TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
+  loadLogo(256, 64);
+  app.imageParams[1] = 300;
+  app.runDownload();
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
+  EXPECT_NE(app.ui().text("lblErrTxt").find("300"), std::string::npos);
+  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.ui().busyCursor());
+}
+
+TEST_F(DownloadTest, LostPortStopsTheDownloadWithAMessage) {
+  loadLogo(256, 64);
+  h.port.onWrite = [&](const std::string&) {
+    if (h.port.writes.size() == 10) h.port.close();
+  };
+  app.runDownload();
+  EXPECT_LT(h.port.writes.size(), 20u);
+  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
+  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.ui().busyCursor());
+}
+
+TEST_F(DownloadTest, FailingWritesStopTheDownload) {
+  loadLogo(256, 64);
+  h.port.failWrites = true;
+  app.runDownload();
+  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
+  EXPECT_EQ(app.ui().text("lblErrTxt").find("Write failed"), 0u);  // SendCom's own report first
+  EXPECT_FALSE(app.downloading);
+}
+
+TEST_F(DownloadTest, VanishedBitmapIsNotSent) {
+  loadLogo(256, 64);
+  std::remove(app.slotFile[1].c_str());
+  app.runDownload();
+  EXPECT_LE(h.port.writes.size(), 1u);
+  EXPECT_TRUE(app.ui().visible("frameError"));
+  EXPECT_FALSE(app.downloading);
+}
+
+// ---------------- The menu commands ----------------
+
+TEST_F(DownloadTest, NoticeCancelSendsNothing) {
+  loadLogo(256, 64);
+  h.dialogs.confirmAnswers = {false};
+  app.downloadToRamClick();
+  EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>{"Notice"});
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
+}
+
+TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
+  loadLogo(256, 64);
+  int64_t qxwAt = -1;
+  h.port.onWrite = [&](const std::string& bytes) {
+    if (bytes.rfind("QXW", 0) == 0) qxwAt = h.loop.ms();
+  };
+  const int64_t start = h.loop.ms();
+  app.downloadToRamClick();
+  ASSERT_GE(h.port.writes.size(), 3u);
+  EXPECT_EQ(h.port.writes[0], "QXE");
+  EXPECT_EQ(h.port.writes[1], "ACM");
+  EXPECT_GE(qxwAt - start, 10000);
+  EXPECT_LE(qxwAt - start, 10300);
+  // The node poll goes on during the erase wait; the download itself is complete.
+  size_t qxw = 0;
+  while (qxw < h.port.writes.size() && h.port.writes[qxw].rfind("QXW", 0) != 0) ++qxw;
+  EXPECT_EQ(h.port.writes.size() - qxw, 448u);
+  EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM"));
+  EXPECT_FALSE(app.downloading);
+}
+
+TEST_F(DownloadTest, SaveLogoInNvramSendsAsi) {
+  app.saveLogoInNvramClick();
+  EXPECT_EQ(h.port.writes, std::vector<std::string>{"ASI"});
+  EXPECT_GE(h.loop.ms(), 31 * 25);
+}
+
+TEST_F(DownloadTest, WaitLastsItsTicks) {
+  const int64_t start = h.loop.ms();
+  app.wait(4);
+  EXPECT_EQ(app.delayCountdown, 0);
+  EXPECT_GE(h.loop.ms() - start, 3 * 25);
+  EXPECT_LE(h.loop.ms() - start, 4 * 25);
+}
