@@ -1,15 +1,344 @@
-// Placeholder bodies; each is replaced as its operations are built.
+// The logo images of the main window: loading a bitmap into a slot (with its previews and the
+// recent-file list), encoding a slot's bitmap for the node, reading a logo back from a logo
+// generator and writing it as a bitmap file.
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "common/textnum.h"
+#include "image/bmp.h"
+#include "image/bmp_writer.h"
+#include "image/encoder.h"
+#include "image/readback.h"
 #include "shell/app.h"
 
 namespace osd {
 
-int App::readFile(std::string&) { return -1; }
-void App::loadImageFile(const std::string&, const std::string&) {}
-void App::openLogoFileClick() {}
-void App::recentFileClick(int) {}
-void App::encodeLogo(int, std::vector<int>&) {}
-void App::writeLogoBitmap(const std::string&) {}
-void App::upLoadLogoClick() {}
-void App::savePicture(const std::string&) {}
+namespace {
+
+constexpr const char* kBmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
+constexpr int kRecentCount = 8;
+
+std::string slotText(int slot) {
+  return "Logo slot " + std::to_string(slot);
+}
+
+void requireSlot(int slot) {
+  if (slot < 0 || slot >= kSlotCount) throw Failure(slotText(slot) + " is out of range.");
+}
+
+// The file name without its folders: everything up to the last "\" is cut.
+std::string withoutFolders(const std::string& name) {
+  const size_t cut = name.find_last_of('\\');
+  return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- loading a bitmap
+
+int App::readFile(std::string& fileName) {
+  fileName = trimBlanks(fileName);
+  if (!hasBmpName(fileName)) {
+    if (!fileName.empty()) showError("Invalid File Name or Missing File!", "Read_File-B");
+    return -1;
+  }
+  try {
+    requireSlot(selectedSlot);
+    const size_t slot = static_cast<size_t>(selectedSlot);
+    std::string error;
+    const std::optional<BmpVerdict> verdict = checkBmpFile(fileName, largeMemory, error);
+    if (!verdict) throw Failure(error);
+    if (verdict->sizeRead) {
+      imageWidth = verdict->width;
+      imageHeight = verdict->height;
+    }
+    if (!verdict->accepted) {
+      showError(verdict->message, "Read_File-A");
+      return 1;
+    }
+    const int w = verdict->width;
+    const int h = verdict->height;
+    logoHeight = h;
+    imageBytes = static_cast<int>(verdict->imageBytes);
+
+    ui_.setText("lblImgSize", std::to_string(w) + " Wide X " + std::to_string(h) + " High\r\n" +
+                                  std::to_string(static_cast<long long>(w) * h) + " Pixels");
+    const bool fullPage = w == 256 && h == 255;
+    imageParams[5] = fullPage ? 0 : h / 2;
+    imageParams[6] = fullPage ? 0 : w / 4;
+    std::string settings = "Image Parameters:";
+    for (int i = 0; i <= 15; ++i) settings += " " + hex2(imageParams[static_cast<size_t>(i)]);
+    ui_.setText("lblImageSettings", settings);
+
+    currentFile = fileName;
+    slotFile[slot] = currentFile;
+    ui_.setText(indexed("lblLogoName", selectedSlot), withoutFolders(fileName));
+
+    // One slot option is selected: the one just loaded.
+    for (int k = 0; k <= 15; ++k) {
+      if (k != selectedSlot) ui_.setChecked(indexed("optLOGO", k), false);
+    }
+    ui_.setChecked(indexed("optLOGO", selectedSlot), true);
+    ui_.setEnabled(indexed("optLOGO", selectedSlot), true);
+
+    // Large preview: white on dark blue.
+    ui_.setForeColor("picPicture1", kWhite);
+    ui_.setBackColor("picPicture1", 0x0000E0);
+    ui_.setImage("picPicture1", "");
+    loadImageFile("picPicture1", fileName);
+
+    if (!sendGuard && scheduleOn && platformCode <= 1) return 0;
+
+    const std::string preview = indexed("picPicture2", selectedSlot);
+    ui_.setImage(preview, "");
+    ui_.setHeight(preview, 8 * h);
+    ui_.setWidth(preview, 8 * w);
+    loadImageFile(preview, fileName);
+    ui_.setVisible(preview, true);
+    ui_.repaint("picPicture1");
+
+    if (!sendGuard && trimBlanks(ui_.text(indexed("mnuRecentFile", 0))) != currentFile) {
+      int k = kRecentCount - 1;
+      for (int e = 0; e < kRecentCount; ++e) {
+        if (ui_.text(indexed("mnuRecentFile", e)) == currentFile) {
+          k = e;
+          break;
+        }
+      }
+      for (int j = k; j >= 1; --j) {
+        const std::string above = ui_.text(indexed("mnuRecentFile", j - 1));
+        if (above.empty()) continue;
+        const std::string entry = indexed("mnuRecentFile", j);
+        ui_.setText(entry, above);
+        ui_.setVisible(entry, true);
+        ui_.setEnabled(entry, true);
+        writeSetting("FileSelect" + std::to_string(j + 1), above);
+      }
+      const std::string first = indexed("mnuRecentFile", 0);
+      ui_.setText(first, currentFile);
+      ui_.setVisible(first, true);
+      ui_.setEnabled(first, true);
+      writeSetting("FileSelect1", currentFile);
+    }
+    bmpPath[slot] = fileName;
+    writeSetting("BMPpath" + std::to_string(selectedSlot), fileName);
+    return 0;
+  } catch (const std::exception& e) {
+    // A file that cannot be read is reported whoever asked for it.
+    showError(e.what(), "Read_File");
+    return -1;
+  }
+}
+
+void App::loadImageFile(const std::string& pictureBox, const std::string& fileName) {
+  try {
+    const int current = ui_.get(pictureBox).height;
+    // The height to scale from: the box's own, unless it still has the height set here.
+    int base = current;
+    const auto known = pictureHeights.find(pictureBox);
+    if (known != pictureHeights.end() && known->second.first == current)
+      base = known->second.second;
+    long long heightPx = roundHalfEven(base / 15.0);
+    if (!ui_.checked(indexed("optNTSC", 0))) {
+      heightPx = roundHalfEven(static_cast<double>(heightPx) * 0.84);
+    }
+    const int height = static_cast<int>(heightPx * 15);
+    ui_.setHeight(pictureBox, height);
+    pictureHeights[pictureBox] = {height, base};
+    ui_.setImage(pictureBox, fileName);
+    ui_.repaint(pictureBox);
+  } catch (const std::exception& e) {
+    showError(e.what(), "LoadImageFile");
+  }
+}
+
+namespace {
+
+// Before a menu load: the slot stays as it is only for a logo generator with several slots
+// while the operator is in charge; otherwise slot 1 is loaded.
+void chooseMenuSlot(App& app) {
+  if (app.sendGuard || app.sxModel <= 1) app.selectedSlot = 1;
+}
+
+}  // namespace
+
+void App::openLogoFileClick() {
+  try {
+    const std::string start = selectedSlot >= 0 && selectedSlot < kSlotCount
+                                  ? bmpPath[static_cast<size_t>(selectedSlot)]
+                                  : std::string();
+    std::string name = pf_.dialogs.openFileName(start, kBmpFilter);
+    chooseMenuSlot(*this);
+    if (selectedSlot == 0) return;
+    name = trimBlanks(name);
+    if (readFile(name) != 0) showError("Read of image file failed.", "mnuOpenLogoFile");
+  } catch (const std::exception& e) {
+    showError(e.what(), "mnuOpenLogoFile");
+  }
+}
+
+void App::recentFileClick(int index) {
+  try {
+    chooseMenuSlot(*this);
+    if (selectedSlot == 0) return;
+    std::string name = readSetting("FileSelect" + std::to_string(index + 1));
+    if (readFile(name) < 0) showError("Read of image file failed.", "MnuRecentFile");
+  } catch (const std::exception& e) {
+    showError(e.what(), "mnuRecentFile_Click");
+  }
+}
+
+// ---------------------------------------------------------------- encoding for the node
+
+void App::encodeLogo(int slot, std::vector<int>& out) {
+  std::optional<BmpImage> image;
+  std::string file;
+  try {
+    requireSlot(slot);
+    file = slotFile[static_cast<size_t>(slot)];
+    if (file.empty()) throw Failure("No logo file is loaded for " + slotText(slot) + ".");
+    std::string error;
+    image = loadBmpFile(file, error);
+    if (!image) throw Failure(error);
+  } catch (const std::exception& e) {
+    showError(e.what(), "FetchLogo");
+  }
+  setProgress(5);
+  if (!image) return;
+
+  PixelFormat format;
+  if (ui_.checked(indexed("optRGB", 0))) {
+    format = PixelFormat::Rgb;
+  } else if (ui_.checked(indexed("optRGB", 1))) {
+    format = PixelFormat::YCbCr;
+  } else {
+    return;
+  }
+  if (imageBytes <= 0) return;  // nothing accepted yet
+  const BmpLayout& layout = image->layout;
+  if (imageByteCount(layout.width, layout.height, layout.bpp) != imageBytes) {
+    showError("The logo file " + file + " has changed since it was loaded (now " +
+                  std::to_string(layout.width) + " by " + std::to_string(layout.height) + ", " +
+                  std::to_string(layout.bpp) + " bits per pixel); load it again.",
+              "FetchLogo");
+    return;
+  }
+  try {
+    EncodeOptions options;
+    options.format = format;
+    options.transparent = transparentValue;
+    options.onRow = [this] { pf_.loop.yield(); };
+    encodeImage(*image, options, out);
+  } catch (const std::exception& e) {
+    showError(e.what(), "FetchLogo");
+  }
+}
+
+// ---------------------------------------------------------------- read-back logos
+
+void App::writeLogoBitmap(const std::string& fileName) {
+  showStatus("");
+  if (fileName.empty()) {
+    showStatus("");
+    return;
+  }
+  try {
+    setProgress(5);
+    showProgress(true);
+    slotFile[0] = fileName;
+    requireSlot(selectedSlot);
+    const std::vector<uint8_t> bytes =
+        buildLogoBitmap(slotImage.at(static_cast<size_t>(selectedSlot)), colorNode,
+                        [this](double value) { setProgress(value); });
+    std::string error;
+    if (!replaceFile(fileName, bytes, error)) throw Failure(error);
+  } catch (const std::exception& e) {
+    showError(e.what(), "mnuSaveLogoDisk");
+  }
+  showProgress(false);
+  showStatus("");
+}
+
+void App::upLoadLogoClick() {
+  try {
+    showStatus("");
+    if (sxModel > 1) {
+      readPolls = 500;
+      showStatus("Waiting for Reply");
+      uploadPending = true;
+      cmdTree(19, std::string());
+    } else {
+      showError("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
+    }
+  } catch (const Failure& e) {
+    showError(std::to_string(e.number()) + " " + e.what(), "mnuUpLoadLogo");
+  } catch (const std::exception& e) {
+    showError(std::string("0 ") + e.what(), "mnuUpLoadLogo");
+  }
+}
+
+void App::savePicture(const std::string& stream) {
+  std::string mark;  // how far the reconstruction got, for failure reports
+  const auto fail = [&](const std::string& what) {
+    showError(what + " " + mark, "Save_Picture");
+    showStatus("");
+  };
+  uploadPending = false;
+  if (sxModel > 1) {
+    selectedSlot = clampInt(selectedSlot, 1, sxModel);
+    mark = "01";
+  } else {
+    selectedSlot = 1;
+  }
+  const ReadBackGeometry geometry = readBackGeometry(colorNode);
+  if (stream.size() < geometry.minStream) return;
+  setProgress(0);
+  showProgress(true);
+  mark = "02";
+  const std::optional<size_t> start = findImageStart(stream, colorNode);
+  if (!start) {
+    showProgress(false);
+    return;
+  }
+
+  showStatus("Merging Image");
+  const std::string_view data = std::string_view(stream).substr(*start);
+  const MergedImage merged =
+      mergeFields(data, colorNode, [this](int, double progress) { setProgress(progress); });
+  for (size_t at : merged.missing) {
+    // The row's codes merged so far, as the progress mark.
+    mark.clear();
+    const size_t rowStart = at - at % geometry.rowBytes;
+    for (size_t k = rowStart; k < at; ++k) mark += " " + std::to_string(merged.picture[k]);
+    fail("The read-back image ends before byte " + std::to_string(at) + " of the picture.");
+  }
+
+  showStatus("Inverting Image");
+  try {
+    requireSlot(selectedSlot);
+    std::vector<uint8_t>& store = slotImage.at(static_cast<size_t>(selectedSlot));
+    const uint8_t flip = colorNode ? 0 : 255;
+    for (size_t i = 0; i < geometry.imageBytes; ++i) {
+      store.at(i) = static_cast<uint8_t>(merged.picture[i] ^ flip);
+      if (i % 16 == 0)
+        setProgress(66.0 + 34.0 * static_cast<double>(i) / (geometry.imageBytes - 1));
+    }
+  } catch (const std::exception& e) {
+    fail(e.what());
+  }
+
+  mark = "07";
+  try {
+    const std::string startPath = selectedSlot >= 0 && selectedSlot < kSlotCount
+                                      ? bmpPath[static_cast<size_t>(selectedSlot)]
+                                      : std::string();
+    const std::string name = trimBlanks(pf_.dialogs.saveFileName(startPath, kBmpFilter));
+    showStatus("Saving Image");
+    writeLogoBitmap(name);
+  } catch (const std::exception& e) {
+    fail(e.what());
+  }
+}
 
 }  // namespace osd

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,6 +106,9 @@ class App {
   int imageBytes = 0;
   int logoHeight = 0;
   int logoWidth = 256;
+  // Picture boxes drawn by loadImageFile: the height it set and the height it started from,
+  // so repeated loads in PAL do not shrink a box again and again.
+  std::map<std::string, std::pair<int, int>> pictureHeights;
   // Part 2.4: the read-back store, slots 0..31, 8193 bytes each
   std::vector<std::vector<uint8_t>> slotImage;
   // Part 3.1
