@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "support/bmp_builder.h"
 #include "support/fakes.h"
 
 using namespace osd;
@@ -226,6 +227,26 @@ TEST_F(StartupTest, RecentFilesAreFilledFromTheSettings) {
   EXPECT_TRUE(app.ui().visible("mnuRecentFile(2)"));
   EXPECT_FALSE(app.ui().visible("mnuRecentFile(7)"));
   EXPECT_EQ(app.currentFile, "/logos/newest.bmp");
+}
+
+TEST_F(StartupTest, FirstStartWithNoRecentFileReportsNothing) {
+  app.formLoad("");
+  EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
+}
+
+TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
+  BmpSpec spec;
+  spec.width = 256;
+  spec.height = 64;
+  const std::string file = h.dir + "/newest.bmp";
+  writeFile(file, makeBmp(spec));
+  h.settings.set("FileSelect1", file);
+  h.settings.set("LogoSelect", "2");
+  app.formLoad("");
+  EXPECT_EQ(app.currentFile, file);
+  EXPECT_EQ(app.slotFile[app.selectedSlot], file);
+  EXPECT_EQ(app.ui().text("mnuRecentFile(0)"), file);
+  EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
 }
 
 // ---- The window after start-up ----

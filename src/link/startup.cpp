@@ -157,8 +157,10 @@ void App::formLoad(const std::string& commandLineText) {
 
   // 15. The current logo's bitmap.
   step([&] {
+    // "0" is what the store gives for a recent-file key never written (first start): there
+    // is no file to load and nothing to complain about.
     std::string file = currentFile;
-    readFile(file);
+    if (trimBlanks(file) != "0") readFile(file);
   });
 
   // 16, 17.
