@@ -115,11 +115,12 @@ class Node {
   int imageWidth() const { return width_; }
   int imageHeight() const { return height_; }
   std::string password() const { return password_; }
-  int takeOn() const { return takeOn_; }        // from "APA", -1 until set
-  int takeOff() const { return takeOff_; }      // from "API"
-  int fadeRate() const { return fadeRate_; }    // from "AFR"
-  int chroma() const { return chroma_; }        // from "ACH"
-  int takeState() const { return takeState_; }  // "AT0" 0, "AT1" 1, -1 until set
+  int takeOn() const { return takeOn_; }                   // from "APA", -1 until set
+  int takeOff() const { return takeOff_; }                 // from "API"
+  int fadeRate() const { return fadeRate_; }               // from "AFR"
+  int chroma() const { return chroma_; }                   // from "ACH"
+  int takeState() const { return takeState_; }             // "AT0" 0, "AT1" 1, -1 until set
+  size_t pendingBytes() const { return pending_.size(); }  // a command not yet complete
   uint64_t bytesReceived() const { return received_; }
   uint64_t commandsAccepted() const { return commands_; }
   uint64_t bytesSkipped() const { return skipped_; }
