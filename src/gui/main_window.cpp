@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "gui/about_dialog.h"
 #include "gui/picture_box.h"
 #include "shell/app.h"
 
@@ -115,10 +116,13 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   windowChanged();
 
   app_.onExit = [this]() { close(); };
+  app_.onShowAbout = [this](AboutWindow& about, bool modal) { showAbout(about, modal); };
 }
 
 MainWindow::~MainWindow() {
   app_.onExit = nullptr;
+  app_.onShowAbout = nullptr;
+  delete about_.data();
   delete binder_;
   binder_ = nullptr;
 }
@@ -523,6 +527,23 @@ void MainWindow::fitErrorPanel() {
                  : errorPanel_->sizeHint().height();
   errorPanel_->resize(w, std::max(h, need));
   errorPanel_->raise();
+}
+
+void MainWindow::showAbout(AboutWindow& about, bool modal) {
+  // One about window at a time: the previous one lets go of the logic first.
+  delete about_.data();
+  // Without a parent: the splash stays usable while the main window is disabled.
+  about_ = new AboutDialog(about, nullptr);
+  about_->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+  about_->adjustSize();
+  const QRect me = frameGeometry();
+  about_->move(me.center() - QPoint(about_->width() / 2, about_->height() / 2));
+  if (modal) {
+    about_->exec();
+    delete about_.data();
+  } else {
+    about_->show();
+  }
 }
 
 // ---------------------------------------------------------------------------- events

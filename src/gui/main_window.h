@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 #include <string>
 
 #include "gui/model_binder.h"
@@ -16,11 +17,13 @@ class QMenu;
 
 namespace osd {
 class App;
-}
+class AboutWindow;
+}  // namespace osd
 
 namespace osd::gui {
 
 class PictureBox;
+class AboutDialog;
 
 // The 75 % colour-bar test pattern with its lower castellations and PLUGE strip.
 QImage drawColourBars(QSize size);
@@ -53,6 +56,7 @@ class MainWindow : public QMainWindow {
   void scheduleLargeView();
   void updateLargeView();
   void fitErrorPanel();
+  void showAbout(AboutWindow& about, bool modal);
 
   App& app_;
   ModelBinder* binder_ = nullptr;
@@ -61,6 +65,7 @@ class MainWindow : public QMainWindow {
   PictureBox* largeView_ = nullptr;
   QGroupBox* errorPanel_ = nullptr;
   QFrame* replyArea_ = nullptr;
+  QPointer<AboutDialog> about_;
   bool largeViewPending_ = false;
   bool closing_ = false;
 };

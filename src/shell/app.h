@@ -113,11 +113,11 @@ class App {
   std::vector<std::vector<uint8_t>> slotImage;
   // Part 3.1
   bool downloading = false;
+  bool downloadStarting = false;  // from the "Notice" answer through the erase wait
   std::vector<int> deviceImage;
   // Part 3.2
   std::array<int, 21> imageParams{};
   std::array<int, 20> ntscTable{};
-  bool downloadStarting = false;  // from the "Notice" answer through the erase wait
   std::array<int, 20> palbTable{};
   std::array<int, 20> palmTable{};
   std::array<int, 257> setupBlock{};
@@ -233,6 +233,10 @@ class App {
   void nodeViewClick();
   // The picture of the selected slot; empty when the slot has no logo file.
   NodeViewPicture nodeViewPicture();
+
+  // The port of a simulated node started with the program (0: none). For this run it stands
+  // in for the saved "ComPort" setting, which stays as it is.
+  int simulatedPort = 0;
 
   // ======================= Part 4.1 (settings/store.cpp) =======================
   std::string readSetting(const std::string& key);
