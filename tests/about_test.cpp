@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "build_config.h"
 #include "support/fakes.h"
 
@@ -60,15 +58,6 @@ TEST_F(AboutTest, LabelsAreFilledOnLoad) {
             (std::vector<std::string>{"Software Developed by:", OSD_DEVELOPER_NAME,
                                       OSD_DEVELOPER_PHONE, OSD_DEVELOPER_WEB, OSD_DEVELOPER_MAIL}));
   EXPECT_FALSE(w.ui().visible("lblCredit"));
-}
-
-TEST_F(AboutTest, VersionLabelHasTheThreeNumbersAndATrailingBlank) {
-  w.load(true);
-  const std::string v = w.ui().text("lblVersion");
-  ASSERT_GT(v.size(), 9u);
-  EXPECT_EQ(v.substr(0, 8), "Version ");
-  EXPECT_EQ(v.back(), ' ');
-  EXPECT_EQ(std::count(v.begin(), v.end(), '.'), 2);
 }
 
 // ---- Countdowns ----
