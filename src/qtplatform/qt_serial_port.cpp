@@ -6,8 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QDeadlineTimer>
 #include <QMetaObject>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -20,6 +20,8 @@ namespace {
 // the operating system does not say so plainly.
 constexpr int kBurstLimit = 100;
 constexpr int64_t kBurstWindowMs = 200;
+// After a transient error, reception resumes this much later.
+constexpr int kResumeDelayMs = 5;
 
 int64_t monotonicMs() {
   timespec ts{};
@@ -232,8 +234,17 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
     reportLoss();
     return;
   }
-  // Transient ("resource temporarily unavailable"): the port stays in use.
+  // Transient ("resource temporarily unavailable"): the port stays in use. The port library
+  // stops watching for input after such an error; a read asks it to watch again. Done a
+  // moment later, so that a device that keeps failing cannot keep the loop busy.
   port_.clearError();
+  if (error == QSerialPort::ResourceError && !resumePending_) {
+    resumePending_ = true;
+    QTimer::singleShot(kResumeDelayMs, this, [this] {
+      resumePending_ = false;
+      if (isOpen()) port_.peek(port_.bytesAvailable() + 1);
+    });
+  }
 }
 
 void QtSerialPort::reportLoss() {

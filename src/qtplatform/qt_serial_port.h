@@ -65,8 +65,9 @@ class QtSerialPort : public QObject, public SerialPort {
   std::string device_;
   PortOpenError lastError_;
   uint32_t timeouts_[3] = {0, 0, 0};
-  bool lost_ = false;       // the device went away; the loss is being reported
-  bool inReceive_ = false;  // event 2 is being handled
+  bool lost_ = false;           // the device went away; the loss is being reported
+  bool inReceive_ = false;      // event 2 is being handled
+  bool resumePending_ = false;  // reception resumes shortly after a transient error
   int errorCount_ = 0;
   int burstCount_ = 0;        // errors within the current burst window
   int64_t burstStartMs_ = 0;  // start of that window (monotonic ms)

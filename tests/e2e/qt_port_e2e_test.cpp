@@ -1,0 +1,357 @@
+// The Qt seams on real pseudo-terminals: port numbers through the port map, writing and
+// reading, the receive event, a hang-up of the other end, modem lines that a pseudo-terminal
+// cannot set, and the program's logic driving the port.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "qtplatform/headless.h"
+#include "qtplatform/port_map.h"
+#include "qtplatform/qt_event_loop.h"
+#include "qtplatform/qt_serial_port.h"
+#include "settings/ini_settings.h"
+#include "shell/app.h"
+
+using namespace osd;
+using namespace osd::qt;
+
+namespace {
+
+void ensureApplication() {
+  static int argc = 1;
+  static char name[] = "osd_e2e_tests";
+  static char* argv[] = {name, nullptr};
+  if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+}
+
+// The node's end of a pseudo-terminal; the program opens the other end by its path.
+class Pty {
+ public:
+  Pty() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) return;
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+    const char* name = ::ptsname(master_);
+    if (name) path_ = name;
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+  ~Pty() { hangUp(); }
+  bool ok() const { return master_ >= 0 && !path_.empty(); }
+  const std::string& path() const { return path_; }
+  void send(const std::string& bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  std::string take() {
+    std::string out;
+    char buf[512];
+    for (;;) {
+      ssize_t n = ::read(master_, buf, sizeof buf);
+      if (n <= 0) break;
+      out.append(buf, static_cast<size_t>(n));
+    }
+    return out;
+  }
+  void hangUp() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  std::string path_;
+};
+
+double cpuSeconds() {
+  rusage ru{};
+  ::getrusage(RUSAGE_SELF, &ru);
+  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+         (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop until `done` or `ms` passed.
+template <typename F>
+bool runFor(QtEventLoop& loop, int ms, F done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    loop.yield();
+  }
+  return true;
+}
+
+class QtPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ensureApplication();
+    ASSERT_TRUE(pty.ok());
+    PortMap map;
+    map.set(7, pty.path());
+    port = std::make_unique<QtSerialPort>(map);
+    port->onEvent = [this](int code) {
+      events.push_back(code);
+      if (code == kEvReceive) received += port->read(2500);
+    };
+  }
+  void hangUpAndWatch(bool traffic);
+  Pty pty;
+  QtEventLoop loop;
+  std::unique_ptr<QtSerialPort> port;
+  std::vector<int> events;
+  std::string received;
+};
+
+}  // namespace
+
+// ---------------- Opening ----------------
+
+TEST_F(QtPortTest, OpensAMappedNumberAndRefusesUnknownOnes) {
+  PortOpenError error;
+  ASSERT_TRUE(port->open(7, error)) << error.description;
+  EXPECT_TRUE(port->isOpen());
+  EXPECT_EQ(port->deviceName(7), pty.path());
+  EXPECT_EQ(port->currentNumber(), 7);
+
+  QtSerialPort other(PortMap{});
+  EXPECT_FALSE(other.open(7, error));
+  EXPECT_EQ(error.number, kErrNoSuchPort);
+  EXPECT_FALSE(other.isOpen());
+
+  PortMap gone;
+  gone.set(9, "/dev/osdprog-no-such-device");
+  QtSerialPort missing(gone);
+  EXPECT_FALSE(missing.open(9, error));
+  EXPECT_EQ(error.number, kErrNoSuchPort);
+}
+
+TEST_F(QtPortTest, ASecondUserOfTheDeviceGetsInUse) {
+  PortOpenError error;
+  ASSERT_TRUE(port->open(7, error)) << error.description;
+  PortMap map;
+  map.set(7, pty.path());
+  QtSerialPort second(map);
+  EXPECT_FALSE(second.open(7, error));
+  EXPECT_EQ(error.number, kErrPortInUse) << error.description;
+  EXPECT_TRUE(port->isOpen());
+}
+
+TEST_F(QtPortTest, PermissionDeniedNamesTheDeviceAndTheRemedy) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may open anything";
+  const std::string file =
+      (std::filesystem::temp_directory_path() / ("osd-noaccess-" + std::to_string(::getpid())))
+          .string();
+  ::close(::open(file.c_str(), O_CREAT | O_WRONLY, 0000));
+  PortMap map;
+  map.set(4, file);
+  QtSerialPort p(map);
+  PortOpenError error;
+  EXPECT_FALSE(p.open(4, error));
+  EXPECT_EQ(error.number, QtSerialPort::kErrPermission);
+  EXPECT_NE(error.description.find(file), std::string::npos);
+  EXPECT_NE(error.description.find("dialout"), std::string::npos);
+  ::unlink(file.c_str());
+}
+
+TEST_F(QtPortTest, ModemLinesOnAPseudoTerminalAreNoFailure) {
+  PortOpenError error;
+  ASSERT_TRUE(port->open(7, error));
+  port->setModemLines(true, true);
+  port->setModemLines(false, false);
+  runFor(loop, 100, [] { return false; });
+  EXPECT_TRUE(port->isOpen());
+  EXPECT_TRUE(events.empty());
+  port->write("SP");
+  EXPECT_TRUE(runFor(loop, 2000, [&] { return pty.take() == "SP"; }));
+}
+
+// ---------------- Data ----------------
+
+TEST_F(QtPortTest, WritesAndReadsBytesUnchanged) {
+  PortOpenError error;
+  ASSERT_TRUE(port->open(7, error));
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  port->write(all);
+  std::string got;
+  EXPECT_TRUE(runFor(loop, 3000, [&] {
+    got += pty.take();
+    return got.size() >= all.size();
+  }));
+  EXPECT_EQ(got, all);
+  EXPECT_TRUE(runFor(loop, 2000, [&] { return port->pendingOutput() == 0; }));
+
+  pty.send(all);
+  EXPECT_TRUE(runFor(loop, 3000, [&] { return received.size() >= all.size(); }));
+  EXPECT_EQ(received, all);
+}
+
+TEST_F(QtPortTest, ShortAnswersWaitForThePollAndElevenBytesRaiseTheEvent) {
+  PortOpenError error;
+  ASSERT_TRUE(port->open(7, error));
+  pty.send("QX64K");
+  EXPECT_TRUE(runFor(loop, 2000, [&] { return port->bytesAvailable() == 5; }));
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(port->read(100), "QX64K");
+
+  pty.send("0123456789A");
+  EXPECT_TRUE(runFor(loop, 2000, [&] { return !events.empty(); }));
+  EXPECT_EQ(events.front(), kEvReceive);
+  EXPECT_EQ(received, "0123456789A");
+
+  pty.send("stale");
+  runFor(loop, 200, [&] { return port->bytesAvailable() == 5; });
+  port->purge();
+  EXPECT_EQ(port->bytesAvailable(), 0);
+}
+
+TEST_F(QtPortTest, ReadTimeoutsAreKept) {
+  port->setReadTimeouts(2, 1, 1000);
+  EXPECT_EQ(port->readTimeouts()[0], 2u);
+  EXPECT_EQ(port->readTimeouts()[1], 1u);
+  EXPECT_EQ(port->readTimeouts()[2], 1000u);
+}
+
+// ---------------- Loss of the device ----------------
+
+// Depending on the moment, a read of a hung-up pseudo-terminal reports "resource temporarily
+// unavailable" once, or the end of the file over and over (tens of thousands of times in
+// 200 ms); either way the loss is reported once, the port closed and the loop stays idle.
+void QtPortTest::hangUpAndWatch(bool traffic) {
+  PortOpenError error;
+  ASSERT_TRUE(port->open(7, error));
+  if (traffic) {
+    port->write("WK,00");
+    runFor(loop, 300, [&] { return pty.take() == "WK,00"; });
+  }
+
+  int yields = 0;
+  const double cpuBefore = cpuSeconds();
+  pty.hangUp();
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 600) {
+    loop.yield();
+    ++yields;
+  }
+  const double cpu = cpuSeconds() - cpuBefore;
+
+  EXPECT_EQ(std::count(events.begin(), events.end(), kEvTxFull), 1)
+      << "errors seen: " << port->errorCount();
+  EXPECT_FALSE(port->isOpen());
+  EXPECT_LT(cpu, 0.3) << "the event loop kept busy after the hang-up";
+  EXPECT_LT(yields, 2000) << "yield() did not wait";
+  EXPECT_THROW(port->write("X"), Failure);
+  // The device is gone for good: opening it again fails.
+  EXPECT_FALSE(port->open(7, error));
+}
+
+TEST_F(QtPortTest, HangUpOfAnIdleLineGivesOneLossEventAndDoesNotSpin) {
+  hangUpAndWatch(false);
+}
+
+TEST_F(QtPortTest, HangUpAfterTrafficGivesOneLossEventAndDoesNotSpin) {
+  hangUpAndWatch(true);
+}
+
+TEST_F(QtPortTest, AYieldWithNothingToDoWaitsInsteadOfSpinning) {
+  int yields = 0;
+  const double cpuBefore = cpuSeconds();
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 300) {
+    loop.yield();
+    ++yields;
+  }
+  EXPECT_LT(yields, 300 / QtEventLoop::kMaxWaitMs * 2 + 10);
+  EXPECT_LT(cpuSeconds() - cpuBefore, 0.2);
+}
+
+TEST(QtEventLoopTest, TimersFireWithTheirPeriods) {
+  ensureApplication();
+  QtEventLoop loop;
+  int delay = 0, comInit = 0;
+  loop.onTimer = [&](TimerId id) {
+    if (id == TimerId::Delay) ++delay;
+    if (id == TimerId::ComInit) ++comInit;
+  };
+  loop.setTimerEnabled(TimerId::Delay, true);
+  loop.setTimerEnabled(TimerId::ComInit, true);
+  EXPECT_TRUE(loop.timerEnabled(TimerId::Delay));
+  EXPECT_FALSE(loop.timerEnabled(TimerId::TenSec));
+  runFor(loop, 520, [] { return false; });
+  EXPECT_GE(delay, 15);
+  EXPECT_LE(delay, 22);
+  EXPECT_GE(comInit, 3);
+  EXPECT_LE(comInit, 6);
+  loop.setTimerEnabled(TimerId::Delay, false);
+  const int before = delay;
+  runFor(loop, 100, [] { return false; });
+  EXPECT_EQ(delay, before);
+  const LocalTime now = loop.now();
+  EXPECT_GE(now.weekday, 1);
+  EXPECT_LE(now.weekday, 7);
+  EXPECT_GE(now.secondsSinceMidnight, 0.0);
+  EXPECT_LT(now.secondsSinceMidnight, 86400.0);
+}
+
+// ---------------- The program's logic on the Qt seams ----------------
+
+TEST_F(QtPortTest, TheProgramFindsOpensAndHearsANodeOnAMappedPort) {
+  const std::string dir =
+      (std::filesystem::temp_directory_path() / ("osd-e2e-" + std::to_string(::getpid()))).string();
+  std::filesystem::create_directories(dir + "/Images");
+  IniSettings settings(dir + "/RA7_Vud.ini", kAppKey);
+  HeadlessDialogs dialogs;
+  QtLauncher launcher;
+  Platform pf{*port, loop, settings, dialogs, launcher, dir, dir};
+  {
+    App app(pf);
+    app.determineValidPorts();
+    ASSERT_EQ(app.ui().get("mnuCOMsel(1)").tag, "7");
+    EXPECT_EQ(app.ui().text("mnuCOMdev(1)"), pty.path());
+    app.click("mnuCOMsel(1)");
+    ASSERT_TRUE(port->isOpen());
+    EXPECT_EQ(settings.read("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\ComPort"),
+              std::optional<std::string>(" 7"));
+    app.portValid = true;
+    ASSERT_TRUE(runFor(loop, 2000, [&] { return port->pendingOutput() == 0; }));
+    EXPECT_EQ(pty.take(), "SP");
+
+    // A node on the other end: answers the settings request with its size and the copyright
+    // request with a line of its own. Its short size answer raises no receive event; it is
+    // taken in with the next longer answer, as on the real line.
+    app.cmdTree(15, "00");
+    app.cmdTree(17);
+    std::string line;
+    auto node = [&] {
+      const std::string got = pty.take();
+      line += got;
+      if (got.find("QXS") != std::string::npos) pty.send("QX64K\r\n");
+      if (got.find("ARC") != std::string::npos) pty.send("(C) Norvo Video Systems\r\n");
+      return app.imageMemorySize == 65536;
+    };
+    loop.setTimerEnabled(TimerId::Delay, true);
+    EXPECT_TRUE(runFor(loop, 6000, node));
+    EXPECT_EQ(line.rfind("WK,00QXS", 0), 0u) << line;
+    EXPECT_EQ(app.ui().title(), "QX3/QX7 -64K Grapics Node Detected");
+    loop.setTimerEnabled(TimerId::Delay, false);
+
+    // The node goes away: reported once, the port closed.
+    pty.hangUp();
+    runFor(loop, 500, [] { return false; });
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_NE(app.ui().text("lblErrTxt").find("Lost USB/Serial Connection "), std::string::npos);
+    EXPECT_EQ(app.ui().text("frameError"), "COMM Status");
+  }
+  std::filesystem::remove_all(dir);
+}
