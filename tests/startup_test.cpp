@@ -272,6 +272,13 @@ TEST_F(StartupTest, WindowEndsInItsIdleState) {
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::Splash));
 }
 
+TEST_F(StartupTest, RestoredReplyAreaKeepsTheTallerWindow) {
+  h.settings.set("ShowReply", "True");
+  app.formLoad("");
+  EXPECT_EQ(app.ui().heightTwips(), 6125);
+  EXPECT_TRUE(app.ui().checked("mnuDiagSub(23)"));
+}
+
 // ---- Another copy of the program ----
 
 struct InstanceTest : StartupTest {
