@@ -235,11 +235,11 @@ TEST_F(StartupTest, FirstStartWithNoRecentFileReportsNothing) {
 }
 
 TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
-  BmpSpec spec;
-  spec.width = 256;
-  spec.height = 64;
+  BmpSpec picture;
+  picture.width = 256;
+  picture.height = 64;
   const std::string file = h.dir + "/newest.bmp";
-  writeFile(file, makeBmp(spec));
+  writeFile(file, makeBmp(picture));
   h.settings.set("FileSelect1", file);
   h.settings.set("LogoSelect", "2");
   app.formLoad("");
