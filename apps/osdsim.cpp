@@ -12,10 +12,12 @@
 //   --babble      send random bytes without pause (seeded by --seed)
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -62,8 +64,14 @@ int main(int argc, char** argv) {
       return true;
     };
     const bool flag = arg == "--color" || arg == "--babble";
+    static const char* const valued[] = {"--memory",       "--id",        "--model",  "--baud",
+                                         "--record",       "--image-out", "--format", "--logo",
+                                         "--hangup-after", "--seed"};
+    const bool takesValue =
+        std::find(std::begin(valued), std::end(valued), arg) != std::end(valued);
+    if (!flag && !takesValue) return usage("unknown option " + std::string(argv[i]));
     if (flag && inlineValue) return usage(arg + " takes no value");
-    if (!flag && arg.rfind("--", 0) == 0 && !takeValue()) return usage(arg + " needs a value");
+    if (takesValue && !takeValue()) return usage(arg + " needs a value");
 
     if (arg == "--memory") {
       const auto v = number(value, 0, 1 << 20);
