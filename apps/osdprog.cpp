@@ -101,23 +101,32 @@ bool writableDir(const QString& dir) {
   return info.isDir() && info.isWritable();
 }
 
+// Copies the data files the installation ships into a fresh "Images" folder.
+void seedImages(const QString& imagesDir, const QString& programDir) {
+  const QString shipped =
+      QDir(programDir).absoluteFilePath(QStringLiteral("../share/osdprog/Images"));
+  for (const QString& file : QDir(shipped).entryList({QStringLiteral("*.dat")}, QDir::Files)) {
+    const QString target = imagesDir + QChar('/') + file;
+    if (!QFileInfo::exists(target)) QFile::copy(shipped + QChar('/') + file, target);
+  }
+}
+
 // The folder that holds "Images": the program's own folder, else the user's data folder.
+// "Images" is created where it is missing.
 QString dataFolder(const Options& o, const QString& programDir) {
+  QString dir;
   if (!o.dataDir.empty()) {
-    QDir().mkpath(QString::fromStdString(o.dataDir));
-    return QDir(QString::fromStdString(o.dataDir)).absolutePath();
+    dir = QDir(QString::fromStdString(o.dataDir)).absolutePath();
+  } else if (writableDir(programDir)) {
+    dir = programDir;
+  } else {
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+      base = QDir::homePath() + QStringLiteral("/.local/share");
+    dir = base + QStringLiteral("/Norvo/RA7_Vud");
   }
-  if (writableDir(programDir)) return programDir;
-  QString base = qEnvironmentVariable("XDG_DATA_HOME");
-  if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + "/.local/share";
-  const QString dir = base + "/Norvo/RA7_Vud";
-  QDir().mkpath(dir + "/Images");
-  // A fresh folder starts with the data files the installation ships.
-  const QString shipped = QDir(programDir).absoluteFilePath("../share/osdprog/Images");
-  for (const QString& file : QDir(shipped).entryList({"*.dat"}, QDir::Files)) {
-    const QString target = dir + "/Images/" + file;
-    if (!QFileInfo::exists(target)) QFile::copy(shipped + "/" + file, target);
-  }
+  QDir().mkpath(dir + QStringLiteral("/Images"));
+  seedImages(dir + QStringLiteral("/Images"), programDir);
   return dir;
 }
 

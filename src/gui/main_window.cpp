@@ -296,9 +296,8 @@ void MainWindow::buildCentral() {
     opt->setAutoExclusive(false);
     auto* lamp = new Lamp;
     lamp->setObjectName(QString::fromStdString(indexed("Shape1", i)));
-    auto* name = new QLabel;
+    auto* name = new ElidedLabel;
     name->setObjectName(QString::fromStdString(indexed("lblLogoName", i)));
-    name->setTextFormat(Qt::PlainText);
     name->setMinimumWidth(150);
     slotGrid->addWidget(opt, i, 0);
     slotGrid->addWidget(lamp, i, 1);
@@ -406,11 +405,13 @@ void MainWindow::buildCentral() {
   errorPanel_->setObjectName(q("frameError"));
   errorPanel_->setProperty("osdTwips", true);
   errorPanel_->setAutoFillBackground(true);
+  // A red heading tab over a pale panel, so it stands out over the screen frame.
   errorPanel_->setStyleSheet(
-      q("QGroupBox#frameError { border: 2px solid #a01010; border-radius: 3px; margin-top: 1.2em;"
-        " padding-top: 2px; background-color: #fff4f0; }"
-        " QGroupBox#frameError::title { subcontrol-origin: margin; left: 8px; padding: 0 4px;"
-        " color: #a01010; font-weight: bold; }"
+      q("QGroupBox#frameError { border: 2px solid #a01010; border-radius: 3px; margin-top: 0px;"
+        " padding-top: 1.5em; background-color: #fff4f0; }"
+        " QGroupBox#frameError::title { subcontrol-origin: border; subcontrol-position: top left;"
+        " left: 0px; top: 0px; padding: 2px 10px; background-color: #a01010; color: white;"
+        " font-weight: bold; }"
         " QLabel#lblErrTxt { color: black; }"));
   auto* errLayout = new QVBoxLayout(errorPanel_);
   errLayout->setContentsMargins(8, 6, 8, 6);

@@ -72,4 +72,27 @@ void Lamp::paintEvent(QPaintEvent*) {
   p.drawEllipse(r);
 }
 
+ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+  return {40, fontMetrics().height()};
+}
+
+QSize ElidedLabel::sizeHint() const {
+  return {qMin(QLabel::sizeHint().width(), 260), fontMetrics().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect area = contentsRect();
+  const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width());
+  const QString tip = shown == text() ? QString() : text();
+  if (toolTip() != tip) setToolTip(tip);
+  p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+  p.drawText(area, int(alignment() | Qt::AlignVCenter), shown);
+}
+
 }  // namespace osd::gui

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -61,6 +62,19 @@ class Lamp : public QWidget {
  public:
   explicit Lamp(QWidget* parent = nullptr);
   QSize sizeHint() const override { return {14, 14}; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// A one-line label that shortens a long text in the middle ("/home/…/LOGO.BMP") instead of
+// growing the window; the whole text is its tool tip.
+class ElidedLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit ElidedLabel(QWidget* parent = nullptr);
+  QSize minimumSizeHint() const override;
+  QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
