@@ -383,7 +383,7 @@ TEST(SimNodeReadBack, LogoFromABitmapFile) {
   put(1, 2);
   put(0, 4);
   put(2048, 4);
-  put(0, 16);
+  for (int k = 0; k < 4; ++k) put(0, 4);  // resolution and palette counts
   put(0, 4);
   put(0xFFFFFF, 4);
   std::string pixels(2048, '\0');

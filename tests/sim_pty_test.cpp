@@ -230,3 +230,33 @@ TEST(SimPty, BabblingNodeSendsWithoutPause) {
   ::close(fd);
   node.stop();
 }
+
+TEST(SimPicture, OnlyRowsHeldInMemoryAreDrawn) {
+  osd::sim::Node node;
+  std::string setup(256, '\0');
+  setup[8] = 0;
+  setup[9] = 1;  // 256 / 4 -> 1024 pixels wide
+  setup[10] = static_cast<char>(0xE8);
+  setup[11] = 3;  // 1000 / 2 -> 2000 lines
+  node.feed("WK,00QXW" + setup + std::string(5000, 'a'));
+  const std::string bmp = PtyNode::pictureBmp(node, osd::PixelFormat::YCbCr);
+  // 64 K holds 64 lines of 1024.
+  ASSERT_EQ(bmp.size(), 54u + 64 * 1024 * 3);
+  EXPECT_EQ(le32(bmp, 22), 64u);
+  // The top line (first received) decodes as the node view decodes it.
+  const auto px = osd::decodeNodeValues({'a', 'a'}, osd::PixelFormat::YCbCr);
+  const size_t top = 54 + 63 * 1024 * 3;
+  EXPECT_EQ(static_cast<uint8_t>(bmp[top + 2]), px[0].r);
+  EXPECT_EQ(static_cast<uint8_t>(bmp[top + 1]), px[0].g);
+  EXPECT_EQ(static_cast<uint8_t>(bmp[top + 0]), px[0].b);
+
+  // A width beyond the whole memory leaves nothing to draw.
+  osd::sim::Node wide;
+  setup[8] = static_cast<char>(0xFF);
+  setup[9] = static_cast<char>(0xFF);
+  wide.feed("WK,00QXW" + setup + std::string(100, 'a'));
+  EXPECT_EQ(wide.imageWidth(), 65535 * 4);
+  EXPECT_TRUE(PtyNode::pictureBmp(wide, osd::PixelFormat::Rgb).empty());
+  // No download yet: no picture.
+  EXPECT_TRUE(PtyNode::pictureBmp(osd::sim::Node(), osd::PixelFormat::Rgb).empty());
+}
