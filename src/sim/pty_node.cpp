@@ -209,6 +209,10 @@ void PtyNode::run() {
     return std::chrono::duration<double>(t - t0).count();
   };
   double lineFree = 0;  // when the line has delivered every byte consumed so far
+  // Whether the program's bytes ran out at the last look. Only an idle line limits the credit;
+  // while bytes keep waiting, a late wake-up is made good by a larger read, so the average
+  // rate stays exact over long transfers.
+  bool lineIdle = true;
   auto lastRx = Clock::now();
   int64_t received = 0;
   std::string outQueue;
@@ -221,7 +225,7 @@ void PtyNode::run() {
     size_t budget = buf.size();
     int timeoutMs = 20;
     if (rate > 0) {
-      lineFree = std::max(lineFree, now - kPacingSlackBytes / rate);
+      if (lineIdle) lineFree = std::max(lineFree, now - kPacingSlackBytes / rate);
       const double avail = (now - lineFree) * rate;
       budget = avail >= 1 ? std::min(buf.size(), static_cast<size_t>(avail)) : 0;
       if (budget == 0) {
@@ -240,7 +244,7 @@ void PtyNode::run() {
     pollfd pfd{master_, 0, 0};
     if (budget > 0) pfd.events |= POLLIN;
     if (!outQueue.empty()) pfd.events |= POLLOUT;
-    const int pr = ::poll(&pfd, 1, pfd.events ? timeoutMs : timeoutMs);
+    const int pr = ::poll(&pfd, 1, timeoutMs);
     if (pr < 0 && errno != EINTR) break;
 
     if ((pfd.revents & POLLOUT) && !outQueue.empty()) {
@@ -249,8 +253,10 @@ void PtyNode::run() {
     }
 
     std::string answers;
+    if (budget > 0 && !(pfd.revents & (POLLIN | POLLHUP | POLLERR))) lineIdle = true;
     if (budget > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR))) {
       const ssize_t n = ::read(master_, buf.data(), budget);
+      lineIdle = n < static_cast<ssize_t>(budget);
       if (n > 0) {
         const std::string chunk(buf.data(), static_cast<size_t>(n));
         received += n;
