@@ -57,7 +57,8 @@ ScheduleHelpDialog::ScheduleHelpDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(text_);
   connect(tabs_, &QTabBar::currentChanged, this,
           [this](int tab) { text_->setPlainText(helpDisplayText(tab)); });
-  resize(560, 360);
+  tabs_->setUsesScrollButtons(false);
+  resize(700, 380);
 }
 
 // ------------------------------------------------------------------ editor window
@@ -114,9 +115,8 @@ void ScheduleWindow::build() {
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(3);
   grid->setVerticalSpacing(2);
-  auto* header = new QLabel(this);  // the header text as one control (kept for the model)
-  header->setObjectName(name("lblHeader", 0));
-  header->hide();
+  // The grid header's text is split into its words, one above each column, so the rows
+  // line up under it whatever the font.
   const QStringList words = headerWords(m.text("lblHeader(0)"));
   // Columns: 0 selector, 1-4 times, 5 logo, 6-12 days.
   for (int c = 0; c < words.size() && c < 12; ++c) {
@@ -138,7 +138,7 @@ void ScheduleWindow::build() {
       edit->setObjectName(name(boxes[b], i));
       edit->setReadOnly(true);
       edit->setFont(fixed);
-      edit->setAlignment(Qt::AlignRight);
+      edit->setAlignment(Qt::AlignCenter);
       edit->setFixedWidth(84);
       edit->installEventFilter(this);
       grid->addWidget(edit, i + 1, b + 1);

@@ -14,6 +14,7 @@ namespace {
 constexpr const char* kTimeBoxes[4] = {"txtStart", "txtTON", "txtOFF", "txtEnd"};
 constexpr const char* kHeaderGrid = "START     T-ON     REPEAT     END     LOGO  S M T W T F S";
 constexpr const char* kHeaderSliders = "Start  T-ON  Repeat  End";
+constexpr Color kAutoScanGround = 0x404040;
 
 // "name(3)" -> {"name", 3}; no index -> {"name", -1}.
 std::pair<std::string, int> splitIndexed(const std::string& name) {
@@ -220,7 +221,12 @@ void ScheduleEditor::defineControls() {
   m.define(indexed("cmdButtons", 0), labelled("EXIT"));
   m.define(indexed("cmdButtons", 1), labelled("SAVE"));
   m.define("cmdScan", labelled("Scan for Conflicts"));
-  m.define("chkAutoScan", labelled("Auto Scan"));
+  // The scan shows itself by the box's text turning green and back to white, so the box
+  // sits on a dark ground.
+  Control autoScan = labelled("Auto Scan");
+  autoScan.foreColor = kWhite;
+  autoScan.backColor = kAutoScanGround;
+  m.define("chkAutoScan", autoScan);
   m.define("lblLocked", labelled("LOCKED", false));
   m.define("lblCurrentTime", labelled(""));
   m.define("lblTimeCaption", labelled("Current Time"));
