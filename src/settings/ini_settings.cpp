@@ -1,6 +1,8 @@
 #include "settings/ini_settings.h"
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace osd {
 
@@ -23,11 +26,18 @@ std::string trimmed(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+// Reads the file's lines. `exists` tells whether there is anything at the path. False when
+// something is there that cannot be read as a settings file (no permission, a folder, a
+// device or pipe that could block): such a file is never written over.
 bool readLines(const std::string& file, std::vector<std::string>& lines, bool& exists) {
   lines.clear();
   struct stat st {};
-  exists = ::stat(file.c_str(), &st) == 0;
-  if (!exists) return true;
+  if (::stat(file.c_str(), &st) != 0) {
+    exists = false;
+    return errno == ENOENT;
+  }
+  exists = true;
+  if (!S_ISREG(st.st_mode)) return false;
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
   std::string line;
@@ -37,6 +47,52 @@ bool readLines(const std::string& file, std::vector<std::string>& lines, bool& e
   }
   return !in.bad();
 }
+
+// A line as the parser sees it: blanks around it and a byte-order mark at the start removed.
+std::string parsedLine(const std::string& line, size_t index) {
+  if (index == 0 && line.rfind("\xEF\xBB\xBF", 0) == 0) return trimmed(line.substr(3));
+  return trimmed(line);
+}
+
+// The file that a path names, with symbolic links followed, so that a linked settings file
+// is updated in place and the link kept.
+std::string resolvedFile(const std::string& file) {
+  std::string current = file;
+  for (int hops = 0; hops < 16; ++hops) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> buf(4096);
+    const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size() - 1);
+    if (n <= 0) return current;
+    std::string target(buf.data(), static_cast<size_t>(n));
+    if (target.front() != '/') {
+      const size_t slash = current.find_last_of('/');
+      if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
+    }
+    current = target;
+  }
+  return current;
+}
+
+// Holds an exclusive lock on the settings folder while a write reads, changes and replaces
+// the file, so that two programs writing at once do not lose each other's settings.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& dir) : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY)) {
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
 
 bool makeDirs(const std::string& dir) {
   if (dir.empty()) return true;
@@ -74,7 +130,10 @@ bool writeDurably(const std::string& file, const std::string& content) {
     p += n;
     left -= static_cast<size_t>(n);
   }
-  if (ok) ok = ::fchmod(fd, 0644) == 0 || true;
+  // The new file keeps the permissions of the one it replaces.
+  struct stat st {};
+  const mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  if (ok && ::fchmod(fd, mode) != 0) ok = false;
   if (ok) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok) ok = ::rename(name.data(), file.c_str()) == 0;
@@ -98,11 +157,15 @@ IniSettings::IniSettings(std::string file, std::string appKey)
 std::string IniSettings::defaultFile(const std::string& appKey) {
   std::string base;
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) {
+  if (xdg && xdg[0] == '/') {  // relative values are not valid and are ignored
     base = xdg;
   } else {
     const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : ".") + "/.config";
+    std::string h = home && *home ? home : "";
+    if (h.empty()) {
+      if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) h = pw->pw_dir;
+    }
+    base = (h.empty() ? std::string(".") : h) + "/.config";
   }
   return base + "/Norvo/" + appKey + ".ini";
 }
@@ -158,17 +221,19 @@ std::string IniSettings::quote(const std::string& value) {
 }
 
 std::string IniSettings::unquote(const std::string& raw) {
-  std::string s = trimmed(raw);
+  const std::string s = trimmed(raw);
   std::string out;
+  size_t significant = 0;  // blanks outside quotes before a comment do not belong to the value
   bool inQuotes = false;
   for (size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
+    const char c = s[i];
     if (c == '"') {
       inQuotes = !inQuotes;
+      significant = out.size();
       continue;
     }
     if (c == '\\' && i + 1 < s.size()) {
-      char n = s[++i];
+      const char n = s[++i];
       switch (n) {
         case 'n':
           out += '\n';
@@ -185,10 +250,15 @@ std::string IniSettings::unquote(const std::string& raw) {
         default:
           out += n;
       }
+      significant = out.size();
       continue;
     }
-    if (c == ';' && !inQuotes) break;  // comment
+    if (c == ';' && !inQuotes) {  // a comment ends the value
+      out.resize(significant);
+      break;
+    }
     out += c;
+    if (inQuotes || (c != ' ' && c != '\t')) significant = out.size();
   }
   return out;
 }
@@ -200,10 +270,10 @@ std::optional<std::string> IniSettings::read(const std::string& path) {
   bool exists = false;
   if (!readLines(file_, lines, exists) || !exists) return std::nullopt;
   std::string current;
-  for (const auto& line : lines) {
-    std::string t = trimmed(line);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string t = parsedLine(lines[i], i);
     if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-      current = t.substr(1, t.size() - 2);
+      current = trimmed(t.substr(1, t.size() - 2));
       continue;
     }
     if (current != group) continue;
@@ -217,19 +287,22 @@ std::optional<std::string> IniSettings::read(const std::string& path) {
 bool IniSettings::write(const std::string& path, const std::string& value) {
   std::string group, key;
   if (!split(path, group, key)) return false;
+  const std::string target = resolvedFile(file_);
+  if (!makeDirs(dirOf(target))) return false;
+  FolderLock lock(dirOf(target));
   std::vector<std::string> lines;
   bool exists = false;
   // A file that exists but cannot be read is never written over.
-  if (!readLines(file_, lines, exists)) return false;
+  if (!readLines(target, lines, exists)) return false;
   const std::string entry = key + "=" + quote(value);
   std::string current;
   long groupEnd = -1;  // index after the last line of the group
   bool groupSeen = false;
   bool done = false;
   for (size_t i = 0; i < lines.size() && !done; ++i) {
-    std::string t = trimmed(lines[i]);
+    const std::string t = parsedLine(lines[i], i);
     if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-      current = t.substr(1, t.size() - 2);
+      current = trimmed(t.substr(1, t.size() - 2));
       if (current == group) {
         groupSeen = true;
         groupEnd = static_cast<long>(i) + 1;
@@ -255,7 +328,7 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
   }
   std::string content;
   for (const auto& l : lines) content += l + "\n";
-  return writeDurably(file_, content);
+  return writeDurably(target, content);
 }
 
 }  // namespace osd

@@ -2,6 +2,9 @@
 // every value a string. Each read opens the file anew; each write reaches the disk before it
 // returns and replaces the file whole (a temporary file renamed over it), so a killed program
 // never leaves a half-written file. Lines the reader does not understand are kept as they are.
+// A file that is there but cannot be read (no permission, not a plain file) is never written
+// over; a settings file reached through a symbolic link is updated where the link points and
+// keeps its permissions; two programs writing at the same time take turns.
 #pragma once
 
 #include <optional>
