@@ -568,3 +568,22 @@ TEST_F(ReadBackTest, ReadFailureDuringAReadBackStopsWaiting) {
   EXPECT_FALSE(app.ui().visible("ProgressBar1"));
   EXPECT_FALSE(app.portValid);
 }
+
+TEST_F(ReceptionTest, FailureAfterTheAnswerWasTakenCarriesStepMarkTwo) {
+  // The port fails while the answer is being processed (its logo selection is written).
+  h.port.onWrite = [this](const std::string& w) {
+    if (w.rfind("AJ", 0) == 0) {
+      h.port.receive("late");
+      h.port.failReads = true;
+    }
+  };
+  arrive("QX64K\r\n");
+  h.ticks(2);
+  EXPECT_EQ(app.ui().title(), "QX3/QX7 -64K Grapics Node Detected");
+  EXPECT_EQ(app.ui().text("frameError"), "RecvData");
+  EXPECT_EQ(app.ui().text("lblErrTxt"), "Read failed 2");
+  EXPECT_FALSE(h.port.isOpen());
+  EXPECT_FALSE(app.portValid);
+  EXPECT_EQ(app.ui().get("txtCom").backColor, kRed);
+  EXPECT_TRUE(app.currentAnswer.empty());
+}
