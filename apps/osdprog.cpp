@@ -111,13 +111,20 @@ void seedImages(const QString& imagesDir, const QString& programDir) {
   }
 }
 
+// An installed program finds the data files it ships beside its folder; its own folder is a
+// system folder then, shared by every user, and is not written even when it could be.
+bool installed(const QString& programDir) {
+  return QFileInfo(QDir(programDir).absoluteFilePath(QStringLiteral("../share/osdprog/Images")))
+      .isDir();
+}
+
 // The folder that holds "Images": the program's own folder, else the user's data folder.
 // "Images" is created where it is missing.
 QString dataFolder(const Options& o, const QString& programDir) {
   QString dir;
   if (!o.dataDir.empty()) {
     dir = QDir(QString::fromStdString(o.dataDir)).absolutePath();
-  } else if (writableDir(programDir)) {
+  } else if (!installed(programDir) && writableDir(programDir)) {
     dir = programDir;
   } else {
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
@@ -241,9 +248,12 @@ int main(int argc, char** argv) {
       window.raise();
       window.activateWindow();
     };
+    // Asked by a later copy: close once the request has been answered.
     instances.onCloseRequested = [&window]() {
-      window.close();
-      QApplication::quit();
+      QTimer::singleShot(0, &window, [&window]() {
+        window.close();
+        QApplication::quit();
+      });
     };
 
     std::string commandLine;

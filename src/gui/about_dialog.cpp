@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include "gui/model_binder.h"
@@ -125,10 +126,11 @@ AboutDialog::AboutDialog(AboutWindow& about, QWidget* parent)
   for (QWidget* w : findChildren<QWidget*>()) {
     if (about_.ui().has(w->objectName().toStdString())) w->installEventFilter(this);
   }
-  about_.closed = [this]() {
-    if (!closing_) {
-      closing_ = true;
-      done(QDialog::Accepted);
+  QPointer<AboutDialog> self(this);
+  about_.closed = [self]() {
+    if (self && !self->closing_) {
+      self->closing_ = true;
+      self->done(QDialog::Accepted);
     }
   };
 }
@@ -168,6 +170,7 @@ void AboutDialog::closeEvent(QCloseEvent* event) {
   // Closed by the desktop: the logic closes too (stops its timer).
   if (!closing_) {
     closing_ = true;
+    about_.closed = nullptr;
     about_.close();
   }
   event->accept();

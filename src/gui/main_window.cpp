@@ -20,6 +20,8 @@
 
 #include "gui/about_dialog.h"
 #include "gui/picture_box.h"
+#include "gui/schedule_window.h"
+#include "shell/about.h"
 #include "shell/app.h"
 
 namespace osd::gui {
@@ -117,11 +119,13 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
 
   app_.onExit = [this]() { close(); };
   app_.onShowAbout = [this](AboutWindow& about, bool modal) { showAbout(about, modal); };
+  app_.onShowEditor = [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); };
 }
 
 MainWindow::~MainWindow() {
   app_.onExit = nullptr;
   app_.onShowAbout = nullptr;
+  app_.onShowEditor = nullptr;
   delete about_.data();
   delete binder_;
   binder_ = nullptr;
@@ -540,8 +544,11 @@ void MainWindow::showAbout(AboutWindow& about, bool modal) {
   const QRect me = frameGeometry();
   about_->move(me.center() - QPoint(about_->width() / 2, about_->height() / 2));
   if (modal) {
+    modalAbout_ = true;
     about_->exec();
+    modalAbout_ = false;
     delete about_.data();
+    if (closeAfterAbout_) QTimer::singleShot(0, this, &QWidget::close);
   } else {
     about_->show();
   }
@@ -571,6 +578,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (modalAbout_) {
+    // The start-up splash runs modally below this call: it ends first, then the window closes.
+    closeAfterAbout_ = true;
+    if (app_.about()) app_.about()->close();
+    event->ignore();
+    return;
+  }
+  // Unloading the window ends the about window's logic too: the view lets go of it first.
+  delete about_.data();
   if (!closing_) {
     closing_ = true;
     app_.shutdown();

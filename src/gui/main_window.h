@@ -68,6 +68,8 @@ class MainWindow : public QMainWindow {
   QPointer<AboutDialog> about_;
   bool largeViewPending_ = false;
   bool closing_ = false;
+  bool modalAbout_ = false;
+  bool closeAfterAbout_ = false;
 };
 
 }  // namespace osd::gui

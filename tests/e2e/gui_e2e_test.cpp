@@ -282,6 +282,16 @@ TEST(GuiWindow, SimulatedNodeLogoLoadedAndDragged) {
   rig.start();
   ASSERT_TRUE(waitFor([&] { return rig.app->ui().title() != osd::kDesignTitle; }, 20000))
       << "the simulated node did not identify itself";
+  // The port menu shows the device beside the port's name.
+  bool listed = false;
+  for (int i = 1; i <= 12; ++i) {
+    const std::string entry = osd::indexed("mnuCOMsel", i);
+    if (rig.app->ui().get(entry).tag != "3" || !rig.app->ui().visible(entry)) continue;
+    listed = true;
+    EXPECT_TRUE(child<QAction>(*rig.window, entry)->text().endsWith(QChar('\t') + QString::fromStdString(rig.node.devicePath())))
+        << child<QAction>(*rig.window, entry)->text().toStdString();
+  }
+  EXPECT_TRUE(listed);
   rig.dialogs.openFile = writeLogo(rig.dir.path()).toStdString();
   child<QAction>(*rig.window, "mnuOpenLogoFile")->trigger();
   const int slot = rig.app->selectedSlot;
