@@ -180,6 +180,9 @@ TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   other.app->formSetUp();
   EXPECT_EQ(other.app->sxModel, 0);
   EXPECT_FALSE(other.app->ui().checked("mnuSetLGx(0)"));
+  EXPECT_EQ(other.app->ui().text("frameError"), "Form_SetUp");
+  EXPECT_NE(other.app->ui().text("lblErrTxt").find("SX_Model"), std::string::npos);
+  EXPECT_EQ(other.settings.get("SX_Model"), "5");  // left as stored
 }
 
 TEST_F(FormSetUpTest, ReplyDisplayHeight) {

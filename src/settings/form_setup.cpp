@@ -93,6 +93,11 @@ void App::formSetUp() {
       sxModel = v;
       ui_.setChecked(indexed("mnuSetLGx", v), true);
       for (int n = 1; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), n <= v);
+    } else {
+      // Nothing changes; the model comes from the node or the model menu. Say why.
+      showError("Setting SX_Model: " + std::to_string(v) +
+                    " is not a model number (0, 1, 2, 3, 4, 7, 15 or 31); the model stays unset",
+                kFormSetUp);
     }
   });
 
