@@ -21,6 +21,8 @@ constexpr int kAnswerWaitMs = 3000;
 // Ticks of 25 ms during which the port is polled for a short answer (no port event is raised
 // for fewer than 11 bytes).
 constexpr int kAnswerPolls = kAnswerWaitMs / 25;
+// A read-back that runs past this many bytes was cut off: the node never stopped sending.
+constexpr size_t kReadBackLimit = 9000;
 
 int usage(const char* command, const std::string& why, const char* synopsis) {
   std::fprintf(stderr, "osdctl %s: %s\nusage: osdctl %s\n", command, why.c_str(), synopsis);
@@ -152,7 +154,11 @@ int identify(const Args& argsIn) {
   const bool answered = host->runUntil([&] { return app.imageMemorySize > 0; }, kAnswerWaitMs);
   app.sendGuard = false;
   if (!answered) {
-    if (app.replyCount > 0) {
+    if (!app.recvBuffer.empty()) {
+      std::fprintf(stderr,
+                   "osdctl identify: the line never went quiet: a node keeps sending without a "
+                   "pause\n");
+    } else if (app.replyCount > 0) {
       std::fprintf(stderr,
                    "osdctl identify: the node answered \"%s\" but gave no memory size (not a "
                    "QX3/QX7 graphics node)\n",
@@ -343,6 +349,13 @@ int upload(const Args& argsIn) {
 
   if (!ended) {
     std::fprintf(stderr, "osdctl upload: the read-back did not end\n");
+    return kPortFailure;
+  }
+  if (app.lastReadBackLength > kReadBackLimit) {
+    std::fprintf(stderr,
+                 "osdctl upload: the node sent more than %d bytes without a pause; that is no "
+                 "logo\n",
+                 static_cast<int>(kReadBackLimit));
     return kPortFailure;
   }
   if (!shortStream.empty()) {

@@ -145,6 +145,7 @@ void App::recvData() {
       silentTicks = 0;
       processData(currentAnswer);
     } else {
+      lastReadBackLength = currentAnswer.size();
       const size_t needed = colorNode ? kColorStreamLength : kMonoStreamLength;
       if (currentAnswer.size() >= needed) {
         std::string stream;

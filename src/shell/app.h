@@ -83,6 +83,8 @@ class App {
   std::string recvBuffer;
   std::string currentAnswer;
   int readPolls = 0;
+  // Length of the last read-back stream taken in (more than 9000: the node never paused).
+  size_t lastReadBackLength = 0;
   bool uploadPending = false;
   int silentTicks = 0;
   int imageMemorySize = 0;

@@ -334,3 +334,20 @@ TEST(LinkCtlE2E, UploadFromASilentNodeSaysSoAndWritesNothing) {
   EXPECT_NE(r.err.find("Data stream too short: 0 Bytes of 2052."), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(t.path + "/out.bmp"));
 }
+
+// ---------------------------------------------------------------------------------------
+// A node that never stops talking
+// ---------------------------------------------------------------------------------------
+
+TEST(LinkCtlE2E, BabblingNodeIsNoIdentificationAndNoLogo) {
+  TempDir t;
+  Sim sim({"--babble", "--seed", "3"});
+  ASSERT_FALSE(sim.pty().empty());
+  CtlRun r = ctl(t, {"identify", "--port", sim.pty()});
+  EXPECT_EQ(r.rc, 3);
+  EXPECT_NE(r.err.find("keeps sending"), std::string::npos) << r.err;
+  r = ctl(t, {"upload", t.path + "/out.bmp", "--port", sim.pty(), "--model", "4"});
+  EXPECT_EQ(r.rc, 3);
+  EXPECT_NE(r.err.find("without a pause"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(t.path + "/out.bmp"));
+}
