@@ -69,6 +69,15 @@ void App::recvData() {
     }
   };
 
+  // Reads and drops what waits in the port (a bounded amount: a node that keeps talking
+  // cannot hold the call).
+  auto dropWaitingInput = [this]() {
+    for (int reads = 0;
+         reads < kMaxReadsPerCall && pf_.port.isOpen() && pf_.port.bytesAvailable() > 0; ++reads) {
+      if (pf_.port.read(kInputLen).empty()) break;
+    }
+  };
+
   std::string stepMark;
   try {
     if (recvBuffer.size() < 10 && uploadPending) {
@@ -156,19 +165,14 @@ void App::recvData() {
                    (colorNode ? " Bytes of 8196." : " Bytes of 2052."));
       }
       uploadPending = false;
-      while (pf_.port.isOpen() && pf_.port.bytesAvailable() > 0) {
-        if (pf_.port.read(kInputLen).empty()) break;
-      }
+      dropWaitingInput();
       showProgress(false);
     }
 
     currentAnswer.clear();
     // Drop what arrived while the answer was processed. Only the receive side: commands
     // that the processing sent (the logo selection) must still reach the node.
-    for (int reads = 0;
-         reads < kMaxReadsPerCall && pf_.port.isOpen() && pf_.port.bytesAvailable() > 0; ++reads) {
-      if (pf_.port.read(kInputLen).empty()) break;
-    }
+    dropWaitingInput();
   } catch (const std::exception& e) {
     showError(std::string(e.what()) + " " + stepMark, "RecvData");
     giveUpPort();
