@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "image/encoder.h"
 #include "support/bmp_builder.h"
 
 using namespace osd;
@@ -181,4 +182,32 @@ TEST(BmpDecode, PaddedRowsAndTopDownGiveTheSamePicture) {
   EXPECT_EQ(a->layout.rowStride, 8u);
   EXPECT_EQ(a->rows, t->rows);
   EXPECT_EQ(a->rows[6], 0xCD);  // second row starts right after the first's six bytes
+}
+
+TEST(BmpDecode, MangledHeadersAreRefusedOrDecodedWithinTheFile) {
+  // Every header byte set to a few telling values, one at a time, at every length.
+  const std::string base = plainBmp(8, 2, 4);
+  int accepted = 0;
+  for (size_t at = 0; at < 54 + 64; ++at) {
+    for (uint8_t v : {uint8_t{0}, uint8_t{1}, uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0xFF}}) {
+      std::string f = base;
+      f[at] = static_cast<char>(v);
+      for (size_t len : {f.size(), f.size() - 1, size_t{60}}) {
+        std::vector<uint8_t> bytes(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(len));
+        std::string err;
+        const auto img = decodeBmp(bytes, err);
+        if (!img) {
+          EXPECT_FALSE(err.empty());
+          continue;
+        }
+        ++accepted;
+        EXPECT_LE(img->layout.requiredSize, len);
+        EXPECT_EQ(img->rows.size(), img->layout.rowBytes * static_cast<size_t>(img->layout.height));
+        const size_t pixels =
+            static_cast<size_t>(img->layout.width) * static_cast<size_t>(img->layout.height);
+        EXPECT_EQ(encodeImage(*img, EncodeOptions{}).size(), pixels);
+      }
+    }
+  }
+  EXPECT_GT(accepted, 0);
 }

@@ -279,6 +279,11 @@ std::optional<BmpImage> loadBmpFile(const std::string& path, std::string& error)
     error = v.message;
     return std::nullopt;
   }
+  // Nothing larger than the node's largest picture is read into memory.
+  if (v.width > 720 || v.height > 616) {
+    error = sizeRuleMessage(v.width, v.height, true);
+    return std::nullopt;
+  }
   std::vector<uint8_t> file;
   if (!readPrefix(path, v.layout.requiredSize, file, error)) return std::nullopt;
   return decodeBmp(file, error);

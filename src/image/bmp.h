@@ -101,7 +101,8 @@ std::optional<BmpImage> decodeBmp(const std::vector<uint8_t>& file, std::string&
 std::optional<BmpVerdict> checkBmpFile(const std::string& path, bool largeMemory,
                                        std::string& error);
 
-// Reads the file at `path` and decodes it (reading no more than the image needs).
+// Reads the file at `path` and decodes it (reading no more than the image needs). Images
+// wider than 720 or higher than 616 pixels are refused.
 std::optional<BmpImage> loadBmpFile(const std::string& path, std::string& error);
 
 }  // namespace osd
