@@ -1,10 +1,12 @@
 // osdctl download: wakes the node, learns its image memory, erases it as the window does and
 // sends the logo with the window's own download sequence.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "common/textnum.h"
 #include "ctl/commands.h"
@@ -246,6 +248,7 @@ int download(const Args& argsIn) {
   }
 
   app.dismissError();
+  const auto downloadStart = std::chrono::steady_clock::now();
   app.runDownload();
   // Nothing may follow the download on the line: the node poll stops here.
   host.loop().setTimerEnabled(TimerId::Delay, false);
@@ -258,6 +261,13 @@ int download(const Args& argsIn) {
     std::fprintf(stderr, "osdctl: the port did not send everything\n");
     return kPortFailure;
   }
+  // A pseudo-terminal takes the bytes into its own buffer at once; the line itself cannot
+  // carry more than 960 bytes a second, so the last byte has not left before that time.
+  const long long w = app.imageWidth, h = app.imageHeight;
+  const long long n = static_cast<long long>(app.imageMemorySize) - (w * h + 256);
+  const long long fillers = n + 1 >= 0 ? (n + 1) / 128 + 1 : 0;
+  const long long bytes = 259 + w * h + 128 * fillers;
+  std::this_thread::sleep_until(downloadStart + std::chrono::milliseconds(bytes * 1000 / 960));
   std::fprintf(stderr, "osdctl: download complete\n");
   return kOk;
 }
