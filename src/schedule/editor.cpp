@@ -464,7 +464,7 @@ void ScheduleEditor::click(const std::string& name) {
   } else if (base == "mnuHelp2") {
     if (onShowHelp) onShowHelp();
   } else if (base == "mnuAbout") {
-    app_.aboutClick();
+    app_.openAbout(true, true);  // modal over the editor
   }
 }
 
