@@ -118,13 +118,20 @@ CtlRun ctl(const TempDir& t, std::vector<std::string> args) {
   return r;
 }
 
-// The recorded line, once it holds at least `size` bytes (the node takes its time).
+// The recorded line, once it holds at least `size` bytes and nothing more follows for a
+// while (the node takes its time).
 std::string recorded(const std::string& path, size_t size) {
   std::string rec;
   for (int k = 0; k < 100; ++k) {
     rec = slurp(path);
     if (rec.size() >= size) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  for (int k = 0; k < 50; ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const std::string later = slurp(path);
+    if (later == rec) break;
+    rec = later;
   }
   return rec;
 }
