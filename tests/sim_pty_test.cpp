@@ -107,7 +107,7 @@ TEST(SimPty, KeepsWorkingWhenThePortIsClosedAndOpenedAgain) {
   EXPECT_EQ(readFor(fd, 5, 2000), "QXERA");
   ::close(fd);
   bool awake = false;
-  node.withNode([&](const osd::sim::Node& n) { awake = n.awake(); });
+  node.inspect([&](const osd::sim::Node& n) { awake = n.awake(); });
   EXPECT_TRUE(awake);
 }
 
@@ -199,7 +199,7 @@ TEST(SimPty, HangsUpAfterTheGivenNumberOfBytes) {
   while (!node.hungUp() && Clock::now() < end) ::usleep(10000);
   EXPECT_TRUE(node.hungUp());
   uint64_t received = 0;
-  node.withNode([&](const osd::sim::Node& n) { received = n.bytesReceived(); });
+  node.inspect([&](const osd::sim::Node& n) { received = n.bytesReceived(); });
   EXPECT_EQ(received, 100u);
   // The program's side sees the line gone.
   pollfd p{fd, POLLIN, 0};
@@ -224,7 +224,7 @@ TEST(SimPty, BabblingNodeSendsWithoutPause) {
   const auto end = Clock::now() + std::chrono::seconds(2);
   while (!erased && Clock::now() < end) {
     readFor(fd, 4096, 10);
-    node.withNode([&](const osd::sim::Node& n) { erased = n.erases() == 1; });
+    node.inspect([&](const osd::sim::Node& n) { erased = n.erases() == 1; });
   }
   EXPECT_TRUE(erased);
   ::close(fd);

@@ -78,7 +78,7 @@ void PtyNode::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
   node_.setLogoBitmap(oneBitRows);
 }
 
-void PtyNode::withNode(const std::function<void(const Node&)>& f) const {
+void PtyNode::inspect(const std::function<void(const Node&)>& f) const {
   std::lock_guard lock(mutex_);
   f(node_);
 }

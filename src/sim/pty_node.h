@@ -51,7 +51,7 @@ class PtyNode {
   // Replaces the logo the node holds (see Node::setLogoBitmap).
   void setLogoBitmap(const std::vector<uint8_t>& oneBitRows);
   // Runs `f` on the node under the node's lock (state queries from other threads).
-  void withNode(const std::function<void(const Node&)>& f) const;
+  void inspect(const std::function<void(const Node&)>& f) const;
   // Writes the picture of the last download to imageOutPath now; false when there is none or
   // the file cannot be written.
   bool writeImage();
