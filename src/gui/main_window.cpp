@@ -241,6 +241,13 @@ void MainWindow::buildCentral() {
   logoFrame_->installEventFilter(this);
   left->addWidget(logoFrame_);
 
+  // The screen itself: dark, as a monitor without a picture, under the colour bars.
+  screen_ = new QFrame(logoFrame_);
+  screen_->setObjectName(q("screenArea"));
+  screen_->setAutoFillBackground(true);
+  QPalette dark = screen_->palette();
+  dark.setColor(QPalette::Window, QColor(0x1e, 0x22, 0x26));
+  screen_->setPalette(dark);
   smpte_ = new PictureBox(logoFrame_);
   smpte_->setObjectName(q("img_SMPTE"));
   smpte_->setProperty("osdDrawn", true);
@@ -464,7 +471,7 @@ void MainWindow::windowChanged() {
 }
 
 void MainWindow::placeScreenLayers() {
-  if (!logoFrame_) return;
+  if (!logoFrame_ || !smpte_ || !largeView_ || !screen_) return;
   const int l = ModelBinder::toPixels(this, kScreenLeftTwips);
   const int t = ModelBinder::toPixels(this, kScreenTopTwips, true);
   QRect screen(l, t, logoFrame_->width() - 2 * l, logoFrame_->height() - t - l);
@@ -473,7 +480,9 @@ void MainWindow::placeScreenLayers() {
     smpte_->setImage(drawColourBars(screen.size()));
   }
   largeView_->setGeometry(screen);
+  screen_->setGeometry(screen);
   smpte_->lower();
+  screen_->lower();
   largeView_->raise();
 }
 

@@ -61,6 +61,7 @@ class MainWindow : public QMainWindow {
   App& app_;
   ModelBinder* binder_ = nullptr;
   QGroupBox* logoFrame_ = nullptr;
+  QFrame* screen_ = nullptr;
   PictureBox* smpte_ = nullptr;
   PictureBox* largeView_ = nullptr;
   QGroupBox* errorPanel_ = nullptr;

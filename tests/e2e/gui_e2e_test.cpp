@@ -247,6 +247,10 @@ TEST(GuiWindow, MenuClickReachesTheApp) {
   EXPECT_EQ(rig.app->ui().heightTwips(), 6125);
   EXPECT_FALSE(reply->isHidden());
   EXPECT_TRUE(child<QAction>(*rig.window, "mnuDiagSub(23)")->isChecked());
+  rig.app->ui().setText("lblDiagSend", "QXS");
+  rig.app->ui().setText("lblDiag", "QX7 64K");
+  pause(100);
+  saveShot(*rig.window, "reply-area.png");
   child<QAction>(*rig.window, "mnuDiagSub(23)")->trigger();
   EXPECT_EQ(rig.app->ui().heightTwips(), 5650);
   EXPECT_TRUE(reply->isHidden());
@@ -288,7 +292,9 @@ TEST(GuiWindow, SimulatedNodeLogoLoadedAndDragged) {
     const std::string entry = osd::indexed("mnuCOMsel", i);
     if (rig.app->ui().get(entry).tag != "3" || !rig.app->ui().visible(entry)) continue;
     listed = true;
-    EXPECT_TRUE(child<QAction>(*rig.window, entry)->text().endsWith(QChar('\t') + QString::fromStdString(rig.node.devicePath())))
+    EXPECT_TRUE(child<QAction>(*rig.window, entry)
+                    ->text()
+                    .endsWith(QChar('\t') + QString::fromStdString(rig.node.devicePath())))
         << child<QAction>(*rig.window, entry)->text().toStdString();
   }
   EXPECT_TRUE(listed);
