@@ -2,6 +2,7 @@
 // pacing, progress and status, the refusals, one download at a time, and failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "logo_bitmap.h"
@@ -24,11 +25,18 @@ struct DownloadTest : ::testing::Test {
     app.imageMemorySize = 65536;
     h.loop.setTimerEnabled(TimerId::Delay, true);
   }
-  // Puts a striped logo of w x h pixels into slot 1, as loading it would.
+  // Loads a striped logo of w x h pixels into `slot` with the bitmap reader.
   void loadLogo(int w, int ht, int slot = 1) {
-    const std::string path =
-        h.dir + "/logo" + std::to_string(w) + "x" + std::to_string(ht) + ".bmp";
-    writeFile(path, makeBitmap24(w, ht, [w](int r, int c) { return stripedLogo(r, c, w); }));
+    std::string path = writeLogo(w, ht);
+    app.selectedSlot = slot;
+    app.ui().setChecked("optRGB(0)", true);
+    ASSERT_EQ(app.readFile(path), 0) << app.ui().text("lblErrTxt");
+    ASSERT_TRUE(app.ui().checked(indexed("optLOGO", slot)));
+  }
+  // Sizes the reader refuses (odd widths, one line) are put into the slot as a load would
+  // leave them.
+  void placeLogo(int w, int ht, int slot = 1) {
+    const std::string path = writeLogo(w, ht);
     app.selectedSlot = slot;
     app.slotFile[static_cast<size_t>(slot)] = path;
     app.imageWidth = w;
@@ -36,6 +44,12 @@ struct DownloadTest : ::testing::Test {
     app.imageBytes = w * ht * 3;
     for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == slot);
     app.ui().setChecked("optRGB(0)", true);
+  }
+  std::string writeLogo(int w, int ht) {
+    const std::string path =
+        h.dir + "/logo" + std::to_string(w) + "x" + std::to_string(ht) + ".bmp";
+    writeFile(path, makeBitmap24(w, ht, [w](int r, int c) { return stripedLogo(r, c, w); }));
+    return path;
   }
   // What the encoder makes of the slot's logo: the rows the download must send.
   std::vector<int> encoded(int slot) {
@@ -114,7 +128,7 @@ TEST_F(DownloadTest, FullMemoryLogoEndsWithOneFillerAndSucceeds) {
 }
 
 TEST_F(DownloadTest, OneLineLogoSucceeds) {
-  loadLogo(8, 1);
+  placeLogo(8, 1);
   app.imageMemorySize = 0;
   app.runDownload();
   ASSERT_EQ(h.port.writes.size(), 2u);
@@ -129,12 +143,74 @@ TEST_F(DownloadTest, EvenWidthPausesOncePerRowOddWidthDoesNot) {
   int64_t start = h.loop.ms();
   app.runDownload();
   const int64_t even = h.loop.ms() - start;
-  loadLogo(255, 64);
+  placeLogo(255, 64);
   start = h.loop.ms();
   app.runDownload();
   const int64_t odd = h.loop.ms() - start;
   EXPECT_EQ(even - odd, 64 * 25);
   EXPECT_EQ(h.port.writes[66].size(), 255u);
+}
+
+// ---------------- Pacing against the line ----------------
+
+namespace {
+
+// A port whose line carries 960 bytes a second of virtual time, as a 9600-baud line does.
+class LinePort : public FakePort {
+ public:
+  explicit LinePort(VirtualLoop& loop) : loop_(loop) {}
+  int64_t bytesToWrite() const override {
+    const double now = static_cast<double>(loop_.ms());
+    return freeAt_ > now ? static_cast<int64_t>((freeAt_ - now) * kBytesPerMs) : 0;
+  }
+  void write(const std::string& bytes) override {
+    FakePort::write(bytes);
+    const double now = static_cast<double>(loop_.ms());
+    if (firstWrite_ < 0) firstWrite_ = now;
+    freeAt_ = std::max(freeAt_, now) + static_cast<double>(bytes.size()) / kBytesPerMs;
+    maxPending = std::max(maxPending, bytesToWrite());
+  }
+  double lineMs() const { return freeAt_ - firstWrite_; }
+  double freeAt() const { return freeAt_; }
+  int64_t maxPending = 0;
+  static constexpr double kBytesPerMs = 0.96;
+
+ private:
+  VirtualLoop& loop_;
+  double freeAt_ = 0;
+  double firstWrite_ = -1;
+};
+
+}  // namespace
+
+TEST(DownloadPacing, NeverRunsAheadOfTheLineAndKeepsItBusy) {
+  Harness h;
+  h.app.reset();
+  LinePort line(h.loop);
+  line.openable.insert(3);
+  Platform platform{line, h.loop, h.settings, h.dialogs, h.launcher, h.dir, h.dir};
+  App app(platform);
+  PortOpenError err;
+  line.open(3, err);
+  app.comPort = 3;
+  app.portValid = true;
+  app.imageMemorySize = 65536;
+  h.loop.setTimerEnabled(TimerId::Delay, true);
+  std::string path = h.dir + "/logo.bmp";
+  writeFile(path, makeBitmap24(256, 64, [](int r, int c) { return stripedLogo(r, c, 256); }));
+  app.selectedSlot = 1;
+  ASSERT_EQ(app.readFile(path), 0);
+
+  app.runDownload();
+  const double returnedAt = static_cast<double>(h.loop.ms());
+  EXPECT_EQ(line.sent().size(), 65667u);
+  EXPECT_LE(line.maxPending, 2500);
+  // Returned while the last bytes were still on their way, at most a buffer's worth.
+  EXPECT_GE(returnedAt, line.freeAt() - 2500 / LinePort::kBytesPerMs - 1);
+  // The pauses never let the line run dry for long: within 2 % of the bytes' own time.
+  const double bytesMs = 65667 / LinePort::kBytesPerMs;
+  EXPECT_LE(line.lineMs(), bytesMs * 1.02);
+  EXPECT_FALSE(app.downloading);
 }
 
 // ---------------- Progress, status, pointer ----------------
@@ -213,7 +289,7 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   EXPECT_EQ(app.ui().text("frameError"), "No Logo");
   EXPECT_FALSE(app.downloading);
   app.dismissError();
-  loadLogo(256, 64, 0);
+  placeLogo(256, 64, 0);
   app.runDownload();
   EXPECT_EQ(app.ui().text("frameError"), "No Logo");
   loadLogo(256, 64, 4);

@@ -1,6 +1,7 @@
 // Logo placement: typed positions, dragging the preview, the slot choice and zoom.
 #include <gtest/gtest.h>
 
+#include "logo_bitmap.h"
 #include "support/fakes.h"
 
 using namespace osd;
@@ -253,6 +254,21 @@ TEST_F(PlacementTest, SlotChoiceDuringStartUpSendsNothing) {
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_FALSE(h.settings.get("LogoSelect").has_value());
   EXPECT_TRUE(app.sendGuard);
+}
+
+TEST_F(PlacementTest, ChosenSlotLoadsItsBitmapWithoutSending) {
+  std::string path = h.dir + "/small.bmp";
+  writeFile(path, makeBitmap24(128, 32, [](int, int) { return Rgb{10, 20, 30}; }));
+  app.slotFile[2] = path;
+  const int settingWrites = h.settings.writes;
+  app.optLogoClick(2);
+  EXPECT_EQ(app.imageWidth, 128);
+  EXPECT_EQ(app.imageHeight, 32);
+  EXPECT_FALSE(app.sendGuard);
+  // "AJ" only; the load itself sent nothing and left the recent files alone.
+  EXPECT_EQ(h.port.writes, std::vector<std::string>{std::string("AJ02\0\0\0", 7)});
+  EXPECT_FALSE(h.settings.get("FileSelect1").has_value());
+  EXPECT_GT(h.settings.writes, settingWrites);  // "LogoSelect"
 }
 
 // ---------------- Zoom ----------------
