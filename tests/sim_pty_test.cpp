@@ -260,3 +260,28 @@ TEST(SimPicture, OnlyRowsHeldInMemoryAreDrawn) {
   // No download yet: no picture.
   EXPECT_TRUE(PtyNode::pictureBmp(osd::sim::Node(), osd::PixelFormat::Rgb).empty());
 }
+
+TEST(SimPty, UnreadAnswersStayBounded) {
+  PtyOptions opt;
+  opt.baud = 0;
+  PtyNode node(opt);
+  node.start();
+  const int fd = openPort(node.devicePath());
+  ASSERT_GE(fd, 0);
+  // 5000 read-back requests would be over 10 MB of answers; nobody reads them meanwhile.
+  std::string flood = "WK,00";
+  for (int k = 0; k < 5000; ++k) flood += "ARM";
+  writeAll(fd, flood);
+  const auto end = Clock::now() + std::chrono::seconds(2);
+  uint64_t received = 0;
+  while (received < flood.size() && Clock::now() < end) {
+    ::usleep(10000);
+    node.inspect([&](const osd::sim::Node& n) { received = n.bytesReceived(); });
+  }
+  EXPECT_EQ(received, flood.size());
+  const std::string got = readFor(fd, 20u << 20, 300);
+  EXPECT_GT(got.size(), 2052u * 100);
+  EXPECT_LT(got.size(), (1u << 20) + (256u << 10));  // the queue plus the terminal's buffer
+  EXPECT_EQ(got.substr(2, 2), "SD");
+  ::close(fd);
+}

@@ -21,6 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr size_t kOutQueueMax = 1 << 20;  // answers waiting for a reader beyond this are dropped
+constexpr size_t kFeedSlice = 64;
 constexpr double kPacingSlackBytes = 32;  // line credit after an idle spell
 constexpr double kPacingChunkBytes = 16;  // bytes gathered before the paced reader wakes
 
@@ -264,7 +265,13 @@ void PtyNode::run() {
         if (rate > 0) lineFree += static_cast<double>(n) / rate;
         std::lock_guard lock(mutex_);
         if (record_ >= 0) writeAll(record_, chunk.data(), chunk.size());
-        answers = node_.feed(chunk);
+        // In small slices, so a flood of read-back requests cannot pile up answers
+        // beyond the bounded queue.
+        for (size_t at = 0; at < chunk.size(); at += kFeedSlice) {
+          const std::string a = node_.feed(chunk.substr(at, kFeedSlice));
+          if (outQueue.size() + answers.size() < kOutQueueMax)
+            answers += a.substr(0, kOutQueueMax - outQueue.size() - answers.size());
+        }
       } else if (n < 0 && errno == EIO) {
         // Nobody holds the terminal side (cannot happen while we keep it open): wait.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
