@@ -84,8 +84,11 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
     return false;
   }
   std::random_device rd;
-  const std::string tmp = path + ".tmp" + std::to_string(rd() % 1000000);
   std::error_code ec;
+  std::string tmp;
+  do {
+    tmp = path + ".tmp" + std::to_string(rd() % 1000000);
+  } while (fs::exists(tmp, ec));
   bool ok = false;
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
