@@ -77,12 +77,14 @@ ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
+// An empty name takes no room, so the rows of a slot list stay together.
 QSize ElidedLabel::minimumSizeHint() const {
-  return {40, fontMetrics().height()};
+  return text().isEmpty() ? QSize(40, 0) : QSize(40, fontMetrics().height());
 }
 
 QSize ElidedLabel::sizeHint() const {
-  return {qMin(QLabel::sizeHint().width(), 260), fontMetrics().height()};
+  return text().isEmpty() ? QSize(40, 0)
+                          : QSize(qMin(QLabel::sizeHint().width(), 260), fontMetrics().height());
 }
 
 void ElidedLabel::paintEvent(QPaintEvent*) {

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -298,6 +299,12 @@ TEST(GuiWindow, SimulatedNodeLogoLoadedAndDragged) {
         << child<QAction>(*rig.window, entry)->text().toStdString();
   }
   EXPECT_TRUE(listed);
+  if (auto* comMenu = rig.window->findChild<QMenu*>(QStringLiteral("mnuCOMMenu"))) {
+    comMenu->popup(rig.window->mapToGlobal(QPoint(40, 20)));
+    pause(100);
+    saveShot(*comMenu, "com-menu.png");
+    comMenu->hide();
+  }
   rig.dialogs.openFile = writeLogo(rig.dir.path()).toStdString();
   child<QAction>(*rig.window, "mnuOpenLogoFile")->trigger();
   const int slot = rig.app->selectedSlot;
