@@ -329,6 +329,15 @@ TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
   EXPECT_FALSE(app.ui().busyCursor());
 }
 
+TEST_F(DownloadTest, ImpossibleSizeIsReportedNotSent) {
+  placeLogo(256, 64);
+  app.imageHeight = 0;
+  app.runDownload();
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
+  EXPECT_FALSE(app.downloading);
+}
+
 TEST_F(DownloadTest, LostPortStopsTheDownloadWithAMessage) {
   loadLogo(256, 64);
   h.port.onWrite = [&](const std::string&) {
@@ -403,4 +412,8 @@ TEST_F(DownloadTest, WaitLastsItsTicks) {
   EXPECT_EQ(app.delayCountdown, 0);
   EXPECT_GE(h.loop.ms() - start, 3 * 25);
   EXPECT_LE(h.loop.ms() - start, 4 * 25);
+  // Without the main tick nothing counts down: the wait does not hang.
+  h.loop.setTimerEnabled(TimerId::Delay, false);
+  app.wait(4);
+  EXPECT_EQ(app.delayCountdown, 0);
 }

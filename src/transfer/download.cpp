@@ -100,7 +100,15 @@ void App::saveLogoInNvramClick() {
 
 void App::wait(int ticks) {
   delayCountdown = ticks;
-  while (delayCountdown > 0) pf_.loop.yield();
+  while (delayCountdown > 0) {
+    // Only the main tick counts the wait down; once it has stopped (the window closing)
+    // nothing ever would.
+    if (!pf_.loop.timerEnabled(TimerId::Delay)) {
+      delayCountdown = 0;
+      break;
+    }
+    pf_.loop.yield();
+  }
 }
 
 void App::runDownload() {
@@ -143,6 +151,14 @@ void App::runDownload() {
 
   try {
     selectedSlot = slot;
+    // The size of the logo being encoded; answers handled during the yields below cannot
+    // change it half way.
+    const int w = imageWidth;
+    const int h = imageHeight;
+    if (w < 1 || h < 1 || static_cast<long long>(w) * h > kDeviceImageSize) {
+      throw Failure("The logo size " + std::to_string(w) + " x " + std::to_string(h) +
+                    " cannot be downloaded.");
+    }
     ui_.setBusyCursor(true);
     setProgress(0);
     showProgress(true);
@@ -177,12 +193,6 @@ void App::runDownload() {
     setProgress(1);
     wait(2);
 
-    const int w = imageWidth;
-    const int h = imageHeight;
-    if (w < 1 || h < 1 || static_cast<long long>(w) * h > kDeviceImageSize) {
-      throw Failure("The logo size " + std::to_string(w) + " x " + std::to_string(h) +
-                    " cannot be downloaded.");
-    }
     showStatus("Sending Image");
     for (int r = h - 1; r >= 0; --r) {
       std::string row;
