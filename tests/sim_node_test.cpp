@@ -342,12 +342,12 @@ TEST(SimNodeReadBack, MonochromeStreamInFieldOrder) {
   const size_t marker = s.find("SD");
   ASSERT_EQ(marker, 2u);
   const std::string image = s.substr(marker + 2);
-  // Rebuild the rows from the field order and compare with the built-in pattern, inverted.
+  // Rebuild the rows from the field order and compare with the built-in pattern.
   size_t k = 0;
   for (int first : {62, 63})
     for (int r = first; r >= 0; r -= 2)
       for (int c = 0; c < 32; ++c, ++k)
-        ASSERT_EQ(static_cast<uint8_t>(image[k]), Node::patternByte(r, c) ^ 0xFF)
+        ASSERT_EQ(static_cast<uint8_t>(image[k]), Node::patternByte(r, c))
             << "row " << r << " byte " << c;
   // Rows differ, so a wrong order could not pass the loop above by chance.
   EXPECT_NE(Node::patternByte(62, 5), Node::patternByte(63, 5));
@@ -396,8 +396,8 @@ TEST(SimNodeReadBack, LogoFromABitmapFile) {
   node.setLogoBitmap(rows);
   const std::string s = node.feed("WK,00ARM");
   // Row 0 is the last row of the first field: 31 rows after the start.
-  EXPECT_EQ(static_cast<uint8_t>(s[4 + 31 * 32]), 0x7F);
-  EXPECT_EQ(static_cast<uint8_t>(s[4]), 0xFF);
+  EXPECT_EQ(static_cast<uint8_t>(s[4 + 31 * 32]), 0x80);
+  EXPECT_EQ(static_cast<uint8_t>(s[4]), 0x00);
 
   // Wrong sizes and depths are refused with a reason.
   std::string wide = bmp;

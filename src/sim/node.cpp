@@ -75,7 +75,7 @@ void Node::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
       const size_t at = static_cast<size_t>(r) * 32 + c;
       const uint8_t bits = at < oneBitRows.size() ? oneBitRows[at] : 0;
       if (!config_.color) {
-        logo_[r * rowBytes + c] = static_cast<uint8_t>(bits ^ 0xFF);
+        logo_[r * rowBytes + c] = bits;
         continue;
       }
       // Colour: four bytes of two 4-bit palette indices for the eight pixels of this byte.

@@ -45,9 +45,9 @@
 // Read-back ("ARM"): two leading bytes 0x06 0x02, the marker "SD" ("SC" for a colour node),
 // then the logo in field order: rows 62, 60, ..., 0 and then 63, 61, ..., 1 (rows numbered
 // as in a BMP file, 0 = bottom), 32 bytes a row (128 for colour). 2052 bytes in all (8196).
-// The node holds its logo as a logo generator does: a monochrome stored byte is the inverted
-// bitmap byte (1 bit a pixel, leftmost pixel in bit 7); a colour stored byte holds two 4-bit
-// palette indices, unchanged.
+// The node holds its logo as a logo generator does: a monochrome stored byte is the bitmap
+// byte (1 bit a pixel, leftmost pixel in bit 7, a set bit white), so a logo read back and saved
+// is the picture that was stored; a colour stored byte holds two 4-bit palette indices.
 #pragma once
 
 #include <cstddef>

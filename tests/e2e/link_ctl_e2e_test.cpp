@@ -291,7 +291,9 @@ TEST(LinkCtlE2E, UploadWritesTheLogoTheNodeHolds) {
   ASSERT_EQ(r.rc, 0) << r.err;
   const std::string got = slurp(out);
   EXPECT_EQ(got.size(), 62u + 2048u);
-  // The file's pixel bytes are the bytes the node holds for that logo, row for row.
+  // The file's pixel bytes are the bytes the node holds for that logo, row for row, and so
+  // the picture it was given.
+  EXPECT_EQ(pixelRows(got, 1), pixelRows(logo, 1));
   osd::sim::Node node;
   node.setLogoBitmap(rows);
   const auto& held = node.storedLogo();
