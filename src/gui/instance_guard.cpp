@@ -14,10 +14,13 @@ constexpr int kWriteMs = 1000;
 }  // namespace
 
 QString LocalInstanceGuard::serverNameFor(const QString& key) {
+  // Test runs keep apart from each other and from a copy the user runs.
+  const QString separate = qEnvironmentVariable("OSDPROG_INSTANCE");
   QString user = qEnvironmentVariable("USER");
   if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
   if (user.isEmpty()) user = QString::number(static_cast<qlonglong>(getuid()));
   QString name = key + QChar('-') + user;
+  if (!separate.isEmpty()) name += QChar('-') + separate;
   for (QChar& c : name) {
     if (!c.isLetterOrNumber() && c != QChar('_') && c != QChar('-')) c = QChar('_');
   }

@@ -15,7 +15,8 @@ namespace osd::gui {
 class LocalInstanceGuard : public QObject, public InstanceGuard {
   Q_OBJECT
  public:
-  // `key` is the application key ("RA7_Vud"); the user's name is added to it.
+  // `key` is the application key ("RA7_Vud"); the user's name is added to it, and the value of
+  // the environment variable OSDPROG_INSTANCE where it is set.
   explicit LocalInstanceGuard(const QString& key, QObject* parent = nullptr);
   ~LocalInstanceGuard() override;
 

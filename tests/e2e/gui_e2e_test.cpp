@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QThread>
@@ -379,6 +380,45 @@ TEST(GuiWindow, AboutWindowShowsItsLabels) {
   QApplication::sendEvent(about, &key);
   EXPECT_FALSE(about->isVisible());
   EXPECT_FALSE(rig.app->about()->isOpen());
+}
+
+// Two copies of osdprog: the second asks the first to close and takes over; SIGTERM closes it
+// the ordinary way (exit status 0).
+TEST(GuiProgram, SecondCopyClosesTheFirstAndSigtermEndsCleanly) {
+  const QString bin = qEnvironmentVariable("OSD_BIN_DIR");
+  if (bin.isEmpty()) GTEST_SKIP() << "OSD_BIN_DIR not set";
+  QTemporaryDir dir;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("OSDPROG_INSTANCE"),
+             QStringLiteral("test-%1").arg(QCoreApplication::applicationPid()));
+  const QStringList args = {QStringLiteral("--settings"), dir.path() + QStringLiteral("/s.ini"),
+                            QStringLiteral("--data-dir"), dir.path(),
+                            QStringLiteral("--port-map"), QStringLiteral("1=/dev/null-osd")};
+  QProcess first;
+  first.setProcessEnvironment(env);
+  first.start(bin + QStringLiteral("/osdprog"), args);
+  ASSERT_TRUE(first.waitForStarted(5000));
+  pause(2500);
+  ASSERT_EQ(first.state(), QProcess::Running);
+  QProcess second;
+  second.setProcessEnvironment(env);
+  second.start(bin + QStringLiteral("/osdprog"), args);
+  ASSERT_TRUE(second.waitForStarted(5000));
+  EXPECT_TRUE(first.waitForFinished(10000));
+  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.exitCode(), 0);
+  pause(1500);
+  ASSERT_EQ(second.state(), QProcess::Running);
+  second.terminate();  // SIGTERM
+  EXPECT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  // The data folder got its "Images" with the four data files.
+  EXPECT_EQ(QDir(dir.path() + QStringLiteral("/Images"))
+                .entryList({QStringLiteral("*.dat")}, QDir::Files)
+                .size(),
+            4);
 }
 
 TEST(GuiDialogsFilter, BasicFilterBecomesQtNameFilters) {
