@@ -281,6 +281,13 @@ TEST(GuiWindow, ErrorPanelShowsWhatTheModelSays) {
   child<QAbstractButton>(*rig.window, "cmdErrOK")->click();
   EXPECT_TRUE(panel->isHidden());
   EXPECT_FALSE(rig.app->ui().visible("frameError"));
+  // A click on the panel's text dismisses it too; a new error shows only its own message.
+  sendKeyRelease(child<QLineEdit>(*rig.window, "txtVPOS"), QStringLiteral("z"));
+  EXPECT_FALSE(panel->isHidden());
+  EXPECT_EQ(text->text(), QStringLiteral("Allowable Range 4 to 55"));
+  sendMouse(text, QEvent::MouseButtonPress, QPointF(5, 5), true);
+  sendMouse(text, QEvent::MouseButtonRelease, QPointF(5, 5), false);
+  EXPECT_TRUE(panel->isHidden());
 }
 
 TEST(GuiWindow, SimulatedNodeLogoLoadedAndDragged) {
