@@ -82,3 +82,15 @@ TEST_F(MenusTest, ExitAsksTheWindowToClose) {
   app.click("btn_Exit");
   EXPECT_EQ(exits, 2);
 }
+
+TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
+  bool shown = false;
+  // The window is closed while the splash is up: shutdown discards the about window.
+  app.onShowAbout = [&](AboutWindow&, bool modal) {
+    shown = modal;
+    app.shutdown();
+  };
+  app.splashTick();
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(app.ui().windowEnabled());
+}

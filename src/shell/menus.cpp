@@ -97,8 +97,9 @@ void App::openAbout(bool aboutFlag, bool modal) {
   if (!about_) about_ = std::make_unique<AboutWindow>(pf_.loop, pf_.launcher);
   about_->load(aboutFlag);
   if (onShowAbout) onShowAbout(*about_, modal);
-  // Once a modal showing has returned the window is gone, whatever ended it.
-  if (modal) about_->close();
+  // Once a modal showing has returned the window is gone, whatever ended it. The main window
+  // may have been closed meanwhile (shutdown discards the about window).
+  if (modal && about_) about_->close();
 }
 
 void App::aboutClick() {
