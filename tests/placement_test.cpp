@@ -288,3 +288,21 @@ TEST_F(PlacementTest, ZoomOnNeedsAVisiblePreview) {
   app.zoomOffClick();
   EXPECT_FALSE(app.ui().visible("picPicture1"));
 }
+
+TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
+  Harness h;
+  App& app = *h.app;
+  app.sxModel = 7;
+  app.selectedSlot = 2;
+  app.showSlotOptions();
+  for (int k = 1; k <= 4; ++k) EXPECT_TRUE(app.ui().visible(indexed("optLOGO", k))) << k;
+  for (int k = 5; k <= 15; ++k) EXPECT_FALSE(app.ui().visible(indexed("optLOGO", k))) << k;
+  app.selectedSlot = 6;
+  app.showSlotOptions();
+  for (int k = 5; k <= 7; ++k) EXPECT_TRUE(app.ui().visible(indexed("optLOGO", k))) << k;
+  EXPECT_FALSE(app.ui().visible(indexed("optLOGO", 8)));  // above the model
+  EXPECT_FALSE(app.ui().visible(indexed("optLOGO", 1)));
+  app.setModelClick(1);
+  EXPECT_TRUE(app.ui().visible(indexed("optLOGO", 1)));
+  EXPECT_FALSE(app.ui().visible(indexed("optLOGO", 5)));
+}

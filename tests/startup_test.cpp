@@ -266,7 +266,9 @@ TEST_F(StartupTest, WindowEndsInItsIdleState) {
   EXPECT_EQ(app.imageHeight, 64);
   EXPECT_TRUE(app.graphicsNode);
   EXPECT_TRUE(app.largeMemory);
-  for (int i = 1; i <= 7; ++i) EXPECT_FALSE(app.ui().visible(indexed("optLOGO", i))) << i;
+  // With no model known only logo 1 is offered, and its option is there to be chosen.
+  EXPECT_TRUE(app.ui().visible(indexed("optLOGO", 1)));
+  for (int i = 2; i <= 7; ++i) EXPECT_FALSE(app.ui().visible(indexed("optLOGO", i))) << i;
   EXPECT_FALSE(app.sendGuard);
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::Delay));
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::Splash));

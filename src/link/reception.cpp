@@ -258,6 +258,7 @@ void App::processData(const std::string& answer) {
         ui_.setVisible(name, false);
       }
       for (int i = 2; i <= 4; ++i) ui_.setVisible(indexed("optLOGO", i), false);
+      showSlotOptions();  // the one logo a graphics node offers stays choosable
     });
   } else if (e > 0) {
     step([&] {

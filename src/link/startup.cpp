@@ -165,6 +165,7 @@ void App::formLoad(const std::string& commandLineText) {
 
   // 16, 17.
   step([&] { ui_.setText("lblDiag", "No Reply"); });
+  step([&] { showSlotOptions(); });
   step([&] { ui_.setHeight("LOGO_SELECT", kLogoSelectHeight); });
 
   // The main tick runs from here until the window closes.

@@ -303,6 +303,7 @@ void App::setModelClick(int model) {
     ui_.setChecked(indexed("mnuSetLGx", 1), true);
   }
   for (int k = 1; k <= 15; ++k) ui_.setVisible(indexed("mnuLogoSel", k), k <= sxModel);
+  showSlotOptions();
 }
 
 void App::shutdown() {

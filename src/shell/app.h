@@ -220,6 +220,9 @@ class App {
   void txtVposEdited();
   void txtHposEdited();
   void optLogoClick(int slot);
+  // Shows the slot options of the selected slot's bank of four that the model offers and
+  // hides the others, so the operator always sees the slots that can be chosen.
+  void showSlotOptions();
   void logoSelMenuClick(int slot);
   void zoomOffClick();
   void zoomOnClick();

@@ -243,8 +243,19 @@ void App::optLogoClick(int slot) {
         ui_.setVisible(indexed("lblLogoName", k), true);
       }
     }
+    showSlotOptions();
   } catch (const std::exception& e) {
     showError(std::string(e.what()) + " #" + std::to_string(slot), "optLOGO_Click");
+  }
+}
+
+void App::showSlotOptions() {
+  const int offered = sxModel < 1 ? 1 : sxModel;
+  int slot = selectedSlot >= 1 && selectedSlot <= 15 ? selectedSlot : 1;
+  if (slot > offered) slot = offered > 15 ? 15 : offered;
+  const int bankFirst = slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;
+  for (int k = 1; k <= 15; ++k) {
+    ui_.setVisible(indexed("optLOGO", k), k >= bankFirst && k <= bankFirst + 3 && k <= offered);
   }
 }
 
