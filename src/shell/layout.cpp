@@ -138,7 +138,9 @@ void App::defineControls() {
   m.define(indexed("optRGB", 0), caption("RGB"));
   m.define(indexed("optRGB", 1), caption("YCbCr"));
   for (int i = 0; i <= 15; ++i) {
-    m.define(indexed("optLOGO", i), caption(i == 9 ? "Logo9" : "Logo " + std::to_string(i)));
+    // Slot 0 only holds the name of the last read-back file; it is never offered for choice.
+    m.define(indexed("optLOGO", i),
+             caption(i == 9 ? "Logo9" : "Logo " + std::to_string(i), i != 0));
     m.define(indexed("Shape1", i), caption("", false));
     m.define(indexed("lblLogoName", i), caption(""));
     Control pic = caption("", false);
