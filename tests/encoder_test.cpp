@@ -257,29 +257,33 @@ BmpImage rawImage(int w, int h, int bpp) {
 }  // namespace
 
 // An odd width moves the Cb/Cr alternation from row to row; every byte value appears in each
-// colour position, including halves that round to even.
+// colour position, including halves that round to even. Widths below and between multiples
+// of eight cover the pixels converted one by one at the end of a row.
 TEST(EncoderReference, TwentyFourBitsMatchTheFormulas) {
-  for (int pattern = 0; pattern < 3; ++pattern) {
-    BmpImage img = rawImage(257, 256, 24);
-    for (int y = 0; y < 256; ++y) {
-      for (int x = 0; x < 257; ++x) {
-        uint8_t* p = img.rows.data() + static_cast<size_t>(y) * img.layout.rowBytes + 3 * x;
-        p[0] = static_cast<uint8_t>(pattern == 0 ? x : (x * 7 + y * 13 + pattern));
-        p[1] = static_cast<uint8_t>(pattern == 1 ? x : y);
-        p[2] = static_cast<uint8_t>(pattern == 2 ? x : (x * 29 + y * 3));
+  for (int w : {257, 7, 14, 1}) {
+    for (int pattern = 0; pattern < 3; ++pattern) {
+      BmpImage img = rawImage(w, 256, 24);
+      for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < w; ++x) {
+          uint8_t* p = img.rows.data() + static_cast<size_t>(y) * img.layout.rowBytes + 3 * x;
+          const int v = w == 257 ? x : x * 37 + y;  // narrow rows: every value down the rows
+          p[0] = static_cast<uint8_t>(pattern == 0 ? v : (x * 7 + y * 13 + pattern));
+          p[1] = static_cast<uint8_t>(pattern == 1 ? v : y);
+          p[2] = static_cast<uint8_t>(pattern == 2 ? v : (x * 29 + y * 3));
+        }
       }
-    }
-    for (PixelFormat f : {PixelFormat::YCbCr, PixelFormat::Rgb}) {
-      for (int t : {255, 0, 128}) {
-        EncodeOptions o;
-        o.format = f;
-        o.transparent = t;
-        const std::vector<int> out = encodeImage(img, o);
-        ASSERT_EQ(out.size(), 257u * 256u);
-        for (size_t j = 0; j < out.size(); ++j) {
-          const uint8_t* p = img.rows.data() + 3 * j;
-          ASSERT_EQ(out[j], ref24(p[0], p[1], p[2], t, f, j))
-              << "pattern " << pattern << " T " << t << " pixel " << j;
+      for (PixelFormat f : {PixelFormat::YCbCr, PixelFormat::Rgb}) {
+        for (int t : {255, 0, 128}) {
+          EncodeOptions o;
+          o.format = f;
+          o.transparent = t;
+          const std::vector<int> out = encodeImage(img, o);
+          ASSERT_EQ(out.size(), static_cast<size_t>(w) * 256u);
+          for (size_t j = 0; j < out.size(); ++j) {
+            const uint8_t* p = img.rows.data() + (j / w) * img.layout.rowBytes + 3 * (j % w);
+            ASSERT_EQ(out[j], ref24(p[0], p[1], p[2], t, f, j))
+                << "width " << w << " pattern " << pattern << " T " << t << " pixel " << j;
+          }
         }
       }
     }
