@@ -3,9 +3,13 @@
 // cannot set, and the program's logic driving the port.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -33,6 +37,25 @@ void ensureApplication() {
   static char* argv[] = {name, nullptr};
   if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
+
+// Sets OSDPROG_PORT_MAP for the life of the guard.
+struct EnvGuardForMap {
+  explicit EnvGuardForMap(const char* value) {
+    const char* old = std::getenv(PortMap::kEnvironmentVariable);
+    had = old != nullptr;
+    if (had) before = old;
+    ::setenv(PortMap::kEnvironmentVariable, value, 1);
+  }
+  ~EnvGuardForMap() {
+    if (had) {
+      ::setenv(PortMap::kEnvironmentVariable, before.c_str(), 1);
+    } else {
+      ::unsetenv(PortMap::kEnvironmentVariable);
+    }
+  }
+  bool had = false;
+  std::string before;
+};
 
 // The node's end of a pseudo-terminal; the program opens the other end by its path.
 class Pty {
@@ -353,4 +376,168 @@ TEST_F(QtPortTest, TheProgramFindsOpensAndHearsANodeOnAMappedPort) {
     EXPECT_EQ(app.ui().text("frameError"), "COMM Status");
   }
   std::filesystem::remove_all(dir);
+}
+
+// ---------------- The simulated node ----------------
+
+namespace {
+
+// The build folder: OSD_BIN_DIR, else the folder above this test program's own.
+std::string binDir() {
+  if (const char* d = std::getenv("OSD_BIN_DIR"); d && *d) return d;
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : self.parent_path().parent_path().string();
+}
+
+// osdsim running in the background; its pseudo-terminal path is the first line it prints.
+class Simulator {
+ public:
+  explicit Simulator(const std::vector<std::string>& args) {
+    const std::string program = binDir() + "/osdsim";
+    if (::access(program.c_str(), X_OK) != 0) return;
+    int out[2];
+    if (::pipe(out) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the test
+      ::dup2(out[1], STDOUT_FILENO);
+      ::close(out[0]);
+      ::close(out[1]);
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(program.c_str()));
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(program.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    out_ = out[0];
+    // The first line, waiting at most 5 s.
+    std::string line;
+    for (int waited = 0; waited < 5000 && line.find('\n') == std::string::npos;) {
+      pollfd p{out_, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) {
+        waited += 100;
+        continue;
+      }
+      char c;
+      if (::read(out_, &c, 1) != 1) break;
+      line += c;
+    }
+    if (line.find('\n') != std::string::npos) path_ = line.substr(0, line.find('\n'));
+  }
+  ~Simulator() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+    }
+    if (out_ >= 0) ::close(out_);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string path_;
+};
+
+struct QtPlatform {
+  explicit QtPlatform(PortMap map) : port(std::move(map)) {
+    dir = (std::filesystem::temp_directory_path() / ("osd-sim-e2e-" + std::to_string(::getpid())))
+              .string();
+    std::filesystem::create_directories(dir + "/Images");
+    settings = std::make_unique<IniSettings>(dir + "/RA7_Vud.ini", kAppKey);
+    pf = std::make_unique<Platform>(Platform{port, loop, *settings, dialogs, launcher, dir, dir});
+  }
+  ~QtPlatform() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  std::string dir;
+  QtSerialPort port;
+  QtEventLoop loop;
+  std::unique_ptr<IniSettings> settings;
+  HeadlessDialogs dialogs;
+  QtLauncher launcher;
+  std::unique_ptr<Platform> pf;
+};
+
+}  // namespace
+
+TEST(SimulatedNodeTest, WakesAndAnswersTheSizeRequestOnAMappedPort) {
+  ensureApplication();
+  Simulator sim({"--memory", "64", "--baud", "0"});
+  if (sim.path().empty()) GTEST_SKIP() << "osdsim is not built in " << binDir();
+
+  // The environment maps port 12 elsewhere; the command line wins.
+  EnvGuardForMap env("12=/dev/null");
+  QtPlatform q(PortMap::fromSources("12=" + sim.path()));
+  ASSERT_EQ(q.port.deviceName(12), sim.path());
+  App app(*q.pf);
+  app.comPort = 12;
+  app.startCom();
+  ASSERT_TRUE(q.port.isOpen()) << q.port.lastOpenError().description;
+  app.portValid = true;
+
+  app.cmdTree(15, "00");
+  app.cmdTree(17);
+  // The size answer is shorter than the receive threshold: it waits in the port.
+  std::string answer;
+  EXPECT_TRUE(runFor(q.loop, 3000, [&] { return q.port.bytesAvailable() >= 7; }));
+  answer = q.port.read(100);
+  EXPECT_EQ(answer, "QX64K\r\n");
+
+  // Asleep, the node says nothing.
+  app.cmdTree(16);
+  app.cmdTree(17);
+  runFor(q.loop, 300, [] { return false; });
+  EXPECT_EQ(q.port.bytesAvailable(), 0);
+}
+
+TEST(SimulatedNodeTest, TheProgramIdentifiesTheNodeWithItsPoll) {
+  ensureApplication();
+  Simulator sim({"--memory", "512", "--baud", "0"});
+  if (sim.path().empty()) GTEST_SKIP() << "osdsim is not built in " << binDir();
+  PortMap map;
+  map.set(3, sim.path());
+  QtPlatform q(map);
+  App app(*q.pf);
+  app.comPort = 3;
+  app.startCom();
+  ASSERT_TRUE(q.port.isOpen());
+  // The wake-up about two seconds after the open, then the node poll on the main tick.
+  q.loop.setTimerEnabled(TimerId::Delay, true);
+  EXPECT_TRUE(runFor(q.loop, 12000, [&] { return app.imageMemorySize == 512 * 1024; }))
+      << "reply: " << app.ui().text("lblDiag") << " replies: " << app.replyCount
+      << " sent: " << app.ui().text("lblSCount") << " buffer: " << app.recvBuffer.size()
+      << " valid: " << app.portValid;
+  EXPECT_TRUE(app.portValid);
+  EXPECT_EQ(app.ui().title(), "QX3/QX7 -512K Grapics Node Detected");
+  EXPECT_TRUE(app.largeMemory);
+  EXPECT_EQ(app.ui().get("txtCom").backColor, kGreen);
+  app.closeAtExit();
+}
+
+TEST(SimulatedNodeTest, ANodeThatHangsUpIsReportedOnce) {
+  ensureApplication();
+  Simulator sim({"--baud", "0", "--hangup-after", "8"});
+  if (sim.path().empty()) GTEST_SKIP() << "osdsim is not built in " << binDir();
+  PortMap map;
+  map.set(5, sim.path());
+  QtPlatform q(map);
+  App app(*q.pf);
+  app.comPort = 5;
+  app.startCom();
+  ASSERT_TRUE(q.port.isOpen());
+  app.portValid = true;
+  app.cmdTree(15, "00");
+  app.cmdTree(17);  // 8 bytes: the node hangs up
+  const double cpuBefore = cpuSeconds();
+  EXPECT_TRUE(runFor(q.loop, 3000, [&] { return !q.port.isOpen(); }));
+  runFor(q.loop, 300, [] { return false; });
+  EXPECT_LT(cpuSeconds() - cpuBefore, 1.0);
+  EXPECT_EQ(app.ui().text("frameError"), "COMM Status");
+  EXPECT_EQ(app.ui().text("lblErrTxt"), "Lost USB/Serial Connection ");
 }
