@@ -541,3 +541,116 @@ TEST(SimulatedNodeTest, ANodeThatHangsUpIsReportedOnce) {
   EXPECT_EQ(app.ui().text("frameError"), "COMM Status");
   EXPECT_EQ(app.ui().text("lblErrTxt"), "Lost USB/Serial Connection ");
 }
+
+// ---------------- Port numbers ----------------
+
+namespace {
+
+struct FakeDev {
+  FakeDev() {
+    root = (std::filesystem::temp_directory_path() / ("osd-dev-" + std::to_string(::getpid())))
+               .string();
+    std::filesystem::create_directories(root + "/serial/by-id");
+    for (const char* name :
+         {"ttyS1", "ttyS0", "ttyUSB10", "ttyUSB2", "ttyACM0", "tty0", "ttyUSBx", "null"}) {
+      ::close(::open((root + "/" + name).c_str(), O_CREAT | O_WRONLY, 0600));
+    }
+    std::filesystem::create_symlink("../../ttyUSB10", root + "/serial/by-id/usb-Acme_A1-port0");
+    std::filesystem::create_symlink("../../ttyUSB2", root + "/serial/by-id/usb-Zeta_Z9-port0");
+    std::filesystem::create_symlink("../../ttyUSB9", root + "/serial/by-id/usb-Gone-port0");
+  }
+  ~FakeDev() {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+  std::string root;
+};
+
+}  // namespace
+
+TEST(PortMapTest, MapTextIsParsedAndBadTextRefusedWhole) {
+  PortMap map;
+  std::string error;
+  EXPECT_TRUE(map.addMapText(" 3=/dev/ttyUSB0 , 12=/dev/pts/4,", error));
+  EXPECT_EQ(map.device(3), "/dev/ttyUSB0");
+  EXPECT_EQ(map.device(12), "/dev/pts/4");
+  EXPECT_EQ(map.device(4), "");
+  EXPECT_TRUE(map.isExplicit(3));
+  for (const char* bad :
+       {"0=/dev/x", "256=/dev/x", "3", "=/dev/x", "3=", "x=/dev/y", "-1=/dev/z", "4=/dev/a,oops"}) {
+    PortMap m;
+    EXPECT_FALSE(m.addMapText(bad, error)) << bad;
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(m.entries().empty()) << bad;
+  }
+}
+
+TEST(PortMapTest, TheCommandLineWinsOverTheEnvironment) {
+  EnvGuardForMap env("5=/dev/from-env,6=/dev/only-env");
+  PortMap map = PortMap::fromSources("5=/dev/from-command-line");
+  EXPECT_EQ(map.device(5), "/dev/from-command-line");
+  EXPECT_EQ(map.device(6), "/dev/only-env");
+  EnvGuardForMap bad("5=");
+  EXPECT_THROW(PortMap::fromSources(""), std::invalid_argument);
+  EXPECT_THROW(PortMap::fromSources("7"), std::invalid_argument);
+}
+
+TEST(PortMapTest, AutomaticDevicesInAStableOrder) {
+  FakeDev dev;
+  const auto found = PortMap::scanDevices(dev.root);
+  const std::vector<std::string> expected = {
+      dev.root + "/serial/by-id/usb-Acme_A1-port0",  // adapters by name first
+      dev.root + "/serial/by-id/usb-Zeta_Z9-port0",  // (the dangling link is left out)
+      dev.root + "/ttyACM0",                         // ttyUSB2 and ttyUSB10 are taken
+      dev.root + "/ttyS0", dev.root + "/ttyS1"};
+  EXPECT_EQ(found, expected);
+
+  // Explicit entries keep their numbers; their devices get no second number.
+  PortMap map;
+  map.set(2, dev.root + "/ttyUSB2");  // the same device as the Zeta link
+  map.addAutomatic(found);
+  EXPECT_EQ(map.device(1), dev.root + "/serial/by-id/usb-Acme_A1-port0");
+  EXPECT_EQ(map.device(2), dev.root + "/ttyUSB2");
+  EXPECT_EQ(map.device(3), dev.root + "/ttyACM0");
+  EXPECT_EQ(map.device(4), dev.root + "/ttyS0");
+  EXPECT_EQ(map.device(5), dev.root + "/ttyS1");
+  EXPECT_EQ(map.entries().size(), 5u);
+  EXPECT_EQ(map.numberOf(dev.root + "/ttyUSB10"), 1);  // through the link
+}
+
+TEST(PortMapTest, APortIsANumberOrADevicePath) {
+  PortMap map;
+  map.set(4, "/dev/ttyUSB0");
+  EXPECT_EQ(map.resolve("4"), 4);
+  EXPECT_EQ(map.resolve("200"), 200);  // a number, mapped or not
+  EXPECT_EQ(map.resolve("0"), 0);
+  EXPECT_EQ(map.resolve("256"), 0);
+  EXPECT_EQ(map.resolve(""), 0);
+  EXPECT_EQ(map.resolve("/dev/ttyUSB0"), 4);
+  EXPECT_EQ(map.resolve("/dev/pts/7"), 1);  // the lowest free number
+  EXPECT_EQ(map.device(1), "/dev/pts/7");
+  EXPECT_EQ(map.resolve("/dev/pts/7"), 1);
+}
+
+TEST(OsdctlPortsTest, ListsNumbersWithTheirDevices) {
+  const std::string program = binDir() + "/osdctl";
+  if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "osdctl is not built";
+  auto run = [&](const std::string& args, int& status) {
+    std::string out;
+    FILE* p = ::popen((program + " " + args + " 2>/dev/null").c_str(), "r");
+    if (!p) return out;
+    char buf[256];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    status = ::pclose(p);
+    return out;
+  };
+  int status = -1;
+  const std::string out = run("ports --port-map 7=/dev/osd-seven,250=/dev/osd-last", status);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(out.find("7\t/dev/osd-seven\t(mapped)\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("250\t/dev/osd-last\t(mapped)\n"), std::string::npos) << out;
+  run("ports --port-map 7", status);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+  run("ports extra", status);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+}
