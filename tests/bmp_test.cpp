@@ -88,7 +88,7 @@ TEST(BmpCheck, SizeRejectionKeepsTheFigures) {
 }
 
 TEST(BmpCheck, TopDownHeightIsAccepted) {
-  BmpSpec b;
+  BmpPlan b;
   b.width = 8;
   b.height = 4;
   b.topDown = true;
@@ -124,7 +124,7 @@ TEST(BmpCheck, TruncatedAndGarbageFilesAreRefusedWithAReason) {
 }
 
 TEST(BmpCheck, FilesThatCannotBeConvertedAreRefused) {
-  BmpSpec b;
+  BmpPlan b;
   b.width = 8;
   b.height = 4;
   b.compression = 1;
@@ -141,7 +141,7 @@ TEST(BmpCheck, FilesThatCannotBeConvertedAreRefused) {
   b.infoSize = 12;
   EXPECT_NE(verdictOf(makeBmp(b), true).message.find("info header"), std::string::npos);
   // More colour-table entries than the depth allows.
-  BmpSpec c;
+  BmpPlan c;
   c.width = 8;
   c.height = 2;
   c.bpp = 1;
@@ -151,7 +151,7 @@ TEST(BmpCheck, FilesThatCannotBeConvertedAreRefused) {
 }
 
 TEST(BmpCheck, HostileDimensionsNeverOverflow) {
-  BmpSpec b;
+  BmpPlan b;
   b.width = 8;
   b.height = 4;
   std::string f = makeBmp(b);
@@ -166,7 +166,7 @@ TEST(BmpCheck, HostileDimensionsNeverOverflow) {
 }
 
 TEST(BmpDecode, PaddedRowsAndTopDownGiveTheSamePicture) {
-  BmpSpec b;
+  BmpPlan b;
   b.width = 12;  // 4 bits: 6 bytes a row, stored as 8
   b.height = 2;
   b.bpp = 4;

@@ -241,7 +241,7 @@ TEST_F(ImageOps, RecentFileReloadsTheStoredName) {
 // ---------------- encoding ----------------
 
 TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
-  BmpSpec b;
+  BmpPlan b;
   b.width = 4;
   b.height = 2;
   b.rows = {{50, 100, 200, 255, 255, 255, 0, 0, 0, 50, 100, 200}, std::vector<uint8_t>(12, 0)};

@@ -9,7 +9,7 @@
 
 namespace osd::test {
 
-struct BmpSpec {
+struct BmpPlan {
   int width = 4;
   int height = 2;
   int bpp = 24;
@@ -25,11 +25,14 @@ struct BmpSpec {
   std::vector<std::vector<uint8_t>> rows;
 };
 
+// The name other tests still use; remove once they say BmpPlan.
+using BmpSpec = BmpPlan;
+
 inline void put(std::string& s, size_t at, uint32_t v, int bytes) {
   for (int k = 0; k < bytes; ++k) s[at + static_cast<size_t>(k)] = static_cast<char>(v >> (8 * k));
 }
 
-inline std::string makeBmp(const BmpSpec& b) {
+inline std::string makeBmp(const BmpPlan& b) {
   const size_t rowBytes = (static_cast<size_t>(b.width) * static_cast<size_t>(b.bpp) + 7) / 8;
   const size_t stride = b.padRows ? (rowBytes + 3) / 4 * 4 : rowBytes;
   const size_t offBits = 14 + b.infoSize + 4 * b.palette.size() + b.extraGap;
@@ -62,7 +65,7 @@ inline std::string makeBmp(const BmpSpec& b) {
 
 // A plain bitmap of the given size and depth with zero pixels and a full colour table.
 inline std::string plainBmp(int w, int h, int bpp) {
-  BmpSpec b;
+  BmpPlan b;
   b.width = w;
   b.height = h;
   b.bpp = bpp;
