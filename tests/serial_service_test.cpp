@@ -155,7 +155,9 @@ TEST(StartComTest, TheReconnectTickRunsOnTheMainTickWhileThePortIsUnusable) {
   h.app->startCom();  // port 4 does not exist
   h.port.openedNumbers.clear();
   h.loop.setTimerEnabled(TimerId::Delay, true);
-  h.ticks(41 * 4);
+  h.ticks(41 * 4 - 1);
+  EXPECT_EQ(h.port.openedNumbers.size(), 3u);
+  h.ticks(1);
   EXPECT_EQ(h.port.openedNumbers.size(), 4u);
   EXPECT_EQ(h.dialogs.beeps, 1);  // "Invalid Port Number" only once
 }
