@@ -226,6 +226,14 @@ TEST_F(ImageOps, OpenLogoFileReportsAFailedRead) {
   EXPECT_NE(errorText().find("Read of image file failed."), std::string::npos);
 }
 
+TEST_F(ImageOps, CancellingTheOpenDialogIsNotAFailure) {
+  app.selectedSlot = 1;
+  h.dialogs.fileNames = {""};
+  app.openLogoFileClick();
+  EXPECT_FALSE(errorShown());
+  EXPECT_TRUE(app.slotFile[1].empty());
+}
+
 TEST_F(ImageOps, RecentFileReloadsTheStoredName) {
   const std::string path = file("rec.bmp", plainBmp(8, 2, 24));
   h.settings.set("FileSelect3", path);

@@ -169,6 +169,7 @@ void App::openLogoFileClick() {
                                   ? bmpPath[static_cast<size_t>(selectedSlot)]
                                   : std::string();
     std::string name = pf_.dialogs.openFileName(start, kBmpFilter);
+    if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
     chooseMenuSlot(*this);
     if (selectedSlot == 0) return;
     name = trimBlanks(name);

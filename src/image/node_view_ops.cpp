@@ -3,14 +3,12 @@
 // key into the video. Transparent pixels are left clear so the view can show them as such.
 #include <exception>
 
+#include "image/bmp.h"
+#include "image/encoder.h"
 #include "image/node_view.h"
 #include "shell/app.h"
 
 namespace osd {
-
-namespace {
-constexpr size_t kEncoderOutputSize = 2000001;
-}
 
 void App::nodeViewClick() {
   nodeView = !nodeView;
@@ -24,18 +22,29 @@ void App::nodeViewClick() {
 App::NodeViewPicture App::nodeViewPicture() {
   NodeViewPicture picture;
   if (selectedSlot < 0 || selectedSlot >= kSlotCount) return picture;
-  if (slotFile[static_cast<size_t>(selectedSlot)].empty()) return picture;
-  std::vector<int> values(kEncoderOutputSize, 0);
-  encodeLogo(selectedSlot, values);
-  const int w = imageWidth;
-  const int h = imageHeight;
+  const std::string& file = slotFile[static_cast<size_t>(selectedSlot)];
+  if (file.empty()) return picture;
+  // Painting must not report, show progress or run the event loop: the file is read and
+  // encoded here directly, and a file that cannot be read simply shows nothing.
+  std::string error;
+  const std::optional<BmpImage> image = loadBmpFile(file, error);
+  if (!image) return picture;
+  EncodeOptions options;
+  options.format = ui_.checked(indexed("optRGB", 0)) ? PixelFormat::Rgb : PixelFormat::YCbCr;
+  options.transparent = transparentValue;
+  std::vector<int> values;
+  try {
+    values = encodeImage(*image, options);
+  } catch (const std::exception&) {
+    return picture;
+  }
+  const int w = image->layout.width;
+  const int h = image->layout.height;
   if (w < 1 || h < 1 || static_cast<long long>(w) * h > static_cast<long long>(values.size())) {
     return picture;
   }
   values.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
-  const PixelFormat format =
-      ui_.checked(indexed("optRGB", 0)) ? PixelFormat::Rgb : PixelFormat::YCbCr;
-  const std::vector<Rgb8> colours = decodeNodeValues(values, format);
+  const std::vector<Rgb8> colours = decodeNodeValues(values, options.format);
   picture.width = w;
   picture.height = h;
   picture.argb.assign(colours.size(), 0);
