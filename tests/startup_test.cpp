@@ -235,7 +235,7 @@ TEST_F(StartupTest, FirstStartWithNoRecentFileReportsNothing) {
 }
 
 TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
-  BmpSpec picture;
+  BmpPlan picture;
   picture.width = 256;
   picture.height = 64;
   const std::string file = h.dir + "/newest.bmp";
