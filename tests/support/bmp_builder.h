@@ -25,8 +25,6 @@ struct BmpPlan {
   std::vector<std::vector<uint8_t>> rows;
 };
 
-// The name other tests still use; remove once they say BmpPlan.
-
 inline void put(std::string& s, size_t at, uint32_t v, int bytes) {
   for (int k = 0; k < bytes; ++k) s[at + static_cast<size_t>(k)] = static_cast<char>(v >> (8 * k));
 }
