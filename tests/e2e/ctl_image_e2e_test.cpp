@@ -11,22 +11,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "e2e_support.h"
+
 namespace fs = std::filesystem;
+using namespace osd::e2e;
 
 namespace {
-
-std::string binDir() {
-  const char* d = std::getenv("OSD_BIN_DIR");
-  return d ? d : ".";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void spit(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -75,16 +69,13 @@ class CtlImage : public ::testing::Test {
     spit(dir + "/" + name, bytes);
     return dir + "/" + name;
   }
-  // Runs osdctl with `args` (already quoted where needed).
+  // Runs osdctl with `args` (words separated by blanks).
   CtlRun ctl(const std::string& args) {
-    const std::string cmd =
-        "'" + binDir() + "/osdctl' " + args + " >'" + dir + "/out' 2>'" + dir + "/err'";
-    CtlRun r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(dir + "/out");
-    r.err = slurp(dir + "/err");
-    return r;
+    std::vector<std::string> words;
+    std::istringstream in(args);
+    for (std::string w; in >> w;) words.push_back(w);
+    const ProgramRun r = runProgram(binDir() + "/osdctl", words, dir);
+    return {r.rc, r.out, r.err};
   }
   std::string dir;
 };

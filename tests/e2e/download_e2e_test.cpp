@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e_support.h"
 #include "image/bmp.h"
 #include "image/encoder.h"
 #include "image/node_view.h"
@@ -25,93 +26,18 @@
 
 using namespace osd;
 using namespace osd::test;
+using namespace osd::e2e;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string binDir() {
-  const char* d = std::getenv("OSD_BIN_DIR");
-  return d ? d : ".";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A temporary folder removed at the end.
-struct TempDir {
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "osd-dl-e2e-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    path = ::mkdtemp(buf.data());
-    fs::create_directories(path + "/Images");
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string path;
-};
-
-// The simulated node: started with its options, its terminal read from the first line.
-class Sim {
- public:
-  explicit Sim(const std::vector<std::string>& options) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      ::close(out[0]);
-      ::close(out[1]);
-      std::vector<std::string> words{binDir() + "/osdsim"};
-      words.insert(words.end(), options.begin(), options.end());
-      std::vector<char*> argv;
-      for (auto& w : words) argv.push_back(w.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') pty_.push_back(c);
-    ::close(out[0]);
-  }
-  ~Sim() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-  }
-  const std::string& pty() const { return pty_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string pty_;
-};
-
 // Runs osdctl with `args`; returns its exit status, standard error in `err`.
 int runCtl(const std::vector<std::string>& args, const std::string& errFile, std::string& err) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) ::dup2(fd, 2);
-    std::vector<std::string> words{binDir() + "/osdctl"};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  err = slurp(errFile);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const std::string dir = errFile.substr(0, errFile.find_last_of('/'));
+  const ProgramRun r = runProgram(binDir() + "/osdctl", args, dir);
+  err = r.err;
+  return r.rc;
 }
 
 // A 256 x 64 logo in the colours an RGB node stores exactly (levels 0, 85, 170 of each

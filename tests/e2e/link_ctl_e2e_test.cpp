@@ -16,106 +16,20 @@
 #include <thread>
 #include <vector>
 
+#include "e2e_support.h"
 #include "sim/node.h"
 
 namespace fs = std::filesystem;
+using namespace osd::e2e;
 
 namespace {
 
-std::string binDir() {
-  const char* d = std::getenv("OSD_BIN_DIR");
-  return d ? d : ".";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct TempDir {
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "osd-link-e2e-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    const char* made = ::mkdtemp(buf.data());
-    path = made ? made : "";
-    if (!path.empty()) fs::create_directories(path + "/Images");
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path.empty()) fs::remove_all(path, ec);
-  }
-  std::string path;
-};
-
-// The simulated node, its terminal taken from the first line it prints.
-class Sim {
- public:
-  explicit Sim(const std::vector<std::string>& options) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      ::close(out[0]);
-      ::close(out[1]);
-      std::vector<std::string> words{binDir() + "/osdsim"};
-      words.insert(words.end(), options.begin(), options.end());
-      std::vector<char*> argv;
-      for (auto& w : words) argv.push_back(w.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') pty_.push_back(c);
-    ::close(out[0]);
-  }
-  ~Sim() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-  }
-  const std::string& pty() const { return pty_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string pty_;
-};
-
-struct CtlRun {
-  int rc = -1;
-  std::string out, err;
-};
+using CtlRun = ProgramRun;
 
 // Runs osdctl with `args`, its settings and data folder in `t`.
 CtlRun ctl(const TempDir& t, std::vector<std::string> args) {
   args.insert(args.end(), {"--settings", t.path + "/settings.ini", "--data-dir", t.path});
-  const std::string outFile = t.path + "/stdout.txt", errFile = t.path + "/stderr.txt";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int o = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (o >= 0) ::dup2(o, 1);
-    if (e >= 0) ::dup2(e, 2);
-    std::vector<std::string> words{binDir() + "/osdctl"};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  CtlRun r;
-  r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = slurp(outFile);
-  r.err = slurp(errFile);
-  return r;
+  return runProgram(binDir() + "/osdctl", args, t.path);
 }
 
 // The recorded line, once it holds at least `size` bytes and nothing more follows for a

@@ -16,12 +16,11 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "e2e_support.h"
 
-std::string binDir() {
-  const char* d = std::getenv("OSD_BIN_DIR");
-  return d ? d : ".";
-}
+using namespace osd::e2e;
+
+namespace {
 
 struct Proc {
   pid_t pid = -1;
@@ -38,13 +37,7 @@ Proc launch(const std::vector<std::string>& options) {
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
-    std::vector<std::string> words{binDir() + "/osdsim"};
-    words.insert(words.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
+    execProgram(binDir() + "/osdsim", options);
   }
   ::close(out[1]);
   ::close(err[1]);
