@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <random>
 
 namespace osd {
@@ -271,21 +270,16 @@ TEST(ScheduleConflicts, AgreesWithTheSampleRuleOnRandomSchedules) {
   }
 }
 
-TEST(ScheduleConflicts, TwentyFullSequencesScanQuickly) {
+// The most work for the scan (its time is measured by bench/schedule_bench.cpp, not here):
+// short runs with short periods, 1920 runs a day each, all twenty overlapping.
+TEST(ScheduleConflicts, TwentyFullSequencesAllConflict) {
   ScheduleTable s = emptyTable();
-  // Short runs with short periods are the most work: 1920 runs a day each.
   for (int i = 0; i < 20; ++i) setSequence(s, i, i, 5760, 1, 3, 1 + i, 127);
-  auto begin = std::chrono::steady_clock::now();
-  ConflictMap map;
-  const int runs = 5;
-  for (int r = 0; r < runs; ++r) map = scanScheduleConflicts(s);
-  auto ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count() /
-      runs;
-  for (int i = 0; i < 20; ++i) EXPECT_TRUE(map.any[i]);
-  EXPECT_LT(ms, 20.0);
-  RecordProperty("scan_ms", std::to_string(ms));
-  std::printf("conflict scan of 20 full sequences: %.3f ms\n", ms);
+  const ConflictMap map = scanScheduleConflicts(s);
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_TRUE(map.any[i]);
+    for (int d = 0; d < 7; ++d) EXPECT_TRUE(map.day[i][d]) << i << " " << d;
+  }
 }
 
 }  // namespace
