@@ -40,7 +40,7 @@ failed=0
 if [ "$do_sanitize" = 1 ]; then
   echo "== Core tests under AddressSanitizer + UndefinedBehaviorSanitizer ($SAN_BUILD)"
   start=$(date +%s)
-  cmake -S . -B "$SAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSD_SANITIZE=ON \
+  cmake -S . -B "$SAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSD_SANITIZE=ON \
     -DOSD_BUILD_GUI=OFF >/dev/null
   cmake --build "$SAN_BUILD" -j"$(nproc)" --target osd_tests
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
