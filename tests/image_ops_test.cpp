@@ -285,6 +285,17 @@ TEST_F(ImageOps, EncodeYCbCrLetsTheEventLoopRunPerRow) {
   EXPECT_EQ(out[0], 8);  // black: brightness 0, neutral colour
 }
 
+// The rows let pending events run without waiting for new ones (a wait of the window's event
+// loop per row made the largest logo's encoding take seconds).
+TEST_F(ImageOps, EncodeRunsPendingEventsWithoutWaiting) {
+  ASSERT_EQ(load(file("y.bmp", plainBmp(8, 4, 24))), 0);
+  app.ui().setChecked("optRGB(1)", true);
+  const int before = h.loop.pendingRuns;
+  std::vector<int> out(32, 0);
+  app.encodeLogo(1, out);
+  EXPECT_EQ(h.loop.pendingRuns - before, 4);
+}
+
 TEST_F(ImageOps, EncodeReportsAMissingOrChangedFile) {
   const std::string path = file("c.bmp", plainBmp(8, 2, 24));
   ASSERT_EQ(load(path), 0);

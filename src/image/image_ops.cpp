@@ -229,7 +229,8 @@ void App::encodeLogo(int slot, std::vector<int>& out) {
     EncodeOptions options;
     options.format = format;
     options.transparent = transparentValue;
-    options.onRow = [this] { pf_.loop.yield(); };
+    // Events run after each row; waiting for the next one there would cost up to 10 ms a row.
+    options.onRow = [this] { pf_.loop.runPending(); };
     encodeImage(*image, options, out);
   } catch (const std::exception& e) {
     showError(e.what(), "FetchLogo");

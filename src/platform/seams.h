@@ -108,6 +108,10 @@ class EventLoop {
   virtual bool timerEnabled(TimerId id) const = 0;
   // Lets pending window, timer and serial events run once. May wait briefly for the next one.
   virtual void yield() = 0;
+  // Lets the events already pending run, without waiting for more: for long computations that
+  // keep the window answering (a wait there would add up over every step). Where there is no
+  // such difference, the same as yield().
+  virtual void runPending() { yield(); }
   virtual LocalTime now() const = 0;
   std::function<void(TimerId)> onTimer;
 };

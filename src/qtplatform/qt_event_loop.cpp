@@ -58,6 +58,11 @@ void QtEventLoop::yield() {
   if (armed) wake_.stop();
 }
 
+void QtEventLoop::runPending() {
+  if (!QCoreApplication::instance()) return;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 LocalTime QtEventLoop::now() const {
   const QDateTime t = QDateTime::currentDateTime();
   LocalTime lt;

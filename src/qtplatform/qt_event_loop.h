@@ -24,6 +24,7 @@ class QtEventLoop : public QObject, public EventLoop {
   void setTimerEnabled(TimerId id, bool enabled) override;
   bool timerEnabled(TimerId id) const override;
   void yield() override;
+  void runPending() override;
   LocalTime now() const override;
 
  private:
