@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -44,6 +45,13 @@ std::string workDir() {
     buf.push_back('\0');
     const char* made = ::mkdtemp(buf.data());
     FUZZ_CHECK(made != nullptr);
+    // The folder goes when the fuzzer ends (libFuzzer leaves through exit()).
+    static std::string removeAtExit;
+    removeAtExit = made;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(removeAtExit, ec);
+    });
     std::filesystem::create_directories(std::string(made) + "/Images");
     return std::string(made);
   }();
