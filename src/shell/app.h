@@ -64,7 +64,7 @@ class App {
   void timerFired(TimerId id);
 
   // ======================= Program-wide state =======================
-  // Part 1.1 serial service
+  // Serial port service
   int comPort = 0;
   int skipPort = -1;
   bool portValid = false;
@@ -73,13 +73,13 @@ class App {
   bool comInitArmed = false;
   int comInitCount = 0;
   std::string eventText;
-  // Part 1.2 dispatcher
+  // Command dispatcher
   bool sendGuard = false;
   bool cmdBusy = false;
   int sendCount = 0;
   bool lastTakeOn = false;  // code 0 toggles: first "AT1"
   bool anyTakeSent = false;
-  // Part 1.3 reception
+  // Reply reception and the main tick
   std::string recvBuffer;
   std::string currentAnswer;
   int readPolls = 0;
@@ -96,9 +96,9 @@ class App {
   int clockCountdown = 0;
   int tenSecCount = 0;
   int delayCountdown = 0;
-  // Part 1.5
+  // Start-up
   int platformCode = 2;
-  // Part 2.1
+  // Bitmap reader
   int selectedSlot = 0;
   std::array<std::string, kSlotCount> slotFile{};
   std::array<std::string, kSlotCount> bmpPath{};
@@ -111,32 +111,32 @@ class App {
   // Picture boxes drawn by loadImageFile: the height it set and the height it started from,
   // so repeated loads in PAL do not shrink a box again and again.
   std::map<std::string, std::pair<int, int>> pictureHeights;
-  // Part 2.4: the read-back store, slots 0..31, 8193 bytes each
+  // Read-back store: slots 0..31, 8193 bytes each
   std::vector<std::vector<uint8_t>> slotImage;
-  // Part 3.1
+  // Logo download
   bool downloading = false;
   bool downloadStarting = false;  // from the "Notice" answer through the erase wait
   std::vector<int> deviceImage;
-  // Part 3.2
+  // Video-controller data
   std::array<int, 21> imageParams{};
   std::array<int, 20> ntscTable{};
   std::array<int, 20> palbTable{};
   std::array<int, 20> palmTable{};
   std::array<int, 257> setupBlock{};
-  // Part 3.3
+  // Placement and slot choice
   int previewLeft = 0, previewTop = 0;
   bool dragging = false, originCaptured = false, moveBusy = false;
   int lastX = 0, lastY = 0, pressX = 0, pressY = 0;
   int moveThrottle = 0;
   int lastSlot = 0;
-  // Part 4.2 / 4.3 schedule
+  // Schedule
   std::unique_ptr<ScheduleTable> schedule;
   bool editorOpen = false;
   bool lookAhead = false;
   int currentLogo = 0;
   std::array<bool, 25> sequenceOn{};
   std::string scheduleStep;
-  // Part 4.4
+  // Restoring the window from settings
   int sxModel = 0;
   bool showInt = false, showMix = false, showFade = false, showReply = false;
   bool scheduleOn = false;
@@ -144,13 +144,13 @@ class App {
   bool panelLock = false;
   bool colorNode = false;
   int transparentValue = 255;
-  // Part 5.1
+  // Status line, error panel, progress
   int statusCountdown = -1;
   int errorCountdown = -1;
-  // Part 5.2
+  // Menus, about window, outside tools
   bool splashShown = false;
 
-  // ======================= Part 1.1 (link/serial_service.cpp) =======================
+  // ======================= Serial port service (link/serial_service.cpp) =======================
   // The port search fills entries "mnuCOMsel(i)", i = 1..12 (caption "COM&n", tag "n") and,
   // beside each, the control "mnuCOMdev(i)": its text is the device the number stands for
   // ("/dev/ttyUSB0"), visible together with its entry. The window shows it next to the
@@ -164,12 +164,12 @@ class App {
   void applyCommTimeouts();
   void closeAtExit();
 
-  // ======================= Part 1.2 (link/dispatcher.cpp) =======================
+  // ======================= Command dispatcher (link/dispatcher.cpp) =======================
   void sendCom(const std::string& text);
   void cmdTree(int code, std::string& argument);
   void cmdTree(int code, const std::string& argument = std::string());
 
-  // ======================= Part 1.3 (link/reception.cpp) =======================
+  // ======================= Reply reception and the main tick (link/reception.cpp) =======================
   void recvData();
   void processData(const std::string& answer);
   void tickDelay();
@@ -177,15 +177,15 @@ class App {
   // The five node menu entries of the reply handling.
   void setNodeMenusEnabled(bool enabled);
 
-  // ======================= Part 1.4 (link/diag_menu.cpp) =======================
+  // ======================= Diagnostic menu (link/diag_menu.cpp) =======================
   void diagClick(int index);
 
-  // ======================= Part 1.5 (link/startup.cpp) =======================
+  // ======================= Start-up (link/startup.cpp) =======================
   // Runs the start-up sequence. `commandLine` is the text the program was started with.
   void formLoad(const std::string& commandLine);
   std::string commandLine;
 
-  // ======================= Part 2.1-2.4 (image/image_ops.cpp) =======================
+  // ======================= Logo images (image/image_ops.cpp) =======================
   int readFile(std::string& fileName);
   void loadImageFile(const std::string& pictureBox, const std::string& fileName);
   void openLogoFileClick();
@@ -195,13 +195,13 @@ class App {
   void upLoadLogoClick();
   void savePicture(const std::string& stream);
 
-  // ======================= Part 3.1 (transfer/download.cpp) =======================
+  // ======================= Logo download (transfer/download.cpp) =======================
   void downloadToRamClick();  // also "Download OSD Image to EEPROM"
   void saveLogoInNvramClick();
   void runDownload();
   void wait(int ticks);
 
-  // ======================= Part 3.2 (transfer/video_ops.cpp) =======================
+  // ======================= Video-controller data (transfer/video_ops.cpp) =======================
   bool readVideoData();
   void writeDefaultVideoData();
   void writeVideoDataFile(const std::string& baseName, const int* table);
@@ -213,7 +213,7 @@ class App {
   void buildSetupBlock();
   std::string imagesDir() const;
 
-  // ======================= Part 3.3 (transfer/placement.cpp) =======================
+  // ======================= Placement and slot choice (transfer/placement.cpp) =======================
   void previewPress(int slot);
   void previewMove(int slot, double x, double y);
   void previewRelease(int slot);
@@ -243,19 +243,19 @@ class App {
   // in for the saved "ComPort" setting, which stays as it is.
   int simulatedPort = 0;
 
-  // ======================= Part 4.1 (settings/store.cpp) =======================
+  // ======================= Settings store (settings/store.cpp) =======================
   std::string readSetting(const std::string& key);
   void writeSetting(const std::string& key, const std::string& value);
   std::string readStoreValue(const std::string& path, const std::string& def);
   void writeStoreValue(const std::string& path, const std::string& value);
 
-  // ======================= Part 4.2/4.3 (schedule/runner.cpp) =======================
+  // ======================= Schedule (schedule/runner.cpp) =======================
   void loadSchedule();
   void scheduleTick();
   void scanSchedule();
   ScheduleEditor* editor() { return editor_.get(); }
 
-  // ======================= Part 4.4 (settings/form_setup.cpp) =======================
+  // ======================= Restoring the window from settings (settings/form_setup.cpp) =======================
   void formSetUp();
   void showModeClick(int index);
   void smpteClick();
@@ -267,7 +267,7 @@ class App {
   void setModelClick(int model);
   void shutdown();
 
-  // ======================= Part 5.1 (shell/reporting.cpp) =======================
+  // ======================= Status line, error panel, progress (shell/reporting.cpp) =======================
   void showStatus(const std::string& text);
   void showError(const std::string& message, const std::string& title);
   void reportTick();
@@ -276,7 +276,7 @@ class App {
   void showProgress(bool visible);
   void setProgress(double value);
 
-  // ======================= Part 5.2 (shell/menus.cpp) =======================
+  // ======================= Menus, about window, outside tools (shell/menus.cpp) =======================
   void exitClick();
   void manualClick();
   void paintClick();
