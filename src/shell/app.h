@@ -63,7 +63,7 @@ class App {
   void mouse(const std::string& name, int kind, double x, double y);  // kind: 0 press, 1 move, 2 release
   void timerFired(TimerId id);
 
-  // ======================= Program-wide state =======================
+  // ---- Program-wide state ----
   // Serial port service
   int comPort = 0;
   int skipPort = -1;
@@ -150,7 +150,7 @@ class App {
   // Menus, about window, outside tools
   bool splashShown = false;
 
-  // ======================= Serial port service (link/serial_service.cpp) =======================
+  // ---- Serial port service (link/serial_service.cpp) ----
   // The port search fills entries "mnuCOMsel(i)", i = 1..12 (caption "COM&n", tag "n") and,
   // beside each, the control "mnuCOMdev(i)": its text is the device the number stands for
   // ("/dev/ttyUSB0"), visible together with its entry. The window shows it next to the
@@ -164,12 +164,12 @@ class App {
   void applyCommTimeouts();
   void closeAtExit();
 
-  // ======================= Command dispatcher (link/dispatcher.cpp) =======================
+  // ---- Command dispatcher (link/dispatcher.cpp) ----
   void sendCom(const std::string& text);
   void cmdTree(int code, std::string& argument);
   void cmdTree(int code, const std::string& argument = std::string());
 
-  // ======================= Reply reception and the main tick (link/reception.cpp) =======================
+  // ---- Reply reception and the main tick (link/reception.cpp) ----
   void recvData();
   void processData(const std::string& answer);
   void tickDelay();
@@ -177,15 +177,15 @@ class App {
   // The five node menu entries of the reply handling.
   void setNodeMenusEnabled(bool enabled);
 
-  // ======================= Diagnostic menu (link/diag_menu.cpp) =======================
+  // ---- Diagnostic menu (link/diag_menu.cpp) ----
   void diagClick(int index);
 
-  // ======================= Start-up (link/startup.cpp) =======================
+  // ---- Start-up (link/startup.cpp) ----
   // Runs the start-up sequence. `commandLine` is the text the program was started with.
   void formLoad(const std::string& commandLine);
   std::string commandLine;
 
-  // ======================= Logo images (image/image_ops.cpp) =======================
+  // ---- Logo images (image/image_ops.cpp) ----
   int readFile(std::string& fileName);
   void loadImageFile(const std::string& pictureBox, const std::string& fileName);
   void openLogoFileClick();
@@ -195,13 +195,13 @@ class App {
   void upLoadLogoClick();
   void savePicture(const std::string& stream);
 
-  // ======================= Logo download (transfer/download.cpp) =======================
+  // ---- Logo download (transfer/download.cpp) ----
   void downloadToRamClick();  // also "Download OSD Image to EEPROM"
   void saveLogoInNvramClick();
   void runDownload();
   void wait(int ticks);
 
-  // ======================= Video-controller data (transfer/video_ops.cpp) =======================
+  // ---- Video-controller data (transfer/video_ops.cpp) ----
   bool readVideoData();
   void writeDefaultVideoData();
   void writeVideoDataFile(const std::string& baseName, const int* table);
@@ -213,7 +213,7 @@ class App {
   void buildSetupBlock();
   std::string imagesDir() const;
 
-  // ======================= Placement and slot choice (transfer/placement.cpp) =======================
+  // ---- Placement and slot choice (transfer/placement.cpp) ----
   void previewPress(int slot);
   void previewMove(int slot, double x, double y);
   void previewRelease(int slot);
@@ -227,7 +227,7 @@ class App {
   void zoomOffClick();
   void zoomOnClick();
 
-  // ======================= Node view (image/node_view_ops.cpp) =======================
+  // ---- Node view (image/node_view_ops.cpp) ----
   // "&Node View" of the zoom menu: the large view shows the selected slot's logo as the node
   // will display it (encoded for the chosen format and transparency, decoded back to colours).
   bool nodeView = false;
@@ -243,19 +243,19 @@ class App {
   // in for the saved "ComPort" setting, which stays as it is.
   int simulatedPort = 0;
 
-  // ======================= Settings store (settings/store.cpp) =======================
+  // ---- Settings store (settings/store.cpp) ----
   std::string readSetting(const std::string& key);
   void writeSetting(const std::string& key, const std::string& value);
   std::string readStoreValue(const std::string& path, const std::string& def);
   void writeStoreValue(const std::string& path, const std::string& value);
 
-  // ======================= Schedule (schedule/runner.cpp) =======================
+  // ---- Schedule (schedule/runner.cpp) ----
   void loadSchedule();
   void scheduleTick();
   void scanSchedule();
   ScheduleEditor* editor() { return editor_.get(); }
 
-  // ======================= Restoring the window from settings (settings/form_setup.cpp) =======================
+  // ---- Restoring the window from settings (settings/form_setup.cpp) ----
   void formSetUp();
   void showModeClick(int index);
   void smpteClick();
@@ -267,7 +267,7 @@ class App {
   void setModelClick(int model);
   void shutdown();
 
-  // ======================= Status line, error panel, progress (shell/reporting.cpp) =======================
+  // ---- Status line, error panel, progress (shell/reporting.cpp) ----
   void showStatus(const std::string& text);
   void showError(const std::string& message, const std::string& title);
   void reportTick();
@@ -276,7 +276,7 @@ class App {
   void showProgress(bool visible);
   void setProgress(double value);
 
-  // ======================= Menus, about window, outside tools (shell/menus.cpp) =======================
+  // ---- Menus, about window, outside tools (shell/menus.cpp) ----
   void exitClick();
   void manualClick();
   void paintClick();
