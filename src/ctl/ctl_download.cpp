@@ -37,18 +37,6 @@ int usage(const std::string& why) {
   return kUsage;
 }
 
-// A whole decimal number within lo..hi; false otherwise.
-bool wholeNumber(const std::string& text, int lo, int hi, int& out) {
-  if (text.empty() || text.size() > 6) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  const int v = std::atoi(text.c_str());
-  if (v < lo || v > hi) return false;
-  out = v;
-  return true;
-}
-
 // Parses the command's own words; returns an empty text or the reason for a usage error.
 std::string parse(const Args& args, DownloadOptions& o) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -123,17 +111,6 @@ class ProgressEcho {
   App& app_;
   int lastTens_ = -1;
 };
-
-// The window's error panel, when something was reported on it since it was last cleared.
-bool errorShown(App& app, std::string& message) {
-  if (!app.ui().visible("frameError")) return false;
-  message = app.ui().text("lblErrTxt");
-  for (char& c : message) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  message += " (" + app.ui().text("frameError") + ")";
-  return true;
-}
 
 // Loads the bitmap into the slot the way the window loads a slot's stored file; returns
 // false with the reader's message.

@@ -154,4 +154,25 @@ bool Host::drain(int timeoutMs) {
   return port_->isOpen();
 }
 
+bool wholeNumber(const std::string& text, int lo, int hi, int& out) {
+  if (text.empty() || text.size() > 6) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  const int v = std::atoi(text.c_str());
+  if (v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+bool errorShown(App& app, std::string& message) {
+  if (!app.ui().visible("frameError")) return false;
+  message = app.ui().text("lblErrTxt");
+  for (char& c : message) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  message += " (" + app.ui().text("frameError") + ")";
+  return true;
+}
+
 }  // namespace osd::ctl

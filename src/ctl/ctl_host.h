@@ -42,6 +42,13 @@ bool takeCommonOptions(Args& args, HostOptions& options, std::string& error);
 // else $XDG_DATA_HOME/Norvo/RA7_Vud (~/.local/share when unset).
 std::string dataFolder(const std::string& dataDirOption, const std::string& programDir);
 
+// A whole decimal number (digits only) within lo..hi; false otherwise.
+bool wholeNumber(const std::string& text, int lo, int hi, int& out);
+
+// The window's error panel as one line ("message (title)"), when something was reported on it
+// since it was last hidden.
+bool errorShown(App& app, std::string& message);
+
 class Host {
  public:
   // Throws std::invalid_argument with a one-line reason when the port map is malformed.

@@ -29,29 +29,6 @@ int usage(const char* command, const std::string& why, const char* synopsis) {
   return kUsage;
 }
 
-// A whole decimal number within lo..hi.
-bool wholeNumber(const std::string& text, int lo, int hi, int& out) {
-  if (text.empty() || text.size() > 6) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  const int v = std::atoi(text.c_str());
-  if (v < lo || v > hi) return false;
-  out = v;
-  return true;
-}
-
-// The window's error panel as one line, when something was reported since it was cleared.
-bool errorShown(App& app, std::string& message) {
-  if (!app.ui().visible("frameError")) return false;
-  message = app.ui().text("lblErrTxt");
-  for (char& c : message) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  message += " (" + app.ui().text("frameError") + ")";
-  return true;
-}
-
 // Builds the host and opens the port; on failure `rc` holds the exit status.
 std::unique_ptr<Host> openHost(const char* command, const HostOptions& options, int& rc,
                                const char* synopsis) {
