@@ -16,11 +16,7 @@ struct DiagTest : ::testing::Test {
   App& app = *h.app;
   void SetUp() override {
     // The line open and usable, as after start-up.
-    h.port.openable.insert(3);
-    PortOpenError err;
-    h.port.open(3, err);
-    app.comPort = 3;
-    app.portValid = true;
+    h.lineReady();
   }
   // Runs entry `index` with `answer` typed into the input window; the bytes written.
   std::vector<std::string> run(int index, const std::string& answer) {

@@ -11,13 +11,7 @@ namespace {
 struct DispatcherTest : ::testing::Test {
   Harness h;
   App& app = *h.app;
-  void SetUp() override {
-    h.port.openable.insert(3);
-    PortOpenError err;
-    h.port.open(3, err);
-    app.comPort = 3;
-    app.portValid = true;
-  }
+  void SetUp() override { h.lineReady(); }
 };
 
 std::string bytes(std::initializer_list<int> values) {
@@ -33,10 +27,12 @@ TEST_F(DispatcherTest, PlainCodesWriteTheirMnemonicsExactly) {
     int code;
     std::string arg, wire;
   } cases[] = {
-      {6, "5A", "AHP5A"}, {7, "04", "AVP04"},  {8, "", "ALD"},     {11, "", "ACI"},
-      {13, "\x04", "APA\x04"}, {14, "\xff", "API\xff"}, {16, "", "SP"},   {17, "", "QXS"},
-      {19, "", "ARM"},    {21, "04", "ACT04"}, {25, "pw", "AEPWpw"}, {26, "\x10", "ACH\x10"},
-      {27, "RAW,1", "RAW,1"}, {1, "", "AT0"}, {2, "", "AT1"}, {3, "\x05", "AFR\x05"},
+      {6, "5A", "AHP5A"},     {7, "04", "AVP04"},      {8, "", "ALD"},
+      {11, "", "ACI"},        {13, "\x04", "APA\x04"}, {14, "\xff", "API\xff"},
+      {16, "", "SP"},         {17, "", "QXS"},         {19, "", "ARM"},
+      {21, "04", "ACT04"},    {25, "pw", "AEPWpw"},    {26, "\x10", "ACH\x10"},
+      {27, "RAW,1", "RAW,1"}, {1, "", "AT0"},          {2, "", "AT1"},
+      {3, "\x05", "AFR\x05"},
   };
   for (const auto& c : cases) {
     h.port.writes.clear();

@@ -17,11 +17,7 @@ struct DownloadTest : ::testing::Test {
   Harness h;
   App& app = *h.app;
   void SetUp() override {
-    h.port.openable.insert(3);
-    PortOpenError err;
-    h.port.open(3, err);
-    app.comPort = 3;
-    app.portValid = true;
+    h.lineReady();
     app.imageMemorySize = 65536;
     h.loop.setTimerEnabled(TimerId::Delay, true);
   }

@@ -13,11 +13,7 @@ struct PlacementTest : ::testing::Test {
   Harness h;
   App& app = *h.app;
   void SetUp() override {
-    h.port.openable.insert(3);
-    PortOpenError err;
-    h.port.open(3, err);
-    app.comPort = 3;
-    app.portValid = true;
+    h.lineReady();
     app.selectedSlot = 1;
     app.lastSlot = 1;
     app.sxModel = 15;

@@ -24,11 +24,7 @@ struct ReceptionTest : ::testing::Test {
   std::vector<std::pair<int64_t, std::string>> log;
 
   void SetUp() override {
-    h.port.openable.insert(3);
-    PortOpenError err;
-    h.port.open(3, err);
-    app.comPort = 3;
-    app.portValid = true;
+    h.lineReady();
     app.ui().setBackColor("txtCom", kCyan);
     h.port.onWrite = [this](const std::string& w) { log.emplace_back(h.loop.ms(), w); };
     h.loop.setTimerEnabled(TimerId::Delay, true);

@@ -258,6 +258,14 @@ void Harness::openPort(int n) {
   port.writeNumbers.clear();
 }
 
+void Harness::lineReady(int n) {
+  port.openable.insert(n);
+  PortOpenError err;
+  port.open(n, err);
+  app->comPort = n;
+  app->portValid = true;
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -143,6 +143,9 @@ struct Harness {
   // Opens port `n` as the selected port and lets it become valid (as after start-up),
   // without going through the whole start-up sequence; clears the recorded writes.
   void openPort(int n = 3);
+  // The line open on port `n` and usable, as the program has it once started, without the
+  // serial service's own open (no wake-up timer is armed).
+  void lineReady(int n = 3);
   // Runs `ticks` ticks of 25 ms.
   void ticks(int n) { loop.advance(static_cast<int64_t>(n) * 25); }
 };
