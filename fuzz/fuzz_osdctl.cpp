@@ -28,23 +28,7 @@ void printUsage() {}
 namespace {
 
 std::string workDir() {
-  static std::string dir = [] {
-    std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string tmpl = base + "/osdfuzz-ctl-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    const char* made = ::mkdtemp(buf.data());
-    FUZZ_CHECK(made != nullptr);
-    // The folder goes when the fuzzer ends (libFuzzer leaves through exit()).
-    static std::string removeAtExit;
-    removeAtExit = made;
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(removeAtExit, ec);
-    });
-    return std::string(made);
-  }();
-  return dir;
+  return fuzzWorkDir("ctl");
 }
 
 }  // namespace

@@ -36,24 +36,11 @@ std::string path(const char* key) {
   return std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\") + key;
 }
 
-// A private folder on a memory file system when there is one (the durable writes sync).
 std::string workDir() {
-  static std::string dir = [] {
-    std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string tmpl = base + "/osdfuzz-settings-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    const char* made = ::mkdtemp(buf.data());
-    FUZZ_CHECK(made != nullptr);
-    // The folder goes when the fuzzer ends (libFuzzer leaves through exit()).
-    static std::string removeAtExit;
-    removeAtExit = made;
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(removeAtExit, ec);
-    });
-    std::filesystem::create_directories(std::string(made) + "/Images");
-    return std::string(made);
+  static const std::string dir = [] {
+    const std::string d = fuzzWorkDir("settings");
+    std::filesystem::create_directories(d + "/Images");
+    return d;
   }();
   return dir;
 }
