@@ -50,6 +50,36 @@ std::optional<int> byteNumber(const std::string& text) {
   return value;
 }
 
+// The words both commands share: the common options of no use here, unknown options, and the
+// one bitmap. Takes args[i] (and its value) and returns "", or returns the usage reason.
+std::string takeOtherWord(const Args& args, size_t& i, std::string& bmp) {
+  const std::string& a = args[i];
+  if (ignoredOption(a)) {
+    if (i + 1 >= args.size()) return a + " needs a value";
+    ++i;
+    return "";
+  }
+  if (a.size() > 1 && a[0] == '-') return "unknown option '" + a + "'";
+  if (!bmp.empty()) return "more than one bitmap given";
+  bmp = a;
+  return "";
+}
+
+// The reader's verdict on `bmp` when it accepts the file; otherwise nothing, with the reason.
+std::optional<BmpVerdict> acceptedBitmap(const std::string& bmp, bool largeMemory,
+                                         std::string& why) {
+  if (!hasBmpName(bmp)) {
+    why = "Invalid File Name or Missing File!";
+    return std::nullopt;
+  }
+  std::optional<BmpVerdict> verdict = checkBmpFile(bmp, largeMemory, why);
+  if (verdict && !verdict->accepted) {
+    why = verdict->message;
+    return std::nullopt;
+  }
+  return verdict;
+}
+
 }  // namespace
 
 int encode(const Args& args) {
@@ -78,25 +108,15 @@ int encode(const Args& args) {
       if (!hasValue) return usage(a + " needs a file name");
       out = args[++i];
       haveOut = true;
-    } else if (ignoredOption(a)) {
-      if (!hasValue) return usage(a + " needs a value");
-      ++i;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return usage("unknown option '" + a + "'");
-    } else if (bmp.empty()) {
-      bmp = a;
-    } else {
-      return usage("more than one bitmap given");
+    } else if (const std::string why = takeOtherWord(args, i, bmp); !why.empty()) {
+      return usage(why);
     }
   }
   if (bmp.empty()) return usage("encode needs a bitmap file");
   if (haveOut && out.empty()) return usage("-o needs a file name");
 
-  if (!hasBmpName(bmp)) return refuse("Invalid File Name or Missing File!");
   std::string error;
-  const std::optional<BmpVerdict> verdict = checkBmpFile(bmp, true, error);
-  if (!verdict) return refuse(error);
-  if (!verdict->accepted) return refuse(verdict->message);
+  if (!acceptedBitmap(bmp, true, error)) return refuse(error);
   const std::optional<BmpImage> image = loadBmpFile(bmp, error);
   if (!image) return refuse(error);
 
@@ -132,24 +152,15 @@ int check(const Args& args) {
       } else {
         return usage("--memory needs 64 or 512, not '" + m + "'");
       }
-    } else if (ignoredOption(a)) {
-      if (!hasValue) return usage(a + " needs a value");
-      ++i;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return usage("unknown option '" + a + "'");
-    } else if (bmp.empty()) {
-      bmp = a;
-    } else {
-      return usage("more than one bitmap given");
+    } else if (const std::string why = takeOtherWord(args, i, bmp); !why.empty()) {
+      return usage(why);
     }
   }
   if (bmp.empty()) return usage("check needs a bitmap file");
 
-  if (!hasBmpName(bmp)) return refuse("Invalid File Name or Missing File!");
   std::string error;
-  const std::optional<BmpVerdict> verdict = checkBmpFile(bmp, largeMemory, error);
+  const std::optional<BmpVerdict> verdict = acceptedBitmap(bmp, largeMemory, error);
   if (!verdict) return refuse(error);
-  if (!verdict->accepted) return refuse(verdict->message);
   const BmpVerdict& v = *verdict;
   std::printf("%d Wide X %d High\n%lld Pixels\n%d bits per pixel\n%lld image bytes\n", v.width,
               v.height, static_cast<long long>(v.width) * v.height, v.bpp, v.imageBytes);
