@@ -101,15 +101,16 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${OSD_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${OSD_DEVELOPER_WEB}")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "programmer for on-screen-display video nodes
- osdprog finds and wakes the on-screen-display video nodes on a shared 9600-baud
- serial line, loads a BMP logo, checks it against the node's memory, converts it
- to the node's pixel format (RGB or YCbCr), downloads it and places it on screen.
- It also sends node commands, reads logos back from logo generators, keeps the
- video-controller data files and runs a weekly schedule of logo sequences.
- .
- The package holds the window (osdprog), a command-line tool for scripts
- (osdctl) and a simulated node on a pseudo-terminal (osdsim).")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "programmer for on-screen-display video nodes")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "osdprog finds and wakes the on-screen-display video nodes on a shared
+9600-baud serial line, loads a BMP logo, checks it against the node's
+memory, converts it to the node's pixel format (RGB or YCbCr), downloads
+it and places it on screen. It also sends node commands, reads logos back
+from logo generators, keeps the video-controller data files and runs a
+weekly schedule of logo sequences.
+
+The package holds the window (osdprog), a command-line tool for scripts
+(osdctl) and a simulated node on a pseudo-terminal (osdsim).")
 # Help -> Manual opens a PDF through xdg-open; the Paintbrush menu starts the first of these
 # paint programs that it finds.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
