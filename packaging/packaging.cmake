@@ -41,6 +41,8 @@ execute_process(COMMAND date -u -d ${OSD_RELEASE_DATE} +%s OUTPUT_VARIABLE osd_r
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 
 # ---- Manual pages: one scdoc source per page in docs/man, installed gzipped ----
+# scdoc: a small tool that Debian ships, with no dependencies, whose sources read as plain
+# text and whose output is the man macros every man-db renders.
 find_program(SCDOC scdoc)
 if(SCDOC)
   set(osd_pages "")
