@@ -1,5 +1,6 @@
 #include "settings/ini_settings.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -12,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "common/safe_file.h"
 
 namespace osd {
 
@@ -54,26 +57,6 @@ std::string parsedLine(const std::string& line, size_t index) {
   return trimmed(line);
 }
 
-// The file that a path names, with symbolic links followed, so that a linked settings file
-// is updated in place and the link kept.
-std::string resolvedFile(const std::string& file) {
-  std::string current = file;
-  for (int hops = 0; hops < 16; ++hops) {
-    struct stat st {};
-    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
-    std::vector<char> buf(4096);
-    const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size() - 1);
-    if (n <= 0) return current;
-    std::string target(buf.data(), static_cast<size_t>(n));
-    if (target.front() != '/') {
-      const size_t slash = current.find_last_of('/');
-      if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
-    }
-    current = target;
-  }
-  return current;
-}
-
 // Holds an exclusive lock on the settings folder while a write reads, changes and replaces
 // the file, so that two programs writing at once do not lose each other's settings.
 class FolderLock {
@@ -108,51 +91,33 @@ std::string dirOf(const std::string& file) {
   return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
 }
 
-// Writes `content` to `file` durably: temporary file, flush to disk, rename, sync the folder.
-bool writeDurably(const std::string& file, const std::string& content) {
+// Removes what earlier versions left when killed during a write: NAME.tmp-XXXXXX beside the
+// file (the temporaries of today are removed by removeStaleTemporaries).
+void removeOldTemporaries(const std::string& file) {
   const std::string dir = dirOf(file);
-  if (!makeDirs(dir)) return false;
-  std::string tmp = file + ".tmp-XXXXXX";
-  std::vector<char> name(tmp.begin(), tmp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-  const char* p = content.data();
-  size_t left = content.size();
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
+  const std::string prefix = file.substr(file.find_last_of('/') + 1) + ".tmp-";
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* entry = ::readdir(d)) {
+    const std::string name = entry->d_name;
+    if (name.size() != prefix.size() + 6 || name.rfind(prefix, 0) != 0) continue;
+    struct stat st {};
+    const std::string full = dir + "/" + name;
+    if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(full.c_str());
   }
-  // The new file keeps the permissions of the one it replaces.
-  struct stat st {};
-  const mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  if (ok && ::fchmod(fd, mode) != 0) ok = false;
-  if (ok) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(name.data(), file.c_str()) == 0;
-  if (!ok) {
-    ::unlink(name.data());
-    return false;
-  }
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
+  ::closedir(d);
 }
 
 }  // namespace
 
 IniSettings::IniSettings(std::string file, std::string appKey)
-    : file_(std::move(file)), appKey_(std::move(appKey)) {}
+    : file_(std::move(file)), appKey_(std::move(appKey)) {
+  // Temporary files of writers that were killed; a write running elsewhere holds the lock.
+  const std::string target = linkTarget(file_);
+  FolderLock lock(dirOf(target));
+  removeStaleTemporaries(target);
+  removeOldTemporaries(target);
+}
 
 std::string IniSettings::defaultFile(const std::string& appKey) {
   std::string base;
@@ -287,13 +252,14 @@ std::optional<std::string> IniSettings::read(const std::string& path) {
 bool IniSettings::write(const std::string& path, const std::string& value) {
   std::string group, key;
   if (!split(path, group, key)) return false;
-  const std::string target = resolvedFile(file_);
+  const std::string target = linkTarget(file_);
   if (!makeDirs(dirOf(target))) return false;
   FolderLock lock(dirOf(target));
   std::vector<std::string> lines;
   bool exists = false;
   // A file that exists but cannot be read is never written over.
   if (!readLines(target, lines, exists)) return false;
+  const std::vector<std::string> before = lines;
   const std::string entry = key + "=" + quote(value);
   std::string current;
   long groupEnd = -1;  // index after the last line of the group
@@ -326,9 +292,11 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
       lines.push_back(entry);
     }
   }
+  if (exists && lines == before) return true;  // the same value again: the disk is spared
   std::string content;
   for (const auto& l : lines) content += l + "\n";
-  return writeDurably(target, content);
+  std::string error;
+  return safeReplace(target, content, error);
 }
 
 }  // namespace osd

@@ -3,8 +3,10 @@
 // returns and replaces the file whole (a temporary file renamed over it), so a killed program
 // never leaves a half-written file. Lines the reader does not understand are kept as they are.
 // A file that is there but cannot be read (no permission, not a plain file) is never written
-// over; a settings file reached through a symbolic link is updated where the link points and
-// keeps its permissions; two programs writing at the same time take turns.
+// over, nor is one whose mode makes it read-only; a settings file reached through a symbolic
+// link is updated where the link points and keeps its permissions; two programs writing at the
+// same time take turns. A write that changes nothing leaves the file alone, and temporary
+// files of a writer that was killed are removed when the store is opened.
 #pragma once
 
 #include <optional>
