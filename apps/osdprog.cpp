@@ -109,7 +109,7 @@ Options parseOptions(const QStringList& qargs) {
   o.dataDir = p.value("--data-dir");
   o.portMap = p.value("--port-map");
   if (p.has("--simulate")) {
-    const std::string m = p.value("--simulate", "64");
+    const std::string m = p.value("--simulate").empty() ? "64" : p.value("--simulate");
     if (m != "64" && m != "512") usage("--simulate=" + m + ": the size is 64 or 512");
     o.simulateMemory = m == "64" ? 64 : 512;
   }

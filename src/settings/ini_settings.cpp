@@ -108,6 +108,47 @@ void removeOldTemporaries(const std::string& file) {
   ::closedir(d);
 }
 
+// What tells one state of the file from another: device, inode, size and change time.
+std::string stampOf(const struct stat& st) {
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+         std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_nsec);
+}
+
+// Sets `entry` ("key=value") of `key` in `group`: in place of the key's line, else after the
+// group's last line, else in a new group at the end.
+void setEntry(std::vector<std::string>& lines, const std::string& group, const std::string& key,
+              const std::string& entry) {
+  std::string current;
+  long groupEnd = -1;  // index after the last line of the group
+  bool groupSeen = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string t = parsedLine(lines[i], i);
+    if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+      current = trimmed(t.substr(1, t.size() - 2));
+      if (current == group) {
+        groupSeen = true;
+        groupEnd = static_cast<long>(i) + 1;
+      }
+      continue;
+    }
+    if (current != group) continue;
+    if (!t.empty()) groupEnd = static_cast<long>(i) + 1;
+    const size_t eq = t.find('=');
+    if (eq != std::string::npos && trimmed(t.substr(0, eq)) == key) {
+      lines[i] = entry;
+      return;
+    }
+  }
+  if (groupSeen) {
+    lines.insert(lines.begin() + groupEnd, entry);
+    return;
+  }
+  if (!lines.empty() && !trimmed(lines.back()).empty()) lines.push_back("");
+  lines.push_back("[" + group + "]");
+  lines.push_back(entry);
+}
+
 }  // namespace
 
 IniSettings::IniSettings(std::string file, std::string appKey)
@@ -256,47 +297,32 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
   if (!makeDirs(dirOf(target))) return false;
   FolderLock lock(dirOf(target));
   std::vector<std::string> lines;
-  bool exists = false;
-  // A file that exists but cannot be read is never written over.
-  if (!readLines(target, lines, exists)) return false;
+  bool exists = true;
+  struct stat st {};
+  const bool known = ::stat(target.c_str(), &st) == 0 && stampOf(st) == cachedStamp_;
+  if (known) {
+    lines = cachedLines_;  // the file is as this store last saw it: no need to read it again
+  } else if (!readLines(target, lines, exists)) {
+    return false;  // a file that exists but cannot be read is never written over
+  }
   const std::vector<std::string> before = lines;
-  const std::string entry = key + "=" + quote(value);
-  std::string current;
-  long groupEnd = -1;  // index after the last line of the group
-  bool groupSeen = false;
-  bool done = false;
-  for (size_t i = 0; i < lines.size() && !done; ++i) {
-    const std::string t = parsedLine(lines[i], i);
-    if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-      current = trimmed(t.substr(1, t.size() - 2));
-      if (current == group) {
-        groupSeen = true;
-        groupEnd = static_cast<long>(i) + 1;
-      }
-      continue;
-    }
-    if (current != group) continue;
-    if (!t.empty()) groupEnd = static_cast<long>(i) + 1;
-    size_t eq = t.find('=');
-    if (eq != std::string::npos && trimmed(t.substr(0, eq)) == key) {
-      lines[i] = entry;
-      done = true;
-    }
+  setEntry(lines, group, key, key + "=" + quote(value));
+  if (exists && lines == before) {  // the same value again: the disk is spared
+    remember(target, lines);
+    return true;
   }
-  if (!done) {
-    if (groupSeen) {
-      lines.insert(lines.begin() + groupEnd, entry);
-    } else {
-      if (!lines.empty() && !trimmed(lines.back()).empty()) lines.push_back("");
-      lines.push_back("[" + group + "]");
-      lines.push_back(entry);
-    }
-  }
-  if (exists && lines == before) return true;  // the same value again: the disk is spared
   std::string content;
   for (const auto& l : lines) content += l + "\n";
   std::string error;
-  return safeReplace(target, content, error);
+  if (!safeReplace(target, content, error)) return false;
+  remember(target, lines);
+  return true;
+}
+
+void IniSettings::remember(const std::string& target, const std::vector<std::string>& lines) {
+  struct stat st {};
+  cachedStamp_ = ::stat(target.c_str(), &st) == 0 ? stampOf(st) : std::string();
+  cachedLines_ = lines;
 }
 
 }  // namespace osd

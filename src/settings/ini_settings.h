@@ -39,8 +39,14 @@ class IniSettings : public SettingsBackend {
   // Splits a value path into the INI group and key; false when it is not a path of ours.
   bool split(const std::string& path, std::string& group, std::string& key) const;
 
+  // Keeps the lines this store last wrote or found unchanged, with the file's stamp, so that
+  // a write of the same value does not read the file again while nobody else changed it.
+  void remember(const std::string& target, const std::vector<std::string>& lines);
+
   std::string file_;
   std::string appKey_;
+  std::string cachedStamp_;
+  std::vector<std::string> cachedLines_;
 };
 
 }  // namespace osd
