@@ -38,6 +38,8 @@ T* child(QWidget& w, const std::string& name) {
 
 void typeInto(QLineEdit* edit, const QString& text) {
   edit->setText(text);
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, text.right(1));
+  QApplication::sendEvent(edit, &press);
   QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, text.right(1));
   QApplication::sendEvent(edit, &release);
 }
