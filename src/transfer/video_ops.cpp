@@ -44,6 +44,8 @@ bool App::readVideoData() {
 }
 
 void App::writeDefaultVideoData() {
+  const std::string kept = video::keepUnreadableFiles(imagesDir());
+  if (!kept.empty()) showError(kept, "Form_SetUp");
   ntscTable = video::defaultRegisters(Table::Ntsc);
   palbTable = video::defaultRegisters(Table::PalB);
   palmTable = video::defaultRegisters(Table::PalM);
