@@ -148,6 +148,12 @@ class SimulatedPortSettings : public osd::SettingsBackend {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help and --version answer before Qt looks for a display, so they work without one.
+  if (osd::cli::askedFor(osd::cli::argsOf(argc, argv)) != osd::cli::Outcome::Run) {
+    QStringList words;
+    for (int i = 0; i < argc; ++i) words << QString::fromLocal8Bit(argv[i]);
+    parseOptions(words);
+  }
   QApplication::setApplicationName(QStringLiteral("osdprog"));
   QApplication::setOrganizationName(QStringLiteral("Norvo"));
   QApplication qapp(argc, argv);
