@@ -19,6 +19,9 @@ void printUsage() {
       "  upload OUT.bmp --port P [--model N] [--color]\n"
       "  send --port P TEXT\n"
       "  select LOGO --port P [--node ID]\n"
+      "  convert IN OUT.bmp [--size WxH | --fit WxH] [--depth 8|24] [--memory 64|512]\n"
+      "          [--format rgb|ycbcr] [--transparent T]\n"
+      "  scan --port P [--ids FROM-TO]\n"
       "Commands that use the port or settings also take --settings FILE, --data-dir DIR\n"
       "and --port-map MAP.\n",
       stderr);
@@ -43,6 +46,8 @@ int main(int argc, char** argv) {
     if (command == "select") return select(args);
     if (command == "upload") return upload(args);
     if (command == "download") return download(args);
+    if (command == "convert") return convert(args);
+    if (command == "scan") return scan(args);
     if (command == "--help" || command == "-h" || command == "help") {
       printUsage();
       return kOk;

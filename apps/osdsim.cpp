@@ -1,6 +1,6 @@
 // osdsim: a simulated graphics node on a pseudo-terminal, for demos, training and tests.
 //
-//   osdsim [--memory 64|512] [--id N] [--model N] [--color] [--baud 9600|0]
+//   osdsim [--memory 64|512] [--id N[,N...]] [--model N] [--color] [--baud 9600|0]
 //          [--record FILE] [--image-out FILE.bmp] [--format rgb|ycbcr] [--logo FILE.bmp]
 //          [--hangup-after BYTES] [--babble] [--seed N]
 //
@@ -27,10 +27,11 @@
 namespace {
 
 int usage(const std::string& message) {
-  std::cerr << "osdsim: " << message << "\n"
-            << "usage: osdsim [--memory 64|512] [--id N] [--model N] [--color] [--baud 9600|0]\n"
-            << "              [--record FILE] [--image-out FILE.bmp] [--format rgb|ycbcr]\n"
-            << "              [--logo FILE.bmp] [--hangup-after BYTES] [--babble] [--seed N]\n";
+  std::cerr
+      << "osdsim: " << message << "\n"
+      << "usage: osdsim [--memory 64|512] [--id N[,N...]] [--model N] [--color] [--baud 9600|0]\n"
+      << "              [--record FILE] [--image-out FILE.bmp] [--format rgb|ycbcr]\n"
+      << "              [--logo FILE.bmp] [--hangup-after BYTES] [--babble] [--seed N]\n";
   return 2;
 }
 
@@ -78,9 +79,16 @@ int main(int argc, char** argv) {
       if (!v || (*v != 64 && *v != 512)) return usage("--memory must be 64 or 512");
       opt.node.memoryKiB = static_cast<int>(*v);
     } else if (arg == "--id") {
-      const auto v = number(value, 1, 255);
-      if (!v) return usage("--id must be 1 to 255");
-      opt.node.id = static_cast<int>(*v);
+      // One ID, or several separated by commas: that many nodes on the line.
+      opt.ids.clear();
+      for (size_t at = 0; at <= value.size();) {
+        const size_t comma = std::min(value.find(',', at), value.size());
+        const auto v = number(value.substr(at, comma - at), 1, 255);
+        if (!v) return usage("--id must be node IDs 1 to 255, separated by commas");
+        opt.ids.push_back(static_cast<int>(*v));
+        at = comma + 1;
+      }
+      opt.node.id = opt.ids.front();
     } else if (arg == "--model") {
       const auto v = number(value, 1, 99);
       if (!v) return usage("--model must be 1 to 99");

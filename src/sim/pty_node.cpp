@@ -63,7 +63,7 @@ bool replaceFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node) {}
+PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node, opt_.ids) {}
 
 PtyNode::~PtyNode() {
   stop();
@@ -81,7 +81,7 @@ void PtyNode::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
 
 void PtyNode::inspect(const std::function<void(const Node&)>& f) const {
   std::lock_guard lock(mutex_);
-  f(node_);
+  f(node_.shown());
 }
 
 void PtyNode::start() {
@@ -154,7 +154,7 @@ bool PtyNode::writeImage() {
 
 bool PtyNode::writeImageLocked() {
   if (opt_.imageOutPath.empty()) return false;
-  const std::string bmp = pictureBmp(node_, opt_.format);
+  const std::string bmp = pictureBmp(node_.shown(), opt_.format);
   if (bmp.empty()) return false;
   ++imagesWritten_;
   return replaceFile(opt_.imageOutPath, bmp);
