@@ -1,5 +1,4 @@
-// osdctl convert on pictures made here (PNG with alpha, JPEG, SVG, one too large), checked
-// with the logo reader and the encoder; osdctl scan against three simulated nodes.
+// osdctl convert (checked with the reader and the encoder) and osdctl scan, as programs.
 #include <gtest/gtest.h>
 
 #include <QImage>
