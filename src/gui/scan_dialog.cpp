@@ -93,7 +93,9 @@ void ScanDialog::start() {
   QString end = scan_.scanner().cancelled() ? tr("Scan cancelled: ")
                 : finished                  ? tr("Scan finished: ")
                                             : tr("Scan stopped (see the error panel): ");
-  status_->setText(end + (n == 0 ? tr("no node answered.") : tr("%n node(s) found.", "", n)));
+  status_->setText(end + (n == 0   ? tr("no node answered.")
+                          : n == 1 ? tr("1 node found.")
+                                   : tr("%1 nodes found.").arg(n)));
   close_->setText(tr("Close"));
   if (table_->rowCount() > 0) table_->selectRow(0);
   use_->setEnabled(table_->rowCount() > 0);
