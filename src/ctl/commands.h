@@ -3,6 +3,7 @@
 // 3 port or node failure.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ int download(const Args& args);  // ctl_download.cpp
 int convert(const Args& args);   // ctl_convert.cpp
 int scan(const Args& args);      // ctl_scan.cpp
 
-void printUsage();
+// The usage text of every command (to standard error for a usage error, standard output for
+// --help).
+void printUsage(std::FILE* to);
 
 }  // namespace osd::ctl

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "common/options.h"
 #include "convert/picture_convert.h"
 #include "ctl/commands.h"
-#include "ctl/ctl_host.h"
 #include "image/bmp.h"
 #include "image/bmp_writer.h"
 
@@ -31,11 +31,11 @@ int usage(const std::string& why) {
 // "WxH" with whole numbers 1..9999.
 bool sizeOf(const std::string& text, QSize& size) {
   const size_t x = text.find_first_of("xX");
-  int w = 0, h = 0;
-  if (x == std::string::npos || !wholeNumber(text.substr(0, x), 1, 9999, w) ||
-      !wholeNumber(text.substr(x + 1), 1, 9999, h))
-    return false;
-  size = QSize(w, h);
+  if (x == std::string::npos) return false;
+  const auto w = cli::wholeNumber(text.substr(0, x), 1, 9999);
+  const auto h = cli::wholeNumber(text.substr(x + 1), 1, 9999);
+  if (!w || !h) return false;
+  size = QSize(static_cast<int>(*w), static_cast<int>(*h));
   return true;
 }
 
@@ -48,38 +48,33 @@ struct ConvertArgs {
 
 // Takes the words; "" when they are fine, else the usage reason.
 std::string parse(const Args& args, ConvertArgs& c) {
-  std::vector<std::string> files;
-  bool sized = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a.rfind("--", 0) != 0) {
-      files.push_back(a);
-      continue;
-    }
-    if (i + 1 >= args.size()) return a + " needs a value";
-    const std::string& v = args[++i];
-    int n = 0;
-    if (a == "--size" || a == "--fit") {
-      if (sized) return "give either --size or --fit, once";
-      sized = true;
-      if (!sizeOf(v, a == "--size" ? c.target.size : c.fitBox)) return a + " needs WxH";
-    } else if (a == "--depth" && wholeNumber(v, 8, 24, n) && (n == 8 || n == 24)) {
-      c.target.depth = n;
-    } else if (a == "--memory" && wholeNumber(v, 64, 512, n) && (n == 64 || n == 512)) {
-      c.target.largeMemory = n == 512;
-    } else if (a == "--format" && (v == "rgb" || v == "ycbcr")) {
-      c.format = v == "rgb" ? PixelFormat::Rgb : PixelFormat::YCbCr;
-    } else if (a == "--transparent" && wholeNumber(v, 0, 255, n)) {
-      c.target.transparent = n;
-    } else if (a == "--settings" || a == "--data-dir" || a == "--port-map") {
-      // shared by every command, of no use here
-    } else {
-      return "bad option or value: " + a + " " + v;
-    }
-  }
-  if (files.size() != 2) return "give the picture and the bitmap to write";
-  c.in = files[0];
-  c.out = files[1];
+  const cli::Parsed p = cli::parse(args, {{"--size"},
+                                          {"--fit"},
+                                          {"--depth"},
+                                          {"--memory"},
+                                          {"--format"},
+                                          {"--transparent"},
+                                          {"--settings"},
+                                          {"--data-dir"},
+                                          {"--port-map"}});
+  if (p.outcome != cli::Outcome::Run) return p.error.empty() ? "see the usage" : p.error;
+  if (p.has("--size") && p.has("--fit")) return "give either --size or --fit";
+  if (p.has("--size") && !sizeOf(p.value("--size"), c.target.size)) return "--size needs WxH";
+  if (p.has("--fit") && !sizeOf(p.value("--fit"), c.fitBox)) return "--fit needs WxH";
+  const std::string depth = p.value("--depth", "24"), memory = p.value("--memory", "64");
+  const std::string format = p.value("--format", "ycbcr");
+  if (depth != "24" && depth != "8") return "--depth must be 8 or 24";
+  if (memory != "64" && memory != "512") return "--memory must be 64 or 512";
+  if (format != "rgb" && format != "ycbcr") return "--format must be rgb or ycbcr";
+  const auto t = cli::wholeNumber(p.value("--transparent", "255"), 0, 255);
+  if (!t) return "--transparent must be 0 to 255";
+  c.target.depth = depth == "8" ? 8 : 24;
+  c.target.largeMemory = memory == "512";
+  c.format = format == "rgb" ? PixelFormat::Rgb : PixelFormat::YCbCr;
+  c.target.transparent = static_cast<int>(*t);
+  if (p.words.size() != 2) return "give the picture and the bitmap to write";
+  c.in = p.words[0];
+  c.out = p.words[1];
   if (!hasBmpName(c.out)) return "the bitmap to write must end in .bmp";
   return "";
 }
