@@ -1,8 +1,10 @@
 // osdctl scan --port P [--ids FROM-TO]: which node IDs answer on the line.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +17,29 @@ namespace osd::ctl {
 namespace {
 
 constexpr const char* kSynopsis = "scan --port P [--ids FROM-TO]";
+
+// Set by SIGINT or SIGTERM: the scan stops after the ID it asks and still wakes the nodes, so
+// an interrupted scan does not leave the line asleep.
+volatile sig_atomic_t gStop = 0;
+void onStopSignal(int) {
+  gStop = 1;
+}
+
+// SIGINT and SIGTERM set gStop while it lives.
+struct StopSignals {
+  StopSignals() {
+    gStop = 0;
+    struct sigaction stop = {};
+    stop.sa_handler = onStopSignal;
+    sigaction(SIGINT, &stop, &oldInt);
+    sigaction(SIGTERM, &stop, &oldTerm);
+  }
+  ~StopSignals() {
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
+  }
+  struct sigaction oldInt = {}, oldTerm = {};
+};
 
 int usage(const std::string& why) {
   std::fprintf(stderr, "osdctl scan: %s\nusage: osdctl %s\n", why.c_str(), kSynopsis);
@@ -62,7 +87,9 @@ int scan(const Args& argsIn) {
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   NodeScan scanner(host->port(), host->loop(), from, to);
+  std::optional<StopSignals> stopSignals(std::in_place);
   scanner.onProgress = [&](int id, int index, int count, int secondsLeft) {
+    if (gStop) scanner.cancel();
     if (terminal) {
       std::fprintf(stderr, "\rscanning node ID %d (%d of %d), about %d s left   ", id, index + 1,
                    count, secondsLeft);
@@ -78,12 +105,18 @@ int scan(const Args& argsIn) {
   };
   const auto found = scanner.run();
   if (terminal) std::fputs("\n", stderr);
+  const bool drainedAll = scanner.error().empty() && host->drain(5000);
+  stopSignals.reset();
   if (!scanner.error().empty()) {
     std::fprintf(stderr, "osdctl scan: the port failed: %s\n", scanner.error().c_str());
     return kPortFailure;
   }
-  if (!host->drain(5000)) {
+  if (!drainedAll) {
     std::fprintf(stderr, "osdctl scan: the port did not send the final wake-up\n");
+    return kPortFailure;
+  }
+  if (scanner.cancelled()) {
+    std::fprintf(stderr, "osdctl scan: interrupted; the nodes were woken again (WK,00)\n");
     return kPortFailure;
   }
   if (found.empty()) {
