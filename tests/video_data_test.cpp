@@ -247,7 +247,7 @@ TEST(VideoSetupBlock, SizesAndFixedEntries) {
 TEST(VideoSetupBlock, BuildNeedsAnOpenPort) {
   Harness h;
   App& app = *h.app;
-  app.portValid = false;
+  app.link().setValid(false);
   app.buildSetupBlock();
   EXPECT_EQ(app.setupBlock[0], 0);
   h.openPort();

@@ -98,11 +98,16 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
   platform_ =
       std::make_unique<Platform>(Platform{*port_, *loop_, *settings_, dialogs_, launcher_,
                                           programDir, dataFolder(options_.dataDir, programDir)});
-  app_ = std::make_unique<App>(*platform_);
+}
+
+App& Host::app() {
+  // Made on first use: the commands that talk to the link components alone never make it.
+  if (!app_) app_ = std::make_unique<App>(*platform_);
+  return *app_;
 }
 
 Host::~Host() {
-  if (app_) app_->closeAtExit();
+  if (app_) app_->link().closeAtExit();
   app_.reset();
 }
 
@@ -117,8 +122,8 @@ int Host::openPort() {
                  options_.port.c_str());
     return kPortFailure;
   }
-  app_->comPort = number;
-  app_->startCom();
+  app().link().select(number);
+  app().link().open();
   if (!port_->isOpen()) {
     const std::string why = port_->lastOpenError().description;
     std::fprintf(stderr, "osdctl: port %d cannot be opened: %s\n", number,
@@ -126,7 +131,7 @@ int Host::openPort() {
     return kPortFailure;
   }
   loop_->setTimerEnabled(TimerId::ComInit, false);
-  app_->portValid = true;
+  app().link().setValid(true);
   return kOk;
 }
 

@@ -7,8 +7,8 @@
 //   if (!osd::ctl::takeCommonOptions(args, opt, why)) { ...usage error... }
 //   osd::ctl::Host host(opt);
 //   if (int rc = host.openPort()) return rc;          // 3 with a one-line reason on stderr
-//   host.app().cmdTree(15, "00");
-//   host.runUntil([&] { return !host.app().recvBuffer.empty(); }, 3000);
+//   host.app().dispatcher().wakeAll();
+//   host.runUntil([&] { return host.app().session().replyCount() > 0; }, 3000);
 #pragma once
 
 #include <QCoreApplication>
@@ -70,7 +70,9 @@ class Host {
   // buffer). False on timeout or when the port closed first.
   bool drain(int timeoutMs);
 
-  App& app() { return *app_; }
+  // The window's logic without a window, made on first use.
+  App& app();
+  Platform& platform() { return *platform_; }
   qt::QtSerialPort& port() { return *port_; }
   qt::QtEventLoop& loop() { return *loop_; }
   IniSettings& settings() { return *settings_; }

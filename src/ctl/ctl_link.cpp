@@ -1,5 +1,5 @@
-// osdctl identify, send, select and upload: node traffic through the window's own logic
-// (dispatcher, reply reception, read-back reconstruction, bitmap writer) without a window.
+// osdctl identify, send, select and upload: node traffic through the link components (link
+// service, dispatcher, node session) and the read-back reconstruction, without the window.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +10,11 @@
 #include "common/textnum.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
+#include "image/bmp_writer.h"
+#include "image/readback.h"
+#include "link/dispatcher.h"
+#include "link/link_service.h"
+#include "link/node_session.h"
 
 namespace osd::ctl {
 
@@ -29,25 +34,93 @@ int usage(const char* command, const std::string& why, const char* synopsis) {
   return kUsage;
 }
 
-// Builds the host and opens the port; on failure `rc` holds the exit status.
-std::unique_ptr<Host> openHost(const char* command, const HostOptions& options, int& rc,
-                               const char* synopsis) {
-  std::unique_ptr<Host> host;
+// What the link reports, kept for the command to judge.
+class Recorder : public LinkListener {
+ public:
+  void error(const std::string& message, const std::string& title) override {
+    if (!failure.empty()) failure += "; ";
+    failure += message + " (" + title + ")";
+    for (char& c : failure) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+  }
+  void status(const std::string& text) override { lastStatus = text; }
+  void answerShown(int, const std::string& shown) override { lastAnswer = shown; }
+  void sizeAnswered(const std::string& d, int) override { digits = d; }
+  void readBack(const std::string& s) override { stream = s; }
+
+  std::string failure, lastStatus, lastAnswer, digits, stream;
+};
+
+// The link components on osdctl's port and clock. Only what a command asks for goes on the
+// line: no node poll, no watchdog calls.
+struct Line {
+  Line(Host& host, bool colour)
+      : host(host),
+        link(host.port(), host.loop(), recorder),
+        dispatcher(link, host.loop(), host.platform().dialogs, recorder, DispatcherHooks{}),
+        session(link, dispatcher, host.loop(), recorder,
+                SessionHooks{{}, [colour] { return colour; }}) {
+    host.port().onEvent = [this](int code) {
+      link.handleEvent(code, [this] { session.receive(); });
+    };
+    host.loop().onTimer = [this](TimerId id) {
+      if (id == TimerId::Delay) {
+        dispatcher.sharedWait().tick();
+        session.pollTick();
+      } else if (id == TimerId::TenSec) {
+        session.eraseTick();
+      }
+    };
+  }
+  ~Line() {
+    host.port().onEvent = nullptr;
+    host.loop().onTimer = nullptr;
+    link.closeAtExit();
+  }
+  Line(const Line&) = delete;
+  Line& operator=(const Line&) = delete;
+
+  Host& host;
+  Recorder recorder;
+  LinkService link;
+  Dispatcher dispatcher;
+  NodeSession session;
+};
+
+// Builds the host and opens the --port on the line; on failure `rc` holds the exit status.
+std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
+                               std::unique_ptr<Host>& host, int& rc, const char* synopsis,
+                               bool colour = false) {
   try {
     host = std::make_unique<Host>(options);
   } catch (const std::invalid_argument& e) {
     rc = usage(command, e.what(), synopsis);
     return nullptr;
   }
-  rc = host->openPort();
-  if (rc != kOk) return nullptr;
-  host->app().dismissError();
-  return host;
-}
-
-// Wakes the node with that ID, or every node for 0.
-void wake(App& app, int node) {
-  app.cmdTree(15, node > 0 ? hex2(node) : std::string("00"));
+  const int number = host->port().map().resolve(options.port);
+  if (number == 0) {
+    std::fprintf(stderr, "osdctl: '%s' is neither a port number 1-255 nor a device path\n",
+                 options.port.c_str());
+    rc = kPortFailure;
+    return nullptr;
+  }
+  auto line = std::make_unique<Line>(*host, colour);
+  line->link.select(number);
+  line->link.open();
+  if (!line->link.isOpen()) {
+    const std::string why = host->port().lastOpenError().description;
+    std::fprintf(stderr, "osdctl: port %d cannot be opened: %s\n", number,
+                 why.empty() ? "unknown reason" : why.c_str());
+    rc = kPortFailure;
+    return nullptr;
+  }
+  // The commands wake the nodes they address themselves: no wake-up timer.
+  host->loop().setTimerEnabled(TimerId::ComInit, false);
+  line->link.setValid(true);
+  line->recorder.failure.clear();
+  rc = kOk;
+  return line;
 }
 
 // Lets every written byte leave the port; false (with a reason printed) when it does not.
@@ -92,6 +165,30 @@ bool unescape(const std::string& text, std::string& out, std::string& why) {
   return true;
 }
 
+// The logo in a read-back stream, as the bitmap writer stores it; `why` tells what is wrong.
+std::optional<std::vector<uint8_t>> logoStore(const std::string& stream, bool colour,
+                                              std::string& why) {
+  const ReadBackGeometry geometry = readBackGeometry(colour);
+  const std::optional<size_t> start =
+      stream.size() < geometry.minStream ? std::nullopt : findImageStart(stream, colour);
+  if (!start) {
+    why = std::string("the read-back holds no logo (marker \"") + geometry.marker + "\" missing)";
+    return std::nullopt;
+  }
+  const MergedImage merged = mergeFields(std::string_view(stream).substr(*start), colour);
+  if (!merged.missing.empty()) {
+    why = "the read-back is damaged: the image ends before byte " +
+          std::to_string(merged.missing.front()) + " of the picture";
+    return std::nullopt;
+  }
+  std::vector<uint8_t> store(8193, 0);
+  const uint8_t flip = colour ? 0 : 255;
+  for (size_t i = 0; i < geometry.imageBytes; ++i) {
+    store[i] = static_cast<uint8_t>(merged.picture[i] ^ flip);
+  }
+  return store;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -117,29 +214,25 @@ int identify(const Args& argsIn) {
   if (options.port.empty()) return usage("identify", "--port is needed", kSynopsis);
 
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("identify", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Line> line = openLine("identify", options, host, rc, kSynopsis);
+  if (!line) return rc;
+  NodeSession& session = line->session;
 
-  wake(app, node);
-  app.imageMemorySize = 0;
-  app.cmdTree(17);  // "QXS": a graphics node answers with its memory size
-  // Only listen from here on: the window would also select logo 1 on the node and keep
-  // polling it, which identifying must not do.
-  app.readPolls = kAnswerPolls;
-  app.sendGuard = true;
-  const bool answered = host->runUntil([&] { return app.imageMemorySize > 0; }, kAnswerWaitMs);
-  app.sendGuard = false;
+  line->dispatcher.wake(node);
+  line->dispatcher.sizeQuery();  // "QXS": a graphics node answers with its memory size
+  session.listen(kAnswerPolls);
+  const bool answered = host->runUntil([&] { return session.memorySize() > 0; }, kAnswerWaitMs);
   if (!answered) {
-    if (!app.recvBuffer.empty()) {
+    if (!session.buffered().empty()) {
       std::fprintf(stderr,
                    "osdctl identify: the line never went quiet: a node keeps sending without a "
                    "pause\n");
-    } else if (app.replyCount > 0) {
+    } else if (session.replyCount() > 0) {
       std::fprintf(stderr,
                    "osdctl identify: the node answered \"%s\" but gave no memory size (not a "
                    "QX3/QX7 graphics node)\n",
-                   app.ui().text("lblDiag").c_str());
+                   line->recorder.lastAnswer.c_str());
     } else {
       std::fprintf(stderr, "osdctl identify: no answer from %s within %d s\n",
                    node > 0 ? ("node " + std::to_string(node)).c_str() : "any node",
@@ -147,7 +240,8 @@ int identify(const Args& argsIn) {
     }
     return kPortFailure;
   }
-  std::printf("%s\n%s\n", app.ui().title().c_str(), app.ui().text("lblEEPSize").c_str());
+  std::printf("%s\n%s\n", graphicsNodeTitle(line->recorder.digits).c_str(),
+              imagePixelsText(session.memorySize()).c_str());
   return kOk;
 }
 
@@ -171,12 +265,11 @@ int send(const Args& argsIn) {
   if (options.port.empty()) return usage("send", "--port is needed", kSynopsis);
 
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("send", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
-  app.sendCom(bytes);
-  if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl send: %s\n", why.c_str());
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Line> line = openLine("send", options, host, rc, kSynopsis);
+  if (!line) return rc;
+  if (!line->dispatcher.send(bytes)) {
+    std::fprintf(stderr, "osdctl send: %s\n", line->recorder.failure.c_str());
     return kPortFailure;
   }
   if (!drained(*host, "send")) return kPortFailure;
@@ -215,13 +308,13 @@ int select(const Args& argsIn) {
   if (options.port.empty()) return usage("select", "--port is needed", kSynopsis);
 
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("select", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
-  wake(app, node);
-  app.cmdTree(18, dec2(logo));  // "AJ" + two digits + three zero bytes
-  if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl select: %s\n", why.c_str());
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Line> line = openLine("select", options, host, rc, kSynopsis);
+  if (!line) return rc;
+  line->dispatcher.wake(node);
+  line->dispatcher.selectLogo(logo);  // "AJ" + two digits + three zero bytes
+  if (!line->recorder.failure.empty()) {
+    std::fprintf(stderr, "osdctl select: %s\n", line->recorder.failure.c_str());
     return kPortFailure;
   }
   if (!drained(*host, "select")) return kPortFailure;
@@ -275,92 +368,66 @@ int upload(const Args& argsIn) {
     }
   }
 
+  // Model and colour: the options, else the window's settings (read before the port opens).
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("upload", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
-
-  // Model and colour: the options, else the window's settings.
-  if (model < 0) {
-    const auto stored = host->settings().read(std::string(kSettingsPrefix) + "SX_Model");
-    model = stored ? leadingInt(trimBlanks(*stored)) : 0;
-  }
-  if (!color) {
-    const auto stored = host->settings().read(std::string(kSettingsPrefix) + "Color");
-    const std::string value = stored ? toUpper(trimBlanks(*stored)) : "FALSE";
-    color = value != "FALSE" && value != "0" && !value.empty();
+  std::unique_ptr<Host> host;
+  {
+    Host settingsHost(options);
+    if (model < 0) {
+      const auto stored = settingsHost.settings().read(std::string(kSettingsPrefix) + "SX_Model");
+      model = stored ? leadingInt(trimBlanks(*stored)) : 0;
+    }
+    if (!color) {
+      const auto stored = settingsHost.settings().read(std::string(kSettingsPrefix) + "Color");
+      const std::string value = stored ? toUpper(trimBlanks(*stored)) : "FALSE";
+      color = value != "FALSE" && value != "0" && !value.empty();
+    }
   }
   if (model <= 1) {
     std::fprintf(stderr,
                  "osdctl upload: SX-1 Cannot upload logos to this program (give --model N)\n");
     return kRefused;
   }
-  app.sxModel = model;
-  app.colorNode = color;
-  app.selectedSlot = 1;
+  std::unique_ptr<Line> line = openLine("upload", options, host, rc, kSynopsis, color);
+  if (!line) return rc;
+  NodeSession& session = line->session;
 
-  // Watch the status line: it tells how the read-back went.
-  bool merged = false;
-  std::string shortStream;
-  app.ui().onChange = [&](const std::string& name) {
-    if (name != "lblCopyright") return;
-    const std::string& text = app.ui().text("lblCopyright");
-    if (text == "Inverting Image") merged = true;
-    if (text.rfind("Data stream too short: ", 0) == 0) shortStream = text;
-  };
-
-  wake(app, node);
-  app.upLoadLogoClick();  // "ARM", then the reception waits for the stream
-  if (errorShown(app, why) || !app.uploadPending) {
-    app.ui().onChange = nullptr;
+  line->dispatcher.wake(node);
+  // "ARM", then the reception waits for the stream: 12.5 s without data or 0.5 s after the
+  // last byte ends it.
+  if (!session.requestReadBack() || !line->recorder.failure.empty()) {
     std::fprintf(stderr, "osdctl upload: the read-back request failed: %s\n",
-                 why.empty() ? "not sent" : why.c_str());
+                 line->recorder.failure.empty() ? "not sent" : line->recorder.failure.c_str());
     return kPortFailure;
   }
-  // Nothing else goes on the line while the stream comes in (node poll, watchdog).
-  app.sendGuard = true;
-  // The reception gives up by itself 12.5 s without data or 0.5 s after the last byte.
-  const bool ended = host->runUntil([&] { return !app.uploadPending; }, 60000);
-  app.sendGuard = false;
-  app.ui().onChange = nullptr;
-
-  if (!ended) {
+  if (!host->runUntil([&] { return !session.readBackPending(); }, 60000)) {
     std::fprintf(stderr, "osdctl upload: the read-back did not end\n");
     return kPortFailure;
   }
-  if (app.lastReadBackLength > kReadBackLimit) {
+  if (session.lastReadBackLength() > kReadBackLimit) {
     std::fprintf(stderr,
                  "osdctl upload: the node sent more than %d bytes without a pause; that is no "
                  "logo\n",
                  static_cast<int>(kReadBackLimit));
     return kPortFailure;
   }
-  if (!shortStream.empty()) {
-    std::fprintf(stderr, "osdctl upload: %s\n", shortStream.c_str());
+  if (line->recorder.stream.empty()) {
+    const std::string& why =
+        line->recorder.failure.empty() ? line->recorder.lastStatus : line->recorder.failure;
+    std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kPortFailure;
   }
-  if (!merged) {
-    std::fprintf(stderr, "osdctl upload: the read-back holds no logo (marker \"%s\" missing)\n",
-                 color ? "SC" : "SD");
+  const std::optional<std::vector<uint8_t>> store = logoStore(line->recorder.stream, color, why);
+  if (!store) {
+    std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kPortFailure;
   }
-  if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl upload: the read-back is damaged: %s\n", why.c_str());
-    return kPortFailure;
-  }
-  // Nobody answers the save dialog here: the logo goes to OUT through the same writer.
-  app.writeLogoBitmap(out);
-  if (errorShown(app, why)) {
+  if (!replaceFile(out, buildLogoBitmap(*store, color), why)) {
     std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kRefused;
   }
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(out, ec)) {
-    std::fprintf(stderr, "osdctl upload: '%s' was not written\n", out.c_str());
-    return kRefused;
-  }
-  std::printf("%s: logo of slot %d, %s, %ju bytes\n", out.c_str(), app.selectedSlot,
-              color ? "colour" : "monochrome",
+  std::printf("%s: logo of slot 1, %s, %ju bytes\n", out.c_str(), color ? "colour" : "monochrome",
               static_cast<uintmax_t>(std::filesystem::file_size(out, ec)));
   return kOk;
 }

@@ -47,7 +47,7 @@ int App::readFile(std::string& fileName) {
     requireSlot(selectedSlot);
     const size_t slot = static_cast<size_t>(selectedSlot);
     std::string error;
-    const std::optional<BmpVerdict> verdict = checkBmpFile(fileName, largeMemory, error);
+    const std::optional<BmpVerdict> verdict = checkBmpFile(fileName, session_.largeMemory(), error);
     if (!verdict) throw Failure(error);
     if (verdict->sizeRead) {
       imageWidth = verdict->width;
@@ -88,7 +88,7 @@ int App::readFile(std::string& fileName) {
     ui_.setImage("picPicture1", "");
     loadImageFile("picPicture1", fileName);
 
-    if (!sendGuard && scheduleOn && platformCode <= 1) return 0;
+    if (!dispatcher_.guarded() && scheduleOn && platformCode <= 1) return 0;
 
     const std::string preview = indexed("picPicture2", selectedSlot);
     ui_.setImage(preview, "");
@@ -98,7 +98,8 @@ int App::readFile(std::string& fileName) {
     ui_.setVisible(preview, true);
     ui_.repaint("picPicture1");
 
-    if (!sendGuard && trimBlanks(ui_.text(indexed("mnuRecentFile", 0))) != currentFile) {
+    if (!dispatcher_.guarded() &&
+        trimBlanks(ui_.text(indexed("mnuRecentFile", 0))) != currentFile) {
       int k = kRecentCount - 1;
       for (int e = 0; e < kRecentCount; ++e) {
         if (ui_.text(indexed("mnuRecentFile", e)) == currentFile) {
@@ -158,7 +159,7 @@ namespace {
 // Before a menu load: the slot stays as it is only for a logo generator with several slots
 // while the operator is in charge; otherwise slot 1 is loaded.
 void chooseMenuSlot(App& app) {
-  if (app.sendGuard || app.sxModel <= 1) app.selectedSlot = 1;
+  if (app.dispatcher().guarded() || app.sxModel <= 1) app.selectedSlot = 1;
 }
 
 }  // namespace
@@ -266,10 +267,9 @@ void App::upLoadLogoClick() {
   try {
     showStatus("");
     if (sxModel > 1) {
-      readPolls = 500;
       showStatus("Waiting for Reply");
-      uploadPending = true;
-      cmdTree(19, std::string());
+      session_.awaitReadBack(NodeSession::kReadBackPolls);
+      dispatcher_.readBack();
     } else {
       showError("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
     }
@@ -286,7 +286,7 @@ void App::savePicture(const std::string& stream) {
     showError(what + " " + mark, "Save_Picture");
     showStatus("");
   };
-  uploadPending = false;
+  session_.cancelReadBack();
   if (sxModel > 1) {
     selectedSlot = clampInt(selectedSlot, 1, sxModel);
     mark = "01";

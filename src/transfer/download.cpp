@@ -26,7 +26,7 @@ void sendPiece(App& app, const std::string& bytes) {
   const std::string titleBefore = ui.text("frameError");
   const std::string textBefore = ui.text("lblErrTxt");
   const bool shownBefore = ui.visible("frameError");
-  app.sendCom(bytes);
+  app.dispatcher().send(bytes);
   const bool reported =
       ui.text("frameError") == "SendCom" &&
       (ui.text("frameError") != titleBefore || ui.text("lblErrTxt") != textBefore ||
@@ -73,11 +73,11 @@ void App::downloadToRamClick() {
   if (!pf_.dialogs.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
   downloadStarting = true;
   try {
-    sendCom("QXE");
+    dispatcher_.send("QXE");
     pf_.loop.setTimerEnabled(TimerId::TenSec, true);
     ui_.setEnabled("mnu_ImageToEEPROM", false);
     ui_.setVisible("mnu_ImageToEEPROM", true);
-    sendCom("ACM");
+    dispatcher_.send("ACM");
     {
       const bool wasEnabled = ui_.enabled("mnuDownloadLogotoRam");
       ui_.setEnabled("mnuDownloadLogotoRam", false);
@@ -95,16 +95,17 @@ void App::downloadToRamClick() {
 }
 
 void App::saveLogoInNvramClick() {
-  cmdTree(10, "");
+  dispatcher_.saveLogo();
 }
 
 void App::wait(int ticks) {
-  delayCountdown = ticks;
-  while (delayCountdown > 0) {
+  SharedWait& shared = dispatcher_.sharedWait();
+  shared.start(ticks);
+  while (shared.left() > 0) {
     // Only the main tick counts the wait down; once it has stopped (the window closing)
     // nothing ever would.
     if (!pf_.loop.timerEnabled(TimerId::Delay)) {
-      delayCountdown = 0;
+      shared.stop();
       break;
     }
     pf_.loop.yield();
@@ -112,14 +113,14 @@ void App::wait(int ticks) {
 }
 
 void App::runDownload() {
-  if (sendGuard) return;
+  if (dispatcher_.guarded()) return;
   if (downloading) return;  // a second start from inside a running download
   downloading = true;
   CommandsLocked locked(ui_);
   int slot = 0;
   try {
     showStatus("");
-    if (!portValid) {
+    if (!link_.valid()) {
       downloading = false;
       return;
     }
@@ -212,7 +213,7 @@ void App::runDownload() {
     showStatus("Sending Filler");
     const std::string filler(kFillerSize, static_cast<char>(0xFF));
     const long long n =
-        static_cast<long long>(imageMemorySize) - (static_cast<long long>(w) * h + 256);
+        static_cast<long long>(session_.memorySize()) - (static_cast<long long>(w) * h + 256);
     for (long long i = 0; i <= n + 1; i += kFillerSize) {
       sendPiece(*this, filler);
       // With no room left beyond the logo (n = 0) the single filler completes the memory.

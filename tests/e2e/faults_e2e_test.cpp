@@ -95,7 +95,7 @@ class Program {
     app_ = std::make_unique<App>(*platform_);
   }
   ~Program() {
-    app_->closeAtExit();
+    app_->link().closeAtExit();
     app_.reset();
   }
   App& app() { return *app_; }
@@ -104,11 +104,11 @@ class Program {
 
   // Opens the port as osdctl does and marks it usable.
   bool open() {
-    app_->comPort = kPort;
-    app_->startCom();
+    app_->link().select(kPort);
+    app_->link().open();
     if (!port_->isOpen()) return false;
     loop_.setTimerEnabled(TimerId::ComInit, false);
-    app_->portValid = true;
+    app_->link().setValid(true);
     return true;
   }
   // Runs the event loop (with the 25 ms tick unless `tick` is false) until `done` or `ms`
@@ -177,10 +177,10 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   Program p(dir);
   ASSERT_TRUE(p.open());
   App& app = p.app();
-  app.imageMemorySize = 64 * 1024;
-  app.largeMemory = false;
+  app.session().setMemorySize(64 * 1024);
+  app.session().setLargeMemory(false);
   ASSERT_TRUE(p.loadLogo(logo)) << app.ui().text("lblErrTxt");
-  app.cmdTree(15, "00");
+  app.dispatcher().wakeAll();
   app.dismissError();
 
   QElapsedTimer clock;
@@ -206,7 +206,7 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   auto second = startNode(-1, record);
   pointLink(dir.path + "/node", second->devicePath());
   clock.restart();
-  ASSERT_TRUE(p.runUntil([&] { return p.port().isOpen() && app.portValid; }, 20000))
+  ASSERT_TRUE(p.runUntil([&] { return p.port().isOpen() && app.link().valid(); }, 20000))
       << "the port did not come back";
   std::printf("[ figures  ] port back %lld ms after the node returned\n",
               static_cast<long long>(clock.elapsed()));
@@ -215,7 +215,7 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
 
   // The next download goes through whole.
   app.dismissError();
-  app.pollTicks = 0;
+  app.session().restartNodePoll();
   app.runDownload();
   EXPECT_FALSE(app.downloading);
   EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
@@ -286,7 +286,7 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedAndAnswersAfterItAreProcessed)
         if (wasOpen && !open) ++closings;
         wasOpen = open;
         rssMax = std::max(rssMax, residentKiB());
-        bufferMax = std::max(bufferMax, app.recvBuffer.size());
+        bufferMax = std::max(bufferMax, app.session().buffered().size());
         waitingMax = std::max(waitingMax, p.port().bytesAvailable());
         ++samples;
         return false;
@@ -312,11 +312,11 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedAndAnswersAfterItAreProcessed)
   char in[4096];
   while (::read(master, in, sizeof in) > 0) {
   }
-  app.imageMemorySize = 0;
+  app.session().setMemorySize(0);
   // Twice, so that the receive event fires (it waits for 11 bytes).
   const std::string answer = "QX512K\r\nQX512K\r\n";
   ASSERT_EQ(::write(master, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
-  EXPECT_TRUE(p.runUntil([&] { return app.imageMemorySize == 512 * 1024; }, 5000))
+  EXPECT_TRUE(p.runUntil([&] { return app.session().memorySize() == 512 * 1024; }, 5000))
       << "the answer after the babble was not processed; diag: " << app.ui().text("lblDiag");
   EXPECT_NE(app.ui().title().find("512K"), std::string::npos);
   ::close(master);

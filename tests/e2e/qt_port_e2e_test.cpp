@@ -345,22 +345,22 @@ TEST_F(QtPortTest, TheProgramFindsOpensAndHearsANodeOnAMappedPort) {
     ASSERT_TRUE(port->isOpen());
     EXPECT_EQ(settings.read("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\ComPort"),
               std::optional<std::string>(" 7"));
-    app.portValid = true;
+    app.link().setValid(true);
     ASSERT_TRUE(runFor(loop, 2000, [&] { return port->pendingOutput() == 0; }));
     EXPECT_EQ(pty.take(), "SP");
 
     // A node on the other end: answers the settings request with its size and the copyright
     // request with a line of its own. Its short size answer raises no receive event; it is
     // taken in with the next longer answer, as on the real line.
-    app.cmdTree(15, "00");
-    app.cmdTree(17);
+    app.dispatcher().wakeAll();
+    app.dispatcher().sizeQuery();
     std::string line;
     auto node = [&] {
       const std::string got = pty.take();
       line += got;
       if (got.find("QXS") != std::string::npos) pty.send("QX64K\r\n");
       if (got.find("ARC") != std::string::npos) pty.send("(C) Norvo Video Systems\r\n");
-      return app.imageMemorySize == 65536;
+      return app.session().memorySize() == 65536;
     };
     loop.setTimerEnabled(TimerId::Delay, true);
     EXPECT_TRUE(runFor(loop, 6000, node));
@@ -476,13 +476,13 @@ TEST(SimulatedNodeTest, WakesAndAnswersTheSizeRequestOnAMappedPort) {
   QtPlatform q(PortMap::fromSources("12=" + sim.path()));
   ASSERT_EQ(q.port.deviceName(12), sim.path());
   App app(*q.pf);
-  app.comPort = 12;
-  app.startCom();
+  app.link().select(12);
+  app.link().open();
   ASSERT_TRUE(q.port.isOpen()) << q.port.lastOpenError().description;
-  app.portValid = true;
+  app.link().setValid(true);
 
-  app.cmdTree(15, "00");
-  app.cmdTree(17);
+  app.dispatcher().wakeAll();
+  app.dispatcher().sizeQuery();
   // The size answer is shorter than the receive threshold: it waits in the port.
   std::string answer;
   EXPECT_TRUE(runFor(q.loop, 3000, [&] { return q.port.bytesAvailable() >= 7; }));
@@ -490,8 +490,8 @@ TEST(SimulatedNodeTest, WakesAndAnswersTheSizeRequestOnAMappedPort) {
   EXPECT_EQ(answer, "QX64K\r\n");
 
   // Asleep, the node says nothing.
-  app.cmdTree(16);
-  app.cmdTree(17);
+  app.dispatcher().sleep();
+  app.dispatcher().sizeQuery();
   runFor(q.loop, 300, [] { return false; });
   EXPECT_EQ(q.port.bytesAvailable(), 0);
 }
@@ -504,20 +504,20 @@ TEST(SimulatedNodeTest, TheProgramIdentifiesTheNodeWithItsPoll) {
   map.set(3, sim.path());
   QtPlatform q(map);
   App app(*q.pf);
-  app.comPort = 3;
-  app.startCom();
+  app.link().select(3);
+  app.link().open();
   ASSERT_TRUE(q.port.isOpen());
   // The wake-up about two seconds after the open, then the node poll on the main tick.
   q.loop.setTimerEnabled(TimerId::Delay, true);
-  EXPECT_TRUE(runFor(q.loop, 12000, [&] { return app.imageMemorySize == 512 * 1024; }))
-      << "reply: " << app.ui().text("lblDiag") << " replies: " << app.replyCount
-      << " sent: " << app.ui().text("lblSCount") << " buffer: " << app.recvBuffer.size()
-      << " valid: " << app.portValid;
-  EXPECT_TRUE(app.portValid);
+  EXPECT_TRUE(runFor(q.loop, 12000, [&] { return app.session().memorySize() == 512 * 1024; }))
+      << "reply: " << app.ui().text("lblDiag") << " replies: " << app.session().replyCount()
+      << " sent: " << app.ui().text("lblSCount") << " buffer: " << app.session().buffered().size()
+      << " valid: " << app.link().valid();
+  EXPECT_TRUE(app.link().valid());
   EXPECT_EQ(app.ui().title(), "QX3/QX7 -512K Grapics Node Detected");
-  EXPECT_TRUE(app.largeMemory);
+  EXPECT_TRUE(app.session().largeMemory());
   EXPECT_EQ(app.ui().get("txtCom").backColor, kGreen);
-  app.closeAtExit();
+  app.link().closeAtExit();
 }
 
 TEST(SimulatedNodeTest, ANodeThatHangsUpIsReportedOnce) {
@@ -528,12 +528,12 @@ TEST(SimulatedNodeTest, ANodeThatHangsUpIsReportedOnce) {
   map.set(5, sim.path());
   QtPlatform q(map);
   App app(*q.pf);
-  app.comPort = 5;
-  app.startCom();
+  app.link().select(5);
+  app.link().open();
   ASSERT_TRUE(q.port.isOpen());
-  app.portValid = true;
-  app.cmdTree(15, "00");
-  app.cmdTree(17);  // 8 bytes: the node hangs up
+  app.link().setValid(true);
+  app.dispatcher().wakeAll();
+  app.dispatcher().sizeQuery();  // 8 bytes: the node hangs up
   const double cpuBefore = cpuSeconds();
   EXPECT_TRUE(runFor(q.loop, 3000, [&] { return !q.port.isOpen(); }));
   runFor(q.loop, 300, [] { return false; });
