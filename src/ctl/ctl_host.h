@@ -17,6 +17,7 @@
 #include <string>
 
 #include "ctl/commands.h"
+#include "ctl/ctl_options.h"
 #include "qtplatform/headless.h"
 #include "qtplatform/port_map.h"
 #include "qtplatform/qt_event_loop.h"
@@ -25,25 +26,6 @@
 #include "shell/app.h"
 
 namespace osd::ctl {
-
-struct HostOptions {
-  std::string port;          // --port: a number 1-255 or a device path; "" when not given
-  std::string portMap;       // --port-map N=DEVICE[,N=DEVICE...]
-  std::string settingsFile;  // --settings FILE; "" for the default file
-  std::string dataDir;       // --data-dir DIR; "" for the default folder
-};
-
-// Takes --port, --port-map, --settings and --data-dir (as "--opt VALUE" or "--opt=VALUE") out
-// of `args`, leaving the command's own words in order. False with a reason when an option
-// lacks its value or is given twice.
-bool takeCommonOptions(Args& args, HostOptions& options, std::string& error);
-
-// The folder that holds "Images": --data-dir, else the program's folder when it is writable,
-// else $XDG_DATA_HOME/Norvo/RA7_Vud (~/.local/share when unset).
-std::string dataFolder(const std::string& dataDirOption, const std::string& programDir);
-
-// A whole decimal number (digits only) within lo..hi; false otherwise.
-bool wholeNumber(const std::string& text, int lo, int hi, int& out);
 
 // The window's error panel as one line ("message (title)"), when something was reported on it
 // since it was last hidden.
@@ -62,6 +44,8 @@ class Host {
   // no --port was given or it names no port). The wake-up that follows an open in the window
   // is not armed here: the commands wake the nodes they address themselves.
   int openPort();
+  // The same through another link service (osdctl's node commands, which need no window).
+  int openPort(LinkService& link);
 
   // Runs the event loop with the 25 ms tick until `done` returns true or `timeoutMs` passed.
   // Returns what `done` returned last.

@@ -4,12 +4,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "common/options.h"
 #include "common/textnum.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
+#include "ctl/ctl_options.h"
 #include "image/bmp_writer.h"
 #include "image/readback.h"
 #include "link/dispatcher.h"
@@ -98,29 +101,39 @@ std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
     rc = usage(command, e.what(), synopsis);
     return nullptr;
   }
-  const int number = host->port().map().resolve(options.port);
-  if (number == 0) {
-    std::fprintf(stderr, "osdctl: '%s' is neither a port number 1-255 nor a device path\n",
-                 options.port.c_str());
-    rc = kPortFailure;
-    return nullptr;
-  }
   auto line = std::make_unique<Line>(*host, colour);
-  line->link.select(number);
-  line->link.open();
-  if (!line->link.isOpen()) {
-    const std::string why = host->port().lastOpenError().description;
-    std::fprintf(stderr, "osdctl: port %d cannot be opened: %s\n", number,
-                 why.empty() ? "unknown reason" : why.c_str());
-    rc = kPortFailure;
-    return nullptr;
-  }
-  // The commands wake the nodes they address themselves: no wake-up timer.
-  host->loop().setTimerEnabled(TimerId::ComInit, false);
-  line->link.setValid(true);
+  rc = host->openPort(line->link);
+  if (rc != kOk) return nullptr;
   line->recorder.failure.clear();
-  rc = kOk;
   return line;
+}
+
+// Reads the command's words against the shared options and `own`. Nothing when the command
+// is to run; else the exit status, after printing the usage error or the help.
+std::optional<int> readArgs(const Args& args, std::vector<cli::Option> own, const char* command,
+                            const char* synopsis, cli::Parsed& parsed, HostOptions& options) {
+  own.insert(own.end(), commonOptions().begin(), commonOptions().end());
+  parsed = cli::parse(args, own);
+  std::string why = parsed.error;
+  if (parsed.outcome == cli::Outcome::Help) {
+    std::printf("usage: osdctl %s\n", synopsis);
+    return kOk;
+  }
+  if (parsed.outcome == cli::Outcome::Version) {
+    std::printf("%s\n", cli::versionLine("osdctl").c_str());
+    return kOk;
+  }
+  if (parsed.outcome == cli::Outcome::Run && takeCommonOptions(parsed, options, why)) {
+    if (!options.port.empty()) return std::nullopt;
+    why = "--port is needed";
+  }
+  return usage(command, why, synopsis);
+}
+
+// The --node option: 0 (all nodes) when not given; false when it is no node ID.
+bool nodeOption(const cli::Parsed& parsed, int& node) {
+  node = 0;
+  return !parsed.has("--node") || wholeNumber(parsed.value("--node"), 1, 255, node);
 }
 
 // Lets every written byte leave the port; false (with a reason printed) when it does not.
@@ -195,23 +208,17 @@ std::optional<std::vector<uint8_t>> logoStore(const std::string& stream, bool co
 // identify --port P [--node ID]
 // ---------------------------------------------------------------------------------------
 
-int identify(const Args& argsIn) {
+int identify(const Args& args) {
   static const char* kSynopsis = "identify --port P [--node ID]";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("identify", why, kSynopsis);
+  if (auto rc = readArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options)) return *rc;
   int node = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--node" && i + 1 < args.size() && wholeNumber(args[i + 1], 1, 255, node)) {
-      ++i;
-    } else if (args[i] == "--node") {
-      return usage("identify", "--node needs a node ID 1-255", kSynopsis);
-    } else {
-      return usage("identify", "unexpected argument '" + args[i] + "'", kSynopsis);
-    }
+  if (!nodeOption(parsed, node))
+    return usage("identify", "--node needs a node ID 1-255", kSynopsis);
+  if (!parsed.words.empty()) {
+    return usage("identify", "unexpected argument '" + parsed.words[0] + "'", kSynopsis);
   }
-  if (options.port.empty()) return usage("identify", "--port is needed", kSynopsis);
 
   int rc = kOk;
   std::unique_ptr<Host> host;
@@ -249,20 +256,18 @@ int identify(const Args& argsIn) {
 // send --port P TEXT
 // ---------------------------------------------------------------------------------------
 
-int send(const Args& argsIn) {
+int send(const Args& args) {
   static const char* kSynopsis = "send --port P TEXT   (\\xNN for a byte, \\\\ for a backslash)";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("send", why, kSynopsis);
-  if (args.size() != 1) {
-    return usage("send", args.empty() ? "no text given" : "give the text as one argument",
+  if (auto rc = readArgs(args, {}, "send", kSynopsis, parsed, options)) return *rc;
+  if (parsed.words.size() != 1) {
+    return usage("send", parsed.words.empty() ? "no text given" : "give the text as one argument",
                  kSynopsis);
   }
-  std::string bytes;
-  if (!unescape(args[0], bytes, why)) return usage("send", why, kSynopsis);
+  std::string bytes, why;
+  if (!unescape(parsed.words[0], bytes, why)) return usage("send", why, kSynopsis);
   if (bytes.empty()) return usage("send", "the text is empty", kSynopsis);
-  if (options.port.empty()) return usage("send", "--port is needed", kSynopsis);
 
   int rc = kOk;
   std::unique_ptr<Host> host;
@@ -280,32 +285,21 @@ int send(const Args& argsIn) {
 // select LOGO --port P [--node ID]
 // ---------------------------------------------------------------------------------------
 
-int select(const Args& argsIn) {
+int select(const Args& args) {
   static const char* kSynopsis = "select LOGO --port P [--node ID]";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("select", why, kSynopsis);
+  if (auto rc = readArgs(args, {{"--node"}}, "select", kSynopsis, parsed, options)) return *rc;
   int node = 0;
   int logo = 0;
-  bool logoGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--node") {
-      if (i + 1 >= args.size() || !wholeNumber(args[i + 1], 1, 255, node)) {
-        return usage("select", "--node needs a node ID 1-255", kSynopsis);
-      }
-      ++i;
-    } else if (!logoGiven && !args[i].empty() && args[i][0] != '-') {
-      if (!wholeNumber(args[i], 1, 15, logo)) {
-        return usage("select", "LOGO is a logo number 1-15", kSynopsis);
-      }
-      logoGiven = true;
-    } else {
-      return usage("select", "unexpected argument '" + args[i] + "'", kSynopsis);
-    }
+  if (!nodeOption(parsed, node)) return usage("select", "--node needs a node ID 1-255", kSynopsis);
+  if (parsed.words.empty()) return usage("select", "no logo number given", kSynopsis);
+  if (parsed.words.size() > 1) {
+    return usage("select", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
   }
-  if (!logoGiven) return usage("select", "no logo number given", kSynopsis);
-  if (options.port.empty()) return usage("select", "--port is needed", kSynopsis);
+  if (!wholeNumber(parsed.words[0], 1, 15, logo)) {
+    return usage("select", "LOGO is a logo number 1-15", kSynopsis);
+  }
 
   int rc = kOk;
   std::unique_ptr<Host> host;
@@ -325,40 +319,28 @@ int select(const Args& argsIn) {
 // upload OUT.bmp --port P [--model N] [--color] [--node ID]
 // ---------------------------------------------------------------------------------------
 
-int upload(const Args& argsIn) {
+int upload(const Args& args) {
   static const char* kSynopsis = "upload OUT.bmp --port P [--model N] [--color] [--node ID]";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("upload", why, kSynopsis);
-  std::string out;
+  const std::vector<cli::Option> own = {{"--model"}, {"--node"}, {"--color", cli::Kind::Flag}};
+  if (auto rc = readArgs(args, own, "upload", kSynopsis, parsed, options)) return *rc;
   int model = -1;
   int node = 0;
-  bool color = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--model") {
-      int m = 0;
-      if (i + 1 >= args.size() || !wholeNumber(args[i + 1], 1, 31, m) ||
-          (m != 1 && m != 2 && m != 3 && m != 4 && m != 7 && m != 15 && m != 31)) {
-        return usage("upload", "--model is 1, 2, 3, 4, 7, 15 or 31", kSynopsis);
-      }
-      model = m;
-      ++i;
-    } else if (args[i] == "--node") {
-      if (i + 1 >= args.size() || !wholeNumber(args[i + 1], 1, 255, node)) {
-        return usage("upload", "--node needs a node ID 1-255", kSynopsis);
-      }
-      ++i;
-    } else if (args[i] == "--color") {
-      color = true;
-    } else if (out.empty() && !args[i].empty() && args[i][0] != '-') {
-      out = args[i];
-    } else {
-      return usage("upload", "unexpected argument '" + args[i] + "'", kSynopsis);
+  bool color = parsed.has("--color");
+  std::string why;
+  if (parsed.has("--model")) {
+    const int m = wholeNumber(parsed.value("--model"), 1, 31, model) ? model : 0;
+    if (m != 1 && m != 2 && m != 3 && m != 4 && m != 7 && m != 15 && m != 31) {
+      return usage("upload", "--model is 1, 2, 3, 4, 7, 15 or 31", kSynopsis);
     }
   }
-  if (out.empty()) return usage("upload", "no output file given", kSynopsis);
-  if (options.port.empty()) return usage("upload", "--port is needed", kSynopsis);
+  if (!nodeOption(parsed, node)) return usage("upload", "--node needs a node ID 1-255", kSynopsis);
+  if (parsed.words.empty()) return usage("upload", "no output file given", kSynopsis);
+  if (parsed.words.size() > 1) {
+    return usage("upload", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
+  }
+  const std::string out = parsed.words[0];
   {
     std::error_code ec;
     const std::filesystem::path parent = std::filesystem::absolute(out, ec).parent_path();

@@ -58,7 +58,7 @@ std::vector<std::string> ctlArgs(const TempDir& t, const std::string& pty) {
 
 // One download at line speed (about 80 s with the erase wait): the byte count on the line,
 // the time it takes, and the picture the node ends up with.
-TEST(DownloadE2E, WholeLogoAtLineSpeed) {
+TEST(DownloadE2E, WholeLogoAtLineSpeedSlow) {
   TempDir t;
   const std::string logo = testLogo();
   { std::ofstream(t.path + "/logo.bmp", std::ios::binary) << logo; }

@@ -236,7 +236,7 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   EXPECT_GE(slurp(dir.path + "/first.rec").size(), 3000u);
 }
 
-TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedAndAnswersAfterItAreProcessed) {
+TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
   const char* env = std::getenv("OSD_BABBLE_SECONDS");
   const int seconds = env ? std::max(1, std::atoi(env)) : 15;
   TempDir dir;
