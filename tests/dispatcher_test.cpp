@@ -23,52 +23,37 @@ struct DispatcherTest : ::testing::Test {
   }
 };
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s.push_back(static_cast<char>(v));
-  return s;
-}
-
 using W = std::vector<std::string>;
+using C = Command;
+std::string byte(int v) {
+  return std::string(1, static_cast<char>(v));
+}
 
 }  // namespace
 
 TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
   for (int i = 0; i < 21; ++i) app.imageParams[static_cast<size_t>(i)] = i * 10 + 1;
   app.imageParams[15] = 255;
-  std::string packet = bytes({130, 138, 49, 16});
+  std::string packet = byte(130) + byte(138) + "1" + byte(16);
   for (int i = 0; i < 16; ++i) packet.push_back(static_cast<char>(app.imageParams[i]));
   packet.push_back(3);
   struct Case {
     Command command;
     std::string arg;
     W wire;
-  } cases[] = {
-      {Command::HorizontalPosition, "5A", {"AHP5A"}},
-      {Command::VerticalPosition, "04", {"AVP04"}},
-      {Command::LoadLogo, "", {"ALD"}},
-      {Command::Blink, "", {"ACI"}},
-      {Command::TakeOnTime, "\x04", {"APA\x04"}},
-      {Command::TakeOffTime, "\xff", {"API\xff"}},
-      {Command::Sleep, "", {"SP"}},
-      {Command::SizeQuery, "", {"QXS"}},
-      {Command::ReadBack, "", {"ARM"}},
-      {Command::SetModel, "04", {"ACT04"}},
-      {Command::Password, "pw", {"AEPWpw"}},
-      {Command::Chroma, "\x10", {"ACH\x10"}},
-      {Command::Raw, "RAW,1", {"RAW,1"}},
-      {Command::TakeOff, "", {"AT0"}},
-      {Command::TakeOn, "", {"AT1"}},
-      {Command::FadeRate, "\x05", {"AFR\x05"}},
-      {Command::ChangeId, "7", {"ANI,01"}},
-      {Command::SelectLogo, "03", {bytes({'A', 'J', '0', '3', 0, 0, 0})}},
-      {Command::CopyrightQuery, "", {"ARC", bytes({136})}},
-      {Command::SaveSettings, "", {bytes({128}), packet}},
-      {Command::MixLevel, "\x01", {}},
-      {Command::IreLevel, "\x01", {}},
-      {Command::ShowDialog, "", {}},
-      {Command::ReadConfiguration, "", {}},
-  };
+  } cases[] = {// clang-format off
+      {C::HorizontalPosition, "5A", {"AHP5A"}}, {C::VerticalPosition, "04", {"AVP04"}},
+      {C::LoadLogo, "", {"ALD"}}, {C::Blink, "", {"ACI"}}, {C::Sleep, "", {"SP"}},
+      {C::TakeOnTime, "\x04", {"APA\x04"}}, {C::TakeOffTime, "\xff", {"API\xff"}},
+      {C::SizeQuery, "", {"QXS"}}, {C::ReadBack, "", {"ARM"}}, {C::SetModel, "04", {"ACT04"}},
+      {C::Password, "pw", {"AEPWpw"}}, {C::Chroma, "\x10", {"ACH\x10"}},
+      {C::Raw, "RAW,1", {"RAW,1"}}, {C::TakeOff, "", {"AT0"}}, {C::TakeOn, "", {"AT1"}},
+      {C::FadeRate, "\x05", {"AFR\x05"}}, {C::ChangeId, "7", {"ANI,01"}},
+      {C::SelectLogo, "03", {"AJ03" + std::string(3, '\0')}},
+      {C::CopyrightQuery, "", {"ARC", byte(136)}}, {C::SaveSettings, "", {byte(128), packet}},
+      {C::MixLevel, "\x01", {}}, {C::IreLevel, "\x01", {}}, {C::ShowDialog, "", {}},
+      {C::ReadConfiguration, "", {}}};
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(run(c.command, c.arg), c.wire) << int(c.command);
   EXPECT_EQ(app.ui().text("lblImageSettings"), "Control: 0FF");
   EXPECT_NE(app.ui().text("lblCopyright").find("nothing sent"), std::string::npos);
@@ -77,21 +62,17 @@ TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
 }
 
 TEST_F(DispatcherTest, TakeToggleStartsWithOnAndFollowsTheLastTake) {
-  W sent;
-  for (Command c : {Command::TakeToggle, Command::TakeToggle, Command::TakeOn, Command::TakeToggle})
-    sent.push_back(run(c).at(0));
-  EXPECT_EQ(sent, (W{"AT1", "AT0", "AT1", "AT0"}));
+  for (Command c : {C::TakeToggle, C::TakeToggle, C::TakeOn, C::TakeToggle}) d.run(c);
+  EXPECT_EQ(h.port.writes, (W{"AT1", "AT0", "AT1", "AT0"}));
 }
 
 TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   std::string arg = "7";
-  d.run(Command::ChangeId, arg);
+  d.run(C::ChangeId, arg);
   EXPECT_EQ(arg, "01");
   struct Case {
     int model;
-    const char* field;
-    const char* arg;
-    const char* wire;
+    const char *field, *arg, *wire;
   } cases[] = {{1, "26", "", "WK,1A"},
                {1, "300", "", "WK,2C"},
                {4, "26", "", "WK,00"},
@@ -100,7 +81,7 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   for (const auto& c : cases) {
     app.sxModel = c.model;
     app.ui().setText("txtNODE", c.field);
-    EXPECT_EQ(run(Command::Wake, c.arg), W{c.wire}) << c.field << "/" << c.model;
+    EXPECT_EQ(run(C::Wake, c.arg), W{c.wire}) << c.field << "/" << c.model;
   }
   h.port.writes.clear();
   d.wake(255);
@@ -108,69 +89,58 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   EXPECT_EQ(h.port.writes, (W{"WK,FF", "WK,00"}));
 }
 
-TEST_F(DispatcherTest, RefusedWhileGuardedDownloadingOrBusyButTheDownloadMayWrite) {
+TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
   d.setGuard(true);
-  EXPECT_EQ(run(Command::SizeQuery), W{});
+  EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_FALSE(d.send("X"));
   d.setGuard(false);
   app.downloading = true;
-  EXPECT_EQ(run(Command::SizeQuery), W{});
+  EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_TRUE(d.send("RAW"));
   app.downloading = false;
   h.dialogs.confirmAnswers = {false};
-  EXPECT_EQ(run(Command::FactoryReset), W{});  // cancelled: nothing, and not left busy
-  EXPECT_EQ(run(Command::SizeQuery), W{"QXS"});
-}
-
-TEST_F(DispatcherTest, EraseIsConfirmedAndStartsTheTenSecondWait) {
-  EXPECT_EQ(run(Command::FactoryReset), (W{"QXE", "ACM"}));
+  EXPECT_EQ(run(C::FactoryReset), W{});  // cancelled: nothing, and not left busy
+  EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
+  EXPECT_EQ(run(C::FactoryReset), (W{"QXE", "ACM"}));
   EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::TenSec));
   EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
   EXPECT_TRUE(app.ui().visible("mnu_ImageToEEPROM"));
-  EXPECT_EQ(run(Command::Erase), W{"QXE"});
+  EXPECT_EQ(run(C::Erase), W{"QXE"});
 }
 
 TEST_F(DispatcherTest, SaveLogoWaitsItsTicksAndRefusesCommandsMeanwhile) {
   h.loop.setTimerEnabled(TimerId::Delay, true);
   for (auto [colour, ticks] : {std::pair{false, 32}, std::pair{true, 128}}) {
     app.colorNode = colour;
-    int refused = 0;
-    h.loop.at(100, [&] {
-      const size_t before = h.port.writes.size();
-      d.sizeQuery();
-      refused = h.port.writes.size() == before ? 1 : 0;
-    });
+    size_t writesMeanwhile = 99;
+    h.loop.at(100, [&] { d.sizeQuery(), writesMeanwhile = h.port.writes.size(); });
     const int64_t start = h.loop.ms();
-    EXPECT_EQ(run(Command::SaveLogo), W{"ASI"});
+    EXPECT_EQ(run(C::SaveLogo), W{"ASI"});
     EXPECT_EQ((h.loop.ms() - start + 24) / 25, ticks) << colour;
-    EXPECT_EQ(refused, 1);
-    EXPECT_FALSE(app.ui().visible("ProgressBar1"));
-    EXPECT_FALSE(d.busy());
+    EXPECT_EQ(writesMeanwhile, 1u);  // "ASI" alone: the poll's query was refused
+    EXPECT_FALSE(app.ui().visible("ProgressBar1") || d.busy());
   }
 }
 
-TEST_F(DispatcherTest, SendCounterWrapsAndTheLastSentTextIsShownUntilCleared) {
+TEST_F(DispatcherTest, SendCounterLastSentTextAndFailedSends) {
   d.setSendCount(9998);
   d.send("A");
   EXPECT_EQ(app.ui().text("lblSCount"), "9999");
   d.send("B");
   EXPECT_EQ(app.ui().text("lblSCount"), "0");
   EXPECT_EQ(app.ui().text("lblDiagSend"), "SendCom: B");
-  d.run(Command::ClearLastSent);
+  d.run(C::ClearLastSent);
   EXPECT_EQ(app.ui().text("lblDiagSend"), "");
-}
-
-TEST_F(DispatcherTest, SendFailuresAreReported) {
   h.port.close();
   app.link().select(0);
-  EXPECT_FALSE(d.send("QXS"));  // no port selected: nothing at all
+  EXPECT_FALSE(d.send("QXS"));  // no port selected: nothing at all, not even counted
   EXPECT_EQ(d.sendCount(), 0);
   app.link().select(3);
   h.port.failWrites = true;
   EXPECT_FALSE(d.send("QXS"));  // re-opened, but the write fails
   EXPECT_EQ(app.ui().text("frameError"), "SendCom");
-  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_EQ(h.port.writes, (W{"A", "B"}));
 }
 
 namespace {

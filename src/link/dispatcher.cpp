@@ -81,7 +81,33 @@ void Dispatcher::verticalPosition(int value) {
   run(Command::VerticalPosition, hex2(value));
 }
 
+namespace {
+
+// Commands written as their mnemonic, followed by the argument where they take one.
+struct Plain {
+  Command command;
+  const char* mnemonic;
+  bool withArgument;
+};
+constexpr Plain kPlain[] = {
+    {Command::FadeRate, "AFR", true},         {Command::HorizontalPosition, "AHP", true},
+    {Command::VerticalPosition, "AVP", true}, {Command::LoadLogo, "ALD", false},
+    {Command::Blink, "ACI", false},           {Command::TakeOnTime, "APA", true},
+    {Command::TakeOffTime, "API", true},      {Command::Sleep, "SP", false},
+    {Command::SizeQuery, "QXS", false},       {Command::ReadBack, "ARM", false},
+    {Command::SetModel, "ACT", true},         {Command::Password, "AEPW", true},
+    {Command::Chroma, "ACH", true},           {Command::Raw, "", true},
+};
+
+}  // namespace
+
 void Dispatcher::act(Command command, std::string& arg) {
+  for (const Plain& p : kPlain) {
+    if (p.command == command) {
+      send(p.withArgument ? p.mnemonic + arg : std::string(p.mnemonic));
+      return;
+    }
+  }
   switch (command) {
     case Command::ClearLastSent:
       listener_.lastSentCleared();
@@ -90,13 +116,8 @@ void Dispatcher::act(Command command, std::string& arg) {
       take(!(anyTakeSent_ && lastTakeOn_));
       break;
     case Command::TakeOff:
-      take(false);
-      break;
     case Command::TakeOn:
-      take(true);
-      break;
-    case Command::FadeRate:
-      send("AFR" + arg);
+      take(command == Command::TakeOn);
       break;
     case Command::MixLevel:
       listener_.status("Mix Level: the node has no command for it; nothing sent.");
@@ -104,55 +125,25 @@ void Dispatcher::act(Command command, std::string& arg) {
     case Command::IreLevel:
       listener_.status("IRE Level: the node has no command for it; nothing sent.");
       break;
-    case Command::HorizontalPosition:
-      send("AHP" + arg);
-      break;
-    case Command::VerticalPosition:
-      send("AVP" + arg);
-      break;
-    case Command::LoadLogo:
-      send("ALD");
-      break;
     case Command::SaveSettings:
       settingsPacket();
       break;
     case Command::SaveLogo:
       saveLogoWait();
       break;
-    case Command::Blink:
-      send("ACI");
-      break;
     case Command::ChangeId:
       if (arg.size() < 2) arg = "01";
       send("ANI," + arg);
       break;
-    case Command::TakeOnTime:
-      send("APA" + arg);
-      break;
-    case Command::TakeOffTime:
-      send("API" + arg);
-      break;
     case Command::Wake:
       send("WK," + nodeArgument(arg));
-      break;
-    case Command::Sleep:
-      send("SP");
-      break;
-    case Command::SizeQuery:
-      send("QXS");
       break;
     case Command::SelectLogo:
       send("AJ" + arg + std::string(3, '\0'));
       break;
-    case Command::ReadBack:
-      send("ARM");
-      break;
     case Command::FactoryReset:
     case Command::Erase:
       confirmedErase(command == Command::FactoryReset);
-      break;
-    case Command::SetModel:
-      send("ACT" + arg);
       break;
     case Command::CopyrightQuery:
       listener_.statusHold(kStatusHold);
@@ -160,17 +151,7 @@ void Dispatcher::act(Command command, std::string& arg) {
       listener_.statusHold(kStatusHold);
       send(byteChar(136));
       break;
-    case Command::Password:
-      send("AEPW" + arg);
-      break;
-    case Command::Chroma:
-      send("ACH" + arg);
-      break;
-    case Command::Raw:
-      send(arg);
-      break;
-    case Command::ShowDialog:
-    case Command::ReadConfiguration:
+    default:  // the window's own entries: nothing on the line
       break;
   }
 }
