@@ -37,11 +37,8 @@ TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
   std::string packet = byte(130) + byte(138) + "1" + byte(16);
   for (int i = 0; i < 16; ++i) packet.push_back(static_cast<char>(app.imageParams[i]));
   packet.push_back(3);
-  struct Case {
-    Command command;
-    std::string arg;
-    W wire;
-  } cases[] = {// clang-format off
+  // clang-format off
+  struct Case { Command command; std::string arg; W wire; } cases[] = {
       {C::HorizontalPosition, "5A", {"AHP5A"}}, {C::VerticalPosition, "04", {"AVP04"}},
       {C::LoadLogo, "", {"ALD"}}, {C::Blink, "", {"ACI"}}, {C::Sleep, "", {"SP"}},
       {C::TakeOnTime, "\x04", {"APA\x04"}}, {C::TakeOffTime, "\xff", {"API\xff"}},
@@ -70,14 +67,11 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   std::string arg = "7";
   d.run(C::ChangeId, arg);
   EXPECT_EQ(arg, "01");
-  struct Case {
-    int model;
-    const char *field, *arg, *wire;
-  } cases[] = {{1, "26", "", "WK,1A"},
-               {1, "300", "", "WK,2C"},
-               {4, "26", "", "WK,00"},
-               {1, "26", "00", "WK,00"},
-               {1, "26", "05", "WK,05"}};
+  // clang-format off
+  struct Case { int model; const char *field, *arg, *wire; } cases[] = {
+      {1, "26", "", "WK,1A"}, {1, "300", "", "WK,2C"}, {4, "26", "", "WK,00"},
+      {1, "26", "00", "WK,00"}, {1, "26", "05", "WK,05"}};
+  // clang-format on
   for (const auto& c : cases) {
     app.sxModel = c.model;
     app.ui().setText("txtNODE", c.field);

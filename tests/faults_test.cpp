@@ -12,25 +12,6 @@ using namespace osd;
 using namespace osd::test;
 namespace fs = std::filesystem;
 
-namespace {
-
-// An App on the harness's doubles but with the INI file backend.
-struct IniApp {
-  IniApp(Harness& h, const std::string& file)
-      : ini(file, kAppKey),
-        platform{h.port, h.loop, ini, h.dialogs, h.launcher, h.dir, h.dir},
-        app(std::make_unique<App>(platform)) {}
-  IniSettings ini;
-  Platform platform;
-  std::unique_ptr<App> app;
-};
-
-}  // namespace
-
-// ---------------- The bitmap changes under the program ----------------
-
-// ---------------- Settings files ----------------
-
 TEST(BadSettingsFile, EmptyGarbledUnreadableOrUnreachableFilesStartWithDefaults) {
   Harness h;
   writeFile(h.dir + "/empty.ini", "");
@@ -41,10 +22,12 @@ TEST(BadSettingsFile, EmptyGarbledUnreadableOrUnreachableFilesStartWithDefaults)
   const std::pair<const char*, int> cases[] = {
       {"/empty.ini", 255}, {"/garbled.ini", 17}, {"/folder.ini", 255}, {"/plain/a.ini", 255}};
   for (auto [name, transparent] : cases) {
-    IniApp a(h, h.dir + name);
-    a.app->formSetUp();
-    EXPECT_EQ(a.app->transparentValue, transparent) << name;
-    EXPECT_FALSE(a.app->showInt || a.app->locked) << name;
+    IniSettings ini(h.dir + name, kAppKey);
+    Platform platform{h.port, h.loop, ini, h.dialogs, h.launcher, h.dir, h.dir};
+    App app(platform);
+    app.formSetUp();
+    EXPECT_EQ(app.transparentValue, transparent) << name;
+    EXPECT_FALSE(app.showInt || app.locked) << name;
   }
   EXPECT_TRUE(fs::is_directory(h.dir + "/folder.ini"));
   EXPECT_EQ(readFileBytes(h.dir + "/plain"), "x");
