@@ -17,14 +17,11 @@ namespace osd {
 namespace {
 
 constexpr const char* kBmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
-constexpr int kRecentCount = 8;
-
-std::string slotText(int slot) {
-  return "Logo slot " + std::to_string(slot);
-}
 
 void requireSlot(int slot) {
-  if (slot < 0 || slot >= kSlotCount) throw Failure(slotText(slot) + " is out of range.");
+  if (slot < 0 || slot >= kSlotCount) {
+    throw Failure("Logo slot " + std::to_string(slot) + " is out of range.");
+  }
 }
 
 // The file name without its folders: everything up to the last "\" is cut.
@@ -38,91 +35,33 @@ std::string withoutFolders(const std::string& name) {
 // ---------------------------------------------------------------- loading a bitmap
 
 int App::readFile(std::string& fileName) {
-  fileName = trimBlanks(fileName);
-  if (!hasBmpName(fileName)) {
-    if (!fileName.empty()) showError("Invalid File Name or Missing File!", "Read_File-B");
-    return -1;
-  }
   try {
-    requireSlot(selectedSlot);
-    const size_t slot = static_cast<size_t>(selectedSlot);
-    std::string error;
-    const std::optional<BmpVerdict> verdict = checkBmpFile(fileName, session_.largeMemory(), error);
-    if (!verdict) throw Failure(error);
-    if (verdict->sizeRead) {
-      imageWidth = verdict->width;
-      imageHeight = verdict->height;
+    const SlotVerdict verdict = bench_.logos().load(selectedSlot, fileName, session_.largeMemory());
+    fileName = verdict.file;
+    switch (verdict.kind) {
+      case SlotVerdict::BadName:
+        if (!fileName.empty()) showError("Invalid File Name or Missing File!", "Read_File-B");
+        return -1;
+      case SlotVerdict::Unreadable:
+        throw Failure(verdict.message);
+      case SlotVerdict::Rejected:
+        showError(verdict.message, "Read_File-A");
+        return 1;
+      case SlotVerdict::Loaded:
+        break;
     }
-    if (!verdict->accepted) {
-      showError(verdict->message, "Read_File-A");
-      return 1;
-    }
-    const int w = verdict->width;
-    const int h = verdict->height;
-    logoHeight = h;
-    imageBytes = static_cast<int>(verdict->imageBytes);
-
-    ui_.setText("lblImgSize", std::to_string(w) + " Wide X " + std::to_string(h) + " High\r\n" +
-                                  std::to_string(static_cast<long long>(w) * h) + " Pixels");
-    const bool fullPage = w == 256 && h == 255;
-    imageParams[5] = fullPage ? 0 : h / 2;
-    imageParams[6] = fullPage ? 0 : w / 4;
-    std::string settings = "Image Parameters:";
-    for (int i = 0; i <= 15; ++i) settings += " " + hex2(imageParams[static_cast<size_t>(i)]);
-    ui_.setText("lblImageSettings", settings);
-
-    currentFile = fileName;
-    slotFile[slot] = currentFile;
-    ui_.setText(indexed("lblLogoName", selectedSlot), withoutFolders(fileName));
-
-    // One slot option is selected: the one just loaded.
-    for (int k = 0; k <= 15; ++k) {
-      if (k != selectedSlot) ui_.setChecked(indexed("optLOGO", k), false);
-    }
-    ui_.setChecked(indexed("optLOGO", selectedSlot), true);
-    ui_.setEnabled(indexed("optLOGO", selectedSlot), true);
-
-    // Large preview: white on dark blue.
-    ui_.setForeColor("picPicture1", kWhite);
-    ui_.setBackColor("picPicture1", 0x0000E0);
-    ui_.setImage("picPicture1", "");
-    loadImageFile("picPicture1", fileName);
-
+    showLoadedLogo(verdict);
     if (!dispatcher_.guarded() && scheduleOn && platformCode <= 1) return 0;
-
-    const std::string preview = indexed("picPicture2", selectedSlot);
-    ui_.setImage(preview, "");
-    ui_.setHeight(preview, 8 * h);
-    ui_.setWidth(preview, 8 * w);
-    loadImageFile(preview, fileName);
-    ui_.setVisible(preview, true);
-    ui_.repaint("picPicture1");
-
-    if (!dispatcher_.guarded() &&
-        trimBlanks(ui_.text(indexed("mnuRecentFile", 0))) != currentFile) {
-      int k = kRecentCount - 1;
-      for (int e = 0; e < kRecentCount; ++e) {
-        if (ui_.text(indexed("mnuRecentFile", e)) == currentFile) {
-          k = e;
-          break;
-        }
-      }
-      for (int j = k; j >= 1; --j) {
-        const std::string above = ui_.text(indexed("mnuRecentFile", j - 1));
-        if (above.empty()) continue;
-        const std::string entry = indexed("mnuRecentFile", j);
-        ui_.setText(entry, above);
+    showSlotPreview(verdict);
+    if (!dispatcher_.guarded() && trimBlanks(bench_.logos().recent()[0]) != currentFile) {
+      for (int e : bench_.logos().pushRecent(currentFile)) {
+        const std::string entry = indexed("mnuRecentFile", e);
+        ui_.setText(entry, bench_.logos().recent()[static_cast<size_t>(e)]);
         ui_.setVisible(entry, true);
         ui_.setEnabled(entry, true);
-        writeSetting("FileSelect" + std::to_string(j + 1), above);
       }
-      const std::string first = indexed("mnuRecentFile", 0);
-      ui_.setText(first, currentFile);
-      ui_.setVisible(first, true);
-      ui_.setEnabled(first, true);
-      writeSetting("FileSelect1", currentFile);
     }
-    bmpPath[slot] = fileName;
+    bmpPath[static_cast<size_t>(selectedSlot)] = fileName;
     writeSetting("BMPpath" + std::to_string(selectedSlot), fileName);
     return 0;
   } catch (const std::exception& e) {
@@ -130,6 +69,43 @@ int App::readFile(std::string& fileName) {
     showError(e.what(), "Read_File");
     return -1;
   }
+}
+
+void App::showLoadedLogo(const SlotVerdict& verdict) {
+  const int w = verdict.width;
+  const int h = verdict.height;
+  ui_.setText("lblImgSize", std::to_string(w) + " Wide X " + std::to_string(h) + " High\r\n" +
+                                std::to_string(static_cast<long long>(w) * h) + " Pixels");
+  const bool fullPage = w == 256 && h == 255;
+  imageParams[5] = fullPage ? 0 : h / 2;
+  imageParams[6] = fullPage ? 0 : w / 4;
+  std::string settings = "Image Parameters:";
+  for (int i = 0; i <= 15; ++i) settings += " " + hex2(imageParams[static_cast<size_t>(i)]);
+  ui_.setText("lblImageSettings", settings);
+  ui_.setText(indexed("lblLogoName", selectedSlot), withoutFolders(verdict.file));
+
+  // One slot option is selected: the one just loaded.
+  for (int k = 0; k <= 15; ++k) {
+    if (k != selectedSlot) ui_.setChecked(indexed("optLOGO", k), false);
+  }
+  ui_.setChecked(indexed("optLOGO", selectedSlot), true);
+  ui_.setEnabled(indexed("optLOGO", selectedSlot), true);
+
+  // Large preview: white on dark blue.
+  ui_.setForeColor("picPicture1", kWhite);
+  ui_.setBackColor("picPicture1", 0x0000E0);
+  ui_.setImage("picPicture1", "");
+  loadImageFile("picPicture1", verdict.file);
+}
+
+void App::showSlotPreview(const SlotVerdict& verdict) {
+  const std::string preview = indexed("picPicture2", selectedSlot);
+  ui_.setImage(preview, "");
+  ui_.setHeight(preview, 8 * verdict.height);
+  ui_.setWidth(preview, 8 * verdict.width);
+  loadImageFile(preview, verdict.file);
+  ui_.setVisible(preview, true);
+  ui_.repaint("picPicture1");
 }
 
 void App::loadImageFile(const std::string& pictureBox, const std::string& fileName) {
@@ -193,49 +169,16 @@ void App::recentFileClick(int index) {
 
 // ---------------------------------------------------------------- encoding for the node
 
-void App::encodeLogo(int slot, std::vector<int>& out) {
-  std::optional<BmpImage> image;
-  std::string file;
-  try {
-    requireSlot(slot);
-    file = slotFile[static_cast<size_t>(slot)];
-    if (file.empty()) throw Failure("No logo file is loaded for " + slotText(slot) + ".");
-    std::string error;
-    image = loadBmpFile(file, error);
-    if (!image) throw Failure(error);
-  } catch (const std::exception& e) {
-    showError(e.what(), "FetchLogo");
-  }
-  setProgress(5);
-  if (!image) return;
-
-  PixelFormat format;
+bool App::encodeLogo(int slot, std::vector<int>& out) {
+  std::optional<PixelFormat> format;
   if (ui_.checked(indexed("optRGB", 0))) {
     format = PixelFormat::Rgb;
   } else if (ui_.checked(indexed("optRGB", 1))) {
     format = PixelFormat::YCbCr;
-  } else {
-    return;
   }
-  if (imageBytes <= 0) return;  // nothing accepted yet
-  const BmpLayout& layout = image->layout;
-  if (imageByteCount(layout.width, layout.height, layout.bpp) != imageBytes) {
-    showError("The logo file " + file + " has changed since it was loaded (now " +
-                  std::to_string(layout.width) + " by " + std::to_string(layout.height) + ", " +
-                  std::to_string(layout.bpp) + " bits per pixel); load it again.",
-              "FetchLogo");
-    return;
-  }
-  try {
-    EncodeOptions options;
-    options.format = format;
-    options.transparent = transparentValue;
-    // Events run after each row; waiting for the next one there would cost up to 10 ms a row.
-    options.onRow = [this] { pf_.loop.runPending(); };
-    encodeImage(*image, options, out);
-  } catch (const std::exception& e) {
-    showError(e.what(), "FetchLogo");
-  }
+  // Events run after each row; waiting for the next one there would cost up to 10 ms a row.
+  return bench_.logos().encode(slot, format, transparentValue, out, *this,
+                               [this] { pf_.loop.runPending(); });
 }
 
 // ---------------------------------------------------------------- read-back logos

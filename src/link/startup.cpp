@@ -110,6 +110,7 @@ void App::formLoad(const std::string& commandLineText) {
         ui_.setVisible(entry, false);
         ui_.setEnabled(entry, false);
       } else {
+        bench_.logos().setRecent(i - 1, text);
         ui_.setText(entry, text);
         ui_.setVisible(entry, true);
         ui_.setEnabled(entry, true);

@@ -155,25 +155,11 @@ void App::formSetUp() {
 
   // 14. Video data, then the image start position.
   step([&] {
-    bool read = false;
-    try {
-      read = readVideoData();
-    } catch (...) {
-      read = false;
-    }
-    if (!read) {
-      try {
-        writeDefaultVideoData();
-      } catch (...) {
-        // The defaults stay in memory even when the files cannot be written.
-      }
-    }
-    if (imageParams[1] == 0) imageParams[1] = 240;
-    if (imageParams[3] == 0) imageParams[3] = 50;
-    const int h = imageParams[2] * 256 + imageParams[1];
-    const int v = imageParams[4] * 256 + imageParams[3];
-    ui_.setText("lblStartPosn", "H= " + rightAlign(std::to_string(h), 4) +
-                                    "    V= " + rightAlign(std::to_string(v), 4));
+    const VideoData::Loaded loaded = bench_.video().load(imageWidth, imageHeight);
+    ui_.setText("lblImageSettings", video::imageSettingsText(loaded.asLoaded));
+    ui_.setText("lblStartPosn",
+                "H= " + rightAlign(std::to_string(bench_.video().startH()), 4) +
+                    "    V= " + rightAlign(std::to_string(bench_.video().startV()), 4));
   });
 
   // 15. Video standard.

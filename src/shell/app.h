@@ -19,12 +19,15 @@
 #include <string>
 #include <vector>
 
+#include "common/reporter.h"
 #include "link/dispatcher.h"
 #include "link/link_service.h"
 #include "link/node_session.h"
 #include "platform/seams.h"
+#include "settings/workbench.h"
 #include "shell/link_presenter.h"
 #include "shell/window_model.h"
+#include "transfer/download_job.h"
 
 namespace osd {
 
@@ -41,14 +44,24 @@ struct Platform {
   std::string programDir;              // where the manual lies
   std::string dataDir;                 // the folder that holds "Images"
   InstanceGuard* instances = nullptr;  // previous-instance handling; none: always alone
+  // The settings and data files shared with other faces of the program; none: the window
+  // keeps its own over `settings` and `dataDir`.
+  Workbench* workbench = nullptr;
 };
 
 constexpr const char* kAppKey = "RA7_Vud";
 constexpr const char* kSection = "FormInit";
 constexpr const char* kDesignTitle = "ZI7Dazi Zodororeve (No NodeDetected)";
-constexpr int kSlotCount = 32;  // slots 0..31 (models 15 and 31 offer up to 31)
+constexpr int kSlotCount = LogoSlots::kCount;
 
-class App {
+// The main window's presenter: it alone knows the controls. It reports on the status line,
+// the error panel and the progress bar.
+class App : public Reporter {
+ private:
+  Platform& pf_;
+  std::unique_ptr<Workbench> ownBench_;
+  Workbench& bench_;
+
  public:
   explicit App(Platform& platform);
   ~App();
@@ -57,6 +70,7 @@ class App {
 
   WindowModel& ui() { return ui_; }
   Platform& platform() { return pf_; }
+  Workbench& bench() { return bench_; }
 
   // ---- Events forwarded by the window (shell/events.cpp) ----
   // A click on a control or menu entry, by name ("mnuDiagSub(12)", "optLOGO(2)", "cmdErrOK").
@@ -71,31 +85,31 @@ class App {
   // ---- Program-wide state ----
   // Start-up
   int platformCode = 2;
-  // Bitmap reader
-  int selectedSlot = 0;
-  std::array<std::string, kSlotCount> slotFile{};
-  std::array<std::string, kSlotCount> bmpPath{};
-  std::string currentFile;
-  int imageWidth = 256;
-  int imageHeight = 64;
-  int imageBytes = 0;
-  int logoHeight = 0;
+  // Bitmap reader: the logo slots' state, under the names the operations used before it had
+  // an owner.
+  int& selectedSlot = bench_.logos().selected;
+  std::array<std::string, kSlotCount>& slotFile = bench_.logos().file;
+  std::array<std::string, kSlotCount>& bmpPath = bench_.logos().path;
+  std::string& currentFile = bench_.logos().current;
+  int& imageWidth = bench_.logos().width;
+  int& imageHeight = bench_.logos().height;
+  long long& imageBytes = bench_.logos().imageBytes;
+  int& logoHeight = bench_.logos().logoHeight;
   int logoWidth = 256;
   // Picture boxes drawn by loadImageFile: the height it set and the height it started from,
   // so repeated loads in PAL do not shrink a box again and again.
   std::map<std::string, std::pair<int, int>> pictureHeights;
   // Read-back store: slots 0..31, 8193 bytes each
-  std::vector<std::vector<uint8_t>> slotImage;
+  std::vector<std::vector<uint8_t>>& slotImage = bench_.logos().readBack;
   // Logo download
   bool downloading = false;
   bool downloadStarting = false;  // from the "Notice" answer through the erase wait
-  std::vector<int> deviceImage;
-  // Video-controller data
-  std::array<int, 21> imageParams{};
-  std::array<int, 20> ntscTable{};
-  std::array<int, 20> palbTable{};
-  std::array<int, 20> palmTable{};
-  std::array<int, 257> setupBlock{};
+  // Video-controller data, owned by the video data component.
+  video::ImageParams& imageParams = bench_.video().params();
+  video::RegisterTable& ntscTable = bench_.video().ntsc();
+  video::RegisterTable& palbTable = bench_.video().palB();
+  video::RegisterTable& palmTable = bench_.video().palM();
+  video::SetupBlock& setupBlock = bench_.video().block();
   // Placement and slot choice
   int previewLeft = 0, previewTop = 0;
   bool dragging = false, originCaptured = false, moveBusy = false;
@@ -150,10 +164,13 @@ class App {
 
   // ---- Logo images (image/image_ops.cpp) ----
   int readFile(std::string& fileName);
+  void showLoadedLogo(const SlotVerdict& verdict);
+  void showSlotPreview(const SlotVerdict& verdict);
   void loadImageFile(const std::string& pictureBox, const std::string& fileName);
   void openLogoFileClick();
   void recentFileClick(int index);
-  void encodeLogo(int slot, std::vector<int>& out);
+  // Node values of the slot's logo in the chosen format; false when a failure was reported.
+  bool encodeLogo(int slot, std::vector<int>& out);
   void writeLogoBitmap(const std::string& fileName);
   void upLoadLogoClick();
   void savePicture(const std::string& stream);
@@ -163,6 +180,19 @@ class App {
   void saveLogoInNvramClick();
   void runDownload();
   void wait(int ticks);
+  // The download job's waits and the erase wait, on this window's timers.
+  DownloadHooks downloadHooks();
+  // The port as the download job sees it, through SendCom.
+  class LinkSink : public ByteSink {
+   public:
+    explicit LinkSink(App& app);
+    bool write(const std::string& bytes) override;
+    int64_t waiting() const override;
+    bool isOpen() const override;
+
+   private:
+    App& app_;
+  };
 
   // ---- Video-controller data (transfer/video_ops.cpp) ----
   bool readVideoData();
@@ -231,6 +261,14 @@ class App {
   void shutdown();
 
   // ---- Status line, error panel, progress (shell/reporting.cpp) ----
+  // The reporter on the window's labels.
+  void status(const std::string& text) override { showStatus(text); }
+  void error(const std::string& message, const std::string& title) override {
+    showError(message, title);
+  }
+  void progressShown(bool shown) override { showProgress(shown); }
+  void progress(double percent) override { setProgress(percent); }
+  void busy(bool on) override;
   void showStatus(const std::string& text);
   void showError(const std::string& message, const std::string& title);
   void reportTick();
@@ -263,7 +301,8 @@ class App {
   void defineControls();
 
  private:
-  Platform& pf_;
+  // Told the title of every failure reported while it is set.
+  std::function<void(const std::string& title)> errorWatch_;
   WindowModel ui_;
   std::unique_ptr<ScheduleEditor> editor_;
   std::unique_ptr<AboutWindow> about_;

@@ -24,10 +24,18 @@ std::pair<std::string, int> splitName(const std::string& name) {
 }
 }  // namespace
 
+namespace {
+std::unique_ptr<Workbench> ownWorkbench(Platform& platform) {
+  if (platform.workbench) return nullptr;
+  return std::make_unique<Workbench>(platform.settings, platform.dataDir);
+}
+}  // namespace
+
 App::App(Platform& platform)
-    : slotImage(kSlotCount, std::vector<uint8_t>(8193, 0)),
-      schedule(std::make_unique<ScheduleTable>()),
-      pf_(platform) {
+    : pf_(platform),
+      ownBench_(ownWorkbench(platform)),
+      bench_(platform.workbench ? *platform.workbench : *ownBench_),
+      schedule(std::make_unique<ScheduleTable>()) {
   defineControls();
   pf_.loop.onTimer = [this](TimerId id) { timerFired(id); };
   pf_.port.onEvent = [this](int code) { onPortEvent(code); };

@@ -22,6 +22,7 @@ void App::showError(const std::string& message, const std::string& title) {
   }
   pf_.dialogs.beep();
   errorCountdown = 400;
+  if (errorWatch_) errorWatch_(title);
 }
 
 void App::reportTick() {
@@ -49,6 +50,10 @@ void App::dismissError() {
 std::string App::askValue(const std::string& prompt) {
   std::optional<std::string> answer = pf_.dialogs.askValue(prompt);
   return answer ? *answer : std::string();
+}
+
+void App::busy(bool on) {
+  ui_.setBusyCursor(on);
 }
 
 void App::showProgress(bool visible) {

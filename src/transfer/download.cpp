@@ -1,48 +1,19 @@
-// The logo download: the erase before it, the byte stream ("QXW", the setup block, the
-// picture from its top line down, the 0xFF filler up to the end of the node's image memory)
-// and its pacing by ticks of the main timer.
+// The logo download in the window: the "Notice" question, the erase, the checks before a
+// download and the window's part while the download job sends the stream.
 #include <exception>
 #include <string>
 
 #include "common/textnum.h"
 #include "shell/app.h"
+#include "transfer/download_job.h"
 
 namespace osd {
 
 namespace {
 
-constexpr int kDeviceImageSize = 2000001;
-constexpr int kFillerSize = 128;
-
 // The commands that start a download; they are disabled while one runs.
 const char* const kDownloadCommands[] = {"mnuDownloadLogotoRam", "mnu_ImageToEEPROM",
                                          "mnuDiagSub(8)"};
-
-// Sends one piece of the stream. SendCom reports its own failures on the error panel and
-// returns; a download must not go on writing after the port was lost, so a failed write
-// ends it here.
-void sendPiece(App& app, const std::string& bytes) {
-  WindowModel& ui = app.ui();
-  const std::string titleBefore = ui.text("frameError");
-  const std::string textBefore = ui.text("lblErrTxt");
-  const bool shownBefore = ui.visible("frameError");
-  app.dispatcher().send(bytes);
-  const bool reported =
-      ui.text("frameError") == "SendCom" &&
-      (ui.text("frameError") != titleBefore || ui.text("lblErrTxt") != textBefore ||
-       ui.visible("frameError") != shownBefore);
-  if (reported || !app.platform().port.isOpen()) {
-    throw Failure("The download stopped: the serial port did not take the data.");
-  }
-}
-
-int checkedByte(int value, const char* what, long long index) {
-  if (value < 0 || value > 255) {
-    throw Failure(std::string(what) + " " + std::to_string(index) + " holds " +
-                  std::to_string(value) + ", which is not a byte value.");
-  }
-  return value;
-}
 
 // Disables the download commands for the life of the object and restores them afterwards.
 class CommandsLocked {
@@ -73,17 +44,20 @@ void App::downloadToRamClick() {
   if (!pf_.dialogs.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
   downloadStarting = true;
   try {
-    dispatcher_.send("QXE");
-    pf_.loop.setTimerEnabled(TimerId::TenSec, true);
-    ui_.setEnabled("mnu_ImageToEEPROM", false);
-    ui_.setVisible("mnu_ImageToEEPROM", true);
-    dispatcher_.send("ACM");
-    {
-      const bool wasEnabled = ui_.enabled("mnuDownloadLogotoRam");
+    DownloadHooks hooks = downloadHooks();
+    hooks.armEraseWait = [this] {
+      pf_.loop.setTimerEnabled(TimerId::TenSec, true);
+      ui_.setEnabled("mnu_ImageToEEPROM", false);
+      ui_.setVisible("mnu_ImageToEEPROM", true);
+    };
+    bool wasEnabled = true;
+    hooks.eraseSent = [this, &wasEnabled] {
+      wasEnabled = ui_.enabled("mnuDownloadLogotoRam");
       ui_.setEnabled("mnuDownloadLogotoRam", false);
-      while (pf_.loop.timerEnabled(TimerId::TenSec)) pf_.loop.yield();
-      ui_.setEnabled("mnuDownloadLogotoRam", wasEnabled);
-    }
+    };
+    LinkSink sink(*this);
+    DownloadJob(sink, *this, std::move(hooks)).erase();
+    ui_.setEnabled("mnuDownloadLogotoRam", wasEnabled);
     showStatus("");
   } catch (const std::exception& e) {
     downloadStarting = false;
@@ -130,12 +104,8 @@ void App::runDownload() {
       downloading = false;
       return;
     }
-    for (int k = 1; k <= 4; ++k) {
-      if (ui_.checked(indexed("optLOGO", k))) {
-        slot = k;
-        break;
-      }
-    }
+    // Only slots 1 to 4 are downloaded.
+    if (selectedSlot >= 1 && selectedSlot <= 4) slot = selectedSlot;
     if (slot == 0) {
       showError("No logo was selected for download", "No Logo");
       downloading = false;
@@ -150,88 +120,51 @@ void App::runDownload() {
     return;
   }
 
-  try {
-    selectedSlot = slot;
-    // The size of the logo being encoded; answers handled during the yields below cannot
-    // change it half way.
-    const int w = imageWidth;
-    const int h = imageHeight;
-    if (w < 1 || h < 1 || static_cast<long long>(w) * h > kDeviceImageSize) {
-      throw Failure("The logo size " + std::to_string(w) + " x " + std::to_string(h) +
-                    " cannot be downloaded.");
-    }
-    ui_.setBusyCursor(true);
-    setProgress(0);
-    showProgress(true);
-    setProgress(1);
-
-    showStatus("Reading Logo From Disk");
-    deviceImage.assign(kDeviceImageSize, 0);
-    {
-      // The encoder reports a bitmap it cannot read on the error panel and goes on; a logo
-      // that was not read completely is not sent.
-      const std::string textBefore = ui_.text("lblErrTxt");
-      const bool shownBefore = ui_.visible("frameError");
-      encodeLogo(slot, deviceImage);
-      if (ui_.text("frameError") == "FetchLogo" &&
-          (ui_.text("lblErrTxt") != textBefore || ui_.visible("frameError") != shownBefore)) {
-        throw Failure("The logo of slot " + std::to_string(slot) + " could not be read from " +
-                      slotFile[static_cast<size_t>(slot)] + "; the download was stopped.");
-      }
-    }
-    setProgress(10);
-    showStatus("Preparing For Download");
-    showStatus("Starting Download");
-    showStatus("Sending setup data");
-
+  DownloadPlan plan{imageWidth, imageHeight, session_.memorySize()};
+  DownloadSource source;
+  source.encode = [this, slot](std::vector<int>& pixels) -> std::string {
+    // A logo that was not read completely is not sent.
+    if (encodeLogo(slot, pixels)) return {};
+    return "The logo of slot " + std::to_string(slot) + " could not be read from " +
+           slotFile[static_cast<size_t>(slot)] + "; the download was stopped.";
+  };
+  source.setupBlock = [this]() -> const video::SetupBlock& {
     buildSetupBlock();
-    std::string setup = "QXW";
-    for (int i = 0; i <= 255; ++i) {
-      setup += byteChar(checkedByte(setupBlock[static_cast<size_t>(i)], "Setup byte", i));
-      setProgress(1 + 99.0 * i / 255);
-    }
-    sendPiece(*this, setup);
-    setProgress(1);
-    wait(2);
+    return setupBlock;
+  };
+  LinkSink sink(*this);
+  DownloadJob(sink, *this, downloadHooks()).run(plan, source);
+  downloading = false;
+}
 
-    showStatus("Sending Image");
-    for (int r = h - 1; r >= 0; --r) {
-      std::string row;
-      row.reserve(static_cast<size_t>(w));
-      for (int c = 0; c < w; ++c) {
-        const long long index = static_cast<long long>(w) * r + c;
-        row += byteChar(checkedByte(deviceImage[static_cast<size_t>(index)], "Pixel", index));
-        if (w % 2 == 0 && c == w / 2) wait(1);
-      }
-      sendPiece(*this, row);
-      // A one-line logo is complete after its only row.
-      setProgress(h > 1 ? 1 + 99.0 * (h - 1 - r) / (h - 1) : 100);
-      pf_.loop.yield();
-    }
-    wait(2);
+DownloadHooks App::downloadHooks() {
+  DownloadHooks hooks;
+  hooks.wait = [this](int ticks) { wait(ticks); };
+  hooks.yield = [this] { pf_.loop.yield(); };
+  hooks.armEraseWait = [this] { pf_.loop.setTimerEnabled(TimerId::TenSec, true); };
+  hooks.eraseWaiting = [this] { return pf_.loop.timerEnabled(TimerId::TenSec); };
+  return hooks;
+}
 
-    showStatus("Sending Filler");
-    const std::string filler(kFillerSize, static_cast<char>(0xFF));
-    const long long n =
-        static_cast<long long>(session_.memorySize()) - (static_cast<long long>(w) * h + 256);
-    for (long long i = 0; i <= n + 1; i += kFillerSize) {
-      sendPiece(*this, filler);
-      // With no room left beyond the logo (n = 0) the single filler completes the memory.
-      setProgress(n > 0 ? 99.0 * static_cast<double>(i) / static_cast<double>(n) : 99);
-      pf_.loop.yield();
-    }
+App::LinkSink::LinkSink(App& app) : app_(app) {}
 
-    showProgress(false);
-    showStatus("");
-    ui_.setBusyCursor(false);
-    downloading = false;
-  } catch (const std::exception& e) {
-    showError(e.what(), "DivUvOR");
-    // The busy pointer and the bar would otherwise stay as if the download still ran.
-    ui_.setBusyCursor(false);
-    showProgress(false);
-    downloading = false;
-  }
+// SendCom reports its own failures and returns; a failure it reported while these bytes were
+// being sent means they did not all reach the port.
+bool App::LinkSink::write(const std::string& bytes) {
+  bool failed = false;
+  auto previous = std::move(app_.errorWatch_);
+  app_.errorWatch_ = [&failed](const std::string& title) { failed = failed || title == "SendCom"; };
+  app_.dispatcher_.send(bytes);
+  app_.errorWatch_ = std::move(previous);
+  return !failed;
+}
+
+int64_t App::LinkSink::waiting() const {
+  return app_.pf_.port.bytesToWrite();
+}
+
+bool App::LinkSink::isOpen() const {
+  return app_.pf_.port.isOpen();
 }
 
 }  // namespace osd

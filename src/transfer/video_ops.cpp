@@ -10,9 +10,6 @@
 namespace osd {
 
 namespace {
-using video::Table;
-constexpr Table kTables[4] = {Table::Ntsc, Table::PalB, Table::PalM, Table::Image};
-
 const char* kWriteWarning =
     "This action cannot be reversed without erasing the entire EEPROM.\r\n"
     " It is also possible to corrupt the current data settings. ";
@@ -23,45 +20,18 @@ std::string App::imagesDir() const {
 }
 
 bool App::readVideoData() {
-  // Read everything first: a failed read never leaves the tables half replaced.
-  std::array<std::vector<int32_t>, 4> read;
-  try {
-    for (int t = 0; t < 4; ++t) {
-      const std::string name = std::string(video::baseName(kTables[t])) + ".dat";
-      const std::string path = video::findFile(imagesDir(), name);
-      read[t] = video::readValues(video::readWholeFile(path), video::fieldsRead(kTables[t]), name);
-    }
-  } catch (const std::exception&) {
-    return false;
-  }
-  std::array<int, 20>* registers[3] = {&ntscTable, &palbTable, &palmTable};
-  for (int t = 0; t < 3; ++t) {
-    for (int k = 0; k < video::kRegisterCount; ++k) (*registers[t])[k] = read[t][k];
-  }
-  for (int k = 0; k < video::kImageFieldsRead; ++k) imageParams[k] = read[3][k];
+  if (!bench_.video().read()) return false;
   ui_.setText("lblImageSettings", video::imageSettingsText(imageParams));
   return true;
 }
 
 void App::writeDefaultVideoData() {
-  ntscTable = video::defaultRegisters(Table::Ntsc);
-  palbTable = video::defaultRegisters(Table::PalB);
-  palmTable = video::defaultRegisters(Table::PalM);
-  imageParams = video::defaultImageParams(imageWidth, imageHeight);
+  bench_.video().useDefaults(imageWidth, imageHeight);
   ui_.setText("lblImageSettings", video::imageSettingsText(imageParams));
-  const int* tables[4] = {ntscTable.data(), palbTable.data(), palmTable.data(), imageParams.data()};
-  for (int t = 0; t < 4; ++t) {
-    try {
-      writeVideoDataFile(video::baseName(kTables[t]), tables[t]);
-    } catch (const std::exception&) {
-      // Silent: the defaults stay in memory and the next start tries again.
-    }
-  }
 }
 
 void App::writeVideoDataFile(const std::string& baseName, const int* table) {
-  const std::string path = video::findFile(imagesDir(), baseName + ".dat");
-  video::replaceFile(path, video::formatValues(table));
+  bench_.video().writeTable(baseName, table);
 }
 
 void App::editVideoFileClick(const std::string& baseName) {
@@ -139,7 +109,7 @@ void App::buildSetupBlock() {
     showProgress(true);
     setProgress(1);
     showStatus("Downloading Video Controller Data");
-    video::fillSetupBlock(setupBlock, imageWidth, imageHeight, imageParams);
+    bench_.video().setupBlock(imageWidth, imageHeight);
   } catch (const std::exception& e) {
     showError(e.what(), "DivUvOR");
     showProgress(false);

@@ -1,8 +1,10 @@
 // The three programs read their command lines alike: usage errors exit 2 naming what was
 // typed, --help and --version print to standard output and exit 0.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "e2e/e2e_support.h"
+#include "support/bmp_builder.h"
 
 namespace osd::e2e {
 namespace {
@@ -43,6 +45,22 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
     EXPECT_EQ(r.rc, c.rc) << c.program << " " << c.args.front() << ": " << r.err;
     EXPECT_NE(text.find(c.said), std::string::npos) << c.program << " said: " << text;
   }
+}
+
+// osdctl encode -o writes a device in place: the machine's /dev/null stays what it is (only its
+// type is looked at), and "-" is standard output.
+TEST(CommandLine, EncodeOutputToADeviceOrStandardOutput) {
+  TempDir t;
+  const std::string bmp = t.path + "/four.bmp";
+  std::ofstream(bmp, std::ios::binary) << osd::test::plainBmp(4, 2, 24);
+  ProgramRun r = runProgram(binDir() + "/osdctl", {"encode", bmp, "-o", "/dev/null"}, t.path);
+  EXPECT_EQ(r.rc, 0) << r.err;
+  struct stat st {};
+  ASSERT_EQ(::lstat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  r = runProgram(binDir() + "/osdctl", {"encode", bmp, "-o", "-"}, t.path);
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out.size(), 8u);
 }
 
 }  // namespace

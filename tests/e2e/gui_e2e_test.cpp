@@ -136,6 +136,8 @@ T* child(QWidget& w, const std::string& name) {
 void sendKeyRelease(QLineEdit* edit, const QString& text) {
   edit->setFocus();
   edit->setText(text);
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, text.right(1));
+  QApplication::sendEvent(edit, &press);
   QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, text.right(1));
   QApplication::sendEvent(edit, &release);
 }
