@@ -58,12 +58,12 @@ class Recorder : public LinkListener {
 // The link components on osdctl's port and clock. Only what a command asks for goes on the
 // line: no node poll, no watchdog calls.
 struct Line {
-  Line(Host& host, bool colour)
+  explicit Line(Host& host)
       : host(host),
         link(host.port(), host.loop(), recorder),
         dispatcher(link, host.loop(), host.platform().dialogs, recorder, DispatcherHooks{}),
         session(link, dispatcher, host.loop(), recorder,
-                SessionHooks{{}, [colour] { return colour; }}) {
+                SessionHooks{{}, [this] { return colour; }}) {
     host.port().onEvent = [this](int code) {
       link.handleEvent(code, [this] { session.receive(); });
     };
@@ -85,6 +85,7 @@ struct Line {
   Line& operator=(const Line&) = delete;
 
   Host& host;
+  bool colour = false;  // a colour logo generator: longer read-backs
   Recorder recorder;
   LinkService link;
   Dispatcher dispatcher;
@@ -93,15 +94,14 @@ struct Line {
 
 // Builds the host and opens the --port on the line; on failure `rc` holds the exit status.
 std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
-                               std::unique_ptr<Host>& host, int& rc, const char* synopsis,
-                               bool colour = false) {
+                               std::unique_ptr<Host>& host, int& rc, const char* synopsis) {
   try {
     host = std::make_unique<Host>(options);
   } catch (const std::invalid_argument& e) {
     rc = usage(command, e.what(), synopsis);
     return nullptr;
   }
-  auto line = std::make_unique<Line>(*host, colour);
+  auto line = std::make_unique<Line>(*host);
   rc = host->openPort(line->link);
   if (rc != kOk) return nullptr;
   line->recorder.failure.clear();
@@ -200,6 +200,32 @@ std::optional<std::vector<uint8_t>> logoStore(const std::string& stream, bool co
     store[i] = static_cast<uint8_t>(merged.picture[i] ^ flip);
   }
   return store;
+}
+
+// Asks for the logo and waits for the stream: 12.5 s without data or 0.5 s after the last byte
+// ends it. False with the reason when no whole stream came.
+bool receiveReadBack(Host& host, Line& line, std::string& stream, std::string& why) {
+  NodeSession& session = line.session;
+  if (!session.requestReadBack() || !line.recorder.failure.empty()) {
+    why = "the read-back request failed: " +
+          (line.recorder.failure.empty() ? std::string("not sent") : line.recorder.failure);
+    return false;
+  }
+  if (!host.runUntil([&] { return !session.readBackPending(); }, 60000)) {
+    why = "the read-back did not end";
+    return false;
+  }
+  if (session.lastReadBackLength() > kReadBackLimit) {
+    why = "the node sent more than " + std::to_string(kReadBackLimit) +
+          " bytes without a pause; that is no logo";
+    return false;
+  }
+  stream = line.recorder.stream;
+  if (stream.empty()) {
+    why = line.recorder.failure.empty() ? line.recorder.lastStatus : line.recorder.failure;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -350,56 +376,33 @@ int upload(const Args& args) {
     }
   }
 
-  // Model and colour: the options, else the window's settings (read before the port opens).
   int rc = kOk;
   std::unique_ptr<Host> host;
-  {
-    Host settingsHost(options);
-    if (model < 0) {
-      const auto stored = settingsHost.settings().read(std::string(kSettingsPrefix) + "SX_Model");
-      model = stored ? leadingInt(trimBlanks(*stored)) : 0;
-    }
-    if (!color) {
-      const auto stored = settingsHost.settings().read(std::string(kSettingsPrefix) + "Color");
-      const std::string value = stored ? toUpper(trimBlanks(*stored)) : "FALSE";
-      color = value != "FALSE" && value != "0" && !value.empty();
-    }
+  std::unique_ptr<Line> line = openLine("upload", options, host, rc, kSynopsis);
+  if (!line) return rc;
+  // Model and colour: the options, else the window's settings.
+  if (model < 0) {
+    const auto stored = host->settings().read(std::string(kSettingsPrefix) + "SX_Model");
+    model = stored ? leadingInt(trimBlanks(*stored)) : 0;
+  }
+  if (!color) {
+    const auto stored = host->settings().read(std::string(kSettingsPrefix) + "Color");
+    const std::string value = stored ? toUpper(trimBlanks(*stored)) : "FALSE";
+    color = value != "FALSE" && value != "0" && !value.empty();
   }
   if (model <= 1) {
     std::fprintf(stderr,
                  "osdctl upload: SX-1 Cannot upload logos to this program (give --model N)\n");
     return kRefused;
   }
-  std::unique_ptr<Line> line = openLine("upload", options, host, rc, kSynopsis, color);
-  if (!line) return rc;
-  NodeSession& session = line->session;
-
+  line->colour = color;
   line->dispatcher.wake(node);
-  // "ARM", then the reception waits for the stream: 12.5 s without data or 0.5 s after the
-  // last byte ends it.
-  if (!session.requestReadBack() || !line->recorder.failure.empty()) {
-    std::fprintf(stderr, "osdctl upload: the read-back request failed: %s\n",
-                 line->recorder.failure.empty() ? "not sent" : line->recorder.failure.c_str());
-    return kPortFailure;
-  }
-  if (!host->runUntil([&] { return !session.readBackPending(); }, 60000)) {
-    std::fprintf(stderr, "osdctl upload: the read-back did not end\n");
-    return kPortFailure;
-  }
-  if (session.lastReadBackLength() > kReadBackLimit) {
-    std::fprintf(stderr,
-                 "osdctl upload: the node sent more than %d bytes without a pause; that is no "
-                 "logo\n",
-                 static_cast<int>(kReadBackLimit));
-    return kPortFailure;
-  }
-  if (line->recorder.stream.empty()) {
-    const std::string& why =
-        line->recorder.failure.empty() ? line->recorder.lastStatus : line->recorder.failure;
+  std::string stream;
+  if (!receiveReadBack(*host, *line, stream, why)) {
     std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kPortFailure;
   }
-  const std::optional<std::vector<uint8_t>> store = logoStore(line->recorder.stream, color, why);
+  const std::optional<std::vector<uint8_t>> store = logoStore(stream, color, why);
   if (!store) {
     std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kPortFailure;
