@@ -160,11 +160,11 @@ bool App::LinkSink::write(const std::string& bytes) {
 }
 
 int64_t App::LinkSink::waiting() const {
-  return app_.pf_.port.bytesToWrite();
+  return app_.link_.waiting();
 }
 
 bool App::LinkSink::isOpen() const {
-  return app_.pf_.port.isOpen();
+  return app_.link_.isOpen();
 }
 
 }  // namespace osd
