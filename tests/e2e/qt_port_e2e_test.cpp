@@ -215,7 +215,7 @@ TEST_F(QtPortTest, TheProgramFindsOpensAndHearsANodeOnAMappedPort) {
   EXPECT_FALSE(port->isOpen());
   EXPECT_EQ(app.ui().text("frameError"), "COMM Status");
   EXPECT_EQ(app.ui().text("lblErrTxt"), "Lost USB/Serial Connection ");
-  app.link().link().closeAtExit();
+  app.link().closeAtExit();
 }
 
 TEST(PortMapTest, MapTextAndPortWords) {
