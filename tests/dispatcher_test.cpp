@@ -1,5 +1,8 @@
-// The command dispatcher: exact bytes per code, refusals, the send counter.
+// The dispatcher: the exact bytes of every command, refusals, the erase question, the wait
+// after "ASI", the send counter and paced writing.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "support/fakes.h"
 
@@ -11,175 +14,159 @@ namespace {
 struct DispatcherTest : ::testing::Test {
   Harness h;
   App& app = *h.app;
+  Dispatcher& d = app.dispatcher();
   void SetUp() override { h.lineReady(); }
+  std::vector<std::string> run(Command c, const std::string& arg = "") {
+    h.port.writes.clear();
+    d.run(c, arg);
+    return h.port.writes;
+  }
 };
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s.push_back(static_cast<char>(v));
-  return s;
+using W = std::vector<std::string>;
+using C = Command;
+std::string byte(int v) {
+  return std::string(1, static_cast<char>(v));
 }
 
 }  // namespace
 
-TEST_F(DispatcherTest, PlainCodesWriteTheirMnemonicsExactly) {
-  struct Case {
-    int code;
-    std::string arg, wire;
-  } cases[] = {
-      {6, "5A", "AHP5A"},     {7, "04", "AVP04"},      {8, "", "ALD"},
-      {11, "", "ACI"},        {13, "\x04", "APA\x04"}, {14, "\xff", "API\xff"},
-      {16, "", "SP"},         {17, "", "QXS"},         {19, "", "ARM"},
-      {21, "04", "ACT04"},    {25, "pw", "AEPWpw"},    {26, "\x10", "ACH\x10"},
-      {27, "RAW,1", "RAW,1"}, {1, "", "AT0"},          {2, "", "AT1"},
-      {3, "\x05", "AFR\x05"},
-  };
+TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
+  for (int i = 0; i < 21; ++i) app.imageParams[static_cast<size_t>(i)] = i * 10 + 1;
+  app.imageParams[15] = 255;
+  std::string packet = byte(130) + byte(138) + "1" + byte(16);
+  for (int i = 0; i < 16; ++i) packet.push_back(static_cast<char>(app.imageParams[i]));
+  packet.push_back(3);
+  // clang-format off
+  struct Case { Command command; std::string arg; W wire; } cases[] = {
+      {C::HorizontalPosition, "5A", {"AHP5A"}}, {C::VerticalPosition, "04", {"AVP04"}},
+      {C::LoadLogo, "", {"ALD"}}, {C::Blink, "", {"ACI"}}, {C::Sleep, "", {"SP"}},
+      {C::TakeOnTime, "\x04", {"APA\x04"}}, {C::TakeOffTime, "\xff", {"API\xff"}},
+      {C::SizeQuery, "", {"QXS"}}, {C::ReadBack, "", {"ARM"}}, {C::SetModel, "04", {"ACT04"}},
+      {C::Password, "pw", {"AEPWpw"}}, {C::Chroma, "\x10", {"ACH\x10"}},
+      {C::Raw, "RAW,1", {"RAW,1"}}, {C::TakeOff, "", {"AT0"}}, {C::TakeOn, "", {"AT1"}},
+      {C::FadeRate, "\x05", {"AFR\x05"}}, {C::ChangeId, "7", {"ANI,01"}},
+      {C::SelectLogo, "03", {"AJ03" + std::string(3, '\0')}},
+      {C::CopyrightQuery, "", {"ARC", byte(136)}}, {C::SaveSettings, "", {byte(128), packet}},
+      {C::MixLevel, "\x01", {}}, {C::IreLevel, "\x01", {}}, {C::ShowDialog, "", {}},
+      {C::ReadConfiguration, "", {}}};
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(run(c.command, c.arg), c.wire) << int(c.command);
+  EXPECT_EQ(app.ui().text("lblImageSettings"), "Control: 0FF");
+  EXPECT_NE(app.ui().text("lblCopyright").find("nothing sent"), std::string::npos);
+  EXPECT_EQ(app.statusCountdown, 200);  // the copyright answer stays 5 s
+  EXPECT_FALSE(d.busy());
+}
+
+TEST_F(DispatcherTest, TakeToggleStartsWithOnAndFollowsTheLastTake) {
+  for (Command c : {C::TakeToggle, C::TakeToggle, C::TakeOn, C::TakeToggle}) d.run(c);
+  EXPECT_EQ(h.port.writes, (W{"AT1", "AT0", "AT1", "AT0"}));
+}
+
+TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
+  std::string arg = "7";
+  d.run(C::ChangeId, arg);
+  EXPECT_EQ(arg, "01");
+  // clang-format off
+  struct Case { int model; const char *field, *arg, *wire; } cases[] = {
+      {1, "26", "", "WK,1A"}, {1, "300", "", "WK,2C"}, {4, "26", "", "WK,00"},
+      {1, "26", "00", "WK,00"}, {1, "26", "05", "WK,05"}};
+  // clang-format on
   for (const auto& c : cases) {
-    h.port.writes.clear();
-    app.cmdTree(c.code, c.arg);
-    ASSERT_EQ(h.port.writes.size(), 1u) << "code " << c.code;
-    EXPECT_EQ(h.port.writes[0], c.wire) << "code " << c.code;
+    app.sxModel = c.model;
+    app.ui().setText("txtNODE", c.field);
+    EXPECT_EQ(run(C::Wake, c.arg), W{c.wire}) << c.field << "/" << c.model;
+  }
+  h.port.writes.clear();
+  d.wake(255);
+  d.wakeAll();
+  EXPECT_EQ(h.port.writes, (W{"WK,FF", "WK,00"}));
+}
+
+TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
+  d.setGuard(true);
+  EXPECT_EQ(run(C::SizeQuery), W{});
+  EXPECT_FALSE(d.send("X"));
+  d.setGuard(false);
+  app.downloading = true;
+  EXPECT_EQ(run(C::SizeQuery), W{});
+  EXPECT_TRUE(d.send("RAW"));
+  app.downloading = false;
+  h.dialogs.confirmAnswers = {false};
+  EXPECT_EQ(run(C::FactoryReset), W{});  // cancelled: nothing, and not left busy
+  EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
+  EXPECT_EQ(run(C::FactoryReset), (W{"QXE", "ACM"}));
+  EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
+  EXPECT_TRUE(h.loop.timerEnabled(TimerId::TenSec));
+  EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
+  EXPECT_TRUE(app.ui().visible("mnu_ImageToEEPROM"));
+  EXPECT_EQ(run(C::Erase), W{"QXE"});
+}
+
+TEST_F(DispatcherTest, SaveLogoWaitsItsTicksAndRefusesCommandsMeanwhile) {
+  h.loop.setTimerEnabled(TimerId::Delay, true);
+  for (auto [colour, ticks] : {std::pair{false, 32}, std::pair{true, 128}}) {
+    app.colorNode = colour;
+    size_t writesMeanwhile = 99;
+    h.loop.at(100, [&] { d.sizeQuery(), writesMeanwhile = h.port.writes.size(); });
+    const int64_t start = h.loop.ms();
+    EXPECT_EQ(run(C::SaveLogo), W{"ASI"});
+    EXPECT_EQ((h.loop.ms() - start + 24) / 25, ticks) << colour;
+    EXPECT_EQ(writesMeanwhile, 1u);  // "ASI" alone: the poll's query was refused
+    EXPECT_FALSE(app.ui().visible("ProgressBar1") || d.busy());
   }
 }
 
-TEST_F(DispatcherTest, ToggleTakeAlternatesStartingWithTakeOn) {
-  app.cmdTree(0);
-  app.cmdTree(0);
-  app.cmdTree(2);
-  app.cmdTree(0);
-  ASSERT_EQ(h.port.writes.size(), 4u);
-  EXPECT_EQ(h.port.writes[0], "AT1");
-  EXPECT_EQ(h.port.writes[1], "AT0");
-  EXPECT_EQ(h.port.writes[3], "AT0");
-}
-
-TEST_F(DispatcherTest, CodesWithoutNodeCommandSendNothingAndSaySo) {
-  app.cmdTree(4, "\x01");
-  app.cmdTree(5, "\x01");
-  app.cmdTree(23);
-  app.cmdTree(24);
-  app.cmdTree(29);
-  app.cmdTree(-2);
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_NE(app.ui().text("lblCopyright").find("nothing sent"), std::string::npos);
-  EXPECT_FALSE(app.cmdBusy);
-}
-
-TEST_F(DispatcherTest, ChangeIdPadsShortArgumentAndChangesCallersText) {
-  std::string arg = "7";
-  app.cmdTree(12, arg);
-  EXPECT_EQ(h.port.sent(), "ANI,01");
-  EXPECT_EQ(arg, "01");
-}
-
-TEST_F(DispatcherTest, WakeUpArgumentRules) {
-  app.sxModel = 1;
-  app.ui().setText("txtNODE", "26");
-  app.cmdTree(15, "");
-  app.ui().setText("txtNODE", "300");
-  app.cmdTree(15, "");
-  app.sxModel = 4;
-  app.cmdTree(15, "");
-  app.cmdTree(15, "00");
-  ASSERT_EQ(h.port.writes.size(), 4u);
-  EXPECT_EQ(h.port.writes[0], "WK,1A");
-  EXPECT_EQ(h.port.writes[1], "WK,2C");
-  EXPECT_EQ(h.port.writes[2], "WK,00");
-  EXPECT_EQ(h.port.writes[3], "WK,00");
-}
-
-TEST_F(DispatcherTest, SelectLogoEndsInThreeZeroBytes) {
-  app.cmdTree(18, "03");
-  EXPECT_EQ(h.port.sent(), bytes({'A', 'J', '0', '3', 0, 0, 0}));
-}
-
-TEST_F(DispatcherTest, SettingsPacketIsOneByteThenTwentyOne) {
-  for (int i = 0; i < 21; ++i) app.imageParams[i] = i * 10 + 1;
-  app.imageParams[15] = 255;
-  app.cmdTree(9);
-  ASSERT_EQ(h.port.writes.size(), 2u);
-  EXPECT_EQ(h.port.writes[0], bytes({128}));
-  std::string expect = bytes({130, 138, 49, 16});
-  for (int i = 0; i < 16; ++i) expect.push_back(static_cast<char>(app.imageParams[i]));
-  expect.push_back(3);
-  EXPECT_EQ(h.port.writes[1], expect);
-  EXPECT_EQ(app.ui().text("lblImageSettings"), "Control: 0FF");
-}
-
-TEST_F(DispatcherTest, CopyrightRequestIsTwoWritesAndArmsStatusCountdown) {
-  app.cmdTree(22);
-  ASSERT_EQ(h.port.writes.size(), 2u);
-  EXPECT_EQ(h.port.writes[0], "ARC");
-  EXPECT_EQ(h.port.writes[1], bytes({136}));
-  EXPECT_EQ(app.statusCountdown, 200);
-}
-
-TEST_F(DispatcherTest, EraseAsksFirstAndCancelSendsNothing) {
-  h.dialogs.confirmAnswers = {false, true, true};
-  app.cmdTree(20);
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_FALSE(app.cmdBusy);
-  app.cmdTree(20);
-  ASSERT_EQ(h.port.writes.size(), 2u);
-  EXPECT_EQ(h.port.writes[0], "QXE");
-  EXPECT_EQ(h.port.writes[1], "ACM");
-  EXPECT_TRUE(h.loop.timerEnabled(TimerId::TenSec));
-  EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
-  h.port.writes.clear();
-  app.cmdTree(28);
-  ASSERT_EQ(h.port.writes.size(), 1u);
-  EXPECT_EQ(h.port.writes[0], "QXE");
-  EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
-}
-
-TEST_F(DispatcherTest, RefusalsWhileGuardedDownloadingOrBusy) {
-  app.sendGuard = true;
-  app.cmdTree(17);
-  app.sendCom("X");
-  app.sendGuard = false;
-  app.downloading = true;
-  app.cmdTree(17);
-  EXPECT_TRUE(h.port.writes.empty());
-  app.sendCom("RAW");  // the download writes directly
-  EXPECT_EQ(h.port.sent(), "RAW");
-  app.downloading = false;
-  app.cmdBusy = true;
-  app.cmdTree(17);
-  EXPECT_EQ(h.port.sent(), "RAW");
-}
-
-TEST_F(DispatcherTest, SaveLogoWaitsWithProgressAndRefusesMeanwhile) {
-  h.loop.setTimerEnabled(TimerId::Delay, true);
-  const int64_t before = h.loop.ms();
-  app.cmdTree(10);
-  EXPECT_EQ(h.port.sent(), "ASI");
-  EXPECT_GE(h.loop.ms() - before, 31 * 25);
-  EXPECT_LE(h.loop.ms() - before, 33 * 25);
-  EXPECT_FALSE(app.ui().visible("ProgressBar1"));
-  EXPECT_FALSE(app.cmdBusy);
-}
-
-TEST_F(DispatcherTest, SendCounterAndLastSentLabel) {
-  app.sendCount = 9998;
-  app.sendCom("A");
+TEST_F(DispatcherTest, SendCounterLastSentTextAndFailedSends) {
+  d.setSendCount(9998);
+  d.send("A");
   EXPECT_EQ(app.ui().text("lblSCount"), "9999");
-  app.sendCom("B");
+  d.send("B");
   EXPECT_EQ(app.ui().text("lblSCount"), "0");
   EXPECT_EQ(app.ui().text("lblDiagSend"), "SendCom: B");
-  app.cmdTree(-1);
+  d.run(C::ClearLastSent);
   EXPECT_EQ(app.ui().text("lblDiagSend"), "");
-}
-
-TEST_F(DispatcherTest, SendOnClosedPortWithoutSelectionWritesNothing) {
   h.port.close();
-  app.comPort = 0;
-  app.sendCom("QXS");
-  EXPECT_TRUE(h.port.writes.empty());
+  app.link().select(0);
+  EXPECT_FALSE(d.send("QXS"));  // no port selected: nothing at all, not even counted
+  EXPECT_EQ(d.sendCount(), 0);
+  app.link().select(3);
+  h.port.failWrites = true;
+  EXPECT_FALSE(d.send("QXS"));  // re-opened, but the write fails
+  EXPECT_EQ(app.ui().text("frameError"), "SendCom");
+  EXPECT_EQ(h.port.writes, (W{"A", "B"}));
 }
 
-TEST_F(DispatcherTest, WriteFailureIsReportedAsSendCom) {
-  h.port.failWrites = true;
-  app.sendCom("QXS");
-  EXPECT_TRUE(app.ui().visible("frameError"));
-  EXPECT_EQ(app.ui().text("frameError"), "SendCom");
+namespace {
+// A 9600-baud line: 0.96 bytes leave the port every virtual millisecond.
+struct LinePort : FakePort {
+  VirtualLoop* loop = nullptr;
+  int64_t written = 0, most = 0;
+  int64_t bytesToWrite() const override {
+    return std::max<int64_t>(0, written - loop->ms() * 96 / 100);
+  }
+  void write(const std::string& b) override {
+    FakePort::write(b);
+    written = std::max(written, loop->ms() * 96 / 100) + static_cast<int64_t>(b.size());
+    most = std::max(most, bytesToWrite());
+  }
+};
+}  // namespace
+
+TEST(LinkPacingTest, NeverMoreThanOneBufferWaitsInThePort) {
+  VirtualLoop loop;
+  LinePort port;
+  port.loop = &loop;
+  port.openable = {1};
+  LinkListener quiet;
+  LinkService link(port, loop, quiet);
+  link.select(1);
+  link.open();
+  std::string stream;
+  for (int k = 0; k < 12000; ++k) stream.push_back(static_cast<char>(k % 251));
+  link.write(stream);
+  link.write("END");
+  EXPECT_EQ(port.sent(), stream + "END");
+  EXPECT_EQ(port.most, LinkService::kOutBufferSize);
+  EXPECT_GE(loop.ms(), (12003 - 2500) * 100 / 96);
 }

@@ -18,7 +18,7 @@ struct DownloadTest : ::testing::Test {
   App& app = *h.app;
   void SetUp() override {
     h.lineReady();
-    app.imageMemorySize = 65536;
+    app.session().setMemorySize(65536);
     h.loop.setTimerEnabled(TimerId::Delay, true);
   }
   // Loads a striped logo of w x h pixels into `slot` with the bitmap reader.
@@ -102,11 +102,11 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
 
 TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
   loadLogo(256, 64);
-  app.imageMemorySize = 256 * 64 + 254;  // n = -2
+  app.session().setMemorySize(256 * 64 + 254);  // n = -2
   app.runDownload();
   EXPECT_EQ(h.port.writes.size(), 65u);
   h.port.writes.clear();
-  app.imageMemorySize = 256 * 64 + 255;  // n = -1: one filler
+  app.session().setMemorySize(256 * 64 + 255);  // n = -1: one filler
   app.runDownload();
   EXPECT_EQ(h.port.writes.size(), 66u);
   EXPECT_EQ(h.port.writes.back(), kFiller);
@@ -125,7 +125,7 @@ TEST_F(DownloadTest, FullMemoryLogoEndsWithOneFillerAndSucceeds) {
 
 TEST_F(DownloadTest, OneLineLogoSucceeds) {
   placeLogo(8, 1);
-  app.imageMemorySize = 0;
+  app.session().setMemorySize(0);
   app.runDownload();
   ASSERT_EQ(h.port.writes.size(), 2u);
   EXPECT_EQ(h.port.writes[1].size(), 8u);
@@ -134,7 +134,7 @@ TEST_F(DownloadTest, OneLineLogoSucceeds) {
 }
 
 TEST_F(DownloadTest, EvenWidthPausesOncePerRowOddWidthDoesNot) {
-  app.imageMemorySize = 0;
+  app.session().setMemorySize(0);
   loadLogo(256, 64);
   int64_t start = h.loop.ms();
   app.runDownload();
@@ -188,9 +188,9 @@ TEST(DownloadPacing, NeverRunsAheadOfTheLineAndKeepsItBusy) {
   App app(platform);
   PortOpenError err;
   line.open(3, err);
-  app.comPort = 3;
-  app.portValid = true;
-  app.imageMemorySize = 65536;
+  app.link().select(3);
+  app.link().setValid(true);
+  app.session().setMemorySize(65536);
   h.loop.setTimerEnabled(TimerId::Delay, true);
   std::string path = h.dir + "/logo.bmp";
   writeFile(path, makeBitmap24(256, 64, [](int r, int c) { return stripedLogo(r, c, 256); }));
@@ -245,7 +245,7 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
 
 TEST_F(DownloadTest, NothingWhileTheSendGuardIsSet) {
   loadLogo(256, 64);
-  app.sendGuard = true;
+  app.dispatcher().setGuard(true);
   app.runDownload();
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_FALSE(app.downloading);
@@ -254,21 +254,21 @@ TEST_F(DownloadTest, NothingWhileTheSendGuardIsSet) {
 
 TEST_F(DownloadTest, UnusablePortEndsSilentlyAndCommandsWorkAfterwards) {
   loadLogo(256, 64);
-  app.portValid = false;
+  app.link().setValid(false);
   app.runDownload();
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_FALSE(app.downloading);
   EXPECT_FALSE(app.ui().visible("frameError"));
   EXPECT_EQ(h.dialogs.beeps, 0);
-  app.portValid = true;
-  app.cmdTree(16);
+  app.link().setValid(true);
+  app.dispatcher().sleep();
   EXPECT_EQ(h.port.writes, std::vector<std::string>{"SP"});
 }
 
 TEST_F(DownloadTest, ClosedPortBeepsAndReports) {
   loadLogo(256, 64);
   h.port.close();
-  app.comPort = 0;
+  app.link().select(0);
   app.runDownload();
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_EQ(app.ui().text("lblErrTxt"), "No Valid COM Port Selected");
@@ -405,11 +405,11 @@ TEST_F(DownloadTest, SaveLogoInNvramSendsAsi) {
 TEST_F(DownloadTest, WaitLastsItsTicks) {
   const int64_t start = h.loop.ms();
   app.wait(4);
-  EXPECT_EQ(app.delayCountdown, 0);
+  EXPECT_EQ(app.dispatcher().sharedWait().left(), 0);
   EXPECT_GE(h.loop.ms() - start, 3 * 25);
   EXPECT_LE(h.loop.ms() - start, 4 * 25);
   // Without the main tick nothing counts down: the wait does not hang.
   h.loop.setTimerEnabled(TimerId::Delay, false);
   app.wait(4);
-  EXPECT_EQ(app.delayCountdown, 0);
+  EXPECT_EQ(app.dispatcher().sharedWait().left(), 0);
 }

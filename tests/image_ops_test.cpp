@@ -19,7 +19,7 @@ struct ImageOps : ::testing::Test {
 
   void SetUp() override {
     app.selectedSlot = 1;
-    app.largeMemory = false;
+    app.session().setLargeMemory(false);
     app.ui().setChecked("optNTSC(0)", true);
     for (int i = 0; i < 8; ++i) app.ui().setText(indexed("mnuRecentFile", i), "");
   }
@@ -85,7 +85,7 @@ TEST_F(ImageOps, SizeRejectionShowsTheMessageAndKeepsTheOldFigures) {
   EXPECT_EQ(app.slotFile[1], h.dir + "/ok.bmp");
   EXPECT_EQ(load(file("a.bmp", plainBmp(2, 2, 24))), 1);
   EXPECT_NE(errorText().find("Actual 2 by 2"), std::string::npos);
-  app.largeMemory = true;
+  app.session().setLargeMemory(true);
   EXPECT_EQ(load(big), 0);
   EXPECT_EQ(app.imageBytes, 8192);
   EXPECT_EQ(app.imageParams[5], 128);
@@ -191,7 +191,7 @@ TEST_F(ImageOps, RecentFilesMoveToTheFront) {
   EXPECT_TRUE(app.ui().visible("mnuRecentFile(7)"));
 
   // Loads made by the program itself leave the list alone.
-  app.sendGuard = true;
+  app.dispatcher().setGuard(true);
   ASSERT_EQ(load(paths[0]), 0);
   EXPECT_EQ(recent(0), paths[8]);
 }
@@ -329,12 +329,12 @@ TEST_F(ImageOps, UploadNeedsALogoGenerator) {
   app.upLoadLogoClick();
   EXPECT_EQ(errorTitle(), "SX-1: No Can Do");
   EXPECT_EQ(errorText(), "SX-1 Cannot upload logos to this program");
-  EXPECT_FALSE(app.uploadPending);
+  EXPECT_FALSE(app.session().readBackPending());
   app.dismissError();
   app.sxModel = 4;
   app.upLoadLogoClick();
-  EXPECT_TRUE(app.uploadPending);
-  EXPECT_EQ(app.readPolls, 500);
+  EXPECT_TRUE(app.session().readBackPending());
+  EXPECT_EQ(app.session().polls(), 500);
   EXPECT_EQ(app.ui().text("lblCopyright"), "Waiting for Reply");
 }
 
@@ -346,9 +346,9 @@ TEST_F(ImageOps, MonochromeReadBackIsMergedStoredAndSaved) {
   const std::string out = h.dir + "/up.bmp";
   writeFile(out, std::string(10000, 'q'));
   h.dialogs.fileNames = {" " + out + " "};
-  app.uploadPending = true;
+  app.session().awaitReadBack(0);
   app.savePicture(s);
-  EXPECT_FALSE(app.uploadPending);
+  EXPECT_FALSE(app.session().readBackPending());
   EXPECT_EQ(app.selectedSlot, 4);
   EXPECT_EQ(app.slotImage[4][62 * 32], 255);
   EXPECT_EQ(app.slotImage[4][63 * 32], 255);

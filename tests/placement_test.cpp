@@ -244,12 +244,12 @@ TEST_F(PlacementTest, SlotFifteenHasAPreviewAndIsSelected) {
 }
 
 TEST_F(PlacementTest, SlotChoiceDuringStartUpSendsNothing) {
-  app.sendGuard = true;
+  app.dispatcher().setGuard(true);
   app.optLogoClick(2);
   EXPECT_EQ(app.selectedSlot, 2);
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_FALSE(h.settings.get("LogoSelect").has_value());
-  EXPECT_TRUE(app.sendGuard);
+  EXPECT_TRUE(app.dispatcher().guarded());
 }
 
 TEST_F(PlacementTest, ChosenSlotLoadsItsBitmapWithoutSending) {
@@ -260,7 +260,7 @@ TEST_F(PlacementTest, ChosenSlotLoadsItsBitmapWithoutSending) {
   app.optLogoClick(2);
   EXPECT_EQ(app.imageWidth, 128);
   EXPECT_EQ(app.imageHeight, 32);
-  EXPECT_FALSE(app.sendGuard);
+  EXPECT_FALSE(app.dispatcher().guarded());
   // "AJ" only; the load itself sent nothing and left the recent files alone.
   EXPECT_EQ(h.port.writes, std::vector<std::string>{std::string("AJ02\0\0\0", 7)});
   EXPECT_FALSE(h.settings.get("FileSelect1").has_value());

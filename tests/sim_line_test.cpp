@@ -25,11 +25,11 @@ TEST(SimLine, WakeUpBySizeRequestIdentifiesTheNodeAddressed) {
     Harness h;
     SimLine line(h, {c.memoryKiB, c.id});
     h.loop.setTimerEnabled(TimerId::Delay, true);
-    h.app->cmdTree(15, c.wake);
-    h.app->cmdTree(17);
+    h.app->dispatcher().run(Command::Wake, c.wake);
+    h.app->dispatcher().sizeQuery();
     h.ticks(100);
     EXPECT_EQ(line.heard.substr(0, 8), "WK," + std::string(c.wake) + "QXS");
-    EXPECT_EQ(h.app->imageMemorySize, c.memory);
+    EXPECT_EQ(h.app->session().memorySize(), c.memory);
     if (c.title) {
       EXPECT_EQ(h.app->ui().title(), c.title);
     }
@@ -48,8 +48,8 @@ TEST(SimLine, WholeDownloadIsStoredByteForByte) {
     Harness h;
     SimLine line(h, {c.memoryKiB, 1});
     App& app = *h.app;
-    app.imageMemorySize = c.memoryKiB * 1024;
-    app.largeMemory = c.memoryKiB == 512;
+    app.session().setMemorySize(c.memoryKiB * 1024);
+    app.session().setLargeMemory(c.memoryKiB == 512);
     h.loop.setTimerEnabled(TimerId::Delay, true);
     const std::string path = h.dir + "/logo.bmp";
     writeFile(path,
@@ -60,7 +60,7 @@ TEST(SimLine, WholeDownloadIsStoredByteForByte) {
     ASSERT_EQ(app.readFile(file), 0) << app.ui().text("lblErrTxt");
     std::vector<int> values(2000001, 0);
     app.encodeLogo(1, values);
-    app.cmdTree(15, "00");
+    app.dispatcher().run(Command::Wake, "00");
     app.runDownload();
     h.ticks(10);
     EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");

@@ -23,7 +23,7 @@ struct FakeInstances : InstanceGuard {
   App* app = nullptr;
   bool otherInstanceRunning() override {
     if (throws) throw std::runtime_error("window lookup failed");
-    if (app) guardSeen.push_back(app->sendGuard);
+    if (app) guardSeen.push_back(app->dispatcher().guarded());
     return running;
   }
   void bringOtherToFront() override { ++fronted; }
@@ -43,8 +43,8 @@ struct EagerPort : FakePort {
     bool ok = FakePort::open(number, error);
     if (ok && eager && app) {
       ++attempts;
-      app->sendCom("WK,00");
-      app->cmdTree(17);
+      app->dispatcher().send("WK,00");
+      app->dispatcher().sizeQuery();
     }
     return ok;
   }
@@ -85,10 +85,10 @@ TEST_F(StartupTest, NothingReachesTheLineWhileTheWindowIsSetUp) {
   EXPECT_TRUE(port.writes.empty());
   ASSERT_EQ(instances.guardSeen.size(), 1u);
   EXPECT_TRUE(instances.guardSeen[0]);
-  EXPECT_FALSE(a.sendGuard);
+  EXPECT_FALSE(a.dispatcher().guarded());
 
   // Once set up, commands go out.
-  a.cmdTree(11);
+  a.dispatcher().run(Command::Blink);
   ASSERT_EQ(port.writes.size(), 1u);
   EXPECT_EQ(port.writes[0], "ACI");
 }
@@ -108,7 +108,7 @@ TEST_F(StartupTest, AllNodesAreWokenAboutTwoSecondsAfterStart) {
 TEST_F(StartupTest, WithoutASavedPortNothingIsOpenedOrSent) {
   h.port.openable = {1, 2};
   app.formLoad("");  // "ComPort" missing: the store's "0"
-  EXPECT_EQ(app.comPort, 0);
+  EXPECT_EQ(app.link().port(), 0);
   EXPECT_EQ(app.ui().text("txtCom"), "0");
   EXPECT_FALSE(h.port.isOpen());
   h.loop.advance(5000);
@@ -121,7 +121,7 @@ TEST_F(StartupTest, SavedPortIsSelectedShownAndOpenedWithItsTimeouts) {
   h.port.openable = {1, 3, 5};
   h.settings.set("ComPort", " 3");
   app.formLoad("");
-  EXPECT_EQ(app.comPort, 3);
+  EXPECT_EQ(app.link().port(), 3);
   EXPECT_EQ(app.ui().text("txtCom"), "3");
   EXPECT_TRUE(h.port.isOpen());
   EXPECT_EQ(h.port.currentNumber, 3);
@@ -146,7 +146,7 @@ TEST_F(StartupTest, SavedPortOutsideThePortNumbersSelectsNone) {
     h.port.openedNumbers.clear();
     h.settings.set("ComPort", text);
     app.formLoad("");
-    EXPECT_EQ(app.comPort, 0) << text;
+    EXPECT_EQ(app.link().port(), 0) << text;
     EXPECT_EQ(app.ui().text("txtCom"), "0") << text;
     EXPECT_FALSE(h.port.isOpen()) << text;
   }
@@ -162,7 +162,7 @@ TEST_F(StartupTest, SkipcomReadsOneDigitInAnyCase) {
                {"SKIPCOMx", 0}, {"SKIPCOM", 0},   {"--simulate", -1}, {"x SKIPCOM\t4 y", 4}};
   for (const auto& c : cases) {
     app.formLoad(c.line);
-    EXPECT_EQ(app.skipPort, c.skip) << c.line;
+    EXPECT_EQ(app.link().skipPort(), c.skip) << c.line;
   }
 }
 
@@ -256,20 +256,20 @@ TEST_F(StartupTest, WindowEndsInItsIdleState) {
   app.ui().setHeightTwips(9000);
   app.imageWidth = 10;
   app.imageHeight = 10;
-  app.graphicsNode = false;
-  app.largeMemory = false;
+  app.session().setGraphicsNode(false);
+  app.session().setLargeMemory(false);
   app.formLoad("");
   EXPECT_EQ(app.ui().text("lblDiag"), "No Reply");
   EXPECT_EQ(app.ui().get("LOGO_SELECT").height, 4155);
   EXPECT_EQ(app.ui().heightTwips(), 5650);
   EXPECT_EQ(app.imageWidth, 256);
   EXPECT_EQ(app.imageHeight, 64);
-  EXPECT_TRUE(app.graphicsNode);
-  EXPECT_TRUE(app.largeMemory);
+  EXPECT_TRUE(app.session().graphicsNode());
+  EXPECT_TRUE(app.session().largeMemory());
   // With no model known only logo 1 is offered, and its option is there to be chosen.
   EXPECT_TRUE(app.ui().visible(indexed("optLOGO", 1)));
   for (int i = 2; i <= 7; ++i) EXPECT_FALSE(app.ui().visible(indexed("optLOGO", i))) << i;
-  EXPECT_FALSE(app.sendGuard);
+  EXPECT_FALSE(app.dispatcher().guarded());
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::Delay));
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::Splash));
 }
@@ -313,7 +313,7 @@ TEST_F(InstanceTest, ACopyThatCannotBeClosedIsReported) {
   ASSERT_EQ(h.dialogs.messages.size(), 1u);
   EXPECT_EQ(h.dialogs.messages[0], "RA7_Vud: EndTask: cannot terminate RA7_Vud task");
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::Splash));
-  EXPECT_FALSE(a->sendGuard);
+  EXPECT_FALSE(a->dispatcher().guarded());
 }
 
 TEST_F(InstanceTest, AloneTheSplashIsScheduled) {
@@ -331,5 +331,5 @@ TEST_F(InstanceTest, AFailingStepIsReportedAndStartUpGoesOn) {
   EXPECT_NE(a->ui().text("lblErrTxt").find("window lookup failed"), std::string::npos);
   EXPECT_EQ(a->selectedSlot, 2);
   EXPECT_EQ(a->ui().text("lblDiag"), "No Reply");
-  EXPECT_FALSE(a->sendGuard);
+  EXPECT_FALSE(a->dispatcher().guarded());
 }

@@ -37,7 +37,7 @@ QImage onCheckerboard(const QImage& picture, int scale, int cell) {
 ImportModel::ImportModel(App& app) : app_(app) {
   format_ = app.ui().checked("optRGB(0)") ? PixelFormat::Rgb : PixelFormat::YCbCr;
   target_.transparent = app.transparentValue;
-  target_.largeMemory = app.largeMemory;
+  target_.largeMemory = app.session().largeMemory();
 }
 
 bool ImportModel::load(const std::string& path, std::string& error) {
@@ -114,7 +114,7 @@ bool ImportModel::importIntoSlot() {
     return false;
   }
   // Into the selected slot, as "Open" loads a file.
-  if (app_.sendGuard || app_.sxModel <= 1) app_.selectedSlot = 1;
+  if (app_.dispatcher().guarded() || app_.sxModel <= 1) app_.selectedSlot = 1;
   if (app_.selectedSlot == 0) return false;
   if (app_.readFile(name) != 0) {
     app_.showError("Read of image file failed.", kTitle);

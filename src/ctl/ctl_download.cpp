@@ -122,9 +122,9 @@ bool loadSlot(App& app, const DownloadOptions& o, std::string& why) {
   app.ui().setChecked("optRGB(1)", !o.rgb);
   app.dismissError();
   std::string file = o.bitmap;
-  app.sendGuard = true;
+  app.dispatcher().setGuard(true);
   const int result = app.readFile(file);
-  app.sendGuard = false;
+  app.dispatcher().setGuard(false);
   if (result != 0 || app.slotFile[static_cast<size_t>(o.slot)].empty()) {
     if (!errorShown(app, why)) why = "the bitmap cannot be read";
     return false;
@@ -158,36 +158,36 @@ int download(const Args& argsIn) {
   host.loop().setTimerEnabled(TimerId::Delay, true);
 
   // Wake the node (or all nodes) and learn its image memory.
-  app.cmdTree(15, o.node > 0 ? hex2(o.node) : std::string("00"));
+  app.dispatcher().wake(o.node);
   if (o.memoryK == 0) {
-    app.imageMemorySize = 0;
-    app.cmdTree(17);
-    if (!host.runUntil([&] { return app.imageMemorySize > 0; }, 3000)) {
+    app.session().setMemorySize(0);
+    app.dispatcher().sizeQuery();
+    if (!host.runUntil([&] { return app.session().memorySize() > 0; }, 3000)) {
       std::fprintf(stderr, "osdctl: no size answer within 3 s; taking 512 K\n");
-      app.imageMemorySize = 512 * 1024;
-      app.largeMemory = true;
+      app.session().setMemorySize(512 * 1024);
+      app.session().setLargeMemory(true);
     }
   } else {
-    app.imageMemorySize = o.memoryK * 1024;
-    app.largeMemory = o.memoryK == 512;
+    app.session().setMemorySize(o.memoryK * 1024);
+    app.session().setLargeMemory(o.memoryK == 512);
   }
-  std::fprintf(stderr, "osdctl: image memory %d bytes\n", app.imageMemorySize);
+  std::fprintf(stderr, "osdctl: image memory %d bytes\n", app.session().memorySize());
 
   // Check the bitmap against the node before anything is erased.
   if (!loadSlot(app, o, why)) {
     std::fprintf(stderr, "osdctl: %s\n", why.c_str());
     return kRefused;
   }
-  if (o.slotGiven) app.cmdTree(18, dec2(o.slot));
+  if (o.slotGiven) app.dispatcher().selectLogo(o.slot);
 
   if (o.erase) {
     // The erase steps of the window's download command; its "Notice" question is the
     // command line itself.
-    app.sendCom("QXE");
+    app.dispatcher().send("QXE");
     host.loop().setTimerEnabled(TimerId::TenSec, true);
     app.ui().setEnabled("mnu_ImageToEEPROM", false);
     app.ui().setVisible("mnu_ImageToEEPROM", true);
-    app.sendCom("ACM");
+    app.dispatcher().send("ACM");
     std::fprintf(stderr, "osdctl: erasing, about 10 s\n");
     if (!host.runUntil([&] { return !host.loop().timerEnabled(TimerId::TenSec); }, 20000)) {
       std::fprintf(stderr, "osdctl: the erase wait did not end\n");
@@ -203,7 +203,7 @@ int download(const Args& argsIn) {
   // Answers to the node poll may have changed the slot choice meanwhile: let any answer in
   // flight arrive, then choose the slot again right before the download (which holds the
   // poll still).
-  app.pollTicks = 0;
+  app.session().restartNodePoll();
   host.runUntil([] { return false; }, 300);
   if (!loadSlot(app, o, why)) {
     std::fprintf(stderr, "osdctl: %s\n", why.c_str());
@@ -241,7 +241,7 @@ int download(const Args& argsIn) {
   // A pseudo-terminal takes the bytes into its own buffer at once; the line itself cannot
   // carry more than 960 bytes a second, so the last byte has not left before that time.
   const long long w = app.imageWidth, h = app.imageHeight;
-  const long long n = static_cast<long long>(app.imageMemorySize) - (w * h + 256);
+  const long long n = static_cast<long long>(app.session().memorySize()) - (w * h + 256);
   const long long fillers = n + 1 >= 0 ? (n + 1) / 128 + 1 : 0;
   const long long bytes = 259 + w * h + 128 * fillers;
   std::this_thread::sleep_until(downloadStart + std::chrono::milliseconds(bytes * 1000 / 960));

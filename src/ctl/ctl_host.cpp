@@ -32,15 +32,24 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
   cli::prepareDataFolder(dataDir, programDir);
   platform_ = std::make_unique<Platform>(
       Platform{*port_, *loop_, *settings_, dialogs_, launcher_, programDir, dataDir});
-  app_ = std::make_unique<App>(*platform_);
+}
+
+App& Host::app() {
+  // Made on first use: the commands that talk to the link components alone never make it.
+  if (!app_) app_ = std::make_unique<App>(*platform_);
+  return *app_;
 }
 
 Host::~Host() {
-  if (app_) app_->closeAtExit();
+  if (app_) app_->link().closeAtExit();
   app_.reset();
 }
 
 int Host::openPort() {
+  return openPort(app().link());
+}
+
+int Host::openPort(LinkService& link) {
   if (options_.port.empty()) {
     std::fprintf(stderr, "osdctl: no port given (--port N or --port DEVICE)\n");
     return kPortFailure;
@@ -51,8 +60,8 @@ int Host::openPort() {
                  options_.port.c_str());
     return kPortFailure;
   }
-  app_->comPort = number;
-  app_->startCom();
+  link.select(number);
+  link.open();
   if (!port_->isOpen()) {
     const std::string why = port_->lastOpenError().description;
     // Name the port as the user gave it: a device path, or the number and its device.
@@ -66,7 +75,7 @@ int Host::openPort() {
     return kPortFailure;
   }
   loop_->setTimerEnabled(TimerId::ComInit, false);
-  app_->portValid = true;
+  link.setValid(true);
   return kOk;
 }
 

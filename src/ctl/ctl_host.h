@@ -7,8 +7,8 @@
 //   if (!osd::ctl::takeCommonOptions(args, opt, why)) { ...usage error... }
 //   osd::ctl::Host host(opt);
 //   if (int rc = host.openPort()) return rc;          // 3 with a one-line reason on stderr
-//   host.app().cmdTree(15, "00");
-//   host.runUntil([&] { return !host.app().recvBuffer.empty(); }, 3000);
+//   host.app().dispatcher().wakeAll();
+//   host.runUntil([&] { return host.app().session().replyCount() > 0; }, 3000);
 #pragma once
 
 #include <QCoreApplication>
@@ -44,6 +44,8 @@ class Host {
   // no --port was given or it names no port). The wake-up that follows an open in the window
   // is not armed here: the commands wake the nodes they address themselves.
   int openPort();
+  // The same through another link service (osdctl's node commands, which need no window).
+  int openPort(LinkService& link);
 
   // Runs the event loop with the 25 ms tick until `done` returns true or `timeoutMs` passed.
   // Returns what `done` returned last.
@@ -52,7 +54,9 @@ class Host {
   // buffer). False on timeout or when the port closed first.
   bool drain(int timeoutMs);
 
-  App& app() { return *app_; }
+  // The window's logic without a window, made on first use.
+  App& app();
+  Platform& platform() { return *platform_; }
   qt::QtSerialPort& port() { return *port_; }
   qt::QtEventLoop& loop() { return *loop_; }
   IniSettings& settings() { return *settings_; }

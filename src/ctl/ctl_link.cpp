@@ -1,15 +1,23 @@
-// osdctl identify, send, select and upload: node traffic through the window's own logic
-// (dispatcher, reply reception, read-back reconstruction, bitmap writer) without a window.
+// osdctl identify, send, select and upload: node traffic through the link components (link
+// service, dispatcher, node session) and the read-back reconstruction, without the window.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "common/options.h"
 #include "common/textnum.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
+#include "ctl/ctl_options.h"
+#include "image/bmp_writer.h"
+#include "image/readback.h"
+#include "link/dispatcher.h"
+#include "link/link_service.h"
+#include "link/node_session.h"
 
 namespace osd::ctl {
 
@@ -29,25 +37,103 @@ int usage(const char* command, const std::string& why, const char* synopsis) {
   return kUsage;
 }
 
-// Builds the host and opens the port; on failure `rc` holds the exit status.
-std::unique_ptr<Host> openHost(const char* command, const HostOptions& options, int& rc,
-                               const char* synopsis) {
-  std::unique_ptr<Host> host;
+// What the link reports, kept for the command to judge.
+class Recorder : public LinkListener {
+ public:
+  void error(const std::string& message, const std::string& title) override {
+    if (!failure.empty()) failure += "; ";
+    failure += message + " (" + title + ")";
+    for (char& c : failure) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+  }
+  void status(const std::string& text) override { lastStatus = text; }
+  void answerShown(int, const std::string& shown) override { lastAnswer = shown; }
+  void sizeAnswered(const std::string& d, int) override { digits = d; }
+  void readBack(const std::string& s) override { stream = s; }
+
+  std::string failure, lastStatus, lastAnswer, digits, stream;
+};
+
+// The link components on osdctl's port and clock. Only what a command asks for goes on the
+// line: no node poll, no watchdog calls.
+struct Line {
+  explicit Line(Host& host)
+      : host(host),
+        link(host.port(), host.loop(), recorder),
+        dispatcher(link, host.loop(), host.platform().dialogs, recorder, DispatcherHooks{}),
+        session(link, dispatcher, host.loop(), recorder,
+                SessionHooks{{}, [this] { return colour; }}) {
+    host.port().onEvent = [this](int code) {
+      link.handleEvent(code, [this] { session.receive(); });
+    };
+    host.loop().onTimer = [this](TimerId id) {
+      if (id == TimerId::Delay) {
+        dispatcher.sharedWait().tick();
+        session.pollTick();
+      } else if (id == TimerId::TenSec) {
+        session.eraseTick();
+      }
+    };
+  }
+  ~Line() {
+    host.port().onEvent = nullptr;
+    host.loop().onTimer = nullptr;
+    link.closeAtExit();
+  }
+  Line(const Line&) = delete;
+  Line& operator=(const Line&) = delete;
+
+  Host& host;
+  bool colour = false;  // a colour logo generator: longer read-backs
+  Recorder recorder;
+  LinkService link;
+  Dispatcher dispatcher;
+  NodeSession session;
+};
+
+// Builds the host and opens the --port on the line; on failure `rc` holds the exit status.
+std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
+                               std::unique_ptr<Host>& host, int& rc, const char* synopsis) {
   try {
     host = std::make_unique<Host>(options);
   } catch (const std::invalid_argument& e) {
     rc = usage(command, e.what(), synopsis);
     return nullptr;
   }
-  rc = host->openPort();
+  auto line = std::make_unique<Line>(*host);
+  rc = host->openPort(line->link);
   if (rc != kOk) return nullptr;
-  host->app().dismissError();
-  return host;
+  line->recorder.failure.clear();
+  return line;
 }
 
-// Wakes the node with that ID, or every node for 0.
-void wake(App& app, int node) {
-  app.cmdTree(15, node > 0 ? hex2(node) : std::string("00"));
+// Reads the command's words against the shared options and `own`. Nothing when the command
+// is to run; else the exit status, after printing the usage error or the help.
+std::optional<int> readArgs(const Args& args, std::vector<cli::Option> own, const char* command,
+                            const char* synopsis, cli::Parsed& parsed, HostOptions& options) {
+  own.insert(own.end(), commonOptions().begin(), commonOptions().end());
+  parsed = cli::parse(args, own);
+  std::string why = parsed.error;
+  if (parsed.outcome == cli::Outcome::Help) {
+    std::printf("usage: osdctl %s\n", synopsis);
+    return kOk;
+  }
+  if (parsed.outcome == cli::Outcome::Version) {
+    std::printf("%s\n", cli::versionLine("osdctl").c_str());
+    return kOk;
+  }
+  if (parsed.outcome == cli::Outcome::Run && takeCommonOptions(parsed, options, why)) {
+    if (!options.port.empty()) return std::nullopt;
+    why = "--port is needed";
+  }
+  return usage(command, why, synopsis);
+}
+
+// The --node option: 0 (all nodes) when not given; false when it is no node ID.
+bool nodeOption(const cli::Parsed& parsed, int& node) {
+  node = 0;
+  return !parsed.has("--node") || wholeNumber(parsed.value("--node"), 1, 255, node);
 }
 
 // Lets every written byte leave the port; false (with a reason printed) when it does not.
@@ -92,54 +178,94 @@ bool unescape(const std::string& text, std::string& out, std::string& why) {
   return true;
 }
 
+// The logo in a read-back stream, as the bitmap writer stores it; `why` tells what is wrong.
+std::optional<std::vector<uint8_t>> logoStore(const std::string& stream, bool colour,
+                                              std::string& why) {
+  const ReadBackGeometry geometry = readBackGeometry(colour);
+  const std::optional<size_t> start =
+      stream.size() < geometry.minStream ? std::nullopt : findImageStart(stream, colour);
+  if (!start) {
+    why = std::string("the read-back holds no logo (marker \"") + geometry.marker + "\" missing)";
+    return std::nullopt;
+  }
+  const MergedImage merged = mergeFields(std::string_view(stream).substr(*start), colour);
+  if (!merged.missing.empty()) {
+    why = "the read-back is damaged: the image ends before byte " +
+          std::to_string(merged.missing.front()) + " of the picture";
+    return std::nullopt;
+  }
+  std::vector<uint8_t> store(8193, 0);
+  const uint8_t flip = colour ? 0 : 255;
+  for (size_t i = 0; i < geometry.imageBytes; ++i) {
+    store[i] = static_cast<uint8_t>(merged.picture[i] ^ flip);
+  }
+  return store;
+}
+
+// Asks for the logo and waits for the stream: 12.5 s without data or 0.5 s after the last byte
+// ends it. False with the reason when no whole stream came.
+bool receiveReadBack(Host& host, Line& line, std::string& stream, std::string& why) {
+  NodeSession& session = line.session;
+  if (!session.requestReadBack() || !line.recorder.failure.empty()) {
+    why = "the read-back request failed: " +
+          (line.recorder.failure.empty() ? std::string("not sent") : line.recorder.failure);
+    return false;
+  }
+  if (!host.runUntil([&] { return !session.readBackPending(); }, 60000)) {
+    why = "the read-back did not end";
+    return false;
+  }
+  if (session.lastReadBackLength() > kReadBackLimit) {
+    why = "the node sent more than " + std::to_string(kReadBackLimit) +
+          " bytes without a pause; that is no logo";
+    return false;
+  }
+  stream = line.recorder.stream;
+  if (stream.empty()) {
+    why = line.recorder.failure.empty() ? line.recorder.lastStatus : line.recorder.failure;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 // identify --port P [--node ID]
 // ---------------------------------------------------------------------------------------
 
-int identify(const Args& argsIn) {
+int identify(const Args& args) {
   static const char* kSynopsis = "identify --port P [--node ID]";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("identify", why, kSynopsis);
+  if (auto rc = readArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options)) return *rc;
   int node = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--node" && i + 1 < args.size() && wholeNumber(args[i + 1], 1, 255, node)) {
-      ++i;
-    } else if (args[i] == "--node") {
-      return usage("identify", "--node needs a node ID 1-255", kSynopsis);
-    } else {
-      return usage("identify", "unexpected argument '" + args[i] + "'", kSynopsis);
-    }
+  if (!nodeOption(parsed, node))
+    return usage("identify", "--node needs a node ID 1-255", kSynopsis);
+  if (!parsed.words.empty()) {
+    return usage("identify", "unexpected argument '" + parsed.words[0] + "'", kSynopsis);
   }
-  if (options.port.empty()) return usage("identify", "--port is needed", kSynopsis);
 
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("identify", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Line> line = openLine("identify", options, host, rc, kSynopsis);
+  if (!line) return rc;
+  NodeSession& session = line->session;
 
-  wake(app, node);
-  app.imageMemorySize = 0;
-  app.cmdTree(17);  // "QXS": a graphics node answers with its memory size
-  // Only listen from here on: the window would also select logo 1 on the node and keep
-  // polling it, which identifying must not do.
-  app.readPolls = kAnswerPolls;
-  app.sendGuard = true;
-  const bool answered = host->runUntil([&] { return app.imageMemorySize > 0; }, kAnswerWaitMs);
-  app.sendGuard = false;
+  line->dispatcher.wake(node);
+  line->dispatcher.sizeQuery();  // "QXS": a graphics node answers with its memory size
+  session.listen(kAnswerPolls);
+  const bool answered = host->runUntil([&] { return session.memorySize() > 0; }, kAnswerWaitMs);
   if (!answered) {
-    if (!app.recvBuffer.empty()) {
+    if (!session.buffered().empty()) {
       std::fprintf(stderr,
                    "osdctl identify: the line never went quiet: a node keeps sending without a "
                    "pause\n");
-    } else if (app.replyCount > 0) {
+    } else if (session.replyCount() > 0) {
       std::fprintf(stderr,
                    "osdctl identify: the node answered \"%s\" but gave no memory size (not a "
                    "QX3/QX7 graphics node)\n",
-                   app.ui().text("lblDiag").c_str());
+                   line->recorder.lastAnswer.c_str());
     } else {
       std::fprintf(stderr, "osdctl identify: no answer from %s within %d s\n",
                    node > 0 ? ("node " + std::to_string(node)).c_str() : "any node",
@@ -147,7 +273,8 @@ int identify(const Args& argsIn) {
     }
     return kPortFailure;
   }
-  std::printf("%s\n%s\n", app.ui().title().c_str(), app.ui().text("lblEEPSize").c_str());
+  std::printf("%s\n%s\n", graphicsNodeTitle(line->recorder.digits).c_str(),
+              imagePixelsText(session.memorySize()).c_str());
   return kOk;
 }
 
@@ -155,28 +282,25 @@ int identify(const Args& argsIn) {
 // send --port P TEXT
 // ---------------------------------------------------------------------------------------
 
-int send(const Args& argsIn) {
+int send(const Args& args) {
   static const char* kSynopsis = "send --port P TEXT   (\\xNN for a byte, \\\\ for a backslash)";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("send", why, kSynopsis);
-  if (args.size() != 1) {
-    return usage("send", args.empty() ? "no text given" : "give the text as one argument",
+  if (auto rc = readArgs(args, {}, "send", kSynopsis, parsed, options)) return *rc;
+  if (parsed.words.size() != 1) {
+    return usage("send", parsed.words.empty() ? "no text given" : "give the text as one argument",
                  kSynopsis);
   }
-  std::string bytes;
-  if (!unescape(args[0], bytes, why)) return usage("send", why, kSynopsis);
+  std::string bytes, why;
+  if (!unescape(parsed.words[0], bytes, why)) return usage("send", why, kSynopsis);
   if (bytes.empty()) return usage("send", "the text is empty", kSynopsis);
-  if (options.port.empty()) return usage("send", "--port is needed", kSynopsis);
 
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("send", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
-  app.sendCom(bytes);
-  if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl send: %s\n", why.c_str());
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Line> line = openLine("send", options, host, rc, kSynopsis);
+  if (!line) return rc;
+  if (!line->dispatcher.send(bytes)) {
+    std::fprintf(stderr, "osdctl send: %s\n", line->recorder.failure.c_str());
     return kPortFailure;
   }
   if (!drained(*host, "send")) return kPortFailure;
@@ -187,41 +311,30 @@ int send(const Args& argsIn) {
 // select LOGO --port P [--node ID]
 // ---------------------------------------------------------------------------------------
 
-int select(const Args& argsIn) {
+int select(const Args& args) {
   static const char* kSynopsis = "select LOGO --port P [--node ID]";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("select", why, kSynopsis);
+  if (auto rc = readArgs(args, {{"--node"}}, "select", kSynopsis, parsed, options)) return *rc;
   int node = 0;
   int logo = 0;
-  bool logoGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--node") {
-      if (i + 1 >= args.size() || !wholeNumber(args[i + 1], 1, 255, node)) {
-        return usage("select", "--node needs a node ID 1-255", kSynopsis);
-      }
-      ++i;
-    } else if (!logoGiven && !args[i].empty() && args[i][0] != '-') {
-      if (!wholeNumber(args[i], 1, 15, logo)) {
-        return usage("select", "LOGO is a logo number 1-15", kSynopsis);
-      }
-      logoGiven = true;
-    } else {
-      return usage("select", "unexpected argument '" + args[i] + "'", kSynopsis);
-    }
+  if (!nodeOption(parsed, node)) return usage("select", "--node needs a node ID 1-255", kSynopsis);
+  if (parsed.words.empty()) return usage("select", "no logo number given", kSynopsis);
+  if (parsed.words.size() > 1) {
+    return usage("select", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
   }
-  if (!logoGiven) return usage("select", "no logo number given", kSynopsis);
-  if (options.port.empty()) return usage("select", "--port is needed", kSynopsis);
+  if (!wholeNumber(parsed.words[0], 1, 15, logo)) {
+    return usage("select", "LOGO is a logo number 1-15", kSynopsis);
+  }
 
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("select", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
-  wake(app, node);
-  app.cmdTree(18, dec2(logo));  // "AJ" + two digits + three zero bytes
-  if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl select: %s\n", why.c_str());
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Line> line = openLine("select", options, host, rc, kSynopsis);
+  if (!line) return rc;
+  line->dispatcher.wake(node);
+  line->dispatcher.selectLogo(logo);  // "AJ" + two digits + three zero bytes
+  if (!line->recorder.failure.empty()) {
+    std::fprintf(stderr, "osdctl select: %s\n", line->recorder.failure.c_str());
     return kPortFailure;
   }
   if (!drained(*host, "select")) return kPortFailure;
@@ -232,40 +345,28 @@ int select(const Args& argsIn) {
 // upload OUT.bmp --port P [--model N] [--color] [--node ID]
 // ---------------------------------------------------------------------------------------
 
-int upload(const Args& argsIn) {
+int upload(const Args& args) {
   static const char* kSynopsis = "upload OUT.bmp --port P [--model N] [--color] [--node ID]";
-  Args args = argsIn;
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage("upload", why, kSynopsis);
-  std::string out;
+  const std::vector<cli::Option> own = {{"--model"}, {"--node"}, {"--color", cli::Kind::Flag}};
+  if (auto rc = readArgs(args, own, "upload", kSynopsis, parsed, options)) return *rc;
   int model = -1;
   int node = 0;
-  bool color = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--model") {
-      int m = 0;
-      if (i + 1 >= args.size() || !wholeNumber(args[i + 1], 1, 31, m) ||
-          (m != 1 && m != 2 && m != 3 && m != 4 && m != 7 && m != 15 && m != 31)) {
-        return usage("upload", "--model is 1, 2, 3, 4, 7, 15 or 31", kSynopsis);
-      }
-      model = m;
-      ++i;
-    } else if (args[i] == "--node") {
-      if (i + 1 >= args.size() || !wholeNumber(args[i + 1], 1, 255, node)) {
-        return usage("upload", "--node needs a node ID 1-255", kSynopsis);
-      }
-      ++i;
-    } else if (args[i] == "--color") {
-      color = true;
-    } else if (out.empty() && !args[i].empty() && args[i][0] != '-') {
-      out = args[i];
-    } else {
-      return usage("upload", "unexpected argument '" + args[i] + "'", kSynopsis);
+  bool color = parsed.has("--color");
+  std::string why;
+  if (parsed.has("--model")) {
+    const int m = wholeNumber(parsed.value("--model"), 1, 31, model) ? model : 0;
+    if (m != 1 && m != 2 && m != 3 && m != 4 && m != 7 && m != 15 && m != 31) {
+      return usage("upload", "--model is 1, 2, 3, 4, 7, 15 or 31", kSynopsis);
     }
   }
-  if (out.empty()) return usage("upload", "no output file given", kSynopsis);
-  if (options.port.empty()) return usage("upload", "--port is needed", kSynopsis);
+  if (!nodeOption(parsed, node)) return usage("upload", "--node needs a node ID 1-255", kSynopsis);
+  if (parsed.words.empty()) return usage("upload", "no output file given", kSynopsis);
+  if (parsed.words.size() > 1) {
+    return usage("upload", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
+  }
+  const std::string out = parsed.words[0];
   {
     std::error_code ec;
     const std::filesystem::path parent = std::filesystem::absolute(out, ec).parent_path();
@@ -276,10 +377,9 @@ int upload(const Args& argsIn) {
   }
 
   int rc = kOk;
-  std::unique_ptr<Host> host = openHost("upload", options, rc, kSynopsis);
-  if (!host) return rc;
-  App& app = host->app();
-
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Line> line = openLine("upload", options, host, rc, kSynopsis);
+  if (!line) return rc;
   // Model and colour: the options, else the window's settings.
   if (model < 0) {
     const auto stored = host->settings().read(std::string(kSettingsPrefix) + "SX_Model");
@@ -295,72 +395,24 @@ int upload(const Args& argsIn) {
                  "osdctl upload: SX-1 Cannot upload logos to this program (give --model N)\n");
     return kRefused;
   }
-  app.sxModel = model;
-  app.colorNode = color;
-  app.selectedSlot = 1;
-
-  // Watch the status line: it tells how the read-back went.
-  bool merged = false;
-  std::string shortStream;
-  app.ui().onChange = [&](const std::string& name) {
-    if (name != "lblCopyright") return;
-    const std::string& text = app.ui().text("lblCopyright");
-    if (text == "Inverting Image") merged = true;
-    if (text.rfind("Data stream too short: ", 0) == 0) shortStream = text;
-  };
-
-  wake(app, node);
-  app.upLoadLogoClick();  // "ARM", then the reception waits for the stream
-  if (errorShown(app, why) || !app.uploadPending) {
-    app.ui().onChange = nullptr;
-    std::fprintf(stderr, "osdctl upload: the read-back request failed: %s\n",
-                 why.empty() ? "not sent" : why.c_str());
+  line->colour = color;
+  line->dispatcher.wake(node);
+  std::string stream;
+  if (!receiveReadBack(*host, *line, stream, why)) {
+    std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kPortFailure;
   }
-  // Nothing else goes on the line while the stream comes in (node poll, watchdog).
-  app.sendGuard = true;
-  // The reception gives up by itself 12.5 s without data or 0.5 s after the last byte.
-  const bool ended = host->runUntil([&] { return !app.uploadPending; }, 60000);
-  app.sendGuard = false;
-  app.ui().onChange = nullptr;
-
-  if (!ended) {
-    std::fprintf(stderr, "osdctl upload: the read-back did not end\n");
+  const std::optional<std::vector<uint8_t>> store = logoStore(stream, color, why);
+  if (!store) {
+    std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kPortFailure;
   }
-  if (app.lastReadBackLength > kReadBackLimit) {
-    std::fprintf(stderr,
-                 "osdctl upload: the node sent more than %d bytes without a pause; that is no "
-                 "logo\n",
-                 static_cast<int>(kReadBackLimit));
-    return kPortFailure;
-  }
-  if (!shortStream.empty()) {
-    std::fprintf(stderr, "osdctl upload: %s\n", shortStream.c_str());
-    return kPortFailure;
-  }
-  if (!merged) {
-    std::fprintf(stderr, "osdctl upload: the read-back holds no logo (marker \"%s\" missing)\n",
-                 color ? "SC" : "SD");
-    return kPortFailure;
-  }
-  if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl upload: the read-back is damaged: %s\n", why.c_str());
-    return kPortFailure;
-  }
-  // Nobody answers the save dialog here: the logo goes to OUT through the same writer.
-  app.writeLogoBitmap(out);
-  if (errorShown(app, why)) {
+  if (!replaceFile(out, buildLogoBitmap(*store, color), why)) {
     std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kRefused;
   }
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(out, ec)) {
-    std::fprintf(stderr, "osdctl upload: '%s' was not written\n", out.c_str());
-    return kRefused;
-  }
-  std::printf("%s: logo of slot %d, %s, %ju bytes\n", out.c_str(), app.selectedSlot,
-              color ? "colour" : "monochrome",
+  std::printf("%s: logo of slot 1, %s, %ju bytes\n", out.c_str(), color ? "colour" : "monochrome",
               static_cast<uintmax_t>(std::filesystem::file_size(out, ec)));
   return kOk;
 }

@@ -618,7 +618,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
     app_.shutdown();
-    app_.closeAtExit();
+    app_.link().closeAtExit();
   }
   event->accept();
 }

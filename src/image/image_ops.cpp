@@ -36,7 +36,7 @@ std::string withoutFolders(const std::string& name) {
 
 int App::readFile(std::string& fileName) {
   try {
-    const SlotVerdict verdict = bench_.logos().load(selectedSlot, fileName, largeMemory);
+    const SlotVerdict verdict = bench_.logos().load(selectedSlot, fileName, session_.largeMemory());
     fileName = verdict.file;
     switch (verdict.kind) {
       case SlotVerdict::BadName:
@@ -51,9 +51,9 @@ int App::readFile(std::string& fileName) {
         break;
     }
     showLoadedLogo(verdict);
-    if (!sendGuard && scheduleOn && platformCode <= 1) return 0;
+    if (!dispatcher_.guarded() && scheduleOn && platformCode <= 1) return 0;
     showSlotPreview(verdict);
-    if (!sendGuard && trimBlanks(bench_.logos().recent()[0]) != currentFile) {
+    if (!dispatcher_.guarded() && trimBlanks(bench_.logos().recent()[0]) != currentFile) {
       for (int e : bench_.logos().pushRecent(currentFile)) {
         const std::string entry = indexed("mnuRecentFile", e);
         ui_.setText(entry, bench_.logos().recent()[static_cast<size_t>(e)]);
@@ -135,7 +135,7 @@ namespace {
 // Before a menu load: the slot stays as it is only for a logo generator with several slots
 // while the operator is in charge; otherwise slot 1 is loaded.
 void chooseMenuSlot(App& app) {
-  if (app.sendGuard || app.sxModel <= 1) app.selectedSlot = 1;
+  if (app.dispatcher().guarded() || app.sxModel <= 1) app.selectedSlot = 1;
 }
 
 }  // namespace
@@ -210,10 +210,9 @@ void App::upLoadLogoClick() {
   try {
     showStatus("");
     if (sxModel > 1) {
-      readPolls = 500;
       showStatus("Waiting for Reply");
-      uploadPending = true;
-      cmdTree(19, std::string());
+      session_.awaitReadBack(NodeSession::kReadBackPolls);
+      dispatcher_.readBack();
     } else {
       showError("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
     }
@@ -230,7 +229,7 @@ void App::savePicture(const std::string& stream) {
     showError(what + " " + mark, "Save_Picture");
     showStatus("");
   };
-  uploadPending = false;
+  session_.cancelReadBack();
   if (sxModel > 1) {
     selectedSlot = clampInt(selectedSlot, 1, sxModel);
     mark = "01";

@@ -1,205 +1,221 @@
-// SendCom and the command dispatcher CmdTree: the wire vocabulary of the nodes.
+// Sending to the nodes and the command dispatcher: the wire vocabulary of the nodes.
+#include "link/dispatcher.h"
+
 #include <exception>
 
 #include "common/textnum.h"
-#include "shell/app.h"
 
 namespace osd {
 
 namespace {
-constexpr size_t kOutBufferSize = 2500;
-}
+constexpr int kHeardRecently = 600;  // ticks
+constexpr int kStatusHold = 200;     // ticks the copyright answer stays on the status line
+constexpr int kSaveLogoWait = 32;    // ticks after "ASI"
+constexpr int kSaveLogoWaitColour = 128;
+constexpr int kSettingsCount = 16;
+}  // namespace
 
-void App::sendCom(const std::string& text) {
-  if (sendGuard) return;
+Dispatcher::Dispatcher(LinkService& link, EventLoop& loop, Dialogs& dialogs, LinkListener& listener,
+                       DispatcherHooks hooks)
+    : link_(link), loop_(loop), dialogs_(dialogs), listener_(listener), hooks_(std::move(hooks)) {}
+
+bool Dispatcher::send(const std::string& text) {
+  if (guard_) return false;
+  bool written = false;
   try {
-    if (!pf_.port.isOpen()) {
-      if (comPort == 0) return;
-      startCom();
+    if (!link_.isOpen()) {
+      if (link_.port() == 0) return false;
+      link_.open();
     }
-    if (pf_.port.isOpen()) {
-      if (silentTicks < 600 && ui_.get("txtCom").backColor == kRed) {
-        ui_.setBackColor("txtCom", kCyan);
+    if (link_.isOpen()) {
+      if (link_.silentTicks() < kHeardRecently && link_.state() == PortState::NotUsable) {
+        link_.setState(PortState::Open);
       }
-      ui_.setText("lblDiag", "");
-      // Never run ahead of the line: keep at most one output buffer of bytes waiting.
-      size_t offset = 0;
-      while (offset < text.size()) {
-        int guard = 0;
-        while (pf_.port.isOpen() &&
-               pf_.port.bytesToWrite() >= static_cast<int64_t>(kOutBufferSize)) {
-          pf_.loop.yield();
-          if (++guard > 2000000) throw Failure("The serial port does not take any more data.");
-        }
-        if (!pf_.port.isOpen()) throw Failure("The serial port was closed while sending.");
-        int64_t room = static_cast<int64_t>(kOutBufferSize) - pf_.port.bytesToWrite();
-        size_t chunk = static_cast<size_t>(room > 0 ? room : 1);
-        if (chunk > text.size() - offset) chunk = text.size() - offset;
-        pf_.port.write(text.substr(offset, chunk));
-        offset += chunk;
-      }
+      listener_.answerCleared();
+      link_.write(text);
+      written = true;
     } else {
-      ui_.setBackColor("txtCom", kRed);
+      link_.setState(PortState::NotUsable);
     }
   } catch (const std::exception& e) {
-    showError(e.what(), "SendCom");
+    listener_.error(e.what(), "SendCom");
   }
-  ui_.setText("lblDiagSend", "SendCom: " + text);
-  sendCount = (sendCount + 1) % 10000;
-  ui_.setText("lblSCount", std::to_string(sendCount));
+  sendCount_ = (sendCount_ + 1) % kSendCounterWrap;
+  listener_.sent(text, sendCount_);
+  return written;
 }
 
-void App::cmdTree(int code, const std::string& argument) {
+bool Dispatcher::refusing() const {
+  return guard_ || (hooks_.downloading && hooks_.downloading()) || busy_;
+}
+
+void Dispatcher::run(Command command, const std::string& argument) {
   std::string arg = argument;
-  cmdTree(code, arg);
+  run(command, arg);
 }
 
-void App::cmdTree(int code, std::string& arg) {
-  if (sendGuard || downloading || cmdBusy) return;
-  cmdBusy = true;
-  if (code < -1 || code > 28) {
-    cmdBusy = false;
+void Dispatcher::run(Command command, std::string& arg) {
+  if (refusing()) return;
+  busy_ = true;
+  try {
+    act(command, arg);
+  } catch (const std::exception& e) {
+    listener_.error(e.what(), "CmdTree");
+  }
+  busy_ = false;
+}
+
+void Dispatcher::wake(int node) {
+  run(Command::Wake, node > 0 ? hex2(node) : std::string("00"));
+}
+
+void Dispatcher::selectLogo(int logo) {
+  run(Command::SelectLogo, dec2(logo));
+}
+
+void Dispatcher::horizontalPosition(int value) {
+  run(Command::HorizontalPosition, hex2(value));
+}
+
+void Dispatcher::verticalPosition(int value) {
+  run(Command::VerticalPosition, hex2(value));
+}
+
+namespace {
+
+// Commands written as their mnemonic, followed by the argument where they take one.
+struct Plain {
+  Command command;
+  const char* mnemonic;
+  bool withArgument;
+};
+constexpr Plain kPlain[] = {
+    {Command::FadeRate, "AFR", true},         {Command::HorizontalPosition, "AHP", true},
+    {Command::VerticalPosition, "AVP", true}, {Command::LoadLogo, "ALD", false},
+    {Command::Blink, "ACI", false},           {Command::TakeOnTime, "APA", true},
+    {Command::TakeOffTime, "API", true},      {Command::Sleep, "SP", false},
+    {Command::SizeQuery, "QXS", false},       {Command::ReadBack, "ARM", false},
+    {Command::SetModel, "ACT", true},         {Command::Password, "AEPW", true},
+    {Command::Chroma, "ACH", true},           {Command::Raw, "", true},
+};
+
+}  // namespace
+
+void Dispatcher::act(Command command, std::string& arg) {
+  for (const Plain& p : kPlain) {
+    if (p.command == command) {
+      send(p.withArgument ? p.mnemonic + arg : std::string(p.mnemonic));
+      return;
+    }
+  }
+  switch (command) {
+    case Command::ClearLastSent:
+      listener_.lastSentCleared();
+      break;
+    case Command::TakeToggle:
+      take(!(anyTakeSent_ && lastTakeOn_));
+      break;
+    case Command::TakeOff:
+    case Command::TakeOn:
+      take(command == Command::TakeOn);
+      break;
+    case Command::MixLevel:
+      listener_.status("Mix Level: the node has no command for it; nothing sent.");
+      break;
+    case Command::IreLevel:
+      listener_.status("IRE Level: the node has no command for it; nothing sent.");
+      break;
+    case Command::SaveSettings:
+      settingsPacket();
+      break;
+    case Command::SaveLogo:
+      saveLogoWait();
+      break;
+    case Command::ChangeId:
+      if (arg.size() < 2) arg = "01";
+      send("ANI," + arg);
+      break;
+    case Command::Wake:
+      send("WK," + nodeArgument(arg));
+      break;
+    case Command::SelectLogo:
+      send("AJ" + arg + std::string(3, '\0'));
+      break;
+    case Command::FactoryReset:
+    case Command::Erase:
+      confirmedErase(command == Command::FactoryReset);
+      break;
+    case Command::CopyrightQuery:
+      listener_.statusHold(kStatusHold);
+      send("ARC");
+      listener_.statusHold(kStatusHold);
+      send(byteChar(136));
+      break;
+    default:  // the window's own entries: nothing on the line
+      break;
+  }
+}
+
+// The opposite of the last take sent is the toggle's; "AT1" the first time.
+void Dispatcher::take(bool on) {
+  send(on ? "AT1" : "AT0");
+  lastTakeOn_ = on;
+  anyTakeSent_ = true;
+}
+
+// One byte 128, then 130, 138, "1", the length 16, image-control entries 0..15 and 3.
+void Dispatcher::settingsPacket() {
+  send(byteChar(128));
+  std::string packet;
+  packet += byteChar(130);
+  packet += byteChar(138);
+  packet += "1";
+  packet += byteChar(kSettingsCount);
+  for (int i = 0; i < kSettingsCount; ++i) {
+    const int value = hooks_.imageParam ? hooks_.imageParam(i) : 0;
+    packet += byteChar(value);
+    listener_.settingsValue(value);
+  }
+  packet += byteChar(3);
+  send(packet);
+}
+
+// "ASI", then the node needs time to store the logo; commands meanwhile are refused.
+void Dispatcher::saveLogoWait() {
+  send("ASI");
+  const int length = hooks_.colorNode && hooks_.colorNode() ? kSaveLogoWaitColour : kSaveLogoWait;
+  wait_.start(length);
+  listener_.progressShown(true);
+  while (wait_.left() > 0) {
+    listener_.progress(static_cast<double>(length - wait_.left()) / length * 100.0);
+    loop_.yield();
+  }
+  listener_.progressShown(false);
+}
+
+void Dispatcher::confirmedErase(bool factoryReset) {
+  if (!dialogs_.confirm("EEPROM ERASE: Notice!",
+                        "This will erase the entire EEPROM. This cannot be reversed.\r\n"
+                        "Erase takes about 10 seconds to complete.")) {
     return;
   }
-  try {
-    switch (code) {
-      case -1:
-        ui_.setText("lblDiagSend", "");
-        break;
-      case 0:
-        // Toggle: the opposite of the last take sent, "AT1" the first time.
-        sendCom(anyTakeSent && lastTakeOn ? "AT0" : "AT1");
-        lastTakeOn = !(anyTakeSent && lastTakeOn);
-        anyTakeSent = true;
-        break;
-      case 1:
-        sendCom("AT0");
-        lastTakeOn = false;
-        anyTakeSent = true;
-        break;
-      case 2:
-        sendCom("AT1");
-        lastTakeOn = true;
-        anyTakeSent = true;
-        break;
-      case 3:
-        sendCom("AFR" + arg);
-        break;
-      case 4:
-      case 5:
-        showStatus(code == 4 ? "Mix Level: the node has no command for it; nothing sent."
-                             : "IRE Level: the node has no command for it; nothing sent.");
-        break;
-      case 6:
-        sendCom("AHP" + arg);
-        break;
-      case 7:
-        sendCom("AVP" + arg);
-        break;
-      case 8:
-        sendCom("ALD");
-        break;
-      case 9: {
-        sendCom(byteChar(128));
-        std::string packet;
-        packet += byteChar(130);
-        packet += byteChar(138);
-        packet += "1";
-        packet += byteChar(16);
-        for (int i = 0; i < 16; ++i) {
-          packet += byteChar(imageParams[i]);
-          ui_.setText("lblImageSettings", "Control: 0" + hexUpper(imageParams[i]));
-        }
-        packet += byteChar(3);
-        sendCom(packet);
-        break;
-      }
-      case 10: {
-        sendCom("ASI");
-        const int length = colorNode ? 128 : 32;
-        delayCountdown = length;
-        showProgress(true);
-        while (delayCountdown > 0) {
-          setProgress(static_cast<double>(length - delayCountdown) / length * 100.0);
-          pf_.loop.yield();
-        }
-        showProgress(false);
-        break;
-      }
-      case 11:
-        sendCom("ACI");
-        break;
-      case 12:
-        if (arg.size() < 2) arg = "01";
-        sendCom("ANI," + arg);
-        break;
-      case 13:
-        sendCom("APA" + arg);
-        break;
-      case 14:
-        sendCom("API" + arg);
-        break;
-      case 15: {
-        std::string node = arg;
-        if (node.empty()) {
-          if (sxModel == 1) {
-            node = hex2(roundHalfEven(leadingNumber(ui_.text("txtNODE"))));
-          } else {
-            node = "00";
-          }
-        }
-        sendCom("WK," + node);
-        break;
-      }
-      case 16:
-        sendCom("SP");
-        break;
-      case 17:
-        sendCom("QXS");
-        break;
-      case 18:
-        sendCom("AJ" + arg + std::string(3, '\0'));
-        break;
-      case 19:
-        sendCom("ARM");
-        break;
-      case 20:
-      case 28:
-        if (pf_.dialogs.confirm("EEPROM ERASE: Notice!",
-                                "This will erase the entire EEPROM. This cannot be reversed.\r\n"
-                                "Erase takes about 10 seconds to complete.")) {
-          sendCom("QXE");
-          pf_.loop.setTimerEnabled(TimerId::TenSec, true);
-          ui_.setEnabled("mnu_ImageToEEPROM", false);
-          ui_.setVisible("mnu_ImageToEEPROM", true);
-          if (code == 20) sendCom("ACM");
-        }
-        break;
-      case 21:
-        sendCom("ACT" + arg);
-        break;
-      case 22:
-        statusCountdown = 200;
-        sendCom("ARC");
-        statusCountdown = 200;
-        sendCom(byteChar(136));
-        break;
-      case 25:
-        sendCom("AEPW" + arg);
-        break;
-      case 26:
-        sendCom("ACH" + arg);
-        break;
-      case 27:
-        sendCom(arg);
-        break;
-      default:  // 23, 24: nothing on the line
-        break;
-    }
-  } catch (const std::exception& e) {
-    showError(e.what(), "CmdTree");
+  send("QXE");
+  startEraseWait();
+  if (factoryReset) send("ACM");
+}
+
+void Dispatcher::startEraseWait() {
+  loop_.setTimerEnabled(TimerId::TenSec, true);
+  listener_.eraseStarted();
+}
+
+// An empty node argument: the node in the node field for a graphics node, else all nodes.
+std::string Dispatcher::nodeArgument(const std::string& arg) const {
+  if (!arg.empty()) return arg;
+  if (hooks_.model && hooks_.model() == 1 && hooks_.currentNode) {
+    return hex2(roundHalfEven(leadingNumber(hooks_.currentNode())));
   }
-  cmdBusy = false;
+  return "00";
 }
 
 }  // namespace osd

@@ -45,14 +45,14 @@ void App::formLoad(const std::string& commandLineText) {
 
   // 1. Node family, window height, platform.
   step([&] {
-    graphicsNode = true;
-    largeMemory = true;
+    session_.setGraphicsNode(true);
+    session_.setLargeMemory(true);
     ui_.setHeightTwips(kWindowHeight);
     platformCode = kNtClassPlatform;
   });
 
   // 2. Nothing reaches the line until the window is set up (step 14).
-  sendGuard = true;
+  dispatcher_.setGuard(true);
 
   // 3. Another copy of the program: bring it forward and ask it to close; otherwise the
   //    splash window comes up from its timer.
@@ -120,7 +120,7 @@ void App::formLoad(const std::string& commandLineText) {
   });
 
   // 8. A port the search must not touch, from the command line.
-  step([&] { skipPort = skipPortFrom(line); });
+  step([&] { link_.setSkipPort(skipPortFrom(line)); });
 
   // 9. Port search.
   step([&] { determineValidPorts(); });
@@ -129,7 +129,7 @@ void App::formLoad(const std::string& commandLineText) {
   step([&] {
     const std::string text = readSetting("ComPort");
     if (text.empty()) {
-      comPort = 0;
+      link_.select(0);
       return;
     }
     const std::string tag = trimBlanks(text);
@@ -139,13 +139,13 @@ void App::formLoad(const std::string& commandLineText) {
     }
     // Port numbers are 1 to 255; anything else selects no port.
     const int32_t n = leadingInt(text);
-    comPort = (n >= 1 && n <= 255) ? n : 0;
-    ui_.setText("txtCom", std::to_string(comPort));
-    startCom();
+    link_.select((n >= 1 && n <= 255) ? n : 0);
+    ui_.setText("txtCom", std::to_string(link_.port()));
+    link_.open();
   });
 
   // 11. Read time-outs of the port.
-  step([&] { applyCommTimeouts(); });
+  step([&] { link_.applyTimeouts(); });
 
   // 12.
   step([&] { ui_.setHeightTwips(kWindowHeight); });
@@ -154,7 +154,7 @@ void App::formLoad(const std::string& commandLineText) {
   step([&] { formSetUp(); });
 
   // 14. From here on commands reach the line.
-  sendGuard = false;
+  dispatcher_.setGuard(false);
 
   // 15. The current logo's bitmap.
   step([&] {

@@ -17,7 +17,7 @@ WindowScan::~WindowScan() = default;
 
 bool WindowScan::run() {
   if (running_) return false;
-  if (!app_.platform().port.isOpen() || !app_.portValid) {
+  if (!app_.platform().port.isOpen() || !app_.link().valid()) {
     app_.showError("The port is not open: choose a port in the Com menu first.", kTitle);
     return false;
   }
@@ -29,7 +29,7 @@ bool WindowScan::run() {
   found_ = scan_->run();
   running_ = false;
   app_.downloading = wasHeld;
-  if (!found_.empty()) app_.silentTicks = 0;  // nodes answered: the line is alive
+  if (!found_.empty()) app_.link().heard();  // nodes answered: the line is alive
   if (!scan_->error().empty()) {
     app_.showError(scan_->error(), kTitle);
     return false;

@@ -90,10 +90,9 @@ void App::scanSchedule() {
         scheduleStep = "x5a";
         checkLogoNumber(logo);
         if (currentLogo == 0) currentLogo = 1;
-        const std::string argument = dec2(logo);
         if (hasLogoControls(currentLogo)) ui_.setForeColor(indexed("optLOGO", currentLogo), kWhite);
         if (hasLogoControls(logo)) ui_.setForeColor(indexed("optLOGO", logo), kGreen);
-        cmdTree(18, argument);
+        dispatcher_.selectLogo(logo);
         if (hasLogoControls(currentLogo)) ui_.setChecked(indexed("mnuLogoSel", currentLogo), false);
         currentLogo = logo;
         if (hasLogoControls(currentLogo)) {
@@ -113,7 +112,7 @@ void App::scanSchedule() {
           scheduleStep = "x5c";
           sequenceOn[i] = true;
           scheduleStep = "x5d";
-          cmdTree(2, "");
+          dispatcher_.takeOn();
         }
         scheduleStep = "x6";
         if (editorUi) {
@@ -129,7 +128,7 @@ void App::scanSchedule() {
             ui_.setVisible(indexed("Shape1", logo), false);
           }
           sequenceOn[i] = false;
-          cmdTree(1, "");
+          dispatcher_.takeOff();
         }
         scheduleStep = "x8";
         if (editorUi) {

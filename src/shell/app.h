@@ -4,7 +4,7 @@
 // entry points and so on.
 //
 // The operations live in the folder of their subsystem:
-//   link/      serial_service.cpp, dispatcher.cpp, reception.cpp, diag_menu.cpp, startup.cpp
+//   link/      components: link_service, dispatcher, node_session, diag_table; startup.cpp
 //   image/     image_ops.cpp (reader, encoder call, writer, read-back)
 //   transfer/  download.cpp, video_ops.cpp, placement.cpp
 //   settings/  store.cpp, form_setup.cpp
@@ -20,8 +20,12 @@
 #include <vector>
 
 #include "common/reporter.h"
+#include "link/dispatcher.h"
+#include "link/link_service.h"
+#include "link/node_session.h"
 #include "platform/seams.h"
 #include "settings/workbench.h"
+#include "shell/link_presenter.h"
 #include "shell/window_model.h"
 #include "transfer/download_job.h"
 
@@ -79,38 +83,6 @@ class App : public Reporter {
   void timerFired(TimerId id);
 
   // ---- Program-wide state ----
-  // Serial port service
-  int comPort = 0;
-  int skipPort = -1;
-  bool portValid = false;
-  int lastOpenError = 0;
-  int reconnectCountdown = 0;
-  bool comInitArmed = false;
-  int comInitCount = 0;
-  std::string eventText;
-  // Command dispatcher
-  bool sendGuard = false;
-  bool cmdBusy = false;
-  int sendCount = 0;
-  bool lastTakeOn = false;  // code 0 toggles: first "AT1"
-  bool anyTakeSent = false;
-  // Reply reception and the main tick
-  std::string recvBuffer;
-  std::string currentAnswer;
-  int readPolls = 0;
-  // Length of the last read-back stream taken in (more than 9000: the node never paused).
-  size_t lastReadBackLength = 0;
-  bool uploadPending = false;
-  int silentTicks = 0;
-  int imageMemorySize = 0;
-  bool largeMemory = true;
-  bool graphicsNode = true;
-  int replyCount = 0;
-  int pollStep = 0;
-  int pollTicks = 0;
-  int clockCountdown = 0;
-  int tenSecCount = 0;
-  int delayCountdown = 0;
   // Start-up
   int platformCode = 2;
   // Bitmap reader: the logo slots' state, under the names the operations used before it had
@@ -165,34 +137,24 @@ class App : public Reporter {
   // Menus, about window, outside tools
   bool splashShown = false;
 
-  // ---- Serial port service (link/serial_service.cpp) ----
-  // The port search fills entries "mnuCOMsel(i)", i = 1..12 (caption "COM&n", tag "n") and,
-  // beside each, the control "mnuCOMdev(i)": its text is the device the number stands for
-  // ("/dev/ttyUSB0"), visible together with its entry. The window shows it next to the
-  // entry's caption (for example "COM3  /dev/ttyUSB0").
+  // ---- Serial link (components in link/, their presenter in shell/link_presenter.cpp) ----
+  LinkService& link() { return link_; }
+  Dispatcher& dispatcher() { return dispatcher_; }
+  NodeSession& session() { return session_; }
+  // The port search, and the Com menu filled from it: entries "mnuCOMsel(i)", i = 1..12
+  // (caption "COM&n", tag "n") and beside each the control "mnuCOMdev(i)" holding the device
+  // the number stands for ("/dev/ttyUSB0"), visible together with its entry.
   void determineValidPorts();
-  void startCom();
   void comMenuClick(int index);
   void onPortEvent(int code);
-  void reconnectTick();
-  void comInitTick();
-  void applyCommTimeouts();
-  void closeAtExit();
-
-  // ---- Command dispatcher (link/dispatcher.cpp) ----
-  void sendCom(const std::string& text);
-  void cmdTree(int code, std::string& argument);
-  void cmdTree(int code, const std::string& argument = std::string());
-
-  // ---- Reply reception and the main tick (link/reception.cpp) ----
-  void recvData();
-  void processData(const std::string& answer);
+  // The main tick (25 ms) and the erase wait (100 ms).
   void tickDelay();
   void tick10sec();
+  // The wake-up timer after an open (100 ms).
+  void comInitTick();
   // The five node menu entries of the reply handling.
   void setNodeMenusEnabled(bool enabled);
-
-  // ---- Diagnostic menu (link/diag_menu.cpp) ----
+  // The "Diag" menu: entry `index` asks its question and issues its command.
   void diagClick(int index);
 
   // ---- Start-up (link/startup.cpp) ----
@@ -348,6 +310,14 @@ class App : public Reporter {
   WindowModel ui_;
   std::unique_ptr<ScheduleEditor> editor_;
   std::unique_ptr<AboutWindow> about_;
+  // The serial link and its presenter (shell/link_presenter.cpp).
+  DispatcherHooks dispatcherHooks();
+  SessionHooks sessionHooks();
+  LinkPresenter linkView_{*this};
+  LinkService link_{pf_.port, pf_.loop, linkView_};
+  Dispatcher dispatcher_{link_, pf_.loop, pf_.dialogs, linkView_, dispatcherHooks()};
+  NodeSession session_{link_, dispatcher_, pf_.loop, linkView_, sessionHooks()};
+  int clockCountdown_ = 0;  // ticks until the clock label is set again
 };
 
 }  // namespace osd

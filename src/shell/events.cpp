@@ -56,7 +56,7 @@ void App::click(const std::string& name) {
     } else if (base == "mnuDownloadLogotoRam" || base == "mnu_ImageToEEPROM") {
       downloadToRamClick();
     } else if (base == "mnu_Erase") {
-      cmdTree(20);
+      dispatcher_.erase();
     } else if (base == "mnuSaveCurrentSettings") {
       saveCurrentSettingsClick();
     } else if (base == "mnuSaveLogoinNVRAM") {
@@ -72,11 +72,11 @@ void App::click(const std::string& name) {
     } else if (base == "mnuCOMsel" && index >= 0) {
       comMenuClick(index);
     } else if (base == "mnuWakeUpNode") {
-      cmdTree(15, "");
+      dispatcher_.wakeCurrent();
     } else if (base == "mnuWakeUpAllNodes") {
-      cmdTree(15, "00");
+      dispatcher_.wakeAll();
     } else if (base == "mnuAllNodesSleep") {
-      cmdTree(16);
+      dispatcher_.sleep();
     } else if (base == "mnuSetIDtoCurrentNode" || base == "txtNODE") {
       diagClick(12);
     } else if (base == "mnuZoomOff") {
@@ -116,7 +116,7 @@ void App::click(const std::string& name) {
     } else if (base == "mnuAbout") {
       aboutClick();
     } else if (base == "mnuCopyright") {
-      cmdTree(22);
+      dispatcher_.copyrightQuery();
     } else if (base == "mnuDiagTools") {
       diagToolsClick();
     } else if (base == "optLOGO" && index >= 0 && index <= 15) {

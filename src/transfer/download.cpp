@@ -69,16 +69,17 @@ void App::downloadToRamClick() {
 }
 
 void App::saveLogoInNvramClick() {
-  cmdTree(10, "");
+  dispatcher_.saveLogo();
 }
 
 void App::wait(int ticks) {
-  delayCountdown = ticks;
-  while (delayCountdown > 0) {
+  SharedWait& shared = dispatcher_.sharedWait();
+  shared.start(ticks);
+  while (shared.left() > 0) {
     // Only the main tick counts the wait down; once it has stopped (the window closing)
     // nothing ever would.
     if (!pf_.loop.timerEnabled(TimerId::Delay)) {
-      delayCountdown = 0;
+      shared.stop();
       break;
     }
     pf_.loop.yield();
@@ -86,14 +87,14 @@ void App::wait(int ticks) {
 }
 
 void App::runDownload() {
-  if (sendGuard) return;
+  if (dispatcher_.guarded()) return;
   if (downloading) return;  // a second start from inside a running download
   downloading = true;
   CommandsLocked locked(ui_);
   int slot = 0;
   try {
     showStatus("");
-    if (!portValid) {
+    if (!link_.valid()) {
       downloading = false;
       return;
     }
@@ -119,7 +120,7 @@ void App::runDownload() {
     return;
   }
 
-  DownloadPlan plan{imageWidth, imageHeight, imageMemorySize};
+  DownloadPlan plan{imageWidth, imageHeight, session_.memorySize()};
   DownloadSource source;
   source.encode = [this, slot](std::vector<int>& pixels) -> std::string {
     // A logo that was not read completely is not sent.
@@ -153,17 +154,17 @@ bool App::LinkSink::write(const std::string& bytes) {
   bool failed = false;
   auto previous = std::move(app_.errorWatch_);
   app_.errorWatch_ = [&failed](const std::string& title) { failed = failed || title == "SendCom"; };
-  app_.sendCom(bytes);
+  app_.dispatcher_.send(bytes);
   app_.errorWatch_ = std::move(previous);
   return !failed;
 }
 
 int64_t App::LinkSink::waiting() const {
-  return app_.pf_.port.bytesToWrite();
+  return app_.link_.waiting();
 }
 
 bool App::LinkSink::isOpen() const {
-  return app_.pf_.port.isOpen();
+  return app_.link_.isOpen();
 }
 
 }  // namespace osd

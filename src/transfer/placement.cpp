@@ -116,9 +116,9 @@ void App::previewMove(int slot, double px, double py) {
       ui_.setText("txtVPOS", std::to_string(vPercent));
 
       const int v = clampInt(roundHalfEven(vPercent * 52 / 100.0 + 4), 4, 56);
-      cmdTree(7, hex2(v));
+      dispatcher_.verticalPosition(v);
       const int h = clampInt(static_cast<long long>(hPercent * 120 / 100) + 34, 34, 154);
-      cmdTree(6, hex2(h));
+      dispatcher_.horizontalPosition(h);
       if (!downloading) {
         std::string packet;
         packet += byteChar(0x80);
@@ -127,7 +127,7 @@ void App::previewMove(int slot, double px, double py) {
         packet += byteChar(highByte(v));
         packet += byteChar(lowByte(h));
         packet += byteChar(highByte(h));
-        sendCom(packet);
+        dispatcher_.send(packet);
       }
 
       const long long h2 = roundHalfEven((previewLeft - 60) * 360 / 5600.0) & ~1LL;
@@ -163,7 +163,7 @@ void App::txtVposEdited() {
       const long long v = roundHalfEven(p * 52 / 100.0 + 4);
       std::string digits = hexUpper(v);
       while (digits.size() < 2) digits = "0" + digits;
-      cmdTree(7, digits);
+      dispatcher_.run(Command::VerticalPosition, digits);
       ui_.setTop(indexed("picPicture2", selectedSlot),
                  static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240);
     } else {
@@ -188,7 +188,7 @@ void App::txtHposEdited() {
       const long long h = roundHalfEven(static_cast<long long>(p * 120 / 100) + 34);
       std::string digits = hexUpper(h);
       while (digits.size() < 2) digits = "0" + digits;
-      cmdTree(6, digits);
+      dispatcher_.run(Command::HorizontalPosition, digits);
       ui_.setLeft(indexed("picPicture2", selectedSlot),
                   static_cast<int>(static_cast<long long>(p * 4020 / 100) + 60));
     } else {
@@ -217,19 +217,19 @@ void App::optLogoClick(int slot) {
     ui_.setVisible(indexed("picPicture2", lastSlot), false);
     lastSlot = slot;
     selectedSlot = slot;
-    if (!sendGuard) {
-      cmdTree(18, dec2(slot));
+    if (!dispatcher_.guarded()) {
+      dispatcher_.selectLogo(slot);
       writeSetting("LogoSelect", std::to_string(slot));
       std::string file = slotFile[static_cast<size_t>(slot)];
       if (!file.empty()) {
-        sendGuard = true;
+        dispatcher_.setGuard(true);
         try {
           readFile(file);
         } catch (...) {
-          sendGuard = false;
+          dispatcher_.setGuard(false);
           throw;
         }
-        sendGuard = false;
+        dispatcher_.setGuard(false);
       }
     }
     const int bankFirst = slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;

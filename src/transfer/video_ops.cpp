@@ -62,7 +62,7 @@ void App::saveCurrentSettingsClick() {
             std::string("This will write the Image control data to the EEPROM.") + kWriteWarning)) {
       return;
     }
-    cmdTree(9, "");
+    dispatcher_.saveSettings();
     writeVideoDataFile("Video-ImageData", imageParams.data());
   } catch (const std::exception& e) {
     showError(e.what(), "mnuSaveCurrentSettings_Click");
@@ -95,10 +95,10 @@ void App::optRgbClick(int index) {
 }
 
 void App::buildSetupBlock() {
-  if (sendGuard) return;
+  if (dispatcher_.guarded()) return;
   try {
     showStatus("");
-    if (!portValid) return;
+    if (!link_.valid()) return;
     if (!pf_.port.isOpen()) {
       pf_.dialogs.beep();
       showError("No Valid COM Port Selected", "Communication Error!");

@@ -52,15 +52,15 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   auto host = openHost(dir);
   ASSERT_TRUE(host);
   App& app = host->app();
-  app.imageMemorySize = 64 * 1024;
-  app.largeMemory = false;
+  app.session().setMemorySize(64 * 1024);
+  app.session().setLargeMemory(false);
   app.selectedSlot = 1;
   app.ui().setChecked("optRGB(0)", true);
   app.ui().setChecked("optRGB(1)", false);
   std::string file = dir.path + "/logo.bmp";
   ASSERT_EQ(app.readFile(file), 0) << app.ui().text("lblErrTxt");
   for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == 1);
-  app.cmdTree(15, "00");
+  app.dispatcher().wakeAll();
   app.dismissError();
 
   app.runDownload();
@@ -73,7 +73,7 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   const std::string record = dir.path + "/second.rec";
   Sim second({"--baud", "0", "--record", record});
   pointLink(dir.path + "/node", second.pty());
-  ASSERT_TRUE(host->runUntil([&] { return host->port().isOpen() && app.portValid; }, 20000));
+  ASSERT_TRUE(host->runUntil([&] { return host->port().isOpen() && app.link().valid(); }, 20000));
   EXPECT_TRUE(
       host->runUntil([&] { return slurp(record).find("WK,00") != std::string::npos; }, 5000));
 
@@ -119,7 +119,7 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
   int64_t waitingMax = 0;  // in the Qt port
   host->runUntil(
       [&] {
-        bufferMax = std::max(bufferMax, host->app().recvBuffer.size());
+        bufferMax = std::max(bufferMax, host->app().session().buffered().size());
         waitingMax = std::max(waitingMax, host->port().bytesAvailable());
         return false;
       },
@@ -135,9 +135,9 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
   char in[4096];
   while (::read(master, in, sizeof in) > 0) {
   }
-  host->app().imageMemorySize = 0;
+  host->app().session().setMemorySize(0);
   const std::string answer = "QX512K\r\nQX512K\r\n";
   ASSERT_EQ(::write(master, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
-  EXPECT_TRUE(host->runUntil([&] { return host->app().imageMemorySize == 512 * 1024; }, 5000));
+  EXPECT_TRUE(host->runUntil([&] { return host->app().session().memorySize() == 512 * 1024; }, 5000));
   ::close(master);
 }

@@ -194,10 +194,10 @@ Harness::~Harness() {
 
 void Harness::openPort(int n) {
   port.openable.insert(n);
-  app->comPort = n;
-  app->startCom();
-  app->portValid = true;
-  app->silentTicks = 0;
+  app->link().select(n);
+  app->link().open();
+  app->link().setValid(true);
+  app->link().setSilentTicks(0);
   port.writes.clear();
   port.writeNumbers.clear();
 }
@@ -206,8 +206,8 @@ void Harness::lineReady(int n) {
   port.openable.insert(n);
   PortOpenError err;
   port.open(n, err);
-  app->comPort = n;
-  app->portValid = true;
+  app->link().select(n);
+  app->link().setValid(true);
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

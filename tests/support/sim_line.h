@@ -2,8 +2,8 @@
 //
 //   Harness h;
 //   SimLine line(h, {.memoryKiB = 512});   // opens port 3 as the program has it once started
-//   h.app->cmdTree(15, "00");               // the node hears "WK,00" as it is written
-//   h.app->cmdTree(17);                     // ... and answers "QX512K\r\n" `answerDelayMs` later
+//   h.app->dispatcher().wakeAll();               // the node hears "WK,00" as it is written
+//   h.app->dispatcher().sizeQuery();                     // ... and answers "QX512K\r\n" `answerDelayMs` later
 //   h.ticks(10);                            // virtual time: the answer is read on the ticks
 //   line.node.awake(), line.heard, line.answered
 //

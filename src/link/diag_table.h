@@ -1,0 +1,55 @@
+// The diagnostic menu's entries: for each entry number the command it issues, the question
+// it asks and how the answer becomes the command's argument.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "link/dispatcher.h"
+
+namespace osd {
+
+// How an answer becomes the argument.
+enum class DiagValue {
+  None,        // no question
+  Inverted99,  // 0..99, one byte of 99 - v
+  Byte99,      // 0..99, one byte of v
+  Horizontal,  // 0..99 % onto 34..154, two hex digits
+  Vertical,    // 0..99 % onto 4..55, two hex digits
+  NodeId,      // 1..255, two hex digits
+  WakeNode,    // 0..255, two hex digits ("00": all)
+  TakeTime,    // 15..3825 s in 15-second units, one byte
+  Logo,        // 1..model, two decimal digits
+  Model,       // the model code
+  Text,        // the answer as typed
+};
+
+// What an entry does besides handing its argument to the dispatcher.
+enum class DiagExtra {
+  None,
+  SendLogo,           // runs the logo download instead of a command
+  SleepFirst,         // the awake nodes sleep before the wake-up
+  ReadBack,           // the read-back stream is awaited
+  ClearStatusFirst,   // the status line is cleared first
+  ToggleReply,        // shows or hides the reply area (window only)
+  ReadConfiguration,  // runs the start-up again (window only)
+  ClearLastSent,      // the last-sent text is wiped afterwards
+};
+
+struct DiagEntry {
+  Command command;
+  const char* prompt;  // "" when the entry asks nothing; Logo prompts end in the model
+  DiagValue value;
+  DiagExtra extra;
+};
+
+// The entry with that number (0..27); nothing for other numbers.
+std::optional<DiagEntry> diagEntry(int index);
+
+// The question of an entry, for a logo generator of `model`.
+std::string diagPrompt(const DiagEntry& entry, int model);
+
+// The argument for `answer`.
+std::string diagArgument(DiagValue value, const std::string& answer, int model, bool colorNode);
+
+}  // namespace osd

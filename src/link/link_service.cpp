@@ -1,0 +1,294 @@
+// The serial link: the port search, opening and re-opening the selected port, the wake-up
+// after an open, the port's events, paced writing and the node watchdog's count.
+#include "link/link_service.h"
+
+#include <exception>
+
+namespace osd {
+
+namespace {
+
+constexpr int kMenuSlots = 12;
+constexpr int kHighestPort = 255;
+constexpr int kComInitTicks = 20;
+constexpr int kReconnectTicks = 40;
+// One read of the port delivers at most this many bytes; a drop reads at most this often.
+constexpr int64_t kInputLen = 2500;
+constexpr int kMaxReadsPerCall = 8;
+// Yields a paced write may wait for room before it gives up on the port.
+constexpr int kMaxWaitsForRoom = 2000000;
+// Failures that carry no number of their own are reported with this one.
+constexpr int kUnnumberedFailure = -1;
+
+constexpr int kMenusOffTicks = 800;  // 20 s silent
+constexpr int kCloseTicks = 1200;    // 30 s silent
+constexpr int kCallFromTicks = 600;  // the node is called beyond 15 s
+constexpr int kCallPeriod = 200;
+
+int failureNumber(const std::exception& e) {
+  if (auto f = dynamic_cast<const Failure*>(&e); f && f->number() != 0) return f->number();
+  return kUnnumberedFailure;
+}
+
+std::string eventTextOf(int code) {
+  switch (code) {
+    case kEvCts:
+      return "Change in CTS Detected";
+    case kEvDsr:
+      return "Change in DSR Detected";
+    case kEvCd:
+      return "Change in CD Detected";
+    case kEvRing:
+      return "The Phone is Ringing";
+    case kEvEof:
+      return "End of File Detected";
+    case kEvBreak:
+      return "Break Received";
+    case kEvCtsTimeout:
+      return "CTS Timeout";
+    case kEvDsrTimeout:
+      return "DSR Timeout";
+    case kEvFrame:
+      return "Framing Error";
+    case kEvOverrun:
+      return "Overrun Error";
+    case kEvCdTimeout:
+      return "Carrier Detect Timeout";
+    case kEvRxOver:
+      return "Receive Buffer Overflow";
+    case kEvParity:
+      return "Parity Error";
+    case kEvDcb:
+      return "Error retrieving DCB";
+    default:
+      return "Unknown error or event";
+  }
+}
+
+}  // namespace
+
+LinkService::LinkService(SerialPort& port, EventLoop& loop, LinkListener& listener)
+    : port_(port), loop_(loop), listener_(listener) {}
+
+void LinkService::setState(PortState state) {
+  state_ = state;
+  listener_.portState(state);
+}
+
+std::vector<FoundPort> LinkService::search() {
+  std::vector<FoundPort> found;
+  try {
+    if (port_.isOpen()) port_.close();
+  } catch (...) {
+  }
+  for (int n = 1; n <= kHighestPort && static_cast<int>(found.size()) < kMenuSlots; ++n) {
+    if (n == skipPort_) continue;
+    try {
+      PortOpenError error;
+      if (!port_.open(n, error)) continue;
+      port_.close();
+      found.push_back({n, port_.deviceName(n)});
+    } catch (...) {
+    }
+  }
+  return found;
+}
+
+void LinkService::reportOpenError(int number, const std::string& description,
+                                  const std::string& step) {
+  if (number == lastOpenError_) return;
+  std::string message;
+  if (number == kErrNoSuchPort) {
+    message = "Invalid Port Number - " + std::to_string(comPort_) +
+              " Port not available for use as a device interface.";
+  } else if (number == kErrPortInUse) {
+    message = "Port Already Open - Port in use - " + std::to_string(comPort_) +
+              " can't be used as a device interface.";
+  } else {
+    message = "Error # " + std::string(number >= 0 ? " " : "") + std::to_string(number) +
+              ": In DetermineValidPorts\r" + description;
+  }
+  listener_.openFailed(message, "StartCom " + step);
+  lastOpenError_ = number;
+}
+
+void LinkService::open() {
+  if (comPort_ == 0) return;
+  // 1. Close a port that is open.
+  try {
+    if (port_.isOpen()) {
+      port_.setModemLines(false, false);
+      port_.close();
+    }
+  } catch (const std::exception& e) {
+    reportOpenError(failureNumber(e), e.what(), "");
+  }
+  // 2. The line settings are fixed and applied by the port on opening (step "01").
+  // 3. Open, then raise DTR and RTS (step "02").
+  const std::string step = "02";
+  try {
+    PortOpenError error;
+    if (!port_.open(comPort_, error)) reportOpenError(error.number, error.description, step);
+  } catch (const std::exception& e) {
+    reportOpenError(failureNumber(e), e.what(), step);
+  }
+  try {
+    if (port_.isOpen()) port_.setModemLines(true, true);
+  } catch (const std::exception& e) {
+    reportOpenError(failureNumber(e), e.what(), step);
+  }
+  // 4./5. The port state.
+  if (!isOpen()) {
+    valid_ = false;
+    setState(PortState::NotUsable);
+    return;
+  }
+  setState(PortState::Open);
+  loop_.setTimerEnabled(TimerId::ComInit, true);
+}
+
+bool LinkService::comInitTick(bool downloading) {
+  if (downloading) return false;
+  if (!comInitArmed_) {
+    comInitArmed_ = true;
+    return false;
+  }
+  if (comInitCount_ < kComInitTicks) {
+    ++comInitCount_;
+    return false;
+  }
+  comInitCount_ = 0;
+  valid_ = true;
+  loop_.setTimerEnabled(TimerId::ComInit, false);
+  return true;
+}
+
+void LinkService::reconnectTick() {
+  if (valid_) return;
+  if (reconnectCountdown_ > 1) {
+    --reconnectCountdown_;
+  } else if (reconnectCountdown_ == 1) {
+    open();
+    reconnectCountdown_ = 0;
+  } else if (reconnectCountdown_ == 0) {
+    reconnectCountdown_ = kReconnectTicks;
+  } else {
+    reconnectCountdown_ = 0;
+  }
+}
+
+void LinkService::applyTimeouts() {
+  try {
+    port_.setReadTimeouts(2, 1, 1000);
+  } catch (...) {
+    // Without a usable port there is nothing to set.
+  }
+}
+
+void LinkService::closeAtExit() {
+  try {
+    if (port_.isOpen()) {
+      port_.setModemLines(false, false);
+      port_.close();
+    }
+  } catch (...) {
+  }
+}
+
+void LinkService::close() {
+  try {
+    if (port_.isOpen()) port_.close();
+  } catch (...) {
+    // Closing a port that already failed may fail as well; it is closed either way.
+  }
+}
+
+bool LinkService::isOpen() const {
+  try {
+    return port_.isOpen();
+  } catch (...) {
+    return false;
+  }
+}
+
+int64_t LinkService::waiting() const {
+  return port_.bytesToWrite();
+}
+
+void LinkService::write(const std::string& bytes) {
+  size_t offset = 0;
+  while (offset < bytes.size()) {
+    int waits = 0;
+    while (port_.isOpen() && port_.bytesToWrite() >= kOutBufferSize) {
+      loop_.yield();
+      if (++waits > kMaxWaitsForRoom) throw Failure("The serial port does not take any more data.");
+    }
+    if (!port_.isOpen()) throw Failure("The serial port was closed while sending.");
+    const int64_t room = kOutBufferSize - port_.bytesToWrite();
+    size_t chunk = static_cast<size_t>(room > 0 ? room : 1);
+    if (chunk > bytes.size() - offset) chunk = bytes.size() - offset;
+    port_.write(bytes.substr(offset, chunk));
+    offset += chunk;
+  }
+}
+
+int64_t LinkService::available() const {
+  return port_.bytesAvailable();
+}
+
+std::string LinkService::read(int64_t maxBytes) {
+  return port_.read(maxBytes);
+}
+
+void LinkService::dropInput() {
+  for (int reads = 0; reads < kMaxReadsPerCall && port_.isOpen() && port_.bytesAvailable() > 0;
+       ++reads) {
+    if (port_.read(kInputLen).empty()) break;
+  }
+}
+
+void LinkService::handleEvent(int code, const std::function<void()>& receive) {
+  try {
+    if (code == kEvReceive) {
+      receive();
+    } else if (code == kEvTxFull) {
+      listener_.error("Lost USB/Serial Connection ", "COMM Status");
+      close();
+    } else {
+      eventText_ = eventTextOf(code);
+    }
+  } catch (const std::exception& e) {
+    try {
+      if (code != kEvReceive) {
+        listener_.error(std::string(e.what()) + " " + eventText_,
+                        "MSComm1_OnComm Event: " + std::to_string(code));
+        port_.purge();
+      }
+    } catch (...) {
+    }
+    close();
+    open();
+  }
+}
+
+WatchdogStep LinkService::watchdogTick(bool downloading) {
+  ++silentTicks_;
+  if (silentTicks_ == kMenusOffTicks) {
+    setState(PortState::Open);
+    listener_.nodeMenusEnabled(false);
+  } else if (silentTicks_ == kCloseTicks) {
+    // Closing the port would throw away the bytes of a running download that still wait to
+    // go out; then the cycle only starts again.
+    if (!downloading) {
+      if (port_.isOpen()) port_.close();
+      setState(PortState::NotUsable);
+    }
+    silentTicks_ = kCallFromTicks + 1;
+  } else if (silentTicks_ > kCallFromTicks && !downloading) {
+    if (silentTicks_ % kCallPeriod == 0) return WatchdogStep::CallWake;
+    if (silentTicks_ % kCallPeriod == kCallPeriod / 2) return WatchdogStep::CallReset;
+  }
+  return WatchdogStep::None;
+}
+
+}  // namespace osd
