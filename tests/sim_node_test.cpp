@@ -172,7 +172,6 @@ TEST(SimNodeDownload, FullStreamIsStoredTopLineFirst) {
     for (int c = 0; c < 256; ++c)
       ASSERT_EQ(mem[r * 256 + c], static_cast<uint8_t>(pictureByte(r, c))) << r << "," << c;
   EXPECT_EQ(mem[64 * 256], 0xFF);
-  // In step afterwards.
   EXPECT_EQ(node.feed("QXS"), "QX64K\r\n");
 }
 

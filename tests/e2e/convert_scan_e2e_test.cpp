@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
