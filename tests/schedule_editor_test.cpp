@@ -107,11 +107,11 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
       {"S_Days", "65,0,"}, {"S_Start", "1920,-1,"}, {"S_End", "2160,0,"},
       {"S_ON", "1,0,"},    {"S_OFF", "40,0,"},      {"S_Logo", "2,0,"}};
   for (const auto& [key, head] : stored) EXPECT_EQ(h.settings.get(key)->rfind(head, 0), 0u) << key;
-  // Read back: all seven days from 127.
-  h.settings.set("S_Days", "127," + std::string(*h.settings.get("S_Days")).substr(3));
+  // Read back: all seven days from 127 (row 1 had none).
+  h.settings.set("S_Days", "65,127," + std::string(*h.settings.get("S_Days")).substr(5));
   app.loadSchedule();
-  for (int d = 0; d < 7; ++d) EXPECT_TRUE(s.dayFlags[0][d]) << d;
-  EXPECT_FALSE(s.dayFlags[1][0]);
+  for (int d = 0; d < 7; ++d) EXPECT_TRUE(s.dayFlags[1][d]) << d;
+  EXPECT_FALSE(s.dayFlags[2][0]);
 }
 
 TEST_F(EditorTest, LogoCycleFollowsTheModel) {
