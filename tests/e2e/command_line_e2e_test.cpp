@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "e2e/e2e_support.h"
 #include "support/bmp_builder.h"
 
