@@ -1,4 +1,4 @@
-// The programs read command lines alike: usage errors exit 2 naming what was typed, --help.
+// The programs read command lines alike: usage errors exit 2, --help and --version exit 0.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
