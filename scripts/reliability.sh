@@ -27,8 +27,9 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-25}
 FUZZ_JOBS=${FUZZ_JOBS:-2}
 JOBS=${JOBS:-$(nproc)}
 ALL_TARGETS="fuzz_bmp fuzz_reception fuzz_readback fuzz_video_data fuzz_schedule fuzz_settings fuzz_osdctl"
-# The tests whose process runs the simulated node on its own thread.
-TSAN_FILTER=${TSAN_FILTER:-'SimPty*:SimPicture*'}
+# The tests that run the simulated node's thread (in osdsim, sanitized as well) or a thread of
+# their own beside the program's event loop.
+TSAN_FILTER=${TSAN_FILTER:-'NodeFaultsE2E.*:OsdsimProgram.*:QtPortTest.*'}
 
 do_sanitize=1
 do_tsan=1
@@ -76,11 +77,12 @@ fi
 if [ "$do_tsan" = 1 ]; then
   echo "== Simulated node thread under ThreadSanitizer ($TSAN_BUILD)"
   start=$(date +%s)
-  cmake -S . -B "$TSAN_BUILD" -G Ninja "${san_flags[@]}" -DOSD_BUILD_GUI=OFF \
+  cmake -S . -B "$TSAN_BUILD" -G Ninja "${san_flags[@]}" -DOSD_BUILD_GUI=ON \
     -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
-  cmake --build "$TSAN_BUILD" -j"$JOBS" --target osd_tests
-  if ! TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
-    "$TSAN_BUILD/tests/osd_tests" --gtest_filter="$TSAN_FILTER"; then
+  cmake --build "$TSAN_BUILD" -j"$JOBS" --target osd_e2e_tests
+  if ! OSD_BIN_DIR=$PWD/$TSAN_BUILD QT_QPA_PLATFORM=offscreen \
+    TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    "$TSAN_BUILD/tests/osd_e2e_tests" --gtest_filter="$TSAN_FILTER"; then
     failed=1
   fi
   echo "== thread sanitizer: $(($(date +%s) - start)) s"

@@ -59,7 +59,6 @@ TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
   fs::remove_all(dir);
 }
 
-// What is at the settings path decides whether a write happens; nothing is ever damaged.
 TEST(IniSettingsFile, WritesHonourWhatIsThere) {
   struct Case {
     const char* name;

@@ -1,5 +1,4 @@
-// The three programs read their command lines alike: usage errors exit 2 naming what was
-// typed, --help and --version print to standard output and exit 0.
+// The programs read command lines alike: usage errors exit 2, --help and --version exit 0.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
