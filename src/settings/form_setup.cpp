@@ -155,7 +155,7 @@ void App::formSetUp() {
 
   // 14. Video data, then the image start position.
   step([&] {
-    const VideoData::Loaded loaded = bench_.video().load(imageWidth, imageHeight);
+    const VideoData::Loaded loaded = bench_.load(imageWidth, imageHeight);
     ui_.setText("lblImageSettings", video::imageSettingsText(loaded.asLoaded));
     ui_.setText("lblStartPosn",
                 "H= " + rightAlign(std::to_string(bench_.video().startH()), 4) +
