@@ -16,18 +16,19 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/options.h"
 #include "gui/gui_dialogs.h"
 #include "gui/instance_guard.h"
 #include "gui/main_window.h"
@@ -57,88 +58,69 @@ struct Options {
   int simulateMemory = 0;  // 0: no simulated node
 };
 
+constexpr const char* kUsage =
+    "usage: osdprog [SKIPCOM n] [--settings FILE] [--data-dir DIR] [--port-map MAP]\n"
+    "               [--simulate[=64|512]]\n";
+
 [[noreturn]] void usage(const std::string& why) {
-  std::fprintf(stderr, "osdprog: %s\n", why.c_str());
-  std::fprintf(stderr,
-               "usage: osdprog [SKIPCOM n] [--settings FILE] [--data-dir DIR] [--port-map MAP] "
-               "[--simulate[=64|512]]\n");
+  std::fprintf(stderr, "osdprog: %s\n%s", why.c_str(), kUsage);
   std::exit(2);
 }
 
-Options parseOptions(const QStringList& args) {
-  Options o;
-  for (qsizetype i = 1; i < args.size(); ++i) {
-    const std::string a = args[i].toStdString();
-    auto value = [&](const std::string& option) -> std::optional<std::string> {
-      if (a == option) {
-        if (i + 1 >= args.size()) usage(option + " needs a value");
-        return args[++i].toStdString();
-      }
-      if (a.rfind(option + "=", 0) == 0) return a.substr(option.size() + 1);
-      return std::nullopt;
-    };
-    if (auto v = value("--settings")) {
-      o.settingsFile = *v;
-    } else if (auto v2 = value("--data-dir")) {
-      o.dataDir = *v2;
-    } else if (auto v3 = value("--port-map")) {
-      o.portMap = *v3;
-    } else if (a == "--simulate") {
-      o.simulateMemory = 64;
-    } else if (a.rfind("--simulate=", 0) == 0) {
-      const std::string m = a.substr(11);
-      if (m != "64" && m != "512") usage("--simulate takes 64 or 512");
-      o.simulateMemory = std::stoi(m);
-    } else if (a == "--help" || a == "-h") {
-      usage("programmer for on-screen-display video nodes");
-    } else if (a.rfind("--", 0) == 0) {
-      usage("unknown option " + a);
-    } else {
-      o.words.push_back(a);
+// The words left after the options may only be the start-up's "SKIPCOM n" (any case, the
+// digit joined to the word or after it).
+void checkWords(const std::vector<std::string>& words, const std::vector<std::string>& args) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    std::string lower = words[i];
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.rfind("skipcom", 0) == 0) {
+      if (lower == "skipcom" && i + 1 < words.size()) ++i;
+      continue;
     }
+    std::string why = "unexpected argument '" + words[i] + "'";
+    const auto at = std::find(args.begin(), args.end(), words[i]);
+    if (at != args.begin() && at != args.end() && *(at - 1) == "--simulate") {
+      why += " (give the size as --simulate=" + words[i] + ")";
+    }
+    usage(why);
+  }
+}
+
+Options parseOptions(const QStringList& qargs) {
+  std::vector<std::string> args;
+  for (qsizetype i = 1; i < qargs.size(); ++i) args.push_back(qargs[i].toStdString());
+  const osd::cli::Parsed p = osd::cli::parse(args, {{"--settings"},
+                                                    {"--data-dir"},
+                                                    {"--port-map"},
+                                                    {"--simulate", osd::cli::Kind::InlineValue}});
+  if (p.outcome == osd::cli::Outcome::Usage) usage(p.error);
+  if (p.outcome == osd::cli::Outcome::Help) {
+    std::printf("osdprog: programmer for on-screen-display video nodes\n%s", kUsage);
+    std::exit(0);
+  }
+  if (p.outcome == osd::cli::Outcome::Version) {
+    std::printf("%s\n", osd::cli::versionLine("osdprog").c_str());
+    std::exit(0);
+  }
+  checkWords(p.words, args);
+  Options o;
+  o.words = p.words;
+  o.settingsFile = p.value("--settings");
+  o.dataDir = p.value("--data-dir");
+  o.portMap = p.value("--port-map");
+  if (p.has("--simulate")) {
+    const std::string m = p.value("--simulate").empty() ? "64" : p.value("--simulate");
+    if (m != "64" && m != "512") usage("--simulate=" + m + ": the size is 64 or 512");
+    o.simulateMemory = m == "64" ? 64 : 512;
   }
   return o;
 }
 
-bool writableDir(const QString& dir) {
-  QFileInfo info(dir);
-  return info.isDir() && info.isWritable();
-}
-
-// Copies the data files the installation ships into a fresh "Images" folder.
-void seedImages(const QString& imagesDir, const QString& programDir) {
-  const QString shipped =
-      QDir(programDir).absoluteFilePath(QStringLiteral("../share/osdprog/Images"));
-  for (const QString& file : QDir(shipped).entryList({QStringLiteral("*.dat")}, QDir::Files)) {
-    const QString target = imagesDir + QChar('/') + file;
-    if (!QFileInfo::exists(target)) QFile::copy(shipped + QChar('/') + file, target);
-  }
-}
-
-// An installed program finds the data files it ships beside its folder; its own folder is a
-// system folder then, shared by every user, and is not written even when it could be.
-bool installed(const QString& programDir) {
-  return QFileInfo(QDir(programDir).absoluteFilePath(QStringLiteral("../share/osdprog/Images")))
-      .isDir();
-}
-
-// The folder that holds "Images": the program's own folder, else the user's data folder.
-// "Images" is created where it is missing.
+// The folder that holds "Images", with "Images" created and seeded where it is missing.
 QString dataFolder(const Options& o, const QString& programDir) {
-  QString dir;
-  if (!o.dataDir.empty()) {
-    dir = QDir(QString::fromStdString(o.dataDir)).absolutePath();
-  } else if (!installed(programDir) && writableDir(programDir)) {
-    dir = programDir;
-  } else {
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-      base = QDir::homePath() + QStringLiteral("/.local/share");
-    dir = base + QStringLiteral("/Norvo/RA7_Vud");
-  }
-  QDir().mkpath(dir + QStringLiteral("/Images"));
-  seedImages(dir + QStringLiteral("/Images"), programDir);
-  return dir;
+  const std::string dir = osd::cli::dataFolder(o.dataDir, programDir.toStdString());
+  osd::cli::prepareDataFolder(dir, programDir.toStdString());
+  return QString::fromStdString(dir);
 }
 
 // The settings as stored, except that the port setting reads as the simulated node's port
@@ -166,6 +148,12 @@ class SimulatedPortSettings : public osd::SettingsBackend {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help and --version answer before Qt looks for a display, so they work without one.
+  if (osd::cli::askedFor(osd::cli::argsOf(argc, argv)) != osd::cli::Outcome::Run) {
+    QStringList words;
+    for (int i = 0; i < argc; ++i) words << QString::fromLocal8Bit(argv[i]);
+    parseOptions(words);
+  }
   QApplication::setApplicationName(QStringLiteral("osdprog"));
   QApplication::setOrganizationName(QStringLiteral("Norvo"));
   QApplication qapp(argc, argv);
@@ -188,7 +176,7 @@ int main(int argc, char** argv) {
   try {
     map = osd::qt::PortMap::fromSources(options.portMap);
   } catch (const std::exception& e) {
-    usage(std::string("--port-map: ") + e.what());
+    usage(e.what());  // names the option or variable and the bad entry
   }
 
   std::unique_ptr<osd::sim::PtyNode> simulated;
@@ -258,7 +246,8 @@ int main(int argc, char** argv) {
     instances.onCloseRequested = [&window]() {
       QTimer::singleShot(0, &window, [&window]() {
         window.close();
-        QApplication::quit();
+        // Queued, so that it also ends a copy asked during its start-up, before the loop runs.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
       });
     };
 
@@ -266,16 +255,16 @@ int main(int argc, char** argv) {
     for (const std::string& w : options.words) commandLine += (commandLine.empty() ? "" : " ") + w;
     app.formLoad(commandLine);
 
-    // The previous copy may need a moment to let go of the name.
-    auto listenTries = std::make_shared<int>(0);
-    auto tryListen = std::make_shared<std::function<void()>>();
-    *tryListen = [&instances, listenTries, tryListen]() {
-      if (instances.listen() || ++*listenTries > 20) return;
-      QTimer::singleShot(250, *tryListen);
-    };
-    (*tryListen)();
+    // Only the copy that holds the instance lock runs on: one that still finds another copy
+    // in its place after the start-up asked it to close ends here.
+    if (!instances.listen()) {
+      std::fprintf(stderr, "osdprog: another copy is still running; this one ends\n");
+      window.close();
+      exitCode = 1;
+    } else {
+      window.show();
+    }
 
-    window.show();
     if (startupStamp) {
       // A zero timer fires once the events queued by the start-up have been handled.
       QTimer::singleShot(0, &window, [] {
@@ -296,9 +285,8 @@ int main(int argc, char** argv) {
       });
     }
     QObject::connect(&qapp, &QApplication::lastWindowClosed, &qapp, &QApplication::quit);
-    exitCode = QApplication::exec();
+    if (exitCode == 0) exitCode = QApplication::exec();
     window.close();
-    *tryListen = nullptr;
   }
   if (simulated) simulated->stop();
   return exitCode;

@@ -1,6 +1,6 @@
 // osdsim: a simulated graphics node on a pseudo-terminal, for demos, training and tests.
 //
-//   osdsim [--memory 64|512] [--id N] [--model N] [--color] [--baud 9600|0]
+//   osdsim [--memory 64|512] [--id N] [--model 1|2|3|4|7|15|31] [--color] [--baud 9600|0]
 //          [--record FILE] [--image-out FILE.bmp] [--format rgb|ycbcr] [--logo FILE.bmp]
 //          [--hangup-after BYTES] [--babble] [--seed N]
 //
@@ -21,26 +21,100 @@
 #include <optional>
 #include <string>
 
+#include "common/options.h"
 #include "sim/logo_file.h"
 #include "sim/pty_node.h"
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: osdsim [--memory 64|512] [--id N] [--model 1|2|3|4|7|15|31] [--color]\n"
+    "              [--baud 9600|0] [--record FILE] [--image-out FILE.bmp]\n"
+    "              [--format rgb|ycbcr] [--logo FILE.bmp] [--hangup-after BYTES] [--babble]\n"
+    "              [--seed N]\n";
+
 int usage(const std::string& message) {
-  std::cerr << "osdsim: " << message << "\n"
-            << "usage: osdsim [--memory 64|512] [--id N] [--model N] [--color] [--baud 9600|0]\n"
-            << "              [--record FILE] [--image-out FILE.bmp] [--format rgb|ycbcr]\n"
-            << "              [--logo FILE.bmp] [--hangup-after BYTES] [--babble] [--seed N]\n";
+  std::cerr << "osdsim: " << message << "\n" << kUsage;
   return 2;
 }
 
-std::optional<long long> number(const std::string& text, long long lo, long long hi) {
-  if (text.empty() || text.size() > 18) return std::nullopt;
-  for (char c : text)
-    if (c < '0' || c > '9') return std::nullopt;
-  const long long v = std::stoll(text);
-  if (v < lo || v > hi) return std::nullopt;
-  return v;
+// A value the user typed, quoted for a message.
+std::string typed(const std::string& option, const std::string& value) {
+  return option + " '" + value + "'";
+}
+
+// Reads the command line into `opt` and `logoPath`. Returns -1 to go on, else the exit status.
+int readCommandLine(int argc, char** argv, osd::sim::PtyOptions& opt, std::string& logoPath) {
+  using osd::cli::Kind;
+  const osd::cli::Parsed p =
+      osd::cli::parse(osd::cli::argsOf(argc, argv), {{"--memory"},
+                                                     {"--id"},
+                                                     {"--model"},
+                                                     {"--color", Kind::Flag},
+                                                     {"--baud"},
+                                                     {"--record"},
+                                                     {"--image-out"},
+                                                     {"--format"},
+                                                     {"--logo"},
+                                                     {"--hangup-after"},
+                                                     {"--babble", Kind::Flag},
+                                                     {"--seed"}});
+  if (p.outcome == osd::cli::Outcome::Usage) return usage(p.error);
+  if (p.outcome == osd::cli::Outcome::Help) {
+    std::cout << "osdsim: a simulated graphics node on a pseudo-terminal\n" << kUsage;
+    return 0;
+  }
+  if (p.outcome == osd::cli::Outcome::Version) {
+    std::cout << osd::cli::versionLine("osdsim") << "\n";
+    return 0;
+  }
+  if (!p.words.empty()) return usage("unexpected argument '" + p.words.front() + "'");
+  using osd::cli::wholeNumber;
+  if (p.has("--memory")) {
+    const auto v = wholeNumber(p.value("--memory"), 64, 512);
+    if (!v || (*v != 64 && *v != 512))
+      return usage(typed("--memory", p.value("--memory")) + ": 64 or 512");
+    opt.node.memoryKiB = static_cast<int>(*v);
+  }
+  if (p.has("--id")) {
+    const auto v = wholeNumber(p.value("--id"), 1, 255);
+    if (!v) return usage(typed("--id", p.value("--id")) + ": a node ID 1 to 255");
+    opt.node.id = static_cast<int>(*v);
+  }
+  if (p.has("--model")) {
+    static const long long kModels[] = {1, 2, 3, 4, 7, 15, 31};
+    const auto v = wholeNumber(p.value("--model"), 1, 31);
+    if (!v || std::find(std::begin(kModels), std::end(kModels), *v) == std::end(kModels))
+      return usage(typed("--model", p.value("--model")) + ": 1, 2, 3, 4, 7, 15 or 31");
+    opt.node.model = static_cast<int>(*v);
+  }
+  opt.node.color = p.has("--color");
+  if (p.has("--baud")) {
+    const std::string b = p.value("--baud");
+    if (b != "9600" && b != "0") return usage(typed("--baud", b) + ": 9600, or 0 for no limit");
+    opt.baud = b == "0" ? 0 : 9600;
+  }
+  opt.recordPath = p.value("--record");
+  opt.imageOutPath = p.value("--image-out");
+  if (p.has("--format")) {
+    const std::string f = p.value("--format");
+    if (f != "rgb" && f != "ycbcr") return usage(typed("--format", f) + ": rgb or ycbcr");
+    opt.format = f == "rgb" ? osd::PixelFormat::Rgb : osd::PixelFormat::YCbCr;
+  }
+  logoPath = p.value("--logo");
+  if (p.has("--hangup-after")) {
+    const auto v = wholeNumber(p.value("--hangup-after"), 0, 1LL << 62);
+    if (!v)
+      return usage(typed("--hangup-after", p.value("--hangup-after")) + ": a number of bytes");
+    opt.hangupAfter = *v;
+  }
+  opt.babble = p.has("--babble");
+  if (p.has("--seed")) {
+    const auto v = wholeNumber(p.value("--seed"), 0, 0xFFFFFFFFLL);
+    if (!v) return usage(typed("--seed", p.value("--seed")) + ": a number");
+    opt.babbleSeed = static_cast<uint32_t>(*v);
+  }
+  return -1;
 }
 
 }  // namespace
@@ -48,80 +122,7 @@ std::optional<long long> number(const std::string& text, long long lo, long long
 int main(int argc, char** argv) {
   osd::sim::PtyOptions opt;
   std::string logoPath;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool inlineValue = false;
-    if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      inlineValue = true;
-    }
-    const auto takeValue = [&]() -> bool {
-      if (inlineValue) return true;
-      if (i + 1 >= argc) return false;
-      value = argv[++i];
-      return true;
-    };
-    const bool flag = arg == "--color" || arg == "--babble";
-    static const char* const valued[] = {"--memory",       "--id",        "--model",  "--baud",
-                                         "--record",       "--image-out", "--format", "--logo",
-                                         "--hangup-after", "--seed"};
-    const bool takesValue =
-        std::find(std::begin(valued), std::end(valued), arg) != std::end(valued);
-    if (!flag && !takesValue) return usage("unknown option " + std::string(argv[i]));
-    if (flag && inlineValue) return usage(arg + " takes no value");
-    if (takesValue && !takeValue()) return usage(arg + " needs a value");
-
-    if (arg == "--memory") {
-      const auto v = number(value, 0, 1 << 20);
-      if (!v || (*v != 64 && *v != 512)) return usage("--memory must be 64 or 512");
-      opt.node.memoryKiB = static_cast<int>(*v);
-    } else if (arg == "--id") {
-      const auto v = number(value, 1, 255);
-      if (!v) return usage("--id must be 1 to 255");
-      opt.node.id = static_cast<int>(*v);
-    } else if (arg == "--model") {
-      const auto v = number(value, 1, 99);
-      if (!v) return usage("--model must be 1 to 99");
-      opt.node.model = static_cast<int>(*v);
-    } else if (arg == "--color") {
-      opt.node.color = true;
-    } else if (arg == "--baud") {
-      const auto v = number(value, 0, 10000000);
-      if (!v) return usage("--baud must be a number of bits a second (0: no limit)");
-      opt.baud = static_cast<int>(*v);
-    } else if (arg == "--record") {
-      if (value.empty()) return usage("--record needs a file");
-      opt.recordPath = value;
-    } else if (arg == "--image-out") {
-      if (value.empty()) return usage("--image-out needs a file");
-      opt.imageOutPath = value;
-    } else if (arg == "--format") {
-      if (value == "rgb") {
-        opt.format = osd::PixelFormat::Rgb;
-      } else if (value == "ycbcr") {
-        opt.format = osd::PixelFormat::YCbCr;
-      } else {
-        return usage("--format must be rgb or ycbcr");
-      }
-    } else if (arg == "--logo") {
-      if (value.empty()) return usage("--logo needs a file");
-      logoPath = value;
-    } else if (arg == "--hangup-after") {
-      const auto v = number(value, 0, (1LL << 62));
-      if (!v) return usage("--hangup-after must be a number of bytes");
-      opt.hangupAfter = *v;
-    } else if (arg == "--babble") {
-      opt.babble = true;
-    } else if (arg == "--seed") {
-      const auto v = number(value, 0, 0xFFFFFFFFLL);
-      if (!v) return usage("--seed must be a number");
-      opt.babbleSeed = static_cast<uint32_t>(*v);
-    } else {
-      return usage("unknown option " + arg);
-    }
-  }
+  if (const int rc = readCommandLine(argc, argv, opt, logoPath); rc >= 0) return rc;
 
   // SIGTERM and SIGINT are taken by sigwait below; block them before any thread starts.
   sigset_t stopSignals;

@@ -22,7 +22,7 @@
 
 namespace osd::ctl {
 // The usage text lives beside osdctl's main(), which is not part of this target.
-void printUsage() {}
+void printUsage(std::FILE*) {}
 }  // namespace osd::ctl
 
 namespace {

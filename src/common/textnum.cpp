@@ -169,4 +169,54 @@ std::string rightAlign(std::string_view text, size_t width) {
   return rightChars(s, width);
 }
 
+namespace {
+// Length of the well-formed UTF-8 character at `i` (2 to 4 bytes), 0 when there is none.
+size_t utf8Length(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t len = 0;
+  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    len = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    len = 3;
+    if (lead == 0xE0) lo = 0xA0;  // no over-long forms
+    if (lead == 0xED) hi = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    len = 4;
+    if (lead == 0xF0) lo = 0x90;
+    if (lead == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + len > text.size() || byte(i + 1) < lo || byte(i + 1) > hi) return 0;
+  for (size_t k = 2; k < len; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return len;
+}
+}  // namespace
+
+std::string escapeUnprintable(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c >= 0x20 && c < 0x7F) || c == '\t' || c == '\r' || c == '\n') {
+      out += static_cast<char>(c);
+      ++i;
+    } else if (const size_t len = c >= 0x80 ? utf8Length(text, i) : 0; len > 0) {
+      out.append(text.substr(i, len));
+      i += len;
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace osd

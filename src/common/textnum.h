@@ -49,7 +49,14 @@ std::string rightChars(std::string_view text, size_t n);
 // characters when it is longer.
 std::string rightAlign(std::string_view text, size_t width);
 
+// The text with every byte that would not show as a character written as "\xFF": control
+// bytes other than tab, CR and LF, and bytes that are not part of a well-formed UTF-8
+// character. Printable text, UTF-8 included, stays as it is.
+std::string escapeUnprintable(std::string_view text);
+
 // Text whose characters are bytes: builds a one-character string holding byte `value`.
-inline std::string byteChar(int value) { return std::string(1, static_cast<char>(value & 0xFF)); }
+inline std::string byteChar(int value) {
+  return std::string(1, static_cast<char>(value & 0xFF));
+}
 
 }  // namespace osd

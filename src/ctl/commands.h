@@ -3,6 +3,7 @@
 // 3 port or node failure.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ int select(const Args& args);    // ctl_link.cpp
 int upload(const Args& args);    // ctl_link.cpp
 int download(const Args& args);  // ctl_download.cpp
 
-void printUsage();
+// The usage text of every command (to standard error for a usage error, standard output for
+// --help).
+void printUsage(std::FILE* to);
 
 }  // namespace osd::ctl

@@ -18,73 +18,6 @@ char* gArgv[] = {gProgramName, nullptr};
 
 }  // namespace
 
-bool takeCommonOptions(Args& args, HostOptions& options, std::string& error) {
-  struct Opt {
-    const char* name;
-    std::string* value;
-    bool seen;
-  };
-  Opt opts[] = {{"--port", &options.port, false},
-                {"--port-map", &options.portMap, false},
-                {"--settings", &options.settingsFile, false},
-                {"--data-dir", &options.dataDir, false}};
-  Args rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    Opt* match = nullptr;
-    std::string value;
-    bool inline_ = false;
-    for (auto& o : opts) {
-      const std::string name = o.name;
-      if (word == name) {
-        match = &o;
-      } else if (word.rfind(name + "=", 0) == 0) {
-        match = &o;
-        value = word.substr(name.size() + 1);
-        inline_ = true;
-      }
-      if (match) break;
-    }
-    if (!match) {
-      rest.push_back(word);
-      continue;
-    }
-    if (!inline_) {
-      if (i + 1 >= args.size()) {
-        error = std::string(match->name) + " needs a value";
-        return false;
-      }
-      value = args[++i];
-    }
-    if (match->seen) {
-      error = std::string(match->name) + " is given twice";
-      return false;
-    }
-    if (value.empty()) {
-      error = std::string(match->name) + " needs a value";
-      return false;
-    }
-    match->seen = true;
-    *match->value = value;
-  }
-  args = std::move(rest);
-  return true;
-}
-
-std::string dataFolder(const std::string& dataDirOption, const std::string& programDir) {
-  if (!dataDirOption.empty()) return dataDirOption;
-  if (!programDir.empty() && ::access(programDir.c_str(), W_OK) == 0) return programDir;
-  std::string base;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && *xdg) {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : ".") + "/.local/share";
-  }
-  return base + "/Norvo/RA7_Vud";
-}
-
 Host::Host(HostOptions options) : options_(std::move(options)) {
   if (!QCoreApplication::instance()) {
     ownApp_ = std::make_unique<QCoreApplication>(gArgc, gArgv);
@@ -97,6 +30,7 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
   loop_ = std::make_unique<qt::QtEventLoop>();
   const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
   const std::string dataDir = dataFolder(options_.dataDir, programDir);
+  cli::prepareDataFolder(dataDir, programDir);
   bench_ = std::make_unique<Workbench>(*settings_, dataDir);
   platform_ = std::make_unique<Platform>(Platform{*port_, *loop_, *settings_, dialogs_, launcher_,
                                                   programDir, dataDir, nullptr, bench_.get()});
@@ -125,7 +59,13 @@ int Host::openPort() {
   app_->startCom();
   if (!port_->isOpen()) {
     const std::string why = port_->lastOpenError().description;
-    std::fprintf(stderr, "osdctl: port %d cannot be opened: %s\n", number,
+    // Name the port as the user gave it: a device path, or the number and its device.
+    const std::string device = port_->map().device(number);
+    const std::string named =
+        options_.port.find_first_not_of("0123456789") != std::string::npos
+            ? options_.port
+            : "port " + options_.port + (device.empty() ? "" : " (" + device + ")");
+    std::fprintf(stderr, "osdctl: %s cannot be opened: %s\n", named.c_str(),
                  why.empty() ? "unknown reason" : why.c_str());
     return kPortFailure;
   }
@@ -156,17 +96,6 @@ bool Host::drain(int timeoutMs) {
     loop_->yield();
   }
   return port_->isOpen();
-}
-
-bool wholeNumber(const std::string& text, int lo, int hi, int& out) {
-  if (text.empty() || text.size() > 6) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  const int v = std::atoi(text.c_str());
-  if (v < lo || v > hi) return false;
-  out = v;
-  return true;
 }
 
 bool errorShown(App& app, std::string& message) {

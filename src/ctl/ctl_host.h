@@ -18,6 +18,7 @@
 
 #include "common/reporter.h"
 #include "ctl/commands.h"
+#include "ctl/ctl_options.h"
 #include "qtplatform/headless.h"
 #include "qtplatform/port_map.h"
 #include "qtplatform/qt_event_loop.h"
@@ -27,25 +28,6 @@
 #include "shell/app.h"
 
 namespace osd::ctl {
-
-struct HostOptions {
-  std::string port;          // --port: a number 1-255 or a device path; "" when not given
-  std::string portMap;       // --port-map N=DEVICE[,N=DEVICE...]
-  std::string settingsFile;  // --settings FILE; "" for the default file
-  std::string dataDir;       // --data-dir DIR; "" for the default folder
-};
-
-// Takes --port, --port-map, --settings and --data-dir (as "--opt VALUE" or "--opt=VALUE") out
-// of `args`, leaving the command's own words in order. False with a reason when an option
-// lacks its value or is given twice.
-bool takeCommonOptions(Args& args, HostOptions& options, std::string& error);
-
-// The folder that holds "Images": --data-dir, else the program's folder when it is writable,
-// else $XDG_DATA_HOME/Norvo/RA7_Vud (~/.local/share when unset).
-std::string dataFolder(const std::string& dataDirOption, const std::string& programDir);
-
-// A whole decimal number (digits only) within lo..hi; false otherwise.
-bool wholeNumber(const std::string& text, int lo, int hi, int& out);
 
 // What was reported as failed since the last dismissal, as one line ("message (title)").
 bool errorShown(App& app, std::string& message);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/options.h"
 #include "ctl/commands.h"
 #include "image/bmp.h"
 #include "image/bmp_writer.h"
@@ -16,7 +17,7 @@ namespace {
 
 int usage(const std::string& why) {
   std::fprintf(stderr, "osdctl: %s\n", why.c_str());
-  printUsage();
+  printUsage(stderr);
   return kUsage;
 }
 
@@ -33,36 +34,41 @@ int refuse(const std::string& why) {
   return kRefused;
 }
 
-// Options shared by every command that are of no use here.
-bool ignoredOption(const std::string& word) {
-  return word == "--settings" || word == "--data-dir" || word == "--port-map";
-}
+// The shared options are accepted and of no use here.
+const std::vector<cli::Option> kShared = {{"--settings"}, {"--data-dir"}, {"--port-map"}};
 
 // A whole number 0..255 written in decimal, nothing else.
 std::optional<int> byteNumber(const std::string& text) {
-  if (text.empty() || text.size() > 3) return std::nullopt;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value > 255) return std::nullopt;
-  return value;
+  const std::optional<long long> v = cli::wholeNumber(text, 0, 255);
+  if (!v) return std::nullopt;
+  return static_cast<int>(*v);
 }
 
-// The words both commands share: the common options of no use here, unknown options, and the
-// one bitmap. Takes args[i] (and its value) and returns "", or returns the usage reason.
-std::string takeOtherWord(const Args& args, size_t& i, std::string& bmp) {
-  const std::string& a = args[i];
-  if (ignoredOption(a)) {
-    if (i + 1 >= args.size()) return a + " needs a value";
-    ++i;
-    return "";
-  }
-  if (a.size() > 1 && a[0] == '-') return "unknown option '" + a + "'";
-  if (!bmp.empty()) return "more than one bitmap given";
-  bmp = a;
+// Reads the command's words: `own` options besides the shared ones, and exactly one bitmap.
+// Returns "" with the bitmap in `bmp`, or the usage reason.
+std::string readWords(const Args& args, std::vector<cli::Option> own, cli::Parsed& parsed,
+                      std::string& bmp) {
+  own.insert(own.end(), kShared.begin(), kShared.end());
+  parsed = cli::parse(args, own);
+  if (parsed.outcome == cli::Outcome::Usage) return parsed.error;
+  if (parsed.outcome != cli::Outcome::Run) return "";
+  if (parsed.words.empty()) return "a bitmap file is needed";
+  if (parsed.words.size() > 1) return "more than one bitmap given: '" + parsed.words[1] + "'";
+  bmp = parsed.words.front();
   return "";
+}
+
+// Help and version asked for inside a command.
+std::optional<int> helpOrVersion(const cli::Parsed& parsed) {
+  if (parsed.outcome == cli::Outcome::Help) {
+    printUsage(stdout);
+    return kOk;
+  }
+  if (parsed.outcome == cli::Outcome::Version) {
+    std::printf("%s\n", cli::versionLine("osdctl").c_str());
+    return kOk;
+  }
+  return std::nullopt;
 }
 
 // The reader's verdict on `bmp` when it accepts the file; otherwise nothing, with the reason.
@@ -83,37 +89,29 @@ std::optional<BmpVerdict> acceptedBitmap(const std::string& bmp, bool largeMemor
 }  // namespace
 
 int encode(const Args& args) {
-  std::string bmp, out;
-  bool haveOut = false;
+  cli::Parsed parsed;
+  std::string bmp;
+  const std::string why =
+      readWords(args, {{"--format"}, {"--transparent"}, {"-o"}, {"--output"}}, parsed, bmp);
+  if (!why.empty()) return usage(why);
+  if (const std::optional<int> rc = helpOrVersion(parsed)) return *rc;
   EncodeOptions options;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (a == "--format") {
-      if (!hasValue) return usage("--format needs rgb or ycbcr");
-      const std::string f = args[++i];
-      if (f == "rgb") {
-        options.format = PixelFormat::Rgb;
-      } else if (f == "ycbcr") {
-        options.format = PixelFormat::YCbCr;
-      } else {
-        return usage("unknown format '" + f + "' (rgb or ycbcr)");
-      }
-    } else if (a == "--transparent") {
-      if (!hasValue) return usage("--transparent needs a number 0 to 255");
-      const std::optional<int> t = byteNumber(args[++i]);
-      if (!t) return usage("--transparent needs a number 0 to 255, not '" + args[i] + "'");
-      options.transparent = *t;
-    } else if (a == "-o" || a == "--output") {
-      if (!hasValue) return usage(a + " needs a file name");
-      out = args[++i];
-      haveOut = true;
-    } else if (const std::string why = takeOtherWord(args, i, bmp); !why.empty()) {
-      return usage(why);
-    }
+  const std::string format = parsed.value("--format", "ycbcr");
+  if (format == "rgb") {
+    options.format = PixelFormat::Rgb;
+  } else if (format != "ycbcr") {
+    return usage("unknown format '" + format + "' (rgb or ycbcr)");
   }
-  if (bmp.empty()) return usage("encode needs a bitmap file");
-  if (haveOut && out.empty()) return usage("-o needs a file name");
+  if (parsed.has("--transparent")) {
+    const std::optional<int> t = byteNumber(parsed.value("--transparent"));
+    if (!t) {
+      return usage("--transparent needs a number 0 to 255, not '" + parsed.value("--transparent") +
+                   "'");
+    }
+    options.transparent = *t;
+  }
+  if (parsed.has("-o") && parsed.has("--output")) return usage("-o is given twice (--output)");
+  const std::string out = parsed.value("-o", parsed.value("--output", "-"));
 
   std::string error;
   if (!acceptedBitmap(bmp, true, error)) return refuse(error);
@@ -124,39 +122,22 @@ int encode(const Args& args) {
   std::vector<uint8_t> bytes(values.size());
   for (size_t k = 0; k < values.size(); ++k) bytes[k] = static_cast<uint8_t>(values[k]);
 
-  if (!haveOut || out == "-") {
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
-      std::fprintf(stderr, "osdctl: writing the values to standard output failed\n");
-      return kRefused;
-    }
-    if (std::fflush(stdout) != 0) return kRefused;
-    return kOk;
-  }
+  // "-" is standard output; a device or FIFO is written in place, a file replaced whole.
   if (!replaceFile(out, bytes, error)) return refuse(error);
   return kOk;
 }
 
 int check(const Args& args) {
+  cli::Parsed parsed;
   std::string bmp;
-  bool largeMemory = true;  // as at start-up, until a node reports 64 K
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (a == "--memory") {
-      if (!hasValue) return usage("--memory needs 64 or 512");
-      const std::string m = args[++i];
-      if (m == "64") {
-        largeMemory = false;
-      } else if (m == "512") {
-        largeMemory = true;
-      } else {
-        return usage("--memory needs 64 or 512, not '" + m + "'");
-      }
-    } else if (const std::string why = takeOtherWord(args, i, bmp); !why.empty()) {
-      return usage(why);
-    }
+  const std::string why = readWords(args, {{"--memory"}}, parsed, bmp);
+  if (!why.empty()) return usage(why);
+  if (const std::optional<int> rc = helpOrVersion(parsed)) return *rc;
+  const std::string memory = parsed.value("--memory", "512");  // as at start-up
+  if (memory != "64" && memory != "512") {
+    return usage("--memory needs 64 or 512, not '" + memory + "'");
   }
-  if (bmp.empty()) return usage("check needs a bitmap file");
+  const bool largeMemory = memory == "512";
 
   std::string error;
   const std::optional<BmpVerdict> verdict = acceptedBitmap(bmp, largeMemory, error);

@@ -3,22 +3,23 @@
 #include <stdexcept>
 
 #include "ctl/commands.h"
-#include "ctl/ctl_host.h"
+#include "ctl/ctl_options.h"
 #include "qtplatform/port_map.h"
 
 namespace osd::ctl {
 
-int ports(const Args& argsIn) {
-  Args args = argsIn;
+int ports(const Args& args) {
+  const cli::Parsed parsed = cli::parse(args, commonOptions());
   HostOptions options;
-  std::string error;
-  if (!takeCommonOptions(args, options, error)) {
+  std::string error = parsed.error;
+  if (parsed.outcome == cli::Outcome::Run) takeCommonOptions(parsed, options, error);
+  if (!error.empty()) {
     std::fprintf(stderr, "osdctl ports: %s\n", error.c_str());
     return kUsage;
   }
-  if (!args.empty() || !options.port.empty()) {
+  if (!parsed.words.empty() || !options.port.empty()) {
     std::fprintf(stderr, "osdctl ports: unexpected argument '%s'\n",
-                 args.empty() ? "--port" : args.front().c_str());
+                 parsed.words.empty() ? "--port" : parsed.words.front().c_str());
     return kUsage;
   }
   qt::PortMap map;

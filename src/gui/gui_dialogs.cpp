@@ -1,11 +1,12 @@
 #include "gui/gui_dialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "gui/model_binder.h"
@@ -41,19 +42,17 @@ InputWindow::InputWindow(QWidget* parent) : QDialog(parent) {
   question_->setMinimumWidth(320);
   input_ = new QLineEdit(this);
   input_->setObjectName(QStringLiteral("txtInput"));
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons_->setObjectName(QStringLiteral("inputButtons"));
   layout->addWidget(question_);
   layout->addWidget(input_);
-  // Enter in the field is the only way to give an answer.
-  connect(input_, &QLineEdit::returnPressed, this, [this]() {
+  layout->addWidget(buttons_);
+  // OK (also Enter) gives the text; Cancel, Escape and closing the window give nothing.
+  connect(buttons_, &QDialogButtonBox::accepted, this, [this]() {
     entered_ = true;
     accept();
   });
-}
-
-void InputWindow::keyPressEvent(QKeyEvent* event) {
-  // Enter outside the field does not confirm (no default button); Escape closes as usual.
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
-  QDialog::keyPressEvent(event);
+  connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 std::optional<std::string> InputWindow::ask(const std::string& prompt) {
@@ -63,6 +62,7 @@ std::optional<std::string> InputWindow::ask(const std::string& prompt) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   question_->setText(text);
   input_->setFocus();
+  if (auto* ok = buttons_->button(QDialogButtonBox::Ok)) ok->setDefault(true);
   exec();
   if (!entered_) return std::nullopt;
   return fromQt(input_->text());

@@ -8,6 +8,7 @@
 
 #include "platform/seams.h"
 
+class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 
@@ -19,7 +20,8 @@ namespace osd::gui {
 QString toQtFilter(const std::string& filter);
 
 // The modal input window frmEnterData: the prompt in LblQuestion, the answer typed in
-// txtInput. Enter closes it with the text; any other way of closing gives nothing.
+// txtInput, OK and Cancel below. OK or Enter closes it with the text; Cancel or any other
+// way of closing gives nothing.
 class InputWindow : public QDialog {
   Q_OBJECT
  public:
@@ -28,13 +30,12 @@ class InputWindow : public QDialog {
   std::optional<std::string> ask(const std::string& prompt);
   QLabel* question() const { return question_; }
   QLineEdit* input() const { return input_; }
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
+  QDialogButtonBox* buttons() const { return buttons_; }
 
  private:
   QLabel* question_;
   QLineEdit* input_;
+  QDialogButtonBox* buttons_;
   bool entered_ = false;
 };
 

@@ -43,10 +43,20 @@ QString q(const char* text) {
   return QString::fromUtf8(text);
 }
 
+// A one-line label whose text never widens the window: a long text is cut short at its end.
 QLabel* namedLabel(const char* name, QWidget* parent = nullptr) {
+  auto* label = new ElidedLabel(parent, Qt::ElideRight);
+  label->setObjectName(q(name));
+  label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  return label;
+}
+
+// A label that breaks its text into lines within the width it is given.
+QLabel* wrappingLabel(const char* name, QWidget* parent = nullptr) {
   auto* label = new QLabel(parent);
   label->setObjectName(q(name));
   label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
   return label;
 }
 
@@ -282,9 +292,8 @@ void MainWindow::buildCentral() {
   figures->addWidget(caption(tr("EEPROM Size")), 0, 0);
   figures->addWidget(namedLabel("lblEEPSize"), 0, 1);
   figures->addWidget(namedLabel("lblImgSize"), 0, 2);
-  QLabel* settings[] = {namedLabel("lblImageSettings"), namedLabel("lblVideoSettings")};
+  QLabel* settings[] = {wrappingLabel("lblImageSettings"), wrappingLabel("lblVideoSettings")};
   for (int i = 0; i < 2; ++i) {
-    settings[i]->setWordWrap(true);
     settings[i]->setMaximumWidth(logoFrame_->width());
     figures->addWidget(settings[i], i + 1, 0, 1, 3);
   }
@@ -389,14 +398,10 @@ void MainWindow::buildCentral() {
   replies->setContentsMargins(6, 4, 6, 4);
   replies->setVerticalSpacing(2);
   replies->addWidget(caption(tr("Reply")), 0, 0);
-  QLabel* diag = namedLabel("lblDiag");
-  diag->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  replies->addWidget(diag, 0, 1);
+  replies->addWidget(namedLabel("lblDiag"), 0, 1);
   replies->addWidget(namedLabel("lblCount"), 0, 2);
   replies->addWidget(caption(tr("Sent")), 1, 0);
-  QLabel* sent = namedLabel("lblDiagSend");
-  sent->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  replies->addWidget(sent, 1, 1);
+  replies->addWidget(namedLabel("lblDiagSend"), 1, 1);
   replies->addWidget(namedLabel("lblSCount"), 1, 2);
   replies->setColumnStretch(1, 1);
   outer->addWidget(replyArea_);
@@ -426,8 +431,7 @@ void MainWindow::buildCentral() {
         " QLabel#lblErrTxt { color: black; }"));
   auto* errLayout = new QVBoxLayout(errorPanel_);
   errLayout->setContentsMargins(8, 6, 8, 6);
-  QLabel* errText = namedLabel("lblErrTxt");
-  errText->setWordWrap(true);
+  QLabel* errText = wrappingLabel("lblErrTxt");
   errText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   errText->installEventFilter(this);
   errLayout->addWidget(errText, 1);
@@ -570,8 +574,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == logoFrame_ && event->type() == QEvent::Resize) {
     placeScreenLayers();
   } else if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
-    if (event->type() == QEvent::KeyRelease && !edit->isReadOnly()) {
-      app_.textEdited(name, fromQt(edit->text()));
+    // Only a key pressed in the field and released there is typing: the release of the
+    // Enter that closed a dialog lands in the field that gets the focus back.
+    QSet<int>& down = keysDown_[watched];
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+      down.clear();
+    } else if (event->type() == QEvent::KeyPress) {
+      down.insert(static_cast<QKeyEvent*>(event)->key());
+    } else if (event->type() == QEvent::KeyRelease) {
+      const bool typed = down.remove(static_cast<QKeyEvent*>(event)->key());
+      if (typed && !edit->isReadOnly()) app_.textEdited(name, fromQt(edit->text()));
     } else if (event->type() == QEvent::MouseButtonRelease) {
       auto* me = static_cast<QMouseEvent*>(event);
       if (me->button() == Qt::LeftButton) {

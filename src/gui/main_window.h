@@ -4,9 +4,11 @@
 // text fields, mouse events on the slot previews (in twips). It holds no rules of its own.
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <string>
 
 #include "gui/model_binder.h"
@@ -67,6 +69,7 @@ class MainWindow : public QMainWindow {
   QGroupBox* errorPanel_ = nullptr;
   QFrame* replyArea_ = nullptr;
   QPointer<AboutDialog> about_;
+  QHash<QObject*, QSet<int>> keysDown_;  // keys pressed in each text field, not yet released
   bool largeViewPending_ = false;
   bool closing_ = false;
   bool modalAbout_ = false;

@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <cmath>
 
+#include "common/textnum.h"
 #include "gui/picture_box.h"
 
 namespace osd::gui {
@@ -35,8 +36,9 @@ std::string fromQt(const QString& text) {
 
 namespace {
 
+// What a label shows: bytes that are no characters as "\xFF" escapes, line breaks plain.
 QString displayText(const std::string& text) {
-  QString s = toQt(text);
+  QString s = toQt(escapeUnprintable(text));
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   s.replace(QChar('\r'), QChar('\n'));
   return s;

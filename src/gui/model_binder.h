@@ -4,7 +4,8 @@
 //
 // What is mirrored:
 //   text      QAction (with & access keys), QLabel, QLineEdit, QAbstractButton, QGroupBox
-//             (title); CR/LF line breaks become plain line breaks
+//             (title); CR/LF line breaks become plain line breaks, and in labels, buttons and
+//             titles bytes that are no characters show as "\xFF" escapes
 //   visible, enabled, checked (QAction, QAbstractButton)
 //   colours   fore -> text roles, back -> window/base/button roles; the negative system
 //             colours map to the palette roles of the desktop

@@ -72,29 +72,35 @@ void Lamp::paintEvent(QPaintEvent*) {
   p.drawEllipse(r);
 }
 
-ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
+ElidedLabel::ElidedLabel(QWidget* parent, Qt::TextElideMode mode) : QLabel(parent), mode_(mode) {
   setTextFormat(Qt::PlainText);
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
 // An empty name takes no room, so the rows of a slot list stay together.
 QSize ElidedLabel::minimumSizeHint() const {
-  return text().isEmpty() ? QSize(40, 0) : QSize(40, fontMetrics().height());
+  if (text().isEmpty()) return {40, 0};
+  return {40, fontMetrics().height() * static_cast<int>(text().count(QChar('\n')) + 1)};
 }
 
 QSize ElidedLabel::sizeHint() const {
-  return text().isEmpty() ? QSize(40, 0)
-                          : QSize(qMin(QLabel::sizeHint().width(), 260), fontMetrics().height());
+  if (text().isEmpty()) return {40, 0};
+  return {qMin(QLabel::sizeHint().width(), kMaxHintWidth), minimumSizeHint().height()};
 }
 
 void ElidedLabel::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QRect area = contentsRect();
-  const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width());
-  const QString tip = shown == text() ? QString() : text();
+  const QStringList lines = text().split(QChar('\n'));
+  QStringList shown;
+  for (const QString& line : lines) {
+    shown << fontMetrics().elidedText(line, mode_, area.width());
+  }
+  const QString all = shown.join(QChar('\n'));
+  const QString tip = all == text() ? QString() : text();
   if (toolTip() != tip) setToolTip(tip);
   p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
-  p.drawText(area, int(alignment() | Qt::AlignVCenter), shown);
+  p.drawText(area, int(alignment() | Qt::AlignVCenter), all);
 }
 
 }  // namespace osd::gui

@@ -67,17 +67,22 @@ class Lamp : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 };
 
-// A one-line label that shortens a long text in the middle ("/home/…/LOGO.BMP") instead of
-// growing the window; the whole text is its tool tip.
+// A label that shortens a long text ("/home/…/LOGO.BMP", "SendCom: \xFF\xFF…") instead of
+// growing the window: it asks for at most kMaxHintWidth pixels and each of its lines is
+// elided to the width it gets. The whole text is its tool tip when something is cut.
 class ElidedLabel : public QLabel {
   Q_OBJECT
  public:
-  explicit ElidedLabel(QWidget* parent = nullptr);
+  static constexpr int kMaxHintWidth = 260;
+  explicit ElidedLabel(QWidget* parent = nullptr, Qt::TextElideMode mode = Qt::ElideMiddle);
   QSize minimumSizeHint() const override;
   QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  Qt::TextElideMode mode_;
 };
 
 }  // namespace osd::gui

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "gui/model_binder.h"
+#include "gui/picture_box.h"
 #include "schedule/editor.h"
 #include "shell/window_model.h"
 
@@ -219,9 +220,11 @@ void ScheduleWindow::build() {
   scan->setObjectName("cmdScan");
   auto* autoScan = new QCheckBox(this);
   autoScan->setObjectName("chkAutoScan");
+  auto* status = new ElidedLabel(this, Qt::ElideRight);
+  status->setObjectName("lblStatus");
   buttons->addWidget(exitButton);
   buttons->addWidget(save);
-  buttons->addStretch(1);
+  buttons->addWidget(status, 1);
   buttons->addWidget(scan);
   buttons->addWidget(autoScan);
   outer->addLayout(buttons);

@@ -21,4 +21,9 @@ int timerPeriodMs(TimerId id) {
   return 1000;
 }
 
+double EventLoop::monotonicSeconds() const {
+  const LocalTime t = now();
+  return (t.weekday - 1) * 86400.0 + t.secondsSinceMidnight;
+}
+
 }  // namespace osd

@@ -69,6 +69,9 @@ class SerialPort {
   virtual void write(const std::string& bytes) = 0;
   // Bytes written but not yet taken by the line.
   virtual int64_t bytesToWrite() const = 0;
+  // Bytes written that have not left yet, counting the operating system's queue below the
+  // port where it can be asked (a pseudo-terminal reports none there).
+  virtual int64_t heldBytes() const { return bytesToWrite(); }
   virtual int64_t bytesAvailable() const = 0;
   // Reads at most `maxBytes` waiting bytes. Throws Failure when the read fails.
   virtual std::string read(int64_t maxBytes) = 0;
@@ -113,6 +116,9 @@ class EventLoop {
   // such difference, the same as yield().
   virtual void runPending() { yield(); }
   virtual LocalTime now() const = 0;
+  // Seconds on a clock that never goes back, for measuring durations. By default taken from
+  // now() (weekday and time of day); the real loop uses the system's monotonic clock.
+  virtual double monotonicSeconds() const;
   std::function<void(TimerId)> onTimer;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <chrono>
 #include <exception>
 
 namespace osd::qt {
@@ -69,6 +70,10 @@ LocalTime QtEventLoop::now() const {
   lt.secondsSinceMidnight = t.time().msecsSinceStartOfDay() / 1000.0;
   lt.weekday = t.date().dayOfWeek() % 7 + 1;  // Qt: 1 = Monday .. 7 = Sunday
   return lt;
+}
+
+double QtEventLoop::monotonicSeconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace osd::qt

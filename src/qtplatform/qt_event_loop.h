@@ -26,6 +26,7 @@ class QtEventLoop : public QObject, public EventLoop {
   void yield() override;
   void runPending() override;
   LocalTime now() const override;
+  double monotonicSeconds() const override;
 
  private:
   std::array<std::unique_ptr<QTimer>, static_cast<size_t>(TimerId::Count)> timers_;

@@ -34,6 +34,8 @@ class QtSerialPort : public QObject, public SerialPort {
   void setModemLines(bool dtr, bool rts) override;
   void write(const std::string& bytes) override;
   int64_t bytesToWrite() const override;
+  // pendingOutput(): the port's count and the driver's queue.
+  int64_t heldBytes() const override { return pendingOutput(); }
   int64_t bytesAvailable() const override;
   std::string read(int64_t maxBytes) override;
   void purge() override;

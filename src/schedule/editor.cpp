@@ -228,6 +228,7 @@ void ScheduleEditor::defineControls() {
   autoScan.backColor = kAutoScanGround;
   m.define("chkAutoScan", autoScan);
   m.define("lblLocked", labelled("LOCKED", false));
+  m.define("lblStatus", labelled(""));
   m.define("lblCurrentTime", labelled(""));
   m.define("lblTimeCaption", labelled("Current Time"));
   m.define(indexed("lblHeader", 0), labelled(kHeaderGrid));
@@ -395,6 +396,7 @@ void ScheduleEditor::timerTick() {
   const LocalTime now = app_.platform().loop.now();
   ui_.setText("lblCurrentTime",
               formatClockTime(static_cast<long long>(std::floor(now.secondsSinceMidnight))));
+  if (statusTicks_ > 0 && --statusTicks_ == 0) ui_.setText("lblStatus", "");
   if (ui_.checked("chkAutoScan")) {
     if (autoScanTicks_ >= 4) {
       autoScanTicks_ = 0;
@@ -428,14 +430,20 @@ void ScheduleEditor::scanConflicts() {
 
 void ScheduleEditor::saveSchedule() {
   const ScheduleTable& s = *app_.schedule;
-  app_.writeSetting("S_Start", formatScheduleList(s.start));
-  app_.writeSetting("S_End", formatScheduleList(s.end));
-  app_.writeSetting("S_ON", formatScheduleList(s.on));
-  app_.writeSetting("S_OFF", formatScheduleList(s.off));
-  app_.writeSetting("S_Logo", formatScheduleList(s.logo));
   std::array<int, 25> days{};
   for (int i = 0; i < kSequenceCount; ++i) days[i] = dayBits(s.dayFlags[i]);
-  app_.writeSetting("S_Days", formatScheduleList(days));
+  const std::pair<const char*, std::string> lists[] = {
+      {"S_Start", formatScheduleList(s.start)}, {"S_End", formatScheduleList(s.end)},
+      {"S_ON", formatScheduleList(s.on)},       {"S_OFF", formatScheduleList(s.off)},
+      {"S_Logo", formatScheduleList(s.logo)},   {"S_Days", formatScheduleList(days)}};
+  for (const auto& [key, value] : lists) app_.writeSetting(key, value);
+  // The store does not report a failed write; what it reads back tells.
+  bool saved = true;
+  for (const auto& [key, value] : lists) saved = saved && app_.readSetting(key) == value;
+  ui_.setText("lblStatus", saved ? "Schedule saved"
+                                 : "The schedule could not be saved: the settings cannot be "
+                                   "written.");
+  statusTicks_ = kStatusTicks;
 }
 
 void ScheduleEditor::click(const std::string& name) {

@@ -80,6 +80,9 @@ class ScheduleEditor {
   int autoScanTicks_ = 0;
   bool scanBusy_ = false;
   bool logoBusy_ = false;
+  // The status line (lblStatus) is cleared after this many ticks of Timer1 (5 s).
+  static constexpr int kStatusTicks = 10;
+  int statusTicks_ = 0;
 };
 
 }  // namespace osd

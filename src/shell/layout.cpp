@@ -56,7 +56,7 @@ void App::defineControls() {
 
   // &Paintbrush_Editor and Edit
   m.define("mnuPaintBrush_top", caption("&Paintbrush_Editor"));
-  m.define("mnuEdit", caption("Edit"));
+  m.define("mnuEdit", caption("&Edit"));
   m.define("mnuPaintBrush", caption("&PaintBrush"));
   m.define("mnuNTSBVideo", caption("NTSB Video Format"));
   m.define("mnuPALBVideo", caption("PAL B Video Format"));
@@ -118,7 +118,7 @@ void App::defineControls() {
                                   "Enter Password",
                                   "Chroma",
                                   "Misc"};
-  m.define("mnuDiag", caption("Diag", false));
+  m.define("mnuDiag", caption("&Diag", false));
   for (int i = 0; i < 28; ++i) m.define(indexed("mnuDiagSub", i), caption(kDiag[i]));
 
   // &Help

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/safe_file.h"
+
 namespace osd::sim {
 
 namespace {
@@ -43,20 +45,6 @@ bool writeAll(int fd, const char* data, size_t n) {
     }
     data += w;
     n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
-// Writes `bytes` to `path` through a temporary file, so a reader never sees half a picture.
-bool replaceFile(const std::string& path, const std::string& bytes) {
-  const std::string tmp = path + ".part";
-  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool ok = writeAll(fd, bytes.data(), bytes.size());
-  ::close(fd);
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
   }
   return true;
 }
@@ -157,7 +145,8 @@ bool PtyNode::writeImageLocked() {
   const std::string bmp = pictureBmp(node_, opt_.format);
   if (bmp.empty()) return false;
   ++imagesWritten_;
-  return replaceFile(opt_.imageOutPath, bmp);
+  std::string error;
+  return safeReplace(opt_.imageOutPath, bmp, error);
 }
 
 std::string PtyNode::pictureBmp(const Node& node, PixelFormat format) {

@@ -9,15 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <random>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
+#include "common/safe_file.h"
 #include "common/textnum.h"
 
 namespace osd::video {
@@ -188,40 +181,8 @@ std::string readWholeFile(const std::string& path) {
 }
 
 void replaceFile(const std::string& path, const std::string& content) {
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
-    throw std::runtime_error("Path not found: " + folder.string());
-  }
-  std::random_device rd;
-  const fs::path temp =
-      folder / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
-  FILE* f = std::fopen(temp.string().c_str(), "wb");
-  if (!f) throw std::runtime_error("Cannot write " + path + ": " + std::strerror(errno));
-  bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-  ok = std::fflush(f) == 0 && ok;
-#if !defined(_WIN32)
-  ok = ::fsync(::fileno(f)) == 0 && ok;
-#endif
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) {
-    fs::rename(temp, target, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    std::error_code ignore;
-    fs::remove(temp, ignore);
-    throw std::runtime_error("Cannot write " + path);
-  }
-#if !defined(_WIN32)
-  // Make the new name durable too.
-  int dirFd = ::open(folder.string().c_str(), O_RDONLY);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-#endif
+  std::string error;
+  if (!safeReplace(path, content, error)) throw std::runtime_error(error);
 }
 
 std::string imageSettingsText(const ImageParams& params) {

@@ -1,9 +1,11 @@
-// Builds bitmap files in memory for the image tests: any size, depth, header size, colour
-// table and row order, rows padded to four bytes like a real file (or not, on request).
+// Builds bitmap files in memory for the tests: any size, depth, header size, colour table and
+// row order, rows padded to four bytes like a real file (or not, on request); and 24-bit
+// pictures from a colour function.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,40 @@ inline std::string plainBmp(int w, int h, int bpp) {
   b.bpp = bpp;
   if (bpp <= 8) b.palette.assign(size_t{1} << bpp, std::array<uint8_t, 4>{0, 0, 0, 0});
   return makeBmp(b);
+}
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+};
+
+// A width x height 24-bit bitmap; `colour(row, column)` gives each pixel, row 0 being the top
+// line of the picture (the file stores the bottom line first).
+inline std::string makeBitmap24(int width, int height,
+                                const std::function<Rgb(int row, int column)>& colour) {
+  BmpPlan b;
+  b.width = width;
+  b.height = height;
+  for (int r = height - 1; r >= 0; --r) {
+    std::vector<uint8_t>& row = b.rows.emplace_back();
+    for (int c = 0; c < width; ++c) {
+      const Rgb p = colour(r, c);
+      row.insert(row.end(), {uint8_t(p.b), uint8_t(p.g), uint8_t(p.r)});
+    }
+  }
+  std::string s = makeBmp(b);
+  put(s, 34, static_cast<uint32_t>(s.size() - 54), 4);  // image size
+  put(s, 38, 2835, 4);                                  // 72 dots an inch
+  put(s, 42, 2835, 4);
+  return s;
+}
+
+// A logo whose every line has its own colour (64 distinct ones) and whose left half differs
+// from its right half, so a line out of place or reversed shows in the encoded values.
+inline Rgb stripedLogo(int row, int column, int width) {
+  const int k = row % 64;
+  Rgb p{(k & 3) * 85, ((k >> 2) & 3) * 85, ((k >> 4) & 3) * 85};
+  if (column >= width / 2) p.r = 255 - p.r;
+  return p;
 }
 
 }  // namespace osd::test

@@ -1,12 +1,12 @@
 #include "support/fakes.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 namespace osd::test {
 
@@ -103,16 +103,6 @@ bool FakePort::open(int number, PortOpenError& error) {
   return true;
 }
 
-void FakePort::close() {
-  open_ = false;
-  input_.clear();
-}
-
-void FakePort::setModemLines(bool d, bool r) {
-  dtr = d;
-  rts = r;
-}
-
 void FakePort::write(const std::string& bytes) {
   if (!open_) throw Failure("Port is closed");
   if (failWrites) throw Failure("Write failed");
@@ -127,20 +117,6 @@ std::string FakePort::read(int64_t maxBytes) {
   std::string out = input_.substr(0, n);
   input_.erase(0, n);
   return out;
-}
-
-void FakePort::purge() {
-  input_.clear();
-}
-
-void FakePort::setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) {
-  timeouts[0] = interval;
-  timeouts[1] = multiplier;
-  timeouts[2] = constant;
-}
-
-std::string FakePort::deviceName(int number) const {
-  return "/dev/fake" + std::to_string(number);
 }
 
 void FakePort::receive(const std::string& bytes) {
@@ -165,12 +141,6 @@ std::optional<std::string> MemorySettings::read(const std::string& path) {
   auto it = values.find(path);
   if (it == values.end()) return std::nullopt;
   return it->second;
-}
-
-bool MemorySettings::write(const std::string& path, const std::string& value) {
-  values[path] = value;
-  ++writes;
-  return true;
 }
 
 std::optional<std::string> MemorySettings::get(const std::string& key) const {
@@ -208,35 +178,21 @@ std::string ScriptedDialogs::openFileName(const std::string&, const std::string&
   return f;
 }
 
-std::string ScriptedDialogs::saveFileName(const std::string& s, const std::string& f) {
-  return openFileName(s, f);
-}
-
-void ScriptedDialogs::message(const std::string& title, const std::string& text) {
-  messages.push_back(title + ": " + text);
-}
-
-// ---------------- FakeLauncher ----------------
-
-bool FakeLauncher::startProgram(const std::string& program, const std::vector<std::string>& args) {
-  started.emplace_back(program, args);
-  return existing.count(program) != 0;
-}
-
-bool FakeLauncher::openDocument(const std::string& pathOrUrl) {
-  opened.push_back(pathOrUrl);
-  return true;
-}
-
 // ---------------- Harness ----------------
 
-Harness::Harness() {
+ScratchDir::ScratchDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "osdtest-XXXXXX").string();
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  char* made = ::mkdtemp(buf.data());
-  dir = made ? made : "/tmp";
-  std::filesystem::create_directories(dir + "/Images");
+  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("no temporary folder");
+  path = tmpl;
+  std::filesystem::create_directories(path + "/Images");
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+}
+
+Harness::Harness() {
   platform =
       std::make_unique<Platform>(Platform{port, loop, settings, dialogs, launcher, dir, dir});
   app = std::make_unique<App>(*platform);
@@ -244,8 +200,6 @@ Harness::Harness() {
 
 Harness::~Harness() {
   app.reset();
-  std::error_code ec;
-  if (dir.rfind("/tmp", 0) == 0 && dir.size() > 5) std::filesystem::remove_all(dir, ec);
 }
 
 void Harness::openPort(int n) {

@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# Shows that the fast tests catch careless edits. Each mutant below is one small change of the
+# kind a hurried edit makes (a border moved, a count one off, two fields swapped). The script
+# applies them one at a time to a scratch copy of the tree, never to the tree itself, rebuilds,
+# runs the fast tests and prints whether a test failed ("killed") or all passed ("survived").
+# A mutant whose text is no longer in its file is "not-applied" and one that does not compile is
+# "no-build"; neither counts as killed.
+#
+#   scripts/mutants.sh [WORD]   only the mutants whose name contains WORD
+#   MUTANTS_DIR  scratch folder (default build/mutants), JOBS  parallel jobs (default 2),
+#   MUTANTS_REV  a commit to test instead of the working tree
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+WORK=${MUTANTS_DIR:-$ROOT/build/mutants}
+TREE=$WORK/tree
+BUILD=$WORK/build
+JOBS=${JOBS:-2}
+ONLY=${1:-}
+
+# m NAME FILES FIND REPLACE: FILES is one or more paths or patterns; the change is made in the
+# first file holding FIND. "or FILES FIND REPLACE" adds another form of the same mutant, for code
+# that is being moved: the first form that applies is used.
+NAMES=() FILES=() FINDS=() REPLACES=()
+m() { NAMES+=("$1") FILES+=("$2") FINDS+=("$3") REPLACES+=("$4"); }
+or() { m "${NAMES[-1]}" "$@"; }
+LINK='src/link/*.cpp src/link/*.h src/shell/*.cpp'
+
+# ---- common: numbers and text ----
+m halves-round-up src/common/textnum.cpp \
+  'r = (std::fmod(lo, 2.0) == 0.0) ? lo : lo + 1.0;' 'r = lo + 1.0;'
+m hex-lower-case src/common/textnum.cpp '"0123456789ABCDEF"' '"0123456789abcdef"'
+m octal-base-ten src/common/textnum.cpp "(kind == 'O' ? 8 : 0)" "(kind == 'O' ? 10 : 0)"
+m int-clamp-lost src/common/textnum.cpp \
+  'if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();' ''
+# ---- image: bitmap reading, encoding, read-back, node view ----
+m size-rule-height src/image/bmp.cpp 'w <= 720 && h <= 616' 'w <= 720 && h < 616'
+m size-rule-pixels src/image/bmp.cpp 'pixels > 7 &&' 'pixels > 8 &&'
+m top-down-rows-flipped src/image/bmp.cpp 'L.topDown ? L.height - 1 - r : r' 'L.topDown ? r : L.height - 1 - r'
+m colour-level-rounding src/image/encoder.cpp 'std::min((c + 32) / 64, 3)' 'std::min((c + 31) / 64, 3)'
+m luma-weights-swapped src/image/encoder.cpp '0.3 * r + 0.59 * g + 0.11 * b' '0.3 * r + 0.59 * b + 0.11 * g'
+m one-bit-white-value src/image/encoder.cpp 'rgb ? 191 : 248' 'rgb ? 191 : 240'
+m one-bit-pixel-order src/image/encoder.cpp '(7 - x % 8)' '(x % 8)'
+m ycbcr-brightness-mask src/image/encoder.cpp 'return (brightness & 240) + colour / 16;' 'return (brightness & 224) + colour / 16;'
+m ycbcr-lanes-shift src/image/encoder.cpp '((y & 240) + (c >> 4))' '((y & 240) + (c >> 3))'
+m readback-field-order src/image/readback.cpp 'r = field == 0 ? 62 : 63' 'r = field == 0 ? 63 : 62'
+m readback-marker-offset src/image/readback.cpp 'return at + 2;' 'return at + 3;'
+m node-view-green-shift src/image/node_view.cpp 'levelByte(value >> 2)' 'levelByte(value >> 3)'
+m image-half-height 'src/image/*.cpp' 'fullPage ? 0 : h / 2;' 'fullPage ? 0 : h / 4;'
+# ---- transfer: download, setup block, placement ----
+m filler-one-block-more 'src/transfer/*.cpp' 'i <= n + 1;' 'i <= n + 1 + 128;'
+m rows-bottom-up 'src/transfer/*.cpp' 'for (int r = h - 1; r >= 0; --r)' 'for (int r = 0; r < h; ++r)'
+m setup-width-byte 'src/transfer/*.cpp' 'block[8] = static_cast<int>(quarterWidth & 0xFF);' 'block[8] = static_cast<int>(halfHeight & 0xFF);'
+m setup-sync-byte 'src/transfer/*.cpp' 'block[1] = 170;' 'block[1] = 171;'
+m register-default 'src/transfer/*.cpp' 't[13] = 128;' 't[13] = 127;'
+m position-high-byte 'src/transfer/*.cpp src/image/*.cpp' '(v & ~0xFFLL) / 256' '(v & ~0xFFLL) / 255'
+m vertical-clamp-border 'src/transfer/*.cpp src/image/*.cpp' 'vPercent * 52 / 100.0 + 4), 4, 56)' 'vPercent * 52 / 100.0 + 4), 4, 55)'
+# ---- link: reception, dispatcher, serial service, diagnostics ----
+m reply-counter-unwrapped "$LINK" 'replyCount = (replyCount + 1) % 10000;' 'replyCount = replyCount + 1;'
+or "$LINK" 'kReplyCounterWrap = 10000;' 'kReplyCounterWrap = 1 << 30;'
+m send-counter-unwrapped "$LINK" 'sendCount = (sendCount + 1) % 10000;' 'sendCount = sendCount + 1;'
+or "$LINK" 'kSendCounterWrap = 10000;' 'kSendCounterWrap = 1 << 30;'
+m watchdog-warning-tick "$LINK" 'silentTicks == 800' 'silentTicks == 801'
+or "$LINK" 'kMenusOffTicks = 800;' 'kMenusOffTicks = 801;'
+m watchdog-give-up-tick "$LINK" 'silentTicks == 1200' 'silentTicks == 1199'
+or "$LINK" 'kCloseTicks = 1200;' 'kCloseTicks = 1199;'
+m watchdog-wake-period "$LINK" 'silentTicks % 200 == 0' 'silentTicks % 201 == 0'
+or "$LINK" 'kCallPeriod = 200;' 'kCallPeriod = 201;'
+m wake-all-id "$LINK" 'node = "00";' 'node = "0";'
+or "$LINK" 'std::string("00"));' 'std::string("0"));'
+m reconnect-ticks "$LINK" 'kReconnectTicks = 40;' 'kReconnectTicks = 41;'
+m port-init-ticks "$LINK" 'kComInitTicks = 20;' 'kComInitTicks = 19;'
+m diag-fade-scale "$LINK" '34.0 + v * 120.0 / 99.0' '34.0 + v * 120.0 / 100.0'
+# ---- settings ----
+m settings-no-rename 'src/settings/ini_settings.cpp src/common/*.cpp' 'if (ok) ok = ::rename(name.data(), file.c_str()) == 0;' 'if (ok) ok = true;'
+m settings-last-equals src/settings/ini_settings.cpp "size_t eq = t.find('=');" "size_t eq = t.rfind('=');"
+m locked-rule-truth src/settings/setting_rules.cpp '{"Locked", {TruthRule::TrueUnlessFalse, "False"}}' '{"Locked", {TruthRule::TrueOnly, "False"}}'
+# ---- schedule ----
+m day-bit-shifted src/schedule/schedule_model.cpp 'if (flags[d]) bits |= 1 << d;' 'if (flags[d]) bits |= 2 << d;'
+m runner-day-bit-shifted 'src/schedule/*.cpp' '(1 << d)' '(2 << d)'
+m sequence-end-inclusive src/schedule/schedule_model.cpp 'if (t < start || t >= end) return false;' 'if (t < start || t > end) return false;'
+m sequence-on-one-longer src/schedule/schedule_model.cpp '% (15LL * s.off[i]) < 15LL * s.on[i]' '% (15LL * s.off[i]) <= 15LL * s.on[i]'
+m look-ahead-midnight src/schedule/schedule_model.cpp 'at.t > kSecondsPerDay - 1' 'at.t > kSecondsPerDay'
+m clock-minute-padding src/schedule/schedule_model.cpp 'if (m < 10) text += "0";' 'if (m < 9) text += "0";'
+# ---- shell, platform, simulated node, Qt layer, command line ----
+m delay-tick-period src/platform/seams.cpp 'return 25;' 'return 24;'
+m splash-countdown src/shell/about.h 'kSplashCountdown = 7;' 'kSplashCountdown = 8;'
+m error-panel-countdown 'src/shell/*.cpp src/common/*.cpp' 'errorCountdown = 400;' 'errorCountdown = 40;'
+m sim-filler-count src/sim/node.cpp '(n + 1) / kFillerBlock + 1' '(n + 1) / kFillerBlock'
+m sim-readback-marker src/sim/node.cpp 'config_.color ? "SC" : "SD"' 'config_.color ? "SD" : "SC"'
+m qt-receive-threshold src/qtplatform/qt_serial_port.cpp 'bytesAvailable() < kReceiveThreshold' 'bytesAvailable() <= kReceiveThreshold'
+m qt-lost-port-open src/qtplatform/qt_serial_port.cpp 'return port_.isOpen() && !lost_;' 'return port_.isOpen();'
+m port-map-largest src/qtplatform/port_map.cpp 'n >= 1 && n <= PortMap::kMaxNumber' 'n >= 1 && n < PortMap::kMaxNumber'
+m ctl-format-rgb 'src/ctl/*.cpp' 'o.rgb = v == "rgb";' 'o.rgb = v != "ycbcr";'
+m ctl-large-memory 'src/ctl/*.cpp' 'app.largeMemory = o.memoryK == 512;' 'app.largeMemory = o.memoryK >= 64;'
+
+say() { printf '%-15s %s\n' "$1" "$2"; }
+
+# The scratch tree mirrors the worktree (tracked and new files) or MUTANTS_REV, keeping
+# unchanged files' times so that only what changed is rebuilt.
+SRC=$ROOT
+[ -n "${MUTANTS_REV:-}" ] && SRC=$WORK/export
+sync_tree() {
+  mkdir -p "$TREE"
+  if [ -n "${MUTANTS_REV:-}" ]; then
+    rm -rf "$SRC" && mkdir -p "$SRC"
+    git -C "$ROOT" archive "$MUTANTS_REV" | tar -x -C "$SRC"
+    (cd "$SRC" && find . -type f -printf '%P\0')
+  else
+    (cd "$ROOT" && git ls-files -co --exclude-standard -z)
+  fi | python3 -c '
+import os, shutil, sys
+root, tree = sys.argv[1], sys.argv[2]
+wanted = set(p for p in sys.stdin.read().split("\0") if p and os.path.isfile(os.path.join(root, p)))
+for p in wanted:
+    src, dst = os.path.join(root, p), os.path.join(tree, p)
+    if os.path.exists(dst) and open(src, "rb").read() == open(dst, "rb").read():
+        continue
+    os.makedirs(os.path.dirname(dst), exist_ok=True)
+    shutil.copy2(src, dst)
+for d, _, files in os.walk(tree):
+    for f in files:
+        p = os.path.relpath(os.path.join(d, f), tree)
+        if p not in wanted:
+            os.remove(os.path.join(d, f))
+' "$SRC" "$TREE"
+}
+
+# Replaces the first occurrence of FIND by REPLACE in FILE; exit 3 when FIND is not there.
+apply_text() {
+  FIND=$2 REPLACE=$3 python3 -c '
+import os, sys
+path = sys.argv[1]
+text = open(path, encoding="utf-8").read()
+find = os.environ["FIND"]
+if find not in text:
+    sys.exit(3)
+open(path, "w", encoding="utf-8").write(text.replace(find, os.environ["REPLACE"], 1))
+' "$1"
+}
+
+CURRENT=""
+restore() {
+  if [ -n "$CURRENT" ]; then
+    cp "$SRC/$CURRENT" "$TREE/$CURRENT"  # a fresh time: the original is rebuilt next
+    CURRENT=""
+  fi
+}
+trap 'restore; exit 130' INT TERM
+trap restore EXIT
+
+build() { nice cmake --build "$BUILD" -j"$JOBS" "$@" >"$WORK/build.log" 2>&1; }
+# The fast set; the unit tests first, on their own: most mutants fall there, in seconds.
+unit_tests() {
+  build --target osd_tests || return 2
+  timeout 300 nice "$BUILD/tests/osd_tests" --gtest_filter='-*Slow' >"$WORK/unit.log" 2>&1
+}
+fast_tests() {
+  (cd "$BUILD" && QT_QPA_PLATFORM=offscreen nice ctest -LE slow -j"$JOBS" --timeout 60 \
+    --stop-on-failure >"$WORK/ctest.log" 2>&1)
+}
+
+sync_tree
+if [ ! -f "$BUILD/build.ninja" ]; then
+  cmake -S "$TREE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >"$WORK/configure.log" 2>&1 ||
+    { echo "configure failed: $WORK/configure.log"; exit 2; }
+fi
+build || { echo "the unchanged tree does not build: $WORK/build.log"; exit 2; }
+fast_tests || { echo "the fast tests fail on the unchanged tree: $WORK/ctest.log"; exit 2; }
+
+# Makes form i of a mutant in the first of its files that holds the text; sets CURRENT.
+apply_form() {
+  local i=$1 f
+  for f in $(cd "$TREE" && eval "ls -d ${FILES[$i]}" 2>/dev/null); do
+    CURRENT=$f
+    apply_text "$TREE/$f" "${FINDS[$i]}" "${REPLACES[$i]}" && return 0
+    CURRENT=""
+  done
+  return 1
+}
+
+killed=0 survived=0 missing=0 broken=0
+survivors=()
+i=0
+while [ "$i" -lt "${#NAMES[@]}" ]; do
+  name=${NAMES[$i]} applied_here="" skip=""
+  [[ -n "$ONLY" && "$name" != *"$ONLY"* ]] && skip=1
+  while [ "$i" -lt "${#NAMES[@]}" ] && [ "${NAMES[$i]}" = "$name" ]; do
+    [ -z "$skip$applied_here" ] && apply_form "$i" && applied_here=$CURRENT
+    i=$((i + 1))
+  done
+  [ -n "$skip" ] && continue
+  if [ -z "$applied_here" ]; then
+    say not-applied "$name"; missing=$((missing + 1)); continue
+  fi
+  unit_tests
+  unit=$?
+  if [ "$unit" = 2 ] || { [ "$unit" = 0 ] && ! build; }; then
+    say no-build "$name ($applied_here)"; broken=$((broken + 1))
+  elif [ "$unit" = 0 ] && fast_tests; then
+    say survived "$name ($applied_here)"; survived=$((survived + 1)); survivors+=("$name")
+  else
+    say killed "$name ($applied_here)"; killed=$((killed + 1))
+  fi
+  restore
+done
+build >/dev/null 2>&1 || true  # leave the scratch build matching the tree
+
+applied=$((killed + survived))
+echo
+echo "applied $applied, killed $killed, survived $survived, not applied $missing, no build $broken"
+if [ "$applied" -gt 0 ]; then
+  echo "killed: $((100 * killed / applied)) % of the applied mutants"
+fi
+[ "${#survivors[@]}" -gt 0 ] && echo "survivors: ${survivors[*]}"
+exit 0

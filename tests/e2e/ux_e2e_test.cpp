@@ -1,0 +1,74 @@
+// What reaches the line after a dialog closed, and osdctl's download progress against the node.
+#include <gtest/gtest.h>
+
+#include <QtWidgets>
+#include <chrono>
+#include <regex>
+
+#include "e2e_support.h"
+#include "gui/gui_dialogs.h"
+#include "gui/main_window.h"
+#include "logo_bitmap.h"
+#include "qtplatform/headless.h"
+#include "qtplatform/qt_event_loop.h"
+#include "qtplatform/qt_serial_port.h"
+#include "settings/ini_settings.h"
+#include "shell/app.h"
+
+namespace {
+
+using namespace osd::e2e;
+using osd::test::Rgb;
+
+void runFor(int ms) {
+  QElapsedTimer t;
+  for (t.start(); t.elapsed() < ms;) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void key(QWidget* w, QEvent::Type type, int k) {
+  QKeyEvent e(type, k, Qt::NoModifier, k == Qt::Key_Return ? QStringLiteral("\r") : QString());
+  QApplication::sendEvent(w, &e);
+}
+
+TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
+  TempDir dir;
+  const std::string rec = dir.path + "/line.bin";
+  Sim sim({"--baud", "0", "--record", rec});
+  osd::qt::QtSerialPort port(osd::qt::PortMap::fromSources("3=" + sim.pty()));
+  osd::qt::QtEventLoop loop;
+  osd::IniSettings settings(dir.path + "/s.ini", osd::kAppKey);
+  settings.write("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\ComPort", "3");
+  osd::gui::GuiDialogs dialogs;
+  osd::qt::QtLauncher launcher;
+  osd::Platform pf{port, loop, settings, dialogs, launcher, dir.path, dir.path};
+  osd::App app(pf);
+  osd::gui::MainWindow window(app);
+  window.show();
+  app.splashShown = true;
+  app.formLoad("");
+  runFor(3000);
+  auto* hpos = window.findChild<QLineEdit*>(QStringLiteral("txtHPOS"));
+  hpos->setFocus();
+  const size_t before = slurp(rec).size();
+  // "Horiz Posn": Cancel sends nothing; 50 and Enter send "AHP5F"; the release lands in H %.
+  for (bool cancel : {true, false}) {
+    QTimer::singleShot(100, [cancel] {
+      auto* w = qobject_cast<osd::gui::InputWindow*>(QApplication::activeModalWidget());
+      w->input()->setText(QStringLiteral("50"));
+      if (cancel) return w->buttons()->button(QDialogButtonBox::Cancel)->click();
+      key(w->input(), QEvent::KeyPress, Qt::Key_Return);
+    });
+    window.forward("mnuDiagSub(6)");
+  }
+  key(hpos, QEvent::KeyRelease, Qt::Key_Return);
+  runFor(500);
+  const std::string sent = slurp(rec).substr(before);
+  EXPECT_EQ(sent.find("AHP"), sent.find("AHP5F")) << sent;
+  EXPECT_EQ(sent.find("AHP", sent.find("AHP5F") + 1), std::string::npos) << sent;
+  key(hpos, QEvent::KeyPress, Qt::Key_0);  // typing in the field still sends
+  key(hpos, QEvent::KeyRelease, Qt::Key_0);
+  runFor(300);
+  EXPECT_NE(slurp(rec).find("AHP", before + sent.find("AHP5F") + 1), std::string::npos);
+}
+
+}  // namespace
