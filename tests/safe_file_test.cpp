@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <iterator>
 
@@ -27,93 +26,75 @@ void put(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// What a reader of the target received, for a target that has one.
-using Reader = std::shared_future<std::string>;
+enum class Kind { None, LongerFile, Device, Fifo, Link, ReadOnly, Folder };
 
-struct Target {
-  const char* name;
-  std::function<Reader(const std::string&)> make;  // makes `t` in the folder given
-  bool written;
-  mode_t typeAfter;  // what `t` is afterwards (lstat)
-  const char* said;  // part of the reason for a refusal
-};
+// Makes `t` of that kind; for a FIFO, returns what its reader will have received.
+std::shared_future<std::string> make(Kind kind, const std::string& t) {
+  switch (kind) {
+    case Kind::LongerFile:
+      put(t, std::string(900, 'x'));
+      break;
+    case Kind::Device:
+      ::mknod(t.c_str(), S_IFCHR | 0666, makedev(1, 3));
+      break;
+    case Kind::Fifo:
+      ::mkfifo(t.c_str(), 0600);
+      return std::async(std::launch::async, [t] { return slurp(t); }).share();
+    case Kind::Link:
+      put(t + ".real", "old"), fs::create_symlink("t.real", t);
+      break;
+    case Kind::ReadOnly:
+      put(t, "keep"), ::chmod(t.c_str(), 0444);
+      break;
+    case Kind::Folder:
+      fs::create_directory(t);
+      break;
+    case Kind::None:
+      break;
+  }
+  return {};
+}
 
 TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
+  struct Target {
+    Kind kind;
+    bool written;
+    mode_t typeAfter;  // what `t` is afterwards (lstat)
+    const char* said;  // part of the reason for a refusal
+  };
   const std::vector<Target> targets = {
-      {"new file", [](const std::string&) { return Reader(); }, true, S_IFREG, ""},
-      {"longer old file",
-       [](const std::string& t) {
-         put(t, std::string(900, 'x'));
-         return Reader();
-       },
-       true, S_IFREG, ""},
-      {"device node",
-       [](const std::string& t) {
-         ::mknod(t.c_str(), S_IFCHR | 0666, makedev(1, 3));
-         return Reader();
-       },
-       true, S_IFCHR, ""},
-      {"fifo with a reader",
-       [](const std::string& t) {
-         ::mkfifo(t.c_str(), 0600);
-         return std::async(std::launch::async, [t] { return slurp(t); }).share();
-       },
-       true, S_IFIFO, ""},
-      {"symlink",
-       [](const std::string& t) {
-         put(t + ".real", "old");
-         fs::create_symlink(fs::path(t).filename().string() + ".real", t);
-         return Reader();
-       },
-       true, S_IFLNK, ""},
-      {"read-only file",
-       [](const std::string& t) {
-         put(t, "keep");
-         ::chmod(t.c_str(), 0444);
-         return Reader();
-       },
-       false, S_IFREG, "read-only (mode 0444)"},
-      {"folder",
-       [](const std::string& t) {
-         fs::create_directory(t);
-         return Reader();
-       },
-       false, S_IFDIR, "it is a folder"},
+      {Kind::None, true, S_IFREG, ""},
+      {Kind::LongerFile, true, S_IFREG, ""},
+      {Kind::Device, true, S_IFCHR, ""},
+      {Kind::Fifo, true, S_IFIFO, ""},
+      {Kind::Link, true, S_IFLNK, ""},
+      {Kind::ReadOnly, false, S_IFREG, "read-only (mode 0444)"},
+      {Kind::Folder, false, S_IFDIR, "it is a folder"},
   };
   for (const Target& target : targets) {
+    const int row = static_cast<int>(target.kind);
     char tmpl[] = "/tmp/osdsafe-XXXXXX";
     const std::string dir = ::mkdtemp(tmpl), t = dir + "/t";
-    const Reader reader = target.make(t);
-    const std::string before = target.typeAfter == S_IFREG ? slurp(t) : "";
+    const std::shared_future<std::string> reader = make(target.kind, t);
     std::string error;
-    EXPECT_EQ(osd::safeReplace(t, "new content", error), target.written) << target.name << error;
+    EXPECT_EQ(osd::safeReplace(t, "new content", error), target.written) << row << error;
     struct stat st {};
-    ASSERT_EQ(::lstat(t.c_str(), &st), 0) << target.name;
-    EXPECT_EQ(st.st_mode & S_IFMT, target.typeAfter) << target.name;
-    EXPECT_NE(error.find(target.said), std::string::npos) << target.name << ": " << error;
+    ASSERT_EQ(::lstat(t.c_str(), &st), 0) << row;
+    EXPECT_EQ(st.st_mode & S_IFMT, target.typeAfter) << row;
+    EXPECT_NE(error.find(target.said), std::string::npos) << row << ": " << error;
     if (reader.valid()) {
-      EXPECT_EQ(reader.get(), "new content") << target.name;
-    } else if (target.typeAfter == S_IFREG || target.typeAfter == S_IFLNK) {
-      EXPECT_EQ(slurp(t), target.written ? "new content" : before) << target.name;
+      EXPECT_EQ(reader.get(), "new content");
+    }
+    if (target.kind == Kind::ReadOnly) {
+      EXPECT_EQ(slurp(t), "keep");
+    }
+    if (target.written && (target.typeAfter == S_IFREG || target.typeAfter == S_IFLNK)) {
+      EXPECT_EQ(slurp(t), "new content") << row;
     }
     for (const auto& e : fs::directory_iterator(dir)) {
-      EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos)
-          << target.name;
+      EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << row;
     }
     fs::remove_all(dir);
   }
 }
-
-TEST(SafeReplace, StaleTemporariesOfThatFileAloneAreRemoved) {
-  char tmpl[] = "/tmp/osdsafe-XXXXXX";
-  const std::string dir = ::mkdtemp(tmpl);
-  for (const char* name :
-       {".a.ini.osdtmp-1x2y3z", ".a.ini.osdtmp-qqqqqq", ".b.ini.osdtmp-1x2y3z", "a.ini"})
-    put(dir + "/" + name, "x");
-  EXPECT_EQ(osd::removeStaleTemporaries(dir + "/a.ini"), 2);
-  EXPECT_TRUE(fs::exists(dir + "/.b.ini.osdtmp-1x2y3z"));
-  EXPECT_TRUE(fs::exists(dir + "/a.ini"));
-  fs::remove_all(dir);
-}
-
 }  // namespace

@@ -1,5 +1,4 @@
-// The program against the simulated node on the in-process line: identification, wake-up by
-// ID, and a whole download that the node stores byte for byte, all on the virtual clock.
+// The program against the simulated node on the in-process line, on the virtual clock.
 #include "support/sim_line.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,8 @@ using namespace osd::test;
 TEST(SimLine, WakeUpBySizeRequestIdentifiesTheNodeAddressed) {
   const struct {
     int memoryKiB, id;
-    const char* wake;  // "" : the ID in the node field
-    int memory;        // image memory the program takes from the answer, 0: no answer
+    const char* wake;
+    int memory;  // image memory the program takes from the answer, 0: no answer
     const char* title;
   } cases[] = {
       {64, 1, "00", 65536, "QX3/QX7 -64K Grapics Node Detected"},
@@ -35,18 +34,6 @@ TEST(SimLine, WakeUpBySizeRequestIdentifiesTheNodeAddressed) {
       EXPECT_EQ(h.app->ui().title(), c.title);
     }
     EXPECT_EQ(line.node.awake(), c.memory != 0);
-  }
-}
-
-TEST(SimLine, NodeIdFieldIsSentAsTwoUpperCaseHexDigits) {
-  const std::pair<const char*, const char*> cases[] = {{"10", "0A"}, {"255", "FF"}, {"1", "01"}};
-  for (const auto& [field, wire] : cases) {
-    Harness h;
-    SimLine line(h, {64, 1});
-    h.app->sxModel = 1;
-    h.app->ui().setText("txtNODE", field);
-    h.app->cmdTree(15);
-    EXPECT_EQ(line.heard, "WK," + std::string(wire)) << field;
   }
 }
 
@@ -92,20 +79,4 @@ TEST(SimLine, WholeDownloadIsStoredByteForByte) {
     }
     EXPECT_EQ(wrong, 0);
   }
-}
-
-// Started with the node on its port, the program wakes it and identifies it on its own poll.
-TEST(SimLine, StartUpFindsTheNodeOnItsPoll) {
-  Harness h;
-  SimLine line(h, {512, 1}, 0);
-  h.port.openable.insert(3);
-  h.settings.set("ComPort", "3");
-  h.app->splashShown = true;
-  h.app->formLoad("");
-  h.loop.advance(15000);
-  EXPECT_TRUE(h.app->portValid);
-  EXPECT_EQ(h.app->ui().title(), "QX3/QX7 -512K Grapics Node Detected");
-  EXPECT_TRUE(h.app->largeMemory);
-  EXPECT_EQ(h.app->ui().get("txtCom").backColor, kGreen);
-  EXPECT_NE(line.heard.find("WK,"), std::string::npos);
 }

@@ -170,7 +170,8 @@ int download(const Args& argsIn) {
   // setup block.
   std::error_code ec;
   std::filesystem::create_directories(host.bench().video().folder(), ec);
-  host.bench().load();
+  const VideoData::Loaded loaded = host.bench().load();
+  if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl: %s\n", loaded.kept.c_str());
   if (int rc = host.openPort()) return rc;
   App& app = host.app();
   StderrReporter reporter;

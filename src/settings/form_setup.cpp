@@ -156,6 +156,8 @@ void App::formSetUp() {
   // 14. Video data, then the image start position.
   step([&] {
     const VideoData::Loaded loaded = bench_.load(imageWidth, imageHeight);
+    // A file that could not be read was kept beside itself before the defaults replaced it.
+    if (!loaded.kept.empty()) showError(loaded.kept, "Form_SetUp");
     ui_.setText("lblImageSettings", video::imageSettingsText(loaded.asLoaded));
     ui_.setText("lblStartPosn",
                 "H= " + rightAlign(std::to_string(bench_.video().startH()), 4) +

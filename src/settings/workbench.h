@@ -26,8 +26,13 @@ class Workbench {
       : prefs_(settings), video_(dataDir + "/Images"), slots_(prefs_), placement_(video_) {}
 
   // The start-up load of the data files, their defaults made for a logo of the given size.
+  // A file that cannot be read is kept beside itself (NAME.bad) before the defaults replace it;
+  // `kept` then says so.
   VideoData::Loaded load(int width = kStartWidth, int height = kStartHeight) {
-    return video_.load(width, height);
+    const std::string kept = video::keepUnreadableFiles(video_.folder());
+    VideoData::Loaded loaded = video_.load(width, height);
+    loaded.kept = kept;
+    return loaded;
   }
 
   Preferences& prefs() { return prefs_; }

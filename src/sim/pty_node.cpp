@@ -51,7 +51,7 @@ bool writeAll(int fd, const char* data, size_t n) {
 
 }  // namespace
 
-PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node) {}
+PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node, opt_.ids) {}
 
 PtyNode::~PtyNode() {
   stop();
@@ -69,7 +69,7 @@ void PtyNode::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
 
 void PtyNode::inspect(const std::function<void(const Node&)>& f) const {
   std::lock_guard lock(mutex_);
-  f(node_);
+  f(node_.shown());
 }
 
 void PtyNode::start() {
@@ -142,7 +142,7 @@ bool PtyNode::writeImage() {
 
 bool PtyNode::writeImageLocked() {
   if (opt_.imageOutPath.empty()) return false;
-  const std::string bmp = pictureBmp(node_, opt_.format);
+  const std::string bmp = pictureBmp(node_.shown(), opt_.format);
   if (bmp.empty()) return false;
   ++imagesWritten_;
   std::string error;

@@ -185,6 +185,42 @@ void replaceFile(const std::string& path, const std::string& content) {
   if (!safeReplace(path, content, error)) throw std::runtime_error(error);
 }
 
+std::string keepUnreadableFiles(const std::string& imagesDir) {
+  static constexpr Table kTables[4] = {Table::Ntsc, Table::PalB, Table::PalM, Table::Image};
+  std::string kept, failed;
+  for (Table table : kTables) {
+    const std::string name = std::string(baseName(table)) + ".dat";
+    const std::string path = findFile(imagesDir, name);
+    std::error_code ec;
+    if (!fs::exists(path, ec)) continue;  // a missing file holds no edit
+    std::string text;
+    try {
+      text = readWholeFile(path);
+    } catch (const DataError& e) {
+      failed += (failed.empty() ? "" : "; ") + std::string(e.what());
+      continue;
+    }
+    try {
+      readValues(text, fieldsRead(table), name);
+      continue;
+    } catch (const DataError&) {
+      // unreadable as a table: kept below
+    }
+    std::string error;
+    const std::string bad = fs::path(path).filename().string() + ".bad";
+    if (safeReplace(path + ".bad", text, error)) {
+      kept += (kept.empty() ? "" : ", ") + bad;
+    } else {
+      failed += (failed.empty() ? "" : "; ") + error;
+    }
+  }
+  if (kept.empty() && failed.empty()) return "";
+  std::string message = "Video data could not be read; the defaults are written.";
+  if (!kept.empty()) message += " The old file is kept as " + kept + ".";
+  if (!failed.empty()) message += " " + failed;
+  return message;
+}
+
 std::string imageSettingsText(const ImageParams& params) {
   std::string text = "Image Parameters:";
   for (int k = 0; k < 16; ++k) text += " " + hex2(params[static_cast<size_t>(k)]);

@@ -6,52 +6,37 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <memory>
-#include <vector>
 
 namespace {
 
-int running(const std::vector<std::unique_ptr<QProcess>>& copies) {
-  int n = 0;
-  for (const auto& p : copies) {
-    p->waitForFinished(0);  // lets QProcess notice an exit
-    if (p->state() == QProcess::Running) ++n;
-  }
-  return n;
-}
-
 TEST(InstanceGuardProgram, TenSimultaneousStartsLeaveExactlyOneCopy) {
-  const QString bin = qEnvironmentVariable("OSD_BIN_DIR");
-  ASSERT_FALSE(bin.isEmpty());
   QTemporaryDir dir;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   env.insert(QStringLiteral("OSDPROG_INSTANCE"),
              QStringLiteral("ten-%1").arg(QCoreApplication::applicationPid()));
-  const QStringList args = {QStringLiteral("--settings"), dir.path() + QStringLiteral("/s.ini"),
-                            QStringLiteral("--data-dir"), dir.path()};
-  std::vector<std::unique_ptr<QProcess>> copies;
-  for (int i = 0; i < 10; ++i) {
-    copies.push_back(std::make_unique<QProcess>());
-    copies.back()->setProcessEnvironment(env);
-    copies.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    copies.back()->start(bin + QStringLiteral("/osdprog"), args);
+  QProcess copies[10];
+  for (QProcess& p : copies) {
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("OSD_BIN_DIR") + QStringLiteral("/osdprog"),
+            {QStringLiteral("--settings"), dir.path() + QStringLiteral("/s.ini"),
+             QStringLiteral("--data-dir"), dir.path()});
   }
-  // The hand-overs run one after the other; the count must reach one and stay there.
-  QElapsedTimer clock;
+  const auto running = [&copies] {
+    int n = 0;
+    for (QProcess& p : copies) n += !p.waitForFinished(0) && p.state() == QProcess::Running;
+    return n;
+  };
+  // The hand-overs run one after the other; the count must reach one and stay there 5 s.
+  QElapsedTimer clock, alone;
   clock.start();
-  qint64 oneSince = -1;
-  while (clock.elapsed() < 90000 && (oneSince < 0 || clock.elapsed() - oneSince < 5000)) {
-    const int n = running(copies);
-    if (n != 1) oneSince = -1;
-    if (n == 1 && oneSince < 0) oneSince = clock.elapsed();
+  while (clock.elapsed() < 90000 && !(alone.isValid() && alone.elapsed() > 5000)) {
+    if (running() != 1) alone.invalidate();
+    if (running() == 1 && !alone.isValid()) alone.start();
     QThread::msleep(200);
   }
-  EXPECT_EQ(running(copies), 1);
-  for (auto& p : copies) {
-    p->terminate();
-    p->waitForFinished(10000);
-  }
+  EXPECT_EQ(running(), 1);
+  for (QProcess& p : copies) p.terminate(), p.waitForFinished(10000);
 }
 
 }  // namespace

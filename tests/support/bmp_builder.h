@@ -1,6 +1,4 @@
-// Builds bitmap files in memory for the tests: any size, depth, header size, colour table and
-// row order, rows padded to four bytes like a real file (or not, on request); and 24-bit
-// pictures from a colour function.
+// Bitmap files in memory: any size, depth, header, colour table, row order and padding.
 #pragma once
 
 #include <array>
@@ -12,13 +10,9 @@
 namespace osd::test {
 
 struct BmpPlan {
-  int width = 4;
-  int height = 2;
-  int bpp = 24;
+  int width = 4, height = 2, bpp = 24;
   bool topDown = false;
-  uint32_t infoSize = 40;
-  uint32_t clrUsed = 0;
-  uint32_t compression = 0;
+  uint32_t infoSize = 40, clrUsed = 0, compression = 0;
   uint32_t extraGap = 0;  // bytes between the colour table and the pixels
   bool padRows = true;
   // Colour-table entries written after the info header (blue, green, red, reserved).
@@ -62,14 +56,17 @@ inline std::string makeBmp(const BmpPlan& b) {
   return s;
 }
 
+// A plan of the given size and depth with these rows and, up to 8 bits, a full colour table.
+inline BmpPlan planOf(int w, int h, int bpp, std::vector<std::vector<uint8_t>> rows = {}) {
+  BmpPlan b;
+  b.width = w, b.height = h, b.bpp = bpp, b.rows = std::move(rows);
+  if (bpp <= 8) b.palette.assign(size_t{1} << bpp, std::array<uint8_t, 4>{0, 0, 0, 0});
+  return b;
+}
+
 // A plain bitmap of the given size and depth with zero pixels and a full colour table.
 inline std::string plainBmp(int w, int h, int bpp) {
-  BmpPlan b;
-  b.width = w;
-  b.height = h;
-  b.bpp = bpp;
-  if (bpp <= 8) b.palette.assign(size_t{1} << bpp, std::array<uint8_t, 4>{0, 0, 0, 0});
-  return makeBmp(b);
+  return makeBmp(planOf(w, h, bpp));
 }
 
 struct Rgb {

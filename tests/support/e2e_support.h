@@ -1,11 +1,11 @@
-// What the end-to-end tests share: the application object (made once, before any test, on the
-// offscreen platform unless QT_QPA_PLATFORM says otherwise), where the programs are, a
-// temporary folder, running a program to its end, and the simulated node as a process.
+// What the end-to-end tests share. The application object is made before any test runs (on the
+// offscreen platform unless QT_QPA_PLATFORM says otherwise).
 #pragma once
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,9 +14,7 @@ namespace osd::e2e {
 
 void ensureApplication();
 
-// The build folder holding osdprog, osdctl and osdsim: OSD_BIN_DIR, else the folder above the
-// test program's own.
-std::string binDir();
+std::string binDir();  // osdprog, osdctl, osdsim: OSD_BIN_DIR, else above this program's
 
 std::string slurp(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
@@ -40,7 +38,7 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 // The same for one of the programs in binDir().
 ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args);
 
-// Runs the Qt event loop until `done` returns true or `ms` passed; what `done` returned last.
+// The Qt event loop until `done` or `ms` passed; what `done` returned last.
 inline bool waitFor(const std::function<bool()>& done, int ms) {
   return QTest::qWaitFor(done, ms);
 }

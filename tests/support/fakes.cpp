@@ -10,8 +10,6 @@
 
 namespace osd::test {
 
-// ---------------- VirtualLoop ----------------
-
 void VirtualLoop::setTimerEnabled(TimerId id, bool enabled) {
   Timer& t = timers_[static_cast<int>(id)];
   if (enabled && !t.enabled) t.due = now_ + timerPeriodMs(id);
@@ -81,8 +79,6 @@ void VirtualLoop::setClock(int weekday, double secondsSinceMidnight) {
   }
 }
 
-// ---------------- FakePort ----------------
-
 bool FakePort::open(int number, PortOpenError& error) {
   openedNumbers.push_back(number);
   if (open_) {
@@ -131,8 +127,6 @@ std::string FakePort::sent() const {
   return all;
 }
 
-// ---------------- MemorySettings ----------------
-
 namespace {
 const std::string kPrefix = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\";
 }
@@ -144,41 +138,37 @@ std::optional<std::string> MemorySettings::read(const std::string& path) {
 }
 
 std::optional<std::string> MemorySettings::get(const std::string& key) const {
-  auto it = values.find(kPrefix + key);
-  if (it == values.end()) return std::nullopt;
-  return it->second;
+  return const_cast<MemorySettings*>(this)->read(kPrefix + key);
 }
 
 void MemorySettings::set(const std::string& key, const std::string& value) {
   values[kPrefix + key] = value;
 }
 
-// ---------------- ScriptedDialogs ----------------
+namespace {
+// The first scripted answer, taken; `otherwise` when there is none.
+template <typename T>
+T takeFront(std::deque<T>& queue, T otherwise) {
+  if (queue.empty()) return otherwise;
+  T first = std::move(queue.front());
+  queue.pop_front();
+  return first;
+}
+}  // namespace
 
 bool ScriptedDialogs::confirm(const std::string& title, const std::string&) {
   confirmTitles.push_back(title);
-  if (confirmAnswers.empty()) return true;
-  bool a = confirmAnswers.front();
-  confirmAnswers.pop_front();
-  return a;
+  return takeFront(confirmAnswers, true);
 }
 
 std::optional<std::string> ScriptedDialogs::askValue(const std::string& prompt) {
   prompts.push_back(prompt);
-  if (answers.empty()) return std::nullopt;
-  auto a = answers.front();
-  answers.pop_front();
-  return a;
+  return takeFront(answers, std::optional<std::string>());
 }
 
 std::string ScriptedDialogs::openFileName(const std::string&, const std::string&) {
-  if (fileNames.empty()) return "";
-  std::string f = fileNames.front();
-  fileNames.pop_front();
-  return f;
+  return takeFront(fileNames, std::string());
 }
-
-// ---------------- Harness ----------------
 
 ScratchDir::ScratchDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "osdtest-XXXXXX").string();

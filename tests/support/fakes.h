@@ -1,5 +1,4 @@
-// Test doubles for the seams: a virtual clock that fires timers deterministically, a fake
-// serial port that records every write, settings in memory, scripted dialogs.
+// Test doubles for the seams: virtual clock, recording port, settings in memory, dialogs.
 #pragma once
 
 #include <deque>
@@ -16,8 +15,7 @@
 
 namespace osd::test {
 
-// Virtual time in milliseconds. Timers fire in time order; `yield` advances to the next
-// event (a timer or a scheduled action), so waits of seconds run in microseconds.
+// Virtual milliseconds: `yield` runs the next timer or action in time order, however far.
 class VirtualLoop : public EventLoop {
  public:
   void setTimerEnabled(TimerId id, bool enabled) override;
@@ -30,10 +28,8 @@ class VirtualLoop : public EventLoop {
   }
   LocalTime now() const override;
 
-  // Runs every event due up to now + ms.
-  void advance(int64_t ms);
-  // Runs `action` at virtual time now + ms.
-  void at(int64_t ms, std::function<void()> action);
+  void advance(int64_t ms);                           // runs all that is due until now + ms
+  void at(int64_t ms, std::function<void()> action);  // runs `action` at now + ms
   int64_t ms() const { return now_; }
   // The wall clock: weekday (1 = Sunday) and time of day at virtual time 0.
   void setClock(int weekday, double secondsSinceMidnight);
@@ -73,10 +69,8 @@ class FakePort : public SerialPort {
   }
   std::string deviceName(int n) const override { return "/dev/fake" + std::to_string(n); }
 
-  // The node side: bytes arriving; raises event 2 once 11 or more wait.
-  void receive(const std::string& bytes);
-  // All bytes written since the last clear, and each write separately.
-  std::string sent() const;
+  void receive(const std::string& bytes);  // the node side; event 2 once 11 or more wait
+  std::string sent() const;                // all of `writes`
   std::vector<std::string> writes;
   std::vector<int> writeNumbers;   // the port number each write went to
   std::vector<int> openedNumbers;  // every open attempt
@@ -146,8 +140,7 @@ class FakeLauncher : public Launcher {
   std::set<std::string> existing;
 };
 
-// A fresh folder under the system's temporary folder, with an "Images" folder in it; removed
-// with everything in it at the end.
+// A fresh temporary folder with an "Images" folder in it, removed at the end.
 struct ScratchDir {
   ScratchDir();
   ~ScratchDir();
@@ -176,11 +169,9 @@ struct Harness {
   // The line open on port `n` and usable, as the program has it once started, without the
   // serial service's own open (no wake-up timer is armed).
   void lineReady(int n = 3);
-  // Runs `ticks` ticks of 25 ms.
   void ticks(int n) { loop.advance(static_cast<int64_t>(n) * 25); }
 };
 
-// Writes `bytes` to `path` (binary).
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFileBytes(const std::string& path);
 

@@ -7,9 +7,8 @@
 //   h.ticks(10);                            // virtual time: the answer is read on the ticks
 //   line.node.awake(), line.heard, line.answered
 //
-// Bytes reach the node the moment they are written (no line time); each answer arrives on the
-// port `answerDelayMs` later on the virtual clock. The node learns how long the line was quiet
-// before each write, so a pending password or a stalled download ends as on a real line.
+// Bytes reach the node as they are written (no line time); the node learns how long the line
+// was quiet before each write, so a pending password or a stalled download ends as on a line.
 #pragma once
 
 #include <string>
