@@ -7,6 +7,7 @@
 
 #include "logo_bitmap.h"
 #include "support/fakes.h"
+#include "transfer/download_job.h"
 
 using namespace osd;
 using namespace osd::test;
@@ -69,6 +70,25 @@ const std::string kFiller(128, '\xFF');
 
 // ---------------- The byte stream ----------------
 
+// The stream's length and filler for everyone who sends or expects one.
+TEST(DownloadPlanTest, LengthAndFillerAtTheMemoryBorders) {
+  struct Row {
+    int w, h;
+    int64_t memory, fillers, length;
+  } rows[] = {
+      {256, 64, 65536, 383, 65667},        {256, 64, 256 * 64 + 254, 0, 16643},
+      {256, 64, 256 * 64 + 255, 1, 16771}, {256, 255, 65536, 1, 65667},
+      {720, 576, 524288, 855, 524419},     {8, 1, 0, 0, 267},
+  };
+  for (const Row& r : rows) {
+    const DownloadPlan plan{r.w, r.h, r.memory};
+    EXPECT_EQ(plan.fillerBlocks(), r.fillers) << r.w << "x" << r.h << " in " << r.memory;
+    EXPECT_EQ(plan.streamLength(), r.length) << r.w << "x" << r.h << " in " << r.memory;
+  }
+  EXPECT_FALSE((DownloadPlan{256, 0, 65536}.sendable()));
+  EXPECT_FALSE((DownloadPlan{2000, 1001, 65536}.sendable()));
+}
+
 TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   loadLogo(256, 64);
   app.imageParams[1] = 0x73, app.imageParams[2] = 0, app.imageParams[3] = 0xE2;
@@ -112,103 +132,6 @@ TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
   EXPECT_EQ(h.port.writes.back(), kFiller);
 }
 
-TEST_F(DownloadTest, FullMemoryLogoEndsWithOneFillerAndSucceeds) {
-  loadLogo(256, 255);  // n = 0 on a 64 K node
-  app.runDownload();
-  EXPECT_EQ(h.port.writes.size(), 1u + 255u + 1u);
-  EXPECT_EQ(h.port.writes.back(), kFiller);
-  EXPECT_FALSE(app.ui().visible("frameError"));
-  EXPECT_FALSE(app.ui().visible("ProgressBar1"));
-  EXPECT_EQ(app.ui().text("lblCopyright"), "");
-  EXPECT_FALSE(app.downloading);
-}
-
-TEST_F(DownloadTest, OneLineLogoSucceeds) {
-  placeLogo(8, 1);
-  app.session().setMemorySize(0);
-  app.runDownload();
-  ASSERT_EQ(h.port.writes.size(), 2u);
-  EXPECT_EQ(h.port.writes[1].size(), 8u);
-  EXPECT_FALSE(app.ui().visible("frameError"));
-  EXPECT_FALSE(app.downloading);
-}
-
-TEST_F(DownloadTest, EvenWidthPausesOncePerRowOddWidthDoesNot) {
-  app.session().setMemorySize(0);
-  loadLogo(256, 64);
-  int64_t start = h.loop.ms();
-  app.runDownload();
-  const int64_t even = h.loop.ms() - start;
-  placeLogo(255, 64);
-  start = h.loop.ms();
-  app.runDownload();
-  const int64_t odd = h.loop.ms() - start;
-  EXPECT_EQ(even - odd, 64 * 25);
-  EXPECT_EQ(h.port.writes[66].size(), 255u);
-}
-
-// ---------------- Pacing against the line ----------------
-
-namespace {
-
-// A port whose line carries 960 bytes a second of virtual time, as a 9600-baud line does.
-class LinePort : public FakePort {
- public:
-  explicit LinePort(VirtualLoop& loop) : loop_(loop) {}
-  int64_t bytesToWrite() const override {
-    const double now = static_cast<double>(loop_.ms());
-    return freeAt_ > now ? static_cast<int64_t>((freeAt_ - now) * kBytesPerMs) : 0;
-  }
-  void write(const std::string& bytes) override {
-    FakePort::write(bytes);
-    const double now = static_cast<double>(loop_.ms());
-    if (firstWrite_ < 0) firstWrite_ = now;
-    freeAt_ = std::max(freeAt_, now) + static_cast<double>(bytes.size()) / kBytesPerMs;
-    maxPending = std::max(maxPending, bytesToWrite());
-  }
-  double lineMs() const { return freeAt_ - firstWrite_; }
-  double freeAt() const { return freeAt_; }
-  int64_t maxPending = 0;
-  static constexpr double kBytesPerMs = 0.96;
-
- private:
-  VirtualLoop& loop_;
-  double freeAt_ = 0;
-  double firstWrite_ = -1;
-};
-
-}  // namespace
-
-TEST(DownloadPacing, NeverRunsAheadOfTheLineAndKeepsItBusy) {
-  Harness h;
-  h.app.reset();
-  LinePort line(h.loop);
-  line.openable.insert(3);
-  Platform platform{line, h.loop, h.settings, h.dialogs, h.launcher, h.dir, h.dir};
-  App app(platform);
-  PortOpenError err;
-  line.open(3, err);
-  app.link().select(3);
-  app.link().setValid(true);
-  app.session().setMemorySize(65536);
-  h.loop.setTimerEnabled(TimerId::Delay, true);
-  std::string path = h.dir + "/logo.bmp";
-  writeFile(path, makeBitmap24(256, 64, [](int r, int c) { return stripedLogo(r, c, 256); }));
-  app.selectedSlot = 1;
-  ASSERT_EQ(app.readFile(path), 0);
-
-  app.runDownload();
-  const double returnedAt = static_cast<double>(h.loop.ms());
-  EXPECT_EQ(line.sent().size(), 65667u);
-  EXPECT_LE(line.maxPending, 2500);
-  // Returned while the last bytes were still on their way, at most a buffer's worth.
-  EXPECT_GE(returnedAt, line.freeAt() - 2500 / LinePort::kBytesPerMs - 1);
-  // The pauses never let the line run dry for long: within 2 % of the bytes' own time.
-  const double bytesMs = 65667 / LinePort::kBytesPerMs;
-  EXPECT_LE(line.lineMs(), bytesMs * 1.02);
-  EXPECT_FALSE(app.downloading);
-}
-
 // ---------------- Progress, status, pointer ----------------
 
 TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
@@ -243,40 +166,6 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
 
 // ---------------- Refusals ----------------
 
-TEST_F(DownloadTest, NothingWhileTheSendGuardIsSet) {
-  loadLogo(256, 64);
-  app.dispatcher().setGuard(true);
-  app.runDownload();
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_FALSE(app.downloading);
-  EXPECT_FALSE(app.ui().visible("frameError"));
-}
-
-TEST_F(DownloadTest, UnusablePortEndsSilentlyAndCommandsWorkAfterwards) {
-  loadLogo(256, 64);
-  app.link().setValid(false);
-  app.runDownload();
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_FALSE(app.downloading);
-  EXPECT_FALSE(app.ui().visible("frameError"));
-  EXPECT_EQ(h.dialogs.beeps, 0);
-  app.link().setValid(true);
-  app.dispatcher().sleep();
-  EXPECT_EQ(h.port.writes, std::vector<std::string>{"SP"});
-}
-
-TEST_F(DownloadTest, ClosedPortBeepsAndReports) {
-  loadLogo(256, 64);
-  h.port.close();
-  app.link().select(0);
-  app.runDownload();
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_EQ(app.ui().text("lblErrTxt"), "No Valid COM Port Selected");
-  EXPECT_EQ(app.ui().text("frameError"), "Communication Error!");
-  EXPECT_EQ(h.dialogs.beeps, 2);
-  EXPECT_FALSE(app.downloading);
-}
-
 TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   loadLogo(256, 64, 5);
   app.runDownload();
@@ -293,25 +182,6 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   EXPECT_EQ(h.port.writes.size(), 448u);
 }
 
-TEST_F(DownloadTest, SecondStartDuringADownloadIsRefused) {
-  loadLogo(256, 64);
-  bool menusDisabled = false;
-  h.loop.at(500, [&] {
-    menusDisabled = !app.ui().enabled("mnuDownloadLogotoRam") &&
-                    !app.ui().enabled("mnu_ImageToEEPROM") && !app.ui().enabled("mnuDiagSub(8)");
-    app.runDownload();
-    app.downloadToRamClick();
-    EXPECT_TRUE(app.downloading);
-  });
-  app.runDownload();
-  EXPECT_TRUE(menusDisabled);
-  EXPECT_EQ(h.port.writes.size(), 448u);
-  EXPECT_TRUE(h.dialogs.confirmTitles.empty());
-  EXPECT_TRUE(app.ui().enabled("mnuDownloadLogotoRam"));
-  EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM"));
-  EXPECT_FALSE(app.downloading);
-}
-
 // ---------------- Failures ----------------
 
 TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
@@ -325,27 +195,6 @@ TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
   EXPECT_FALSE(app.ui().busyCursor());
 }
 
-TEST_F(DownloadTest, ImpossibleSizeIsReportedNotSent) {
-  placeLogo(256, 64);
-  app.imageHeight = 0;
-  app.runDownload();
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
-  EXPECT_FALSE(app.downloading);
-}
-
-TEST_F(DownloadTest, LostPortStopsTheDownloadWithAMessage) {
-  loadLogo(256, 64);
-  h.port.onWrite = [&](const std::string&) {
-    if (h.port.writes.size() == 10) h.port.close();
-  };
-  app.runDownload();
-  EXPECT_LT(h.port.writes.size(), 20u);
-  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
-  EXPECT_FALSE(app.downloading);
-  EXPECT_FALSE(app.ui().busyCursor());
-}
-
 TEST_F(DownloadTest, FailingWritesStopTheDownload) {
   loadLogo(256, 64);
   h.port.failWrites = true;
@@ -355,25 +204,7 @@ TEST_F(DownloadTest, FailingWritesStopTheDownload) {
   EXPECT_FALSE(app.downloading);
 }
 
-TEST_F(DownloadTest, VanishedBitmapIsNotSent) {
-  loadLogo(256, 64);
-  std::remove(app.slotFile[1].c_str());
-  app.runDownload();
-  EXPECT_LE(h.port.writes.size(), 1u);
-  EXPECT_TRUE(app.ui().visible("frameError"));
-  EXPECT_FALSE(app.downloading);
-}
-
 // ---------------- The menu commands ----------------
-
-TEST_F(DownloadTest, NoticeCancelSendsNothing) {
-  loadLogo(256, 64);
-  h.dialogs.confirmAnswers = {false};
-  app.downloadToRamClick();
-  EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>{"Notice"});
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
-}
 
 TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   loadLogo(256, 64);
@@ -394,22 +225,4 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   EXPECT_EQ(h.port.writes.size() - qxw, 448u);
   EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM"));
   EXPECT_FALSE(app.downloading);
-}
-
-TEST_F(DownloadTest, SaveLogoInNvramSendsAsi) {
-  app.saveLogoInNvramClick();
-  EXPECT_EQ(h.port.writes, std::vector<std::string>{"ASI"});
-  EXPECT_GE(h.loop.ms(), 31 * 25);
-}
-
-TEST_F(DownloadTest, WaitLastsItsTicks) {
-  const int64_t start = h.loop.ms();
-  app.wait(4);
-  EXPECT_EQ(app.dispatcher().sharedWait().left(), 0);
-  EXPECT_GE(h.loop.ms() - start, 3 * 25);
-  EXPECT_LE(h.loop.ms() - start, 4 * 25);
-  // Without the main tick nothing counts down: the wait does not hang.
-  h.loop.setTimerEnabled(TimerId::Delay, false);
-  app.wait(4);
-  EXPECT_EQ(app.dispatcher().sharedWait().left(), 0);
 }

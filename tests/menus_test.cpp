@@ -33,32 +33,6 @@ struct MenusTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(MenusTest, ManualIsOpenedFromTheProgramFolder) {
-  const std::string manual = h.dir + "/QX7_QX3_Manual.pdf";
-  h.launcher.existing.insert(manual);
-  app.click("mnuManual");
-  ASSERT_EQ(h.launcher.opened.size(), 1u);
-  EXPECT_EQ(h.launcher.opened[0], manual);
-}
-
-TEST_F(MenusTest, MissingManualChangesNothing) {
-  app.click("mnuManual");
-  EXPECT_TRUE(h.launcher.opened.empty());
-  EXPECT_TRUE(h.launcher.started.empty());
-  EXPECT_FALSE(app.ui().visible("frameError"));
-  EXPECT_EQ(h.dialogs.beeps, 0);
-}
-
-TEST_F(MenusTest, EveryPaintProgramFoundIsStartedWithoutAFileWhenNoneIsChecked) {
-  h.launcher.existing = {"/usr/bin/kolourpaint", "/opt/paint/bin/gimp", "/usr/bin/gimp"};
-  app.click("mnuPaintBrush");
-  ASSERT_EQ(h.launcher.started.size(), 2u);
-  EXPECT_EQ(h.launcher.started[0].first, "/usr/bin/kolourpaint");
-  EXPECT_EQ(h.launcher.started[1].first, "/opt/paint/bin/gimp");  // first on the path
-  EXPECT_TRUE(h.launcher.started[0].second.empty());
-  EXPECT_TRUE(h.launcher.started[1].second.empty());
-}
-
 TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
   h.launcher.existing = {"/usr/bin/pinta"};
   app.ui().setText("mnuRecentFile(2)", "/logos/my logo.bmp");
@@ -67,20 +41,6 @@ TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
   ASSERT_EQ(h.launcher.started.size(), 1u);
   EXPECT_EQ(h.launcher.started[0].first, "/usr/bin/pinta");
   EXPECT_EQ(h.launcher.started[0].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
-}
-
-TEST_F(MenusTest, NoPaintProgramIsNoFailure) {
-  app.click("mnuPaintBrush");
-  EXPECT_TRUE(h.launcher.started.empty());
-  EXPECT_FALSE(app.ui().visible("frameError"));
-}
-
-TEST_F(MenusTest, ExitAsksTheWindowToClose) {
-  int exits = 0;
-  app.onExit = [&] { ++exits; };
-  app.click("mnuExit");
-  app.click("btn_Exit");
-  EXPECT_EQ(exits, 2);
 }
 
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {

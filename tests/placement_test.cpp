@@ -65,55 +65,6 @@ TEST_F(PlacementTest, TypedVerticalPositions) {
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05"}));
 }
 
-TEST_F(PlacementTest, TypedValuesAreLimitedAndWrittenBack) {
-  type("txtHPOS", "150");
-  EXPECT_EQ(app.ui().text("txtHPOS"), "100");
-  type("txtVPOS", "-5");
-  EXPECT_EQ(app.ui().text("txtVPOS"), "0");
-  type("txtVPOS", "5");
-  type("txtVPOS", "50");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AHP9A", "AVP04", "AVP07", "AVP1E"}));
-  // Typing changes neither the table nor the start label, and sends no packet.
-  EXPECT_EQ(app.imageParams[1], 0);
-  EXPECT_EQ(app.ui().text("lblStartPosn"), "Image Start Position");
-}
-
-TEST_F(PlacementTest, NonNumericTextBeepsAndResets) {
-  type("txtVPOS", "-");
-  EXPECT_EQ(app.ui().text("txtVPOS"), "0");
-  EXPECT_EQ(app.ui().text("lblErrTxt"), "Allowable Range 4 to 55");
-  EXPECT_EQ(app.ui().text("frameError"), "txtVPOS");
-  EXPECT_EQ(h.dialogs.beeps, 2);  // the field's beep and the error panel's
-  app.dismissError();
-  type("txtHPOS", "abc");
-  EXPECT_EQ(app.ui().text("lblErrTxt"), "Allowable Range 34 to 154  ");
-  EXPECT_EQ(app.ui().text("txtHPOS"), "0");
-  app.dismissError();
-  type("txtHPOS", "");
-  EXPECT_EQ(h.dialogs.beeps, 5);
-  EXPECT_FALSE(app.ui().visible("frameError"));
-  EXPECT_TRUE(h.port.writes.empty());
-}
-
-TEST_F(PlacementTest, BeyondSixteenBitsIsAFailureThatKeepsTheText) {
-  type("txtHPOS", "40000");
-  EXPECT_EQ(app.ui().text("txtHPOS"), "40000");
-  EXPECT_EQ(app.ui().text("frameError"), "txtHPOS");
-  EXPECT_TRUE(app.ui().visible("frameError"));
-  type("txtVPOS", "-32769");
-  EXPECT_EQ(app.ui().text("frameError"), "txtVPOS");
-  EXPECT_TRUE(h.port.writes.empty());
-  type("txtVPOS", "32767");  // in range: limited to 100
-  EXPECT_EQ(h.port.writes, std::vector<std::string>{"AVP38"});
-}
-
-TEST_F(PlacementTest, PanelLockRefusesTypedPositions) {
-  app.panelLock = true;
-  type("txtHPOS", "50");
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_NE(pic(1).left, 2070);
-}
-
 // ---------------- Dragging ----------------
 
 TEST_F(PlacementTest, DragClampsAtTheTopLeftCorner) {
@@ -123,13 +74,6 @@ TEST_F(PlacementTest, DragClampsAtTheTopLeftCorner) {
   EXPECT_EQ(app.ui().text("txtHPOS"), "0");
   EXPECT_EQ(app.ui().text("txtVPOS"), "0");
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP04", "AHP22", packet(4, 34)}));
-}
-
-TEST_F(PlacementTest, DragClampsAtTheBottomRightCorner) {
-  drag(1, 5000, 4000, 8000, 8000);
-  EXPECT_EQ(pic(1).left, 5650);
-  EXPECT_EQ(pic(1).top, 4080);
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP38", "AHP9A", packet(56, 154)}));
 }
 
 TEST_F(PlacementTest, DragMovesByAQuarterOfThePointerOffset) {
@@ -161,129 +105,9 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
   EXPECT_EQ(app.imageParams[4], 0);
 }
 
-TEST_F(PlacementTest, OneMovePerTick) {
-  h.loop.setTimerEnabled(TimerId::Delay, true);
-  drag(1, 1000, 1000, 40, 0);
-  const size_t afterFirst = h.port.writes.size();
-  app.previewMove(1, app.lastX + 80, app.lastY);
-  EXPECT_EQ(h.port.writes.size(), afterFirst);  // throttled
-  h.ticks(1);
-  app.previewMove(1, app.lastX + 80, app.lastY);
-  EXPECT_EQ(h.port.writes.size(), afterFirst + 3);
-}
-
-TEST_F(PlacementTest, PanelLockMovesAndSendsNothing) {
-  app.panelLock = true;
-  drag(1, 1000, 1000, 400, 400);
-  EXPECT_EQ(pic(1).left, 1000);
-  EXPECT_TRUE(h.port.writes.empty());
-}
-
-TEST_F(PlacementTest, DuringADownloadThePreviewMovesSilently) {
-  app.downloading = true;
-  drag(1, 1000, 1000, 400, 0);
-  EXPECT_EQ(pic(1).left, 1100);
-  EXPECT_TRUE(h.port.writes.empty());
-}
-
-TEST_F(PlacementTest, OtherSlotsPreviewIsNotDragged) {
-  drag(2, 1000, 1000, 400, 0);
-  EXPECT_EQ(pic(2).left, 1000);
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_FALSE(app.dragging);
-}
-
 // ---------------- Slot choice ----------------
 
-TEST_F(PlacementTest, SlotOfAnotherBankHidesTheOthers) {
-  app.optLogoClick(6);
-  EXPECT_EQ(app.selectedSlot, 6);
-  EXPECT_EQ(h.port.writes, std::vector<std::string>{std::string("AJ06\0\0\0", 7)});
-  EXPECT_EQ(h.settings.get("LogoSelect"), "6");
-  for (int k = 1; k <= 15; ++k) {
-    const bool inBank = k >= 5 && k <= 8;
-    EXPECT_EQ(app.ui().visible(indexed("lblLogoName", k)), inBank) << k;
-    if (!inBank) {
-      EXPECT_FALSE(app.ui().visible(indexed("optLOGO", k))) << k;
-      EXPECT_FALSE(app.ui().visible(indexed("Shape1", k))) << k;
-    }
-  }
-  EXPECT_TRUE(app.ui().checked("mnuLogoSel(6)"));
-  EXPECT_FALSE(app.ui().checked("mnuLogoSel(1)"));
-}
-
-TEST_F(PlacementTest, SlotBeyondTheModelOrAlreadyChosenDoesNothing) {
-  app.sxModel = 4;
-  app.optLogoClick(6);
-  app.optLogoClick(1);
-  app.optLogoClick(0);
-  EXPECT_EQ(app.selectedSlot, 1);
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_FALSE(h.settings.get("LogoSelect").has_value());
-}
-
-TEST_F(PlacementTest, PreviewFollowsTheChosenSlot) {
-  app.ui().setVisible("picPicture2(1)", true);
-  app.logoSelMenuClick(3);
-  EXPECT_TRUE(app.ui().visible("picPicture2(3)"));
-  EXPECT_FALSE(app.ui().visible("picPicture2(1)"));
-  EXPECT_TRUE(app.ui().checked("optLOGO(3)"));
-  EXPECT_FALSE(app.ui().checked("optLOGO(1)"));
-}
-
-TEST_F(PlacementTest, SlotFifteenHasAPreviewAndIsSelected) {
-  app.ui().setVisible("picPicture2(1)", true);
-  app.optLogoClick(15);
-  EXPECT_EQ(app.selectedSlot, 15);
-  EXPECT_TRUE(app.ui().visible("picPicture2(15)"));
-  EXPECT_EQ(h.port.writes, std::vector<std::string>{std::string("AJ15\0\0\0", 7)});
-  EXPECT_FALSE(app.ui().visible("frameError"));
-  // Its preview can be dragged like any other.
-  drag(15, 1000, 1000, 400, 0);
-  EXPECT_EQ(pic(15).left, 1100);
-}
-
-TEST_F(PlacementTest, SlotChoiceDuringStartUpSendsNothing) {
-  app.dispatcher().setGuard(true);
-  app.optLogoClick(2);
-  EXPECT_EQ(app.selectedSlot, 2);
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_FALSE(h.settings.get("LogoSelect").has_value());
-  EXPECT_TRUE(app.dispatcher().guarded());
-}
-
-TEST_F(PlacementTest, ChosenSlotLoadsItsBitmapWithoutSending) {
-  std::string path = h.dir + "/small.bmp";
-  writeFile(path, makeBitmap24(128, 32, [](int, int) { return Rgb{10, 20, 30}; }));
-  app.slotFile[2] = path;
-  const int settingWrites = h.settings.writes;
-  app.optLogoClick(2);
-  EXPECT_EQ(app.imageWidth, 128);
-  EXPECT_EQ(app.imageHeight, 32);
-  EXPECT_FALSE(app.dispatcher().guarded());
-  // "AJ" only; the load itself sent nothing and left the recent files alone.
-  EXPECT_EQ(h.port.writes, std::vector<std::string>{std::string("AJ02\0\0\0", 7)});
-  EXPECT_FALSE(h.settings.get("FileSelect1").has_value());
-  EXPECT_GT(h.settings.writes, settingWrites);  // "LogoSelect"
-}
-
 // ---------------- Zoom ----------------
-
-TEST_F(PlacementTest, ZoomOnNeedsAVisiblePreview) {
-  app.ui().setVisible("picPicture2(1)", false);
-  app.zoomOnClick();
-  EXPECT_FALSE(app.ui().visible("picPicture1"));
-  EXPECT_FALSE(app.ui().checked("mnuZoomOn"));
-  app.zoomOffClick();
-  EXPECT_TRUE(app.ui().visible("picPicture2(1)"));
-  EXPECT_TRUE(app.ui().checked("mnuZoomOff"));
-  app.zoomOnClick();
-  EXPECT_TRUE(app.ui().visible("picPicture1"));
-  EXPECT_TRUE(app.ui().checked("mnuZoomOn"));
-  EXPECT_FALSE(app.ui().checked("mnuZoomOff"));
-  app.zoomOffClick();
-  EXPECT_FALSE(app.ui().visible("picPicture1"));
-}
 
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;

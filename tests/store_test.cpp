@@ -6,14 +6,6 @@
 using namespace osd;
 using namespace osd::test;
 
-TEST(StoreTest, MissingSettingReadsAsZeroAndIsCreated) {
-  Harness h;
-  EXPECT_EQ(h.app->readSetting("ShowMix"), "0");
-  EXPECT_EQ(h.settings.get("ShowMix"), std::optional<std::string>("0"));
-  h.settings.set("ComPort", " 3");
-  EXPECT_EQ(h.app->readSetting("ComPort"), " 3");
-}
-
 TEST(StoreTest, PathsAreBuiltUnderTheProgramsKey) {
   Harness h;
   h.app->writeSetting("S_Start", "-1,");

@@ -1,9 +1,11 @@
 // osdctl download: wakes the node, learns its image memory, erases it as the window does and
-// sends the logo with the window's own download sequence.
+// sends the logo with the download job, from the same settings and data files the window
+// loads at start-up.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -11,6 +13,7 @@
 #include "common/textnum.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
+#include "transfer/download_job.h"
 
 namespace osd::ctl {
 
@@ -83,53 +86,64 @@ std::string parse(const Args& args, DownloadOptions& o) {
   return "";
 }
 
-// Shows the window's status texts and the progress in tens on standard error.
-class ProgressEcho {
- public:
-  explicit ProgressEcho(App& app) : app_(app) {
-    app_.ui().onChange = [this](const std::string& name) {
-      if (name == "lblCopyright") {
-        const std::string& text = app_.ui().text("lblCopyright");
-        if (!text.empty()) std::fprintf(stderr, "osdctl: %s\n", text.c_str());
-      } else if (name == "ProgressBar1" && app_.downloading) {
-        const std::string& phase = app_.ui().text("lblCopyright");
-        if (phase != "Sending Image" && phase != "Sending Filler") return;
-        const int tens = static_cast<int>(app_.ui().get("ProgressBar1").value) / 10;
-        if (tens != lastTens_) {
-          lastTens_ = tens;
-          std::fprintf(stderr, "osdctl: %s %d%%\n", app_.ui().text("lblCopyright").c_str(),
-                       tens * 10);
-        }
-      }
-    };
+// Learns the node's image memory (or takes the one given): 0 when it cannot be had.
+int64_t imageMemory(Host& host, const DownloadOptions& o) {
+  App& app = host.app();
+  if (o.memoryK != 0) {
+    app.session().setMemorySize(o.memoryK * 1024);
+    app.session().setLargeMemory(o.memoryK == 512);
+    return app.session().memorySize();
   }
-  ~ProgressEcho() { app_.ui().onChange = nullptr; }
-  ProgressEcho(const ProgressEcho&) = delete;
-  ProgressEcho& operator=(const ProgressEcho&) = delete;
+  app.session().setMemorySize(0);
+  app.dispatcher().sizeQuery();
+  if (!host.runUntil([&] { return app.session().memorySize() > 0; }, 3000)) {
+    std::fprintf(stderr, "osdctl: no size answer within 3 s; taking 512 K\n");
+    app.session().setMemorySize(512 * 1024);
+    app.session().setLargeMemory(true);
+  }
+  return app.session().memorySize();
+}
 
- private:
-  App& app_;
-  int lastTens_ = -1;
-};
+// Tells the node where the logo goes, as a drag of the preview to that spot would.
+void place(Host& host, const DownloadOptions& o) {
+  App& app = host.app();
+  const PlacementMove m =
+      host.bench().placement().placeAt(o.slot, o.x, o.y, host.bench().prefs().pal());
+  app.dispatcher().verticalPosition(m.vCode);
+  app.dispatcher().horizontalPosition(m.hCode);
+  app.dispatcher().send(m.packet);
+}
 
-// Loads the bitmap into the slot the way the window loads a slot's stored file; returns
-// false with the reader's message.
-bool loadSlot(App& app, const DownloadOptions& o, std::string& why) {
-  app.selectedSlot = o.slot;
-  app.lastSlot = o.slot;
-  app.transparentValue = o.transparent;
-  app.ui().setChecked("optRGB(0)", o.rgb);
-  app.ui().setChecked("optRGB(1)", !o.rgb);
-  app.dismissError();
-  std::string file = o.bitmap;
-  app.dispatcher().setGuard(true);
-  const int result = app.readFile(file);
-  app.dispatcher().setGuard(false);
-  if (result != 0 || app.slotFile[static_cast<size_t>(o.slot)].empty()) {
-    if (!errorShown(app, why)) why = "the bitmap cannot be read";
+// Sends the stream; false after saying why.
+bool sendLogo(Host& host, const DownloadOptions& o, StderrReporter& reporter) {
+  Workbench& bench = host.bench();
+  LogoSlots& logos = bench.logos();
+  const DownloadPlan plan{logos.width, logos.height, host.app().session().memorySize()};
+  DownloadSource source;
+  source.encode = [&](std::vector<int>& pixels) -> std::string {
+    const PixelFormat format = o.rgb ? PixelFormat::Rgb : PixelFormat::YCbCr;
+    if (logos.encode(o.slot, format, o.transparent, pixels, reporter)) return {};
+    return "the logo could not be read from " + o.bitmap;
+  };
+  source.setupBlock = [&]() -> const video::SetupBlock& {
+    reporter.status("Downloading Video Controller Data");
+    return bench.video().setupBlock(plan.width, plan.height);
+  };
+  // The dispatcher sends nothing else while the stream is on the line.
+  host.app().downloading = true;
+  const DownloadResult result = DownloadJob(host.sink(), reporter, host.hooks()).run(plan, source);
+  host.app().downloading = false;
+  // Nothing may follow the download on the line: the node poll stops here.
+  host.loop().setTimerEnabled(TimerId::Delay, false);
+  if (!result.ok) {
+    std::fprintf(stderr, "osdctl: download failed: %s (%s)\n", result.message.c_str(),
+                 result.title.c_str());
     return false;
   }
-  for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == o.slot);
+  if (!host.drain(static_cast<int>(host.sink().waiting() * 1000 / 960) + 10000)) {
+    std::fprintf(stderr, "osdctl: the port did not send everything\n");
+    return false;
+  }
   return true;
 }
 
@@ -152,99 +166,53 @@ int download(const Args& argsIn) {
     return usage(e.what());
   }
   Host& host = *hostPtr;
+  // The window's start-up load of the data files, so the same data folder gives the same
+  // setup block.
+  std::error_code ec;
+  std::filesystem::create_directories(host.bench().video().folder(), ec);
+  const VideoData::Loaded loaded = host.bench().load();
+  if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl: %s\n", loaded.kept.c_str());
   if (int rc = host.openPort()) return rc;
   App& app = host.app();
-  ProgressEcho echo(app);
+  StderrReporter reporter;
   host.loop().setTimerEnabled(TimerId::Delay, true);
 
   // Wake the node (or all nodes) and learn its image memory.
   app.dispatcher().wake(o.node);
-  if (o.memoryK == 0) {
-    app.session().setMemorySize(0);
-    app.dispatcher().sizeQuery();
-    if (!host.runUntil([&] { return app.session().memorySize() > 0; }, 3000)) {
-      std::fprintf(stderr, "osdctl: no size answer within 3 s; taking 512 K\n");
-      app.session().setMemorySize(512 * 1024);
-      app.session().setLargeMemory(true);
-    }
-  } else {
-    app.session().setMemorySize(o.memoryK * 1024);
-    app.session().setLargeMemory(o.memoryK == 512);
-  }
-  std::fprintf(stderr, "osdctl: image memory %d bytes\n", app.session().memorySize());
+  std::fprintf(stderr, "osdctl: image memory %lld bytes\n",
+               static_cast<long long>(imageMemory(host, o)));
 
   // Check the bitmap against the node before anything is erased.
-  if (!loadSlot(app, o, why)) {
-    std::fprintf(stderr, "osdctl: %s\n", why.c_str());
+  const SlotVerdict verdict = host.bench().logos().load(o.slot, o.bitmap, app.session().largeMemory());
+  if (verdict.kind != SlotVerdict::Loaded) {
+    std::fprintf(stderr, "osdctl: %s\n",
+                 verdict.message.empty() ? "the bitmap cannot be read" : verdict.message.c_str());
     return kRefused;
   }
+  host.bench().logos().selected = o.slot;
   if (o.slotGiven) app.dispatcher().selectLogo(o.slot);
 
   if (o.erase) {
-    // The erase steps of the window's download command; its "Notice" question is the
-    // command line itself.
-    app.dispatcher().send("QXE");
-    host.loop().setTimerEnabled(TimerId::TenSec, true);
-    app.ui().setEnabled("mnu_ImageToEEPROM", false);
-    app.ui().setVisible("mnu_ImageToEEPROM", true);
-    app.dispatcher().send("ACM");
-    std::fprintf(stderr, "osdctl: erasing, about 10 s\n");
-    if (!host.runUntil([&] { return !host.loop().timerEnabled(TimerId::TenSec); }, 20000)) {
-      std::fprintf(stderr, "osdctl: the erase wait did not end\n");
-      return kPortFailure;
-    }
-    app.showStatus("");
+    DownloadJob(host.sink(), reporter, host.hooks()).erase();
+    reporter.status("");
   }
   if (!host.port().isOpen()) {
     std::fprintf(stderr, "osdctl: the port was lost\n");
     return kPortFailure;
   }
+  if (o.x >= 0) place(host, o);
 
-  // Answers to the node poll may have changed the slot choice meanwhile: let any answer in
-  // flight arrive, then choose the slot again right before the download (which holds the
-  // poll still).
-  app.session().restartNodePoll();
-  host.runUntil([] { return false; }, 300);
-  if (!loadSlot(app, o, why)) {
-    std::fprintf(stderr, "osdctl: %s\n", why.c_str());
-    return kRefused;
-  }
-  if (o.x >= 0) {
-    // Placed as a drag of the preview to that spot would place it.
-    const std::string pic = indexed("picPicture2", o.slot);
-    app.ui().setLeft(pic, 60 + static_cast<int>(roundHalfEven(o.x * 5600 / 100.0)));
-    app.ui().setTop(pic, 240 + static_cast<int>(roundHalfEven(o.y * 3840 / 100.0)));
-    const bool locked = app.panelLock;
-    app.panelLock = false;
-    app.moveThrottle = 0;
-    app.previewRelease(o.slot);
-    app.previewPress(o.slot);
-    app.previewMove(o.slot, app.lastX, app.lastY);
-    app.previewRelease(o.slot);
-    app.panelLock = locked;
-  }
-
-  app.dismissError();
   const auto downloadStart = std::chrono::steady_clock::now();
-  app.runDownload();
-  // Nothing may follow the download on the line: the node poll stops here.
-  host.loop().setTimerEnabled(TimerId::Delay, false);
-  if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl: download failed: %s\n", why.c_str());
-    return kPortFailure;
-  }
-  const int64_t waiting = host.port().pendingOutput();
-  if (!host.drain(static_cast<int>(waiting * 1000 / 960) + 10000)) {
-    std::fprintf(stderr, "osdctl: the port did not send everything\n");
-    return kPortFailure;
-  }
+  if (!sendLogo(host, o, reporter)) return kPortFailure;
   // A pseudo-terminal takes the bytes into its own buffer at once; the line itself cannot
   // carry more than 960 bytes a second, so the last byte has not left before that time.
-  const long long w = app.imageWidth, h = app.imageHeight;
-  const long long n = static_cast<long long>(app.session().memorySize()) - (w * h + 256);
-  const long long fillers = n + 1 >= 0 ? (n + 1) / 128 + 1 : 0;
-  const long long bytes = 259 + w * h + 128 * fillers;
-  std::this_thread::sleep_until(downloadStart + std::chrono::milliseconds(bytes * 1000 / 960));
+  const DownloadPlan plan{host.bench().logos().width, host.bench().logos().height,
+                          app.session().memorySize()};
+  std::this_thread::sleep_until(downloadStart +
+                                std::chrono::milliseconds(plan.streamLength() * 1000 / 960));
+  std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n",
+               static_cast<long long>(plan.streamLength()),
+               static_cast<long long>(plan.streamLength()));
   std::fprintf(stderr, "osdctl: download complete\n");
   return kOk;
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,8 +31,9 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
   const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
   const std::string dataDir = dataFolder(options_.dataDir, programDir);
   cli::prepareDataFolder(dataDir, programDir);
-  platform_ = std::make_unique<Platform>(
-      Platform{*port_, *loop_, *settings_, dialogs_, launcher_, programDir, dataDir});
+  bench_ = std::make_unique<Workbench>(*settings_, dataDir);
+  platform_ = std::make_unique<Platform>(Platform{*port_, *loop_, *settings_, dialogs_, launcher_,
+                                                  programDir, dataDir, nullptr, bench_.get()});
 }
 
 App& Host::app() {
@@ -40,7 +42,13 @@ App& Host::app() {
   return *app_;
 }
 
+ByteSink& Host::sink() {
+  if (!sink_) sink_ = std::make_unique<App::LinkSink>(app());
+  return *sink_;
+}
+
 Host::~Host() {
+  sink_.reset();
   if (app_) app_->link().closeAtExit();
   app_.reset();
 }
@@ -104,13 +112,51 @@ bool Host::drain(int timeoutMs) {
 }
 
 bool errorShown(App& app, std::string& message) {
-  if (!app.ui().visible("frameError")) return false;
-  message = app.ui().text("lblErrTxt");
-  for (char& c : message) {
+  return app.reportedFailure(message);
+}
+
+namespace {
+int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
+void StderrReporter::status(const std::string& text) {
+  if (!text.empty()) std::fprintf(stderr, "osdctl: %s\n", text.c_str());
+}
+
+void StderrReporter::error(const std::string& message, const std::string& title) {
+  std::string line = message;
+  for (char& c : line) {
     if (c == '\r' || c == '\n') c = ' ';
   }
-  message += " (" + app.ui().text("frameError") + ")";
-  return true;
+  line += " (" + title + ")";
+  errors_.push_back(line);
+  std::fprintf(stderr, "osdctl: %s\n", line.c_str());
+}
+
+void StderrReporter::download(const DownloadProgress& p) {
+  if (p.phase != phase_) {
+    phase_ = p.phase;
+    if (p.phase == DownloadPhase::Erasing) std::fprintf(stderr, "osdctl: erasing, about 10 s\n");
+    if (p.phase == DownloadPhase::Setup) startMs_ = nowMs();
+  }
+  if (startMs_ < 0 || p.total <= 0) return;
+  const int64_t now = nowMs();
+  const bool last = p.phase == DownloadPhase::Done;
+  if (!last && lastLineMs_ >= 0 && now - lastLineMs_ < 2000) return;
+  lastLineMs_ = now;
+  // What a 9600-baud line can have carried since the stream started: 960 bytes a second.
+  const int64_t carried = (now - startMs_) * 960 / 1000;
+  int64_t left = p.sent - p.waiting;
+  if (left > carried) left = carried;
+  if (left < 0) left = 0;
+  if (!last) {
+    std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(left),
+                 static_cast<long long>(p.total));
+  }
 }
 
 }  // namespace osd::ctl

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "common/reporter.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_options.h"
 #include "qtplatform/headless.h"
@@ -23,13 +24,34 @@
 #include "qtplatform/qt_event_loop.h"
 #include "qtplatform/qt_serial_port.h"
 #include "settings/ini_settings.h"
+#include "settings/workbench.h"
 #include "shell/app.h"
 
 namespace osd::ctl {
 
-// The window's error panel as one line ("message (title)"), when something was reported on it
-// since it was last hidden.
+// What was reported as failed since the last dismissal, as one line ("message (title)").
 bool errorShown(App& app, std::string& message);
+
+// Reports on standard error: status texts and failures one line each, a download's figures
+// as "sent N of M bytes" at most every 2 s (N: bytes that have left the port, never more than
+// a 9600-baud line can have carried since the stream started).
+class StderrReporter : public Reporter {
+ public:
+  void status(const std::string& text) override;
+  void error(const std::string& message, const std::string& title) override;
+  void progressShown(bool) override {}
+  void progress(double) override {}
+  void download(const DownloadProgress& p) override;
+
+  // The failures reported so far, "message (title)" each.
+  const std::vector<std::string>& errors() const { return errors_; }
+
+ private:
+  std::vector<std::string> errors_;
+  DownloadPhase phase_ = DownloadPhase::Idle;
+  int64_t startMs_ = -1;  // when the stream started
+  int64_t lastLineMs_ = -1;
+};
 
 class Host {
  public:
@@ -57,6 +79,11 @@ class Host {
   // The window's logic without a window, made on first use.
   App& app();
   Platform& platform() { return *platform_; }
+  // The settings and data files, shared with the App.
+  Workbench& bench() { return *bench_; }
+  // The port as the download job sees it, and the job's waits.
+  ByteSink& sink();
+  DownloadHooks hooks() { return app().downloadHooks(); }
   qt::QtSerialPort& port() { return *port_; }
   qt::QtEventLoop& loop() { return *loop_; }
   IniSettings& settings() { return *settings_; }
@@ -71,8 +98,10 @@ class Host {
   std::unique_ptr<qt::QtEventLoop> loop_;
   qt::HeadlessDialogs dialogs_;
   qt::QtLauncher launcher_;
+  std::unique_ptr<Workbench> bench_;
   std::unique_ptr<Platform> platform_;
   std::unique_ptr<App> app_;
+  std::unique_ptr<App::LinkSink> sink_;
 };
 
 }  // namespace osd::ctl

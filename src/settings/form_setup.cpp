@@ -155,10 +155,9 @@ void App::formSetUp() {
 
   // 14. Video data, then the image start position.
   step([&] {
-    // A file that cannot be read is kept beside itself before the defaults replace it.
-    const std::string kept = video::keepUnreadableFiles(imagesDir());
-    if (!kept.empty()) showError(kept, "Form_SetUp");
-    const VideoData::Loaded loaded = bench_.video().load(imageWidth, imageHeight);
+    const VideoData::Loaded loaded = bench_.load(imageWidth, imageHeight);
+    // A file that could not be read was kept beside itself before the defaults replaced it.
+    if (!loaded.kept.empty()) showError(loaded.kept, "Form_SetUp");
     ui_.setText("lblImageSettings", video::imageSettingsText(loaded.asLoaded));
     ui_.setText("lblStartPosn",
                 "H= " + rightAlign(std::to_string(bench_.video().startH()), 4) +

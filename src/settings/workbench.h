@@ -11,6 +11,7 @@
 
 #include "image/logo_slots.h"
 #include "settings/preferences.h"
+#include "transfer/screen_placement.h"
 #include "transfer/video_store.h"
 
 namespace osd {
@@ -22,19 +23,28 @@ class Workbench {
   static constexpr int kStartHeight = 64;
 
   Workbench(SettingsBackend& settings, const std::string& dataDir)
-      : prefs_(settings), video_(dataDir + "/Images"), slots_(prefs_) {}
+      : prefs_(settings), video_(dataDir + "/Images"), slots_(prefs_), placement_(video_) {}
 
-  // The start-up load of the data files for a logo of the start size.
-  VideoData::Loaded load() { return video_.load(kStartWidth, kStartHeight); }
+  // The start-up load of the data files, their defaults made for a logo of the given size.
+  // A file that cannot be read is kept beside itself (NAME.bad) before the defaults replace it;
+  // `kept` then says so.
+  VideoData::Loaded load(int width = kStartWidth, int height = kStartHeight) {
+    const std::string kept = video::keepUnreadableFiles(video_.folder());
+    VideoData::Loaded loaded = video_.load(width, height);
+    loaded.kept = kept;
+    return loaded;
+  }
 
   Preferences& prefs() { return prefs_; }
   VideoData& video() { return video_; }
   LogoSlots& logos() { return slots_; }
+  Placement& placement() { return placement_; }
 
  private:
   Preferences prefs_;
   VideoData video_;
   LogoSlots slots_;
+  Placement placement_;
 };
 
 }  // namespace osd

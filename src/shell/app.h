@@ -273,6 +273,9 @@ class App : public Reporter {
   void showError(const std::string& message, const std::string& title);
   void reportTick();
   void dismissError();
+  // The failures reported since the error panel was last hidden, as one line
+  // ("message (title)"); false when there are none.
+  bool reportedFailure(std::string& line);
   std::string askValue(const std::string& prompt);
   void showProgress(bool visible);
   void setProgress(double value);

@@ -65,13 +65,6 @@ int typedPercent(const std::string& text) {
   return clampInt(v, 0, 100);
 }
 
-int lowByte(long long v) {
-  return static_cast<int>(v & 0xFF);
-}
-int highByte(long long v) {
-  return static_cast<int>((v & ~0xFFLL) / 256);
-}
-
 }  // namespace
 
 void App::previewPress(int slot) {
@@ -110,37 +103,17 @@ void App::previewMove(int slot, double px, double py) {
       previewLeft = clampInt(previewLeft, kMinLeft, kMaxLeft);
       ui_.setTop(pic, previewTop);
       ui_.setLeft(pic, previewLeft);
-      const long long hPercent = roundHalfEven((previewLeft - 60) * 100 / 5600.0);
-      const long long vPercent = roundHalfEven((previewTop - 240) * 100 / 3840.0);
-      ui_.setText("txtHPOS", std::to_string(hPercent));
-      ui_.setText("txtVPOS", std::to_string(vPercent));
-
-      const int v = clampInt(roundHalfEven(vPercent * 52 / 100.0 + 4), 4, 56);
-      dispatcher_.verticalPosition(v);
-      const int h = clampInt(static_cast<long long>(hPercent * 120 / 100) + 34, 34, 154);
-      dispatcher_.horizontalPosition(h);
-      if (!downloading) {
-        std::string packet;
-        packet += byteChar(0x80);
-        packet += byteChar(0x89);
-        packet += byteChar(lowByte(v));
-        packet += byteChar(highByte(v));
-        packet += byteChar(lowByte(h));
-        packet += byteChar(highByte(h));
-        dispatcher_.send(packet);
-      }
-
-      const long long h2 = roundHalfEven((previewLeft - 60) * 360 / 5600.0) & ~1LL;
-      const long long v2 = roundHalfEven((previewTop - 238) * 242 / 3840.0) & ~1LL;
-      const long long hHalf = roundHalfEven(h2 / 2.0);
-      const bool pal = ui_.checked(indexed("optNTSC", 1));
-      const long long vE = pal ? roundHalfEven(static_cast<double>(v2) * 1.18) : v2;
-      imageParams[1] = lowByte(hHalf);
-      imageParams[2] = highByte(hHalf);
-      imageParams[3] = lowByte(vE + 18);
-      imageParams[4] = highByte(vE + 18);
-      ui_.setText("lblStartPosn", "H= " + rightChars("   " + std::to_string(2 * h2), 4) +
-                                      "    V= " + rightChars("   " + std::to_string(2 * v2), 4));
+      const PlacementMove m = bench_.placement().placeAt(
+          slot, (previewLeft - kMinLeft) * 100.0 / Placement::kStepsAcross,
+          (previewTop - kMinTop) * 100.0 / Placement::kStepsDown,
+          ui_.checked(indexed("optNTSC", 1)));
+      ui_.setText("txtHPOS", std::to_string(m.hPercent));
+      ui_.setText("txtVPOS", std::to_string(m.vPercent));
+      dispatcher_.verticalPosition(m.vCode);
+      dispatcher_.horizontalPosition(m.hCode);
+      if (!downloading) dispatcher_.send(m.packet);
+      ui_.setText("lblStartPosn", "H= " + rightChars("   " + std::to_string(m.startH), 4) +
+                                      "    V= " + rightChars("   " + std::to_string(m.startV), 4));
       ui_.setText("lblImageSettings", video::imageSettingsText(imageParams));
     } catch (...) {
       moveBusy = false;

@@ -29,6 +29,7 @@ class VideoData {
   struct Loaded {
     bool fromFiles = false;         // false: the defaults
     video::ImageParams asLoaded{};  // the image-control table before the start position
+    std::string kept;               // the files kept beside themselves as unreadable, if any
   };
   Loaded load(int width, int height);
   // Writes one table to its file ("Video-ImageData"...). Throws std::runtime_error.
