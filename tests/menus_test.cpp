@@ -69,10 +69,11 @@ TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
   EXPECT_EQ(h.launcher.started[0].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
 }
 
-TEST_F(MenusTest, NoPaintProgramIsNoFailure) {
+TEST_F(MenusTest, NoPaintProgramIsReported) {
   app.click("mnuPaintBrush");
   EXPECT_TRUE(h.launcher.started.empty());
-  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_TRUE(app.ui().visible("frameError"));
+  EXPECT_EQ(app.ui().text("lblErrTxt").rfind("No paint program found", 0), 0u);
 }
 
 TEST_F(MenusTest, ExitAsksTheWindowToClose) {

@@ -336,10 +336,10 @@ TEST(VideoCommands, EditCommandStartsAnEditorWithoutAShell) {
   EXPECT_EQ(h.launcher.started.back().first, "xdg-open");
   EXPECT_EQ(h.launcher.started.back().second,
             std::vector<std::string>{h.dir + "/Images/video-palbdata.dat"});
-  // Nothing can be started: no message.
+  // Nothing can be started: the operator is told.
   h.launcher.existing.clear();
   app.editVideoFileClick("Video-PALMData");
-  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_EQ(app.ui().text("lblErrTxt"), "No text editor found: set $VISUAL or install one");
 }
 
 TEST(VideoCommands, EditorCandidates) {

@@ -1,5 +1,8 @@
 // osdctl download: wakes the node, learns its image memory, erases it as the window does and
 // sends the logo with the window's own download sequence.
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +14,7 @@
 #include "common/textnum.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
+#include "transfer/line_progress.h"
 
 namespace osd::ctl {
 
@@ -83,33 +87,60 @@ std::string parse(const Args& args, DownloadOptions& o) {
   return "";
 }
 
-// Shows the window's status texts and the progress in tens on standard error.
+// Shows the window's status texts on standard error, and the download's progress: on a
+// terminal one line that keeps being rewritten (bar, bytes, rate, time left); otherwise a
+// line "sent N of M bytes" every second, N being what has left the port by the line's rule.
 class ProgressEcho {
  public:
-  explicit ProgressEcho(App& app) : app_(app) {
+  explicit ProgressEcho(App& app) : app_(app), terminal_(::isatty(2) == 1) {
     app_.ui().onChange = [this](const std::string& name) {
-      if (name == "lblCopyright") {
-        const std::string& text = app_.ui().text("lblCopyright");
-        if (!text.empty()) std::fprintf(stderr, "osdctl: %s\n", text.c_str());
-      } else if (name == "ProgressBar1" && app_.downloading) {
-        const std::string& phase = app_.ui().text("lblCopyright");
-        if (phase != "Sending Image" && phase != "Sending Filler") return;
-        const int tens = static_cast<int>(app_.ui().get("ProgressBar1").value) / 10;
-        if (tens != lastTens_) {
-          lastTens_ = tens;
-          std::fprintf(stderr, "osdctl: %s %d%%\n", app_.ui().text("lblCopyright").c_str(),
-                       tens * 10);
-        }
+      if (name != "lblCopyright") return;
+      const std::string& text = app_.ui().text("lblCopyright");
+      const LineProgress* line = app_.downloadLine();
+      if (line && text.rfind("Sending", 0) == 0) {
+        report(*line);
+      } else if (!text.empty()) {
+        endBar();
+        std::fprintf(stderr, "osdctl: %s\n", text.c_str());
       }
     };
   }
-  ~ProgressEcho() { app_.ui().onChange = nullptr; }
+  ~ProgressEcho() {
+    app_.ui().onChange = nullptr;
+    endBar();
+  }
   ProgressEcho(const ProgressEcho&) = delete;
   ProgressEcho& operator=(const ProgressEcho&) = delete;
 
+  // The last figures shown: bytes that had left and the whole stream.
+  int64_t sent() const { return sent_; }
+  int64_t total() const { return total_; }
+
  private:
+  void report(const LineProgress& line) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto every = terminal_ ? std::chrono::milliseconds(250) : std::chrono::seconds(1);
+    if (line.sent() == sent_ || (now - printed_ < every && !line.complete())) return;
+    printed_ = now;
+    sent_ = line.sent();
+    total_ = line.total();
+    if (terminal_) {
+      std::fprintf(stderr, "\r%s\x1b[K", progressBarLine(line, 79).c_str());
+      barOpen_ = true;
+    } else {
+      std::fprintf(stderr, "osdctl: %s\n", sentOfTotal(line).c_str());
+    }
+  }
+  void endBar() {
+    if (barOpen_) std::fputc('\n', stderr);
+    barOpen_ = false;
+  }
+
   App& app_;
-  int lastTens_ = -1;
+  bool terminal_;
+  bool barOpen_ = false;
+  int64_t sent_ = -1, total_ = 0;
+  std::chrono::steady_clock::time_point printed_{};
 };
 
 // Loads the bitmap into the slot the way the window loads a slot's stored file; returns
@@ -230,7 +261,13 @@ int download(const Args& argsIn) {
   // Nothing may follow the download on the line: the node poll stops here.
   host.loop().setTimerEnabled(TimerId::Delay, false);
   if (errorShown(app, why)) {
-    std::fprintf(stderr, "osdctl: download failed: %s\n", why.c_str());
+    if (!host.port().isOpen() && echo.total() > 0) {
+      std::fprintf(stderr, "osdctl: the node's port closed after %s of %s bytes\n",
+                   groupedNumber(std::max<int64_t>(echo.sent(), 0)).c_str(),
+                   groupedNumber(echo.total()).c_str());
+    } else {
+      std::fprintf(stderr, "osdctl: download failed: %s\n", why.c_str());
+    }
     return kPortFailure;
   }
   const int64_t waiting = host.port().pendingOutput();

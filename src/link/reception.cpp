@@ -289,8 +289,13 @@ void App::tickDelay() {
     // Node watchdog.
     ++silentTicks;
     if (silentTicks == 800) {
-      ui_.setBackColor("txtCom", kCyan);
       setNodeMenusEnabled(false);
+      // A node being erased or programmed says nothing: that is no sign of a lost node.
+      if (!downloading && !downloadStarting) {
+        ui_.setBackColor("txtCom", kCyan);
+        // The node that was detected is silent: say so until it answers again.
+        ui_.setTitle(std::string(kDesignTitle) + " - trying COM" + std::to_string(comPort));
+      }
     } else if (silentTicks == 1200) {
       // Closing the port would throw away the bytes of a running download that still wait
       // to go out; then the cycle only starts again.

@@ -208,7 +208,10 @@ void App::comMenuClick(int index) {
       cmdTree(16);  // the nodes on the old port go to sleep
       startCom();
       cmdTree(16);  // and those on the new one
-      writeSetting("ComPort", " " + std::to_string(comPort));
+      // The simulated node's port lives for this run only; the saved port stays.
+      if (comPort != simulatedPort) writeSetting("ComPort", " " + std::to_string(comPort));
+      // No node is known on the new port until it answers the settings request.
+      ui_.setTitle(std::string(kDesignTitle) + " - trying COM" + std::to_string(comPort));
     }
     ui_.setText("txtCom", std::to_string(comPort));
   } catch (const std::exception& e) {

@@ -102,8 +102,8 @@ TEST_F(CtlImage, CheckAppliesTheMemorySize) {
   const CtlRun r = ctl("check " + big + " --memory 64");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
-            "Image Max 65280 bytes, Max Width=720W; Max Height=616H\n"
-            "Width divisible by 4 && height by 2.\nActual 256 by 256\n");
+            "Image Max 65280 bytes, Max Width=720W; Max Height=616H / "
+            "Width divisible by 4 && height by 2. / Actual 256 by 256\n");
   EXPECT_EQ(ctl("check " + file("odd.bmp", bmp24(722, 100)) + " --memory 512").status, 1);
 }
 
