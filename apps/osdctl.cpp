@@ -20,6 +20,9 @@ void printUsage(std::FILE* to) {
       "  upload OUT.bmp --port P [--model N] [--color]\n"
       "  send --port P TEXT\n"
       "  select LOGO --port P [--node ID]\n"
+      "  convert IN OUT.bmp [--size WxH | --fit WxH] [--depth 8|24] [--memory 64|512]\n"
+      "          [--format rgb|ycbcr] [--transparent T]\n"
+      "  scan --port P [--ids FROM-TO]\n"
       "Commands that use the port or settings also take --settings FILE, --data-dir DIR\n"
       "and --port-map MAP. Every option takes its value as --opt VALUE or --opt=VALUE and\n"
       "may be given once. osdctl --help and osdctl --version print this text and the version.\n"
@@ -58,6 +61,8 @@ int main(int argc, char** argv) {
     if (command == "select") return select(args);
     if (command == "upload") return upload(args);
     if (command == "download") return download(args);
+    if (command == "convert") return convert(args);
+    if (command == "scan") return scan(args);
     std::fprintf(stderr, "osdctl: unknown command '%s'\n", command.c_str());
     printUsage(stderr);
     return kUsage;

@@ -109,7 +109,7 @@ Options parseOptions(const QStringList& qargs) {
   o.dataDir = p.value("--data-dir");
   o.portMap = p.value("--port-map");
   if (p.has("--simulate")) {
-    const std::string m = p.value("--simulate", "64");
+    const std::string m = p.value("--simulate").empty() ? "64" : p.value("--simulate");
     if (m != "64" && m != "512") usage("--simulate=" + m + ": the size is 64 or 512");
     o.simulateMemory = m == "64" ? 64 : 512;
   }
@@ -246,7 +246,8 @@ int main(int argc, char** argv) {
     instances.onCloseRequested = [&window]() {
       QTimer::singleShot(0, &window, [&window]() {
         window.close();
-        QApplication::quit();
+        // Queued, so that it also ends a copy asked during its start-up, before the loop runs.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
       });
     };
 
@@ -254,16 +255,16 @@ int main(int argc, char** argv) {
     for (const std::string& w : options.words) commandLine += (commandLine.empty() ? "" : " ") + w;
     app.formLoad(commandLine);
 
-    // The previous copy may need a moment to let go of the name.
-    auto listenTries = std::make_shared<int>(0);
-    auto tryListen = std::make_shared<std::function<void()>>();
-    *tryListen = [&instances, listenTries, tryListen]() {
-      if (instances.listen() || ++*listenTries > 20) return;
-      QTimer::singleShot(250, *tryListen);
-    };
-    (*tryListen)();
+    // Only the copy that holds the instance lock runs on: one that still finds another copy
+    // in its place after the start-up asked it to close ends here.
+    if (!instances.listen()) {
+      std::fprintf(stderr, "osdprog: another copy is still running; this one ends\n");
+      window.close();
+      exitCode = 1;
+    } else {
+      window.show();
+    }
 
-    window.show();
     if (startupStamp) {
       // A zero timer fires once the events queued by the start-up have been handled.
       QTimer::singleShot(0, &window, [] {
@@ -284,9 +285,8 @@ int main(int argc, char** argv) {
       });
     }
     QObject::connect(&qapp, &QApplication::lastWindowClosed, &qapp, &QApplication::quit);
-    exitCode = QApplication::exec();
+    if (exitCode == 0) exitCode = QApplication::exec();
     window.close();
-    *tryListen = nullptr;
   }
   if (simulated) simulated->stop();
   return exitCode;

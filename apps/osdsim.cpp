@@ -1,6 +1,6 @@
 // osdsim: a simulated graphics node on a pseudo-terminal, for demos, training and tests.
 //
-//   osdsim [--memory 64|512] [--id N] [--model 1|2|3|4|7|15|31] [--color] [--baud 9600|0]
+//   osdsim [--memory 64|512] [--id N[,N...]] [--model 1|2|3|4|7|15|31] [--color] [--baud 9600|0]
 //          [--record FILE] [--image-out FILE.bmp] [--format rgb|ycbcr] [--logo FILE.bmp]
 //          [--hangup-after BYTES] [--babble] [--seed N]
 //
@@ -28,7 +28,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: osdsim [--memory 64|512] [--id N] [--model 1|2|3|4|7|15|31] [--color]\n"
+    "usage: osdsim [--memory 64|512] [--id N[,N...]] [--model 1|2|3|4|7|15|31] [--color]\n"
     "              [--baud 9600|0] [--record FILE] [--image-out FILE.bmp]\n"
     "              [--format rgb|ycbcr] [--logo FILE.bmp] [--hangup-after BYTES] [--babble]\n"
     "              [--seed N]\n";
@@ -76,10 +76,16 @@ int readCommandLine(int argc, char** argv, osd::sim::PtyOptions& opt, std::strin
       return usage(typed("--memory", p.value("--memory")) + ": 64 or 512");
     opt.node.memoryKiB = static_cast<int>(*v);
   }
-  if (p.has("--id")) {
-    const auto v = wholeNumber(p.value("--id"), 1, 255);
-    if (!v) return usage(typed("--id", p.value("--id")) + ": a node ID 1 to 255");
-    opt.node.id = static_cast<int>(*v);
+  if (p.has("--id")) {  // several IDs separated by commas: that many nodes on the line
+    const std::string ids = p.value("--id");
+    for (size_t at = 0; at <= ids.size();) {
+      const size_t comma = std::min(ids.find(',', at), ids.size());
+      const auto v = wholeNumber(ids.substr(at, comma - at), 1, 255);
+      if (!v) return usage(typed("--id", ids) + ": node IDs 1 to 255, separated by commas");
+      opt.ids.push_back(static_cast<int>(*v));
+      at = comma + 1;
+    }
+    opt.node.id = opt.ids.front();
   }
   if (p.has("--model")) {
     static const long long kModels[] = {1, 2, 3, 4, 7, 15, 31};

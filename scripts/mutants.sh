@@ -7,87 +7,109 @@
 # "no-build"; neither counts as killed.
 #
 #   scripts/mutants.sh [WORD]   only the mutants whose name contains WORD
-#   MUTANTS_DIR  scratch folder (default build/mutants), JOBS  parallel jobs (default 2)
+#   MUTANTS_DIR  scratch folder (default build/mutants), JOBS  parallel jobs (default 2),
+#   MUTANTS_REV  a commit to test instead of the working tree
+#   MUTANTS_BUILD  an existing build folder of the working tree: the mutants are made in the
+#                working tree itself (each one undone at once, also on Ctrl-C) and built there
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WORK=${MUTANTS_DIR:-$ROOT/build/mutants}
 TREE=$WORK/tree
 BUILD=$WORK/build
+if [ -n "${MUTANTS_BUILD:-}" ]; then
+  TREE=$ROOT
+  BUILD=$(cd "$MUTANTS_BUILD" && pwd)
+fi
 JOBS=${JOBS:-2}
 ONLY=${1:-}
 
+# m NAME FILES FIND REPLACE: FILES is one or more paths or patterns; the change is made in the
+# first file holding FIND. "or FILES FIND REPLACE" adds another form of the same mutant, for code
+# that is being moved: the first form that applies is used.
 NAMES=() FILES=() FINDS=() REPLACES=()
 m() { NAMES+=("$1") FILES+=("$2") FINDS+=("$3") REPLACES+=("$4"); }
+or() { m "${NAMES[-1]}" "$@"; }
+LINK='src/link/*.cpp src/link/*.h src/shell/*.cpp'
 
-# ---- common: numbers and text ----
+# The mutants, taken in turn from each part of the program (so that a run cut short still
+# covers every part): common, image, transfer, link, settings, schedule, the rest.
 m halves-round-up src/common/textnum.cpp \
   'r = (std::fmod(lo, 2.0) == 0.0) ? lo : lo + 1.0;' 'r = lo + 1.0;'
+m size-rule-height src/image/bmp.cpp 'w <= 720 && h <= 616' 'w <= 720 && h < 616'
+m filler-one-block-more 'src/transfer/*.cpp' 'i <= n + 1;' 'i <= n + 1 + 128;'
+m reply-counter-unwrapped "$LINK" 'replyCount = (replyCount + 1) % 10000;' 'replyCount = replyCount + 1;'
+or "$LINK" 'kReplyCounterWrap = 10000;' 'kReplyCounterWrap = 1 << 30;'
+m settings-no-rename 'src/settings/ini_settings.cpp src/common/*.cpp' 'if (ok) ok = ::rename(name.data(), file.c_str()) == 0;' 'if (ok) ok = true;'
+or 'src/common/*.cpp' 'if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {' 'if (ok && ::unlink(temp.c_str()) != 0) {'
+m day-bit-shifted src/schedule/schedule_model.cpp 'if (flags[d]) bits |= 1 << d;' 'if (flags[d]) bits |= 2 << d;'
+m delay-tick-period src/platform/seams.cpp 'return 25;' 'return 24;'
 m hex-lower-case src/common/textnum.cpp '"0123456789ABCDEF"' '"0123456789abcdef"'
+m size-rule-pixels src/image/bmp.cpp 'pixels > 7 &&' 'pixels > 8 &&'
+m rows-bottom-up 'src/transfer/*.cpp' 'for (int r = h - 1; r >= 0; --r)' 'for (int r = 0; r < h; ++r)'
+m send-counter-unwrapped "$LINK" 'sendCount = (sendCount + 1) % 10000;' 'sendCount = sendCount + 1;'
+or "$LINK" 'kSendCounterWrap = 10000;' 'kSendCounterWrap = 1 << 30;'
+m settings-last-equals src/settings/ini_settings.cpp "size_t eq = t.find('=');" "size_t eq = t.rfind('=');"
+m runner-day-bit-shifted 'src/schedule/*.cpp' '(1 << d)' '(2 << d)'
+m splash-countdown src/shell/about.h 'kSplashCountdown = 7;' 'kSplashCountdown = 8;'
 m octal-base-ten src/common/textnum.cpp "(kind == 'O' ? 8 : 0)" "(kind == 'O' ? 10 : 0)"
+m top-down-rows-flipped src/image/bmp.cpp 'L.topDown ? L.height - 1 - r : r' 'L.topDown ? r : L.height - 1 - r'
+m setup-width-byte 'src/transfer/*.cpp' 'block[8] = static_cast<int>(quarterWidth & 0xFF);' 'block[8] = static_cast<int>(halfHeight & 0xFF);'
+m watchdog-warning-tick "$LINK" 'silentTicks == 800' 'silentTicks == 801'
+or "$LINK" 'kMenusOffTicks = 800;' 'kMenusOffTicks = 801;'
+m locked-rule-truth src/settings/setting_rules.cpp '{"Locked", {TruthRule::TrueUnlessFalse, "False"}}' '{"Locked", {TruthRule::TrueOnly, "False"}}'
+m sequence-end-inclusive src/schedule/schedule_model.cpp 'if (t < start || t >= end) return false;' 'if (t < start || t > end) return false;'
+m error-panel-countdown 'src/shell/*.cpp src/common/*.cpp' 'errorCountdown = 400;' 'errorCountdown = 40;'
 m int-clamp-lost src/common/textnum.cpp \
   'if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();' ''
-# ---- image: bitmap reading, encoding, read-back, node view ----
-m size-rule-height src/image/bmp.cpp 'w <= 720 && h <= 616' 'w <= 720 && h < 616'
-m size-rule-pixels src/image/bmp.cpp 'pixels > 7 &&' 'pixels > 8 &&'
-m top-down-rows-flipped src/image/bmp.cpp 'L.topDown ? L.height - 1 - r : r' 'L.topDown ? r : L.height - 1 - r'
 m colour-level-rounding src/image/encoder.cpp 'std::min((c + 32) / 64, 3)' 'std::min((c + 31) / 64, 3)'
+m setup-sync-byte 'src/transfer/*.cpp' 'block[1] = 170;' 'block[1] = 171;'
+m watchdog-give-up-tick "$LINK" 'silentTicks == 1200' 'silentTicks == 1199'
+or "$LINK" 'kCloseTicks = 1200;' 'kCloseTicks = 1199;'
+m sequence-on-one-longer src/schedule/schedule_model.cpp '% (15LL * s.off[i]) < 15LL * s.on[i]' '% (15LL * s.off[i]) <= 15LL * s.on[i]'
+m sim-filler-count src/sim/node.cpp '(n + 1) / kFillerBlock + 1' '(n + 1) / kFillerBlock'
 m luma-weights-swapped src/image/encoder.cpp '0.3 * r + 0.59 * g + 0.11 * b' '0.3 * r + 0.59 * b + 0.11 * g'
+m register-default 'src/transfer/*.cpp' 't[13] = 128;' 't[13] = 127;'
+m watchdog-wake-period "$LINK" 'silentTicks % 200 == 0' 'silentTicks % 201 == 0'
+or "$LINK" 'kCallPeriod = 200;' 'kCallPeriod = 201;'
+m look-ahead-midnight src/schedule/schedule_model.cpp 'at.t > kSecondsPerDay - 1' 'at.t > kSecondsPerDay'
+m sim-readback-marker src/sim/node.cpp 'config_.color ? "SC" : "SD"' 'config_.color ? "SD" : "SC"'
 m one-bit-white-value src/image/encoder.cpp 'rgb ? 191 : 248' 'rgb ? 191 : 240'
+m position-high-byte 'src/transfer/*.cpp src/image/*.cpp' '(v & ~0xFFLL) / 256' '(v & ~0xFFLL) / 255'
+m wake-all-id "$LINK" 'node = "00";' 'node = "0";'
+or "$LINK" 'std::string("00"));' 'std::string("0"));'
+m clock-minute-padding src/schedule/schedule_model.cpp 'if (m < 10) text += "0";' 'if (m < 9) text += "0";'
+m qt-receive-threshold src/qtplatform/qt_serial_port.cpp 'bytesAvailable() < kReceiveThreshold' 'bytesAvailable() <= kReceiveThreshold'
 m one-bit-pixel-order src/image/encoder.cpp '(7 - x % 8)' '(x % 8)'
+m vertical-clamp-border 'src/transfer/*.cpp src/image/*.cpp' 'vPercent * 52 / 100.0 + 4), 4, 56)' 'vPercent * 52 / 100.0 + 4), 4, 55)'
+m reconnect-ticks "$LINK" 'kReconnectTicks = 40;' 'kReconnectTicks = 41;'
+m qt-lost-port-open src/qtplatform/qt_serial_port.cpp 'return port_.isOpen() && !lost_;' 'return port_.isOpen();'
 m ycbcr-brightness-mask src/image/encoder.cpp 'return (brightness & 240) + colour / 16;' 'return (brightness & 224) + colour / 16;'
+m port-init-ticks "$LINK" 'kComInitTicks = 20;' 'kComInitTicks = 19;'
+m port-map-largest src/qtplatform/port_map.cpp 'n >= 1 && n <= PortMap::kMaxNumber' 'n >= 1 && n < PortMap::kMaxNumber'
 m ycbcr-lanes-shift src/image/encoder.cpp '((y & 240) + (c >> 4))' '((y & 240) + (c >> 3))'
+m diag-fade-scale "$LINK" '34.0 + v * 120.0 / 99.0' '34.0 + v * 120.0 / 100.0'
+m ctl-format-rgb 'src/ctl/*.cpp' 'o.rgb = v == "rgb";' 'o.rgb = v != "ycbcr";'
 m readback-field-order src/image/readback.cpp 'r = field == 0 ? 62 : 63' 'r = field == 0 ? 63 : 62'
+m ctl-large-memory 'src/ctl/*.cpp' 'app.largeMemory = o.memoryK == 512;' 'app.largeMemory = o.memoryK >= 64;'
 m readback-marker-offset src/image/readback.cpp 'return at + 2;' 'return at + 3;'
 m node-view-green-shift src/image/node_view.cpp 'levelByte(value >> 2)' 'levelByte(value >> 3)'
-m image-half-height src/image/image_ops.cpp 'fullPage ? 0 : h / 2;' 'fullPage ? 0 : h / 4;'
-# ---- transfer: download, setup block, placement ----
-m filler-one-block-more src/transfer/download.cpp 'i <= n + 1;' 'i <= n + 1 + kFillerSize;'
-m rows-bottom-up src/transfer/download.cpp 'for (int r = h - 1; r >= 0; --r)' 'for (int r = 0; r < h; ++r)'
-m setup-width-byte src/transfer/video_data.cpp 'block[8] = static_cast<int>(quarterWidth & 0xFF);' 'block[8] = static_cast<int>(halfHeight & 0xFF);'
-m setup-sync-byte src/transfer/video_data.cpp 'block[1] = 170;' 'block[1] = 171;'
-m register-default src/transfer/video_data.cpp 't[13] = 128;' 't[13] = 127;'
-m position-high-byte src/transfer/placement.cpp '(v & ~0xFFLL) / 256' '(v & ~0xFFLL) / 255'
-m vertical-clamp-border src/transfer/placement.cpp 'vPercent * 52 / 100.0 + 4), 4, 56)' 'vPercent * 52 / 100.0 + 4), 4, 55)'
-# ---- link: reception, dispatcher, serial service, diagnostics ----
-m reply-counter-unwrapped src/link/reception.cpp 'replyCount = (replyCount + 1) % 10000;' 'replyCount = replyCount + 1;'
-m send-counter-unwrapped src/link/dispatcher.cpp 'sendCount = (sendCount + 1) % 10000;' 'sendCount = sendCount + 1;'
-m watchdog-warning-tick src/link/reception.cpp 'silentTicks == 800' 'silentTicks == 801'
-m watchdog-give-up-tick src/link/reception.cpp 'silentTicks == 1200' 'silentTicks == 1199'
-m watchdog-wake-period src/link/reception.cpp 'silentTicks % 200 == 0' 'silentTicks % 201 == 0'
-m wake-all-id src/link/dispatcher.cpp 'node = "00";' 'node = "0";'
-m reconnect-ticks src/link/serial_service.cpp 'kReconnectTicks = 40;' 'kReconnectTicks = 41;'
-m port-init-ticks src/link/serial_service.cpp 'kComInitTicks = 20;' 'kComInitTicks = 19;'
-m diag-fade-scale src/link/diag_menu.cpp '34.0 + v * 120.0 / 99.0' '34.0 + v * 120.0 / 100.0'
-# ---- settings ----
-m settings-no-rename src/settings/ini_settings.cpp 'if (ok) ok = ::rename(name.data(), file.c_str()) == 0;' 'if (ok) ok = true;'
-m settings-last-equals src/settings/ini_settings.cpp "size_t eq = t.find('=');" "size_t eq = t.rfind('=');"
-m locked-rule-truth src/settings/setting_rules.cpp '{"Locked", {TruthRule::TrueUnlessFalse, "False"}}' '{"Locked", {TruthRule::TrueOnly, "False"}}'
-# ---- schedule ----
-m day-bit-shifted src/schedule/schedule_model.cpp 'if (flags[d]) bits |= 1 << d;' 'if (flags[d]) bits |= 2 << d;'
-m runner-day-bit-shifted src/schedule/runner.cpp '(1 << d)' '(2 << d)'
-m sequence-end-inclusive src/schedule/schedule_model.cpp 'if (t < start || t >= end) return false;' 'if (t < start || t > end) return false;'
-m sequence-on-one-longer src/schedule/schedule_model.cpp '% (15LL * s.off[i]) < 15LL * s.on[i]' '% (15LL * s.off[i]) <= 15LL * s.on[i]'
-m look-ahead-midnight src/schedule/schedule_model.cpp 'at.t > kSecondsPerDay - 1' 'at.t > kSecondsPerDay'
-m clock-minute-padding src/schedule/schedule_model.cpp 'if (m < 10) text += "0";' 'if (m < 9) text += "0";'
-# ---- shell, platform, simulated node, Qt layer, command line ----
-m delay-tick-period src/platform/seams.cpp 'return 25;' 'return 24;'
-m splash-countdown src/shell/about.h 'kSplashCountdown = 7;' 'kSplashCountdown = 8;'
-m error-panel-countdown src/shell/reporting.cpp 'errorCountdown = 400;' 'errorCountdown = 40;'
-m sim-filler-count src/sim/node.cpp '(n + 1) / kFillerBlock + 1' '(n + 1) / kFillerBlock'
-m sim-readback-marker src/sim/node.cpp 'config_.color ? "SC" : "SD"' 'config_.color ? "SD" : "SC"'
-m qt-receive-threshold src/qtplatform/qt_serial_port.cpp 'bytesAvailable() < kReceiveThreshold' 'bytesAvailable() <= kReceiveThreshold'
-m qt-lost-port-open src/qtplatform/qt_serial_port.cpp 'return port_.isOpen() && !lost_;' 'return port_.isOpen();'
-m port-map-largest src/qtplatform/port_map.cpp 'n >= 1 && n <= PortMap::kMaxNumber' 'n >= 1 && n < PortMap::kMaxNumber'
-m ctl-format-rgb src/ctl/ctl_download.cpp 'o.rgb = v == "rgb";' 'o.rgb = v != "ycbcr";'
-m ctl-large-memory src/ctl/ctl_download.cpp 'app.largeMemory = o.memoryK == 512;' 'app.largeMemory = o.memoryK >= 64;'
+m image-half-height 'src/image/*.cpp' 'fullPage ? 0 : h / 2;' 'fullPage ? 0 : h / 4;'
 
 say() { printf '%-15s %s\n' "$1" "$2"; }
 
-# The scratch tree mirrors the worktree (tracked and new files), keeping unchanged files'
-# times so that only what changed is rebuilt.
+# The scratch tree mirrors the worktree (tracked and new files) or MUTANTS_REV, keeping
+# unchanged files' times so that only what changed is rebuilt.
+SRC=$ROOT
+[ -n "${MUTANTS_REV:-}" ] && SRC=$WORK/export
 sync_tree() {
   mkdir -p "$TREE"
-  (cd "$ROOT" && git ls-files -co --exclude-standard -z) | python3 -c '
+  if [ -n "${MUTANTS_REV:-}" ]; then
+    rm -rf "$SRC" && mkdir -p "$SRC"
+    git -C "$ROOT" archive "$MUTANTS_REV" | tar -x -C "$SRC"
+    (cd "$SRC" && find . -type f -printf '%P\0')
+  else
+    (cd "$ROOT" && git ls-files -co --exclude-standard -z)
+  fi | python3 -c '
 import os, shutil, sys
 root, tree = sys.argv[1], sys.argv[2]
 wanted = set(p for p in sys.stdin.read().split("\0") if p and os.path.isfile(os.path.join(root, p)))
@@ -102,7 +124,7 @@ for d, _, files in os.walk(tree):
         p = os.path.relpath(os.path.join(d, f), tree)
         if p not in wanted:
             os.remove(os.path.join(d, f))
-' "$ROOT" "$TREE"
+' "$SRC" "$TREE"
 }
 
 # Replaces the first occurrence of FIND by REPLACE in FILE; exit 3 when FIND is not there.
@@ -121,20 +143,26 @@ open(path, "w", encoding="utf-8").write(text.replace(find, os.environ["REPLACE"]
 CURRENT=""
 restore() {
   if [ -n "$CURRENT" ]; then
-    cp "$ROOT/$CURRENT" "$TREE/$CURRENT"  # a fresh time: the original is rebuilt next
+    cp "$WORK/originals/$CURRENT" "$TREE/$CURRENT"  # a fresh time: rebuilt next
     CURRENT=""
   fi
 }
 trap 'restore; exit 130' INT TERM
 trap restore EXIT
 
-build() { nice cmake --build "$BUILD" -j"$JOBS" >"$WORK/build.log" 2>&1; }
+build() { nice cmake --build "$BUILD" -j"$JOBS" "$@" >"$WORK/build.log" 2>&1; }
+# The fast set; the unit tests first, on their own: most mutants fall there, in seconds.
+unit_tests() {
+  build --target osd_tests || return 2
+  timeout 300 nice "$BUILD/tests/osd_tests" --gtest_filter='-*Slow' >"$WORK/unit.log" 2>&1
+}
 fast_tests() {
   (cd "$BUILD" && QT_QPA_PLATFORM=offscreen nice ctest -LE slow -j"$JOBS" --timeout 60 \
     --stop-on-failure >"$WORK/ctest.log" 2>&1)
 }
 
-sync_tree
+mkdir -p "$WORK/originals"
+[ -z "${MUTANTS_BUILD:-}" ] && sync_tree
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S "$TREE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >"$WORK/configure.log" 2>&1 ||
@@ -143,25 +171,41 @@ fi
 build || { echo "the unchanged tree does not build: $WORK/build.log"; exit 2; }
 fast_tests || { echo "the fast tests fail on the unchanged tree: $WORK/ctest.log"; exit 2; }
 
+# Makes form i of a mutant in the first of its files that holds the text; sets CURRENT.
+apply_form() {
+  local i=$1 f
+  for f in $(cd "$TREE" && eval "ls -d ${FILES[$i]}" 2>/dev/null); do
+    CURRENT=$f
+    mkdir -p "$(dirname "$WORK/originals/$f")"
+    cp "$TREE/$f" "$WORK/originals/$f"
+    apply_text "$TREE/$f" "${FINDS[$i]}" "${REPLACES[$i]}" && return 0
+    CURRENT=""
+  done
+  return 1
+}
+
 killed=0 survived=0 missing=0 broken=0
 survivors=()
-for i in "${!NAMES[@]}"; do
-  name=${NAMES[$i]} file=${FILES[$i]}
-  [[ -n "$ONLY" && "$name" != *"$ONLY"* ]] && continue
-  if [ ! -f "$TREE/$file" ]; then
-    say not-applied "$name ($file is gone)"; missing=$((missing + 1)); continue
+i=0
+while [ "$i" -lt "${#NAMES[@]}" ]; do
+  name=${NAMES[$i]} applied_here="" skip=""
+  [[ -n "$ONLY" && "$name" != *"$ONLY"* ]] && skip=1
+  while [ "$i" -lt "${#NAMES[@]}" ] && [ "${NAMES[$i]}" = "$name" ]; do
+    [ -z "$skip$applied_here" ] && apply_form "$i" && applied_here=$CURRENT
+    i=$((i + 1))
+  done
+  [ -n "$skip" ] && continue
+  if [ -z "$applied_here" ]; then
+    say not-applied "$name"; missing=$((missing + 1)); continue
   fi
-  CURRENT=$file
-  if ! apply_text "$TREE/$file" "${FINDS[$i]}" "${REPLACES[$i]}"; then
-    CURRENT=""
-    say not-applied "$name (text not in $file)"; missing=$((missing + 1)); continue
-  fi
-  if ! build; then
-    say no-build "$name ($file)"; broken=$((broken + 1))
-  elif fast_tests; then
-    say survived "$name ($file)"; survived=$((survived + 1)); survivors+=("$name")
+  unit_tests
+  unit=$?
+  if [ "$unit" = 2 ] || { [ "$unit" = 0 ] && ! build; }; then
+    say no-build "$name ($applied_here)"; broken=$((broken + 1))
+  elif [ "$unit" = 0 ] && fast_tests; then
+    say survived "$name ($applied_here)"; survived=$((survived + 1)); survivors+=("$name")
   else
-    say killed "$name ($file)"; killed=$((killed + 1))
+    say killed "$name ($applied_here)"; killed=$((killed + 1))
   fi
   restore
 done

@@ -1,30 +1,44 @@
 #!/usr/bin/env bash
 # Reliability checks after ./scripts/test.sh (docs/reliability.md):
-#   1. the core test suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   2. every libFuzzer target for a bounded time, starting from its seeds in fuzz/corpus.
+#   1. the project's own code built with AddressSanitizer and UndefinedBehaviorSanitizer, the
+#      Qt port layer and the window included (Qt itself uninstrumented), running the unit tests
+#      and the end-to-end tests with the real programs;
+#   2. the tests that start the simulated node's thread inside the test process, built with
+#      ThreadSanitizer;
+#   3. every libFuzzer target for a bounded time, starting from its seeds in fuzz/corpus.
 #
-#   scripts/reliability.sh [--sanitize-only | --fuzz-only] [--fuzz-seconds N] [TARGET...]
+#   scripts/reliability.sh [--sanitize-only | --tsan-only | --fuzz-only] [--fuzz-seconds N]
+#                          [TARGET...]
 #
-# Environment: SAN_BUILD_DIR (default build-asan), FUZZ_BUILD_DIR (default build-fuzz),
-# FUZZ_SECONDS (default 25 per target), FUZZ_JOBS (targets at a time, default 2),
-# FUZZ_WORK (where new corpus entries and crash inputs go, default $FUZZ_BUILD_DIR/fuzz-work).
-# Exit status 0 when everything passed; 1 otherwise (crash inputs are kept in FUZZ_WORK).
+# Environment: SAN_BUILD_DIR (default build-asan), TSAN_BUILD_DIR (default build-tsan),
+# FUZZ_BUILD_DIR (default build-fuzz), FUZZ_SECONDS (default 25 per target), FUZZ_JOBS
+# (targets at a time, default 2), FUZZ_WORK (where new corpus entries and crash inputs go,
+# default $FUZZ_BUILD_DIR/fuzz-work), JOBS (build and test jobs, default nproc). Each build
+# folder is reused between runs and only the targets needed are built; ccache is used when it
+# is installed. Exit status 0 when everything passed; 1 otherwise (crash inputs are kept in
+# FUZZ_WORK).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 SAN_BUILD=${SAN_BUILD_DIR:-build-asan}
+TSAN_BUILD=${TSAN_BUILD_DIR:-build-tsan}
 FUZZ_BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 FUZZ_SECONDS=${FUZZ_SECONDS:-25}
 FUZZ_JOBS=${FUZZ_JOBS:-2}
+JOBS=${JOBS:-$(nproc)}
 ALL_TARGETS="fuzz_bmp fuzz_reception fuzz_readback fuzz_video_data fuzz_schedule fuzz_settings fuzz_osdctl"
+# The tests whose process runs the simulated node on its own thread.
+TSAN_FILTER=${TSAN_FILTER:-'SimPty*:SimPicture*'}
 
 do_sanitize=1
+do_tsan=1
 do_fuzz=1
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --sanitize-only) do_fuzz=0 ;;
-    --fuzz-only) do_sanitize=0 ;;
+    --sanitize-only) do_tsan=0; do_fuzz=0 ;;
+    --tsan-only) do_sanitize=0; do_fuzz=0 ;;
+    --fuzz-only) do_sanitize=0; do_tsan=0 ;;
     --fuzz-seconds) FUZZ_SECONDS=$2; shift ;;
     --fuzz-seconds=*) FUZZ_SECONDS=${1#*=} ;;
     fuzz_*) targets+=("$1") ;;
@@ -35,28 +49,49 @@ done
 [ ${#targets[@]} -gt 0 ] || read -r -a targets <<<"$ALL_TARGETS"
 FUZZ_WORK=${FUZZ_WORK:-$FUZZ_BUILD/fuzz-work}
 
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# -O1 keeps the sanitized programs fast enough for the end-to-end tests' time limits.
+san_flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" "${launcher[@]}")
+
 failed=0
 
 if [ "$do_sanitize" = 1 ]; then
-  echo "== Core tests under AddressSanitizer + UndefinedBehaviorSanitizer ($SAN_BUILD)"
+  echo "== Unit and end-to-end tests under AddressSanitizer + UndefinedBehaviorSanitizer ($SAN_BUILD)"
   start=$(date +%s)
-  cmake -S . -B "$SAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSD_SANITIZE=ON \
-    -DOSD_BUILD_GUI=OFF >/dev/null
-  cmake --build "$SAN_BUILD" -j"$(nproc)" --target osd_tests
+  cmake -S . -B "$SAN_BUILD" -G Ninja "${san_flags[@]}" -DOSD_SANITIZE=ON -DOSD_BUILD_GUI=ON \
+    >/dev/null
+  cmake --build "$SAN_BUILD" -j"$JOBS" --target osd_tests osd_e2e_tests
+  echo "== sanitizer build: $(($(date +%s) - start)) s"
+  # Qt is not instrumented: what it allocates for its own lifetime is left to it.
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+  export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan-qt.supp:print_suppressions=0}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-  if ! (cd "$SAN_BUILD" && ctest --output-on-failure -j"$(nproc)"); then
+  if ! (cd "$SAN_BUILD" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$JOBS"); then
     failed=1
   fi
   echo "== sanitizer suite: $(($(date +%s) - start)) s"
+fi
+
+if [ "$do_tsan" = 1 ]; then
+  echo "== Simulated node thread under ThreadSanitizer ($TSAN_BUILD)"
+  start=$(date +%s)
+  cmake -S . -B "$TSAN_BUILD" -G Ninja "${san_flags[@]}" -DOSD_BUILD_GUI=OFF \
+    -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
+  cmake --build "$TSAN_BUILD" -j"$JOBS" --target osd_tests
+  if ! TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    "$TSAN_BUILD/tests/osd_tests" --gtest_filter="$TSAN_FILTER"; then
+    failed=1
+  fi
+  echo "== thread sanitizer: $(($(date +%s) - start)) s"
 fi
 
 if [ "$do_fuzz" = 1 ]; then
   echo "== Fuzz targets, ${FUZZ_SECONDS} s each, ${FUZZ_JOBS} at a time ($FUZZ_BUILD)"
   CC=${FUZZ_CC:-clang} CXX=${FUZZ_CXX:-clang++} cmake -S . -B "$FUZZ_BUILD" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSD_FUZZ=ON -DOSD_BUILD_GUI=OFF \
-    -DOSD_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$FUZZ_BUILD" -j"$(nproc)" --target "${targets[@]}"
+    -DOSD_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+  cmake --build "$FUZZ_BUILD" -j"$JOBS" --target "${targets[@]}"
   mkdir -p "$FUZZ_WORK"
 
   run_target() {

@@ -13,11 +13,7 @@ constexpr int kMonday = 1;  // day index, 0 = Sunday
 
 // A sequence in units: start, end, T-ON, repeat, logo, days as bits.
 void setSequence(ScheduleTable& s, int i, int start, int end, int on, int off, int logo, int days) {
-  s.start[i] = start;
-  s.end[i] = end;
-  s.on[i] = on;
-  s.off[i] = off;
-  s.logo[i] = logo;
+  s.start[i] = start, s.end[i] = end, s.on[i] = on, s.off[i] = off, s.logo[i] = logo;
   for (int d = 0; d < 7; ++d) s.dayFlags[i][d] = (days >> d) & 1;
 }
 
@@ -27,189 +23,135 @@ ScheduleTable emptyTable() {
   return s;
 }
 
-TEST(ScheduleTimeText, FormatsUnitsAsClockTimeWithTrailingSpace) {
-  EXPECT_EQ(formatScheduleTime(1921), "8:00:15 ");
-  EXPECT_EQ(formatScheduleTime(5760), "24:00:00 ");
-  EXPECT_EQ(formatScheduleTime(5759), "23:59:45 ");
-  EXPECT_EQ(formatScheduleTime(0), "0:00:00 ");
-  EXPECT_EQ(formatScheduleTime(40), "0:10:00 ");
-  EXPECT_EQ(formatScheduleTime(-1), "Off     ");
+std::string repeated(const std::string& head, const std::string& entry, int count) {
+  std::string text = head;
+  for (int i = 0; i < count; ++i) text += entry;
+  return text;
+}
+
+TEST(ScheduleText, TimesAndDays) {
+  const std::pair<int, const char*> times[] = {{1921, "8:00:15 "},  {5760, "24:00:00 "},
+                                               {5759, "23:59:45 "}, {0, "0:00:00 "},
+                                               {40, "0:10:00 "},    {-1, "Off     "}};
+  for (const auto& [units, text] : times) EXPECT_EQ(formatScheduleTime(units), text);
   EXPECT_EQ(formatClockTime(8 * 3600 + 5 * 60 + 9), "8:05:09");
-}
-
-TEST(ScheduleLists, DefaultListsHaveTwentyEntries) {
-  std::string starts;
-  std::string zeros;
-  for (int i = 0; i < 20; ++i) starts += "-1,", zeros += "0,";
-  EXPECT_EQ(defaultScheduleList(ListKind::Start), starts);
-  EXPECT_EQ(defaultScheduleList(ListKind::Days), zeros);
-  EXPECT_EQ(defaultScheduleList(ListKind::End), zeros);
-  EXPECT_TRUE(listNeedsDefault("0"));
-  EXPECT_FALSE(listNeedsDefault("0,"));
-}
-
-TEST(ScheduleLists, TimesTakeTheLeadingNumber) {
-  std::string text = " 1920,12abc,,7.5,";
-  for (int i = 4; i < 20; ++i) text += "5,";
-  ParsedList p = parseScheduleList(text, ListKind::Start);
-  EXPECT_TRUE(p.problem.empty()) << p.problem;
-  EXPECT_EQ(p.values[0], 1920);
-  EXPECT_EQ(p.values[1], 12);
-  EXPECT_EQ(p.values[2], 0);  // no number reads as 0
-  EXPECT_EQ(p.values[3], 8);  // rounded, halves to even
-  EXPECT_EQ(p.values[19], 5);
-}
-
-TEST(ScheduleLists, LogosAndDaysMustBeWholeNumbers) {
-  std::string text = "3,x,2.5,";
-  for (int i = 3; i < 20; ++i) text += "1,";
-  ParsedList p = parseScheduleList(text, ListKind::Logo);
-  EXPECT_FALSE(p.problem.empty());
-  EXPECT_NE(p.problem.find("entry 2"), std::string::npos) << p.problem;
-  EXPECT_EQ(p.values[0], 3);
-  EXPECT_EQ(p.values[1], 0);  // unreadable: the default
-  EXPECT_EQ(p.values[2], 2);
-  EXPECT_EQ(p.values[19], 1);
-}
-
-TEST(ScheduleLists, ShortListGivesDefaultsForTheMissingEntries) {
-  ParsedList starts = parseScheduleList("100,200,", ListKind::Start);
-  EXPECT_EQ(starts.values[0], 100);
-  EXPECT_EQ(starts.values[1], 200);
-  for (int i = 2; i < 20; ++i) EXPECT_EQ(starts.values[i], -1) << i;
-  EXPECT_NE(starts.problem.find("2 of 20"), std::string::npos) << starts.problem;
-
-  ParsedList days = parseScheduleList("127,3", ListKind::Days);  // no comma after 3
-  EXPECT_EQ(days.values[0], 127);
-  for (int i = 1; i < 20; ++i) EXPECT_EQ(days.values[i], 0) << i;
-  EXPECT_FALSE(days.problem.empty());
-}
-
-TEST(ScheduleLists, ValuesOutsideTheirRangeAreRejected) {
-  std::string logos = "32,";
-  std::string ends = "5761,";
-  for (int i = 1; i < 20; ++i) logos += "31,", ends += "5760,";
-  ParsedList l = parseScheduleList(logos, ListKind::Logo);
-  EXPECT_EQ(l.values[0], 0);
-  EXPECT_EQ(l.values[1], 31);
-  EXPECT_FALSE(l.problem.empty());
-  ParsedList e = parseScheduleList(ends, ListKind::End);
-  EXPECT_EQ(e.values[0], 0);
-  EXPECT_EQ(e.values[1], 5760);
-}
-
-TEST(ScheduleLists, FormatWritesEntriesZeroToNineteen) {
-  std::array<int, 25> values{};
-  for (int i = 0; i < 25; ++i) values[i] = i * 10 - 1;
-  std::string text = formatScheduleList(values);
-  EXPECT_EQ(text.substr(0, 9), "-1,9,19,2");
-  EXPECT_EQ(text.substr(text.size() - 4), "189,");
-  ParsedList back = parseScheduleList(text, ListKind::End);
-  EXPECT_TRUE(back.problem.empty());
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(back.values[i], values[i]);
-}
-
-TEST(ScheduleLists, DayBitsSundayIsBitZero) {
   std::array<bool, 8> flags{};
-  flags[0] = flags[6] = true;
-  EXPECT_EQ(dayBits(flags), 65);
   flags.fill(true);
   EXPECT_EQ(dayBits(flags), 127);  // column 7 is not a day
 }
 
-TEST(ScheduleRunnerRule, TenMinuteRepeatWithFifteenSecondsOn) {
-  ScheduleTable s = emptyTable();
-  setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);
-  EXPECT_FALSE(sequenceOnAt(s, 0, kMonday, 28799));
-  EXPECT_TRUE(sequenceOnAt(s, 0, kMonday, 28800));
-  EXPECT_TRUE(sequenceOnAt(s, 0, kMonday, 28814));
-  EXPECT_FALSE(sequenceOnAt(s, 0, kMonday, 28815));
-  EXPECT_TRUE(sequenceOnAt(s, 0, kMonday, 28800 + 600));
-  EXPECT_TRUE(sequenceOnAt(s, 0, kMonday, 28800 + 3000));
-  EXPECT_FALSE(sequenceOnAt(s, 0, kMonday, 32400));  // End is excluded
-  EXPECT_FALSE(sequenceOnAt(s, 0, kMonday + 1, 28800));
-}
-
-TEST(ScheduleRunnerRule, InactiveSequencesNeverShow) {
-  ScheduleTable s = emptyTable();
-  setSequence(s, 0, 0, 5760, 1, 1, 1, 0);     // no day
-  setSequence(s, 1, 0, 5760, 1, 1, 0, 127);   // logo Off
-  setSequence(s, 2, 0, 5760, 0, 1, 1, 127);   // T-ON 0
-  setSequence(s, 3, 0, 5760, 1, 0, 1, 127);   // repeat 0
-  setSequence(s, 4, -1, 5760, 1, 1, 1, 127);  // start off
-  for (int i = 0; i < 5; ++i) {
-    for (int d = 0; d < 7; ++d) EXPECT_FALSE(sequenceOnAt(s, i, d, 100)) << i << " " << d;
+TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
+  const struct {
+    std::string text;
+    ListKind kind;
+    std::vector<int> first;  // entries from 0
+    int last;                // entry 19
+    const char* problem;     // part of the problem text, "" for none
+  } cases[] = {
+      // Times take the leading number, halves to even; no number reads as 0.
+      {repeated(" 1920,12abc,,7.5,", "5,", 16), ListKind::Start, {1920, 12, 0, 8}, 5, ""},
+      // Logos and days must be whole numbers; an unreadable one gets the default.
+      {repeated("3,x,2.5,", "1,", 17), ListKind::Logo, {3, 0, 2}, 1, "entry 2"},
+      {"100,200,", ListKind::Start, {100, 200, -1}, -1, "2 of 20"},
+      {"127,3", ListKind::Days, {127, 0}, 0, " "},  // no comma after 3
+      {repeated("32,", "31,", 19), ListKind::Logo, {0, 31}, 31, " "},
+      {repeated("5761,", "5760,", 19), ListKind::End, {0, 5760}, 5760, " "},
+      {defaultScheduleList(ListKind::Start), ListKind::Start, {-1}, -1, ""},
+      {defaultScheduleList(ListKind::Days), ListKind::Days, {0}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    const ParsedList p = parseScheduleList(c.text, c.kind);
+    for (size_t i = 0; i < c.first.size(); ++i) EXPECT_EQ(p.values[i], c.first[i]) << c.text;
+    EXPECT_EQ(p.values[19], c.last) << c.text;
+    if (*c.problem == ' ') {
+      EXPECT_FALSE(p.problem.empty()) << c.text;
+    }
+    if (*c.problem != ' ') {
+      EXPECT_NE(p.problem.find(c.problem), std::string::npos) << p.problem;
+    }
+    if (!*c.problem) {
+      EXPECT_TRUE(p.problem.empty()) << p.problem;
+    }
   }
-  EXPECT_FALSE(scanScheduleConflicts(s).found());
+  EXPECT_TRUE(listNeedsDefault("0"));
+  EXPECT_FALSE(listNeedsDefault("0,"));
+  std::array<int, 25> values{};
+  for (int i = 0; i < 25; ++i) values[i] = i * 10 - 1;
+  const std::string text = formatScheduleList(values);  // entries 0 to 19
+  EXPECT_EQ(text, "-1,9,19,29,39,49,59,69,79,89,99,109,119,129,139,149,159,169,179,189,");
 }
 
-TEST(ScheduleRunnerRule, TonEqualToRepeatStaysOnAndEndAtMidnight) {
+TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDays) {
   ScheduleTable s = emptyTable();
-  setSequence(s, 0, 5000, 5760, 40, 40, 2, 127);
-  for (long long t = 75000; t < 86400; t += 7) ASSERT_TRUE(sequenceOnAt(s, 0, 3, t)) << t;
-  EXPECT_TRUE(sequenceOnAt(s, 0, 3, 86399));
-  EXPECT_FALSE(sequenceOnAt(s, 0, 3, 74999));
+  setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // 15 s every 10 minutes from 8:00
+  setSequence(s, 1, 5000, 5760, 40, 40, 2, 127);          // T-ON = repeat: on to midnight
+  setSequence(s, 2, 0, 5760, 1, 1, 1, 0);                 // no day
+  setSequence(s, 3, 0, 5760, 1, 1, 0, 127);               // logo Off
+  setSequence(s, 4, 0, 5760, 0, 1, 1, 127);               // T-ON 0
+  setSequence(s, 5, 0, 5760, 1, 0, 1, 127);               // repeat 0
+  setSequence(s, 6, -1, 5760, 1, 1, 1, 127);              // start off
+  const struct {
+    int seq, day;
+    long long t;
+    bool on;
+  } cases[] = {{0, kMonday, 28799, false}, {0, kMonday, 28800, true}, {0, kMonday, 28814, true},
+               {0, kMonday, 28815, false}, {0, kMonday, 29400, true}, {0, kMonday, 31800, true},
+               {0, kMonday, 32400, false},  // End is excluded
+               {0, 2, 28800, false},       {1, 3, 74999, false},      {1, 3, 75000, true},
+               {1, 3, 80006, true},        {1, 3, 86399, true},       {2, 1, 100, false},
+               {3, 1, 100, false},         {4, 1, 100, false},        {5, 1, 100, false},
+               {6, 1, 100, false}};
+  for (const auto& c : cases)
+    EXPECT_EQ(sequenceOnAt(s, c.seq, c.day, c.t), c.on) << c.seq << " at " << c.t;
 }
 
-TEST(ScheduleInstantRule, LookAheadCrossesMidnightAndSaturday) {
-  // weekday 1 = Sunday .. 7 = Saturday
-  ScheduleInstant now = scheduleInstant(2, 28792.4, false);
-  EXPECT_EQ(now.day, 1);
-  EXPECT_EQ(now.t, 28792);
-  ScheduleInstant ahead = scheduleInstant(2, 28792.4, true);
-  EXPECT_EQ(ahead.day, 1);
-  EXPECT_EQ(ahead.t, 28800);
-  ScheduleInstant sat = scheduleInstant(7, 86395.0, true);
-  EXPECT_EQ(sat.day, 0);
-  EXPECT_EQ(sat.t, 3);
-  ScheduleInstant edge = scheduleInstant(3, 86391.5, true);  // rounds to 86392 (even)
-  EXPECT_EQ(edge.day, 3);
-  EXPECT_EQ(edge.t, 0);
-  ScheduleInstant before = scheduleInstant(3, 86390.5, true);  // rounds to 86390
-  EXPECT_EQ(before.day, 2);
-  EXPECT_EQ(before.t, 86398);
+TEST(ScheduleRunnerRule, LookAheadCrossesMidnightAndSaturday) {
+  const struct {
+    int weekday;  // 1 = Sunday .. 7 = Saturday
+    double seconds;
+    bool ahead;
+    int day;
+    long long t;
+  } cases[] = {{2, 28792.4, false, 1, 28792},
+               {2, 28792.4, true, 1, 28800},
+               {7, 86395.0, true, 0, 3},
+               {3, 86391.5, true, 3, 0},  // rounds to 86392 (even)
+               {3, 86390.5, true, 2, 86398}};
+  for (const auto& c : cases) {
+    const ScheduleInstant at = scheduleInstant(c.weekday, c.seconds, c.ahead);
+    EXPECT_EQ(at.day, c.day) << c.seconds;
+    EXPECT_EQ(at.t, c.t) << c.seconds;
+  }
 }
 
-TEST(ScheduleConflicts, WindowsThatMeetEndToStartConflict) {
+TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflict) {
   ScheduleTable s = emptyTable();
   setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // on 08:00:00 to 08:00:15
-  setSequence(s, 1, 1921, 1930, 1, 1, 2, 1 << kMonday);   // from 08:00:15
-  ConflictMap map = scanScheduleConflicts(s);
-  EXPECT_TRUE(map.day[0][kMonday]);
-  EXPECT_TRUE(map.day[1][kMonday]);
-  EXPECT_FALSE(map.day[0][kMonday + 1]);
-  EXPECT_TRUE(map.any[0] && map.any[1]);
-  // The runner itself shows them one after the other.
-  EXPECT_TRUE(sequenceOnAt(s, 0, kMonday, 28814));
-  EXPECT_FALSE(sequenceOnAt(s, 1, kMonday, 28814));
-  EXPECT_FALSE(sequenceOnAt(s, 0, kMonday, 28815));
-  EXPECT_TRUE(sequenceOnAt(s, 1, kMonday, 28815));
-}
-
-TEST(ScheduleConflicts, SeparateWindowsDaysAndMissingDaysDoNotConflict) {
-  ScheduleTable s = emptyTable();
-  setSequence(s, 0, 1920, 1960, 1, 40, 1, 1 << kMonday);  // 08:00:00 to 08:00:15
-  setSequence(s, 1, 1922, 1930, 1, 1, 1, 1 << kMonday);   // a unit after the counted one
+  setSequence(s, 1, 1921, 1930, 1, 1, 2, 1 << kMonday);   // from 08:00:15: meets it
   setSequence(s, 2, 1920, 1930, 1, 1, 3, 1 << 2);         // Tuesday only
   setSequence(s, 3, 1920, 1930, 1, 1, 4, 0);              // no day
-  EXPECT_FALSE(scanScheduleConflicts(s).found());
-  // The same logo on the same day counts as a conflict too.
-  setSequence(s, 4, 1925, 1926, 1, 1, 1, 1 << kMonday);
   ConflictMap map = scanScheduleConflicts(s);
-  EXPECT_TRUE(map.day[1][kMonday]);
-  EXPECT_TRUE(map.day[4][kMonday]);
+  EXPECT_TRUE(map.day[0][kMonday] && map.day[1][kMonday] && map.any[0] && map.any[1]);
+  EXPECT_FALSE(map.day[0][kMonday + 1] || map.any[2] || map.any[3]);
+  // A unit after the counted one does not conflict; the same logo on the same day does.
+  setSequence(s, 1, 1922, 1930, 1, 1, 1, 1 << kMonday);
+  EXPECT_FALSE(scanScheduleConflicts(s).found());
+  setSequence(s, 4, 1925, 1926, 1, 1, 1, 1 << kMonday);
+  map = scanScheduleConflicts(s);
+  EXPECT_TRUE(map.day[1][kMonday] && map.day[4][kMonday]);
   EXPECT_FALSE(map.any[0]);
-  EXPECT_FALSE(map.any[3]);
-}
-
-TEST(ScheduleConflicts, RepeatPeriodsAreFollowed) {
-  ScheduleTable s = emptyTable();
-  // A: on 1 unit every 40 from 0; B: a single unit at 81 (A shows 80 and 81).
+  // Repeats are followed: A shows 80 and 81 of every 40 from 0.
+  s = emptyTable();
   setSequence(s, 0, 0, 5760, 1, 40, 1, 1);
   setSequence(s, 1, 81, 82, 1, 1, 2, 1);
   EXPECT_TRUE(scanScheduleConflicts(s).day[1][0]);
   setSequence(s, 1, 82, 83, 1, 1, 2, 1);
   EXPECT_FALSE(scanScheduleConflicts(s).found());
+  // The most work for the scan: twenty short runs with short periods, all overlapping.
+  for (int i = 0; i < 20; ++i) setSequence(s, i, i, 5760, 1, 3, 1 + i, 127);
+  map = scanScheduleConflicts(s);
+  for (int i = 0; i < 20; ++i)
+    for (int d = 0; d < 7; ++d) EXPECT_TRUE(map.day[i][d]) << i << " " << d;
 }
 
 // The scan's rule taken sample by sample, as an independent check of the fast scan.
@@ -217,16 +159,15 @@ ConflictMap sampleBySample(const ScheduleTable& s) {
   ConflictMap map;
   for (int d = 0; d < 7; ++d) {
     for (long long t = 7; t <= 86392; t += 15) {
-      int showing[20];
-      int n = 0;
+      std::vector<int> showing;
       for (int i = 0; i < 20; ++i) {
         if (s.start[i] == -1 || s.logo[i] == 0 || s.off[i] == 0 || s.on[i] == 0) continue;
-        if (!s.dayFlags[i][d]) continue;
-        if (t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
-        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1)) showing[n++] = i;
+        if (!s.dayFlags[i][d] || t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
+        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1))
+          showing.push_back(i);
       }
-      if (n < 2) continue;
-      for (int a = 0; a < n; ++a) map.day[showing[a]][d] = map.any[showing[a]] = true;
+      if (showing.size() < 2) continue;
+      for (int i : showing) map.day[i][d] = map.any[i] = true;
     }
   }
   return map;
@@ -237,48 +178,14 @@ TEST(ScheduleConflicts, AgreesWithTheSampleRuleOnRandomSchedules) {
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   for (int round = 0; round < 60; ++round) {
     ScheduleTable s = emptyTable();
-    const int count = pick(2, 8);
-    for (int i = 0; i < count; ++i) {
-      const int seq = pick(0, 19);
+    for (int k = pick(2, 8); k > 0; --k) {
       const int start = pick(-60, 5700);
-      const int end = pick(start, 5760);
-      const int on = pick(0, 30);
-      const int off = pick(0, 40);
-      const int logo = pick(0, 4);
-      setSequence(s, seq, start, end, on, off, logo, pick(0, 127));
+      setSequence(s, pick(0, 19), start, pick(start, 5760), pick(0, 30), pick(0, 40), pick(0, 4),
+                  pick(0, 127));
     }
-    ConflictMap fast = scanScheduleConflicts(s);
-    ConflictMap slow = sampleBySample(s);
-    for (int i = 0; i < 20; ++i) {
-      for (int d = 0; d < 7; ++d) {
-        ASSERT_EQ(fast.day[i][d], slow.day[i][d])
-            << "round " << round << " seq " << i << " day " << d << ": " << s.start[i] << " "
-            << s.end[i] << " " << s.on[i] << " " << s.off[i] << [&] {
-                 std::string all;
-                 for (int j = 0; j < 20; ++j) {
-                   if (s.start[j] == -1) continue;
-                   all += "\n  " + std::to_string(j) + ": " + std::to_string(s.start[j]) + " " +
-                          std::to_string(s.end[j]) + " " + std::to_string(s.on[j]) + " " +
-                          std::to_string(s.off[j]) + " logo " + std::to_string(s.logo[j]) +
-                          " days " + std::to_string(dayBits(s.dayFlags[j]));
-                 }
-                 return all;
-               }();
-      }
-      ASSERT_EQ(fast.any[i], slow.any[i]);
-    }
-  }
-}
-
-// The most work for the scan (its time is measured by bench/schedule_bench.cpp, not here):
-// short runs with short periods, 1920 runs a day each, all twenty overlapping.
-TEST(ScheduleConflicts, TwentyFullSequencesAllConflict) {
-  ScheduleTable s = emptyTable();
-  for (int i = 0; i < 20; ++i) setSequence(s, i, i, 5760, 1, 3, 1 + i, 127);
-  const ConflictMap map = scanScheduleConflicts(s);
-  for (int i = 0; i < 20; ++i) {
-    EXPECT_TRUE(map.any[i]);
-    for (int d = 0; d < 7; ++d) EXPECT_TRUE(map.day[i][d]) << i << " " << d;
+    const ConflictMap fast = scanScheduleConflicts(s), slow = sampleBySample(s);
+    for (int i = 0; i < 20; ++i)
+      for (int d = 0; d < 7; ++d) ASSERT_EQ(fast.day[i][d], slow.day[i][d]) << round << " " << i;
   }
 }
 

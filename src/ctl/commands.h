@@ -21,6 +21,8 @@ int send(const Args& args);      // ctl_link.cpp
 int select(const Args& args);    // ctl_link.cpp
 int upload(const Args& args);    // ctl_link.cpp
 int download(const Args& args);  // ctl_download.cpp
+int convert(const Args& args);   // ctl_convert.cpp
+int scan(const Args& args);      // ctl_scan.cpp
 
 // The usage text of every command (to standard error for a usage error, standard output for
 // --help).

@@ -127,14 +127,7 @@ int encode(const Args& args) {
   std::vector<uint8_t> bytes(values.size());
   for (size_t k = 0; k < values.size(); ++k) bytes[k] = static_cast<uint8_t>(values[k]);
 
-  if (out == "-") {
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
-      std::fprintf(stderr, "osdctl: writing the values to standard output failed\n");
-      return kRefused;
-    }
-    if (std::fflush(stdout) != 0) return kRefused;
-    return kOk;
-  }
+  // "-" is standard output; a device or FIFO is written in place, a file replaced whole.
   if (!replaceFile(out, bytes, error)) return refuse(error);
   return kOk;
 }

@@ -2,15 +2,19 @@
 
 #include <unistd.h>
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QPointer>
-#include <cstdlib>
+#include <QThread>
+#include <cstdio>
 
 namespace osd::gui {
 
 namespace {
 constexpr int kConnectMs = 500;
 constexpr int kWriteMs = 1000;
+constexpr int kRetryMs = 100;
 }  // namespace
 
 QString LocalInstanceGuard::serverNameFor(const QString& key) {
@@ -27,23 +31,26 @@ QString LocalInstanceGuard::serverNameFor(const QString& key) {
   return name;
 }
 
-LocalInstanceGuard::LocalInstanceGuard(const QString& key, QObject* parent)
-    : QObject(parent), name_(serverNameFor(key)) {
+LocalInstanceGuard::LocalInstanceGuard(const QString& key, int handoverMs, QObject* parent)
+    : QObject(parent),
+      name_(serverNameFor(key)),
+      handoverMs_(handoverMs),
+      // The socket of a local server lives in the temporary folder; the lock lies beside it.
+      lock_(std::make_unique<QLockFile>(QDir::tempPath() + QChar('/') + name_ +
+                                        QStringLiteral(".lock"))) {
+  lock_->setStaleLockTime(0);  // a lock is stale only when its holder is gone
   connect(&server_, &QLocalServer::newConnection, this, [this]() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
       connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
       QPointer<QLocalSocket> guard(socket);
       connect(socket, &QLocalSocket::readyRead, this, [this, guard]() {
-        if (!guard) return;
         while (guard && guard->canReadLine()) {
           const QByteArray line = guard->readLine().trimmed();
-          if (line == "raise") {
-            if (onRaiseRequested) onRaiseRequested();
-          } else if (line == "close") {
+          if (line == "close") {
             guard->write("ok\n");
             guard->flush();
-            if (onCloseRequested) onCloseRequested();
           }
+          answer(line);
         }
       });
     }
@@ -52,6 +59,30 @@ LocalInstanceGuard::LocalInstanceGuard(const QString& key, QObject* parent)
 
 LocalInstanceGuard::~LocalInstanceGuard() {
   server_.close();
+  if (held_) lock_->unlock();
+}
+
+void LocalInstanceGuard::answer(const QByteArray& line) {
+  if (line == "raise") {
+    if (onRaiseRequested) onRaiseRequested();
+  } else if (line == "close") {
+    if (onCloseRequested) {
+      onCloseRequested();
+    } else {
+      closePending_ = true;  // asked before the window was there: closed once it is
+    }
+  }
+}
+
+bool LocalInstanceGuard::takeLock() {
+  if (held_) return true;
+  if (!lock_->tryLock(0)) return false;
+  held_ = true;
+  // Only the holder listens: a socket left by a killed copy is nobody's and goes.
+  QLocalServer::removeServer(name_);
+  server_.setSocketOptions(QLocalServer::UserAccessOption);
+  server_.listen(name_);
+  return true;
 }
 
 bool LocalInstanceGuard::send(const QByteArray& request) {
@@ -70,28 +101,43 @@ bool LocalInstanceGuard::send(const QByteArray& request) {
 }
 
 bool LocalInstanceGuard::otherInstanceRunning() {
-  QLocalSocket socket;
-  socket.connectToServer(name_);
-  const bool running = socket.waitForConnected(kConnectMs);
-  if (running) socket.disconnectFromServer();
-  return running;
+  return !takeLock();
 }
 
 void LocalInstanceGuard::bringOtherToFront() {
-  send("raise");
+  if (!held_) send("raise");
 }
 
 bool LocalInstanceGuard::closeOther() {
-  return send("close");
+  if (takeLock()) return true;
+  std::fprintf(stderr, "osdprog: asking the running copy to close; waiting up to %d s\n",
+               handoverMs_ / 1000);
+  bool confirmed = false;
+  QElapsedTimer clock;
+  clock.start();
+  // Several copies may be waiting: each asks whoever holds the lock at the moment.
+  while (!takeLock() && clock.elapsed() < handoverMs_) {
+    if (send("close")) confirmed = true;
+    QThread::msleep(kRetryMs);
+  }
+  if (!held_) {
+    std::fprintf(stderr, "osdprog: the running copy did not close within %d s\n",
+                 handoverMs_ / 1000);
+  }
+  return held_ || confirmed;
 }
 
 bool LocalInstanceGuard::listen() {
-  server_.setSocketOptions(QLocalServer::UserAccessOption);
-  if (server_.listen(name_)) return true;
-  // A copy that was killed leaves its socket behind; nobody answers on it.
-  if (otherInstanceRunning()) return false;
-  QLocalServer::removeServer(name_);
-  return server_.listen(name_);
+  if (!takeLock()) return false;
+  if (!server_.isListening()) {
+    QLocalServer::removeServer(name_);
+    if (!server_.listen(name_)) return false;
+  }
+  if (closePending_ && onCloseRequested) {
+    closePending_ = false;
+    onCloseRequested();
+  }
+  return true;
 }
 
 }  // namespace osd::gui

@@ -1,12 +1,17 @@
-// Previous-instance handling on a local socket: the running copy listens on a socket named
-// after the application key and the user; a new copy connects to it and asks it to come to
-// the front or to close.
+// Previous-instance handling on a local socket guarded by a lock file. The running copy holds
+// the lock file beside its socket and listens on the socket (named after the application key
+// and the user); a new copy that finds the lock taken connects and asks the holder to come to
+// the front and to close, and takes over the lock once it is free. Only the holder of the
+// lock listens, so copies started at the same moment hand over one after the other and a
+// single copy is left.
 #pragma once
 
 #include <QLocalServer>
+#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "platform/seams.h"
 
@@ -16,19 +21,26 @@ class LocalInstanceGuard : public QObject, public InstanceGuard {
   Q_OBJECT
  public:
   // `key` is the application key ("RA7_Vud"); the user's name is added to it, and the value of
-  // the environment variable OSDPROG_INSTANCE where it is set.
-  explicit LocalInstanceGuard(const QString& key, QObject* parent = nullptr);
+  // the environment variable OSDPROG_INSTANCE where it is set. `handoverMs` bounds the wait for
+  // the other copy to close.
+  explicit LocalInstanceGuard(const QString& key, int handoverMs = 30000,
+                              QObject* parent = nullptr);
   ~LocalInstanceGuard() override;
 
   static QString serverNameFor(const QString& key);
   const QString& serverName() const { return name_; }
 
+  // True when another copy holds the lock. When none does, this copy takes it and listens.
   bool otherInstanceRunning() override;
   void bringOtherToFront() override;
+  // Asks the holder to close and waits until this copy holds the lock. True when this copy
+  // holds it, or when a copy confirmed that it closes; false when nobody answered at all.
   bool closeOther() override;
 
-  // Starts answering the requests of later copies. False when the name cannot be taken.
+  // Starts answering the requests of later copies; requests that came before the handlers
+  // were set are answered now. False when this copy does not hold the lock.
   bool listen();
+  bool holdsLock() const { return held_; }
 
   // What this copy does when a later one asks.
   std::function<void()> onRaiseRequested;
@@ -36,7 +48,13 @@ class LocalInstanceGuard : public QObject, public InstanceGuard {
 
  private:
   bool send(const QByteArray& request);
+  bool takeLock();
+  void answer(const QByteArray& line);
   QString name_;
+  int handoverMs_;
+  std::unique_ptr<QLockFile> lock_;
+  bool held_ = false;
+  bool closePending_ = false;
   QLocalServer server_;
 };
 

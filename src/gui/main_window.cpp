@@ -19,7 +19,9 @@
 #include <QVBoxLayout>
 
 #include "gui/about_dialog.h"
+#include "gui/import_dialog.h"
 #include "gui/picture_box.h"
+#include "gui/scan_dialog.h"
 #include "gui/schedule_window.h"
 #include "shell/about.h"
 #include "shell/app.h"
@@ -130,12 +132,16 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   app_.onExit = [this]() { close(); };
   app_.onShowAbout = [this](AboutWindow& about, bool modal) { showAbout(about, modal); };
   app_.onShowEditor = [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); };
+  app_.onImportPicture = [this]() { ImportDialog::run(app_, this); };
+  app_.onFindNodes = [this]() { ScanDialog::run(app_, this); };
 }
 
 MainWindow::~MainWindow() {
   app_.onExit = nullptr;
   app_.onShowAbout = nullptr;
   app_.onShowEditor = nullptr;
+  app_.onImportPicture = nullptr;
+  app_.onFindNodes = nullptr;
   delete about_.data();
   delete binder_;
   binder_ = nullptr;
@@ -167,9 +173,10 @@ void MainWindow::addEntry(QMenu* menu, const std::string& name) {
 
 void MainWindow::buildMenus() {
   QMenu* file = addMenu("mnuFile");
-  for (const char* n : {"mnuOpenLogoFile", "mnuDownloadLogotoRam", "mnu_ImageToEEPROM", "mnu_Erase",
-                        "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM", "mnuSaveVideoContolData",
-                        "mnuSaveLogoDisk", "mnuUpLoadLogo"}) {
+  for (const char* n :
+       {"mnuOpenLogoFile", "mnuImportPicture", "mnuDownloadLogotoRam", "mnu_ImageToEEPROM",
+        "mnu_Erase", "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM", "mnuSaveVideoContolData",
+        "mnuSaveLogoDisk", "mnuUpLoadLogo"}) {
     addEntry(file, n);
   }
   file->addSeparator();
@@ -183,8 +190,8 @@ void MainWindow::buildMenus() {
   for (int i = 1; i <= 12; ++i) addEntry(com, indexed("mnuCOMsel", i));
 
   QMenu* node = addMenu("mnuNode");
-  for (const char* n :
-       {"mnuWakeUpNode", "mnuWakeUpAllNodes", "mnuAllNodesSleep", "mnuSetIDtoCurrentNode"}) {
+  for (const char* n : {"mnuWakeUpNode", "mnuWakeUpAllNodes", "mnuAllNodesSleep",
+                        "mnuSetIDtoCurrentNode", "mnuFindNodes"}) {
     addEntry(node, n);
   }
 

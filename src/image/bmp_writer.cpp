@@ -1,10 +1,8 @@
 #include "image/bmp_writer.h"
 
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <stdexcept>
-#include <system_error>
+
+#include "common/safe_file.h"
 
 namespace osd {
 
@@ -78,41 +76,8 @@ std::vector<uint8_t> buildBitmap24(int w, int h, const std::vector<Rgb8>& bottom
 }
 
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-  namespace fs = std::filesystem;
-  if (path.empty()) {
-    error = "No file name given.";
-    return false;
-  }
-  std::random_device rd;
-  std::error_code ec;
-  std::string tmp;
-  do {
-    tmp = path + ".tmp" + std::to_string(rd() % 1000000);
-  } while (fs::exists(tmp, ec));
-  bool ok = false;
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(reinterpret_cast<const char*>(bytes.data()),
-                static_cast<std::streamsize>(bytes.size()));
-      out.flush();
-      ok = static_cast<bool>(out);
-      out.close();
-      ok = ok && !out.fail();
-    }
-  }
-  if (!ok) {
-    fs::remove(tmp, ec);
-    error = "Cannot write " + path;
-    return false;
-  }
-  fs::rename(tmp, path, ec);
-  if (ec) {
-    error = "Cannot write " + path + ": " + ec.message();
-    fs::remove(tmp, ec);
-    return false;
-  }
-  return true;
+  return safeReplace(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
 }
 
 }  // namespace osd

@@ -33,9 +33,9 @@ std::vector<uint8_t> buildLogoBitmap(const std::vector<uint8_t>& store, bool col
 std::vector<uint8_t> buildBitmap24(int w, int h, const std::vector<Rgb8>& bottomUp,
                                    Rgb8 transparentAs = Rgb8{0, 0, 0, false});
 
-// Writes `bytes` as the complete new content of `path`: a temporary file beside it is written
-// and closed, then renamed over the target. On failure the target is left as it was and no
-// temporary file remains; false with `error` set.
+// Writes `bytes` as the complete new content of `path` by the rules of safeReplace (a regular
+// file replaced atomically, a device or FIFO written in place, "-" standard output, folders
+// and read-only files refused). False with `error` set; a file is then left as it was.
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
 }  // namespace osd

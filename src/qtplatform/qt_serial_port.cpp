@@ -22,6 +22,10 @@ constexpr int kBurstLimit = 100;
 constexpr int64_t kBurstWindowMs = 200;
 // After a transient error, reception resumes this much later.
 constexpr int kResumeDelayMs = 5;
+// The most the port library holds of received bytes that nobody has read yet (68 s of a
+// 9600-baud line). Beyond it the bytes wait in the terminal driver, which holds them back from
+// the sender, so a node that babbles cannot make the program grow.
+constexpr qint64 kReadBufferLimit = 64 * 1024;
 
 int64_t monotonicMs() {
   timespec ts{};
@@ -84,7 +88,7 @@ bool QtSerialPort::open(int number, PortOpenError& error) {
   port_.setParity(QSerialPort::NoParity);
   port_.setStopBits(QSerialPort::OneStop);
   port_.setFlowControl(QSerialPort::NoFlowControl);
-  port_.setReadBufferSize(0);
+  port_.setReadBufferSize(kReadBufferLimit);
   port_.clearError();
   if (!port_.open(QIODevice::ReadWrite)) {
     const QSerialPort::SerialPortError e = port_.error();

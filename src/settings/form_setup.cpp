@@ -155,6 +155,9 @@ void App::formSetUp() {
 
   // 14. Video data, then the image start position.
   step([&] {
+    // A file that cannot be read is kept beside itself before the defaults replace it.
+    const std::string kept = video::keepUnreadableFiles(imagesDir());
+    if (!kept.empty()) showError(kept, "Form_SetUp");
     const VideoData::Loaded loaded = bench_.video().load(imageWidth, imageHeight);
     ui_.setText("lblImageSettings", video::imageSettingsText(loaded.asLoaded));
     ui_.setText("lblStartPosn",

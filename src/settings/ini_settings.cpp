@@ -1,5 +1,6 @@
 #include "settings/ini_settings.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -12,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "common/safe_file.h"
 
 namespace osd {
 
@@ -54,26 +57,6 @@ std::string parsedLine(const std::string& line, size_t index) {
   return trimmed(line);
 }
 
-// The file that a path names, with symbolic links followed, so that a linked settings file
-// is updated in place and the link kept.
-std::string resolvedFile(const std::string& file) {
-  std::string current = file;
-  for (int hops = 0; hops < 16; ++hops) {
-    struct stat st {};
-    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
-    std::vector<char> buf(4096);
-    const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size() - 1);
-    if (n <= 0) return current;
-    std::string target(buf.data(), static_cast<size_t>(n));
-    if (target.front() != '/') {
-      const size_t slash = current.find_last_of('/');
-      if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
-    }
-    current = target;
-  }
-  return current;
-}
-
 // Holds an exclusive lock on the settings folder while a write reads, changes and replaces
 // the file, so that two programs writing at once do not lose each other's settings.
 class FolderLock {
@@ -108,51 +91,74 @@ std::string dirOf(const std::string& file) {
   return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
 }
 
-// Writes `content` to `file` durably: temporary file, flush to disk, rename, sync the folder.
-bool writeDurably(const std::string& file, const std::string& content) {
+// Removes what earlier versions left when killed during a write: NAME.tmp-XXXXXX beside the
+// file (the temporaries of today are removed by removeStaleTemporaries).
+void removeOldTemporaries(const std::string& file) {
   const std::string dir = dirOf(file);
-  if (!makeDirs(dir)) return false;
-  std::string tmp = file + ".tmp-XXXXXX";
-  std::vector<char> name(tmp.begin(), tmp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-  const char* p = content.data();
-  size_t left = content.size();
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
+  const std::string prefix = file.substr(file.find_last_of('/') + 1) + ".tmp-";
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* entry = ::readdir(d)) {
+    const std::string name = entry->d_name;
+    if (name.size() != prefix.size() + 6 || name.rfind(prefix, 0) != 0) continue;
+    struct stat st {};
+    const std::string full = dir + "/" + name;
+    if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(full.c_str());
+  }
+  ::closedir(d);
+}
+
+// What tells one state of the file from another: device, inode, size and change time.
+std::string stampOf(const struct stat& st) {
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+         std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_nsec);
+}
+
+// Sets `entry` ("key=value") of `key` in `group`: in place of the key's line, else after the
+// group's last line, else in a new group at the end.
+void setEntry(std::vector<std::string>& lines, const std::string& group, const std::string& key,
+              const std::string& entry) {
+  std::string current;
+  long groupEnd = -1;  // index after the last line of the group
+  bool groupSeen = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string t = parsedLine(lines[i], i);
+    if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+      current = trimmed(t.substr(1, t.size() - 2));
+      if (current == group) {
+        groupSeen = true;
+        groupEnd = static_cast<long>(i) + 1;
+      }
+      continue;
     }
-    p += n;
-    left -= static_cast<size_t>(n);
+    if (current != group) continue;
+    if (!t.empty()) groupEnd = static_cast<long>(i) + 1;
+    const size_t eq = t.find('=');
+    if (eq != std::string::npos && trimmed(t.substr(0, eq)) == key) {
+      lines[i] = entry;
+      return;
+    }
   }
-  // The new file keeps the permissions of the one it replaces.
-  struct stat st {};
-  const mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  if (ok && ::fchmod(fd, mode) != 0) ok = false;
-  if (ok) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(name.data(), file.c_str()) == 0;
-  if (!ok) {
-    ::unlink(name.data());
-    return false;
+  if (groupSeen) {
+    lines.insert(lines.begin() + groupEnd, entry);
+    return;
   }
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
+  if (!lines.empty() && !trimmed(lines.back()).empty()) lines.push_back("");
+  lines.push_back("[" + group + "]");
+  lines.push_back(entry);
 }
 
 }  // namespace
 
 IniSettings::IniSettings(std::string file, std::string appKey)
-    : file_(std::move(file)), appKey_(std::move(appKey)) {}
+    : file_(std::move(file)), appKey_(std::move(appKey)) {
+  // Temporary files of writers that were killed; a write running elsewhere holds the lock.
+  const std::string target = linkTarget(file_);
+  FolderLock lock(dirOf(target));
+  removeStaleTemporaries(target);
+  removeOldTemporaries(target);
+}
 
 std::string IniSettings::defaultFile(const std::string& appKey) {
   std::string base;
@@ -287,48 +293,36 @@ std::optional<std::string> IniSettings::read(const std::string& path) {
 bool IniSettings::write(const std::string& path, const std::string& value) {
   std::string group, key;
   if (!split(path, group, key)) return false;
-  const std::string target = resolvedFile(file_);
+  const std::string target = linkTarget(file_);
   if (!makeDirs(dirOf(target))) return false;
   FolderLock lock(dirOf(target));
   std::vector<std::string> lines;
-  bool exists = false;
-  // A file that exists but cannot be read is never written over.
-  if (!readLines(target, lines, exists)) return false;
-  const std::string entry = key + "=" + quote(value);
-  std::string current;
-  long groupEnd = -1;  // index after the last line of the group
-  bool groupSeen = false;
-  bool done = false;
-  for (size_t i = 0; i < lines.size() && !done; ++i) {
-    const std::string t = parsedLine(lines[i], i);
-    if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-      current = trimmed(t.substr(1, t.size() - 2));
-      if (current == group) {
-        groupSeen = true;
-        groupEnd = static_cast<long>(i) + 1;
-      }
-      continue;
-    }
-    if (current != group) continue;
-    if (!t.empty()) groupEnd = static_cast<long>(i) + 1;
-    size_t eq = t.find('=');
-    if (eq != std::string::npos && trimmed(t.substr(0, eq)) == key) {
-      lines[i] = entry;
-      done = true;
-    }
+  bool exists = true;
+  struct stat st {};
+  const bool known = ::stat(target.c_str(), &st) == 0 && stampOf(st) == cachedStamp_;
+  if (known) {
+    lines = cachedLines_;  // the file is as this store last saw it: no need to read it again
+  } else if (!readLines(target, lines, exists)) {
+    return false;  // a file that exists but cannot be read is never written over
   }
-  if (!done) {
-    if (groupSeen) {
-      lines.insert(lines.begin() + groupEnd, entry);
-    } else {
-      if (!lines.empty() && !trimmed(lines.back()).empty()) lines.push_back("");
-      lines.push_back("[" + group + "]");
-      lines.push_back(entry);
-    }
+  const std::vector<std::string> before = lines;
+  setEntry(lines, group, key, key + "=" + quote(value));
+  if (exists && lines == before) {  // the same value again: the disk is spared
+    remember(target, lines);
+    return true;
   }
   std::string content;
   for (const auto& l : lines) content += l + "\n";
-  return writeDurably(target, content);
+  std::string error;
+  if (!safeReplace(target, content, error)) return false;
+  remember(target, lines);
+  return true;
+}
+
+void IniSettings::remember(const std::string& target, const std::vector<std::string>& lines) {
+  struct stat st {};
+  cachedStamp_ = ::stat(target.c_str(), &st) == 0 ? stampOf(st) : std::string();
+  cachedLines_ = lines;
 }
 
 }  // namespace osd

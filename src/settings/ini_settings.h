@@ -3,8 +3,10 @@
 // returns and replaces the file whole (a temporary file renamed over it), so a killed program
 // never leaves a half-written file. Lines the reader does not understand are kept as they are.
 // A file that is there but cannot be read (no permission, not a plain file) is never written
-// over; a settings file reached through a symbolic link is updated where the link points and
-// keeps its permissions; two programs writing at the same time take turns.
+// over, nor is one whose mode makes it read-only; a settings file reached through a symbolic
+// link is updated where the link points and keeps its permissions; two programs writing at the
+// same time take turns. A write that changes nothing leaves the file alone, and temporary
+// files of a writer that was killed are removed when the store is opened.
 #pragma once
 
 #include <optional>
@@ -37,8 +39,14 @@ class IniSettings : public SettingsBackend {
   // Splits a value path into the INI group and key; false when it is not a path of ours.
   bool split(const std::string& path, std::string& group, std::string& key) const;
 
+  // Keeps the lines this store last wrote or found unchanged, with the file's stamp, so that
+  // a write of the same value does not read the file again while nobody else changed it.
+  void remember(const std::string& target, const std::vector<std::string>& lines);
+
   std::string file_;
   std::string appKey_;
+  std::string cachedStamp_;
+  std::vector<std::string> cachedLines_;
 };
 
 }  // namespace osd

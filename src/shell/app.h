@@ -352,6 +352,10 @@ class App : public Reporter {
   std::function<void(ScheduleEditor&)> onShowEditor;
   // Set by the window: shows the about window (modal or not).
   std::function<void(AboutWindow&, bool modal)> onShowAbout;
+  // Set by the window: open "Import Picture…" (File menu) and "Find Nodes on the Line…"
+  // (Node menu).
+  std::function<void()> onImportPicture;
+  std::function<void()> onFindNodes;
 
   // Lays out the controls with their design-time state (shell/layout.cpp).
   void defineControls();

@@ -51,6 +51,8 @@ void App::click(const std::string& name) {
   try {
     if (base == "mnuOpenLogoFile") {
       openLogoFileClick();
+    } else if (base == "mnuImportPicture" || base == "mnuFindNodes") {
+      if (const auto& open = base == "mnuImportPicture" ? onImportPicture : onFindNodes) open();
     } else if (base == "mnuDownloadLogotoRam" || base == "mnu_ImageToEEPROM") {
       downloadToRamClick();
     } else if (base == "mnu_Erase") {

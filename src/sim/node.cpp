@@ -347,4 +347,53 @@ void Node::quiet(int quietMs) {
     endDownload(false);
 }
 
+Line::Line(const NodeConfig& config, const std::vector<int>& ids) {
+  std::vector<int> sorted;
+  for (const int id : ids)
+    if (id >= 1 && id <= 255) sorted.push_back(id);
+  std::sort(sorted.begin(), sorted.end());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  if (sorted.empty()) sorted.push_back(config.id);
+  for (const int id : sorted) {
+    NodeConfig c = config;
+    c.id = id;
+    nodes_.emplace_back(c);
+  }
+}
+
+std::string Line::feed(const std::string& bytes) {
+  // An ID change ("ANI,") can reorder the nodes; answers keep to the IDs they have now.
+  std::vector<size_t> order(nodes_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<std::string> answers(nodes_.size());
+  for (size_t i = 0; i < nodes_.size(); ++i) {
+    const int ended = nodes_[i].downloadsEnded();
+    answers[i] = nodes_[i].feed(bytes);
+    if (nodes_[i].downloadsEnded() != ended) shown_ = i;
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [this](size_t a, size_t b) { return nodes_[a].id() < nodes_[b].id(); });
+  std::string out;
+  for (const size_t i : order) out += answers[i];
+  return out;
+}
+
+void Line::quiet(int quietMs) {
+  for (size_t i = 0; i < nodes_.size(); ++i) {
+    const int ended = nodes_[i].downloadsEnded();
+    nodes_[i].quiet(quietMs);
+    if (nodes_[i].downloadsEnded() != ended) shown_ = i;
+  }
+}
+
+void Line::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
+  for (Node& n : nodes_) n.setLogoBitmap(oneBitRows);
+}
+
+int Line::downloadsEnded() const {
+  int total = 0;
+  for (const Node& n : nodes_) total += n.downloadsEnded();
+  return total;
+}
+
 }  // namespace osd::sim

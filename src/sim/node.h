@@ -178,4 +178,28 @@ class Node {
   bool lastDownloadComplete_ = false;
 };
 
+// Several nodes sharing one line: every node hears every byte, and each answers only while
+// awake (woken by its own ID or by "00"). The answers to one stretch of received bytes follow
+// one another in ID order, as nodes that wait for a quiet line would send them.
+class Line {
+ public:
+  // `ids` empty: the one node of `config`. Otherwise one node per distinct ID (1..255), each
+  // with the other settings of `config`.
+  Line(const NodeConfig& config, const std::vector<int>& ids);
+
+  std::string feed(const std::string& bytes);
+  void quiet(int quietMs);
+  void setLogoBitmap(const std::vector<uint8_t>& oneBitRows);
+
+  const std::vector<Node>& nodes() const { return nodes_; }
+  // The node that took the last completed or broken-off download, else the first one.
+  const Node& shown() const { return nodes_[shown_]; }
+  // Downloads that ended on any node of the line.
+  int downloadsEnded() const;
+
+ private:
+  std::vector<Node> nodes_;
+  size_t shown_ = 0;
+};
+
 }  // namespace osd::sim

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/safe_file.h"
+
 namespace osd::sim {
 
 namespace {
@@ -47,23 +49,9 @@ bool writeAll(int fd, const char* data, size_t n) {
   return true;
 }
 
-// Writes `bytes` to `path` through a temporary file, so a reader never sees half a picture.
-bool replaceFile(const std::string& path, const std::string& bytes) {
-  const std::string tmp = path + ".part";
-  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool ok = writeAll(fd, bytes.data(), bytes.size());
-  ::close(fd);
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node) {}
+PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node, opt_.ids) {}
 
 PtyNode::~PtyNode() {
   stop();
@@ -81,7 +69,7 @@ void PtyNode::setLogoBitmap(const std::vector<uint8_t>& oneBitRows) {
 
 void PtyNode::inspect(const std::function<void(const Node&)>& f) const {
   std::lock_guard lock(mutex_);
-  f(node_);
+  f(node_.shown());
 }
 
 void PtyNode::start() {
@@ -154,10 +142,11 @@ bool PtyNode::writeImage() {
 
 bool PtyNode::writeImageLocked() {
   if (opt_.imageOutPath.empty()) return false;
-  const std::string bmp = pictureBmp(node_, opt_.format);
+  const std::string bmp = pictureBmp(node_.shown(), opt_.format);
   if (bmp.empty()) return false;
   ++imagesWritten_;
-  return replaceFile(opt_.imageOutPath, bmp);
+  std::string error;
+  return safeReplace(opt_.imageOutPath, bmp, error);
 }
 
 std::string PtyNode::pictureBmp(const Node& node, PixelFormat format) {

@@ -21,6 +21,7 @@ namespace osd::sim {
 
 struct PtyOptions {
   NodeConfig node;
+  std::vector<int> ids;      // several nodes on the line (empty: node.id alone)
   int baud = 9600;           // bytes are consumed no faster than baud / 10 a second; 0: no limit
   std::string recordPath;    // every received byte is appended here
   std::string imageOutPath;  // the received picture as a 24-bit BMP
@@ -50,7 +51,8 @@ class PtyNode {
 
   // Replaces the logo the node holds (see Node::setLogoBitmap).
   void setLogoBitmap(const std::vector<uint8_t>& oneBitRows);
-  // Runs `f` on the node under the node's lock (state queries from other threads).
+  // Runs `f` on the node under the node's lock (state queries from other threads). With
+  // several nodes: the one that took the last download, else the lowest ID.
   void inspect(const std::function<void(const Node&)>& f) const;
   // Writes the picture of the last download to imageOutPath now; false when there is none or
   // the file cannot be written.
@@ -66,7 +68,7 @@ class PtyNode {
 
   PtyOptions opt_;
   mutable std::mutex mutex_;  // guards node_ and the file outputs
-  Node node_;
+  Line node_;
   std::string path_;
   int master_ = -1;
   int slave_ = -1;

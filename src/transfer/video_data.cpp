@@ -9,15 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <random>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
+#include "common/safe_file.h"
 #include "common/textnum.h"
 
 namespace osd::video {
@@ -188,40 +181,44 @@ std::string readWholeFile(const std::string& path) {
 }
 
 void replaceFile(const std::string& path, const std::string& content) {
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
-    throw std::runtime_error("Path not found: " + folder.string());
+  std::string error;
+  if (!safeReplace(path, content, error)) throw std::runtime_error(error);
+}
+
+std::string keepUnreadableFiles(const std::string& imagesDir) {
+  static constexpr Table kTables[4] = {Table::Ntsc, Table::PalB, Table::PalM, Table::Image};
+  std::string kept, failed;
+  for (Table table : kTables) {
+    const std::string name = std::string(baseName(table)) + ".dat";
+    const std::string path = findFile(imagesDir, name);
+    std::error_code ec;
+    if (!fs::exists(path, ec)) continue;  // a missing file holds no edit
+    std::string text;
+    try {
+      text = readWholeFile(path);
+    } catch (const DataError& e) {
+      failed += (failed.empty() ? "" : "; ") + std::string(e.what());
+      continue;
+    }
+    try {
+      readValues(text, fieldsRead(table), name);
+      continue;
+    } catch (const DataError&) {
+      // unreadable as a table: kept below
+    }
+    std::string error;
+    const std::string bad = fs::path(path).filename().string() + ".bad";
+    if (safeReplace(path + ".bad", text, error)) {
+      kept += (kept.empty() ? "" : ", ") + bad;
+    } else {
+      failed += (failed.empty() ? "" : "; ") + error;
+    }
   }
-  std::random_device rd;
-  const fs::path temp =
-      folder / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
-  FILE* f = std::fopen(temp.string().c_str(), "wb");
-  if (!f) throw std::runtime_error("Cannot write " + path + ": " + std::strerror(errno));
-  bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-  ok = std::fflush(f) == 0 && ok;
-#if !defined(_WIN32)
-  ok = ::fsync(::fileno(f)) == 0 && ok;
-#endif
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) {
-    fs::rename(temp, target, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    std::error_code ignore;
-    fs::remove(temp, ignore);
-    throw std::runtime_error("Cannot write " + path);
-  }
-#if !defined(_WIN32)
-  // Make the new name durable too.
-  int dirFd = ::open(folder.string().c_str(), O_RDONLY);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-#endif
+  if (kept.empty() && failed.empty()) return "";
+  std::string message = "Video data could not be read; the defaults are written.";
+  if (!kept.empty()) message += " The old file is kept as " + kept + ".";
+  if (!failed.empty()) message += " " + failed;
+  return message;
 }
 
 std::string imageSettingsText(const ImageParams& params) {

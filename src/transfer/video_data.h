@@ -70,6 +70,12 @@ std::string readWholeFile(const std::string& path);
 // the old file is then untouched and no temporary file remains.
 void replaceFile(const std::string& path, const std::string& content);
 
+// Before the defaults replace the data files in `imagesDir`: every file there that cannot be
+// read as its table needs (a value too large, too few fields, not readable) is copied beside
+// itself as NAME.bad, so an operator's edit is not lost. Returns one line for the operator
+// naming what was kept, or "" when every file read (or none was there).
+std::string keepUnreadableFiles(const std::string& imagesDir);
+
 // "Image Parameters:" and, for entries 0..15, a space and the last two upper-case hex digits.
 std::string imageSettingsText(const ImageParams& params);
 

@@ -71,8 +71,7 @@ TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
   EXPECT_NE(slurp(rec).find("AHP", before + sent.find("AHP5F") + 1), std::string::npos);
 }
 
-// About 70 s. Each "sent N of M bytes" against what the node had received since "QXW" then.
-TEST(UxCtl, DownloadProgressFollowsTheNodeSlow) {
+TEST(UxCtl, DownloadProgressFollowsTheNodeSlow) {  // about 70 s
   TempDir t;
   const std::string logo = t.path + "/logo.bmp", rec = t.path + "/rec.bin";
   std::ofstream(logo) << makeBitmap24(256, 64, [](int r, int) { return Rgb{r, 9, 9}; });

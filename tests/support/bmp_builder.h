@@ -1,22 +1,18 @@
-// Builds bitmap files in memory for the image tests: any size, depth, header size, colour
-// table and row order, rows padded to four bytes like a real file (or not, on request).
+// Bitmap files in memory: any size, depth, header, colour table, row order and padding.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace osd::test {
 
 struct BmpPlan {
-  int width = 4;
-  int height = 2;
-  int bpp = 24;
+  int width = 4, height = 2, bpp = 24;
   bool topDown = false;
-  uint32_t infoSize = 40;
-  uint32_t clrUsed = 0;
-  uint32_t compression = 0;
+  uint32_t infoSize = 40, clrUsed = 0, compression = 0;
   uint32_t extraGap = 0;  // bytes between the colour table and the pixels
   bool padRows = true;
   // Colour-table entries written after the info header (blue, green, red, reserved).
@@ -60,14 +56,51 @@ inline std::string makeBmp(const BmpPlan& b) {
   return s;
 }
 
+// A plan of the given size and depth with these rows and, up to 8 bits, a full colour table.
+inline BmpPlan planOf(int w, int h, int bpp, std::vector<std::vector<uint8_t>> rows = {}) {
+  BmpPlan b;
+  b.width = w, b.height = h, b.bpp = bpp, b.rows = std::move(rows);
+  if (bpp <= 8) b.palette.assign(size_t{1} << bpp, std::array<uint8_t, 4>{0, 0, 0, 0});
+  return b;
+}
+
 // A plain bitmap of the given size and depth with zero pixels and a full colour table.
 inline std::string plainBmp(int w, int h, int bpp) {
+  return makeBmp(planOf(w, h, bpp));
+}
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+};
+
+// A width x height 24-bit bitmap; `colour(row, column)` gives each pixel, row 0 being the top
+// line of the picture (the file stores the bottom line first).
+inline std::string makeBitmap24(int width, int height,
+                                const std::function<Rgb(int row, int column)>& colour) {
   BmpPlan b;
-  b.width = w;
-  b.height = h;
-  b.bpp = bpp;
-  if (bpp <= 8) b.palette.assign(size_t{1} << bpp, std::array<uint8_t, 4>{0, 0, 0, 0});
-  return makeBmp(b);
+  b.width = width;
+  b.height = height;
+  for (int r = height - 1; r >= 0; --r) {
+    std::vector<uint8_t>& row = b.rows.emplace_back();
+    for (int c = 0; c < width; ++c) {
+      const Rgb p = colour(r, c);
+      row.insert(row.end(), {uint8_t(p.b), uint8_t(p.g), uint8_t(p.r)});
+    }
+  }
+  std::string s = makeBmp(b);
+  put(s, 34, static_cast<uint32_t>(s.size() - 54), 4);  // image size
+  put(s, 38, 2835, 4);                                  // 72 dots an inch
+  put(s, 42, 2835, 4);
+  return s;
+}
+
+// A logo whose every line has its own colour (64 distinct ones) and whose left half differs
+// from its right half, so a line out of place or reversed shows in the encoded values.
+inline Rgb stripedLogo(int row, int column, int width) {
+  const int k = row % 64;
+  Rgb p{(k & 3) * 85, ((k >> 2) & 3) * 85, ((k >> 4) & 3) * 85};
+  if (column >= width / 2) p.r = 255 - p.r;
+  return p;
 }
 
 }  // namespace osd::test

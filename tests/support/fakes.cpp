@@ -1,16 +1,14 @@
 #include "support/fakes.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 namespace osd::test {
-
-// ---------------- VirtualLoop ----------------
 
 void VirtualLoop::setTimerEnabled(TimerId id, bool enabled) {
   Timer& t = timers_[static_cast<int>(id)];
@@ -81,8 +79,6 @@ void VirtualLoop::setClock(int weekday, double secondsSinceMidnight) {
   }
 }
 
-// ---------------- FakePort ----------------
-
 bool FakePort::open(int number, PortOpenError& error) {
   openedNumbers.push_back(number);
   if (open_) {
@@ -103,16 +99,6 @@ bool FakePort::open(int number, PortOpenError& error) {
   return true;
 }
 
-void FakePort::close() {
-  open_ = false;
-  input_.clear();
-}
-
-void FakePort::setModemLines(bool d, bool r) {
-  dtr = d;
-  rts = r;
-}
-
 void FakePort::write(const std::string& bytes) {
   if (!open_) throw Failure("Port is closed");
   if (failWrites) throw Failure("Write failed");
@@ -129,20 +115,6 @@ std::string FakePort::read(int64_t maxBytes) {
   return out;
 }
 
-void FakePort::purge() {
-  input_.clear();
-}
-
-void FakePort::setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) {
-  timeouts[0] = interval;
-  timeouts[1] = multiplier;
-  timeouts[2] = constant;
-}
-
-std::string FakePort::deviceName(int number) const {
-  return "/dev/fake" + std::to_string(number);
-}
-
 void FakePort::receive(const std::string& bytes) {
   if (!open_) return;
   input_ += bytes;
@@ -155,8 +127,6 @@ std::string FakePort::sent() const {
   return all;
 }
 
-// ---------------- MemorySettings ----------------
-
 namespace {
 const std::string kPrefix = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\";
 }
@@ -167,76 +137,52 @@ std::optional<std::string> MemorySettings::read(const std::string& path) {
   return it->second;
 }
 
-bool MemorySettings::write(const std::string& path, const std::string& value) {
-  values[path] = value;
-  ++writes;
-  return true;
-}
-
 std::optional<std::string> MemorySettings::get(const std::string& key) const {
-  auto it = values.find(kPrefix + key);
-  if (it == values.end()) return std::nullopt;
-  return it->second;
+  return const_cast<MemorySettings*>(this)->read(kPrefix + key);
 }
 
 void MemorySettings::set(const std::string& key, const std::string& value) {
   values[kPrefix + key] = value;
 }
 
-// ---------------- ScriptedDialogs ----------------
+namespace {
+// The first scripted answer, taken; `otherwise` when there is none.
+template <typename T>
+T takeFront(std::deque<T>& queue, T otherwise) {
+  if (queue.empty()) return otherwise;
+  T first = std::move(queue.front());
+  queue.pop_front();
+  return first;
+}
+}  // namespace
 
 bool ScriptedDialogs::confirm(const std::string& title, const std::string&) {
   confirmTitles.push_back(title);
-  if (confirmAnswers.empty()) return true;
-  bool a = confirmAnswers.front();
-  confirmAnswers.pop_front();
-  return a;
+  return takeFront(confirmAnswers, true);
 }
 
 std::optional<std::string> ScriptedDialogs::askValue(const std::string& prompt) {
   prompts.push_back(prompt);
-  if (answers.empty()) return std::nullopt;
-  auto a = answers.front();
-  answers.pop_front();
-  return a;
+  return takeFront(answers, std::optional<std::string>());
 }
 
 std::string ScriptedDialogs::openFileName(const std::string&, const std::string&) {
-  if (fileNames.empty()) return "";
-  std::string f = fileNames.front();
-  fileNames.pop_front();
-  return f;
+  return takeFront(fileNames, std::string());
 }
 
-std::string ScriptedDialogs::saveFileName(const std::string& s, const std::string& f) {
-  return openFileName(s, f);
+ScratchDir::ScratchDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "osdtest-XXXXXX").string();
+  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("no temporary folder");
+  path = tmpl;
+  std::filesystem::create_directories(path + "/Images");
 }
 
-void ScriptedDialogs::message(const std::string& title, const std::string& text) {
-  messages.push_back(title + ": " + text);
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
 }
-
-// ---------------- FakeLauncher ----------------
-
-bool FakeLauncher::startProgram(const std::string& program, const std::vector<std::string>& args) {
-  started.emplace_back(program, args);
-  return existing.count(program) != 0;
-}
-
-bool FakeLauncher::openDocument(const std::string& pathOrUrl) {
-  opened.push_back(pathOrUrl);
-  return true;
-}
-
-// ---------------- Harness ----------------
 
 Harness::Harness() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "osdtest-XXXXXX").string();
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  char* made = ::mkdtemp(buf.data());
-  dir = made ? made : "/tmp";
-  std::filesystem::create_directories(dir + "/Images");
   platform =
       std::make_unique<Platform>(Platform{port, loop, settings, dialogs, launcher, dir, dir});
   app = std::make_unique<App>(*platform);
@@ -244,8 +190,6 @@ Harness::Harness() {
 
 Harness::~Harness() {
   app.reset();
-  std::error_code ec;
-  if (dir.rfind("/tmp", 0) == 0 && dir.size() > 5) std::filesystem::remove_all(dir, ec);
 }
 
 void Harness::openPort(int n) {

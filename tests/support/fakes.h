@@ -1,5 +1,4 @@
-// Test doubles for the seams: a virtual clock that fires timers deterministically, a fake
-// serial port that records every write, settings in memory, scripted dialogs.
+// Test doubles for the seams: virtual clock, recording port, settings in memory, dialogs.
 #pragma once
 
 #include <deque>
@@ -16,8 +15,7 @@
 
 namespace osd::test {
 
-// Virtual time in milliseconds. Timers fire in time order; `yield` advances to the next
-// event (a timer or a scheduled action), so waits of seconds run in microseconds.
+// Virtual milliseconds: `yield` runs the next timer or action in time order, however far.
 class VirtualLoop : public EventLoop {
  public:
   void setTimerEnabled(TimerId id, bool enabled) override;
@@ -30,10 +28,8 @@ class VirtualLoop : public EventLoop {
   }
   LocalTime now() const override;
 
-  // Runs every event due up to now + ms.
-  void advance(int64_t ms);
-  // Runs `action` at virtual time now + ms.
-  void at(int64_t ms, std::function<void()> action);
+  void advance(int64_t ms);                           // runs all that is due until now + ms
+  void at(int64_t ms, std::function<void()> action);  // runs `action` at now + ms
   int64_t ms() const { return now_; }
   // The wall clock: weekday (1 = Sunday) and time of day at virtual time 0.
   void setClock(int weekday, double secondsSinceMidnight);
@@ -57,21 +53,24 @@ class VirtualLoop : public EventLoop {
 class FakePort : public SerialPort {
  public:
   bool open(int number, PortOpenError& error) override;
-  void close() override;
+  void close() override {
+    open_ = false;
+    input_.clear();
+  }
   bool isOpen() const override { return open_; }
-  void setModemLines(bool dtr, bool rts) override;
+  void setModemLines(bool d, bool r) override { dtr = d, rts = r; }
   void write(const std::string& bytes) override;
   int64_t bytesToWrite() const override { return 0; }
   int64_t bytesAvailable() const override { return static_cast<int64_t>(input_.size()); }
   std::string read(int64_t maxBytes) override;
-  void purge() override;
-  void setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) override;
-  std::string deviceName(int number) const override;
+  void purge() override { input_.clear(); }
+  void setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) override {
+    timeouts[0] = interval, timeouts[1] = multiplier, timeouts[2] = constant;
+  }
+  std::string deviceName(int n) const override { return "/dev/fake" + std::to_string(n); }
 
-  // The node side: bytes arriving; raises event 2 once 11 or more wait.
-  void receive(const std::string& bytes);
-  // All bytes written since the last clear, and each write separately.
-  std::string sent() const;
+  void receive(const std::string& bytes);  // the node side; event 2 once 11 or more wait
+  std::string sent() const;                // all of `writes`
   std::vector<std::string> writes;
   std::vector<int> writeNumbers;   // the port number each write went to
   std::vector<int> openedNumbers;  // every open attempt
@@ -93,7 +92,11 @@ class FakePort : public SerialPort {
 class MemorySettings : public SettingsBackend {
  public:
   std::optional<std::string> read(const std::string& path) override;
-  bool write(const std::string& path, const std::string& value) override;
+  bool write(const std::string& path, const std::string& value) override {
+    values[path] = value;
+    ++writes;
+    return true;
+  }
   // By key name under "...\RA7_Vud\FormInit\".
   std::optional<std::string> get(const std::string& key) const;
   void set(const std::string& key, const std::string& value);
@@ -106,8 +109,12 @@ class ScriptedDialogs : public Dialogs {
   bool confirm(const std::string& title, const std::string& text) override;
   std::optional<std::string> askValue(const std::string& prompt) override;
   std::string openFileName(const std::string& startPath, const std::string& filter) override;
-  std::string saveFileName(const std::string& startPath, const std::string& filter) override;
-  void message(const std::string& title, const std::string& text) override;
+  std::string saveFileName(const std::string& start, const std::string& filter) override {
+    return openFileName(start, filter);
+  }
+  void message(const std::string& title, const std::string& text) override {
+    messages.push_back(title + ": " + text);
+  }
   void beep() override { ++beeps; }
 
   std::deque<bool> confirmAnswers;                 // default: OK
@@ -119,12 +126,27 @@ class ScriptedDialogs : public Dialogs {
 
 class FakeLauncher : public Launcher {
  public:
-  bool startProgram(const std::string& program, const std::vector<std::string>& args) override;
-  bool openDocument(const std::string& pathOrUrl) override;
+  bool startProgram(const std::string& program, const std::vector<std::string>& args) override {
+    started.emplace_back(program, args);
+    return existing.count(program) != 0;
+  }
+  bool openDocument(const std::string& pathOrUrl) override {
+    opened.push_back(pathOrUrl);
+    return true;
+  }
   bool fileExists(const std::string& path) const override { return existing.count(path) != 0; }
   std::vector<std::pair<std::string, std::vector<std::string>>> started;
   std::vector<std::string> opened;
   std::set<std::string> existing;
+};
+
+// A fresh temporary folder with an "Images" folder in it, removed at the end.
+struct ScratchDir {
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  std::string path;
 };
 
 // The program's logic on the doubles, with a temporary data folder.
@@ -136,7 +158,8 @@ struct Harness {
   MemorySettings settings;
   ScriptedDialogs dialogs;
   FakeLauncher launcher;
-  std::string dir;  // temporary folder: program and data folder
+  ScratchDir temp;
+  std::string dir = temp.path;  // program and data folder
   std::unique_ptr<Platform> platform;
   std::unique_ptr<App> app;
 
@@ -146,11 +169,9 @@ struct Harness {
   // The line open on port `n` and usable, as the program has it once started, without the
   // serial service's own open (no wake-up timer is armed).
   void lineReady(int n = 3);
-  // Runs `ticks` ticks of 25 ms.
   void ticks(int n) { loop.advance(static_cast<int64_t>(n) * 25); }
 };
 
-// Writes `bytes` to `path` (binary).
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFileBytes(const std::string& path);
 

@@ -1,0 +1,126 @@
+#include "convert/import_model.h"
+
+#include <QPainter>
+#include <filesystem>
+
+#include "image/bmp_writer.h"
+#include "shell/app.h"
+#include "shell/window_model.h"
+
+namespace osd::convert {
+
+namespace {
+
+constexpr const char* kTitle = "mnuImportPicture";
+constexpr const char* kBmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
+
+bool endsWithBmp(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".bmp";
+}
+
+}  // namespace
+
+QImage onCheckerboard(const QImage& picture, int scale, int cell) {
+  if (picture.isNull() || scale < 1) return {};
+  QImage out(picture.size() * scale, QImage::Format_RGB32);
+  QPainter p(&out);
+  for (int y = 0; y < out.height(); y += cell)
+    for (int x = 0; x < out.width(); x += cell)
+      p.fillRect(x, y, cell, cell, ((x / cell + y / cell) % 2) ? QColor(204, 204, 204) : Qt::white);
+  p.drawImage(out.rect(), picture);
+  return out;
+}
+
+ImportModel::ImportModel(App& app) : app_(app) {
+  format_ = app.ui().checked("optRGB(0)") ? PixelFormat::Rgb : PixelFormat::YCbCr;
+  target_.transparent = app.transparentValue;
+  target_.largeMemory = app.largeMemory;
+}
+
+bool ImportModel::load(const std::string& path, std::string& error) {
+  QImage img = loadPicture(path, error);
+  if (img.isNull()) return false;
+  path_ = path;
+  source_ = std::move(img);
+  useLargestSize();
+  return true;
+}
+
+void ImportModel::setSize(QSize size) {
+  target_.size = size;
+  refresh();
+}
+
+void ImportModel::useLargestSize() {
+  setSize(largestSize(source_.size(), target_.largeMemory));
+}
+
+void ImportModel::useLogoSize() {
+  setSize(QSize(256, 64));
+}
+
+void ImportModel::setPlacement(Placement p) {
+  target_.placement = p;
+  refresh();
+}
+
+void ImportModel::setDepth(int depth) {
+  target_.depth = depth == 8 ? 8 : 24;
+  refresh();
+}
+
+void ImportModel::refresh() {
+  if (source_.isNull()) return;
+  result_ = convertPicture(source_, target_);
+  view_ = result_.error.empty() ? nodePreview(result_.bmp, format_, target_.transparent) : QImage();
+}
+
+std::string ImportModel::summary() const {
+  if (source_.isNull()) return "No picture read.";
+  if (!result_.error.empty()) return result_.error;
+  long long clear = 0;
+  for (int y = 0; y < view_.height(); ++y)
+    for (int x = 0; x < view_.width(); ++x) clear += qAlpha(view_.pixel(x, y)) == 0;
+  return std::to_string(view_.width()) + " x " + std::to_string(view_.height()) + ", " +
+         std::to_string(target_.depth) + " bits, " + std::to_string(clear) +
+         " transparent pixels (" + (format_ == PixelFormat::Rgb ? "RGB" : "YCbCr") +
+         ", transparent value " + std::to_string(target_.transparent) + ")";
+}
+
+std::string ImportModel::offeredName() const {
+  std::string stem = std::filesystem::path(path_).stem().string();
+  if (stem.empty()) stem = "picture";
+  return app_.imagesDir() + "/" + stem + ".bmp";
+}
+
+bool ImportModel::importIntoSlot() {
+  if (source_.isNull() || !result_.error.empty()) return false;
+  Dialogs& dialogs = app_.platform().dialogs;
+  std::string name = offeredName();
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(name).parent_path(), ec);
+  if (std::filesystem::exists(name, ec) &&
+      !dialogs.confirm("Import Picture", name + " already exists.\r\nReplace it?")) {
+    name = dialogs.saveFileName(name, kBmpFilter);  // the file dialog asks before replacing
+    if (name.empty()) return false;
+    if (!endsWithBmp(name)) name += ".bmp";
+  }
+  std::string error;
+  if (!replaceFile(name, result_.bmp, error)) {
+    app_.showError(error, kTitle);
+    return false;
+  }
+  // Into the selected slot, as "Open" loads a file.
+  if (app_.sendGuard || app_.sxModel <= 1) app_.selectedSlot = 1;
+  if (app_.selectedSlot == 0) return false;
+  if (app_.readFile(name) != 0) {
+    app_.showError("Read of image file failed.", kTitle);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace osd::convert

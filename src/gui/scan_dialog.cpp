@@ -1,0 +1,114 @@
+#include "gui/scan_dialog.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "shell/app.h"
+
+namespace osd::gui {
+
+void ScanDialog::run(App& app, QWidget* parent) {
+  ScanDialog dialog(app, parent);
+  QTimer::singleShot(0, &dialog, [&dialog] { dialog.start(); });
+  dialog.exec();
+}
+
+ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app) {
+  setObjectName("frmFindNodes");
+  setWindowTitle(tr("Find Nodes on the Line"));
+  status_ = new QLabel;
+  status_->setObjectName("lblScanStatus");
+  progress_ = new QProgressBar;
+  progress_->setObjectName("prgScan");
+  table_ = new QTableWidget(0, 4);
+  table_->setObjectName("tblNodes");
+  table_->setHorizontalHeaderLabels({tr("Node ID"), tr("Hex"), tr("Answer"), tr("Answer time")});
+  table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+  table_->verticalHeader()->hide();
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  use_ = new QPushButton(tr("Use this node"));
+  use_->setObjectName("cmdUseNode");
+  use_->setEnabled(false);
+  close_ = new QPushButton(tr("Cancel"));
+  close_->setObjectName("cmdScanClose");
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(use_);
+  buttons->addWidget(close_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(status_);
+  layout->addWidget(progress_);
+  layout->addWidget(table_, 1);
+  layout->addLayout(buttons);
+  resize(560, 360);
+
+  scan_.scanner().onProgress = [this](int id, int index, int count, int secondsLeft) {
+    progress_->setRange(0, count);
+    progress_->setValue(index);
+    status_->setText(tr("Asking node ID %1 (%2 of %3), about %4 s left")
+                         .arg(id)
+                         .arg(index + 1)
+                         .arg(count)
+                         .arg(secondsLeft));
+  };
+  scan_.scanner().onFound = [this](const FoundNode& node) { addRow(node); };
+  connect(table_, &QTableWidget::itemSelectionChanged, this,
+          [this] { use_->setEnabled(!scan_.running() && !table_->selectedItems().isEmpty()); });
+  connect(use_, &QPushButton::clicked, this, [this] {
+    const auto rows = table_->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return;
+    scan_.useNode(table_->item(rows.first().row(), 0)->data(Qt::UserRole).toInt());
+    accept();
+  });
+  connect(close_, &QPushButton::clicked, this, &ScanDialog::reject);
+}
+
+void ScanDialog::addRow(const FoundNode& node) {
+  const int row = table_->rowCount();
+  table_->insertRow(row);
+  auto* id = new QTableWidgetItem(QString::number(node.id));
+  id->setData(Qt::UserRole, node.id);
+  table_->setItem(row, 0, id);
+  table_->setItem(row, 1, new QTableWidgetItem(QString::asprintf("%02X", node.id)));
+  table_->setItem(
+      row, 2,
+      new QTableWidgetItem(node.memoryKiB > 0 ? tr("%1K memory").arg(node.memoryKiB)
+                                              : QString::fromStdString(node.copyright)));
+  table_->setItem(row, 3, new QTableWidgetItem(tr("%1 ms").arg(node.answerMs)));
+}
+
+void ScanDialog::start() {
+  const bool finished = scan_.run();
+  progress_->setValue(progress_->maximum());
+  const int n = static_cast<int>(scan_.found().size());
+  QString end = scan_.scanner().cancelled() ? tr("Scan cancelled: ")
+                : finished                  ? tr("Scan finished: ")
+                                            : tr("Scan stopped (see the error panel): ");
+  status_->setText(end + (n == 0   ? tr("no node answered.")
+                          : n == 1 ? tr("1 node found.")
+                                   : tr("%1 nodes found.").arg(n)));
+  close_->setText(tr("Close"));
+  if (table_->rowCount() > 0) table_->selectRow(0);
+  use_->setEnabled(table_->rowCount() > 0);
+  if (closeWhenDone_) QDialog::reject();
+}
+
+void ScanDialog::reject() {
+  if (scan_.running()) {
+    scan_.scanner().cancel();  // the scan ends after the ID it asks now, then the window closes
+    closeWhenDone_ = true;
+    return;
+  }
+  QDialog::reject();
+}
+
+}  // namespace osd::gui

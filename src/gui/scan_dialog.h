@@ -1,0 +1,42 @@
+// "Find Nodes on the Line": runs a scan of the line with progress and Cancel, lists the nodes
+// that answered, and "Use this node" puts the chosen ID into the Node field. It binds its
+// widgets to a WindowScan and forwards the operator's choices to it.
+#pragma once
+
+#include <QDialog>
+
+#include "scan/window_scan.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace osd::gui {
+
+class ScanDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  ScanDialog(App& app, QWidget* parent = nullptr);
+  WindowScan& scan() { return scan_; }
+  // Shows the window modally; the scan starts at once.
+  static void run(App& app, QWidget* parent);
+
+ protected:
+  void reject() override;  // Cancel, Escape and the close button: a running scan is cancelled
+
+ private:
+  void start();
+  void addRow(const FoundNode& node);
+
+  WindowScan scan_;
+  QLabel* status_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QPushButton* use_ = nullptr;
+  QPushButton* close_ = nullptr;
+  bool closeWhenDone_ = false;
+};
+
+}  // namespace osd::gui

@@ -1,0 +1,141 @@
+// osdctl convert (checked with the reader and the encoder) and osdctl scan, as programs.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+#include "image/bmp.h"
+#include "image/encoder.h"
+#include "scan/node_scan.h"
+
+using namespace osd;
+using namespace osd::e2e;
+
+namespace {
+
+// A picture of w x h in bands across: each band's colour with its alpha.
+QImage bands(int w, int h, bool across, const std::vector<QColor>& colours) {
+  QImage img(w, h, QImage::Format_ARGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int band = (across ? x * int(colours.size()) / w : y * int(colours.size()) / h);
+      img.setPixelColor(x, y, colours[size_t(band)]);
+    }
+  return img;
+}
+
+using Clear = bool (*)(int x, int y);  // where the source is transparent (top row 0)
+struct Picture {
+  const char* name;
+  QSize source, out;  // out: of the bitmap written
+  Clear clear;
+  std::vector<QColor> colours;  // in bands across (down for a picture wider than high x 10)
+  void make(const std::string& path) const {
+    if (std::string(name).ends_with(".svg")) {
+      std::ofstream(path) << "<svg xmlns='http://www.w3.org/2000/svg' width='256' height='64'>"
+                             "<rect x='0' y='0' width='128' height='64' fill='#f00'/></svg>";
+    } else {
+      bands(source.width(), source.height(), source.width() < 10 * source.height(), colours)
+          .save(QString::fromStdString(path), nullptr, 95);
+    }
+  }
+};
+
+// clang-format off
+const Picture kPictures[] = {
+    // Alpha 0 and 100 (under half) are transparent; white and black stay opaque.
+    {"alpha.png", {256, 64}, {256, 64}, [](int x, int) { return x < 128; },
+     {QColor(9, 9, 9, 0), QColor(200, 0, 0, 100), Qt::white, Qt::black}},
+    {"photo.jpg", {256, 64}, {256, 64}, [](int, int) { return false; },
+     {Qt::white, Qt::black, QColor(30, 90, 200), Qt::white}},
+    {"half.svg", {}, {256, 64}, [](int x, int) { return x >= 128; }, {}},
+    // At this shape only 720 x 24 fits.
+    {"wide.png", {3000, 100}, {720, 24}, [](int, int y) { return y < 12; },
+     {QColor(0, 0, 0, 0), Qt::blue}},
+};
+// clang-format on
+
+}  // namespace
+
+TEST(ConvertE2E, OutputsPassTheReaderAndAreTransparentExactlyWhereTheSourceWas) {
+  TempDir dir;
+  struct Case {
+    int picture;
+    std::vector<std::string> options;
+    PixelFormat format;
+    int t;
+  } cases[] = {
+      {0, {"--size", "256x64"}, PixelFormat::YCbCr, 255},
+      {0, {"--size", "256x64", "--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0},
+      {0, {"--fit", "256x64", "--depth", "8"}, PixelFormat::YCbCr, 255},
+      {1, {"--size", "256x64", "--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0},
+      {1, {"--size", "256x64", "--depth", "8"}, PixelFormat::Rgb, 255},
+      {2, {"--size", "256x64"}, PixelFormat::Rgb, 255},
+      {2, {"--size", "256x64", "--depth", "8", "--transparent", "16"}, PixelFormat::YCbCr, 16},
+      {3, {}, PixelFormat::YCbCr, 255},
+      {3, {"--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0},
+  };
+  for (const auto& c : cases) {
+    const Picture& pic = kPictures[c.picture];
+    const std::string in = dir.path + "/" + pic.name, out = dir.path + "/out.bmp";
+    pic.make(in);
+    std::vector<std::string> args{"convert", in, out};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ProgramRun run = runProgram(binDir() + "/osdctl", args, dir.path);
+    ASSERT_EQ(run.rc, 0) << pic.name << ": " << run.err;
+
+    std::string error;
+    const auto verdict = checkBmpFile(out, false, error);
+    ASSERT_TRUE(verdict && verdict->accepted) << pic.name << ": " << error;
+    const std::string bytes = slurp(out);
+    const auto image = decodeBmp(std::vector<uint8_t>(bytes.begin(), bytes.end()), error);
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(QSize(image->layout.width, image->layout.height) == pic.out) << pic.name;
+    EncodeOptions options;
+    options.format = c.format;
+    options.transparent = c.t;
+    const std::vector<int> values = encodeImage(*image, options);
+    int wrong = 0;
+    for (int y = 0; y < pic.out.height(); ++y)  // values: bottom row first
+      for (int x = 0; x < pic.out.width(); ++x)
+        wrong += (values[size_t((pic.out.height() - 1 - y) * pic.out.width() + x)] == 0) !=
+                 pic.clear(x, y);
+    EXPECT_EQ(wrong, 0) << pic.name << " case " << (&c - cases);
+  }
+}
+
+TEST(ConvertE2E, UnreadablePictureIsRefusedInOneLine) {
+  TempDir dir;
+  std::ofstream(dir.path + "/not.png") << "this is no picture";
+  const ProgramRun run = runProgram(
+      binDir() + "/osdctl", {"convert", dir.path + "/not.png", dir.path + "/o.bmp"}, dir.path);
+  EXPECT_EQ(run.rc, 1);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.path + "/o.bmp"));
+}
+
+TEST(ScanE2E, ListsExactlyTheThreeNodesWithTheRequestsOnTheLine) {
+  TempDir dir;
+  const std::string record = dir.path + "/line.bin";
+  Sim sim({"--id", "3,7,26", "--record", record});
+  ASSERT_FALSE(sim.pty().empty());
+  ProgramRun run =
+      runProgram(binDir() + "/osdctl", {"scan", "--port", sim.pty(), "--ids", "2-26"}, dir.path);
+  EXPECT_EQ(run.rc, 0) << run.err;
+  std::vector<std::string> ids;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) ids.push_back(line.substr(0, line.find(':')));
+  EXPECT_EQ(ids, (std::vector<std::string>{"3 (03)", "7 (07)", "26 (1A)"})) << run.out;
+  std::string expected;
+  for (int id = 2; id <= 26; ++id)
+    for (const auto& part : scanRequests(id)) expected += part;
+  EXPECT_EQ(slurp(record), expected + "SPWK,00");
+
+  run = runProgram(binDir() + "/osdctl", {"scan", "--port", sim.pty(), "--ids", "4-5"}, dir.path);
+  EXPECT_EQ(run.rc, 3) << run.err;
+  EXPECT_TRUE(run.out.empty());
+}

@@ -1,0 +1,110 @@
+// Finding the nodes on a line: the scan on the fake port with simulated nodes answering, with
+// the window's own traffic running on the virtual clock beside it.
+#include "scan/node_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scan/window_scan.h"
+#include "sim/node.h"
+#include "support/fakes.h"
+
+using namespace osd;
+
+namespace {
+
+// The window on a line of simulated nodes (IDs `ids`), with its main tick running.
+struct LineOfNodes {
+  explicit LineOfNodes(const std::vector<int>& ids) : line(sim::NodeConfig{}, ids) {
+    h.lineReady(3);
+    h.loop.setTimerEnabled(TimerId::Delay, true);
+    h.port.onWrite = [this](const std::string& bytes) { h.port.receive(line.feed(bytes)); };
+  }
+  static std::vector<int> ids(const std::vector<FoundNode>& found) {
+    std::vector<int> out;
+    for (const auto& f : found) out.push_back(f.id * (f.memoryKiB == 64 ? 1 : -1));
+    return out;
+  }
+  test::Harness h;
+  sim::Line line;
+};
+
+// The bytes of a scan of IDs from..to: each ID's requests, then sleep and wake all.
+std::string scanBytes(int from, int to) {
+  std::string s;
+  for (int id = from; id <= to; ++id)
+    for (const auto& part : scanRequests(id)) s += part;
+  return s + "SPWK,00";
+}
+
+}  // namespace
+
+TEST(NodeScan, FindsExactlyTheNodesThatAnswerWithTheRequestsInOrder) {
+  struct Case {
+    std::vector<int> onLine;
+    int from, to;
+    std::vector<int> found;
+  } cases[] = {
+      {{3, 7, 26}, 1, 30, {3, 7, 26}},
+      {{3, 7, 26}, 7, 7, {7}},
+      {{200}, 1, 12, {}},
+      {{1, 255}, 250, 255, {255}},
+  };
+  for (const auto& c : cases) {
+    LineOfNodes l(c.onLine);
+    WindowScan scan(*l.h.app, c.from, c.to);
+    EXPECT_TRUE(scan.run());
+    EXPECT_EQ(l.ids(scan.found()), c.found) << c.from << "-" << c.to;
+    // Nothing but the scan on the line: the node poll was held throughout.
+    EXPECT_EQ(l.h.port.sent(), scanBytes(c.from, c.to)) << c.from << "-" << c.to;
+  }
+}
+
+TEST(NodeScan, CancelledScanWakesAllNodesAndThePollResumes) {
+  LineOfNodes l({3, 7, 26});
+  WindowScan scan(*l.h.app);
+  scan.scanner().onProgress = [&](int id, int, int, int) {
+    if (id == 5) scan.scanner().cancel();
+  };
+  EXPECT_TRUE(scan.run() && scan.scanner().cancelled());
+  EXPECT_EQ(l.ids(scan.found()), std::vector<int>{3});
+  EXPECT_EQ(l.h.port.sent(), scanBytes(1, 4));
+  EXPECT_TRUE(l.line.nodes()[0].awake() && l.line.nodes()[2].awake());
+  l.h.port.writes.clear();
+  l.h.ticks(200);
+  EXPECT_NE(l.h.port.sent().find("QXS"), std::string::npos);
+}
+
+TEST(NodeScan, AnswersAreReadForSizeOrCopyrightAndNoiseIsNoNode) {
+  struct Case {
+    std::string answer;
+    bool node;
+    int memory;
+    std::string copyright;
+  } cases[] = {
+      {"QX64K\r\n(C) Maker 2001\r\n", true, 64, "(C) Maker 2001"},
+      {"QX512K\r\n", true, 512, ""},
+      {"\x06(C) Logo generator\x01 SX", true, 0, "(C) Logo generator SX"},
+      {"QXK QX0K QX12", false, 0, ""},
+      {"QXERA", false, 0, ""},
+      {std::string("\xff\x00\x13", 3), false, 0, ""},
+  };
+  for (const auto& c : cases) {
+    FoundNode n;
+    EXPECT_EQ(readScanAnswer(c.answer, n), c.node) << c.answer;
+    EXPECT_EQ(n.memoryKiB, c.memory) << c.answer;
+    EXPECT_EQ(n.copyright, c.copyright) << c.answer;
+  }
+}
+
+TEST(NodeScan, PortFailureStopsTheScanAndIsReported) {
+  LineOfNodes l({3});
+  WindowScan scan(*l.h.app, 1, 10);
+  scan.scanner().onProgress = [&](int id, int, int, int) { l.h.port.failWrites = id == 4; };
+  EXPECT_FALSE(scan.run());
+  EXPECT_EQ(l.ids(scan.found()), std::vector<int>{3});
+  EXPECT_TRUE(l.h.app->ui().visible("frameError"));
+  EXPECT_FALSE(l.h.app->downloading);
+}

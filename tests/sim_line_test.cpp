@@ -1,0 +1,82 @@
+// The program against the simulated node on the in-process line, on the virtual clock.
+#include "support/sim_line.h"
+
+#include <gtest/gtest.h>
+
+#include "support/bmp_builder.h"
+
+using namespace osd;
+using namespace osd::test;
+
+TEST(SimLine, WakeUpBySizeRequestIdentifiesTheNodeAddressed) {
+  const struct {
+    int memoryKiB, id;
+    const char* wake;
+    int memory;  // image memory the program takes from the answer, 0: no answer
+    const char* title;
+  } cases[] = {
+      {64, 1, "00", 65536, "QX3/QX7 -64K Grapics Node Detected"},
+      {512, 200, "C8", 524288, "QX3/QX7 -512K Grapics Node Detected"},
+      {512, 10, "0A", 524288, "QX3/QX7 -512K Grapics Node Detected"},
+      {64, 10, "0a", 0, nullptr},  // IDs are upper-case hexadecimal on the wire
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.wake);
+    Harness h;
+    SimLine line(h, {c.memoryKiB, c.id});
+    h.loop.setTimerEnabled(TimerId::Delay, true);
+    h.app->cmdTree(15, c.wake);
+    h.app->cmdTree(17);
+    h.ticks(100);
+    EXPECT_EQ(line.heard.substr(0, 8), "WK," + std::string(c.wake) + "QXS");
+    EXPECT_EQ(h.app->imageMemorySize, c.memory);
+    if (c.title) {
+      EXPECT_EQ(h.app->ui().title(), c.title);
+    }
+    EXPECT_EQ(line.node.awake(), c.memory != 0);
+  }
+}
+
+// The node counts the picture and its fillers to the end of its memory and holds the picture
+// rows top line first: the program and the node agree on every byte.
+TEST(SimLine, WholeDownloadIsStoredByteForByte) {
+  const struct {
+    int memoryKiB, w, h;
+  } cases[] = {{64, 256, 64}, {64, 16, 2}, {512, 720, 616}, {64, 256, 254}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
+    Harness h;
+    SimLine line(h, {c.memoryKiB, 1});
+    App& app = *h.app;
+    app.imageMemorySize = c.memoryKiB * 1024;
+    app.largeMemory = c.memoryKiB == 512;
+    h.loop.setTimerEnabled(TimerId::Delay, true);
+    const std::string path = h.dir + "/logo.bmp";
+    writeFile(path,
+              makeBitmap24(c.w, c.h, [&](int r, int col) { return stripedLogo(r, col, c.w); }));
+    app.selectedSlot = 1;
+    app.ui().setChecked("optRGB(0)", true);
+    std::string file = path;
+    ASSERT_EQ(app.readFile(file), 0) << app.ui().text("lblErrTxt");
+    std::vector<int> values(2000001, 0);
+    app.encodeLogo(1, values);
+    app.cmdTree(15, "00");
+    app.runDownload();
+    h.ticks(10);
+    EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
+    EXPECT_EQ(line.node.downloadsEnded(), 1);
+    EXPECT_TRUE(line.node.lastDownloadComplete());
+    EXPECT_EQ(line.node.imageWidth(), c.w);
+    EXPECT_EQ(line.node.imageHeight(), c.h);
+    // Memory from address 0: the top line first, then the lines below it.
+    const std::vector<uint8_t>& memory = line.node.imageMemory();
+    int wrong = 0;
+    for (int r = 0; r < c.h; ++r) {
+      for (int col = 0; col < c.w; ++col) {
+        const size_t at = static_cast<size_t>((c.h - 1 - r) * c.w + col);
+        wrong += memory[at] != static_cast<uint8_t>(values[static_cast<size_t>(r * c.w + col)]);
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}

@@ -1,0 +1,97 @@
+#include "support/e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace osd::e2e {
+
+namespace {
+
+QStringList toList(const std::vector<std::string>& words) {
+  QStringList list;
+  for (const auto& w : words) list << QString::fromStdString(w);
+  return list;
+}
+
+// The widgets need a QApplication; it is made before any test of this binary runs.
+class Application : public ::testing::Environment {
+ public:
+  void SetUp() override { ensureApplication(); }
+};
+[[maybe_unused]] ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(new Application);
+
+}  // namespace
+
+void ensureApplication() {
+  static int argc = 1;
+  static char name[] = "osd_e2e_tests";
+  static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!QCoreApplication::instance()) new QApplication(argc, argv);
+}
+
+std::string binDir() {
+  if (const char* d = std::getenv("OSD_BIN_DIR"); d && *d) return d;
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : self.parent_path().parent_path().string();
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TempDir::TempDir() : path(dir.path().toStdString()) {
+  QDir().mkpath(dir.path() + QStringLiteral("/Images"));
+}
+
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& workDir, const std::string& input) {
+  ensureApplication();
+  QProcess p;
+  if (!workDir.empty()) p.setWorkingDirectory(QString::fromStdString(workDir));
+  p.start(QString::fromStdString(program), toList(args));
+  ProgramRun r;
+  if (!p.waitForStarted(10000)) return r;
+  p.write(input.data(), static_cast<qint64>(input.size()));
+  p.closeWriteChannel();
+  if (!p.waitForFinished(120000)) p.kill();
+  p.waitForFinished(5000);
+  if (p.exitStatus() == QProcess::NormalExit) r.rc = p.exitCode();
+  r.out = p.readAllStandardOutput().toStdString();
+  r.err = p.readAllStandardError().toStdString();
+  return r;
+}
+
+ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args) {
+  return runProgram(binDir() + "/" + name, args);
+}
+
+Sim::Sim(const std::vector<std::string>& options) {
+  ensureApplication();
+  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process_.start(QString::fromStdString(binDir() + "/osdsim"), toList(options));
+  if (!process_.waitForStarted(10000)) return;
+  waitFor([&] { return process_.canReadLine() || process_.state() != QProcess::Running; }, 10000);
+  if (process_.canReadLine()) pty_ = process_.readLine().trimmed().toStdString();
+}
+
+Sim::~Sim() {
+  if (process_.state() == QProcess::NotRunning) return;
+  process_.terminate();
+  if (!process_.waitForFinished(10000)) process_.kill();
+  process_.waitForFinished(5000);
+}
+
+}  // namespace osd::e2e

@@ -1,0 +1,63 @@
+// What the end-to-end tests share. The application object is made before any test runs (on the
+// offscreen platform unless QT_QPA_PLATFORM says otherwise).
+#pragma once
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace osd::e2e {
+
+void ensureApplication();
+
+std::string binDir();  // osdprog, osdctl, osdsim: OSD_BIN_DIR, else above this program's
+
+std::string slurp(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+
+// A temporary folder with an "Images" folder in it, removed at the end.
+struct TempDir {
+  TempDir();
+  QTemporaryDir dir;
+  std::string path;
+};
+
+struct ProgramRun {
+  int rc = -1;  // exit status, -1 when it did not exit normally
+  std::string out, err;
+};
+
+// Runs `program` with `args` to its end (at most two minutes) with `input` on its standard
+// input; `workDir` is its working folder when not empty.
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& workDir = {}, const std::string& input = {});
+// The same for one of the programs in binDir().
+ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args);
+
+// The Qt event loop until `done` or `ms` passed; what `done` returned last.
+inline bool waitFor(const std::function<bool()>& done, int ms) {
+  return QTest::qWaitFor(done, ms);
+}
+
+// The simulated node (osdsim) started with `options`; its terminal is the first line it
+// prints. Stopped with SIGTERM at the end.
+class Sim {
+ public:
+  explicit Sim(const std::vector<std::string>& options);
+  ~Sim();
+  Sim(const Sim&) = delete;
+  Sim& operator=(const Sim&) = delete;
+  const std::string& pty() const { return pty_; }
+  qint64 pid() const { return process_.processId(); }
+  QProcess& process() { return process_; }
+
+ private:
+  QProcess process_;
+  std::string pty_;
+};
+
+}  // namespace osd::e2e

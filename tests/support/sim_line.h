@@ -1,0 +1,43 @@
+// The fake port wired to a simulated node (sim::Node) on the virtual clock: an in-process line.
+//
+//   Harness h;
+//   SimLine line(h, {.memoryKiB = 512});   // opens port 3 as the program has it once started
+//   h.app->cmdTree(15, "00");               // the node hears "WK,00" as it is written
+//   h.app->cmdTree(17);                     // ... and answers "QX512K\r\n" `answerDelayMs` later
+//   h.ticks(10);                            // virtual time: the answer is read on the ticks
+//   line.node.awake(), line.heard, line.answered
+//
+// Bytes reach the node as they are written (no line time); the node learns how long the line
+// was quiet before each write, so a pending password or a stalled download ends as on a line.
+#pragma once
+
+#include <string>
+
+#include "sim/node.h"
+#include "support/fakes.h"
+
+namespace osd::test {
+
+class SimLine {
+ public:
+  // With `port` 0 the program opens the port itself (as at start-up).
+  explicit SimLine(Harness& harness, sim::NodeConfig config = {}, int port = 3,
+                   int answerDelayMs = 5);
+  ~SimLine();
+  SimLine(const SimLine&) = delete;
+  SimLine& operator=(const SimLine&) = delete;
+
+  // Tells the node the line has been quiet since the last write (at the current virtual time).
+  void settle();
+
+  Harness& h;
+  sim::Node node;
+  int answerDelayMs;
+  std::string heard;     // every byte the node received
+  std::string answered;  // every byte the node answered
+
+ private:
+  int64_t lastWriteMs_ = 0;
+};
+
+}  // namespace osd::test
