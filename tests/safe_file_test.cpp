@@ -82,10 +82,15 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
     ASSERT_EQ(::lstat(t.c_str(), &st), 0) << row;
     EXPECT_EQ(st.st_mode & S_IFMT, target.typeAfter) << row;
     EXPECT_NE(error.find(target.said), std::string::npos) << row << ": " << error;
-    if (reader.valid()) EXPECT_EQ(reader.get(), "new content");
-    if (target.kind == Kind::ReadOnly) EXPECT_EQ(slurp(t), "keep");
-    if (target.written && (target.typeAfter == S_IFREG || target.typeAfter == S_IFLNK))
+    if (reader.valid()) {
+      EXPECT_EQ(reader.get(), "new content");
+    }
+    if (target.kind == Kind::ReadOnly) {
+      EXPECT_EQ(slurp(t), "keep");
+    }
+    if (target.written && (target.typeAfter == S_IFREG || target.typeAfter == S_IFLNK)) {
       EXPECT_EQ(slurp(t), "new content") << row;
+    }
     for (const auto& e : fs::directory_iterator(dir)) {
       EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << row;
     }
