@@ -46,18 +46,6 @@ def logo(path):
     with open(path, "wb") as f:
         f.write(head + info + data)
 
-def bytes_for(phase, tens):
-    """The bytes of the download the bar stands for when osdctl prints `tens` percent:
-    the first row or filler after which the bar reaches that value."""
-    p = float(tens)
-    if phase == "Sending Image":
-        # after row k (1-based) the bar is 1 + 99 (k - 1) / (H - 1)
-        k = max(1, math.ceil((p - 1) * (H - 1) / 99 - 1e-9) + 1)
-        return 259 + W * min(k, H)
-    # after filler k (0-based, i = 128 k) the bar is 99 i / n
-    k = max(0, math.ceil(p * N / 99 / 128 - 1e-9))
-    return 259 + W * H + 128 * min(k + 1, FILLERS)
-
 def one_run(tmp):
     bmp = os.path.join(tmp, "logo.bmp")
     rec = os.path.join(tmp, "record.bin")
@@ -80,14 +68,14 @@ def one_run(tmp):
                                 "--memory", "64", "--no-erase", "--settings",
                                 os.path.join(tmp, "osdctl.ini"), "--data-dir", tmp],
                                stderr=subprocess.PIPE, text=True)
-        progress = []          # (time, phase, tens)
+        progress = []          # (time, bytes shown as sent)
         lines = []
         for line in ctl.stderr:
             now = time.monotonic()
             lines.append(line.rstrip())
-            m = re.match(r"osdctl: (Sending Image|Sending Filler) (\d+)%", line)
+            m = re.search(r"sent (\d+) of (\d+) bytes", line)
             if m:
-                progress.append((now, m.group(1), int(m.group(2))))
+                progress.append((now, int(m.group(1))))
         rc = ctl.wait()
         t_exit = time.monotonic()
         # Let the node take whatever is still on its way.
@@ -118,8 +106,8 @@ def one_run(tmp):
         raise SystemExit("bench-line: the node took only %d of %d bytes" % (len(data) - start, TOTAL))
     line_time = t_last - t_first + 1 / RATE   # the first byte's own time on the line
     leads = []
-    for t, phase, tens in progress:
-        shown = bytes_for(phase, tens)
+    gaps = [b[0] - a[0] for a, b in zip(progress, progress[1:])]
+    for t, shown in progress:
         arrived = max(0, max((n for st, n in samples if st <= t), default=0) - start)
         leads.append((shown - arrived) / RATE)
     return {
@@ -137,6 +125,9 @@ def one_run(tmp):
         "progress_lines": len(progress),
         "progress_lead_max_s": round(max(leads), 3) if leads else None,
         "progress_lead_mean_s": round(sum(leads) / len(leads), 3) if leads else None,
+        "progress_behind_max_s": round(-min(leads), 3) if leads else None,
+        "progress_gap_max_s": round(max(gaps), 3) if gaps else None,
+        "progress_last_bytes": progress[-1][1] if progress else None,
     }
 
 for r in range(runs):

@@ -43,6 +43,21 @@ TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
   EXPECT_EQ(h.launcher.started[0].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
 }
 
+TEST_F(MenusTest, NoPaintProgramIsReported) {
+  app.click("mnuPaintBrush");
+  EXPECT_TRUE(h.launcher.started.empty());
+  EXPECT_TRUE(app.ui().visible("frameError"));
+  EXPECT_EQ(app.ui().text("lblErrTxt").rfind("No paint program found", 0), 0u);
+}
+
+TEST_F(MenusTest, ExitAsksTheWindowToClose) {
+  int exits = 0;
+  app.onExit = [&] { ++exits; };
+  app.click("mnuExit");
+  app.click("btn_Exit");
+  EXPECT_EQ(exits, 2);
+}
+
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   bool shown = false;
   // The window is closed while the splash is up: shutdown discards the about window.

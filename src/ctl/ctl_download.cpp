@@ -136,8 +136,15 @@ bool sendLogo(Host& host, const DownloadOptions& o, StderrReporter& reporter) {
   // Nothing may follow the download on the line: the node poll stops here.
   host.loop().setTimerEnabled(TimerId::Delay, false);
   if (!result.ok) {
-    std::fprintf(stderr, "osdctl: download failed: %s (%s)\n", result.message.c_str(),
-                 result.title.c_str());
+    reporter.endBar();
+    const LineProgress* line = reporter.line();
+    if (!host.port().isOpen() && line) {
+      std::fprintf(stderr, "osdctl: the node's port closed after %s of %s bytes\n",
+                   groupedNumber(line->sent()).c_str(), groupedNumber(line->total()).c_str());
+    } else {
+      std::fprintf(stderr, "osdctl: download failed: %s (%s)\n", result.message.c_str(),
+                   result.title.c_str());
+    }
     return false;
   }
   if (!host.drain(static_cast<int>(host.sink().waiting() * 1000 / 960) + 10000)) {
@@ -183,7 +190,8 @@ int download(const Args& argsIn) {
                static_cast<long long>(imageMemory(host, o)));
 
   // Check the bitmap against the node before anything is erased.
-  const SlotVerdict verdict = host.bench().logos().load(o.slot, o.bitmap, app.session().largeMemory());
+  const SlotVerdict verdict =
+      host.bench().logos().load(o.slot, o.bitmap, app.session().largeMemory());
   if (verdict.kind != SlotVerdict::Loaded) {
     std::fprintf(stderr, "osdctl: %s\n",
                  verdict.message.empty() ? "the bitmap cannot be read" : verdict.message.c_str());
@@ -202,17 +210,23 @@ int download(const Args& argsIn) {
   }
   if (o.x >= 0) place(host, o);
 
-  const auto downloadStart = std::chrono::steady_clock::now();
   if (!sendLogo(host, o, reporter)) return kPortFailure;
   // A pseudo-terminal takes the bytes into its own buffer at once; the line itself cannot
   // carry more than 960 bytes a second, so the last byte has not left before that time.
+  // Follow the line until then, with the progress going on.
   const DownloadPlan plan{host.bench().logos().width, host.bench().logos().height,
                           app.session().memorySize()};
-  std::this_thread::sleep_until(downloadStart +
-                                std::chrono::milliseconds(plan.streamLength() * 1000 / 960));
-  std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n",
-               static_cast<long long>(plan.streamLength()),
-               static_cast<long long>(plan.streamLength()));
+  DownloadProgress p;
+  p.phase = DownloadPhase::Filler;
+  p.sent = p.total = plan.streamLength();
+  while (reporter.line() && !reporter.line()->complete()) {
+    p.waiting = host.port().heldBytes();
+    reporter.download(p);
+    host.runUntil([] { return false; }, 100);
+  }
+  reporter.endBar();
+  std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(p.total),
+               static_cast<long long>(p.total));
   std::fprintf(stderr, "osdctl: download complete\n");
   return kOk;
 }

@@ -138,25 +138,31 @@ void StderrReporter::error(const std::string& message, const std::string& title)
 }
 
 void StderrReporter::download(const DownloadProgress& p) {
+  const int64_t now = nowMs();
   if (p.phase != phase_) {
     phase_ = p.phase;
     if (p.phase == DownloadPhase::Erasing) std::fprintf(stderr, "osdctl: erasing, about 10 s\n");
-    if (p.phase == DownloadPhase::Setup) startMs_ = nowMs();
+    if (p.phase == DownloadPhase::Setup && p.total > 0) {
+      line_ = std::make_unique<LineProgress>(p.total, static_cast<double>(now) / 1000.0);
+    }
   }
-  if (startMs_ < 0 || p.total <= 0) return;
-  const int64_t now = nowMs();
-  const bool last = p.phase == DownloadPhase::Done;
-  if (!last && lastLineMs_ >= 0 && now - lastLineMs_ < 2000) return;
+  if (!line_ || p.total <= 0) return;
+  // What has left the port: never more than a 9600-baud line can have carried.
+  line_->update(p.sent, p.waiting, static_cast<double>(now) / 1000.0);
+  if (p.phase == DownloadPhase::Done) return;
+  if (lastLineMs_ >= 0 && now - lastLineMs_ < (terminal_ ? 250 : 1000)) return;
   lastLineMs_ = now;
-  // What a 9600-baud line can have carried since the stream started: 960 bytes a second.
-  const int64_t carried = (now - startMs_) * 960 / 1000;
-  int64_t left = p.sent - p.waiting;
-  if (left > carried) left = carried;
-  if (left < 0) left = 0;
-  if (!last) {
-    std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(left),
-                 static_cast<long long>(p.total));
+  if (terminal_) {
+    std::fprintf(stderr, "\r%s\x1b[K", progressBarLine(*line_, 79).c_str());
+    barOpen_ = true;
+  } else {
+    std::fprintf(stderr, "osdctl: %s\n", sentOfTotal(*line_).c_str());
   }
+}
+
+void StderrReporter::endBar() {
+  if (barOpen_) std::fputc('\n', stderr);
+  barOpen_ = false;
 }
 
 }  // namespace osd::ctl

@@ -11,6 +11,8 @@
 //   host.runUntil([&] { return host.app().session().replyCount() > 0; }, 3000);
 #pragma once
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <functional>
 #include <memory>
@@ -26,6 +28,7 @@
 #include "settings/ini_settings.h"
 #include "settings/workbench.h"
 #include "shell/app.h"
+#include "transfer/line_progress.h"
 
 namespace osd::ctl {
 
@@ -45,12 +48,18 @@ class StderrReporter : public Reporter {
 
   // The failures reported so far, "message (title)" each.
   const std::vector<std::string>& errors() const { return errors_; }
+  // The stream's progress on the line; null before the stream started.
+  const LineProgress* line() const { return line_.get(); }
+  // Ends the terminal's progress line, if one is shown.
+  void endBar();
 
  private:
   std::vector<std::string> errors_;
   DownloadPhase phase_ = DownloadPhase::Idle;
-  int64_t startMs_ = -1;  // when the stream started
+  std::unique_ptr<LineProgress> line_;
   int64_t lastLineMs_ = -1;
+  bool terminal_ = ::isatty(2) == 1;
+  bool barOpen_ = false;
 };
 
 class Host {

@@ -22,13 +22,18 @@ int usage(const std::string& why) {
 }
 
 int refuse(const std::string& why) {
-  // The reader's messages use "\r\n" between lines; a terminal wants "\n". (Built afresh
-  // rather than replaced in place: GCC 12 warns falsely about replace() in optimised builds.)
+  // The reader's messages use "\r\n" between their parts; a refusal is one line, the parts
+  // joined with " / ". (Built afresh rather than replaced in place: GCC 12 warns falsely
+  // about replace() in optimised builds.)
   std::string text;
-  text.reserve(why.size());
+  text.reserve(why.size() + 8);
   for (size_t i = 0; i < why.size(); ++i) {
-    if (why[i] == '\r' && i + 1 < why.size() && why[i + 1] == '\n') continue;
-    text += why[i];
+    if (why[i] == '\r' && i + 1 < why.size() && why[i + 1] == '\n') {
+      text += " / ";
+      ++i;
+    } else {
+      text += why[i];
+    }
   }
   std::fprintf(stderr, "%s\n", text.c_str());
   return kRefused;

@@ -56,9 +56,10 @@ int App::readFile(std::string& fileName) {
     if (!dispatcher_.guarded() && trimBlanks(bench_.logos().recent()[0]) != currentFile) {
       for (int e : bench_.logos().pushRecent(currentFile)) {
         const std::string entry = indexed("mnuRecentFile", e);
-        ui_.setText(entry, bench_.logos().recent()[static_cast<size_t>(e)]);
-        ui_.setVisible(entry, true);
-        ui_.setEnabled(entry, true);
+        const std::string& file = bench_.logos().recent()[static_cast<size_t>(e)];
+        ui_.setText(entry, file);
+        ui_.setVisible(entry, file != "0");  // the placeholder of an entry never filled
+        ui_.setEnabled(entry, file != "0");
       }
     }
     bmpPath[static_cast<size_t>(selectedSlot)] = fileName;

@@ -50,6 +50,8 @@ class LinkListener {
   // ---- Node session ----
   // The node menus (download, save settings, save logo, upload, video setup).
   virtual void nodeMenusEnabled(bool /*enabled*/) {}
+  // The node that answered has been silent for 20 s (never during a download).
+  virtual void nodeSilent() {}
   // An answer was taken in: the reply counter and the answer as it is shown (80 characters).
   virtual void answerShown(int /*replyCount*/, const std::string& /*shown*/) {}
   // A graphics node gave its memory size: the digits as sent and the size in bytes.

@@ -274,8 +274,10 @@ void LinkService::handleEvent(int code, const std::function<void()>& receive) {
 WatchdogStep LinkService::watchdogTick(bool downloading) {
   ++silentTicks_;
   if (silentTicks_ == kMenusOffTicks) {
-    setState(PortState::Open);
+    // A node being erased or programmed says nothing: that is no sign of a lost node.
+    if (!downloading) setState(PortState::Open);
     listener_.nodeMenusEnabled(false);
+    if (!downloading) listener_.nodeSilent();
   } else if (silentTicks_ == kCloseTicks) {
     // Closing the port would throw away the bytes of a running download that still wait to
     // go out; then the cycle only starts again.

@@ -110,10 +110,11 @@ void App::formLoad(const std::string& commandLineText) {
         ui_.setVisible(entry, false);
         ui_.setEnabled(entry, false);
       } else {
+        // "0" is the placeholder of an entry never filled: kept, not offered.
         bench_.logos().setRecent(i - 1, text);
         ui_.setText(entry, text);
-        ui_.setVisible(entry, true);
-        ui_.setEnabled(entry, true);
+        ui_.setVisible(entry, text != "0");
+        ui_.setEnabled(entry, text != "0");
       }
       currentFile = text;
     }

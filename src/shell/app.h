@@ -28,6 +28,7 @@
 #include "shell/link_presenter.h"
 #include "shell/window_model.h"
 #include "transfer/download_job.h"
+#include "transfer/line_progress.h"
 
 namespace osd {
 
@@ -182,6 +183,17 @@ class App : public Reporter {
   void wait(int ticks);
   // The download job's waits and the erase wait, on this window's timers.
   DownloadHooks downloadHooks();
+  // What the line has carried of the running download, told on the status line and the
+  // progress bar (transfer/download_feedback.cpp). The figures come from the job's reports
+  // and, between them, from the main tick; none outside a download.
+  void download(const DownloadProgress& report) override;
+  void followDownloadLine();
+  const LineProgress* downloadLine() const { return downloadLine_ ? &*downloadLine_ : nullptr; }
+  // After the last byte was handed to the port: follows the line until the node can have it
+  // all (or the port closed), then shows "Logo N downloaded: ..." for the usual status time.
+  void finishDownloadLine(int slot);
+  // The status line during the erase wait, with the seconds left.
+  void showEraseWait();
   // The port as the download job sees it, through SendCom.
   class LinkSink : public ByteSink {
    public:
@@ -262,12 +274,18 @@ class App : public Reporter {
 
   // ---- Status line, error panel, progress (shell/reporting.cpp) ----
   // The reporter on the window's labels.
-  void status(const std::string& text) override { showStatus(text); }
+  // While the line is followed its figures are the status text, not the job's phase names.
+  void status(const std::string& text) override {
+    if (!downloadLine_) showStatus(text);
+  }
   void error(const std::string& message, const std::string& title) override {
     showError(message, title);
   }
   void progressShown(bool shown) override { showProgress(shown); }
-  void progress(double percent) override { setProgress(percent); }
+  // While the line is followed the bar shows what the line has carried, not what was written.
+  void progress(double percent) override {
+    if (!downloadLine_) setProgress(percent);
+  }
   void busy(bool on) override;
   void showStatus(const std::string& text);
   void showError(const std::string& message, const std::string& title);
@@ -310,6 +328,10 @@ class App : public Reporter {
  private:
   // Told the title of every failure reported while it is set.
   std::function<void(const std::string& title)> errorWatch_;
+  std::optional<LineProgress> downloadLine_;
+  int64_t downloadWritten_ = 0;  // bytes of the stream handed to the port
+  int64_t downloadPicture_ = 0;  // bytes of its picture
+  double downloadStarted_ = -1;  // when the download command began (erase included)
   WindowModel ui_;
   std::unique_ptr<ScheduleEditor> editor_;
   std::unique_ptr<AboutWindow> about_;

@@ -61,6 +61,12 @@ void LinkPresenter::progress(double percent) {
   app_.setProgress(percent);
 }
 
+// No node is known until the next size answer: the title says which port is being tried.
+void LinkPresenter::nodeSilent() {
+  app_.ui().setTitle(std::string(kDesignTitle) + " - trying COM" +
+                     std::to_string(app_.link().port()));
+}
+
 void LinkPresenter::portState(PortState state) {
   switch (state) {
     case PortState::NotUsable:
@@ -239,7 +245,11 @@ void App::comMenuClick(int index) {
       dispatcher_.sleep();  // the nodes on the old port go to sleep
       link_.open();
       dispatcher_.sleep();  // and those on the new one
-      writeSetting("ComPort", " " + std::to_string(link_.port()));
+      // The simulated node's port lives for this run only; the saved port stays.
+      if (link_.port() != simulatedPort)
+        writeSetting("ComPort", " " + std::to_string(link_.port()));
+      // No node is known on the new port until it answers the settings request.
+      ui_.setTitle(std::string(kDesignTitle) + " - trying COM" + std::to_string(link_.port()));
     }
     ui_.setText("txtCom", std::to_string(link_.port()));
   } catch (const std::exception& e) {

@@ -27,6 +27,7 @@ class LinkPresenter : public LinkListener {
   void settingsValue(int value) override;
   void eraseStarted() override;
   void nodeMenusEnabled(bool enabled) override;
+  void nodeSilent() override;
   void answerShown(int replyCount, const std::string& shown) override;
   void sizeAnswered(const std::string& digits, int memorySize) override;
   void eraseDone() override;

@@ -82,14 +82,19 @@ void App::paintClick() {
       }
     }
     // Each program is tried; one that cannot be started is passed over without a word.
+    bool started = false;
     for (const std::string& program : paintPrograms(pf_.launcher)) {
       try {
-        pf_.launcher.startProgram(program, args);
+        started = pf_.launcher.startProgram(program, args) || started;
       } catch (...) {
       }
     }
+    // Saying nothing when nothing could be started leaves the operator waiting for a window.
+    if (!started) {
+      showError("No paint program found: install one (kolourpaint, pinta, gimp or mtpaint)",
+                "Paintbrush");
+    }
   } catch (...) {
-    // The paint program never reports a failure.
   }
 }
 

@@ -26,6 +26,7 @@ void App::showError(const std::string& message, const std::string& title) {
 }
 
 void App::reportTick() {
+  if (downloading) followDownloadLine();
   if (statusCountdown > 0) {
     --statusCountdown;
   } else if (statusCountdown == 0) {

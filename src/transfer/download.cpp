@@ -2,6 +2,7 @@
 // download and the window's part while the download job sends the stream.
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "common/textnum.h"
 #include "shell/app.h"
@@ -43,6 +44,7 @@ void App::downloadToRamClick() {
   if (downloading || downloadStarting) return;
   if (!pf_.dialogs.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
   downloadStarting = true;
+  downloadStarted_ = pf_.loop.monotonicSeconds();
   try {
     DownloadHooks hooks = downloadHooks();
     hooks.armEraseWait = [this] {
@@ -87,6 +89,8 @@ void App::wait(int ticks) {
 }
 
 void App::runDownload() {
+  // When the command began, for the completion message (the erase wait included).
+  const double commandStart = std::exchange(downloadStarted_, -1.0);
   if (dispatcher_.guarded()) return;
   if (downloading) return;  // a second start from inside a running download
   downloading = true;
@@ -133,7 +137,16 @@ void App::runDownload() {
     return setupBlock;
   };
   LinkSink sink(*this);
-  DownloadJob(sink, *this, downloadHooks()).run(plan, source);
+  downloadLine_.reset();
+  downloadPicture_ = plan.pictureBytes();
+  downloadStarted_ = commandStart;
+  if (DownloadJob(sink, *this, downloadHooks()).run(plan, source).ok) {
+    finishDownloadLine(slot);
+  } else if (downloadLine_) {
+    showStatus("");  // the figures of a download that failed tell nothing any more
+  }
+  downloadLine_.reset();
+  downloadStarted_ = -1;
   downloading = false;
 }
 
@@ -142,7 +155,11 @@ DownloadHooks App::downloadHooks() {
   hooks.wait = [this](int ticks) { wait(ticks); };
   hooks.yield = [this] { pf_.loop.yield(); };
   hooks.armEraseWait = [this] { pf_.loop.setTimerEnabled(TimerId::TenSec, true); };
-  hooks.eraseWaiting = [this] { return pf_.loop.timerEnabled(TimerId::TenSec); };
+  hooks.eraseWaiting = [this] {
+    if (!pf_.loop.timerEnabled(TimerId::TenSec)) return false;
+    showEraseWait();
+    return true;
+  };
   return hooks;
 }
 
@@ -160,7 +177,7 @@ bool App::LinkSink::write(const std::string& bytes) {
 }
 
 int64_t App::LinkSink::waiting() const {
-  return app_.link_.waiting();
+  return app_.pf_.port.heldBytes();
 }
 
 bool App::LinkSink::isOpen() const {

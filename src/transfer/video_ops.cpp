@@ -50,8 +50,9 @@ void App::editVideoFileClick(const std::string& baseName) {
       args.push_back(path);
       if (pf_.launcher.startProgram(candidate.front(), args)) return;
     }
-  } catch (const std::exception&) {
-    // A missing editor or file gives no message.
+    showError("No text editor found: set $VISUAL or install one", "Edit");
+  } catch (const std::exception& e) {
+    showError(e.what(), "Edit");
   }
 }
 

@@ -45,8 +45,8 @@ TEST(CtlImage, CheckAndEncodeExitStatusAndOutput) {
       {"white", bmp24(4, 2, Rgb{254, 254, 254}, Rgb{254, 254, 254})}};
   for (const auto& [name, bytes] : files) writeBytes(t.path + "/" + name + ".bmp", bytes);
   const std::string sizeRule =
-      "Image Max 65280 bytes, Max Width=720W; Max Height=616H\n"
-      "Width divisible by 4 && height by 2.\nActual 256 by 256\n";
+      "Image Max 65280 bytes, Max Width=720W; Max Height=616H / "
+      "Width divisible by 4 && height by 2. / Actual 256 by 256\n";
   const std::vector<ImageCase> cases = {
       {"check @ok", 0, {}, {}},
       {"check @big --memory 512", 0, {}, {}},

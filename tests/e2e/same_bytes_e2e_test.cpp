@@ -117,7 +117,7 @@ std::string windowStream(const std::string& dir, const Case& c) {
 
 }  // namespace
 
-TEST(SameBytesE2E, WindowAndOsdctlSendTheSameStream) {
+TEST(SameBytesE2E, WindowAndOsdctlSendTheSameStreamSlow) {
   ensureApplication();
   const std::string logo = test::makeBitmap24(256, 64, [](int r, int c) {
     return test::Rgb{(r * 4) % 256, (c * 3) % 256, ((r + c) * 5) % 256};

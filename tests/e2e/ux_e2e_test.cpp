@@ -18,7 +18,7 @@
 namespace {
 
 using namespace osd::e2e;
-using osd::test::Rgb;
+using namespace osd::test;
 
 void runFor(int ms) {
   QElapsedTimer t;
@@ -69,6 +69,36 @@ TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
   key(hpos, QEvent::KeyRelease, Qt::Key_0);
   runFor(300);
   EXPECT_NE(slurp(rec).find("AHP", before + sent.find("AHP5F") + 1), std::string::npos);
+}
+
+TEST(UxCtl, DownloadProgressFollowsTheNodeSlow) {  // about 70 s
+  TempDir t;
+  const std::string logo = t.path + "/logo.bmp", rec = t.path + "/rec.bin";
+  std::ofstream(logo) << makeBitmap24(256, 64, [](int r, int) { return Rgb{r, 9, 9}; });
+  Sim sim({"--memory", "64", "--baud", "9600", "--record", rec});
+  const auto start = std::chrono::steady_clock::now();
+  std::chrono::duration<double> last{-1}, now{};
+  const std::regex sentLine("sent ([0-9]+) of ([0-9]+) bytes");
+  const std::string ctl = binDir() + "/osdctl download " + logo + " --port " + sim.pty() +
+                          " --memory 64 --no-erase --data-dir " + t.path + " --settings " + rec +
+                          ".ini 2>&1 >" + rec + ".out";
+  FILE* lines = ::popen(ctl.c_str(), "r");
+  long long n = -1, m = -1;
+  for (char buf[512]; std::fgets(buf, sizeof buf, lines);) {
+    std::cmatch match;
+    if (!std::regex_search(buf, match, sentLine)) continue;
+    now = std::chrono::steady_clock::now() - start;
+    const std::string line = slurp(rec);
+    n = std::stoll(match[1]), m = std::stoll(match[2]);
+    const long long got = line.size() - std::min(line.find("QXW"), line.size());
+    EXPECT_LE(std::llabs(n - got), 960) << now.count();
+    EXPECT_LE(last.count() < 0 ? 0 : (now - last).count(), 2.0) << now.count();
+    last = now;
+  }
+  EXPECT_EQ(::pclose(lines), 0);
+  EXPECT_TRUE(n == 65667 && m == 65667) << n << " of " << m;
+  now = std::chrono::steady_clock::now() - start;
+  EXPECT_LE((now - last).count(), 3.0);  // osdctl ends soon after the node has it all
 }
 
 }  // namespace

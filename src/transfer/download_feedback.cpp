@@ -1,0 +1,77 @@
+// The window's report of a running download. What the node has received is taken as the
+// smaller of what the port no longer holds and what a 9600-baud line can have carried since
+// "QXW" went out; the status line and the bar show that, not what was written.
+#include "shell/app.h"
+
+namespace osd {
+
+namespace {
+constexpr int64_t kSetupStream = 3 + DownloadPlan::kSetupBytes;  // "QXW" and the setup block
+constexpr int kUsualStatusTicks = 200;                           // 5 s
+constexpr int kEraseTicks = 100;                                 // of tmr10sec, 100 ms each
+}  // namespace
+
+void App::download(const DownloadProgress& report) {
+  if (report.sent <= 0 || report.phase == DownloadPhase::Failed) return;
+  if (!downloadLine_) downloadLine_.emplace(report.total, pf_.loop.monotonicSeconds());
+  downloadWritten_ = report.sent;
+  followDownloadLine();
+}
+
+void App::followDownloadLine() {
+  if (!downloadLine_) return;
+  LineProgress& line = *downloadLine_;
+  line.update(downloadWritten_, pf_.port.heldBytes(), pf_.loop.monotonicSeconds());
+  // The phase the node is in, by what it has received.
+  const double at = static_cast<double>(line.sent());
+  const double picture = static_cast<double>(std::max<int64_t>(downloadPicture_, 1));
+  const double filler =
+      static_cast<double>(std::max<int64_t>(line.total() - kSetupStream - downloadPicture_, 1));
+  const char* phase = "Sending setup data";
+  double bar = 100.0 * at / kSetupStream;
+  if (at >= static_cast<double>(kSetupStream + downloadPicture_)) {
+    phase = "Sending Filler";
+    bar = 99.0 * (at - kSetupStream - picture) / filler;
+  } else if (at >= kSetupStream) {
+    phase = "Sending Image";
+    bar = 1 + 99.0 * (at - kSetupStream) / picture;
+  }
+  setProgress(bar);
+  const std::string text = phaseStatus(phase, line);
+  if (ui_.text("lblCopyright") != text) showStatus(text);
+}
+
+void App::finishDownloadLine(int slot) {
+  if (!downloadLine_) return;
+  showProgress(true);
+  // Only the main tick moves the program on; without it (the window closing) nothing more
+  // is waited for.
+  while (!downloadLine_->complete() && pf_.port.isOpen() && pf_.loop.timerEnabled(TimerId::Delay)) {
+    pf_.loop.yield();
+    followDownloadLine();
+  }
+  showProgress(false);
+  const LineProgress& line = *downloadLine_;
+  if (line.complete()) {
+    const double started =
+        downloadStarted_ >= 0 ? downloadStarted_ : pf_.loop.monotonicSeconds() - line.elapsed();
+    showStatus(downloadedText(slot, line.total(), pf_.loop.monotonicSeconds() - started));
+    statusCountdown = kUsualStatusTicks;
+  } else if (!pf_.port.isOpen()) {
+    showStatus("");
+    showError("The node's port closed after " + groupedNumber(line.sent()) + " of " +
+                  groupedNumber(line.total()) + " bytes.",
+              "DivUvOR");
+  } else {
+    showStatus("");
+  }
+}
+
+void App::showEraseWait() {
+  const int left = (kEraseTicks - session_.eraseCount() + 9) / 10;
+  const std::string text =
+      "Erasing the node's image memory: " + std::to_string(std::max(left, 0)) + " s left";
+  if (ui_.text("lblCopyright") != text) showStatus(text);
+}
+
+}  // namespace osd
