@@ -68,7 +68,7 @@ if [ "$do_sanitize" = 1 ]; then
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan-qt.supp:print_suppressions=0}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-  if ! (cd "$SAN_BUILD" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$JOBS"); then
+  if ! (cd "$SAN_BUILD" && QT_QPA_PLATFORM=offscreen ctest -LE slow --output-on-failure -j"$JOBS"); then
     failed=1
   fi
   echo "== sanitizer suite: $(($(date +%s) - start)) s"

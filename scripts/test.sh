@@ -7,7 +7,9 @@ if ! command -v cmake >/dev/null || ! dpkg -s qt6-serialport-dev libgtest-dev >/
   ./scripts/setup.sh
 fi
 BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build "$BUILD" -j"$(nproc)"
 cd "$BUILD"
 QT_QPA_PLATFORM=offscreen ctest -LE slow --output-on-failure -j"$(nproc)"
