@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/window_scan.h"
+#include "shell/window_scan.h"
 #include "sim/node.h"
 #include "support/fakes.h"
 

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "scan/window_scan.h"
+#include "shell/window_scan.h"
 
 class QLabel;
 class QProgressBar;

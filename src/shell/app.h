@@ -3,13 +3,14 @@
 // only binds widgets to the model and forwards events to `click`, `textChanged`, the mouse
 // entry points and so on.
 //
-// The operations live in the folder of their subsystem:
-//   link/      components: link_service, dispatcher, node_session, diag_table; startup.cpp
-//   image/     image_ops.cpp (reader, encoder call, writer, read-back)
-//   transfer/  download.cpp, video_ops.cpp, placement.cpp
-//   settings/  store.cpp, form_setup.cpp
-//   schedule/  runner.cpp (the editor has its own logic class)
-//   shell/     reporting.cpp, menus.cpp, events.cpp, layout.cpp
+// The presenter's operations live in src/shell, one file per area of the window:
+//   link_presenter.cpp, startup.cpp              port menu, node answers, start-up
+//   logo_presenter.cpp, node_view_presenter.cpp  slots, previews, recent files, read-back
+//   download_presenter.cpp, download_feedback.cpp, placement_presenter.cpp, video_presenter.cpp
+//   settings_presenter.cpp, form_setup.cpp       the settings store and restoring the window
+//   schedule_presenter.cpp, window_scan.cpp      the running schedule, the scan of the line
+//   reporting.cpp, menus.cpp, events.cpp, layout.cpp
+// The state itself belongs to the components (link/, image/, transfer/, settings/, schedule/).
 #pragma once
 
 #include <array>

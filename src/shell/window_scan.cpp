@@ -1,4 +1,4 @@
-#include "scan/window_scan.h"
+#include "shell/window_scan.h"
 
 #include "shell/app.h"
 
