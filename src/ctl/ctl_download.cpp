@@ -1,6 +1,7 @@
 // osdctl download: wakes the node, learns its image memory, erases it as the window does and
 // sends the logo with the download job, from the same settings and data files the window
 // loads at start-up.
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -210,7 +211,14 @@ int download(const Args& argsIn) {
   }
   if (o.x >= 0) place(host, o);
 
+  // While a write waits for the line, the progress keeps being shown.
+  QTimer ticker;
+  ticker.setInterval(250);
+  QObject::connect(&ticker, &QTimer::timeout,
+                   [&reporter, &host] { reporter.refresh(host.port().heldBytes()); });
+  ticker.start();
   if (!sendLogo(host, o, reporter)) return kPortFailure;
+  ticker.stop();
   // A pseudo-terminal takes the bytes into its own buffer at once; the line itself cannot
   // carry more than 960 bytes a second, so the last byte has not left before that time.
   // Follow the line until then, with the progress going on.
@@ -222,7 +230,7 @@ int download(const Args& argsIn) {
   while (reporter.line() && !reporter.line()->complete()) {
     p.waiting = host.port().heldBytes();
     reporter.download(p);
-    host.runUntil([] { return false; }, 100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   reporter.endBar();
   std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(p.total),

@@ -138,6 +138,7 @@ void StderrReporter::error(const std::string& message, const std::string& title)
 }
 
 void StderrReporter::download(const DownloadProgress& p) {
+  last_ = p;
   const int64_t now = nowMs();
   if (p.phase != phase_) {
     phase_ = p.phase;
@@ -149,7 +150,6 @@ void StderrReporter::download(const DownloadProgress& p) {
   if (!line_ || p.total <= 0) return;
   // What has left the port: never more than a 9600-baud line can have carried.
   line_->update(p.sent, p.waiting, static_cast<double>(now) / 1000.0);
-  if (p.phase == DownloadPhase::Done) return;
   if (lastLineMs_ >= 0 && now - lastLineMs_ < (terminal_ ? 250 : 1000)) return;
   lastLineMs_ = now;
   if (terminal_) {
@@ -158,6 +158,13 @@ void StderrReporter::download(const DownloadProgress& p) {
   } else {
     std::fprintf(stderr, "osdctl: %s\n", sentOfTotal(*line_).c_str());
   }
+}
+
+void StderrReporter::refresh(int64_t held) {
+  if (!line_ || last_.phase == DownloadPhase::Failed) return;
+  DownloadProgress p = last_;
+  p.waiting = held;
+  download(p);
 }
 
 void StderrReporter::endBar() {

@@ -52,11 +52,15 @@ class StderrReporter : public Reporter {
   const LineProgress* line() const { return line_.get(); }
   // Ends the terminal's progress line, if one is shown.
   void endBar();
+  // Shows the progress again with the port's count of bytes still held, so the lines keep
+  // coming while a write waits for the line.
+  void refresh(int64_t held);
 
  private:
   std::vector<std::string> errors_;
   DownloadPhase phase_ = DownloadPhase::Idle;
   std::unique_ptr<LineProgress> line_;
+  DownloadProgress last_;
   int64_t lastLineMs_ = -1;
   bool terminal_ = ::isatty(2) == 1;
   bool barOpen_ = false;
