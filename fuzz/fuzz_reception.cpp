@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   h.app->colorNode = (flags & 2) != 0;
   h.app->downloading = (flags & 4) != 0;
   if (flags & 1) {
-    h.app->uploadPending = true;
-    h.app->readPolls = 20;
+    h.app->session().awaitReadBack(20);
   }
   h.loop.setTimerEnabled(TimerId::Delay, true);
 
@@ -45,25 +44,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       h.port.receive(chunk);
       h.ticks(1);
     }
-    longestBuffer = std::max(longestBuffer, h.app->recvBuffer.size());
+    longestBuffer = std::max(longestBuffer, h.app->session().buffered().size());
     // An ordinary answer is kept to a bounded tail, whatever the node sends.
-    if (!h.app->uploadPending) FUZZ_CHECK(h.app->recvBuffer.size() <= 16384 + 2500);
-    FUZZ_CHECK(h.app->currentAnswer.size() <= 16384 + 2500);
+    if (!h.app->session().readBackPending()) {
+      FUZZ_CHECK(h.app->session().buffered().size() <= 16384 + 2500);
+    }
   }
   // Let every pending poll run out: the reception settles.
   h.port.failReads = false;
   h.ticks(40);
-  FUZZ_CHECK(h.app->readPolls == 0 || h.app->portValid);
-  if (!h.app->portValid) FUZZ_CHECK(h.app->recvBuffer.empty());
+  FUZZ_CHECK(h.app->session().polls() == 0 || h.app->link().valid());
+  if (!h.app->link().valid()) FUZZ_CHECK(h.app->session().buffered().empty());
 
   // The answer text itself, as the reception hands it over (at most 100 characters) and
   // whole.
   const std::string all(reinterpret_cast<const char*>(data + 1), size - 1);
-  const int before = h.app->replyCount;
-  h.app->processData(all.size() > 100 ? all.substr(all.size() - 100) : all);
-  h.app->processData(all);
-  FUZZ_CHECK(h.app->replyCount == (before + 2) % 10000);
-  FUZZ_CHECK(h.app->imageMemorySize >= 0);
+  const int before = h.app->session().replyCount();
+  h.app->session().process(all.size() > 100 ? all.substr(all.size() - 100) : all);
+  h.app->session().process(all);
+  FUZZ_CHECK(h.app->session().replyCount() == (before + 2) % 10000);
+  FUZZ_CHECK(h.app->session().memorySize() >= 0);
   (void)longestBuffer;
   return 0;
 }
