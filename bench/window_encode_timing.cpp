@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
   qt::QtLauncher launcher;
   Platform platform{port, loop, ini, dialogs, launcher, dir, dir};
   App app(platform);
-  app.largeMemory = true;
-  app.imageMemorySize = 512 * 1024;
+  app.session().setLargeMemory(true);
+  app.session().setMemorySize(512 * 1024);
   loop.setTimerEnabled(TimerId::Delay, true);  // the download's tick
 
   std::printf("%-10s %6s %14s %14s %16s\n", "logo", "rows", "direct ms", "window ms",
