@@ -27,21 +27,6 @@ std::string nameOf(const std::string& file) {
   return slash == std::string::npos ? file : file.substr(slash + 1);
 }
 
-bool writeAll(int fd, std::string_view content) {
-  const char* p = content.data();
-  size_t left = content.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 std::string reason(const std::string& path, const std::string& why) {
   return "Cannot write " + path + ": " + why;
 }
@@ -209,6 +194,21 @@ int removeStaleTemporaries(const std::string& path) {
   }
   ::closedir(dir);
   return removed;
+}
+
+bool writeAll(int fd, std::string_view content) {
+  const char* p = content.data();
+  size_t left = content.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace osd

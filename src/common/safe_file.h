@@ -25,6 +25,9 @@ constexpr const char* kTempMark = ".osdtmp-";
 // temporary file remains.
 bool safeReplace(const std::string& path, std::string_view content, std::string& error);
 
+// Writes all of `content` to `fd`, going on after interrupted writes. False on an error.
+bool writeAll(int fd, std::string_view content);
+
 // The file a path stands for once symbolic links are followed (the last link's target, which
 // may not exist yet). `path` itself when it is no link.
 std::string linkTarget(const std::string& path);

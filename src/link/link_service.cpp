@@ -12,8 +12,7 @@ constexpr int kMenuSlots = 12;
 constexpr int kHighestPort = 255;
 constexpr int kComInitTicks = 20;
 constexpr int kReconnectTicks = 40;
-// One read of the port delivers at most this many bytes; a drop reads at most this often.
-constexpr int64_t kInputLen = 2500;
+// A drop reads at most this often.
 constexpr int kMaxReadsPerCall = 8;
 // Yields a paced write may wait for room before it gives up on the port.
 constexpr int kMaxWaitsForRoom = 2000000;

@@ -25,6 +25,8 @@ class LinkService {
  public:
   // Most bytes waiting in the port at any time.
   static constexpr int64_t kOutBufferSize = 2500;
+  // One read of the port delivers at most this many bytes.
+  static constexpr int64_t kInputLen = 2500;
 
   LinkService(SerialPort& port, EventLoop& loop, LinkListener& listener);
 

@@ -12,8 +12,6 @@ namespace osd {
 
 namespace {
 
-// One read of the port delivers at most this many bytes.
-constexpr int64_t kInputLen = 2500;
 // Reads per call: whatever arrives meanwhile is taken by the next poll or event, so a node
 // that never stops talking cannot keep one call busy forever.
 constexpr int kMaxReadsPerCall = 8;
@@ -109,7 +107,7 @@ bool NodeSession::readWaiting() {
   try {
     bool trimmed = false;
     for (int reads = 0; reads < kMaxReadsPerCall && link_.available() > 0; ++reads) {
-      const std::string chunk = link_.read(kInputLen);
+      const std::string chunk = link_.read(LinkService::kInputLen);
       if (chunk.empty()) break;
       for (char c : chunk) takeByte(c);
       if (!uploadPending_ && buffer_.size() > kMaxBuffered) {

@@ -36,19 +36,6 @@ void put32(std::string& s, uint32_t v) {
   put16(s, v >> 16);
 }
 
-bool writeAll(int fd, const char* data, size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, data, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 }  // namespace
 
 PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node, opt_.ids) {}
@@ -253,7 +240,7 @@ void PtyNode::run() {
         lastRx = Clock::now();
         if (rate > 0) lineFree += static_cast<double>(n) / rate;
         std::lock_guard lock(mutex_);
-        if (record_ >= 0) writeAll(record_, chunk.data(), chunk.size());
+        if (record_ >= 0) writeAll(record_, chunk);
         // In small slices, so a flood of read-back requests cannot pile up answers
         // beyond the bounded queue.
         for (size_t at = 0; at < chunk.size(); at += kFeedSlice) {
