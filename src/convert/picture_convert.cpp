@@ -24,6 +24,10 @@ constexpr int kMaxHeight = 616;
 constexpr int kOpaqueAlpha = 128;  // alpha under this (50 %) is transparent
 // A picture bigger than this in either direction is refused before it is decoded.
 constexpr int kMaxSourceSide = 16384;
+// ... and so is one of more pixels than a 40-megapixel photograph; the decoder itself never
+// takes more than this much memory for one picture.
+constexpr long long kMaxSourcePixels = 40'000'000;
+constexpr int kMaxDecodeMegabytes = 192;
 
 struct Colour {
   int r = 0, g = 0, b = 0;
@@ -170,11 +174,19 @@ QImage renderSvg(const QByteArray& bytes, std::string& error) {
     return {};
   }
   // Drawn at a whole multiple of its own size that covers the biggest logo, so edges that lie
-  // on its pixel grid stay sharp when it is scaled down again.
-  const int k = std::clamp(std::max((kMaxWidth + base.width() - 1) / base.width(),
-                                    (kMaxHeight + base.height() - 1) / base.height()),
-                           1, 16);
-  const QSize size = base * k;
+  // on its pixel grid stay sharp when it is scaled down again. A drawing larger than twice the
+  // biggest logo is drawn smaller instead: it is vector art, and a poster-sized canvas would
+  // only cost memory.
+  const QSize box(2 * kMaxWidth, 2 * kMaxHeight);
+  QSize size;
+  if (base.width() > box.width() || base.height() > box.height()) {
+    size = base.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+  } else {
+    const int k = std::clamp(std::max((kMaxWidth + base.width() - 1) / base.width(),
+                                      (kMaxHeight + base.height() - 1) / base.height()),
+                             1, 16);
+    size = base * k;
+  }
   if (size.width() > kMaxSourceSide || size.height() > kMaxSourceSide) {
     error = "the SVG picture is too large";
     return {};
@@ -198,8 +210,10 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
+  reader.setAllocationLimit(kMaxDecodeMegabytes);
   const QSize size = reader.size();
-  if (size.width() > kMaxSourceSide || size.height() > kMaxSourceSide) {
+  if (size.width() > kMaxSourceSide || size.height() > kMaxSourceSide ||
+      static_cast<long long>(size.width()) * size.height() > kMaxSourcePixels) {
     error = "the picture is too large (" + std::to_string(size.width()) + " x " +
             std::to_string(size.height()) + ")";
     return {};

@@ -109,14 +109,38 @@ TEST(ConvertE2E, OutputsPassTheReaderAndAreTransparentExactlyWhereTheSourceWas) 
   }
 }
 
-TEST(ConvertE2E, UnreadablePictureIsRefusedInOneLine) {
+TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDrawnSmaller) {
   TempDir dir;
-  std::ofstream(dir.path + "/not.png") << "this is no picture";
-  const ProgramRun run = runProgram(
-      binDir() + "/osdctl", {"convert", dir.path + "/not.png", dir.path + "/o.bmp"}, dir.path);
-  EXPECT_EQ(run.rc, 1);
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-  EXPECT_FALSE(std::filesystem::exists(dir.path + "/o.bmp"));
+  // A PNG of 10000 x 10000 whose pixel data is one short zero run: refused before decoding.
+  const std::string png(
+      "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x27\x10\0\0\x27\x10\x08\x02\0\0\0\x35\x2c\xf5\x70"
+      "\0\0\0\x34IDAT\x78\x9c\xed\xc1\x31\x01\0\0\0\xc2\xa0\xf5\x4f\x6d\x09\x4f\xa0"
+      "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
+      "\x4e\x06\x75\x31\0\x01\x38\xf7\xab\x24\0\0\0\0IEND\xae\x42\x60\x82",
+      109);
+  const struct {
+    const char* name;
+    std::string content;
+    int rc;
+    const char* said;
+  } cases[] = {
+      {"not.png", "this is no picture", 1, "not a picture"},
+      {"huge.png", png, 1, "too large"},
+      {"poster.svg",
+       "<svg xmlns='http://www.w3.org/2000/svg' width='15000' height='12000'>"
+       "<rect width='15000' height='6000' fill='#0f0'/></svg>",
+       0, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string in = dir.path + "/" + c.name, out = dir.path + "/" + c.name + ".bmp";
+    std::ofstream(in, std::ios::binary) << c.content;
+    const ProgramRun run = runProgram(binDir() + "/osdctl", {"convert", in, out}, dir.path);
+    EXPECT_EQ(run.rc, c.rc) << c.name << ": " << run.err;
+    EXPECT_EQ(std::filesystem::exists(out), c.rc == 0) << c.name;
+    if (c.rc == 0) continue;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+  }
 }
 
 TEST(ScanE2E, ListsExactlyTheThreeNodesWithTheRequestsOnTheLine) {
