@@ -198,6 +198,24 @@ QImage renderSvg(const QByteArray& bytes, std::string& error) {
   return img;
 }
 
+// Whether every chunk of a PNG lies within the bytes there are. The PNG library allocates
+// what a text chunk's length claims before it reads it, so a damaged length of 2 GB would
+// cost 2 GB of memory for a file of a few hundred bytes.
+bool pngChunksFit(const QByteArray& bytes) {
+  static const char kSignature[] = "\x89PNG\r\n\x1a\n";
+  if (!bytes.startsWith(QByteArrayView(kSignature, 8))) return true;  // not a PNG
+  const auto byteAt = [&](qsizetype i) { return static_cast<uint8_t>(bytes[i]); };
+  qsizetype at = 8;
+  while (at + 12 <= bytes.size()) {
+    const uint32_t length = uint32_t(byteAt(at)) << 24 | uint32_t(byteAt(at + 1)) << 16 |
+                            uint32_t(byteAt(at + 2)) << 8 | byteAt(at + 3);
+    if (length > static_cast<uint64_t>(bytes.size() - at - 12)) return false;  // room >= 0
+    if (bytes.mid(at + 4, 4) == "IEND") return true;
+    at += 12 + static_cast<qsizetype>(length);
+  }
+  return true;  // cut short: the PNG reader reports that itself
+}
+
 }  // namespace
 
 QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error) {
@@ -206,6 +224,10 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
   const bool svg =
       hint.endsWith(".svg") || hint.endsWith(".svgz") || bytes.left(256).contains("<svg");
   if (svg) return renderSvg(bytes, error);
+  if (!pngChunksFit(bytes)) {
+    error = "not a picture that can be read (a PNG chunk is longer than the file)";
+    return {};
+  }
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);

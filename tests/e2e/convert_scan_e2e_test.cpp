@@ -113,10 +113,11 @@ TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDraw
   TempDir dir;
   // A PNG of 10000 x 10000 whose pixel data is one short zero run: refused before decoding.
   const std::string png(
-      "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x27\x10\0\0\x27\x10\x08\x02\0\0\0\x35\x2c\xf5\x70"
-      "\0\0\0\x34IDAT\x78\x9c\xed\xc1\x31\x01\0\0\0\xc2\xa0\xf5\x4f\x6d\x09\x4f\xa0"
-      "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
-      "\x4e\x06\x75\x31\0\x01\x38\xf7\xab\x24\0\0\0\0IEND\xae\x42\x60\x82",
+      "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x27\x10\x00\x00"
+      "\x27\x10\x08\x02\x00\x00\x00\x35\x2c\xf5\x70\x00\x00\x00\x34\x49\x44\x41\x54\x78\x9c\xed"
+      "\xc1\x31\x01\x00\x00\x00\xc2\xa0\xf5\x4f\x6d\x09\x4f\xa0\x00\x00\x00\x00\x00\x00\x00\x00"
+      "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x4e"
+      "\x06\x75\x31\x00\x01\x38\xf7\xab\x24\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
       109);
   const struct {
     const char* name;
@@ -126,6 +127,9 @@ TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDraw
   } cases[] = {
       {"not.png", "this is no picture", 1, "not a picture"},
       {"huge.png", png, 1, "too large"},
+      // Its text chunk claims 2 GB: the PNG library would allocate them before reading.
+      {"claims.png", png.substr(0, 33) + std::string("\x79\0\0\0tEXtComment", 12), 1,
+       "longer than the file"},
       {"poster.svg",
        "<svg xmlns='http://www.w3.org/2000/svg' width='15000' height='12000'>"
        "<rect width='15000' height='6000' fill='#0f0'/></svg>",
