@@ -11,6 +11,10 @@
 #   MUTANTS_REV  a commit to test instead of the working tree
 #   MUTANTS_BUILD  an existing build folder of the working tree: the mutants are made in the
 #                working tree itself (each one undone at once, also on Ctrl-C) and built there
+#   MUTANTS_TIMEOUT  ctest's limit for one test in seconds (default 60)
+#   MUTANTS_CTEST_ARGS  more ctest arguments, split at blanks, e.g. '-E WholeLogoAtLineSpeed'
+#                for a commit from before the slow label, whose fast set still held the tests
+#                that wait for the line
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WORK=${MUTANTS_DIR:-$ROOT/build/mutants}
@@ -21,6 +25,8 @@ if [ -n "${MUTANTS_BUILD:-}" ]; then
   BUILD=$(cd "$MUTANTS_BUILD" && pwd)
 fi
 JOBS=${JOBS:-2}
+TIMEOUT=${MUTANTS_TIMEOUT:-60}
+read -r -a CTEST_ARGS <<<"${MUTANTS_CTEST_ARGS:-}"
 ONLY=${1:-}
 
 # m NAME FILES FIND REPLACE: FILES is one or more paths or patterns; the change is made in the
@@ -157,8 +163,8 @@ unit_tests() {
   timeout 300 nice "$BUILD/tests/osd_tests" --gtest_filter='-*Slow' >"$WORK/unit.log" 2>&1
 }
 fast_tests() {
-  (cd "$BUILD" && QT_QPA_PLATFORM=offscreen nice ctest -LE slow -j"$JOBS" --timeout 60 \
-    --stop-on-failure >"$WORK/ctest.log" 2>&1)
+  (cd "$BUILD" && QT_QPA_PLATFORM=offscreen nice ctest -LE slow -j"$JOBS" --timeout "$TIMEOUT" \
+    --stop-on-failure "${CTEST_ARGS[@]}" >"$WORK/ctest.log" 2>&1)
 }
 
 mkdir -p "$WORK/originals"
