@@ -54,7 +54,9 @@ m size-rule-pixels src/image/bmp.cpp 'pixels > 7 &&' 'pixels > 8 &&'
 m rows-bottom-up 'src/transfer/*.cpp' 'for (int r = h - 1; r >= 0; --r)' 'for (int r = 0; r < h; ++r)'
 m send-counter-unwrapped "$LINK" 'sendCount = (sendCount + 1) % 10000;' 'sendCount = sendCount + 1;'
 or "$LINK" 'kSendCounterWrap = 10000;' 'kSendCounterWrap = 1 << 30;'
+# The first changes the writer's search for the line it replaces, the second the reader.
 m settings-last-equals src/settings/ini_settings.cpp "size_t eq = t.find('=');" "size_t eq = t.rfind('=');"
+m settings-reader-last-equals src/settings/ini_settings.cpp "    size_t eq = t.find('=');" "    size_t eq = t.rfind('=');"
 m runner-day-bit-shifted 'src/schedule/*.cpp src/shell/*.cpp' '(1 << d)' '(2 << d)'
 m splash-countdown src/shell/about.h 'kSplashCountdown = 7;' 'kSplashCountdown = 8;'
 m octal-base-ten src/common/textnum.cpp "(kind == 'O' ? 8 : 0)" "(kind == 'O' ? 10 : 0)"
