@@ -7,6 +7,8 @@
 
 #include <QDeadlineTimer>
 #include <algorithm>
+#include <ctime>
+#include <map>
 #include <memory>
 
 #include "e2e_support.h"
@@ -142,6 +144,53 @@ TEST_F(QtPortTest, HangUpOfAnIdleLineGivesOneLossEventAndTheLoopStaysIdle) {
   EXPECT_FALSE(port->isOpen());
   EXPECT_LT(yields, 2000) << "yield() did not wait";
   EXPECT_THROW(port->write("X"), Failure);
+}
+
+// The loop's own promises: the n-th call of a timer comes no sooner than n periods after it
+// was enabled, enabling a running timer does not restart it, a disabled or unknown one stays
+// quiet, a handler's exception stays inside, yield() waits instead of spinning and
+// runPending() runs what is queued; the time of day counts weekdays from Sunday = 1.
+TEST(QtEventLoopTest, TimersKeepTheirPeriodsAndYieldWaits) {
+  QtEventLoop loop;
+  const TimerId unknown = static_cast<TimerId>(99), ids[] = {TimerId::Delay, TimerId::TenSec};
+  std::map<TimerId, std::vector<double>> calls;  // monotonic seconds of each call
+  loop.onTimer = [&](TimerId id) {
+    calls[id].push_back(loop.monotonicSeconds());
+    throw Failure("from the handler");
+  };
+  loop.setTimerEnabled(unknown, true);
+  EXPECT_FALSE(loop.timerEnabled(unknown));
+  const double start = loop.monotonicSeconds();
+  for (TimerId id : ids) loop.setTimerEnabled(id, true);
+  int yields = 0;
+  EXPECT_TRUE(runFor(loop, 3000, [&] {
+    loop.setTimerEnabled(TimerId::Delay, true);
+    return ++yields > 0 && calls[TimerId::TenSec].size() >= 2;
+  }));
+  EXPECT_LT(yields, 300) << "yield() did not wait";
+  EXPECT_EQ(calls.size(), 2u);
+  EXPECT_GE(calls[TimerId::Delay].size(), 2u);
+  for (TimerId id : ids) {
+    EXPECT_TRUE(loop.timerEnabled(id));
+    for (size_t n = 0; n < calls[id].size(); ++n)
+      EXPECT_GE(calls[id][n] - start, 0.95 * timerPeriodMs(id) * (n + 1) / 1000) << n;
+    loop.setTimerEnabled(id, false);
+    EXPECT_FALSE(loop.timerEnabled(id));
+  }
+  const size_t before = calls[TimerId::Delay].size() + calls[TimerId::TenSec].size();
+  runFor(loop, 150, [] { return false; });
+  EXPECT_EQ(calls[TimerId::Delay].size() + calls[TimerId::TenSec].size(), before);
+  bool ran = false;
+  QMetaObject::invokeMethod(
+      &loop, [&] { ran = true; }, Qt::QueuedConnection);
+  loop.runPending();
+  EXPECT_TRUE(ran);
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  ::localtime_r(&t, &tm);
+  const LocalTime now = loop.now();
+  EXPECT_EQ(now.weekday, tm.tm_wday + 1);
+  EXPECT_NEAR(now.secondsSinceMidnight, tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec, 2.0);
 }
 
 TEST(PortMapTest, MapTextAndPortWords) {
