@@ -3,6 +3,8 @@
 #include "settings/ini_settings.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,5 +112,29 @@ TEST(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
   ASSERT_TRUE(ini.write(kPath + "SX_Model", "1"));
   ASSERT_TRUE(ini.write(kPath + "SX_Model", "4"));
   EXPECT_EQ(readFileBytes(file), "[FormInit]\nSX_Model=4\nOther=5\n");
+  fs::remove_all(dir);
+}
+
+// A writer killed at any moment leaves the old value or the new one, whole: the child writes
+// two large values by turns while this process reads, and is then killed mid-write.
+TEST(IniSettingsFile, AKilledWriterLeavesTheOldOrTheNewValueWhole) {
+  const std::string dir = tempDir(), file = dir + "/s.ini";
+  const std::string values[] = {std::string(1 << 20, 'a'), std::string(1 << 19, 'b')};
+  IniSettings reader(file, "RA7_Vud");  // made first: opening a store removes temporaries
+  ASSERT_TRUE(reader.write(kPath + "BMPpath1", values[1]));
+  const pid_t child = ::fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives this test
+    IniSettings ini(file, "RA7_Vud");
+    for (int n = 0;; ++n) ini.write(kPath + "BMPpath1", values[n % 2]);
+  }
+  int torn = 0;
+  for (int n = 0; n <= 40; ++n) {
+    if (n == 40) ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0);
+    const auto v = reader.read(kPath + "BMPpath1");
+    torn += v != values[0] && v != values[1];
+  }
+  EXPECT_EQ(torn, 0) << "reads that found neither value whole, of 41";
   fs::remove_all(dir);
 }
