@@ -15,6 +15,7 @@
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
 #include "transfer/download_job.h"
+#include "transfer/line_sink.h"
 
 namespace osd::ctl {
 
@@ -88,38 +89,37 @@ std::string parse(const Args& args, DownloadOptions& o) {
 }
 
 // Learns the node's image memory (or takes the one given): 0 when it cannot be had.
-int64_t imageMemory(Host& host, const DownloadOptions& o) {
-  App& app = host.app();
+int64_t imageMemory(Host& host, Line& line, const DownloadOptions& o) {
+  NodeSession& session = line.session;
   if (o.memoryK != 0) {
-    app.session().setMemorySize(o.memoryK * 1024);
-    app.session().setLargeMemory(o.memoryK == 512);
-    return app.session().memorySize();
+    session.setMemorySize(o.memoryK * 1024);
+    session.setLargeMemory(o.memoryK == 512);
+    return session.memorySize();
   }
-  app.session().setMemorySize(0);
-  app.dispatcher().sizeQuery();
-  if (!host.runUntil([&] { return app.session().memorySize() > 0; }, 3000)) {
+  session.setMemorySize(0);
+  line.dispatcher.sizeQuery();
+  if (!host.runUntil([&] { return session.memorySize() > 0; }, 3000)) {
     std::fprintf(stderr, "osdctl: no size answer within 3 s; taking 512 K\n");
-    app.session().setMemorySize(512 * 1024);
-    app.session().setLargeMemory(true);
+    session.setMemorySize(512 * 1024);
+    session.setLargeMemory(true);
   }
-  return app.session().memorySize();
+  return session.memorySize();
 }
 
 // Tells the node where the logo goes, as a drag of the preview to that spot would.
-void place(Host& host, const DownloadOptions& o) {
-  App& app = host.app();
+void place(Host& host, Line& line, const DownloadOptions& o) {
   const PlacementMove m =
       host.bench().placement().placeAt(o.slot, o.x, o.y, host.bench().prefs().pal());
-  app.dispatcher().verticalPosition(m.vCode);
-  app.dispatcher().horizontalPosition(m.hCode);
-  app.dispatcher().send(m.packet);
+  line.dispatcher.verticalPosition(m.vCode);
+  line.dispatcher.horizontalPosition(m.hCode);
+  line.dispatcher.send(m.packet);
 }
 
 // Sends the stream; false after saying why.
-bool sendLogo(Host& host, const DownloadOptions& o, StderrReporter& reporter) {
+bool sendLogo(Host& host, Line& line, const DownloadPlan& plan, const DownloadOptions& o,
+              StderrReporter& reporter) {
   Workbench& bench = host.bench();
   LogoSlots& logos = bench.logos();
-  const DownloadPlan plan{logos.width, logos.height, host.app().session().memorySize()};
   DownloadSource source;
   source.encode = [&](std::vector<int>& pixels) -> std::string {
     const PixelFormat format = o.rgb ? PixelFormat::Rgb : PixelFormat::YCbCr;
@@ -130,29 +130,48 @@ bool sendLogo(Host& host, const DownloadOptions& o, StderrReporter& reporter) {
     reporter.status("Downloading Video Controller Data");
     return bench.video().setupBlock(plan.width, plan.height);
   };
-  // The dispatcher sends nothing else while the stream is on the line.
-  host.app().downloading = true;
-  const DownloadResult result = DownloadJob(host.sink(), reporter, host.hooks()).run(plan, source);
-  host.app().downloading = false;
-  // Nothing may follow the download on the line: the node poll stops here.
+  LineSink sink(line.dispatcher, line.link);
+  line.downloading = true;
+  const DownloadResult result =
+      DownloadJob(sink, reporter, lineWaits(line.dispatcher, host.loop())).run(plan, source);
+  line.downloading = false;
+  // Nothing may follow the download on the line: the main tick stops here.
   host.loop().setTimerEnabled(TimerId::Delay, false);
   if (!result.ok) {
     reporter.endBar();
-    const LineProgress* line = reporter.line();
-    if (!host.port().isOpen() && line) {
+    const LineProgress* progress = reporter.line();
+    if (!host.port().isOpen() && progress) {
       std::fprintf(stderr, "osdctl: the node's port closed after %s of %s bytes\n",
-                   groupedNumber(line->sent()).c_str(), groupedNumber(line->total()).c_str());
+                   groupedNumber(progress->sent()).c_str(),
+                   groupedNumber(progress->total()).c_str());
     } else {
       std::fprintf(stderr, "osdctl: download failed: %s (%s)\n", result.message.c_str(),
                    result.title.c_str());
     }
     return false;
   }
-  if (!host.drain(static_cast<int>(host.sink().waiting() * 1000 / 960) + 10000)) {
+  if (!host.drain(static_cast<int>(sink.waiting() * 1000 / 960) + 10000)) {
     std::fprintf(stderr, "osdctl: the port did not send everything\n");
     return false;
   }
   return true;
+}
+
+// A pseudo-terminal takes the bytes into its own buffer at once; the line itself cannot
+// carry more than 960 bytes a second, so the last byte has not left before that time.
+// Follows the line until then, with the progress going on.
+void followLine(Host& host, const DownloadPlan& plan, StderrReporter& reporter) {
+  DownloadProgress p;
+  p.phase = DownloadPhase::Filler;
+  p.sent = p.total = plan.streamLength();
+  while (reporter.line() && !reporter.line()->complete()) {
+    p.waiting = host.port().heldBytes();
+    reporter.download(p);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  reporter.endBar();
+  std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(p.total),
+               static_cast<long long>(p.total));
 }
 
 }  // namespace
@@ -180,36 +199,37 @@ int download(const Args& argsIn) {
   std::filesystem::create_directories(host.bench().video().folder(), ec);
   const VideoData::Loaded loaded = host.bench().load();
   if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl: %s\n", loaded.kept.c_str());
-  if (int rc = host.openPort()) return rc;
-  App& app = host.app();
+  Line line(host);
+  if (int rc = host.openPort(line.link)) return rc;
   StderrReporter reporter;
   host.loop().setTimerEnabled(TimerId::Delay, true);
 
   // Wake the node (or all nodes) and learn its image memory.
-  app.dispatcher().wake(o.node);
+  line.dispatcher.wake(o.node);
   std::fprintf(stderr, "osdctl: image memory %lld bytes\n",
-               static_cast<long long>(imageMemory(host, o)));
+               static_cast<long long>(imageMemory(host, line, o)));
 
   // Check the bitmap against the node before anything is erased.
-  const SlotVerdict verdict =
-      host.bench().logos().load(o.slot, o.bitmap, app.session().largeMemory());
+  LogoSlots& logos = host.bench().logos();
+  const SlotVerdict verdict = logos.load(o.slot, o.bitmap, line.session.largeMemory());
   if (verdict.kind != SlotVerdict::Loaded) {
     std::fprintf(stderr, "osdctl: %s\n",
                  verdict.message.empty() ? "the bitmap cannot be read" : verdict.message.c_str());
     return kRefused;
   }
-  host.bench().logos().selected = o.slot;
-  if (o.slotGiven) app.dispatcher().selectLogo(o.slot);
+  logos.selected = o.slot;
+  if (o.slotGiven) line.dispatcher.selectLogo(o.slot);
 
   if (o.erase) {
-    DownloadJob(host.sink(), reporter, host.hooks()).erase();
+    LineSink sink(line.dispatcher, line.link);
+    DownloadJob(sink, reporter, lineWaits(line.dispatcher, host.loop())).erase();
     reporter.status("");
   }
   if (!host.port().isOpen()) {
     std::fprintf(stderr, "osdctl: the port was lost\n");
     return kPortFailure;
   }
-  if (o.x >= 0) place(host, o);
+  if (o.x >= 0) place(host, line, o);
 
   // While a write waits for the line, the progress keeps being shown.
   QTimer ticker;
@@ -217,24 +237,10 @@ int download(const Args& argsIn) {
   QObject::connect(&ticker, &QTimer::timeout,
                    [&reporter, &host] { reporter.refresh(host.port().heldBytes()); });
   ticker.start();
-  if (!sendLogo(host, o, reporter)) return kPortFailure;
+  const DownloadPlan plan{logos.width, logos.height, line.session.memorySize()};
+  if (!sendLogo(host, line, plan, o, reporter)) return kPortFailure;
   ticker.stop();
-  // A pseudo-terminal takes the bytes into its own buffer at once; the line itself cannot
-  // carry more than 960 bytes a second, so the last byte has not left before that time.
-  // Follow the line until then, with the progress going on.
-  const DownloadPlan plan{host.bench().logos().width, host.bench().logos().height,
-                          app.session().memorySize()};
-  DownloadProgress p;
-  p.phase = DownloadPhase::Filler;
-  p.sent = p.total = plan.streamLength();
-  while (reporter.line() && !reporter.line()->complete()) {
-    p.waiting = host.port().heldBytes();
-    reporter.download(p);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  reporter.endBar();
-  std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(p.total),
-               static_cast<long long>(p.total));
+  followLine(host, plan, reporter);
   std::fprintf(stderr, "osdctl: download complete\n");
   return kOk;
 }

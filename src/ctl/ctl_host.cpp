@@ -29,32 +29,43 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
   port_ = std::make_unique<qt::QtSerialPort>(std::move(map));
   loop_ = std::make_unique<qt::QtEventLoop>();
   const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
-  const std::string dataDir = dataFolder(options_.dataDir, programDir);
-  cli::prepareDataFolder(dataDir, programDir);
-  bench_ = std::make_unique<Workbench>(*settings_, dataDir);
-  platform_ = std::make_unique<Platform>(Platform{*port_, *loop_, *settings_, dialogs_, launcher_,
-                                                  programDir, dataDir, nullptr, bench_.get()});
+  dataDir_ = dataFolder(options_.dataDir, programDir);
+  cli::prepareDataFolder(dataDir_, programDir);
+  bench_ = std::make_unique<Workbench>(*settings_, dataDir_);
 }
 
-App& Host::app() {
-  // Made on first use: the commands that talk to the link components alone never make it.
-  if (!app_) app_ = std::make_unique<App>(*platform_);
-  return *app_;
+Host::~Host() = default;
+
+void Recorder::error(const std::string& message, const std::string& title) {
+  if (!failure.empty()) failure += "; ";
+  failure += message + " (" + title + ")";
+  for (char& c : failure) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
 }
 
-ByteSink& Host::sink() {
-  if (!sink_) sink_ = std::make_unique<App::LinkSink>(app());
-  return *sink_;
+Line::Line(Host& host)
+    : host(host),
+      link(host.port(), host.loop(), recorder),
+      dispatcher(link, host.loop(), host.dialogs(), recorder,
+                 DispatcherHooks{[this] { return downloading; }, {}, {}, {}, {}}),
+      session(link, dispatcher, host.loop(), recorder,
+              SessionHooks{[this] { return downloading; }, [this] { return colour; }}) {
+  host.port().onEvent = [this](int code) { link.handleEvent(code, [this] { session.receive(); }); };
+  host.loop().onTimer = [this](TimerId id) {
+    if (id == TimerId::Delay) {
+      dispatcher.sharedWait().tick();
+      session.pollTick();
+    } else if (id == TimerId::TenSec) {
+      session.eraseTick();
+    }
+  };
 }
 
-Host::~Host() {
-  sink_.reset();
-  if (app_) app_->link().closeAtExit();
-  app_.reset();
-}
-
-int Host::openPort() {
-  return openPort(app().link());
+Line::~Line() {
+  host.port().onEvent = nullptr;
+  host.loop().onTimer = nullptr;
+  link.closeAtExit();
 }
 
 int Host::openPort(LinkService& link) {
@@ -109,10 +120,6 @@ bool Host::drain(int timeoutMs) {
     loop_->yield();
   }
   return port_->isOpen();
-}
-
-bool errorShown(App& app, std::string& message) {
-  return app.reportedFailure(message);
 }
 
 namespace {

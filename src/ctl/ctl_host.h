@@ -1,14 +1,15 @@
-// The program core without a window, for the osdctl commands that talk to a node: the
-// settings file, the port (by number through the port map, or by device path), the event
-// loop and the App, wired together.
+// What osdctl's commands run on: the settings file, the data files, the port (by number
+// through the port map, or by device path) and the event loop, and on them the link
+// components. No window and no window model.
 //
 //   osd::ctl::HostOptions opt;
 //   std::string why;
 //   if (!osd::ctl::takeCommonOptions(args, opt, why)) { ...usage error... }
 //   osd::ctl::Host host(opt);
-//   if (int rc = host.openPort()) return rc;          // 3 with a one-line reason on stderr
-//   host.app().dispatcher().wakeAll();
-//   host.runUntil([&] { return host.app().session().replyCount() > 0; }, 3000);
+//   osd::ctl::Line line(host);
+//   if (int rc = host.openPort(line.link)) return rc;  // 3 with a one-line reason on stderr
+//   line.dispatcher.wakeAll();
+//   host.runUntil([&] { return line.session.replyCount() > 0; }, 3000);
 #pragma once
 
 #include <unistd.h>
@@ -21,19 +22,18 @@
 #include "common/reporter.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_options.h"
+#include "link/dispatcher.h"
+#include "link/link_service.h"
+#include "link/node_session.h"
 #include "qtplatform/headless.h"
 #include "qtplatform/port_map.h"
 #include "qtplatform/qt_event_loop.h"
 #include "qtplatform/qt_serial_port.h"
 #include "settings/ini_settings.h"
 #include "settings/workbench.h"
-#include "shell/app.h"
 #include "transfer/line_progress.h"
 
 namespace osd::ctl {
-
-// What was reported as failed since the last dismissal, as one line ("message (title)").
-bool errorShown(App& app, std::string& message);
 
 // Reports on standard error: status texts and failures one line each, a download's figures
 // as "sent N of M bytes" at most every 2 s (N: bytes that have left the port, never more than
@@ -74,12 +74,10 @@ class Host {
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
 
-  // Opens the --port through the program's logic (ComPort, StartCom) and marks it usable.
-  // Returns 0, or kPortFailure after printing a one-line reason on standard error (also when
-  // no --port was given or it names no port). The wake-up that follows an open in the window
-  // is not armed here: the commands wake the nodes they address themselves.
-  int openPort();
-  // The same through another link service (osdctl's node commands, which need no window).
+  // Opens the --port through `link` and marks it usable. Returns 0, or kPortFailure after
+  // printing a one-line reason on standard error (also when no --port was given or it names
+  // no port). The wake-up that follows an open in the window is not armed here: the commands
+  // wake the nodes they address themselves.
   int openPort(LinkService& link);
 
   // Runs the event loop with the 25 ms tick until `done` returns true or `timeoutMs` passed.
@@ -89,19 +87,15 @@ class Host {
   // buffer). False on timeout or when the port closed first.
   bool drain(int timeoutMs);
 
-  // The window's logic without a window, made on first use.
-  App& app();
-  Platform& platform() { return *platform_; }
-  // The settings and data files, shared with the App.
+  // The settings and data files, loaded as the window loads them.
   Workbench& bench() { return *bench_; }
-  // The port as the download job sees it, and the job's waits.
-  ByteSink& sink();
-  DownloadHooks hooks() { return app().downloadHooks(); }
+  Dialogs& dialogs() { return dialogs_; }
+  Launcher& launcher() { return launcher_; }
   qt::QtSerialPort& port() { return *port_; }
   qt::QtEventLoop& loop() { return *loop_; }
   IniSettings& settings() { return *settings_; }
   const HostOptions& options() const { return options_; }
-  const std::string& dataDir() const { return platform_->dataDir; }
+  const std::string& dataDir() const { return dataDir_; }
 
  private:
   HostOptions options_;
@@ -111,10 +105,38 @@ class Host {
   std::unique_ptr<qt::QtEventLoop> loop_;
   qt::HeadlessDialogs dialogs_;
   qt::QtLauncher launcher_;
+  std::string dataDir_;
   std::unique_ptr<Workbench> bench_;
-  std::unique_ptr<Platform> platform_;
-  std::unique_ptr<App> app_;
-  std::unique_ptr<App::LinkSink> sink_;
+};
+
+// What the link reports, kept for the command to judge.
+class Recorder : public LinkListener {
+ public:
+  void error(const std::string& message, const std::string& title) override;
+  void status(const std::string& text) override { lastStatus = text; }
+  void answerShown(int, const std::string& shown) override { lastAnswer = shown; }
+  void sizeAnswered(const std::string& d, int) override { digits = d; }
+  void readBack(const std::string& s) override { stream = s; }
+
+  std::string failure, lastStatus, lastAnswer, digits, stream;
+};
+
+// The link components on the host's port and clock. Only what a command asks for goes on the
+// line: no node poll, no watchdog calls. While `downloading` is set the dispatcher refuses
+// every command, so nothing comes between the download stream's bytes.
+struct Line {
+  explicit Line(Host& host);
+  ~Line();
+  Line(const Line&) = delete;
+  Line& operator=(const Line&) = delete;
+
+  Host& host;
+  bool colour = false;  // a colour logo generator: longer read-backs
+  bool downloading = false;
+  Recorder recorder;
+  LinkService link;
+  Dispatcher dispatcher;
+  NodeSession session;
 };
 
 }  // namespace osd::ctl

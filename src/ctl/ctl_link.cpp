@@ -37,61 +37,6 @@ int usage(const char* command, const std::string& why, const char* synopsis) {
   return kUsage;
 }
 
-// What the link reports, kept for the command to judge.
-class Recorder : public LinkListener {
- public:
-  void error(const std::string& message, const std::string& title) override {
-    if (!failure.empty()) failure += "; ";
-    failure += message + " (" + title + ")";
-    for (char& c : failure) {
-      if (c == '\r' || c == '\n') c = ' ';
-    }
-  }
-  void status(const std::string& text) override { lastStatus = text; }
-  void answerShown(int, const std::string& shown) override { lastAnswer = shown; }
-  void sizeAnswered(const std::string& d, int) override { digits = d; }
-  void readBack(const std::string& s) override { stream = s; }
-
-  std::string failure, lastStatus, lastAnswer, digits, stream;
-};
-
-// The link components on osdctl's port and clock. Only what a command asks for goes on the
-// line: no node poll, no watchdog calls.
-struct Line {
-  explicit Line(Host& host)
-      : host(host),
-        link(host.port(), host.loop(), recorder),
-        dispatcher(link, host.loop(), host.platform().dialogs, recorder, DispatcherHooks{}),
-        session(link, dispatcher, host.loop(), recorder,
-                SessionHooks{{}, [this] { return colour; }}) {
-    host.port().onEvent = [this](int code) {
-      link.handleEvent(code, [this] { session.receive(); });
-    };
-    host.loop().onTimer = [this](TimerId id) {
-      if (id == TimerId::Delay) {
-        dispatcher.sharedWait().tick();
-        session.pollTick();
-      } else if (id == TimerId::TenSec) {
-        session.eraseTick();
-      }
-    };
-  }
-  ~Line() {
-    host.port().onEvent = nullptr;
-    host.loop().onTimer = nullptr;
-    link.closeAtExit();
-  }
-  Line(const Line&) = delete;
-  Line& operator=(const Line&) = delete;
-
-  Host& host;
-  bool colour = false;  // a colour logo generator: longer read-backs
-  Recorder recorder;
-  LinkService link;
-  Dispatcher dispatcher;
-  NodeSession session;
-};
-
 // Builds the host and opens the --port on the line; on failure `rc` holds the exit status.
 std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
                                std::unique_ptr<Host>& host, int& rc, const char* synopsis) {

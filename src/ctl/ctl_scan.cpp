@@ -83,7 +83,8 @@ int scan(const Args& argsIn) {
   } catch (const std::invalid_argument& e) {
     return usage(e.what());
   }
-  if (const int rc = host->openPort()) return rc;
+  Line line(*host);
+  if (const int rc = host->openPort(line.link)) return rc;
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   NodeScan scanner(host->port(), host->loop(), from, to);

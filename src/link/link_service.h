@@ -64,6 +64,8 @@ class LinkService {
   bool isOpen() const;
   // Bytes still waiting to leave the port.
   int64_t waiting() const;
+  // The same, with what the device driver still holds.
+  int64_t held() const { return port_.heldBytes(); }
   // Writes `bytes`, never letting more than kOutBufferSize wait in the port (yields to the
   // event loop meanwhile). Throws Failure when the port fails or closes.
   void write(const std::string& bytes);

@@ -7,8 +7,6 @@ namespace osd {
 
 namespace {
 constexpr const char* kRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\";
-constexpr const char* kAppKeyName = "RA7_Vud";
-constexpr const char* kSectionName = "FormInit";
 }  // namespace
 
 std::string Preferences::path(const std::string& appKey, const std::string& section,
@@ -40,11 +38,11 @@ void Preferences::writePath(const std::string& p, const std::string& value) {
 }
 
 std::string Preferences::read(const std::string& key) {
-  return readPath(path(kAppKeyName, kSectionName, key), "0");
+  return readPath(path(kAppKey, kSection, key), "0");
 }
 
 void Preferences::write(const std::string& key, const std::string& value) {
-  writePath(path(kAppKeyName, kSectionName, key), value);
+  writePath(path(kAppKey, kSection, key), value);
 }
 
 std::string Preferences::readFixed(const std::string& key) {

@@ -10,6 +10,10 @@
 
 namespace osd {
 
+// The program's key in the settings store, and the section of its settings.
+constexpr const char* kAppKey = "RA7_Vud";
+constexpr const char* kSection = "FormInit";
+
 class Preferences {
  public:
   explicit Preferences(SettingsBackend& backend) : backend_(backend) {}

@@ -51,8 +51,6 @@ struct Platform {
   Workbench* workbench = nullptr;
 };
 
-constexpr const char* kAppKey = "RA7_Vud";
-constexpr const char* kSection = "FormInit";
 constexpr const char* kDesignTitle = "ZI7Dazi Zodororeve (No NodeDetected)";
 constexpr int kSlotCount = LogoSlots::kCount;
 
@@ -181,7 +179,6 @@ class App : public Reporter {
   void downloadToRamClick();  // also "Download OSD Image to EEPROM"
   void saveLogoInNvramClick();
   void runDownload();
-  void wait(int ticks);
   // The download job's waits and the erase wait, on this window's timers.
   DownloadHooks downloadHooks();
   // What the line has carried of the running download, told on the status line and the
@@ -195,17 +192,6 @@ class App : public Reporter {
   void finishDownloadLine(int slot);
   // The status line during the erase wait, with the seconds left.
   void showEraseWait();
-  // The port as the download job sees it, through SendCom.
-  class LinkSink : public ByteSink {
-   public:
-    explicit LinkSink(App& app);
-    bool write(const std::string& bytes) override;
-    int64_t waiting() const override;
-    bool isOpen() const override;
-
-   private:
-    App& app_;
-  };
 
   // ---- Video-controller data (transfer/video_ops.cpp) ----
   bool readVideoData();
@@ -327,8 +313,6 @@ class App : public Reporter {
   void defineControls();
 
  private:
-  // Told the title of every failure reported while it is set.
-  std::function<void(const std::string& title)> errorWatch_;
   std::optional<LineProgress> downloadLine_;
   int64_t downloadWritten_ = 0;  // bytes of the stream handed to the port
   int64_t downloadPicture_ = 0;  // bytes of its picture

@@ -7,6 +7,7 @@
 #include "common/textnum.h"
 #include "shell/app.h"
 #include "transfer/download_job.h"
+#include "transfer/line_sink.h"
 
 namespace osd {
 
@@ -57,7 +58,7 @@ void App::downloadToRamClick() {
       wasEnabled = ui_.enabled("mnuDownloadLogotoRam");
       ui_.setEnabled("mnuDownloadLogotoRam", false);
     };
-    LinkSink sink(*this);
+    LineSink sink(dispatcher_, link_);
     DownloadJob(sink, *this, std::move(hooks)).erase();
     ui_.setEnabled("mnuDownloadLogotoRam", wasEnabled);
     showStatus("");
@@ -72,20 +73,6 @@ void App::downloadToRamClick() {
 
 void App::saveLogoInNvramClick() {
   dispatcher_.saveLogo();
-}
-
-void App::wait(int ticks) {
-  SharedWait& shared = dispatcher_.sharedWait();
-  shared.start(ticks);
-  while (shared.left() > 0) {
-    // Only the main tick counts the wait down; once it has stopped (the window closing)
-    // nothing ever would.
-    if (!pf_.loop.timerEnabled(TimerId::Delay)) {
-      shared.stop();
-      break;
-    }
-    pf_.loop.yield();
-  }
 }
 
 void App::runDownload() {
@@ -136,7 +123,7 @@ void App::runDownload() {
     buildSetupBlock();
     return setupBlock;
   };
-  LinkSink sink(*this);
+  LineSink sink(dispatcher_, link_);
   downloadLine_.reset();
   downloadPicture_ = plan.pictureBytes();
   downloadStarted_ = commandStart;
@@ -151,37 +138,13 @@ void App::runDownload() {
 }
 
 DownloadHooks App::downloadHooks() {
-  DownloadHooks hooks;
-  hooks.wait = [this](int ticks) { wait(ticks); };
-  hooks.yield = [this] { pf_.loop.yield(); };
-  hooks.armEraseWait = [this] { pf_.loop.setTimerEnabled(TimerId::TenSec, true); };
+  DownloadHooks hooks = lineWaits(dispatcher_, pf_.loop);
   hooks.eraseWaiting = [this] {
     if (!pf_.loop.timerEnabled(TimerId::TenSec)) return false;
     showEraseWait();
     return true;
   };
   return hooks;
-}
-
-App::LinkSink::LinkSink(App& app) : app_(app) {}
-
-// SendCom reports its own failures and returns; a failure it reported while these bytes were
-// being sent means they did not all reach the port.
-bool App::LinkSink::write(const std::string& bytes) {
-  bool failed = false;
-  auto previous = std::move(app_.errorWatch_);
-  app_.errorWatch_ = [&failed](const std::string& title) { failed = failed || title == "SendCom"; };
-  app_.dispatcher_.send(bytes);
-  app_.errorWatch_ = std::move(previous);
-  return !failed;
-}
-
-int64_t App::LinkSink::waiting() const {
-  return app_.pf_.port.heldBytes();
-}
-
-bool App::LinkSink::isOpen() const {
-  return app_.link_.isOpen();
 }
 
 }  // namespace osd

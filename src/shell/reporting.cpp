@@ -22,7 +22,6 @@ void App::showError(const std::string& message, const std::string& title) {
   }
   pf_.dialogs.beep();
   errorCountdown = 400;
-  if (errorWatch_) errorWatch_(title);
 }
 
 void App::reportTick() {

@@ -16,6 +16,7 @@
 
 #include "ctl/ctl_host.h"
 #include "e2e_support.h"
+#include "shell/app.h"
 #include "support/bmp_builder.h"
 
 using namespace osd;
@@ -32,12 +33,21 @@ void pointLink(const std::string& link, const std::string& target) {
   fs::rename(link + ".new", link);
 }
 
-// The host on port 7, a link in `dir` to the node's terminal.
-std::unique_ptr<ctl::Host> openHost(const TempDir& dir) {
-  auto host = std::make_unique<ctl::Host>(
-      ctl::HostOptions{"7", "7=" + dir.path + "/node", dir.path + "/settings.ini", dir.path});
-  return host->openPort() == 0 ? std::move(host) : nullptr;
-}
+// The window's logic on osdctl's Qt seams: port 7, a link in `dir` to the node's terminal.
+struct Window {
+  explicit Window(const TempDir& dir)
+      : host(
+            ctl::HostOptions{"7", "7=" + dir.path + "/node", dir.path + "/settings.ini", dir.path}),
+        pf{host.port(),    host.loop(),    host.settings(), host.dialogs(), host.launcher(),
+           host.dataDir(), host.dataDir(), nullptr,         &host.bench()},
+        app(pf),
+        opened(host.openPort(app.link()) == 0) {}
+  ~Window() { app.link().closeAtExit(); }
+  ctl::Host host;
+  Platform pf;
+  App app;
+  bool opened;
+};
 
 }  // namespace
 
@@ -49,9 +59,10 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   // The node hangs up after 3000 bytes: in the middle of the picture's rows.
   Sim first({"--baud", "0", "--hangup-after", "3000"});
   pointLink(dir.path + "/node", first.pty());
-  auto host = openHost(dir);
-  ASSERT_TRUE(host);
-  App& app = host->app();
+  Window window(dir);
+  ASSERT_TRUE(window.opened);
+  ctl::Host* host = &window.host;
+  App& app = window.app;
   app.session().setMemorySize(64 * 1024);
   app.session().setLargeMemory(false);
   app.selectedSlot = 1;
@@ -101,8 +112,9 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
   ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
   pointLink(dir.path + "/node", ::ptsname(master));
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-  auto host = openHost(dir);
-  ASSERT_TRUE(host);
+  Window window(dir);
+  ASSERT_TRUE(window.opened);
+  ctl::Host* host = &window.host;
   std::atomic<bool> stop{false};
   std::thread babbler([&] {
     std::mt19937 rng(12345);
@@ -119,7 +131,7 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
   int64_t waitingMax = 0;  // in the Qt port
   host->runUntil(
       [&] {
-        bufferMax = std::max(bufferMax, host->app().session().buffered().size());
+        bufferMax = std::max(bufferMax, window.app.session().buffered().size());
         waitingMax = std::max(waitingMax, host->port().bytesAvailable());
         return false;
       },
@@ -135,9 +147,10 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
   char in[4096];
   while (::read(master, in, sizeof in) > 0) {
   }
-  host->app().session().setMemorySize(0);
+  window.app.session().setMemorySize(0);
   const std::string answer = "QX512K\r\nQX512K\r\n";
   ASSERT_EQ(::write(master, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
-  EXPECT_TRUE(host->runUntil([&] { return host->app().session().memorySize() == 512 * 1024; }, 5000));
+  EXPECT_TRUE(
+      host->runUntil([&] { return window.app.session().memorySize() == 512 * 1024; }, 5000));
   ::close(master);
 }
