@@ -6,7 +6,7 @@
 # A mutant whose text is no longer in its file is "not-applied" and one that does not compile is
 # "no-build"; neither counts as killed.
 #
-#   scripts/mutants.sh [WORD]   only the mutants whose name contains WORD
+#   scripts/mutants.sh [WORD...]   only the mutants whose name contains one of the WORDs
 #   MUTANTS_DIR  scratch folder (default build/mutants), JOBS  parallel jobs (default 2),
 #   MUTANTS_REV  a commit to test instead of the working tree
 #   MUTANTS_BUILD  an existing build folder of the working tree: the mutants are made in the
@@ -27,7 +27,7 @@ fi
 JOBS=${JOBS:-2}
 TIMEOUT=${MUTANTS_TIMEOUT:-60}
 read -r -a CTEST_ARGS <<<"${MUTANTS_CTEST_ARGS:-}"
-ONLY=${1:-}
+ONLY=("$@")
 
 # m NAME FILES FIND REPLACE: FILES is one or more paths or patterns; the change is made in the
 # first file holding FIND. "or FILES FIND REPLACE" adds another form of the same mutant, for code
@@ -198,7 +198,10 @@ survivors=()
 i=0
 while [ "$i" -lt "${#NAMES[@]}" ]; do
   name=${NAMES[$i]} applied_here="" skip=""
-  [[ -n "$ONLY" && "$name" != *"$ONLY"* ]] && skip=1
+  if [ "${#ONLY[@]}" -gt 0 ]; then
+    skip=1
+    for word in "${ONLY[@]}"; do [[ "$name" == *"$word"* ]] && skip=""; done
+  fi
   while [ "$i" -lt "${#NAMES[@]}" ] && [ "${NAMES[$i]}" = "$name" ]; do
     [ -z "$skip$applied_here" ] && apply_form "$i" && applied_here=$CURRENT
     i=$((i + 1))
