@@ -1,8 +1,10 @@
-// Menu entries that start outside programs: the manual and the paint program; and exit.
+// Menu entries that start outside programs: the manual and the paint program; exit; the
+// about window and the splash.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "shell/about.h"
 #include "support/fakes.h"
 
 using namespace osd;
@@ -68,4 +70,16 @@ TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   app.splashTick();
   EXPECT_TRUE(shown);
   EXPECT_TRUE(app.ui().windowEnabled());
+}
+
+// The splash closes itself on its eighth one-second tick, the about window on its 601st.
+TEST_F(MenusTest, SplashAndAboutWindowCloseThemselvesOnTheirTick) {
+  for (const auto& [asAbout, closingTick] : {std::pair{false, 8}, std::pair{true, 601}}) {
+    AboutWindow w{h.loop, h.launcher};
+    w.load(asAbout);
+    int tick = 1;
+    while (!w.tick() && tick < 1000) ++tick;
+    EXPECT_EQ(tick, closingTick) << (asAbout ? "about window" : "splash");
+    EXPECT_FALSE(w.isOpen());
+  }
 }
