@@ -223,9 +223,9 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     osd::App app(platform);
-    app.simulatedPort = simulatedPort;
+    app.useSimulatedPort(simulatedPort);
     const bool startupStamp = !qEnvironmentVariableIsEmpty("OSDPROG_STARTUP_STAMP");
-    if (startupStamp) app.splashShown = true;  // the splash timer then does nothing
+    if (startupStamp) app.skipSplash();
     osd::gui::MainWindow window(app);
     dialogs.setParent(&window);
 

@@ -36,7 +36,7 @@ QImage onCheckerboard(const QImage& picture, int scale, int cell) {
 
 ImportModel::ImportModel(App& app) : app_(app) {
   format_ = app.ui().checked("optRGB(0)") ? PixelFormat::Rgb : PixelFormat::YCbCr;
-  target_.transparent = app.transparentValue;
+  target_.transparent = app.transparent();
   target_.largeMemory = app.session().largeMemory();
 }
 
@@ -114,8 +114,8 @@ bool ImportModel::importIntoSlot() {
     return false;
   }
   // Into the selected slot, as "Open" loads a file.
-  if (app_.dispatcher().guarded() || app_.sxModel <= 1) app_.selectedSlot = 1;
-  if (app_.selectedSlot == 0) return false;
+  if (app_.dispatcher().guarded() || app_.model() <= 1) app_.bench().logos().selected = 1;
+  if (app_.bench().logos().selected == 0) return false;
   if (app_.readFile(name) != 0) {
     app_.showError("Read of image file failed.", kTitle);
     return false;

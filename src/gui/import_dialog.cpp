@@ -32,11 +32,11 @@ QSpinBox* sizeBox(int max, int step) {
 }  // namespace
 
 void ImportDialog::run(App& app, QWidget* parent) {
-  const std::string path =
-      app.platform().dialogs.openFileName(app.selectedSlot >= 0 && app.selectedSlot < kSlotCount
-                                              ? app.bmpPath[static_cast<size_t>(app.selectedSlot)]
-                                              : std::string(),
-                                          kPictureFilter);
+  const std::string path = app.platform().dialogs.openFileName(
+      app.bench().logos().selected >= 0 && app.bench().logos().selected < kSlotCount
+          ? app.bench().logos().path[static_cast<size_t>(app.bench().logos().selected)]
+          : std::string(),
+      kPictureFilter);
   if (path.empty()) return;
   ImportDialog dialog(app, parent);
   std::string error;

@@ -129,19 +129,14 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   placeScreenLayers();
   windowChanged();
 
-  app_.onExit = [this]() { close(); };
-  app_.onShowAbout = [this](AboutWindow& about, bool modal) { showAbout(about, modal); };
-  app_.onShowEditor = [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); };
-  app_.onImportPicture = [this]() { ImportDialog::run(app_, this); };
-  app_.onFindNodes = [this]() { ScanDialog::run(app_, this); };
+  app_.setWindowActions(
+      {[this]() { close(); }, [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); },
+       [this](AboutWindow& about, bool modal) { showAbout(about, modal); },
+       [this]() { ImportDialog::run(app_, this); }, [this]() { ScanDialog::run(app_, this); }});
 }
 
 MainWindow::~MainWindow() {
-  app_.onExit = nullptr;
-  app_.onShowAbout = nullptr;
-  app_.onShowEditor = nullptr;
-  app_.onImportPicture = nullptr;
-  app_.onFindNodes = nullptr;
+  app_.setWindowActions({});
   delete about_.data();
   delete binder_;
   binder_ = nullptr;
@@ -519,7 +514,7 @@ void MainWindow::scheduleLargeView() {
 
 void MainWindow::updateLargeView() {
   if (!largeView_) return;
-  if (!app_.nodeView) {
+  if (!app_.nodeViewShown()) {
     largeView_->setCheckerboard(false);
     largeView_->setImageFile(toQt(app_.ui().get("picPicture1").image));
     return;

@@ -17,7 +17,7 @@
 
 #include "gui/model_binder.h"
 #include "gui/picture_box.h"
-#include "schedule/editor.h"
+#include "shell/schedule_editor.h"
 #include "shell/window_model.h"
 
 namespace osd::gui {

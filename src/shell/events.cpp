@@ -2,10 +2,10 @@
 #include <exception>
 
 #include "common/textnum.h"
-#include "schedule/editor.h"
 #include "schedule/schedule_model.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/schedule_editor.h"
 
 namespace osd {
 
@@ -52,7 +52,8 @@ void App::click(const std::string& name) {
     if (base == "mnuOpenLogoFile") {
       openLogoFileClick();
     } else if (base == "mnuImportPicture" || base == "mnuFindNodes") {
-      if (const auto& open = base == "mnuImportPicture" ? onImportPicture : onFindNodes) open();
+      if (const auto& open = base == "mnuImportPicture" ? window_.importPicture : window_.findNodes)
+        open();
     } else if (base == "mnuDownloadLogotoRam" || base == "mnu_ImageToEEPROM") {
       downloadToRamClick();
     } else if (base == "mnu_Erase") {

@@ -4,11 +4,11 @@
 #include <functional>
 
 #include "common/textnum.h"
-#include "schedule/editor.h"
 #include "schedule/schedule_model.h"
 #include "settings/setting_rules.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/schedule_editor.h"
 
 namespace osd {
 
@@ -245,9 +245,9 @@ void App::scheduleViewClick() {
   if (editor_) editor_->close();
   editor_ = std::make_unique<ScheduleEditor>(*this);
   editor_->open();
-  if (onShowEditor) {
+  if (window_.showEditor) {
     // Modal: returns when the editor window has closed; the editor is then discarded.
-    onShowEditor(*editor_);
+    window_.showEditor(*editor_);
     editor_->close();
     editor_.reset();
   }

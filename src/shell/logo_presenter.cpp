@@ -131,15 +131,11 @@ void App::loadImageFile(const std::string& pictureBox, const std::string& fileNa
   }
 }
 
-namespace {
-
-// Before a menu load: the slot stays as it is only for a logo generator with several slots
-// while the operator is in charge; otherwise slot 1 is loaded.
-void chooseMenuSlot(App& app) {
-  if (app.dispatcher().guarded() || app.sxModel <= 1) app.selectedSlot = 1;
+// The slot stays as it is only for a logo generator with several slots while the operator is
+// in charge; otherwise slot 1 is loaded.
+void App::chooseMenuSlot() {
+  if (dispatcher_.guarded() || sxModel <= 1) selectedSlot = 1;
 }
-
-}  // namespace
 
 void App::openLogoFileClick() {
   try {
@@ -148,7 +144,7 @@ void App::openLogoFileClick() {
                                   : std::string();
     std::string name = pf_.dialogs.openFileName(start, kBmpFilter);
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
-    chooseMenuSlot(*this);
+    chooseMenuSlot();
     if (selectedSlot == 0) return;
     name = trimBlanks(name);
     if (readFile(name) != 0) showError("Read of image file failed.", "mnuOpenLogoFile");
@@ -159,7 +155,7 @@ void App::openLogoFileClick() {
 
 void App::recentFileClick(int index) {
   try {
-    chooseMenuSlot(*this);
+    chooseMenuSlot();
     if (selectedSlot == 0) return;
     std::string name = readSetting("FileSelect" + std::to_string(index + 1));
     if (readFile(name) < 0) showError("Read of image file failed.", "MnuRecentFile");
