@@ -135,6 +135,13 @@ class App : public Reporter {
   void showSlotPreview(const SlotVerdict& verdict);
   void loadImageFile(const std::string& pictureBox, const std::string& fileName);
   void openLogoFileClick();
+  // The file of the selected slot, where a file dialog for it starts.
+  std::string selectedLogoPath() const;
+  // The pixel format chosen on the window ("optRGB").
+  PixelFormat chosenFormat() const;
+  // Loads `file` as "Open" does: into slot 1 unless a logo generator with several slots is in
+  // the operator's hands. False when nothing was loaded (a failure is shown under `title`).
+  bool loadIntoMenuSlot(std::string file, const std::string& title);
   void recentFileClick(int index);
   // Node values of the slot's logo in the chosen format; false when a failure was reported.
   bool encodeLogo(int slot, std::vector<int>& out);

@@ -57,21 +57,21 @@ void App::formSetUp() {
 
   // 3.-4. Show modes.
   step([&] {
-    showInt = readSettingFlag(*this, "ShowInt");
+    showInt = bench_.prefs().flag("ShowInt");
     ui_.setChecked(indexed("mnuShowMode", 0), showInt);
   });
   step([&] {
-    showMix = readSettingFlag(*this, "ShowMix");
+    showMix = bench_.prefs().flag("ShowMix");
     ui_.setChecked(indexed("mnuShowMode", 1), showMix);
   });
   step([&] {
-    showFade = readSettingFlag(*this, "ShowFade");
+    showFade = bench_.prefs().flag("ShowFade");
     ui_.setChecked(indexed("mnuShowMode", 2), showFade);
   });
 
   // 5. The reply display.
   step([&] {
-    showReply = readSettingFlag(*this, "ShowReply");
+    showReply = bench_.prefs().flag("ShowReply");
     ui_.setChecked(indexed("mnuDiagSub", 23), showReply);
     if (showReply) {
       if (ui_.heightTwips() < kHeightWithReply) ui_.setHeightTwips(kHeightWithReply);
@@ -82,7 +82,7 @@ void App::formSetUp() {
 
   // 6. The logo-generator model.
   step([&] {
-    const int v = leadingInt(trimBlanks(readSettingFixed(*this, "SX_Model")));
+    const int v = leadingInt(trimBlanks(bench_.prefs().readFixed("SX_Model")));
     if (v == 0) {
       sxModel = 1;
       ui_.setChecked(indexed("mnuSetLGx", 0), true);
@@ -104,7 +104,7 @@ void App::formSetUp() {
   // 7. Diagnostic menu.
   step([&] {
     ui_.setVisible("mnuDiag", false);
-    const bool diag = readSettingFlag(*this, "DiagTools");
+    const bool diag = bench_.prefs().flag("DiagTools");
     ui_.setChecked("mnuDiagTools", diag);
     ui_.setVisible("mnuDiag", diag);
     ui_.setVisible("mnuNode", true);
@@ -114,7 +114,7 @@ void App::formSetUp() {
 
   // 8. The schedule runner.
   step([&] {
-    scheduleOn = readSettingFlag(*this, "ScheduleOn");
+    scheduleOn = bench_.prefs().flag("ScheduleOn");
     pf_.loop.setTimerEnabled(TimerId::Schedule, scheduleOn);
     ui_.setChecked("mnuScheduleOnOff", scheduleOn);
     ui_.setVisible("lblRunning", scheduleOn);
@@ -122,13 +122,13 @@ void App::formSetUp() {
 
   // 9. Schedule lock.
   step([&] {
-    locked = readSettingFlag(*this, "Locked");
+    locked = bench_.prefs().flag("Locked");
     ui_.setChecked(indexed("mnuScheduleEdit", 1), locked);
   });
 
   // 10. Front panel lock.
   step([&] {
-    panelLock = readSettingFlag(*this, "PanelLock");
+    panelLock = bench_.prefs().flag("PanelLock");
     ui_.setChecked("mnuPanelLock", panelLock);
     if (panelLock) {
       ui_.setEnabled(indexed("picPicture2", selectedSlot), false);
@@ -138,12 +138,12 @@ void App::formSetUp() {
   });
 
   // 11. Colour node.
-  step([&] { colorNode = readSettingFlag(*this, "Color"); });
+  step([&] { colorNode = bench_.prefs().flag("Color"); });
 
   // 12. Transparency.
   step([&] {
     transparentValue = 255;
-    const std::string text = readSettingFixed(*this, "Transparent");
+    const std::string text = bench_.prefs().readFixed("Transparent");
     transparentValue = clampInt(leadingInt(text), 0, 255);
     ui_.setText(indexed("mnuShowMode", 3), transparentCaption(transparentValue));
   });
@@ -166,13 +166,13 @@ void App::formSetUp() {
 
   // 15. Video standard.
   step([&] {
-    const bool pal = trimBlanks(readSettingFixed(*this, "OPTNTSC")) == "1";
+    const bool pal = trimBlanks(bench_.prefs().readFixed("OPTNTSC")) == "1";
     ui_.setChecked(indexed("optNTSC", 1), pal);
     ui_.setChecked(indexed("optNTSC", 0), !pal);
   });
 
   // 16. Colour format.
-  step([&] { optRgbClick(readSettingFlag(*this, "optRGB") ? 0 : 1); });
+  step([&] { optRgbClick(bench_.prefs().flag("optRGB") ? 0 : 1); });
 
   // 17. The slots' last images, highest first, so the lowest slot with a file ends selected.
   step([&] {
@@ -180,7 +180,7 @@ void App::formSetUp() {
       if (n >= kSlotCount) continue;
       const std::string key = "BMPpath" + std::to_string(n);
       step([&] {
-        slotFile[n] = readSettingFixed(*this, key);
+        slotFile[n] = bench_.prefs().readFixed(key);
         if (slotFile[n].size() > 6) {
           selectedSlot = n;
           loadImageFile(indexed("picPicture2", n), slotFile[n]);
@@ -191,7 +191,7 @@ void App::formSetUp() {
 
   // 18. SMPTE background.
   step([&] {
-    const bool smpte = readSettingFlag(*this, "SMPTE");
+    const bool smpte = bench_.prefs().flag("SMPTE");
     ui_.setVisible("img_SMPTE", smpte);
     ui_.setChecked("mnu_SMPTE", smpte);
   });

@@ -137,17 +137,29 @@ void App::chooseMenuSlot() {
   if (dispatcher_.guarded() || sxModel <= 1) selectedSlot = 1;
 }
 
+std::string App::selectedLogoPath() const {
+  return selectedSlot >= 0 && selectedSlot < kSlotCount ? bmpPath[static_cast<size_t>(selectedSlot)]
+                                                        : std::string();
+}
+
+PixelFormat App::chosenFormat() const {
+  return ui_.checked(indexed("optRGB", 0)) ? PixelFormat::Rgb : PixelFormat::YCbCr;
+}
+
+bool App::loadIntoMenuSlot(std::string file, const std::string& title) {
+  chooseMenuSlot();
+  if (selectedSlot == 0) return false;
+  file = trimBlanks(file);
+  if (readFile(file) == 0) return true;
+  showError("Read of image file failed.", title);
+  return false;
+}
+
 void App::openLogoFileClick() {
   try {
-    const std::string start = selectedSlot >= 0 && selectedSlot < kSlotCount
-                                  ? bmpPath[static_cast<size_t>(selectedSlot)]
-                                  : std::string();
-    std::string name = pf_.dialogs.openFileName(start, kBmpFilter);
+    const std::string name = pf_.dialogs.openFileName(selectedLogoPath(), kBmpFilter);
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
-    chooseMenuSlot();
-    if (selectedSlot == 0) return;
-    name = trimBlanks(name);
-    if (readFile(name) != 0) showError("Read of image file failed.", "mnuOpenLogoFile");
+    loadIntoMenuSlot(name, "mnuOpenLogoFile");
   } catch (const std::exception& e) {
     showError(e.what(), "mnuOpenLogoFile");
   }
