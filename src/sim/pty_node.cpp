@@ -49,12 +49,12 @@ class LinePacing {
     if (rate_ <= 0) return most;
     if (lineIdle_) lineFree_ = std::max(lineFree_, now - kPacingSlackBytes / rate_);
     const double avail = (now - lineFree_) * rate_;
-    const size_t budget = avail >= 1 ? std::min(most, static_cast<size_t>(avail)) : 0;
-    if (budget == 0) {
+    const size_t allowed = avail >= 1 ? std::min(most, static_cast<size_t>(avail)) : 0;
+    if (allowed == 0) {
       const double wait = lineFree_ + kPacingChunkBytes / rate_ - now;
       timeoutMs = std::max(1, static_cast<int>(wait * 1000));
     }
-    return budget;
+    return allowed;
   }
   // Nothing was waiting when there was room to read.
   void idle() { lineIdle_ = true; }
