@@ -141,9 +141,12 @@ class Node {
  private:
   enum class Phase { Commands, Setup, Image, Password };
   enum class Match { Complete, NeedMore, No };
+  struct Command;                    // one entry of the command table (node.cpp)
+  static const Command kCommands[];  // the commands of fixed length
 
   std::string process(const std::string& bytes);
   Match tryCommand(std::string& out, size_t& used);
+  Match trySettingsPacket(size_t& used);
   void takeDownloadByte(uint8_t b);
   void startImagePhase();
   void endDownload(bool complete);
