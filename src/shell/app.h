@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -290,6 +291,25 @@ class App : public Reporter {
   // Before a menu load: slot 1 unless a logo generator with several slots is in the
   // operator's hands.
   void chooseMenuSlot();
+  // What a click on a control or menu entry runs: entries named `base` with an index in
+  // [first, last] (no index counts as -1).
+  struct ClickRoute {
+    const char* base;
+    int first, last;
+    void (*handle)(App& app, int index);
+  };
+  static std::span<const ClickRoute> clickRoutes();
+  // Restoring the window from the settings, in three parts; each step of them reports its own
+  // failure and the start-up goes on with the next.
+  void setUpMenus();
+  void setUpRunningState();
+  void setUpVideoAndSlots();
+  void setUpStep(const std::function<void()>& body);
+  // Runs one step of the start-up: a failure is shown under `title` and the next step goes on.
+  void runStep(const char* title, const std::function<void()>& body);
+  // Start-up steps: the logo slots and recent files, then the port.
+  void loadSlotChoice();
+  void openSavedPort(const std::string& commandLine);
 
   // ---- The presenter's own state ----
   // Start-up

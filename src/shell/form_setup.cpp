@@ -31,17 +31,26 @@ std::string transparentCaption(int value) {
 }  // namespace
 
 void App::formSetUp() {
-  // Each step reports its own failure and start-up goes on with the next one.
-  auto step = [this](const std::function<void()>& body) {
-    try {
-      body();
-    } catch (const std::exception& e) {
-      showError(e.what(), kFormSetUp);
-    }
-  };
+  setUpMenus();
+  setUpRunningState();
+  setUpVideoAndSlots();
+}
 
+void App::runStep(const char* title, const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    showError(e.what(), title);
+  }
+}
+
+void App::setUpStep(const std::function<void()>& body) {
+  runStep(kFormSetUp, body);
+}
+
+void App::setUpMenus() {
   // 1. Menus that need an answering node start disabled.
-  step([&] {
+  setUpStep([&] {
     showStatus("");
     ui_.setVisible("mnuSaveLogoDisk", false);
     for (const char* name : {"mnuDownloadLogotoRam", "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM",
@@ -53,24 +62,24 @@ void App::formSetUp() {
   });
 
   // 2. The schedule.
-  step([&] { loadSchedule(); });
+  setUpStep([&] { loadSchedule(); });
 
   // 3.-4. Show modes.
-  step([&] {
+  setUpStep([&] {
     showInt = bench_.prefs().flag("ShowInt");
     ui_.setChecked(indexed("mnuShowMode", 0), showInt);
   });
-  step([&] {
+  setUpStep([&] {
     showMix = bench_.prefs().flag("ShowMix");
     ui_.setChecked(indexed("mnuShowMode", 1), showMix);
   });
-  step([&] {
+  setUpStep([&] {
     showFade = bench_.prefs().flag("ShowFade");
     ui_.setChecked(indexed("mnuShowMode", 2), showFade);
   });
 
   // 5. The reply display.
-  step([&] {
+  setUpStep([&] {
     showReply = bench_.prefs().flag("ShowReply");
     ui_.setChecked(indexed("mnuDiagSub", 23), showReply);
     if (showReply) {
@@ -81,7 +90,7 @@ void App::formSetUp() {
   });
 
   // 6. The logo-generator model.
-  step([&] {
+  setUpStep([&] {
     const int v = leadingInt(trimBlanks(bench_.prefs().readFixed("SX_Model")));
     if (v == 0) {
       sxModel = 1;
@@ -102,7 +111,7 @@ void App::formSetUp() {
   });
 
   // 7. Diagnostic menu.
-  step([&] {
+  setUpStep([&] {
     ui_.setVisible("mnuDiag", false);
     const bool diag = bench_.prefs().flag("DiagTools");
     ui_.setChecked("mnuDiagTools", diag);
@@ -111,9 +120,11 @@ void App::formSetUp() {
     ui_.setVisible(indexed("mnuDiagSub", 20), true);
     ui_.setVisible(indexed("mnuDiagSub", 21), true);
   });
+}
 
+void App::setUpRunningState() {
   // 8. The schedule runner.
-  step([&] {
+  setUpStep([&] {
     scheduleOn = bench_.prefs().flag("ScheduleOn");
     pf_.loop.setTimerEnabled(TimerId::Schedule, scheduleOn);
     ui_.setChecked("mnuScheduleOnOff", scheduleOn);
@@ -121,13 +132,13 @@ void App::formSetUp() {
   });
 
   // 9. Schedule lock.
-  step([&] {
+  setUpStep([&] {
     locked = bench_.prefs().flag("Locked");
     ui_.setChecked(indexed("mnuScheduleEdit", 1), locked);
   });
 
   // 10. Front panel lock.
-  step([&] {
+  setUpStep([&] {
     panelLock = bench_.prefs().flag("PanelLock");
     ui_.setChecked("mnuPanelLock", panelLock);
     if (panelLock) {
@@ -138,10 +149,10 @@ void App::formSetUp() {
   });
 
   // 11. Colour node.
-  step([&] { colorNode = bench_.prefs().flag("Color"); });
+  setUpStep([&] { colorNode = bench_.prefs().flag("Color"); });
 
   // 12. Transparency.
-  step([&] {
+  setUpStep([&] {
     transparentValue = 255;
     const std::string text = bench_.prefs().readFixed("Transparent");
     transparentValue = clampInt(leadingInt(text), 0, 255);
@@ -149,12 +160,14 @@ void App::formSetUp() {
   });
 
   // 13. Logo options 2-4 come back when a node answers.
-  step([&] {
+  setUpStep([&] {
     for (int i = 2; i <= 4; ++i) ui_.setVisible(indexed("optLOGO", i), false);
   });
+}
 
+void App::setUpVideoAndSlots() {
   // 14. Video data, then the image start position.
-  step([&] {
+  setUpStep([&] {
     const VideoData::Loaded loaded = bench_.load(imageWidth, imageHeight);
     // A file that could not be read was kept beside itself before the defaults replaced it.
     if (!loaded.kept.empty()) showError(loaded.kept, "Form_SetUp");
@@ -165,21 +178,21 @@ void App::formSetUp() {
   });
 
   // 15. Video standard.
-  step([&] {
+  setUpStep([&] {
     const bool pal = trimBlanks(bench_.prefs().readFixed("OPTNTSC")) == "1";
     ui_.setChecked(indexed("optNTSC", 1), pal);
     ui_.setChecked(indexed("optNTSC", 0), !pal);
   });
 
   // 16. Colour format.
-  step([&] { optRgbClick(bench_.prefs().flag("optRGB") ? 0 : 1); });
+  setUpStep([&] { optRgbClick(bench_.prefs().flag("optRGB") ? 0 : 1); });
 
   // 17. The slots' last images, highest first, so the lowest slot with a file ends selected.
-  step([&] {
+  setUpStep([&] {
     for (int n = sxModel; n >= 1; --n) {
       if (n >= kSlotCount) continue;
       const std::string key = "BMPpath" + std::to_string(n);
-      step([&] {
+      setUpStep([&] {
         slotFile[n] = bench_.prefs().readFixed(key);
         if (slotFile[n].size() > 6) {
           selectedSlot = n;
@@ -190,7 +203,7 @@ void App::formSetUp() {
   });
 
   // 18. SMPTE background.
-  step([&] {
+  setUpStep([&] {
     const bool smpte = bench_.prefs().flag("SMPTE");
     ui_.setVisible("img_SMPTE", smpte);
     ui_.setChecked("mnu_SMPTE", smpte);
