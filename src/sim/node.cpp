@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "transfer/download_job.h"
+
 namespace osd::sim {
 
 namespace {
@@ -352,11 +354,11 @@ void Node::startImagePhase() {
     height_ = h2 * 2;
   }
   const int64_t mem = static_cast<int64_t>(memory_.size());
-  const int64_t picture = static_cast<int64_t>(w4) * 4 * h2 * 2;
-  const int64_t n = mem - (picture + kSetupBytes);
-  const int64_t fillers = n + 1 >= 0 ? (n + 1) / kFillerBlock + 1 : 0;
+  // The program's own plan of the stream: what it sends after the setup block.
+  const DownloadPlan plan{w4 * 4, h2 * 2, mem};
+  const int64_t picture = plan.pictureBytes();
   imageBytes_ = static_cast<uint64_t>(picture);
-  expected_ = static_cast<uint64_t>(picture + fillers * kFillerBlock);
+  expected_ = static_cast<uint64_t>(picture + plan.fillerBlocks() * DownloadPlan::kFillerBlock);
   // The earliest count at which the program's filler run can end.
   earliestEnd_ = std::min<uint64_t>(expected_, std::max<int64_t>(picture, mem - 254));
   phase_ = Phase::Image;

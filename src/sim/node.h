@@ -75,7 +75,6 @@ class Node {
   static constexpr int kLogoWidth = 256;
   static constexpr int kLogoRows = 64;
   static constexpr int kSetupBytes = 256;
-  static constexpr int kFillerBlock = 128;
   static constexpr size_t kPasswordMax = 16;
 
   explicit Node(NodeConfig config = {});
