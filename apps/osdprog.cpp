@@ -145,6 +145,141 @@ class SimulatedPortSettings : public osd::SettingsBackend {
   int port_;
 };
 
+// SIGTERM and SIGINT close the window the ordinary way: the handler only writes a byte that
+// the event loop reads (closeOnSignal). False when the pipe cannot be had.
+bool catchTerminationSignals() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+    std::perror("osdprog: socketpair");
+    return false;
+  }
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  return true;
+}
+
+osd::qt::PortMap portMapOf(const Options& options) {
+  try {
+    return osd::qt::PortMap::fromSources(options.portMap);
+  } catch (const std::exception& e) {
+    usage(e.what());  // names the option or variable and the bad entry
+  }
+}
+
+// Starts the simulated node of --simulate and gives its terminal a port number in `map`.
+// Returns that number, or 0 after saying why it could not be had.
+int startSimulatedNode(const Options& options, osd::qt::PortMap& map,
+                       std::unique_ptr<osd::sim::PtyNode>& simulated) {
+  osd::sim::PtyOptions po;
+  po.node.memoryKiB = options.simulateMemory;
+  simulated = std::make_unique<osd::sim::PtyNode>(po);
+  try {
+    simulated->start();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "osdprog: cannot start the simulated node: %s\n", e.what());
+    return 0;
+  }
+  const int simulatedPort = map.useDevice(simulated->devicePath());
+  if (simulatedPort == 0) {
+    std::fprintf(stderr, "osdprog: no free port number for the simulated node\n");
+    return 0;
+  }
+  std::fprintf(stderr, "osdprog: simulated node (%d K) on COM%d = %s\n", options.simulateMemory,
+               simulatedPort, simulated->devicePath().c_str());
+  return simulatedPort;
+}
+
+// Closes the window when a termination signal has come.
+void closeOnSignal(QSocketNotifier& notifier, osd::gui::MainWindow& window) {
+  QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&]() {
+    char byte = 0;
+    ssize_t n = ::read(signalPipe[0], &byte, 1);
+    (void)n;
+    window.close();
+    QApplication::quit();
+  });
+}
+
+// What a later copy of the program may ask of this one.
+void answerOtherCopies(osd::gui::LocalInstanceGuard& instances, osd::gui::MainWindow& window) {
+  instances.onRaiseRequested = [&window]() {
+    window.showNormal();
+    window.raise();
+    window.activateWindow();
+  };
+  // Asked by a later copy: close once the request has been answered.
+  instances.onCloseRequested = [&window]() {
+    QTimer::singleShot(0, &window, [&window]() {
+      window.close();
+      // Queued, so that it also ends a copy asked during its start-up, before the loop runs.
+      QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+  };
+}
+
+// OSDPROG_STARTUP_STAMP: a zero timer fires once the events queued by the start-up have
+// been handled.
+void stampWhenIdle(osd::gui::MainWindow& window) {
+  QTimer::singleShot(0, &window, [] {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(stderr, "osdprog: idle at %lld.%09ld\n", static_cast<long long>(now.tv_sec),
+                 now.tv_nsec);
+  });
+}
+
+// OSDPROG_SCREENSHOT=FILE[,delay-ms], when set.
+void scheduleScreenshot(osd::gui::MainWindow& window) {
+  const QString shot = qEnvironmentVariable("OSDPROG_SCREENSHOT");
+  if (shot.isEmpty()) return;
+  const QStringList parts = shot.split(QChar(','));
+  const int delay = parts.size() > 1 ? parts[1].toInt() : 3000;
+  QTimer::singleShot(delay, &window, [&window, file = parts[0]]() {
+    if (!window.grab().save(file))
+      std::fprintf(stderr, "osdprog: cannot write %s\n", qPrintable(file));
+  });
+}
+
+// The start-up and the window's life: returns the exit code.
+int runWindow(QApplication& qapp, osd::Platform& platform, osd::gui::GuiDialogs& dialogs,
+              osd::gui::LocalInstanceGuard& instances, const Options& options, int simulatedPort) {
+  int exitCode = 0;
+  osd::App app(platform);
+  app.useSimulatedPort(simulatedPort);
+  const bool startupStamp = !qEnvironmentVariableIsEmpty("OSDPROG_STARTUP_STAMP");
+  if (startupStamp) app.skipSplash();  // the splash timer then does nothing
+  osd::gui::MainWindow window(app);
+  dialogs.setParent(&window);
+
+  QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+  closeOnSignal(notifier, window);
+  answerOtherCopies(instances, window);
+
+  std::string commandLine;
+  for (const std::string& w : options.words) commandLine += (commandLine.empty() ? "" : " ") + w;
+  app.formLoad(commandLine);
+
+  // Only the copy that holds the instance lock runs on: one that still finds another copy
+  // in its place after the start-up asked it to close ends here.
+  if (!instances.listen()) {
+    std::fprintf(stderr, "osdprog: another copy is still running; this one ends\n");
+    window.close();
+    exitCode = 1;
+  } else {
+    window.show();
+  }
+
+  if (startupStamp) stampWhenIdle(window);
+  scheduleScreenshot(window);
+  QObject::connect(&qapp, &QApplication::lastWindowClosed, &qapp, &QApplication::quit);
+  if (exitCode == 0) exitCode = QApplication::exec();
+  window.close();
+  return exitCode;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,44 +295,14 @@ int main(int argc, char** argv) {
   const Options options = parseOptions(QApplication::arguments());
   const QString programDir = QApplication::applicationDirPath();
 
-  // SIGTERM and SIGINT close the window the ordinary way.
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-    std::perror("osdprog: socketpair");
-    return 1;
-  }
-  struct sigaction sa {};
-  sa.sa_handler = onSignal;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-
-  osd::qt::PortMap map;
-  try {
-    map = osd::qt::PortMap::fromSources(options.portMap);
-  } catch (const std::exception& e) {
-    usage(e.what());  // names the option or variable and the bad entry
-  }
+  if (!catchTerminationSignals()) return 1;
+  osd::qt::PortMap map = portMapOf(options);
 
   std::unique_ptr<osd::sim::PtyNode> simulated;
   int simulatedPort = 0;
   if (options.simulateMemory > 0) {
-    osd::sim::PtyOptions po;
-    po.node.memoryKiB = options.simulateMemory;
-    simulated = std::make_unique<osd::sim::PtyNode>(po);
-    try {
-      simulated->start();
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "osdprog: cannot start the simulated node: %s\n", e.what());
-      return 1;
-    }
-    simulatedPort = map.useDevice(simulated->devicePath());
-    if (simulatedPort == 0) {
-      std::fprintf(stderr, "osdprog: no free port number for the simulated node\n");
-      return 1;
-    }
-    std::fprintf(stderr, "osdprog: simulated node (%d K) on COM%d = %s\n", options.simulateMemory,
-                 simulatedPort, simulated->devicePath().c_str());
+    simulatedPort = startSimulatedNode(options, map, simulated);
+    if (simulatedPort == 0) return 1;
   }
 
   const std::string settingsFile = options.settingsFile.empty()
@@ -220,74 +325,7 @@ int main(int argc, char** argv) {
                          programDir.toStdString(),
                          dataFolder(options, programDir).toStdString(),
                          &instances};
-  int exitCode = 0;
-  {
-    osd::App app(platform);
-    app.simulatedPort = simulatedPort;
-    const bool startupStamp = !qEnvironmentVariableIsEmpty("OSDPROG_STARTUP_STAMP");
-    if (startupStamp) app.splashShown = true;  // the splash timer then does nothing
-    osd::gui::MainWindow window(app);
-    dialogs.setParent(&window);
-
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&]() {
-      char byte = 0;
-      ssize_t n = ::read(signalPipe[0], &byte, 1);
-      (void)n;
-      window.close();
-      QApplication::quit();
-    });
-    instances.onRaiseRequested = [&window]() {
-      window.showNormal();
-      window.raise();
-      window.activateWindow();
-    };
-    // Asked by a later copy: close once the request has been answered.
-    instances.onCloseRequested = [&window]() {
-      QTimer::singleShot(0, &window, [&window]() {
-        window.close();
-        // Queued, so that it also ends a copy asked during its start-up, before the loop runs.
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-      });
-    };
-
-    std::string commandLine;
-    for (const std::string& w : options.words) commandLine += (commandLine.empty() ? "" : " ") + w;
-    app.formLoad(commandLine);
-
-    // Only the copy that holds the instance lock runs on: one that still finds another copy
-    // in its place after the start-up asked it to close ends here.
-    if (!instances.listen()) {
-      std::fprintf(stderr, "osdprog: another copy is still running; this one ends\n");
-      window.close();
-      exitCode = 1;
-    } else {
-      window.show();
-    }
-
-    if (startupStamp) {
-      // A zero timer fires once the events queued by the start-up have been handled.
-      QTimer::singleShot(0, &window, [] {
-        timespec now{};
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        std::fprintf(stderr, "osdprog: idle at %lld.%09ld\n", static_cast<long long>(now.tv_sec),
-                     now.tv_nsec);
-      });
-    }
-
-    const QString shot = qEnvironmentVariable("OSDPROG_SCREENSHOT");
-    if (!shot.isEmpty()) {
-      const QStringList parts = shot.split(QChar(','));
-      const int delay = parts.size() > 1 ? parts[1].toInt() : 3000;
-      QTimer::singleShot(delay, &window, [&window, file = parts[0]]() {
-        if (!window.grab().save(file))
-          std::fprintf(stderr, "osdprog: cannot write %s\n", qPrintable(file));
-      });
-    }
-    QObject::connect(&qapp, &QApplication::lastWindowClosed, &qapp, &QApplication::quit);
-    if (exitCode == 0) exitCode = QApplication::exec();
-    window.close();
-  }
+  const int exitCode = runWindow(qapp, platform, dialogs, instances, options, simulatedPort);
   if (simulated) simulated->stop();
   return exitCode;
 }

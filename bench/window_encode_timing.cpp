@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     const std::string path =
         bench::writeScratch("logo-" + std::to_string(w) + "x" + std::to_string(h) + ".bmp",
                             bench::makeBitmap(w, h, 24));
-    app.selectedSlot = 1;
+    app.bench().logos().selected = 1;
     app.ui().setChecked("optRGB(0)", false);
     app.ui().setChecked("optRGB(1)", true);
     std::string file = path;
@@ -86,6 +86,6 @@ int main(int argc, char** argv) {
                   (window - direct) / h);
     }
   }
-  app.closeAtExit();
+  app.link().closeAtExit();
   return 0;
 }

@@ -67,13 +67,13 @@ TEST_F(DiagTest, AnswersAreLimitedScaledAndEncoded) {
       {21, "2", 4, {"ACT04"}, ""}, {21, "16", 4, {"ACT04"}, ""}, {21, "x", 4, {"ACT04"}, ""}};
   // clang-format on
   for (const auto& c : cases) {
-    app.sxModel = c.model;
+    app.setModel(c.model);
     EXPECT_EQ(run(c.index, c.answer), c.wire) << c.index << " " << c.answer;
     if (*c.prompt) {
       EXPECT_EQ(h.dialogs.prompts.back(), c.prompt);
     }
   }
-  app.colorNode = true;
+  app.setColourNode(true);
   EXPECT_EQ(run(21, "2"), W{"ACT2"});
   run(25, "pw");
   EXPECT_EQ(app.ui().text("lblDiagSend"), "");  // the password does not stay on screen
@@ -99,10 +99,10 @@ TEST_F(DiagTest, EntriesWithoutAQuestion) {
   EXPECT_EQ(app.session().polls(), 500);
   EXPECT_EQ(app.ui().text("lblCopyright"), "Waiting for Reply");
   app.session().cancelReadBack();
-  app.downloading = true;  // a refused request must not leave the reception waiting
+  app.holdLine(true);  // a refused request must not leave the reception waiting
   EXPECT_EQ(run(19), W{});
   EXPECT_FALSE(app.session().readBackPending());
-  app.downloading = false;
+  app.holdLine(false);
   for (const auto& w : run(8)) EXPECT_NE(w, "ALD");  // the whole download, not "ALD"
   EXPECT_TRUE(h.dialogs.prompts.empty());
 }
@@ -116,10 +116,10 @@ TEST_F(DiagTest, WindowEntries) {
   }
   app.formLoad("SKIPCOM5");
   app.link().setSkipPort(-1);
-  app.downloading = true;
+  app.holdLine(true);
   run(24);
   EXPECT_EQ(app.link().skipPort(), -1);  // not while a download runs
-  app.downloading = false;
+  app.holdLine(false);
   run(24);
   EXPECT_EQ(app.link().skipPort(), 5);
   EXPECT_FALSE(app.dispatcher().guarded());

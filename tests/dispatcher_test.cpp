@@ -32,10 +32,10 @@ std::string byte(int v) {
 }  // namespace
 
 TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
-  for (int i = 0; i < 21; ++i) app.imageParams[static_cast<size_t>(i)] = i * 10 + 1;
-  app.imageParams[15] = 255;
+  for (int i = 0; i < 21; ++i) app.bench().video().params()[static_cast<size_t>(i)] = i * 10 + 1;
+  app.bench().video().params()[15] = 255;
   std::string packet = byte(130) + byte(138) + "1" + byte(16);
-  for (int i = 0; i < 16; ++i) packet.push_back(static_cast<char>(app.imageParams[i]));
+  for (int i = 0; i < 16; ++i) packet.push_back(static_cast<char>(app.bench().video().params()[i]));
   packet.push_back(3);
   // clang-format off
   struct Case { Command command; std::string arg; W wire; } cases[] = {
@@ -54,7 +54,7 @@ TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
   for (const auto& c : cases) EXPECT_EQ(run(c.command, c.arg), c.wire) << int(c.command);
   EXPECT_EQ(app.ui().text("lblImageSettings"), "Control: 0FF");
   EXPECT_NE(app.ui().text("lblCopyright").find("nothing sent"), std::string::npos);
-  EXPECT_EQ(app.statusCountdown, 200);  // the copyright answer stays 5 s
+  EXPECT_EQ(app.statusTicksLeft(), 200);  // the copyright answer stays 5 s
   EXPECT_FALSE(d.busy());
 }
 
@@ -73,7 +73,7 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
       {1, "26", "00", "WK,00"}, {1, "26", "05", "WK,05"}};
   // clang-format on
   for (const auto& c : cases) {
-    app.sxModel = c.model;
+    app.setModel(c.model);
     app.ui().setText("txtNODE", c.field);
     EXPECT_EQ(run(C::Wake, c.arg), W{c.wire}) << c.field << "/" << c.model;
   }
@@ -88,10 +88,10 @@ TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
   EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_FALSE(d.send("X"));
   d.setGuard(false);
-  app.downloading = true;
+  app.holdLine(true);
   EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_TRUE(d.send("RAW"));
-  app.downloading = false;
+  app.holdLine(false);
   h.dialogs.confirmAnswers = {false};
   EXPECT_EQ(run(C::FactoryReset), W{});  // cancelled: nothing, and not left busy
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
@@ -106,7 +106,7 @@ TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
 TEST_F(DispatcherTest, SaveLogoWaitsItsTicksAndRefusesCommandsMeanwhile) {
   h.loop.setTimerEnabled(TimerId::Delay, true);
   for (auto [colour, ticks] : {std::pair{false, 32}, std::pair{true, 128}}) {
-    app.colorNode = colour;
+    app.setColourNode(colour);
     size_t writesMeanwhile = 99;
     h.loop.at(100, [&] { d.sizeQuery(), writesMeanwhile = h.port.writes.size(); });
     const int64_t start = h.loop.ms();

@@ -25,7 +25,7 @@ struct DownloadTest : ::testing::Test {
   // Loads a striped logo of w x h pixels into `slot` with the bitmap reader.
   void loadLogo(int w, int ht, int slot = 1) {
     std::string path = writeLogo(w, ht);
-    app.selectedSlot = slot;
+    app.bench().logos().selected = slot;
     app.ui().setChecked("optRGB(0)", true);
     ASSERT_EQ(app.readFile(path), 0) << app.ui().text("lblErrTxt");
     ASSERT_TRUE(app.ui().checked(indexed("optLOGO", slot)));
@@ -34,11 +34,11 @@ struct DownloadTest : ::testing::Test {
   // leave them.
   void placeLogo(int w, int ht, int slot = 1) {
     const std::string path = writeLogo(w, ht);
-    app.selectedSlot = slot;
-    app.slotFile[static_cast<size_t>(slot)] = path;
-    app.imageWidth = w;
-    app.imageHeight = ht;
-    app.imageBytes = w * ht * 3;
+    app.bench().logos().selected = slot;
+    app.bench().logos().file[static_cast<size_t>(slot)] = path;
+    app.bench().logos().width = w;
+    app.bench().logos().height = ht;
+    app.bench().logos().imageBytes = w * ht * 3;
     for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == slot);
     app.ui().setChecked("optRGB(0)", true);
   }
@@ -91,7 +91,8 @@ TEST(DownloadPlanTest, LengthAndFillerAtTheMemoryBorders) {
 
 TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   loadLogo(256, 64);
-  app.imageParams[1] = 0x73, app.imageParams[2] = 0, app.imageParams[3] = 0xE2;
+  app.bench().video().params()[1] = 0x73, app.bench().video().params()[2] = 0,
+  app.bench().video().params()[3] = 0xE2;
   const std::vector<int> values = encoded(1);
   app.runDownload();
 
@@ -115,8 +116,8 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   // The test logo has distinct lines, so the order above is really checked.
   EXPECT_NE(row(values, 256, 63), row(values, 256, 0));
   for (size_t k = 65; k < h.port.writes.size(); ++k) EXPECT_EQ(h.port.writes[k], kFiller);
-  EXPECT_FALSE(app.downloading);
-  EXPECT_EQ(app.selectedSlot, 1);
+  EXPECT_FALSE(app.lineHeld());
+  EXPECT_EQ(app.bench().logos().selected, 1);
   EXPECT_FALSE(app.ui().visible("frameError"));
 }
 
@@ -145,7 +146,7 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   h.port.onWrite = [&](const std::string&) {
     progress.push_back(app.ui().get("ProgressBar1").value);
     busyAndShownThroughout = busyAndShownThroughout && app.ui().busyCursor() &&
-                             app.ui().visible("ProgressBar1") && app.downloading;
+                             app.ui().visible("ProgressBar1") && app.lineHeld();
   };
   app.runDownload();
   app.ui().onChange = nullptr;
@@ -174,7 +175,7 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_EQ(app.ui().text("lblErrTxt"), "No logo was selected for download");
   EXPECT_EQ(app.ui().text("frameError"), "No Logo");
-  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.lineHeld());
   app.dismissError();
   placeLogo(256, 64, 0);
   app.runDownload();
@@ -188,12 +189,12 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
 
 TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
   loadLogo(256, 64);
-  app.imageParams[1] = 300;
+  app.bench().video().params()[1] = 300;
   app.runDownload();
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
   EXPECT_NE(app.ui().text("lblErrTxt").find("300"), std::string::npos);
-  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.lineHeld());
   EXPECT_FALSE(app.ui().busyCursor());
 }
 
@@ -203,7 +204,7 @@ TEST_F(DownloadTest, FailingWritesStopTheDownload) {
   app.runDownload();
   EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
   EXPECT_EQ(app.ui().text("lblErrTxt").find("Write failed"), 0u);  // SendCom's own report first
-  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.lineHeld());
 }
 
 // ---------------- The menu commands ----------------
@@ -226,5 +227,5 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   while (qxw < h.port.writes.size() && h.port.writes[qxw].rfind("QXW", 0) != 0) ++qxw;
   EXPECT_EQ(h.port.writes.size() - qxw, 448u);
   EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM"));
-  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.lineHeld());
 }

@@ -18,10 +18,10 @@ class FormSetUpTest : public ::testing::Test {
 
 TEST_F(FormSetUpTest, StartPositionLabelFollowsTheImageTable) {
   app.formSetUp();
-  EXPECT_NE(app.imageParams[1], 0);
-  EXPECT_NE(app.imageParams[3], 0);
-  const int hpos = app.imageParams[2] * 256 + app.imageParams[1];
-  const int vpos = app.imageParams[4] * 256 + app.imageParams[3];
+  EXPECT_NE(app.bench().video().params()[1], 0);
+  EXPECT_NE(app.bench().video().params()[3], 0);
+  const int hpos = app.bench().video().params()[2] * 256 + app.bench().video().params()[1];
+  const int vpos = app.bench().video().params()[4] * 256 + app.bench().video().params()[3];
   EXPECT_EQ(ui.text("lblStartPosn"), "H= " + rightAlign(std::to_string(hpos), 4) +
                                          "    V= " + rightAlign(std::to_string(vpos), 4));
   EXPECT_EQ(ui.text("lblStartPosn").substr(0, 3), "H= ");
@@ -35,7 +35,7 @@ TEST_F(FormSetUpTest, TransparencyIsClampedAndZeroBecomes255) {
     Harness fresh;
     fresh.settings.set("Transparent", stored);
     fresh.app->formSetUp();
-    EXPECT_EQ(fresh.app->transparentValue, value) << stored;
+    EXPECT_EQ(fresh.app->transparent(), value) << stored;
     EXPECT_EQ(fresh.settings.get("Transparent"), written) << stored;
     EXPECT_EQ(fresh.app->ui().text("mnuShowMode(3)"),
               "Transparent Value= " + std::to_string(value));
@@ -45,7 +45,7 @@ TEST_F(FormSetUpTest, TransparencyIsClampedAndZeroBecomes255) {
 TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   h.settings.set("SX_Model", " 7");
   app.formSetUp();
-  EXPECT_EQ(app.sxModel, 7);
+  EXPECT_EQ(app.model(), 7);
   EXPECT_TRUE(ui.checked("mnuSetLGx(7)"));
   EXPECT_FALSE(ui.checked("mnuSetLGx(0)"));
   for (int n = 1; n <= 15; ++n) EXPECT_EQ(ui.visible(indexed("mnuLogoSel", n)), n <= 7) << n;
@@ -53,7 +53,7 @@ TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   Harness other;
   other.settings.set("SX_Model", "5");
   other.app->formSetUp();
-  EXPECT_EQ(other.app->sxModel, 0);
+  EXPECT_EQ(other.app->model(), 0);
   EXPECT_FALSE(other.app->ui().checked("mnuSetLGx(0)"));
   EXPECT_EQ(other.app->ui().text("frameError"), "Form_SetUp");
   EXPECT_NE(other.app->ui().text("lblErrTxt").find("SX_Model"), std::string::npos);
@@ -66,10 +66,10 @@ TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
   h.settings.set("BMPpath4", h.dir + "/four.bmp");
   h.settings.set("BMPpath3", "ab.bmp");  // six characters: not loaded
   app.formSetUp();
-  EXPECT_EQ(app.selectedSlot, 2);
-  EXPECT_EQ(app.slotFile[4], h.dir + "/four.bmp");
-  EXPECT_EQ(app.slotFile[3], "ab.bmp");
-  EXPECT_EQ(app.slotFile[1], "");
+  EXPECT_EQ(app.bench().logos().selected, 2);
+  EXPECT_EQ(app.bench().logos().file[4], h.dir + "/four.bmp");
+  EXPECT_EQ(app.bench().logos().file[3], "ab.bmp");
+  EXPECT_EQ(app.bench().logos().file[1], "");
   EXPECT_EQ(h.settings.get("BMPpath1"), "");
 }
 
@@ -79,7 +79,7 @@ TEST_F(FormSetUpTest, ModelMenu) {
   app.formSetUp();
   app.click("mnuSetLGx(2)");
   app.click("mnuSetLGx(4)");
-  EXPECT_EQ(app.sxModel, 4);
+  EXPECT_EQ(app.model(), 4);
   EXPECT_EQ(h.settings.get("SX_Model"), "4");
   EXPECT_EQ(ui.title(), "Sigilon - SX4 Selected");
   EXPECT_EQ(ui.text("lblNode"), "Com");
@@ -88,14 +88,14 @@ TEST_F(FormSetUpTest, ModelMenu) {
   for (int k = 1; k <= 15; ++k) EXPECT_EQ(ui.visible(indexed("mnuLogoSel", k)), k <= 4) << k;
 
   app.click("mnuSetLGx(0)");
-  EXPECT_EQ(app.sxModel, 1);
+  EXPECT_EQ(app.model(), 1);
   EXPECT_EQ(h.settings.get("SX_Model"), "0");
   EXPECT_TRUE(ui.checked("mnuSetLGx(0)"));
   EXPECT_FALSE(ui.checked("mnuSetLGx(4)"));
   EXPECT_FALSE(ui.visible("mnuLogoSel(2)"));
 
   app.setModelClick(5);  // no such model
-  EXPECT_EQ(app.sxModel, 1);
+  EXPECT_EQ(app.model(), 1);
   EXPECT_EQ(h.settings.get("SX_Model"), "1");
   EXPECT_TRUE(ui.checked("mnuSetLGx(1)"));
 }

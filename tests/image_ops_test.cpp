@@ -18,7 +18,7 @@ struct ImageOps : ::testing::Test {
   App& app = *h.app;
 
   void SetUp() override {
-    app.selectedSlot = 1;
+    app.bench().logos().selected = 1;
     app.session().setLargeMemory(false);
     app.ui().setChecked("optNTSC(0)", true);
     for (int i = 0; i < 8; ++i) app.ui().setText(indexed("mnuRecentFile", i), "");
@@ -48,17 +48,17 @@ TEST_F(ImageOps, SizeRejectionShowsTheMessageAndKeepsTheOldFigures) {
   EXPECT_EQ(errorText(),
             "Image Max 65280 bytes, Max Width=720W; Max Height=616H\r\n"
             "Width divisible by 4 && height by 2.\r\nActual 256 by 256");
-  EXPECT_EQ(app.imageWidth, 256);
-  EXPECT_EQ(app.imageHeight, 256);
-  EXPECT_EQ(app.imageBytes, 16384);  // unchanged
-  EXPECT_EQ(app.slotFile[1], h.dir + "/ok.bmp");
+  EXPECT_EQ(app.bench().logos().width, 256);
+  EXPECT_EQ(app.bench().logos().height, 256);
+  EXPECT_EQ(app.bench().logos().imageBytes, 16384);  // unchanged
+  EXPECT_EQ(app.bench().logos().file[1], h.dir + "/ok.bmp");
   EXPECT_EQ(load(file("a.bmp", plainBmp(2, 2, 24))), 1);
   EXPECT_NE(errorText().find("Actual 2 by 2"), std::string::npos);
   app.session().setLargeMemory(true);
   EXPECT_EQ(load(big), 0);
-  EXPECT_EQ(app.imageBytes, 8192);
-  EXPECT_EQ(app.imageParams[5], 128);
-  EXPECT_EQ(app.imageParams[6], 64);
+  EXPECT_EQ(app.bench().logos().imageBytes, 8192);
+  EXPECT_EQ(app.bench().video().params()[5], 128);
+  EXPECT_EQ(app.bench().video().params()[6], 64);
 }
 
 // ---------------- recent files ----------------
@@ -119,7 +119,7 @@ TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
   EXPECT_EQ(out[4], 128);
   EXPECT_EQ(out[8], -1);  // beyond the picture: untouched
   EXPECT_EQ(app.ui().get("ProgressBar1").value, 5);
-  app.transparentValue = 0;
+  app.setTransparent(0);
   app.encodeLogo(1, out);
   EXPECT_EQ(out[1], 191);
   EXPECT_EQ(out[2], 0);

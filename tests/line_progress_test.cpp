@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/textnum.h"
-#include "schedule/editor.h"
+#include "shell/schedule_editor.h"
 #include "support/fakes.h"
 
 namespace osd {

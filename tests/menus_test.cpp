@@ -54,7 +54,7 @@ TEST_F(MenusTest, NoPaintProgramIsReported) {
 
 TEST_F(MenusTest, ExitAsksTheWindowToClose) {
   int exits = 0;
-  app.onExit = [&] { ++exits; };
+  app.setWindowActions({[&] { ++exits; }, {}, {}, {}, {}});
   app.click("mnuExit");
   app.click("btn_Exit");
   EXPECT_EQ(exits, 2);
@@ -63,10 +63,12 @@ TEST_F(MenusTest, ExitAsksTheWindowToClose) {
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   bool shown = false;
   // The window is closed while the splash is up: shutdown discards the about window.
-  app.onShowAbout = [&](AboutWindow&, bool modal) {
+  App::WindowActions actions;
+  actions.showAbout = [&](AboutWindow&, bool modal) {
     shown = modal;
     app.shutdown();
   };
+  app.setWindowActions(actions);
   app.splashTick();
   EXPECT_TRUE(shown);
   EXPECT_TRUE(app.ui().windowEnabled());

@@ -14,20 +14,20 @@ struct PlacementTest : ::testing::Test {
   App& app = *h.app;
   void SetUp() override {
     h.lineReady();
-    app.selectedSlot = 1;
-    app.lastSlot = 1;
-    app.sxModel = 15;
+    app.bench().logos().selected = 1;
+    app.setModel(15);
   }
   const Control& pic(int slot) { return app.ui().get(indexed("picPicture2", slot)); }
   void type(const std::string& field, const std::string& text) { app.textEdited(field, text); }
-  // A drag on slot `slot` from the preview at (left, top), pointer moved by (dx, dy) twips
-  // from where it was pressed.
+  // A drag on slot `slot` from the preview at (left, top), pressed where the pointer last
+  // moved (at first (0, 0)) and moved by (dx, dy) twips from there.
   void drag(int slot, int left, int top, double dx, double dy) {
-    app.ui().setLeft(indexed("picPicture2", slot), left);
-    app.ui().setTop(indexed("picPicture2", slot), top);
-    app.moveThrottle = 0;
-    app.previewPress(slot);
-    app.previewMove(slot, app.lastX + dx, app.lastY + dy);
+    const std::string name = indexed("picPicture2", slot);
+    app.ui().setLeft(name, left);
+    app.ui().setTop(name, top);
+    app.mouse(name, 0, 0, 0);
+    app.mouse(name, 1, dx, dy);
+    app.mouse(name, 2, dx, dy);
   }
 };
 
@@ -86,8 +86,8 @@ TEST_F(PlacementTest, DragMovesByAQuarterOfThePointerOffset) {
   // V = 18 * 0.52 + 4 = 13.36 -> 13; H = Int(22.8) + 34 = 56.
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP0D", "AHP38", packet(13, 56)}));
   // h2 = 1040 * 360 / 5600 = 66.9 -> 67 -> 66; v2 = 712 * 242 / 3840 = 44.87 -> 45 -> 44.
-  EXPECT_EQ(app.imageParams[1], 33);
-  EXPECT_EQ(app.imageParams[3], 62);
+  EXPECT_EQ(app.bench().video().params()[1], 33);
+  EXPECT_EQ(app.bench().video().params()[3], 62);
   EXPECT_EQ(app.ui().text("lblStartPosn"), "H=  132    V=   88");
   EXPECT_EQ(app.ui().text("lblImageSettings").substr(0, 29), "Image Parameters: 00 21 00 3E");
 }
@@ -95,14 +95,14 @@ TEST_F(PlacementTest, DragMovesByAQuarterOfThePointerOffset) {
 TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
   app.ui().setChecked("optNTSC(0)", true);
   drag(1, 60, 2158, 0, 0);
-  EXPECT_EQ(app.imageParams[3], 138);
-  EXPECT_EQ(app.imageParams[4], 0);
-  app.previewRelease(1);
+  EXPECT_EQ(app.bench().video().params()[3], 138);
+  EXPECT_EQ(app.bench().video().params()[4], 0);
+  app.timerFired(TimerId::Delay);  // the preview follows the pointer once a main tick
   app.ui().setChecked("optNTSC(0)", false);
   app.ui().setChecked("optNTSC(1)", true);
   drag(1, 60, 2158, 0, 0);
-  EXPECT_EQ(app.imageParams[3], 160);
-  EXPECT_EQ(app.imageParams[4], 0);
+  EXPECT_EQ(app.bench().video().params()[3], 160);
+  EXPECT_EQ(app.bench().video().params()[4], 0);
 }
 
 // ---------------- Slot choice ----------------
@@ -112,12 +112,12 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;
   App& app = *h.app;
-  app.sxModel = 7;
-  app.selectedSlot = 2;
+  app.setModel(7);
+  app.bench().logos().selected = 2;
   app.showSlotOptions();
   for (int k = 1; k <= 4; ++k) EXPECT_TRUE(app.ui().visible(indexed("optLOGO", k))) << k;
   for (int k = 5; k <= 15; ++k) EXPECT_FALSE(app.ui().visible(indexed("optLOGO", k))) << k;
-  app.selectedSlot = 6;
+  app.bench().logos().selected = 6;
   app.showSlotOptions();
   for (int k = 5; k <= 7; ++k) EXPECT_TRUE(app.ui().visible(indexed("optLOGO", k))) << k;
   EXPECT_FALSE(app.ui().visible(indexed("optLOGO", 8)));  // above the model

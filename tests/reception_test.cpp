@@ -61,7 +61,7 @@ TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAlone) {
     Harness h;
     h.lineReady();
     App& a = *h.app;
-    a.sxModel = 4;
+    a.setModel(4);
     a.session().setLargeMemory(std::string(c.answer) != "QX512K");
     // What the node says while the answer is processed is dropped; what is sent goes out.
     h.port.onWrite = [&](const std::string&) { h.port.receive("AJ-OK!"); };
@@ -73,7 +73,7 @@ TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAlone) {
     EXPECT_EQ(a.ui().text("lblEEPSize"), c.pixels) << c.answer;
     EXPECT_EQ(a.session().memorySize(), c.memory) << c.answer;
     EXPECT_EQ(a.session().largeMemory(), c.large) << c.answer;
-    EXPECT_EQ(a.sxModel, c.title ? 1 : 4) << c.answer;
+    EXPECT_EQ(a.model(), c.title ? 1 : 4) << c.answer;
     EXPECT_EQ(a.session().replyCount(), 1) << c.answer;
     EXPECT_EQ(h.port.bytesAvailable(), 0);
     if (!c.title) continue;  // a graphics node: logo 1 chosen on it, YCbCr, its own menus
@@ -135,7 +135,7 @@ TEST_F(ReceptionTest, EraseAcknowledgementRunsTheTenSecondWait) {
 }
 
 TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
-  app.sxModel = 1;
+  app.setModel(1);
   app.ui().setText("txtNODE", "26");
   app.setNodeMenusEnabled(true);
   std::vector<std::pair<int64_t, Color>> colours;
@@ -167,11 +167,11 @@ TEST_F(ReceptionTest, NodePollTimelinePausingForADownloadThatAlsoSilencesTheWatc
   EXPECT_EQ(ticksOf("ARC"), (Ticks{51, 204, 357}));
   EXPECT_EQ(ticksOf("QXS"), (Ticks{102, 255}));
   EXPECT_EQ(ticksOf(std::string(1, '\x88')), ticksOf("ARC"));
-  app.downloading = true;
+  app.holdLine(true);
   h.ticks(1000);
   EXPECT_EQ(log.size(), 8u);
   EXPECT_TRUE(h.port.isOpen());  // not closed under a download
-  app.downloading = false;
+  app.holdLine(false);
   h.ticks(100);
   EXPECT_EQ(ticksOf("QXS").back(), 1408);  // the poll goes on where it stopped
   EXPECT_EQ(ticksOf("ARS"), Ticks{1499});  // silent count 900
@@ -186,11 +186,11 @@ TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {
       {false, 0, 500, "Data stream too short: 0 Bytes of 2052."},
       {false, 9500, 0, ""}};  // cut at 9000 bytes: over at once
   // clang-format on
-  app.sxModel = 4;
+  app.setModel(4);
   for (const auto& c : cases) {
-    app.colorNode = c.colour;
-    app.selectedSlot = 2;
-    app.slotImage[2].assign(8193, 0);
+    app.setColourNode(c.colour);
+    app.bench().logos().selected = 2;
+    app.bench().logos().readBack[2].assign(8193, 0);
     session.awaitReadBack(NodeSession::kReadBackPolls);
     std::string stream = "xSD";
     for (size_t k = stream.size(); k < c.bytes; ++k) stream.push_back(static_cast<char>(k));
@@ -202,7 +202,7 @@ TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {
     }
     EXPECT_FALSE(session.readBackPending() || app.ui().visible("ProgressBar1")) << c.bytes;
     EXPECT_EQ(app.ui().text("lblCopyright"), c.status) << c.bytes;
-    EXPECT_EQ(app.slotImage[2][62 * 32] != 0, *c.status == '\0') << c.bytes;
+    EXPECT_EQ(app.bench().logos().readBack[2][62 * 32] != 0, *c.status == '\0') << c.bytes;
   }
   EXPECT_GT(session.lastReadBackLength(), 9000u);
   EXPECT_EQ(h.port.bytesAvailable(), 0);

@@ -1,8 +1,9 @@
 // The schedule editor's logic: filling the grid, selecting rows, the sliders' push and pull
 // rules, day buttons, the logo cycle, the lock, saving, auto scan and conflict colours.
+#include "shell/schedule_editor.h"
+
 #include <gtest/gtest.h>
 
-#include "schedule/editor.h"
 #include "schedule/schedule_model.h"
 #include "support/fakes.h"
 
@@ -13,7 +14,7 @@ class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (int i = 0; i < 25; ++i) set(i, i < 20 ? -1 : 0, 0, 0, 0, 0, 0);
-    app.sxModel = 4;
+    app.setModel(4);
   }
   void set(int i, int start, int end, int on, int off, int logo, int dayBits) {
     s.start[i] = start, s.end[i] = end, s.on[i] = on, s.off[i] = off, s.logo[i] = logo;
@@ -31,7 +32,7 @@ class EditorTest : public ::testing::Test {
 
   Harness h;
   App& app = *h.app;
-  ScheduleTable& s = *app.schedule;
+  ScheduleTable& s = app.scheduleTable();
 };
 
 TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
@@ -52,7 +53,7 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
   // Exit closes without saving.
   const int writes = h.settings.writes;
   e.click("cmdButtons(0)");
-  EXPECT_FALSE(app.editorOpen);
+  EXPECT_FALSE(app.editorShown());
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::Editor));
   EXPECT_EQ(h.settings.writes, writes);
 }
@@ -124,19 +125,19 @@ TEST_F(EditorTest, LogoCycleFollowsTheModel) {
     }
     return shown;
   };
-  app.sxModel = 1;
+  app.setModel(1);
   EXPECT_EQ(cycle(0, 2), (std::vector<std::string>{"Off", "1", "Off"}));
-  app.sxModel = 4;
+  app.setModel(4);
   EXPECT_EQ(cycle(1, 5), (std::vector<std::string>{"Off", "1", "2", "3", "4", "Off"}));
   EXPECT_EQ(e.currentSequence(), 1);  // the cycle selects the row
-  app.sxModel = 31;
+  app.setModel(31);
   const std::vector<std::string> all = cycle(2, 32);
   for (int n = 1; n <= 31; ++n) EXPECT_EQ(all[static_cast<size_t>(n)], std::to_string(n));
   EXPECT_EQ(all[32], "Off");
 }
 
 TEST_F(EditorTest, LockedEditorAllowsOnlyAutoScan) {
-  app.locked = true;
+  app.setLocked(true);
   set(0, 1920, 2160, 1, 40, 2, 2);
   ScheduleEditor& e = open();
   EXPECT_TRUE(e.ui().visible("lblLocked"));

@@ -2,8 +2,8 @@
 // take-off with the lamps, the look-ahead across midnight, editor colouring, failures.
 #include <gtest/gtest.h>
 
-#include "schedule/editor.h"
 #include "schedule/schedule_model.h"
+#include "shell/schedule_editor.h"
 #include "support/fakes.h"
 
 namespace osd::test {
@@ -22,7 +22,7 @@ class RunnerTest : public ::testing::Test {
     h.openPort(3);
     // The model stays unknown so the logo option click adds no selections of its own; the
     // tests below see the runner's own traffic only (one test turns the model on).
-    app.sxModel = 0;
+    app.setModel(0);
     for (int i = 0; i < 20; ++i) set(i, -1, 0, 0, 0, 0, 0);
     h.port.onWrite = [this](const std::string& bytes) {
       sent.push_back({startSecond + h.loop.ms() / 1000.0, bytes.substr(0, 4)});
@@ -30,7 +30,7 @@ class RunnerTest : public ::testing::Test {
   }
 
   void set(int i, int start, int end, int on, int off, int logo, int dayBits) {
-    ScheduleTable& s = *app.schedule;
+    ScheduleTable& s = app.scheduleTable();
     s.start[i] = start;
     s.end[i] = end;
     s.on[i] = on;

@@ -54,7 +54,7 @@ TEST(SimLine, WholeDownloadIsStoredByteForByte) {
     const std::string path = h.dir + "/logo.bmp";
     writeFile(path,
               makeBitmap24(c.w, c.h, [&](int r, int col) { return stripedLogo(r, col, c.w); }));
-    app.selectedSlot = 1;
+    app.bench().logos().selected = 1;
     app.ui().setChecked("optRGB(0)", true);
     std::string file = path;
     ASSERT_EQ(app.readFile(file), 0) << app.ui().text("lblErrTxt");

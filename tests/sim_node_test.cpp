@@ -8,6 +8,7 @@
 #include "sim/logo_file.h"
 #include "sim/node.h"
 #include "support/bmp_builder.h"
+#include "transfer/download_job.h"
 
 using osd::sim::Line;
 using osd::sim::Node;
@@ -53,9 +54,8 @@ std::string downloadStream(int width, int height, int memoryKiB) {
   std::string s = "QXW" + setupBlock(width, height);
   for (int r = 0; r < height; ++r)
     for (int c = 0; c < width; ++c) s += pictureByte(r, c);
-  const long n = memoryKiB * 1024L - (static_cast<long>(width) * height + 256);
-  const long fillers = n + 1 >= 0 ? (n + 1) / 128 + 1 : 0;
-  s.append(static_cast<size_t>(fillers) * 128, static_cast<char>(0xFF));
+  const osd::DownloadPlan plan{width, height, memoryKiB * 1024L};
+  s.append(static_cast<size_t>(plan.fillerBlocks()) * 128, static_cast<char>(0xFF));
   return s;
 }
 
@@ -182,8 +182,8 @@ TEST(SimNodeDownload, SleepingNodeStepsOverAnotherNodesDownload) {
   std::string stream = "QXW" + setupBlock(8, 2);
   stream += "WK,02QXS";
   stream += "ANI,09QX";
-  const long n = 65536 - (16 + 256);
-  stream.append(static_cast<size_t>((n + 1) / 128 + 1) * 128, static_cast<char>(0xFF));
+  stream.append(static_cast<size_t>(osd::DownloadPlan{8, 2, 65536}.fillerBlocks()) * 128,
+                static_cast<char>(0xFF));
   EXPECT_EQ(node.feed(stream), "");
   EXPECT_FALSE(node.awake());
   EXPECT_EQ(node.id(), 2);

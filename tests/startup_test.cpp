@@ -112,7 +112,7 @@ TEST_F(StartupTest, RecentFilesAreFilledFromTheSettings) {
   EXPECT_EQ(app.ui().text("mnuRecentFile(2)"), "/logos/older.bmp");
   EXPECT_TRUE(app.ui().visible("mnuRecentFile(2)"));
   EXPECT_FALSE(app.ui().visible("mnuRecentFile(7)"));
-  EXPECT_EQ(app.currentFile, "/logos/newest.bmp");
+  EXPECT_EQ(app.bench().logos().current, "/logos/newest.bmp");
 }
 
 TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
@@ -124,8 +124,8 @@ TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
   h.settings.set("FileSelect1", file);
   h.settings.set("LogoSelect", "2");
   app.formLoad("");
-  EXPECT_EQ(app.currentFile, file);
-  EXPECT_EQ(app.slotFile[app.selectedSlot], file);
+  EXPECT_EQ(app.bench().logos().current, file);
+  EXPECT_EQ(app.bench().logos().file[app.bench().logos().selected], file);
   EXPECT_EQ(app.ui().text("mnuRecentFile(0)"), file);
   EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
 }

@@ -68,8 +68,8 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
   EXPECT_EQ(text.size(), 120u);
   Harness h;
   writeFile(h.dir + "/Images/video-imagedata.DAT", lines(16));
-  for (int k = 0; k < 21; ++k) h.app->imageParams[k] = k + 100;
-  h.app->writeVideoDataFile("Video-ImageData", h.app->imageParams.data());
+  for (int k = 0; k < 21; ++k) h.app->bench().video().params()[k] = k + 100;
+  h.app->writeVideoDataFile("Video-ImageData", h.app->bench().video().params().data());
   EXPECT_FALSE(fs::exists(h.dir + "/Images/Video-ImageData.dat"));
   const std::string written = readFileBytes(h.dir + "/Images/video-imagedata.DAT");
   EXPECT_EQ(written.size(), 120u);  // entry 20 is not written
@@ -94,7 +94,7 @@ TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
     if (*c.file) writeFile(h.dir + "/Images/" + c.file, c.content);
     if (!*c.file) fs::remove(h.dir + "/Images/Video-PALMData.dat");
     startUpRead(*h.app);
-    EXPECT_EQ(h.app->ntscTable[0], c.read ? 1 : 4) << c.name;
+    EXPECT_EQ(h.app->bench().video().ntsc()[0], c.read ? 1 : 4) << c.name;
     EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-PALMData.dat").substr(0, 6),
               c.read ? "3\r\n3\r\n" : "   6\r\n")
         << c.name;

@@ -4,14 +4,11 @@
 #include <filesystem>
 
 #include "image/bmp_writer.h"
-#include "shell/app.h"
-#include "shell/window_model.h"
 
 namespace osd::convert {
 
 namespace {
 
-constexpr const char* kTitle = "mnuImportPicture";
 constexpr const char* kBmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
 
 bool endsWithBmp(const std::string& name) {
@@ -34,10 +31,10 @@ QImage onCheckerboard(const QImage& picture, int scale, int cell) {
   return out;
 }
 
-ImportModel::ImportModel(App& app) : app_(app) {
-  format_ = app.ui().checked("optRGB(0)") ? PixelFormat::Rgb : PixelFormat::YCbCr;
-  target_.transparent = app.transparentValue;
-  target_.largeMemory = app.session().largeMemory();
+ImportModel::ImportModel(ImportWindow window) : window_(std::move(window)) {
+  format_ = window_.format;
+  target_.transparent = window_.transparent;
+  target_.largeMemory = window_.largeMemory;
 }
 
 bool ImportModel::load(const std::string& path, std::string& error) {
@@ -93,12 +90,12 @@ std::string ImportModel::summary() const {
 std::string ImportModel::offeredName() const {
   std::string stem = std::filesystem::path(path_).stem().string();
   if (stem.empty()) stem = "picture";
-  return app_.imagesDir() + "/" + stem + ".bmp";
+  return window_.imagesDir + "/" + stem + ".bmp";
 }
 
 bool ImportModel::importIntoSlot() {
   if (source_.isNull() || !result_.error.empty()) return false;
-  Dialogs& dialogs = app_.platform().dialogs;
+  Dialogs& dialogs = *window_.dialogs;
   std::string name = offeredName();
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(name).parent_path(), ec);
@@ -110,17 +107,10 @@ bool ImportModel::importIntoSlot() {
   }
   std::string error;
   if (!replaceFile(name, result_.bmp, error)) {
-    app_.showError(error, kTitle);
+    window_.failed(error);
     return false;
   }
-  // Into the selected slot, as "Open" loads a file.
-  if (app_.dispatcher().guarded() || app_.sxModel <= 1) app_.selectedSlot = 1;
-  if (app_.selectedSlot == 0) return false;
-  if (app_.readFile(name) != 0) {
-    app_.showError("Read of image file failed.", kTitle);
-    return false;
-  }
-  return true;
+  return window_.load(name);  // into the selected slot, as "Open" loads a file
 }
 
 }  // namespace osd::convert

@@ -5,15 +5,26 @@
 
 #include <QImage>
 #include <QSize>
+#include <functional>
 #include <string>
 
 #include "convert/picture_convert.h"
-
-namespace osd {
-class App;
-}
+#include "platform/seams.h"
 
 namespace osd::convert {
+
+// What an import takes from the window: the node settings that decide what the node shows,
+// where bitmaps go, and what it does with the bitmap written.
+struct ImportWindow {
+  PixelFormat format = PixelFormat::YCbCr;
+  int transparent = 255;
+  bool largeMemory = false;
+  std::string imagesDir;  // the data folder's "Images"
+  Dialogs* dialogs = nullptr;
+  std::function<void(const std::string& message)> failed;  // shown on the error panel
+  // Loads the written bitmap into the selected slot; false when it did not (shown already).
+  std::function<bool(const std::string& file)> load;
+};
 
 // Draws `picture` enlarged `scale` times over a grey checkerboard of `cell` pixels, so that
 // its transparent pixels show the board.
@@ -21,8 +32,7 @@ QImage onCheckerboard(const QImage& picture, int scale, int cell = 8);
 
 class ImportModel {
  public:
-  // The node's settings that decide what it shows: taken from the window.
-  explicit ImportModel(App& app);
+  explicit ImportModel(ImportWindow window);
 
   // Reads the picture; false with `error` (one line) when it cannot. The size becomes the
   // largest the rules allow.
@@ -57,7 +67,7 @@ class ImportModel {
  private:
   void refresh();
 
-  App& app_;
+  ImportWindow window_;
   std::string path_;
   QImage source_;
   Target target_;

@@ -98,6 +98,7 @@ int64_t imageMemory(Host& host, Line& line, const DownloadOptions& o) {
   }
   session.setMemorySize(0);
   line.dispatcher.sizeQuery();
+  session.listen(3000 / 25);  // a short answer raises no port event: poll every tick
   if (!host.runUntil([&] { return session.memorySize() > 0; }, 3000)) {
     std::fprintf(stderr, "osdctl: no size answer within 3 s; taking 512 K\n");
     session.setMemorySize(512 * 1024);

@@ -29,26 +29,35 @@ QSpinBox* sizeBox(int max, int step) {
   return box;
 }
 
+constexpr const char* kTitle = "mnuImportPicture";
+
 }  // namespace
 
 void ImportDialog::run(App& app, QWidget* parent) {
   const std::string path =
-      app.platform().dialogs.openFileName(app.selectedSlot >= 0 && app.selectedSlot < kSlotCount
-                                              ? app.bmpPath[static_cast<size_t>(app.selectedSlot)]
-                                              : std::string(),
-                                          kPictureFilter);
+      app.platform().dialogs.openFileName(app.selectedLogoPath(), kPictureFilter);
   if (path.empty()) return;
   ImportDialog dialog(app, parent);
   std::string error;
   if (!dialog.model().load(path, error)) {
-    app.showError(error, "mnuImportPicture");
+    app.showError(error, kTitle);
     return;
   }
   dialog.showModel();
   dialog.exec();
 }
 
-ImportDialog::ImportDialog(App& app, QWidget* parent) : QDialog(parent), app_(app), model_(app) {
+convert::ImportWindow ImportDialog::windowOf(App& app) {
+  return {app.chosenFormat(),
+          app.transparent(),
+          app.session().largeMemory(),
+          app.imagesDir(),
+          &app.platform().dialogs,
+          [&app](const std::string& message) { app.showError(message, kTitle); },
+          [&app](const std::string& file) { return app.loadIntoMenuSlot(file, kTitle); }};
+}
+
+ImportDialog::ImportDialog(App& app, QWidget* parent) : QDialog(parent), model_(windowOf(app)) {
   setObjectName("frmImportPicture");
   setWindowTitle(tr("Import Picture"));
   preview_ = new QLabel;

@@ -13,6 +13,10 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 
+namespace osd {
+class App;
+}
+
 namespace osd::gui {
 
 class ImportDialog : public QDialog {
@@ -24,11 +28,12 @@ class ImportDialog : public QDialog {
   // Asks for the picture through the window's file dialog, then shows the import window
   // modally. A picture that cannot be read is reported on the window's error panel.
   static void run(App& app, QWidget* parent);
+  // The window's side of an import, bound to the presenter.
+  static convert::ImportWindow windowOf(App& app);
 
  private:
   void showModel();  // model -> widgets
 
-  App& app_;
   convert::ImportModel model_;
   QLabel* preview_ = nullptr;
   QLabel* summary_ = nullptr;

@@ -129,19 +129,14 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   placeScreenLayers();
   windowChanged();
 
-  app_.onExit = [this]() { close(); };
-  app_.onShowAbout = [this](AboutWindow& about, bool modal) { showAbout(about, modal); };
-  app_.onShowEditor = [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); };
-  app_.onImportPicture = [this]() { ImportDialog::run(app_, this); };
-  app_.onFindNodes = [this]() { ScanDialog::run(app_, this); };
+  app_.setWindowActions(
+      {[this]() { close(); }, [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); },
+       [this](AboutWindow& about, bool modal) { showAbout(about, modal); },
+       [this]() { ImportDialog::run(app_, this); }, [this]() { ScanDialog::run(app_, this); }});
 }
 
 MainWindow::~MainWindow() {
-  app_.onExit = nullptr;
-  app_.onShowAbout = nullptr;
-  app_.onShowEditor = nullptr;
-  app_.onImportPicture = nullptr;
-  app_.onFindNodes = nullptr;
+  app_.setWindowActions({});
   delete about_.data();
   delete binder_;
   binder_ = nullptr;
@@ -250,13 +245,35 @@ void MainWindow::buildCentral() {
   auto* left = new QVBoxLayout;
   left->setSpacing(4);
   top->addLayout(left);
+  buildScreen(left);
+  buildFigures(left);
+  left->addStretch(1);
 
+  // Right column: slot choice, video mode, data type, position and node.
+  auto* right = new QVBoxLayout;
+  right->setSpacing(6);
+  top->addLayout(right, 1);
+  buildSlotChoice(right);
+  buildModeBoxes(right);
+  buildPositionBox(right);
+  buildNodeBox(right);
+  for (const char* n : {"txtHPOS", "txtVPOS", "txtNODE", "txtCom"}) {
+    central->findChild<QLineEdit*>(q(n))->installEventFilter(this);
+  }
+
+  buildBottomStrip(outer);
+  buildReplyArea(outer);
+  buildStatusLine();
+  buildErrorPanel(central);
+}
+
+void MainWindow::buildScreen(QBoxLayout* column) {
   logoFrame_ = new QGroupBox;
   logoFrame_->setObjectName(q("LOGO_FRAME"));
   logoFrame_->setFixedSize(ModelBinder::toPixels(this, kFrameWidthTwips),
                            ModelBinder::toPixels(this, kFrameHeightTwips, true));
   logoFrame_->installEventFilter(this);
-  left->addWidget(logoFrame_);
+  column->addWidget(logoFrame_);
 
   // The screen itself: dark, as a monitor without a picture, under the colour bars.
   screen_ = new QFrame(logoFrame_);
@@ -268,6 +285,18 @@ void MainWindow::buildCentral() {
   smpte_ = new PictureBox(logoFrame_);
   smpte_->setObjectName(q("img_SMPTE"));
   smpte_->setProperty("osdDrawn", true);
+  addSlotPreviews();
+  largeView_ = new PictureBox(logoFrame_);
+  largeView_->setObjectName(q("picPicture1"));
+  largeView_->setProperty("osdDrawn", true);
+  largeView_->setKeepAspect(true);
+  largeView_->setSharpPixels(true);
+  largeView_->setAutoFillBackground(true);
+  largeView_->setBackgroundRole(QPalette::Dark);
+}
+
+// One preview a slot over the screen; dragging a preview moves that logo.
+void MainWindow::addSlotPreviews() {
   for (int i = 0; i <= 15; ++i) {
     auto* pic = new PictureBox(logoFrame_);
     const std::string name = indexed("picPicture2", i);
@@ -284,18 +313,13 @@ void MainWindow::buildCentral() {
     pic->setGeometry(ModelBinder::toPixels(this, kScreenLeftTwips),
                      ModelBinder::toPixels(this, kScreenTopTwips), 64, 16);
   }
-  largeView_ = new PictureBox(logoFrame_);
-  largeView_->setObjectName(q("picPicture1"));
-  largeView_->setProperty("osdDrawn", true);
-  largeView_->setKeepAspect(true);
-  largeView_->setSharpPixels(true);
-  largeView_->setAutoFillBackground(true);
-  largeView_->setBackgroundRole(QPalette::Dark);
+}
 
+void MainWindow::buildFigures(QBoxLayout* column) {
   auto* figures = new QGridLayout;
   figures->setHorizontalSpacing(8);
   figures->setVerticalSpacing(2);
-  left->addLayout(figures);
+  column->addLayout(figures);
   figures->addWidget(caption(tr("EEPROM Size")), 0, 0);
   figures->addWidget(namedLabel("lblEEPSize"), 0, 1);
   figures->addWidget(namedLabel("lblImgSize"), 0, 2);
@@ -305,13 +329,9 @@ void MainWindow::buildCentral() {
     figures->addWidget(settings[i], i + 1, 0, 1, 3);
   }
   figures->setColumnStretch(2, 1);
-  left->addStretch(1);
+}
 
-  // Right column: slot choice, video mode, data type, position and node.
-  auto* right = new QVBoxLayout;
-  right->setSpacing(6);
-  top->addLayout(right, 1);
-
+void MainWindow::buildSlotChoice(QBoxLayout* column) {
   auto* select = new QGroupBox;
   select->setObjectName(q("LOGO_SELECT"));
   auto* slotGrid = new QGridLayout(select);
@@ -332,10 +352,12 @@ void MainWindow::buildCentral() {
   }
   slotGrid->setColumnStretch(2, 1);
   slotGrid->setRowStretch(16, 1);
-  right->addWidget(select, 1);
+  column->addWidget(select, 1);
+}
 
+void MainWindow::buildModeBoxes(QBoxLayout* column) {
   auto* modes = new QHBoxLayout;
-  right->addLayout(modes);
+  column->addLayout(modes);
   const char* groups[2][3] = {{"Frame1", "optNTSC", ""}, {"Frame2", "optRGB", ""}};
   for (auto& g : groups) {
     auto* box = new QGroupBox;
@@ -349,7 +371,9 @@ void MainWindow::buildCentral() {
     }
     modes->addWidget(box);
   }
+}
 
+void MainWindow::buildPositionBox(QBoxLayout* column) {
   auto* place = new QGroupBox(tr("Position"));
   place->setObjectName(q("positionBox"));
   auto* pos = new QGridLayout(place);
@@ -360,8 +384,10 @@ void MainWindow::buildCentral() {
   pos->addWidget(namedEdit("txtVPOS", 3), 0, 3);
   pos->setColumnStretch(4, 1);
   pos->addWidget(namedLabel("lblStartPosn"), 1, 0, 1, 5);
-  right->addWidget(place);
+  column->addWidget(place);
+}
 
+void MainWindow::buildNodeBox(QBoxLayout* column) {
   auto* link = new QGroupBox(tr("Node"));
   link->setObjectName(q("linkBox"));
   auto* nodeRow = new QGridLayout(link);
@@ -374,13 +400,11 @@ void MainWindow::buildCentral() {
   com->setFocusPolicy(Qt::NoFocus);
   nodeRow->addWidget(com, 0, 3);
   nodeRow->setColumnStretch(4, 1);
-  right->addWidget(link);
+  column->addWidget(link);
+}
 
-  for (const char* n : {"txtHPOS", "txtVPOS", "txtNODE", "txtCom"}) {
-    central->findChild<QLineEdit*>(q(n))->installEventFilter(this);
-  }
-
-  // Bottom strip: schedule state, clock and the exit button.
+// Bottom strip: schedule state, clock and the exit button.
+void MainWindow::buildBottomStrip(QBoxLayout* outer) {
   auto* strip = new QHBoxLayout;
   outer->addLayout(strip);
   QLabel* running = namedLabel("lblRunning");
@@ -396,8 +420,10 @@ void MainWindow::buildCentral() {
   auto* exit = new QPushButton;
   exit->setObjectName(q("btn_Exit"));
   strip->addWidget(exit);
+}
 
-  // The reply area, shown when the window is tall enough.
+// The reply area, shown when the window is tall enough.
+void MainWindow::buildReplyArea(QBoxLayout* outer) {
   replyArea_ = new QFrame;
   replyArea_->setObjectName(q("replyArea"));
   replyArea_->setFrameShape(QFrame::StyledPanel);
@@ -412,8 +438,10 @@ void MainWindow::buildCentral() {
   replies->addWidget(namedLabel("lblSCount"), 1, 2);
   replies->setColumnStretch(1, 1);
   outer->addWidget(replyArea_);
+}
 
-  // Status line and progress bar.
+// Status line and progress bar.
+void MainWindow::buildStatusLine() {
   QLabel* status = namedLabel("lblCopyright");
   statusBar()->addWidget(status, 1);
   auto* progress = new QProgressBar;
@@ -422,8 +450,10 @@ void MainWindow::buildCentral() {
   progress->setFixedWidth(180);
   statusBar()->addPermanentWidget(progress);
   statusBar()->setSizeGripEnabled(false);
+}
 
-  // The error panel lies over the window at the place the model gives it.
+// The error panel lies over the window at the place the model gives it.
+void MainWindow::buildErrorPanel(QWidget* central) {
   errorPanel_ = new QGroupBox(central);
   errorPanel_->setObjectName(q("frameError"));
   errorPanel_->setProperty("osdTwips", true);
@@ -519,7 +549,7 @@ void MainWindow::scheduleLargeView() {
 
 void MainWindow::updateLargeView() {
   if (!largeView_) return;
-  if (!app_.nodeView) {
+  if (!app_.nodeViewShown()) {
     largeView_->setCheckerboard(false);
     largeView_->setImageFile(toQt(app_.ui().get("picPicture1").image));
     return;

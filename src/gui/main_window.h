@@ -13,6 +13,7 @@
 
 #include "gui/model_binder.h"
 
+class QBoxLayout;
 class QFrame;
 class QGroupBox;
 class QMenu;
@@ -49,6 +50,17 @@ class MainWindow : public QMainWindow {
  private:
   void buildMenus();
   void buildCentral();
+  void buildScreen(QBoxLayout* column);
+  void addSlotPreviews();
+  void buildFigures(QBoxLayout* column);
+  void buildSlotChoice(QBoxLayout* column);
+  void buildModeBoxes(QBoxLayout* column);
+  void buildPositionBox(QBoxLayout* column);
+  void buildNodeBox(QBoxLayout* column);
+  void buildBottomStrip(QBoxLayout* outer);
+  void buildReplyArea(QBoxLayout* outer);
+  void buildStatusLine();
+  void buildErrorPanel(QWidget* central);
   QMenu* addMenu(const char* name);
   void addEntry(QMenu* menu, const std::string& name);
   void controlChanged(const std::string& name);

@@ -17,7 +17,7 @@
 
 #include "gui/model_binder.h"
 #include "gui/picture_box.h"
-#include "schedule/editor.h"
+#include "shell/schedule_editor.h"
 #include "shell/window_model.h"
 
 namespace osd::gui {
@@ -90,11 +90,21 @@ ScheduleWindow::~ScheduleWindow() {
 }
 
 void ScheduleWindow::build() {
-  WindowModel& m = editor_.ui();
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(8, 4, 8, 8);
+  buildMenus(outer);
 
-  // Menus.
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  auto* body = new QHBoxLayout;
+  outer->addLayout(body);
+  body->addLayout(buildGrid(fixed));
+  body->addSpacing(12);
+  body->addLayout(buildSliders(fixed));
+  buildButtons(outer);
+}
+
+void ScheduleWindow::buildMenus(QVBoxLayout* outer) {
+  WindowModel& m = editor_.ui();
   auto* bar = new QMenuBar(this);
   QMenu* file = bar->addMenu(toQt(m.text("mnuFile")));
   file->menuAction()->setObjectName("mnuFile");
@@ -107,12 +117,11 @@ void ScheduleWindow::build() {
   QAction* about = help->addAction(toQt(m.text("mnuAbout")));
   about->setObjectName("mnuAbout");
   outer->setMenuBar(bar);
+}
 
-  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  auto* body = new QHBoxLayout;
-  outer->addLayout(body);
-
-  // The grid: a header row, then one row per sequence.
+// The grid: a header row, then one row per sequence.
+QGridLayout* ScheduleWindow::buildGrid(const QFont& fixed) {
+  WindowModel& m = editor_.ui();
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(3);
   grid->setVerticalSpacing(2);
@@ -128,47 +137,52 @@ void ScheduleWindow::build() {
     w->setFont(f);
     grid->addWidget(w, 0, c + 1);
   }
-  for (int i = 0; i < 20; ++i) {
-    auto* option = new QRadioButton(this);
-    option->setObjectName(name("Option1", i));
-    option->setAutoExclusive(false);  // the model decides which one is on
-    grid->addWidget(option, i + 1, 0);
-    const char* boxes[4] = {"txtStart", "txtTON", "txtOFF", "txtEnd"};
-    for (int b = 0; b < 4; ++b) {
-      auto* edit = new QLineEdit(this);
-      edit->setObjectName(name(boxes[b], i));
-      edit->setReadOnly(true);
-      edit->setFont(fixed);
-      edit->setAlignment(Qt::AlignCenter);
-      edit->setFixedWidth(84);
-      edit->installEventFilter(this);
-      grid->addWidget(edit, i + 1, b + 1);
-    }
-    auto* logo = new QLineEdit(this);
-    logo->setObjectName(name("txtLogo", i));
-    logo->setReadOnly(true);
-    logo->setAlignment(Qt::AlignCenter);
-    logo->setFixedWidth(44);
-    logo->setCursor(Qt::PointingHandCursor);
-    logo->setToolTip(tr("Click to choose the next logo"));
-    logo->installEventFilter(this);
-    grid->addWidget(logo, i + 1, 5);
-    for (int d = 0; d < 7; ++d) {
-      auto* day = new QPushButton(this);
-      day->setObjectName(name("Command1", i * 7 + d));
-      day->setFixedSize(24, 22);
-      day->setFocusPolicy(Qt::NoFocus);
-      grid->addWidget(day, i + 1, 6 + d);
-    }
-  }
+  for (int i = 0; i < 20; ++i) addSequenceRow(grid, i, fixed);
   auto* none = new QRadioButton(this);
   none->setObjectName(name("Option1", kNoSequence));
   none->setAutoExclusive(false);
   none->hide();
-  body->addLayout(grid);
-  body->addSpacing(12);
+  return grid;
+}
 
-  // The four sliders for the selected row.
+// Row `i` of the grid: the selector, the four times, the logo and the seven days.
+void ScheduleWindow::addSequenceRow(QGridLayout* grid, int i, const QFont& fixed) {
+  auto* option = new QRadioButton(this);
+  option->setObjectName(name("Option1", i));
+  option->setAutoExclusive(false);  // the model decides which one is on
+  grid->addWidget(option, i + 1, 0);
+  const char* boxes[4] = {"txtStart", "txtTON", "txtOFF", "txtEnd"};
+  for (int b = 0; b < 4; ++b) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(name(boxes[b], i));
+    edit->setReadOnly(true);
+    edit->setFont(fixed);
+    edit->setAlignment(Qt::AlignCenter);
+    edit->setFixedWidth(84);
+    edit->installEventFilter(this);
+    grid->addWidget(edit, i + 1, b + 1);
+  }
+  auto* logo = new QLineEdit(this);
+  logo->setObjectName(name("txtLogo", i));
+  logo->setReadOnly(true);
+  logo->setAlignment(Qt::AlignCenter);
+  logo->setFixedWidth(44);
+  logo->setCursor(Qt::PointingHandCursor);
+  logo->setToolTip(tr("Click to choose the next logo"));
+  logo->installEventFilter(this);
+  grid->addWidget(logo, i + 1, 5);
+  for (int d = 0; d < 7; ++d) {
+    auto* day = new QPushButton(this);
+    day->setObjectName(name("Command1", i * 7 + d));
+    day->setFixedSize(24, 22);
+    day->setFocusPolicy(Qt::NoFocus);
+    grid->addWidget(day, i + 1, 6 + d);
+  }
+}
+
+// The four sliders for the selected row, with the lock notice and the clock under them.
+QVBoxLayout* ScheduleWindow::buildSliders(const QFont& fixed) {
+  WindowModel& m = editor_.ui();
   auto* sliderBox = new QVBoxLayout;
   auto* sliderHeader = new QLabel(toQt(m.text("lblHeader(1)")), this);
   sliderHeader->setObjectName(name("lblHeader", 1));
@@ -208,9 +222,10 @@ void ScheduleWindow::build() {
   clock->setFrameShape(QFrame::Panel);
   clock->setFrameShadow(QFrame::Sunken);
   sliderBox->addWidget(clock);
-  body->addLayout(sliderBox);
+  return sliderBox;
+}
 
-  // Buttons.
+void ScheduleWindow::buildButtons(QVBoxLayout* outer) {
   auto* buttons = new QHBoxLayout;
   auto* exitButton = new QPushButton(this);
   exitButton->setObjectName(name("cmdButtons", 0));

@@ -11,8 +11,10 @@ namespace osd {
 class ScheduleEditor;
 }
 
+class QGridLayout;
 class QPlainTextEdit;
 class QTabBar;
+class QVBoxLayout;
 
 namespace osd::gui {
 
@@ -42,6 +44,11 @@ class ScheduleWindow : public QDialog {
 
  private:
   void build();
+  void buildMenus(QVBoxLayout* outer);
+  QGridLayout* buildGrid(const QFont& fixed);
+  void addSequenceRow(QGridLayout* grid, int i, const QFont& fixed);
+  QVBoxLayout* buildSliders(const QFont& fixed);
+  void buildButtons(QVBoxLayout* outer);
   void forward(const std::string& name);
   void mirrorSlider(int k);
   void showHelp();

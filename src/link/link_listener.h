@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/reporter.h"
+
 namespace osd {
 
 // The port as the operator sees it.
@@ -16,17 +18,17 @@ enum class PortState {
   DataReceived,  // the node answered
 };
 
-class LinkListener {
+// The reports (status, failures, progress) are a Reporter's; a listener that does not take
+// them ignores them.
+class LinkListener : public Reporter {
  public:
-  virtual ~LinkListener() = default;
-
   // ---- Reports ----
-  virtual void error(const std::string& /*message*/, const std::string& /*title*/) {}
-  virtual void status(const std::string& /*text*/) {}
+  void error(const std::string& /*message*/, const std::string& /*title*/) override {}
+  void status(const std::string& /*text*/) override {}
   // Holds the status line for `ticks` ticks before it is cleared.
   virtual void statusHold(int /*ticks*/) {}
-  virtual void progressShown(bool /*visible*/) {}
-  virtual void progress(double /*percent*/) {}
+  void progressShown(bool /*visible*/) override {}
+  void progress(double /*percent*/) override {}
 
   // ---- Serial port ----
   virtual void portState(PortState /*state*/) {}

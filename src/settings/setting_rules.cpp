@@ -1,7 +1,6 @@
 #include "settings/setting_rules.h"
 
 #include "common/textnum.h"
-#include "shell/app.h"
 
 namespace osd {
 
@@ -41,28 +40,6 @@ bool textIsTrue(std::string_view text) {
 
 bool textIsFalse(std::string_view text) {
   return toUpper(trimBlanks(text)) == "FALSE";
-}
-
-std::string readSettingFixed(App& app, const std::string& key) {
-  std::string value = app.readSetting(key);
-  const SettingRule rule = settingRule(key);
-  if (rule.zeroFixUp != nullptr && trimBlanks(value) == "0") {
-    value = rule.zeroFixUp;
-    app.writeSetting(key, value);
-  }
-  return value;
-}
-
-bool readSettingFlag(App& app, const std::string& key) {
-  const std::string value = readSettingFixed(app, key);
-  switch (settingRule(key).truth) {
-    case TruthRule::TrueUnlessFalse:
-      return !textIsFalse(value);
-    case TruthRule::TrueOnly:
-    case TruthRule::NotATruth:
-      break;
-  }
-  return textIsTrue(value);
 }
 
 }  // namespace osd

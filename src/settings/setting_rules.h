@@ -8,8 +8,6 @@
 
 namespace osd {
 
-class App;
-
 enum class TruthRule {
   TrueOnly,         // true only if the trimmed, upper-cased text is "TRUE"
   TrueUnlessFalse,  // true unless the trimmed, upper-cased text is "FALSE"
@@ -29,12 +27,6 @@ SettingRule settingRule(std::string_view key);
 // "TRUE" / "FALSE" comparisons on the trimmed, upper-cased text.
 bool textIsTrue(std::string_view text);
 bool textIsFalse(std::string_view text);
-
-// Reads a setting through the store and applies the key's "0" fix-up (written back).
-std::string readSettingFixed(App& app, const std::string& key);
-
-// Reads a truth setting (with its fix-up) by the key's comparison rule.
-bool readSettingFlag(App& app, const std::string& key);
 
 // "True" or "False", the way truth values are written.
 inline const char* truthText(bool value) {

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -82,60 +83,23 @@ class App : public Reporter {
              double y);  // kind: 0 press, 1 move, 2 release
   void timerFired(TimerId id);
 
-  // ---- Program-wide state ----
-  // Start-up
-  int platformCode = 2;
-  // Bitmap reader: the logo slots' state, under the names the operations used before it had
-  // an owner.
-  int& selectedSlot = bench_.logos().selected;
-  std::array<std::string, kSlotCount>& slotFile = bench_.logos().file;
-  std::array<std::string, kSlotCount>& bmpPath = bench_.logos().path;
-  std::string& currentFile = bench_.logos().current;
-  int& imageWidth = bench_.logos().width;
-  int& imageHeight = bench_.logos().height;
-  long long& imageBytes = bench_.logos().imageBytes;
-  int& logoHeight = bench_.logos().logoHeight;
-  int logoWidth = 256;
-  // Picture boxes drawn by loadImageFile: the height it set and the height it started from,
-  // so repeated loads in PAL do not shrink a box again and again.
-  std::map<std::string, std::pair<int, int>> pictureHeights;
-  // Read-back store: slots 0..31, 8193 bytes each
-  std::vector<std::vector<uint8_t>>& slotImage = bench_.logos().readBack;
-  // Logo download
-  bool downloading = false;
-  bool downloadStarting = false;  // from the "Notice" answer through the erase wait
-  // Video-controller data, owned by the video data component.
-  video::ImageParams& imageParams = bench_.video().params();
-  video::RegisterTable& ntscTable = bench_.video().ntsc();
-  video::RegisterTable& palbTable = bench_.video().palB();
-  video::RegisterTable& palmTable = bench_.video().palM();
-  video::SetupBlock& setupBlock = bench_.video().block();
-  // Placement and slot choice
-  int previewLeft = 0, previewTop = 0;
-  bool dragging = false, originCaptured = false, moveBusy = false;
-  int lastX = 0, lastY = 0, pressX = 0, pressY = 0;
-  int moveThrottle = 0;
-  int lastSlot = 0;
-  // Schedule
-  std::unique_ptr<ScheduleTable> schedule;
-  bool editorOpen = false;
-  bool lookAhead = false;
-  int currentLogo = 0;
-  std::array<bool, 25> sequenceOn{};
-  std::string scheduleStep;
-  // Restoring the window from settings
-  int sxModel = 0;
-  bool showInt = false, showMix = false, showFade = false, showReply = false;
-  bool scheduleOn = false;
-  bool locked = false;
-  bool panelLock = false;
-  bool colorNode = false;
-  int transparentValue = 255;
-  // Status line, error panel, progress
-  int statusCountdown = -1;
-  int errorCountdown = -1;
-  // Menus, about window, outside tools
-  bool splashShown = false;
+  // ---- The window's state, as its dialogs and the tests see it ----
+  int model() const { return sxModel; }  // the logo generator model ("SX_Model")
+  void setModel(int model) { sxModel = model; }
+  bool colourNode() const { return colorNode; }
+  void setColourNode(bool on) { colorNode = on; }
+  int transparent() const { return transparentValue; }
+  void setTransparent(int value) { transparentValue = value; }
+  // Held while a download or a scan of the line runs: nothing else goes on the line then
+  // (no node poll, no watchdog calls, no command of the dispatcher).
+  bool lineHeld() const { return downloading; }
+  void holdLine(bool on) { downloading = on; }
+  int statusTicksLeft() const { return statusCountdown; }
+  bool isLocked() const { return locked; }
+  void setLocked(bool on) { locked = on; }
+  bool intervalShown() const { return showInt; }
+  bool editorShown() const { return editorOpen; }
+  ScheduleTable& scheduleTable() { return *schedule; }
 
   // ---- Serial link (components in link/, their presenter in shell/link_presenter.cpp) ----
   LinkService& link() { return link_; }
@@ -157,10 +121,14 @@ class App : public Reporter {
   // The "Diag" menu: entry `index` asks its question and issues its command.
   void diagClick(int index);
 
-  // ---- Start-up (link/startup.cpp) ----
+  // ---- Start-up (shell/startup.cpp) ----
+  // A simulated node started with the program is on port `number`: for this run it stands in
+  // for the saved "ComPort" setting, which stays as it is.
+  void useSimulatedPort(int number) { simulatedPort = number; }
+  // No splash window at start-up.
+  void skipSplash() { splashShown = true; }
   // Runs the start-up sequence. `commandLine` is the text the program was started with.
   void formLoad(const std::string& commandLine);
-  std::string commandLine;
 
   // ---- Logo images (image/image_ops.cpp) ----
   int readFile(std::string& fileName);
@@ -168,6 +136,13 @@ class App : public Reporter {
   void showSlotPreview(const SlotVerdict& verdict);
   void loadImageFile(const std::string& pictureBox, const std::string& fileName);
   void openLogoFileClick();
+  // The file of the selected slot, where a file dialog for it starts.
+  std::string selectedLogoPath() const;
+  // The pixel format chosen on the window ("optRGB").
+  PixelFormat chosenFormat() const;
+  // Loads `file` as "Open" does: into slot 1 unless a logo generator with several slots is in
+  // the operator's hands. False when nothing was loaded (a failure is shown under `title`).
+  bool loadIntoMenuSlot(std::string file, const std::string& title);
   void recentFileClick(int index);
   // Node values of the slot's logo in the chosen format; false when a failure was reported.
   bool encodeLogo(int slot, std::vector<int>& out);
@@ -222,18 +197,14 @@ class App : public Reporter {
   // ---- Node view (image/node_view_ops.cpp) ----
   // "&Node View" of the zoom menu: the large view shows the selected slot's logo as the node
   // will display it (encoded for the chosen format and transparency, decoded back to colours).
-  bool nodeView = false;
   struct NodeViewPicture {
     int width = 0, height = 0;
     std::vector<uint32_t> argb;  // top row first; 0x00000000 where the node shows video
   };
   void nodeViewClick();
+  bool nodeViewShown() const { return nodeView; }
   // The picture of the selected slot; empty when the slot has no logo file.
   NodeViewPicture nodeViewPicture();
-
-  // The port of a simulated node started with the program (0: none). For this run it stands
-  // in for the saved "ComPort" setting, which stays as it is.
-  int simulatedPort = 0;
 
   // ---- Settings store (settings/store.cpp) ----
   std::string readSetting(const std::string& key);
@@ -298,21 +269,109 @@ class App : public Reporter {
   void openAbout(bool aboutFlag, bool modal);
   void editorTimerTick();
   AboutWindow* about() { return about_.get(); }
-  // Set by the window: asked to close the program.
-  std::function<void()> onExit;
-  // Set by the window: opens the schedule editor modally (returns when it is closed).
-  std::function<void(ScheduleEditor&)> onShowEditor;
-  // Set by the window: shows the about window (modal or not).
-  std::function<void(AboutWindow&, bool modal)> onShowAbout;
-  // Set by the window: open "Import Picture…" (File menu) and "Find Nodes on the Line…"
-  // (Node menu).
-  std::function<void()> onImportPicture;
-  std::function<void()> onFindNodes;
+  // What only the window itself can do, given by it (and taken back with {} when it goes).
+  struct WindowActions {
+    std::function<void()> exit;                       // close the program
+    std::function<void(ScheduleEditor&)> showEditor;  // modal: returns once closed
+    std::function<void(AboutWindow&, bool modal)> showAbout;
+    std::function<void()> importPicture;  // File > Import Picture…
+    std::function<void()> findNodes;      // Node > Find Nodes on the Line…
+  };
+  void setWindowActions(WindowActions actions) { window_ = std::move(actions); }
 
   // Lays out the controls with their design-time state (shell/layout.cpp).
   void defineControls();
 
  private:
+  // The presenter's helpers for the link, the scan of the line and the schedule editor
+  // window share its state.
+  friend class LinkPresenter;
+  friend class WindowScan;
+  friend class ScheduleEditor;
+  // Before a menu load: slot 1 unless a logo generator with several slots is in the
+  // operator's hands.
+  void chooseMenuSlot();
+  // What a click on a control or menu entry runs: entries named `base` with an index in
+  // [first, last] (no index counts as -1).
+  struct ClickRoute {
+    const char* base;
+    int first, last;
+    void (*handle)(App& app, int index);
+  };
+  static std::span<const ClickRoute> clickRoutes();
+  // Restoring the window from the settings, in three parts; each step of them reports its own
+  // failure and the start-up goes on with the next.
+  void setUpMenus();
+  void setUpRunningState();
+  void setUpVideoAndSlots();
+  void setUpStep(const std::function<void()>& body);
+  // Runs one step of the start-up: a failure is shown under `title` and the next step goes on.
+  void runStep(const char* title, const std::function<void()>& body);
+  // Start-up steps: the logo slots and recent files, then the port.
+  void loadSlotChoice();
+  void openSavedPort(const std::string& commandLine);
+
+  // ---- The presenter's own state ----
+  // Start-up
+  int platformCode = 2;
+  // Bitmap reader: the logo slots' state, under the names the operations used before it had
+  // an owner.
+  int& selectedSlot = bench_.logos().selected;
+  std::array<std::string, kSlotCount>& slotFile = bench_.logos().file;
+  std::array<std::string, kSlotCount>& bmpPath = bench_.logos().path;
+  std::string& currentFile = bench_.logos().current;
+  int& imageWidth = bench_.logos().width;
+  int& imageHeight = bench_.logos().height;
+  long long& imageBytes = bench_.logos().imageBytes;
+  int& logoHeight = bench_.logos().logoHeight;
+  int logoWidth = 256;
+  // Picture boxes drawn by loadImageFile: the height it set and the height it started from,
+  // so repeated loads in PAL do not shrink a box again and again.
+  std::map<std::string, std::pair<int, int>> pictureHeights;
+  // Read-back store: slots 0..31, 8193 bytes each
+  std::vector<std::vector<uint8_t>>& slotImage = bench_.logos().readBack;
+  // Logo download
+  bool downloading = false;
+  bool downloadStarting = false;  // from the "Notice" answer through the erase wait
+  // Video-controller data, owned by the video data component.
+  video::ImageParams& imageParams = bench_.video().params();
+  video::RegisterTable& ntscTable = bench_.video().ntsc();
+  video::RegisterTable& palbTable = bench_.video().palB();
+  video::RegisterTable& palmTable = bench_.video().palM();
+  video::SetupBlock& setupBlock = bench_.video().block();
+  // Placement and slot choice
+  int previewLeft = 0, previewTop = 0;
+  bool dragging = false, originCaptured = false, moveBusy = false;
+  int lastX = 0, lastY = 0, pressX = 0, pressY = 0;
+  int moveThrottle = 0;
+  int lastSlot = 0;
+  // Schedule
+  std::unique_ptr<ScheduleTable> schedule;
+  bool editorOpen = false;
+  bool lookAhead = false;
+  int currentLogo = 0;
+  std::array<bool, 25> sequenceOn{};
+  std::string scheduleStep;
+  // Restoring the window from settings
+  int sxModel = 0;
+  bool showInt = false, showMix = false, showFade = false, showReply = false;
+  bool scheduleOn = false;
+  bool locked = false;
+  bool panelLock = false;
+  bool colorNode = false;
+  int transparentValue = 255;
+  // Status line, error panel, progress
+  int statusCountdown = -1;
+  int errorCountdown = -1;
+  // Menus, about window, outside tools
+  bool splashShown = false;
+
+  std::string commandLine;
+  bool nodeView = false;
+  // The port of a simulated node started with the program (0: none). For this run it stands
+  // in for the saved "ComPort" setting, which stays as it is.
+  int simulatedPort = 0;
+  WindowActions window_;
   std::optional<LineProgress> downloadLine_;
   int64_t downloadWritten_ = 0;  // bytes of the stream handed to the port
   int64_t downloadPicture_ = 0;  // bytes of its picture

@@ -1,11 +1,13 @@
 // Routing of the window's events to the operations, by control name.
 #include <exception>
+#include <limits>
+#include <span>
 
 #include "common/textnum.h"
-#include "schedule/editor.h"
 #include "schedule/schedule_model.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/schedule_editor.h"
 
 namespace osd {
 
@@ -49,92 +51,74 @@ App::~App() {
 void App::click(const std::string& name) {
   auto [base, index] = splitName(name);
   try {
-    if (base == "mnuOpenLogoFile") {
-      openLogoFileClick();
-    } else if (base == "mnuImportPicture" || base == "mnuFindNodes") {
-      if (const auto& open = base == "mnuImportPicture" ? onImportPicture : onFindNodes) open();
-    } else if (base == "mnuDownloadLogotoRam" || base == "mnu_ImageToEEPROM") {
-      downloadToRamClick();
-    } else if (base == "mnu_Erase") {
-      dispatcher_.erase();
-    } else if (base == "mnuSaveCurrentSettings") {
-      saveCurrentSettingsClick();
-    } else if (base == "mnuSaveLogoinNVRAM") {
-      saveLogoInNvramClick();
-    } else if (base == "mnuSaveVideoContolData") {
-      sendVideoSetupClick();
-    } else if (base == "mnuUpLoadLogo") {
-      upLoadLogoClick();
-    } else if (base == "mnuRecentFile" && index >= 0 && index <= 7) {
-      recentFileClick(index);
-    } else if (base == "mnuExit" || base == "btn_Exit") {
-      exitClick();
-    } else if (base == "mnuCOMsel" && index >= 0) {
-      comMenuClick(index);
-    } else if (base == "mnuWakeUpNode") {
-      dispatcher_.wakeCurrent();
-    } else if (base == "mnuWakeUpAllNodes") {
-      dispatcher_.wakeAll();
-    } else if (base == "mnuAllNodesSleep") {
-      dispatcher_.sleep();
-    } else if (base == "mnuSetIDtoCurrentNode" || base == "txtNODE") {
-      diagClick(12);
-    } else if (base == "mnuZoomOff") {
-      zoomOffClick();
-    } else if (base == "mnuZoomOn") {
-      zoomOnClick();
-    } else if (base == "mnuPaintBrush" || base == "mnuPaintBrush_top") {
-      paintClick();
-    } else if (base == "mnuNTSBVideo") {
-      editVideoFileClick("Video-NTSBData");
-    } else if (base == "mnuPALBVideo") {
-      editVideoFileClick("Video-PALBData");
-    } else if (base == "mnuPALMVideo") {
-      editVideoFileClick("Video-PALMData");
-    } else if (base == "mnuImageControl") {
-      editVideoFileClick("Video-ImageData");
-    } else if (base == "mnuLogoSel" && index >= 1 && index <= 15) {
-      logoSelMenuClick(index);
-    } else if (base == "mnuShowMode" && index >= 0 && index <= 3) {
-      showModeClick(index);
-    } else if (base == "mnu_SMPTE") {
-      smpteClick();
-    } else if (base == "mnuScheduleEdit" && index == 0) {
-      scheduleViewClick();
-    } else if (base == "mnuScheduleEdit" && index == 1) {
-      scheduleLockClick();
-    } else if (base == "mnuScheduleOnOff") {
-      scheduleOnOffClick();
-    } else if (base == "mnuPanelLock") {
-      panelLockClick();
-    } else if (base == "mnuSetLGx" && index >= 0) {
-      setModelClick(index);
-    } else if (base == "mnuDiagSub" && index >= 0) {
-      diagClick(index);
-    } else if (base == "mnuManual") {
-      manualClick();
-    } else if (base == "mnuAbout") {
-      aboutClick();
-    } else if (base == "mnuCopyright") {
-      dispatcher_.copyrightQuery();
-    } else if (base == "mnuDiagTools") {
-      diagToolsClick();
-    } else if (base == "optLOGO" && index >= 0 && index <= 15) {
-      optLogoClick(index);
-    } else if (base == "optNTSC" && (index == 0 || index == 1)) {
-      optNtscClick(index);
-    } else if (base == "optRGB" && (index == 0 || index == 1)) {
-      optRgbClick(index);
-    } else if (base == "txtHPOS") {
-      txtHposEdited();
-    } else if (base == "txtVPOS") {
-      txtVposEdited();
-    } else if (base == "frameError" || base == "lblErrTxt" || base == "cmdErrOK") {
-      dismissError();
+    for (const ClickRoute& route : clickRoutes()) {
+      if (base == route.base && index >= route.first && index <= route.last) {
+        route.handle(*this, index);
+        return;
+      }
     }
   } catch (const std::exception& e) {
     showError(e.what(), name);
   }
+}
+
+// Which control or menu entry runs which operation; the first entry whose name and index
+// range fit is taken.
+std::span<const App::ClickRoute> App::clickRoutes() {
+  constexpr int kAny = std::numeric_limits<int>::min(), kLast = std::numeric_limits<int>::max();
+  // clang-format off
+  static const ClickRoute kRoutes[] = {
+      {"mnuOpenLogoFile", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.openLogoFileClick(); }},
+      {"mnuImportPicture", kAny, kLast, [](App& a, [[maybe_unused]] int index) { if (a.window_.importPicture) a.window_.importPicture(); }},
+      {"mnuFindNodes", kAny, kLast, [](App& a, [[maybe_unused]] int index) { if (a.window_.findNodes) a.window_.findNodes(); }},
+      {"mnuDownloadLogotoRam", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.downloadToRamClick(); }},
+      {"mnu_ImageToEEPROM", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.downloadToRamClick(); }},
+      {"mnu_Erase", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.erase(); }},
+      {"mnuSaveCurrentSettings", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.saveCurrentSettingsClick(); }},
+      {"mnuSaveLogoinNVRAM", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.saveLogoInNvramClick(); }},
+      {"mnuSaveVideoContolData", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.sendVideoSetupClick(); }},
+      {"mnuUpLoadLogo", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.upLoadLogoClick(); }},
+      {"mnuRecentFile", 0, 7, [](App& a, [[maybe_unused]] int index) { a.recentFileClick(index); }},
+      {"mnuExit", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.exitClick(); }},
+      {"btn_Exit", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.exitClick(); }},
+      {"mnuCOMsel", 0, kLast, [](App& a, [[maybe_unused]] int index) { a.comMenuClick(index); }},
+      {"mnuWakeUpNode", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.wakeCurrent(); }},
+      {"mnuWakeUpAllNodes", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.wakeAll(); }},
+      {"mnuAllNodesSleep", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.sleep(); }},
+      {"mnuSetIDtoCurrentNode", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.diagClick(12); }},
+      {"txtNODE", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.diagClick(12); }},
+      {"mnuZoomOff", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.zoomOffClick(); }},
+      {"mnuZoomOn", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.zoomOnClick(); }},
+      {"mnuPaintBrush", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.paintClick(); }},
+      {"mnuPaintBrush_top", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.paintClick(); }},
+      {"mnuNTSBVideo", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.editVideoFileClick("Video-NTSBData"); }},
+      {"mnuPALBVideo", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.editVideoFileClick("Video-PALBData"); }},
+      {"mnuPALMVideo", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.editVideoFileClick("Video-PALMData"); }},
+      {"mnuImageControl", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.editVideoFileClick("Video-ImageData"); }},
+      {"mnuLogoSel", 1, 15, [](App& a, [[maybe_unused]] int index) { a.logoSelMenuClick(index); }},
+      {"mnuShowMode", 0, 3, [](App& a, [[maybe_unused]] int index) { a.showModeClick(index); }},
+      {"mnu_SMPTE", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.smpteClick(); }},
+      {"mnuScheduleEdit", 0, 0, [](App& a, [[maybe_unused]] int index) { a.scheduleViewClick(); }},
+      {"mnuScheduleEdit", 1, 1, [](App& a, [[maybe_unused]] int index) { a.scheduleLockClick(); }},
+      {"mnuScheduleOnOff", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.scheduleOnOffClick(); }},
+      {"mnuPanelLock", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.panelLockClick(); }},
+      {"mnuSetLGx", 0, kLast, [](App& a, [[maybe_unused]] int index) { a.setModelClick(index); }},
+      {"mnuDiagSub", 0, kLast, [](App& a, [[maybe_unused]] int index) { a.diagClick(index); }},
+      {"mnuManual", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.manualClick(); }},
+      {"mnuAbout", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.aboutClick(); }},
+      {"mnuCopyright", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.copyrightQuery(); }},
+      {"mnuDiagTools", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.diagToolsClick(); }},
+      {"optLOGO", 0, 15, [](App& a, [[maybe_unused]] int index) { a.optLogoClick(index); }},
+      {"optNTSC", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optNtscClick(index); }},
+      {"optRGB", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optRgbClick(index); }},
+      {"txtHPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtHposEdited(); }},
+      {"txtVPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtVposEdited(); }},
+      {"frameError", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
+      {"lblErrTxt", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
+      {"cmdErrOK", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
+  };
+  // clang-format on
+  return kRoutes;
 }
 
 void App::textEdited(const std::string& name, const std::string& text) {

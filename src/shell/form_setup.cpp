@@ -4,11 +4,11 @@
 #include <functional>
 
 #include "common/textnum.h"
-#include "schedule/editor.h"
 #include "schedule/schedule_model.h"
 #include "settings/setting_rules.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/schedule_editor.h"
 
 namespace osd {
 
@@ -31,17 +31,26 @@ std::string transparentCaption(int value) {
 }  // namespace
 
 void App::formSetUp() {
-  // Each step reports its own failure and start-up goes on with the next one.
-  auto step = [this](const std::function<void()>& body) {
-    try {
-      body();
-    } catch (const std::exception& e) {
-      showError(e.what(), kFormSetUp);
-    }
-  };
+  setUpMenus();
+  setUpRunningState();
+  setUpVideoAndSlots();
+}
 
+void App::runStep(const char* title, const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    showError(e.what(), title);
+  }
+}
+
+void App::setUpStep(const std::function<void()>& body) {
+  runStep(kFormSetUp, body);
+}
+
+void App::setUpMenus() {
   // 1. Menus that need an answering node start disabled.
-  step([&] {
+  setUpStep([&] {
     showStatus("");
     ui_.setVisible("mnuSaveLogoDisk", false);
     for (const char* name : {"mnuDownloadLogotoRam", "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM",
@@ -53,25 +62,25 @@ void App::formSetUp() {
   });
 
   // 2. The schedule.
-  step([&] { loadSchedule(); });
+  setUpStep([&] { loadSchedule(); });
 
   // 3.-4. Show modes.
-  step([&] {
-    showInt = readSettingFlag(*this, "ShowInt");
+  setUpStep([&] {
+    showInt = bench_.prefs().flag("ShowInt");
     ui_.setChecked(indexed("mnuShowMode", 0), showInt);
   });
-  step([&] {
-    showMix = readSettingFlag(*this, "ShowMix");
+  setUpStep([&] {
+    showMix = bench_.prefs().flag("ShowMix");
     ui_.setChecked(indexed("mnuShowMode", 1), showMix);
   });
-  step([&] {
-    showFade = readSettingFlag(*this, "ShowFade");
+  setUpStep([&] {
+    showFade = bench_.prefs().flag("ShowFade");
     ui_.setChecked(indexed("mnuShowMode", 2), showFade);
   });
 
   // 5. The reply display.
-  step([&] {
-    showReply = readSettingFlag(*this, "ShowReply");
+  setUpStep([&] {
+    showReply = bench_.prefs().flag("ShowReply");
     ui_.setChecked(indexed("mnuDiagSub", 23), showReply);
     if (showReply) {
       if (ui_.heightTwips() < kHeightWithReply) ui_.setHeightTwips(kHeightWithReply);
@@ -81,8 +90,8 @@ void App::formSetUp() {
   });
 
   // 6. The logo-generator model.
-  step([&] {
-    const int v = leadingInt(trimBlanks(readSettingFixed(*this, "SX_Model")));
+  setUpStep([&] {
+    const int v = leadingInt(trimBlanks(bench_.prefs().readFixed("SX_Model")));
     if (v == 0) {
       sxModel = 1;
       ui_.setChecked(indexed("mnuSetLGx", 0), true);
@@ -102,33 +111,35 @@ void App::formSetUp() {
   });
 
   // 7. Diagnostic menu.
-  step([&] {
+  setUpStep([&] {
     ui_.setVisible("mnuDiag", false);
-    const bool diag = readSettingFlag(*this, "DiagTools");
+    const bool diag = bench_.prefs().flag("DiagTools");
     ui_.setChecked("mnuDiagTools", diag);
     ui_.setVisible("mnuDiag", diag);
     ui_.setVisible("mnuNode", true);
     ui_.setVisible(indexed("mnuDiagSub", 20), true);
     ui_.setVisible(indexed("mnuDiagSub", 21), true);
   });
+}
 
+void App::setUpRunningState() {
   // 8. The schedule runner.
-  step([&] {
-    scheduleOn = readSettingFlag(*this, "ScheduleOn");
+  setUpStep([&] {
+    scheduleOn = bench_.prefs().flag("ScheduleOn");
     pf_.loop.setTimerEnabled(TimerId::Schedule, scheduleOn);
     ui_.setChecked("mnuScheduleOnOff", scheduleOn);
     ui_.setVisible("lblRunning", scheduleOn);
   });
 
   // 9. Schedule lock.
-  step([&] {
-    locked = readSettingFlag(*this, "Locked");
+  setUpStep([&] {
+    locked = bench_.prefs().flag("Locked");
     ui_.setChecked(indexed("mnuScheduleEdit", 1), locked);
   });
 
   // 10. Front panel lock.
-  step([&] {
-    panelLock = readSettingFlag(*this, "PanelLock");
+  setUpStep([&] {
+    panelLock = bench_.prefs().flag("PanelLock");
     ui_.setChecked("mnuPanelLock", panelLock);
     if (panelLock) {
       ui_.setEnabled(indexed("picPicture2", selectedSlot), false);
@@ -138,23 +149,25 @@ void App::formSetUp() {
   });
 
   // 11. Colour node.
-  step([&] { colorNode = readSettingFlag(*this, "Color"); });
+  setUpStep([&] { colorNode = bench_.prefs().flag("Color"); });
 
   // 12. Transparency.
-  step([&] {
+  setUpStep([&] {
     transparentValue = 255;
-    const std::string text = readSettingFixed(*this, "Transparent");
+    const std::string text = bench_.prefs().readFixed("Transparent");
     transparentValue = clampInt(leadingInt(text), 0, 255);
     ui_.setText(indexed("mnuShowMode", 3), transparentCaption(transparentValue));
   });
 
   // 13. Logo options 2-4 come back when a node answers.
-  step([&] {
+  setUpStep([&] {
     for (int i = 2; i <= 4; ++i) ui_.setVisible(indexed("optLOGO", i), false);
   });
+}
 
+void App::setUpVideoAndSlots() {
   // 14. Video data, then the image start position.
-  step([&] {
+  setUpStep([&] {
     const VideoData::Loaded loaded = bench_.load(imageWidth, imageHeight);
     // A file that could not be read was kept beside itself before the defaults replaced it.
     if (!loaded.kept.empty()) showError(loaded.kept, "Form_SetUp");
@@ -165,22 +178,22 @@ void App::formSetUp() {
   });
 
   // 15. Video standard.
-  step([&] {
-    const bool pal = trimBlanks(readSettingFixed(*this, "OPTNTSC")) == "1";
+  setUpStep([&] {
+    const bool pal = trimBlanks(bench_.prefs().readFixed("OPTNTSC")) == "1";
     ui_.setChecked(indexed("optNTSC", 1), pal);
     ui_.setChecked(indexed("optNTSC", 0), !pal);
   });
 
   // 16. Colour format.
-  step([&] { optRgbClick(readSettingFlag(*this, "optRGB") ? 0 : 1); });
+  setUpStep([&] { optRgbClick(bench_.prefs().flag("optRGB") ? 0 : 1); });
 
   // 17. The slots' last images, highest first, so the lowest slot with a file ends selected.
-  step([&] {
+  setUpStep([&] {
     for (int n = sxModel; n >= 1; --n) {
       if (n >= kSlotCount) continue;
       const std::string key = "BMPpath" + std::to_string(n);
-      step([&] {
-        slotFile[n] = readSettingFixed(*this, key);
+      setUpStep([&] {
+        slotFile[n] = bench_.prefs().readFixed(key);
         if (slotFile[n].size() > 6) {
           selectedSlot = n;
           loadImageFile(indexed("picPicture2", n), slotFile[n]);
@@ -190,8 +203,8 @@ void App::formSetUp() {
   });
 
   // 18. SMPTE background.
-  step([&] {
-    const bool smpte = readSettingFlag(*this, "SMPTE");
+  setUpStep([&] {
+    const bool smpte = bench_.prefs().flag("SMPTE");
     ui_.setVisible("img_SMPTE", smpte);
     ui_.setChecked("mnu_SMPTE", smpte);
   });
@@ -245,9 +258,9 @@ void App::scheduleViewClick() {
   if (editor_) editor_->close();
   editor_ = std::make_unique<ScheduleEditor>(*this);
   editor_->open();
-  if (onShowEditor) {
+  if (window_.showEditor) {
     // Modal: returns when the editor window has closed; the editor is then discarded.
-    onShowEditor(*editor_);
+    window_.showEditor(*editor_);
     editor_->close();
     editor_.reset();
   }

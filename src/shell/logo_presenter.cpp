@@ -131,27 +131,35 @@ void App::loadImageFile(const std::string& pictureBox, const std::string& fileNa
   }
 }
 
-namespace {
-
-// Before a menu load: the slot stays as it is only for a logo generator with several slots
-// while the operator is in charge; otherwise slot 1 is loaded.
-void chooseMenuSlot(App& app) {
-  if (app.dispatcher().guarded() || app.sxModel <= 1) app.selectedSlot = 1;
+// The slot stays as it is only for a logo generator with several slots while the operator is
+// in charge; otherwise slot 1 is loaded.
+void App::chooseMenuSlot() {
+  if (dispatcher_.guarded() || sxModel <= 1) selectedSlot = 1;
 }
 
-}  // namespace
+std::string App::selectedLogoPath() const {
+  return selectedSlot >= 0 && selectedSlot < kSlotCount ? bmpPath[static_cast<size_t>(selectedSlot)]
+                                                        : std::string();
+}
+
+PixelFormat App::chosenFormat() const {
+  return ui_.checked(indexed("optRGB", 0)) ? PixelFormat::Rgb : PixelFormat::YCbCr;
+}
+
+bool App::loadIntoMenuSlot(std::string file, const std::string& title) {
+  chooseMenuSlot();
+  if (selectedSlot == 0) return false;
+  file = trimBlanks(file);
+  if (readFile(file) == 0) return true;
+  showError("Read of image file failed.", title);
+  return false;
+}
 
 void App::openLogoFileClick() {
   try {
-    const std::string start = selectedSlot >= 0 && selectedSlot < kSlotCount
-                                  ? bmpPath[static_cast<size_t>(selectedSlot)]
-                                  : std::string();
-    std::string name = pf_.dialogs.openFileName(start, kBmpFilter);
+    const std::string name = pf_.dialogs.openFileName(selectedLogoPath(), kBmpFilter);
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
-    chooseMenuSlot(*this);
-    if (selectedSlot == 0) return;
-    name = trimBlanks(name);
-    if (readFile(name) != 0) showError("Read of image file failed.", "mnuOpenLogoFile");
+    loadIntoMenuSlot(name, "mnuOpenLogoFile");
   } catch (const std::exception& e) {
     showError(e.what(), "mnuOpenLogoFile");
   }
@@ -159,7 +167,7 @@ void App::openLogoFileClick() {
 
 void App::recentFileClick(int index) {
   try {
-    chooseMenuSlot(*this);
+    chooseMenuSlot();
     if (selectedSlot == 0) return;
     std::string name = readSetting("FileSelect" + std::to_string(index + 1));
     if (readFile(name) < 0) showError("Read of image file failed.", "MnuRecentFile");

@@ -59,7 +59,7 @@ std::vector<std::string> paintPrograms(const Launcher& launcher) {
 }  // namespace
 
 void App::exitClick() {
-  if (onExit) onExit();
+  if (window_.exit) window_.exit();
 }
 
 void App::manualClick() {
@@ -101,7 +101,7 @@ void App::paintClick() {
 void App::openAbout(bool aboutFlag, bool modal) {
   if (!about_) about_ = std::make_unique<AboutWindow>(pf_.loop, pf_.launcher);
   about_->load(aboutFlag);
-  if (onShowAbout) onShowAbout(*about_, modal);
+  if (window_.showAbout) window_.showAbout(*about_, modal);
   // Once a modal showing has returned the window is gone, whatever ended it. The main window
   // may have been closed meanwhile (shutdown discards the about window).
   if (modal && about_) about_->close();

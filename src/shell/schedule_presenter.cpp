@@ -5,9 +5,9 @@
 #include <exception>
 
 #include "common/textnum.h"
-#include "schedule/editor.h"
 #include "schedule/schedule_model.h"
 #include "shell/app.h"
+#include "shell/schedule_editor.h"
 
 namespace osd {
 

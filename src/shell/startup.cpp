@@ -35,13 +35,7 @@ void App::formLoad(const std::string& commandLineText) {
   commandLine = line;
 
   // Every step reports its own failure and the start-up goes on with the next one.
-  auto step = [this](const std::function<void()>& body) {
-    try {
-      body();
-    } catch (const std::exception& e) {
-      showError(e.what(), "Form_Load");
-    }
-  };
+  const auto step = [this](const std::function<void()>& body) { runStep("Form_Load", body); };
 
   // 1. Node family, window height, platform.
   step([&] {
@@ -70,6 +64,38 @@ void App::formLoad(const std::string& commandLineText) {
     }
   });
 
+  loadSlotChoice();
+  openSavedPort(line);
+
+  // 12.
+  step([&] { ui_.setHeightTwips(kWindowHeight); });
+
+  // 13. Menus, options, schedule, video data and slot bitmaps from the settings.
+  step([&] { formSetUp(); });
+
+  // 14. From here on commands reach the line.
+  dispatcher_.setGuard(false);
+
+  // 15. The current logo's bitmap.
+  step([&] {
+    // "0" is what the store gives for a recent-file key never written (first start): there
+    // is no file to load and nothing to complain about.
+    std::string file = currentFile;
+    if (trimBlanks(file) != "0") readFile(file);
+  });
+
+  // 16, 17.
+  step([&] { ui_.setText("lblDiag", "No Reply"); });
+  step([&] { showSlotOptions(); });
+  step([&] { ui_.setHeight("LOGO_SELECT", kLogoSelectHeight); });
+
+  // The main tick runs from here until the window closes.
+  pf_.loop.setTimerEnabled(TimerId::Delay, true);
+}
+
+// Logo sizes, the slot chosen last time and the recent files (start-up steps 4 to 7).
+void App::loadSlotChoice() {
+  const auto step = [this](const std::function<void()>& body) { runStep("Form_Load", body); };
   // 4. Logo dimensions, before anything reads them.
   step([&] {
     imageWidth = 256;
@@ -119,7 +145,11 @@ void App::formLoad(const std::string& commandLineText) {
       currentFile = text;
     }
   });
+}
 
+// The port search and the saved port (start-up steps 8 to 11).
+void App::openSavedPort(const std::string& line) {
+  const auto step = [this](const std::function<void()>& body) { runStep("Form_Load", body); };
   // 8. A port the search must not touch, from the command line.
   step([&] { link_.setSkipPort(skipPortFrom(line)); });
 
@@ -147,31 +177,6 @@ void App::formLoad(const std::string& commandLineText) {
 
   // 11. Read time-outs of the port.
   step([&] { link_.applyTimeouts(); });
-
-  // 12.
-  step([&] { ui_.setHeightTwips(kWindowHeight); });
-
-  // 13. Menus, options, schedule, video data and slot bitmaps from the settings.
-  step([&] { formSetUp(); });
-
-  // 14. From here on commands reach the line.
-  dispatcher_.setGuard(false);
-
-  // 15. The current logo's bitmap.
-  step([&] {
-    // "0" is what the store gives for a recent-file key never written (first start): there
-    // is no file to load and nothing to complain about.
-    std::string file = currentFile;
-    if (trimBlanks(file) != "0") readFile(file);
-  });
-
-  // 16, 17.
-  step([&] { ui_.setText("lblDiag", "No Reply"); });
-  step([&] { showSlotOptions(); });
-  step([&] { ui_.setHeight("LOGO_SELECT", kLogoSelectHeight); });
-
-  // The main tick runs from here until the window closes.
-  pf_.loop.setTimerEnabled(TimerId::Delay, true);
 }
 
 }  // namespace osd

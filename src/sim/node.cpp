@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "transfer/download_job.h"
+
 namespace osd::sim {
 
 namespace {
@@ -159,142 +161,177 @@ std::string Node::process(const std::string& bytes) {
   return out;
 }
 
-Node::Match Node::tryCommand(std::string& out, size_t& used) {
-  const std::string& p = pending_;
-  bool waiting = false;
-  // Tries one fixed mnemonic followed by `argLen` argument bytes checked by `ok`.
-  auto fixed = [&](std::string_view mnemonic, size_t argLen, auto&& ok) -> bool {
-    const Prefix pre = prefixOf(p, mnemonic);
-    if (pre == Prefix::No) return false;
-    if (pre == Prefix::NeedMore) {
-      waiting = true;
-      return false;
-    }
-    const size_t have = std::min(p.size() - mnemonic.size(), argLen);
-    for (size_t k = 0; k < have; ++k)
-      if (!ok(k, p[mnemonic.size() + k])) return false;
-    if (have < argLen) {
-      waiting = true;
-      return false;
-    }
-    used = mnemonic.size() + argLen;
-    return true;
-  };
-  auto any = [](size_t, char) { return true; };
-  auto hex = [](size_t, char c) { return isHexUpper(c); };
-  const auto arg = [&](std::string_view mnemonic, size_t k) {
-    return static_cast<uint8_t>(p[mnemonic.size() + k]);
-  };
+// One command of fixed length: its mnemonic, how many argument bytes follow it, which bytes
+// each argument may be, and what the node does once the command is complete (`p` holds it).
+struct Node::Command {
+  std::string_view mnemonic;
+  size_t argLen;
+  bool (*argOk)(size_t k, char c);
+  void (*run)(Node& n, const std::string& p, std::string& out);
+};
 
-  if (fixed("WK,", 2, hex)) {
-    const std::string who = p.substr(3, 2);
-    awake_ = who == "00" || who == hexId(id_);
+namespace {
+
+bool anyArg(size_t, char) {
+  return true;
+}
+bool hexArg(size_t, char c) {
+  return isHexUpper(c);
+}
+bool copyrightArg(size_t, char c) {
+  return static_cast<uint8_t>(c) == 136;
+}
+bool logoNumberArg(size_t k, char c) {
+  return k < 2 ? isDigit(c) : c == '\0';
+}
+
+// Checks `buf` against a command of fixed length: `mnemonic`, then `argLen` argument bytes
+// each accepted by `argOk`.
+Prefix fixedCommandOf(const std::string& buf, std::string_view mnemonic, size_t argLen,
+                      bool (*argOk)(size_t, char)) {
+  const Prefix pre = prefixOf(buf, mnemonic);
+  if (pre != Prefix::Complete) return pre;
+  const size_t have = std::min(buf.size() - mnemonic.size(), argLen);
+  for (size_t k = 0; k < have; ++k)
+    if (!argOk(k, buf[mnemonic.size() + k])) return Prefix::No;
+  return have < argLen ? Prefix::NeedMore : Prefix::Complete;
+}
+
+}  // namespace
+
+// Tried in this order; the binary packets after the byte 128 come last.
+const Node::Command Node::kCommands[] = {
+    {"WK,", 2, hexArg,
+     [](Node& n, const std::string& p, std::string&) {
+       const std::string who = p.substr(3, 2);
+       n.awake_ = who == "00" || who == hexId(n.id_);
+     }},
+    {"SP", 0, anyArg, [](Node& n, const std::string&, std::string&) { n.awake_ = false; }},
+    {"QXS", 0, anyArg,
+     [](Node& n, const std::string&, std::string& out) {
+       if (n.awake_) out += n.sizeAnswer();
+     }},
+    {"QXE", 0, anyArg,
+     [](Node& n, const std::string&, std::string& out) {
+       if (n.awake_) {
+         std::fill(n.memory_.begin(), n.memory_.end(), 0xFF);
+         ++n.erases_;
+         out += "QXERA";
+       }
+     }},
+    {"QXW", 0, anyArg,
+     [](Node& n, const std::string&, std::string&) {
+       n.storing_ = n.awake_;
+       n.phase_ = Phase::Setup;
+       n.setupDraft_.clear();
+       n.count_ = n.expected_ = n.imageBytes_ = n.earliestEnd_ = 0;
+     }},
+    {"ARC", 1, copyrightArg,
+     [](Node& n, const std::string&, std::string& out) {
+       if (n.awake_) out += copyrightText();
+     }},
+    {"ARM", 0, anyArg,
+     [](Node& n, const std::string&, std::string& out) {
+       if (n.awake_) out += n.readBack();
+     }},
+    {"AJ", 5, logoNumberArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (n.awake_) n.selectedLogo_ = (p[2] - '0') * 10 + (p[3] - '0');
+     }},
+    {"AHP", 2, hexArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (n.awake_) n.hpos_ = hexPair(p[3], p[4]);
+     }},
+    {"AVP", 2, hexArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (n.awake_) n.vpos_ = hexPair(p[3], p[4]);
+     }},
+    {"ANI,", 2, hexArg,
+     [](Node& n, const std::string& p, std::string&) {
+       const int next = hexPair(p[4], p[5]);
+       if (n.awake_ && next != 0) n.id_ = next;
+     }},
+    {"APA", 1, anyArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (n.awake_) n.takeOn_ = byteAt(p, 3);
+     }},
+    {"API", 1, anyArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (n.awake_) n.takeOff_ = byteAt(p, 3);
+     }},
+    {"AFR", 1, anyArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (n.awake_) n.fadeRate_ = byteAt(p, 3);
+     }},
+    {"ACH", 1, anyArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (n.awake_) n.chroma_ = byteAt(p, 3);
+     }},
+    {"ACT", 2, anyArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (!n.awake_) return;
+       n.modelText_ = p.substr(3, 2);
+       if (isDigit(p[3]) && isDigit(p[4])) n.model_ = (p[3] - '0') * 10 + (p[4] - '0');
+     }},
+    {"AEPW", 0, anyArg,
+     [](Node& n, const std::string&, std::string&) {
+       n.phase_ = Phase::Password;
+       n.passwordDraft_.clear();
+     }},
+    {"ACM", 0, anyArg, [](Node&, const std::string&, std::string&) {}},
+    {"ARS", 0, anyArg, [](Node&, const std::string&, std::string&) {}},
+    {"ASI", 0, anyArg,
+     [](Node& n, const std::string&, std::string&) {
+       if (n.awake_) ++n.saves_;
+     }},
+    {"ACI", 0, anyArg, [](Node&, const std::string&, std::string&) {}},
+    {"ALD", 0, anyArg, [](Node&, const std::string&, std::string&) {}},
+    {"AT0", 0, anyArg,
+     [](Node& n, const std::string&, std::string&) {
+       if (n.awake_) n.takeState_ = 0;
+     }},
+    {"AT1", 0, anyArg,
+     [](Node& n, const std::string&, std::string&) {
+       if (n.awake_) n.takeState_ = 1;
+     }},
+    {"\x80\x89", 4, anyArg,
+     [](Node& n, const std::string& p, std::string&) {
+       if (!n.awake_) return;
+       const auto b = [&](size_t k) { return static_cast<int>(byteAt(p, 2 + k)); };
+       n.packet_ = PositionPacket{b(0) | b(1) << 8, b(2) | b(3) << 8};
+     }},
+};
+
+Node::Match Node::tryCommand(std::string& out, size_t& used) {
+  bool waiting = false;
+  for (const Command& c : kCommands) {
+    const Prefix m = fixedCommandOf(pending_, c.mnemonic, c.argLen, c.argOk);
+    if (m == Prefix::NeedMore) waiting = true;
+    if (m != Prefix::Complete) continue;
+    used = c.mnemonic.size() + c.argLen;
+    c.run(*this, pending_, out);
     return Match::Complete;
   }
-  if (fixed("SP", 0, any)) {
-    awake_ = false;
-    return Match::Complete;
-  }
-  if (fixed("QXS", 0, any)) {
-    if (awake_) out += sizeAnswer();
-    return Match::Complete;
-  }
-  if (fixed("QXE", 0, any)) {
-    if (awake_) {
-      std::fill(memory_.begin(), memory_.end(), 0xFF);
-      ++erases_;
-      out += "QXERA";
-    }
-    return Match::Complete;
-  }
-  if (fixed("QXW", 0, any)) {
-    storing_ = awake_;
-    phase_ = Phase::Setup;
-    setupDraft_.clear();
-    count_ = expected_ = imageBytes_ = earliestEnd_ = 0;
-    return Match::Complete;
-  }
-  if (fixed("ARC", 1, [](size_t, char c) { return static_cast<uint8_t>(c) == 136; })) {
-    if (awake_) out += copyrightText();
-    return Match::Complete;
-  }
-  if (fixed("ARM", 0, any)) {
-    if (awake_) out += readBack();
-    return Match::Complete;
-  }
-  if (fixed("AJ", 5, [](size_t k, char c) { return k < 2 ? isDigit(c) : c == '\0'; })) {
-    if (awake_) selectedLogo_ = (p[2] - '0') * 10 + (p[3] - '0');
-    return Match::Complete;
-  }
-  if (fixed("AHP", 2, hex)) {
-    if (awake_) hpos_ = hexPair(p[3], p[4]);
-    return Match::Complete;
-  }
-  if (fixed("AVP", 2, hex)) {
-    if (awake_) vpos_ = hexPair(p[3], p[4]);
-    return Match::Complete;
-  }
-  if (fixed("ANI,", 2, hex)) {
-    const int next = hexPair(p[4], p[5]);
-    if (awake_ && next != 0) id_ = next;
-    return Match::Complete;
-  }
-  const std::string_view oneByte[] = {"APA", "API", "AFR", "ACH"};
-  for (size_t k = 0; k < 4; ++k) {
-    if (!fixed(oneByte[k], 1, any)) continue;
-    if (awake_) {
-      const int v = arg(oneByte[k], 0);
-      (k == 0 ? takeOn_ : k == 1 ? takeOff_ : k == 2 ? fadeRate_ : chroma_) = v;
-    }
-    return Match::Complete;
-  }
-  if (fixed("ACT", 2, any)) {
-    if (awake_) {
-      modelText_ = p.substr(3, 2);
-      if (isDigit(p[3]) && isDigit(p[4])) model_ = (p[3] - '0') * 10 + (p[4] - '0');
-    }
-    return Match::Complete;
-  }
-  if (fixed("AEPW", 0, any)) {
-    phase_ = Phase::Password;
-    passwordDraft_.clear();
-    return Match::Complete;
-  }
-  const std::string_view plain[] = {"ACM", "ARS", "ASI", "ACI", "ALD", "AT0", "AT1"};
-  for (const auto m : plain) {
-    if (!fixed(m, 0, any)) continue;
-    if (awake_) {
-      if (m == "ASI") ++saves_;
-      if (m == "AT0") takeState_ = 0;
-      if (m == "AT1") takeState_ = 1;
-    }
-    return Match::Complete;
-  }
-  // Binary packets after the byte 128.
-  if (fixed("\x80\x89", 4, any)) {
-    if (awake_) {
-      const auto b = [&](size_t k) { return static_cast<int>(byteAt(p, 2 + k)); };
-      packet_ = PositionPacket{b(0) | b(1) << 8, b(2) | b(3) << 8};
-    }
-    return Match::Complete;
-  }
-  {
-    const Prefix pre = prefixOf(p,
-                                "\x80\x82\x8A"
-                                "1");
-    if (pre == Prefix::NeedMore) waiting = true;
-    if (pre == Prefix::Complete) {
-      if (p.size() < 5) return Match::NeedMore;
-      const size_t len = byteAt(p, 4);
-      if (p.size() < 5 + len + 1) return Match::NeedMore;
-      if (byteAt(p, 5 + len) == 3) {
-        if (awake_) settings_.assign(p.begin() + 5, p.begin() + 5 + static_cast<long>(len));
-        used = 5 + len + 1;
-        return Match::Complete;
-      }
-    }
-  }
+  const Match packet = trySettingsPacket(used);
+  if (packet != Match::No) return packet;
   return waiting ? Match::NeedMore : Match::No;
+}
+
+// The settings packet: its length byte follows the fixed start, the byte 3 ends it.
+Node::Match Node::trySettingsPacket(size_t& used) {
+  const std::string& p = pending_;
+  const Prefix pre = prefixOf(p,
+                              "\x80\x82\x8A"
+                              "1");
+  if (pre == Prefix::NeedMore) return Match::NeedMore;
+  if (pre == Prefix::No) return Match::No;
+  if (p.size() < 5) return Match::NeedMore;
+  const size_t len = byteAt(p, 4);
+  if (p.size() < 5 + len + 1) return Match::NeedMore;
+  if (byteAt(p, 5 + len) != 3) return Match::No;
+  if (awake_) settings_.assign(p.begin() + 5, p.begin() + 5 + static_cast<long>(len));
+  used = 5 + len + 1;
+  return Match::Complete;
 }
 
 void Node::takeDownloadByte(uint8_t b) {
@@ -317,11 +354,11 @@ void Node::startImagePhase() {
     height_ = h2 * 2;
   }
   const int64_t mem = static_cast<int64_t>(memory_.size());
-  const int64_t picture = static_cast<int64_t>(w4) * 4 * h2 * 2;
-  const int64_t n = mem - (picture + kSetupBytes);
-  const int64_t fillers = n + 1 >= 0 ? (n + 1) / kFillerBlock + 1 : 0;
+  // The program's own plan of the stream: what it sends after the setup block.
+  const DownloadPlan plan{w4 * 4, h2 * 2, mem};
+  const int64_t picture = plan.pictureBytes();
   imageBytes_ = static_cast<uint64_t>(picture);
-  expected_ = static_cast<uint64_t>(picture + fillers * kFillerBlock);
+  expected_ = static_cast<uint64_t>(picture + plan.fillerBlocks() * DownloadPlan::kFillerBlock);
   // The earliest count at which the program's filler run can end.
   earliestEnd_ = std::min<uint64_t>(expected_, std::max<int64_t>(picture, mem - 254));
   phase_ = Phase::Image;

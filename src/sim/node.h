@@ -75,7 +75,6 @@ class Node {
   static constexpr int kLogoWidth = 256;
   static constexpr int kLogoRows = 64;
   static constexpr int kSetupBytes = 256;
-  static constexpr int kFillerBlock = 128;
   static constexpr size_t kPasswordMax = 16;
 
   explicit Node(NodeConfig config = {});
@@ -141,9 +140,12 @@ class Node {
  private:
   enum class Phase { Commands, Setup, Image, Password };
   enum class Match { Complete, NeedMore, No };
+  struct Command;                    // one entry of the command table (node.cpp)
+  static const Command kCommands[];  // the commands of fixed length
 
   std::string process(const std::string& bytes);
   Match tryCommand(std::string& out, size_t& used);
+  Match trySettingsPacket(size_t& used);
   void takeDownloadByte(uint8_t b);
   void startImagePhase();
   void endDownload(bool complete);

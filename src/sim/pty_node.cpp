@@ -36,6 +36,44 @@ void put32(std::string& s, uint32_t v) {
   put16(s, v >> 16);
 }
 
+// Paces the reading of the program's bytes to the line's baud rate: the node consumes no
+// byte before the line could have delivered it.
+class LinePacing {
+ public:
+  explicit LinePacing(int baud) : rate_(baud > 0 ? baud / 10.0 : 0.0) {}
+
+  // How many bytes may be read now, at most `most`. With none, `timeoutMs` becomes the wait
+  // until a small chunk has gathered.
+  size_t budget(size_t most, int& timeoutMs) {
+    const double now = std::chrono::duration<double>(Clock::now() - t0_).count();
+    if (rate_ <= 0) return most;
+    if (lineIdle_) lineFree_ = std::max(lineFree_, now - kPacingSlackBytes / rate_);
+    const double avail = (now - lineFree_) * rate_;
+    const size_t allowed = avail >= 1 ? std::min(most, static_cast<size_t>(avail)) : 0;
+    if (allowed == 0) {
+      const double wait = lineFree_ + kPacingChunkBytes / rate_ - now;
+      timeoutMs = std::max(1, static_cast<int>(wait * 1000));
+    }
+    return allowed;
+  }
+  // Nothing was waiting when there was room to read.
+  void idle() { lineIdle_ = true; }
+  // A read of up to `budget` bytes returned `n`.
+  void read(ssize_t n, size_t budget) {
+    lineIdle_ = n < static_cast<ssize_t>(budget);
+    if (n > 0 && rate_ > 0) lineFree_ += static_cast<double>(n) / rate_;
+  }
+
+ private:
+  double rate_;  // bytes a second, 0: no limit
+  Clock::time_point t0_ = Clock::now();
+  double lineFree_ = 0;  // when the line has delivered every byte consumed so far
+  // Whether the program's bytes ran out at the last look. Only an idle line limits the credit;
+  // while bytes keep waiting, a late wake-up is made good by a larger read, so the average
+  // rate stays exact over long transfers.
+  bool lineIdle_ = true;
+};
+
 }  // namespace
 
 PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node, opt_.ids) {}
@@ -180,16 +218,7 @@ std::string PtyNode::pictureBmp(const Node& node, PixelFormat format) {
 }
 
 void PtyNode::run() {
-  const double rate = opt_.baud > 0 ? opt_.baud / 10.0 : 0.0;  // bytes a second
-  const auto t0 = Clock::now();
-  const auto seconds = [&t0](Clock::time_point t) {
-    return std::chrono::duration<double>(t - t0).count();
-  };
-  double lineFree = 0;  // when the line has delivered every byte consumed so far
-  // Whether the program's bytes ran out at the last look. Only an idle line limits the credit;
-  // while bytes keep waiting, a late wake-up is made good by a larger read, so the average
-  // rate stays exact over long transfers.
-  bool lineIdle = true;
+  LinePacing pacing(opt_.baud);
   auto lastRx = Clock::now();
   int64_t received = 0;
   std::string outQueue;
@@ -198,18 +227,8 @@ void PtyNode::run() {
   int endedSeen = 0;
 
   while (!stopFlag_) {
-    const double now = seconds(Clock::now());
-    size_t budget = buf.size();
     int timeoutMs = 20;
-    if (rate > 0) {
-      if (lineIdle) lineFree = std::max(lineFree, now - kPacingSlackBytes / rate);
-      const double avail = (now - lineFree) * rate;
-      budget = avail >= 1 ? std::min(buf.size(), static_cast<size_t>(avail)) : 0;
-      if (budget == 0) {
-        const double wait = lineFree + kPacingChunkBytes / rate - now;
-        timeoutMs = std::max(1, static_cast<int>(wait * 1000));
-      }
-    }
+    size_t budget = pacing.budget(buf.size(), timeoutMs);
     if (opt_.hangupAfter >= 0) {
       const int64_t left = opt_.hangupAfter - received;
       budget = std::min<size_t>(budget, static_cast<size_t>(std::max<int64_t>(left, 0)));
@@ -230,53 +249,63 @@ void PtyNode::run() {
     }
 
     std::string answers;
-    if (budget > 0 && !(pfd.revents & (POLLIN | POLLHUP | POLLERR))) lineIdle = true;
+    if (budget > 0 && !(pfd.revents & (POLLIN | POLLHUP | POLLERR))) pacing.idle();
     if (budget > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR))) {
       const ssize_t n = ::read(master_, buf.data(), budget);
-      lineIdle = n < static_cast<ssize_t>(budget);
+      pacing.read(n, budget);
       if (n > 0) {
-        const std::string chunk(buf.data(), static_cast<size_t>(n));
         received += n;
         lastRx = Clock::now();
-        if (rate > 0) lineFree += static_cast<double>(n) / rate;
-        std::lock_guard lock(mutex_);
-        if (record_ >= 0) writeAll(record_, chunk);
-        // In small slices, so a flood of read-back requests cannot pile up answers
-        // beyond the bounded queue.
-        for (size_t at = 0; at < chunk.size(); at += kFeedSlice) {
-          const std::string a = node_.feed(chunk.substr(at, kFeedSlice));
-          if (outQueue.size() + answers.size() < kOutQueueMax)
-            answers += a.substr(0, kOutQueueMax - outQueue.size() - answers.size());
-        }
+        answers = take(std::string(buf.data(), static_cast<size_t>(n)), outQueue.size());
       } else if (n < 0 && errno == EIO) {
         // Nobody holds the terminal side (cannot happen while we keep it open): wait.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
     }
-    {
-      std::lock_guard lock(mutex_);
-      const auto quietMs =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastRx).count();
-      node_.quiet(static_cast<int>(std::min<int64_t>(quietMs, 1 << 30)));
-      if (node_.downloadsEnded() != endedSeen) {
-        endedSeen = node_.downloadsEnded();
-        writeImageLocked();
-      }
-    }
+    noteQuiet(lastRx, endedSeen);
     if (!answers.empty() && outQueue.size() < kOutQueueMax)
       outQueue += answers.substr(0, kOutQueueMax - outQueue.size());
 
     if (opt_.hangupAfter >= 0 && received >= opt_.hangupAfter) {
-      // The node vanishes: both ends of the pair go, the program's port sees a hang-up.
-      std::lock_guard lock(mutex_);
-      writeImageLocked();
-      ::close(master_);
-      ::close(slave_);
-      master_ = slave_ = -1;
-      hungUp_ = true;
+      hangUp();
       break;
     }
   }
+}
+
+std::string PtyNode::take(const std::string& chunk, size_t queued) {
+  std::string answers;
+  std::lock_guard lock(mutex_);
+  if (record_ >= 0) writeAll(record_, chunk);
+  // In small slices, so a flood of read-back requests cannot pile up answers beyond the
+  // bounded queue.
+  for (size_t at = 0; at < chunk.size(); at += kFeedSlice) {
+    const std::string a = node_.feed(chunk.substr(at, kFeedSlice));
+    if (queued + answers.size() < kOutQueueMax)
+      answers += a.substr(0, kOutQueueMax - queued - answers.size());
+  }
+  return answers;
+}
+
+void PtyNode::noteQuiet(std::chrono::steady_clock::time_point lastRx, int& endedSeen) {
+  std::lock_guard lock(mutex_);
+  const auto quietMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastRx).count();
+  node_.quiet(static_cast<int>(std::min<int64_t>(quietMs, 1 << 30)));
+  if (node_.downloadsEnded() != endedSeen) {
+    endedSeen = node_.downloadsEnded();
+    writeImageLocked();
+  }
+}
+
+void PtyNode::hangUp() {
+  // The node vanishes: both ends of the pair go, the program's port sees a hang-up.
+  std::lock_guard lock(mutex_);
+  writeImageLocked();
+  ::close(master_);
+  ::close(slave_);
+  master_ = slave_ = -1;
+  hungUp_ = true;
 }
 
 }  // namespace osd::sim

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -64,6 +65,13 @@ class PtyNode {
 
  private:
   void run();
+  // Records and feeds bytes read from the line; returns the answers that fit in the out queue
+  // beside the `queued` bytes already waiting there.
+  std::string take(const std::string& chunk, size_t queued);
+  // Tells the node how long the line has been quiet; writes the picture of a download that
+  // has just ended.
+  void noteQuiet(std::chrono::steady_clock::time_point lastRx, int& endedSeen);
+  void hangUp();
   bool writeImageLocked();
 
   PtyOptions opt_;

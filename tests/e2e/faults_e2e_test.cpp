@@ -65,7 +65,7 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   App& app = window.app;
   app.session().setMemorySize(64 * 1024);
   app.session().setLargeMemory(false);
-  app.selectedSlot = 1;
+  app.bench().logos().selected = 1;
   app.ui().setChecked("optRGB(0)", true);
   app.ui().setChecked("optRGB(1)", false);
   std::string file = dir.path + "/logo.bmp";
@@ -75,7 +75,7 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   app.dismissError();
 
   app.runDownload();
-  EXPECT_FALSE(app.downloading);
+  EXPECT_FALSE(app.lineHeld());
   EXPECT_TRUE(host->runUntil([&] { return app.ui().visible("frameError"); }, 3000));
   EXPECT_FALSE(app.ui().text("lblErrTxt").empty());
   EXPECT_TRUE(host->runUntil([&] { return !host->port().isOpen(); }, 3000));

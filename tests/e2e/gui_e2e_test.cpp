@@ -54,7 +54,7 @@ struct Rig {
     window.show();
   }
   void start() {  // without the splash window, until the node has answered
-    h.app->splashShown = true;
+    h.app->skipSplash();
     h.app->formLoad("");
     h.loop.advance(10000);
   }
@@ -104,7 +104,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   img.save(file, "BMP");
   rig.h.dialogs.fileNames.push_back(file.toStdString());
   child<QAction>(rig.window, "mnuOpenLogoFile")->trigger();
-  const int slot = rig.h.app->selectedSlot;
+  const int slot = rig.h.app->bench().logos().selected;
   ASSERT_GE(slot, 1);
   auto* pic = child<gui::PictureBox>(rig.window, indexed("picPicture2", slot));
   ASSERT_TRUE(waitFor([&] { return !pic->image().isNull() && pic->isVisible(); }, 3000));
@@ -123,7 +123,8 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   mouse(pic, QEvent::MouseButtonRelease, local(), false);
   EXPECT_GT(pic->x(), before.x());
   EXPECT_GT(pic->y(), before.y());
-  EXPECT_NEAR(ModelBinder::toTwips(pic, pic->x()), rig.h.app->previewLeft, 15.0);
+  EXPECT_NEAR(ModelBinder::toTwips(pic, pic->x()),
+              rig.h.app->ui().get(pic->objectName().toStdString()).left, 15.0);
 
   child<QAction>(rig.window, "mnuNodeView")->trigger();
   auto* large = child<gui::PictureBox>(rig.window, "picPicture1");

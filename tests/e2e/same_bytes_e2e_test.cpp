@@ -95,7 +95,7 @@ std::string windowStream(const std::string& dir, const Case& c) {
   Platform platform{port, loop, settings, dialogs, launcher, dir, dir};
   App app(platform);
   gui::MainWindow window(app);
-  app.splashShown = true;
+  app.skipSplash();
   app.formLoad("");
   EXPECT_TRUE(waitFor([&] { return app.session().memorySize() == 65536; }, 15000));
   if (c.x >= 0) {

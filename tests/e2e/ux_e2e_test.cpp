@@ -44,7 +44,7 @@ TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
   osd::App app(pf);
   osd::gui::MainWindow window(app);
   window.show();
-  app.splashShown = true;
+  app.skipSplash();
   app.formLoad("");
   runFor(3000);
   auto* hpos = window.findChild<QLineEdit*>(QStringLiteral("txtHPOS"));

@@ -1,4 +1,4 @@
-#include "schedule/editor.h"
+#include "shell/schedule_editor.h"
 
 #include <cmath>
 #include <utility>
