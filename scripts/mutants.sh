@@ -97,12 +97,15 @@ m port-init-ticks "$LINK" 'kComInitTicks = 20;' 'kComInitTicks = 19;'
 m port-map-largest src/qtplatform/port_map.cpp 'n >= 1 && n <= PortMap::kMaxNumber' 'n >= 1 && n < PortMap::kMaxNumber'
 m ycbcr-lanes-shift src/image/encoder.cpp '((y & 240) + (c >> 4))' '((y & 240) + (c >> 3))'
 m diag-fade-scale "$LINK" '34.0 + v * 120.0 / 99.0' '34.0 + v * 120.0 / 100.0'
+or "$LINK" '* 120.0 / 99.0' '* 120.0 / 100.0'
 m ctl-format-rgb 'src/ctl/*.cpp' 'o.rgb = v == "rgb";' 'o.rgb = v != "ycbcr";'
 m readback-field-order src/image/readback.cpp 'r = field == 0 ? 62 : 63' 'r = field == 0 ? 63 : 62'
 m ctl-large-memory 'src/ctl/*.cpp' 'app.largeMemory = o.memoryK == 512;' 'app.largeMemory = o.memoryK >= 64;'
+or 'src/ctl/*.cpp' 'setLargeMemory(o.memoryK == 512);' 'setLargeMemory(o.memoryK >= 64);'
 m readback-marker-offset src/image/readback.cpp 'return at + 2;' 'return at + 3;'
 m node-view-green-shift src/image/node_view.cpp 'levelByte(value >> 2)' 'levelByte(value >> 3)'
 m image-half-height 'src/image/*.cpp' 'fullPage ? 0 : h / 2;' 'fullPage ? 0 : h / 4;'
+or 'src/shell/*.cpp' 'fullPage ? 0 : h / 2;' 'fullPage ? 0 : h / 4;'
 
 say() { printf '%-15s %s\n' "$1" "$2"; }
 

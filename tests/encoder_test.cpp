@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "common/textnum.h"
+#include "image/node_view.h"
 #include "support/bmp_builder.h"
 
 using namespace osd;
@@ -103,6 +104,7 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
       // From the colour table, with the rounding term: Cb = 4048 / 256 + 128 = 143.81 -> 9.
       {"palette chroma", solid8(1, {35, 0, 0, 0}), Ycc, 255, {9, 7, 9, 7, 9, 7, 9, 7}},
       {"palette grey", solid8(3, {128, 128, 128, 0}), Ycc, 255, std::vector<int>(8, 136)},
+      {"palette dark grey", solid8(3, {48, 48, 48, 0}), Ycc, 255, std::vector<int>(8, 56)},
       {"padded rows", paddedFile, Rgb, 255, paddedWant},
       {"large header, short table",
        makeBmp(large),
@@ -111,6 +113,8 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
        {155, 128, 155, 128, 128, 155, 128, 155}},
   };
   for (const auto& c : cases) EXPECT_EQ(encode(c.file, c.format, c.t), c.want) << c.what;
+  // The node view shows the levels of "24-bit levels" again: red 1, green 2, blue 3 of 3.
+  EXPECT_EQ(decodeRgbValue(185), (Rgb8{85, 170, 255, false}));
 }
 
 namespace {

@@ -67,13 +67,17 @@ TEST_F(PlacementTest, TypedVerticalPositions) {
 
 // ---------------- Dragging ----------------
 
-TEST_F(PlacementTest, DragClampsAtTheTopLeftCorner) {
+TEST_F(PlacementTest, DragClampsAtTheCorners) {
   drag(1, 200, 400, -4000, -4000);
   EXPECT_EQ(pic(1).left, 60);
   EXPECT_EQ(pic(1).top, 240);
   EXPECT_EQ(app.ui().text("txtHPOS"), "0");
   EXPECT_EQ(app.ui().text("txtVPOS"), "0");
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP04", "AHP22", packet(4, 34)}));
+  h.port.writes.clear();
+  app.timerFired(TimerId::Delay);  // the preview follows the pointer once a main tick
+  drag(1, 200, 400, 40000, 40000);
+  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP38", "AHP9A", packet(56, 154)}));
 }
 
 TEST_F(PlacementTest, DragMovesByAQuarterOfThePointerOffset) {

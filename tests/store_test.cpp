@@ -1,6 +1,7 @@
 // The settings store's path scheme and create-on-missing-read rule.
 #include <gtest/gtest.h>
 
+#include "settings/preferences.h"
 #include "support/fakes.h"
 
 using namespace osd;
@@ -31,4 +32,19 @@ TEST(StoreTest, BackendFailuresAreSwallowed) {
   EXPECT_EQ(app.readSetting("Locked"), "0");
   EXPECT_NO_THROW(app.writeSetting("Locked", "True"));
   EXPECT_FALSE(app.ui().visible("frameError"));
+}
+
+// A stored text as yes or no: most flags are yes only for "True"; the lock, panel lock, colour
+// and RGB flags for anything but "False"; a "0" of the lock stands for "False".
+TEST(StoreTest, FlagsReadByTheirKeysRule) {
+  MemorySettings store;
+  Preferences prefs(store);
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"ShowInt", " true ", true}, {"ShowInt", "1", false},     {"SMPTE", "yes", false},
+      {"Locked", "1", true},       {"Locked", " FALSE", false}, {"Locked", "0", false},
+      {"PanelLock", "yes", true},  {"Color", "", true},         {"optRGB", "x", true}};
+  for (const auto& [key, text, yes] : cases) {
+    prefs.write(key, text);
+    EXPECT_EQ(prefs.flag(key), yes) << key << "=" << text;
+  }
 }

@@ -98,6 +98,9 @@ TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
     EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-PALMData.dat").substr(0, 6),
               c.read ? "3\r\n3\r\n" : "   6\r\n")
         << c.name;
+    if (!c.read) {
+      EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-PALMData.dat").substr(78, 6), " 128\r\n");
+    }
     EXPECT_EQ(h.app->ui().text("lblImageSettings"),
               c.read ? "Image Parameters: 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09"
                      : "Image Parameters: 00 73 00 E2 00 20 40 00 00 E5 01 63 01 06 04 00")

@@ -73,6 +73,7 @@ class QtPortTest : public ::testing::Test {
     port = std::make_unique<QtSerialPort>(map);
     port->onEvent = [this](int code) {
       events.push_back(code);
+      if (code == kEvTxFull) openAtLoss = port->isOpen();
       if (code == kEvReceive) received += port->read(2500);
     };
     PortOpenError error;
@@ -83,6 +84,7 @@ class QtPortTest : public ::testing::Test {
   std::unique_ptr<QtSerialPort> port;
   std::vector<int> events;
   std::string received;
+  bool openAtLoss = true;
 };
 
 }  // namespace
@@ -141,6 +143,7 @@ TEST_F(QtPortTest, HangUpOfAnIdleLineGivesOneLossEventAndTheLoopStaysIdle) {
   int yields = 0;
   runFor(loop, 600, [&] { return ++yields < 0; });
   EXPECT_EQ(std::count(events.begin(), events.end(), kEvTxFull), 1);
+  EXPECT_FALSE(openAtLoss) << "a lost port counts as closed when its loss is reported";
   EXPECT_FALSE(port->isOpen());
   EXPECT_LT(yields, 2000) << "yield() did not wait";
   EXPECT_THROW(port->write("X"), Failure);
