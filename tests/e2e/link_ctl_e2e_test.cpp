@@ -38,6 +38,7 @@ std::vector<std::string> words(const std::string& text, const TempDir& t) {
 
 // Each case: osdsim's options, osdctl's words ("--port PTY" added unless the words name a
 // port), the exit status, the whole output ("*": any), a part of the errors, the whole line.
+// Each case's folder holds big.bmp, 256 x 256: too large for a 64K node.
 struct CtlCase {
   std::string sim, args;
   int rc;
@@ -48,6 +49,8 @@ void check(const std::vector<CtlCase>& cases) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
     TempDir t;
+    writeBytes(t.path + "/big.bmp",
+               osd::test::makeBitmap24(256, 256, [](int, int) { return osd::test::Rgb{}; }));
     std::vector<std::string> options = words(c.sim, t);
     options.insert(options.end(), {"--record", t.path + "/rec.bin"});
     Sim sim(options);
@@ -81,6 +84,7 @@ TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
       {"", "select 16 --port 3", 2, "*", "", ""},
       {"", "send --port 3 A\\xZZ", 2, "*", "", ""},
       {"", "upload x.bmp --port 3 --model 5", 2, "*", "", ""},
+      {"--memory 512", "download big.bmp --memory 64", 1, "*", "Image Max 65280 bytes", ""},
       {"", "upload no-folder/x.bmp --model 4", 1, "*", "", ""},
   });
 }
