@@ -97,7 +97,8 @@ std::string windowStream(const std::string& dir, const Case& c) {
   gui::MainWindow window(app);
   app.skipSplash();
   app.formLoad("");
-  EXPECT_TRUE(waitFor([&] { return app.session().memorySize() == 65536; }, 15000));
+  // The size answer is short: it is taken in with the next long answer of the node poll.
+  EXPECT_TRUE(waitFor([&] { return app.session().memorySize() == 65536; }, 40000));
   if (c.x >= 0) {
     // Down on the preview, a move of four times the distance (it follows by a quarter), up.
     const std::string pic = indexed("picPicture2", 1);
