@@ -15,7 +15,6 @@
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
 #include "transfer/download_job.h"
-#include "transfer/line_sink.h"
 
 namespace osd::ctl {
 
@@ -33,57 +32,50 @@ struct DownloadOptions {
   int x = -1, y = -1;  // percentages, -1 when not given
 };
 
-int usage(const std::string& why) {
-  std::fprintf(stderr, "osdctl download: %s\n", why.c_str());
-  std::fputs(
-      "usage: osdctl download BMP --port P [--node ID] [--format rgb|ycbcr] [--transparent T]\n"
-      "       [--memory auto|64|512] [--no-erase] [--slot N] [--x PCT --y PCT]\n",
-      stderr);
-  return kUsage;
-}
+constexpr const char* kSynopsis =
+    "download BMP --port P [--node ID] [--format rgb|ycbcr] [--transparent T]\n"
+    "       [--memory auto|64|512] [--no-erase] [--slot N] [--x PCT --y PCT]";
 
-// Parses the command's own words; returns an empty text or the reason for a usage error.
-std::string parse(const Args& args, DownloadOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    auto value = [&](std::string& out) -> bool {
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    std::string v;
-    if (word == "--node") {
-      if (!value(v) || !wholeNumber(v, 1, 255, o.node)) return "--node needs a node ID 1-255";
-    } else if (word == "--format") {
-      if (!value(v) || (v != "rgb" && v != "ycbcr")) return "--format is rgb or ycbcr";
-      o.rgb = v == "rgb";
-    } else if (word == "--transparent") {
-      if (!value(v) || !wholeNumber(v, 0, 255, o.transparent)) {
-        return "--transparent needs a value 0-255";
-      }
-    } else if (word == "--memory") {
-      if (!value(v) || (v != "auto" && v != "64" && v != "512")) {
-        return "--memory is auto, 64 or 512";
-      }
-      o.memoryK = v == "auto" ? 0 : std::atoi(v.c_str());
-    } else if (word == "--no-erase") {
-      o.erase = false;
-    } else if (word == "--slot") {
-      if (!value(v) || !wholeNumber(v, 1, 4, o.slot)) return "--slot is a logo slot 1-4";
-      o.slotGiven = true;
-    } else if (word == "--x") {
-      if (!value(v) || !wholeNumber(v, 0, 100, o.x)) return "--x needs a percentage 0-100";
-    } else if (word == "--y") {
-      if (!value(v) || !wholeNumber(v, 0, 100, o.y)) return "--y needs a percentage 0-100";
-    } else if (word.size() > 1 && word[0] == '-') {
-      return "unknown option " + word;
-    } else if (o.bitmap.empty()) {
-      o.bitmap = word;
-    } else {
-      return "only one bitmap can be downloaded";
-    }
+// The command's own options, with the shared ones read by readCommandArgs.
+const std::vector<cli::Option> kOwnOptions = {{"--node"},
+                                              {"--format"},
+                                              {"--transparent"},
+                                              {"--memory"},
+                                              {"--no-erase", cli::Kind::Flag},
+                                              {"--slot"},
+                                              {"--x"},
+                                              {"--y"}};
+
+// Takes the command's own options and its bitmap; an empty text or the reason for a usage
+// error.
+std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
+  std::string v;
+  const auto given = [&](const char* name) {
+    v = parsed.value(name);
+    return parsed.has(name);
+  };
+  if (given("--node") && !wholeNumber(v, 1, 255, o.node)) return "--node needs a node ID 1-255";
+  if (given("--format")) {
+    if (v != "rgb" && v != "ycbcr") return "--format is rgb or ycbcr";
+    o.rgb = v == "rgb";
   }
-  if (o.bitmap.empty()) return "no bitmap given";
+  if (given("--transparent") && !wholeNumber(v, 0, 255, o.transparent)) {
+    return "--transparent needs a value 0-255";
+  }
+  if (given("--memory")) {
+    if (v != "auto" && v != "64" && v != "512") return "--memory is auto, 64 or 512";
+    o.memoryK = v == "auto" ? 0 : std::atoi(v.c_str());
+  }
+  o.erase = !parsed.has("--no-erase");
+  if (given("--slot")) {
+    if (!wholeNumber(v, 1, 4, o.slot)) return "--slot is a logo slot 1-4";
+    o.slotGiven = true;
+  }
+  if (given("--x") && !wholeNumber(v, 0, 100, o.x)) return "--x needs a percentage 0-100";
+  if (given("--y") && !wholeNumber(v, 0, 100, o.y)) return "--y needs a percentage 0-100";
+  if (parsed.words.empty()) return "no bitmap given";
+  if (parsed.words.size() > 1) return "only one bitmap can be downloaded";
+  o.bitmap = parsed.words[0];
   if ((o.x < 0) != (o.y < 0)) return "--x and --y go together";
   return "";
 }
@@ -131,10 +123,8 @@ bool sendLogo(Host& host, Line& line, const DownloadPlan& plan, const DownloadOp
     reporter.status("Downloading Video Controller Data");
     return bench.video().setupBlock(plan.width, plan.height);
   };
-  LineSink sink(line.dispatcher, line.link);
   line.downloading = true;
-  const DownloadResult result =
-      DownloadJob(sink, reporter, lineWaits(line.dispatcher, host.loop())).run(plan, source);
+  const DownloadResult result = DownloadJob(line.sink, reporter, line.waits()).run(plan, source);
   line.downloading = false;
   // Nothing may follow the download on the line: the main tick stops here.
   host.loop().setTimerEnabled(TimerId::Delay, false);
@@ -151,7 +141,7 @@ bool sendLogo(Host& host, Line& line, const DownloadPlan& plan, const DownloadOp
     }
     return false;
   }
-  if (!host.drain(static_cast<int>(sink.waiting() * 1000 / 960) + 10000)) {
+  if (!host.drain(static_cast<int>(line.sink.waiting() * 1000 / 960) + 10000)) {
     std::fprintf(stderr, "osdctl: the port did not send everything\n");
     return false;
   }
@@ -177,31 +167,27 @@ void followLine(Host& host, const DownloadPlan& plan, StderrReporter& reporter) 
 
 }  // namespace
 
-int download(const Args& argsIn) {
-  Args args = argsIn;
+int download(const Args& args) {
+  cli::Parsed parsed;
   HostOptions hostOptions;
-  std::string why;
-  if (!takeCommonOptions(args, hostOptions, why)) return usage(why);
-  DownloadOptions o;
-  why = parse(args, o);
-  if (!why.empty()) return usage(why);
-  if (hostOptions.port.empty()) return usage("--port is needed");
-
-  std::unique_ptr<Host> hostPtr;
-  try {
-    hostPtr = std::make_unique<Host>(hostOptions);
-  } catch (const std::invalid_argument& e) {
-    return usage(e.what());
+  if (auto rc = readCommandArgs(args, kOwnOptions, "download", kSynopsis, parsed, hostOptions)) {
+    return *rc;
   }
+  DownloadOptions o;
+  const std::string why = parse(parsed, o);
+  if (!why.empty()) return usageError("download", why, kSynopsis);
+  std::unique_ptr<Host> hostPtr;
+  int rc = kOk;
+  const std::unique_ptr<Line> linePtr = openLine("download", hostOptions, hostPtr, rc, kSynopsis);
+  if (!linePtr) return rc;
   Host& host = *hostPtr;
+  Line& line = *linePtr;
   // The window's start-up load of the data files, so the same data folder gives the same
   // setup block.
   std::error_code ec;
   std::filesystem::create_directories(host.bench().video().folder(), ec);
   const VideoData::Loaded loaded = host.bench().load();
   if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl: %s\n", loaded.kept.c_str());
-  Line line(host);
-  if (int rc = host.openPort(line.link)) return rc;
   StderrReporter reporter;
   host.loop().setTimerEnabled(TimerId::Delay, true);
 
@@ -222,8 +208,7 @@ int download(const Args& argsIn) {
   if (o.slotGiven) line.dispatcher.selectLogo(o.slot);
 
   if (o.erase) {
-    LineSink sink(line.dispatcher, line.link);
-    DownloadJob(sink, reporter, lineWaits(line.dispatcher, host.loop())).erase();
+    DownloadJob(line.sink, reporter, line.waits()).erase();
     reporter.status("");
   }
   if (!host.port().isOpen()) {

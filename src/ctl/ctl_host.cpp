@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 
 namespace osd::ctl {
 
@@ -60,6 +61,21 @@ Line::Line(Host& host)
       session.eraseTick();
     }
   };
+}
+
+std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
+                               std::unique_ptr<Host>& host, int& rc, const char* synopsis) {
+  try {
+    host = std::make_unique<Host>(options);
+  } catch (const std::invalid_argument& e) {
+    rc = usageError(command, e.what(), synopsis);
+    return nullptr;
+  }
+  auto line = std::make_unique<Line>(*host);
+  rc = host->openPort(line->link);
+  if (rc != kOk) return nullptr;
+  line->recorder.failure.clear();
+  return line;
 }
 
 Line::~Line() {

@@ -2,14 +2,16 @@
 // through the port map, or by device path) and the event loop, and on them the link
 // components. No window and no window model.
 //
-//   osd::ctl::HostOptions opt;
-//   std::string why;
-//   if (!osd::ctl::takeCommonOptions(args, opt, why)) { ...usage error... }
-//   osd::ctl::Host host(opt);
-//   osd::ctl::Line line(host);
-//   if (int rc = host.openPort(line.link)) return rc;  // 3 with a one-line reason on stderr
-//   line.dispatcher.wakeAll();
-//   host.runUntil([&] { return line.session.replyCount() > 0; }, 3000);
+//   cli::Parsed parsed;
+//   HostOptions options;
+//   if (auto rc = readCommandArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options))
+//     return *rc;                                     // help, version or a usage error
+//   std::unique_ptr<Host> host;
+//   int rc = kOk;
+//   auto line = openLine("identify", options, host, rc, kSynopsis);
+//   if (!line) return rc;                             // 3 with a one-line reason on stderr
+//   line->dispatcher.wakeAll();
+//   host->runUntil([&] { return line->session.replyCount() > 0; }, 3000);
 #pragma once
 
 #include <unistd.h>
@@ -32,6 +34,7 @@
 #include "settings/ini_settings.h"
 #include "settings/workbench.h"
 #include "transfer/line_progress.h"
+#include "transfer/line_sink.h"
 
 namespace osd::ctl {
 
@@ -137,6 +140,14 @@ struct Line {
   LinkService link;
   Dispatcher dispatcher;
   NodeSession session;
+  // The download job's way onto this line, and its waits on the host's clock.
+  LineSink sink{dispatcher, link};
+  DownloadHooks waits() { return lineWaits(dispatcher, host.loop()); }
 };
+
+// Builds the host and opens the --port on a line; on failure null, with `rc` holding the exit
+// status (a usage error of `command` or kPortFailure) after the reason was printed.
+std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
+                               std::unique_ptr<Host>& host, int& rc, const char* synopsis);
 
 }  // namespace osd::ctl

@@ -32,49 +32,6 @@ constexpr int kAnswerPolls = kAnswerWaitMs / 25;
 // A read-back that runs past this many bytes was cut off: the node never stopped sending.
 constexpr size_t kReadBackLimit = 9000;
 
-int usage(const char* command, const std::string& why, const char* synopsis) {
-  std::fprintf(stderr, "osdctl %s: %s\nusage: osdctl %s\n", command, why.c_str(), synopsis);
-  return kUsage;
-}
-
-// Builds the host and opens the --port on the line; on failure `rc` holds the exit status.
-std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
-                               std::unique_ptr<Host>& host, int& rc, const char* synopsis) {
-  try {
-    host = std::make_unique<Host>(options);
-  } catch (const std::invalid_argument& e) {
-    rc = usage(command, e.what(), synopsis);
-    return nullptr;
-  }
-  auto line = std::make_unique<Line>(*host);
-  rc = host->openPort(line->link);
-  if (rc != kOk) return nullptr;
-  line->recorder.failure.clear();
-  return line;
-}
-
-// Reads the command's words against the shared options and `own`. Nothing when the command
-// is to run; else the exit status, after printing the usage error or the help.
-std::optional<int> readArgs(const Args& args, std::vector<cli::Option> own, const char* command,
-                            const char* synopsis, cli::Parsed& parsed, HostOptions& options) {
-  own.insert(own.end(), commonOptions().begin(), commonOptions().end());
-  parsed = cli::parse(args, own);
-  std::string why = parsed.error;
-  if (parsed.outcome == cli::Outcome::Help) {
-    std::printf("usage: osdctl %s\n", synopsis);
-    return kOk;
-  }
-  if (parsed.outcome == cli::Outcome::Version) {
-    std::printf("%s\n", cli::versionLine("osdctl").c_str());
-    return kOk;
-  }
-  if (parsed.outcome == cli::Outcome::Run && takeCommonOptions(parsed, options, why)) {
-    if (!options.port.empty()) return std::nullopt;
-    why = "--port is needed";
-  }
-  return usage(command, why, synopsis);
-}
-
 // The --node option: 0 (all nodes) when not given; false when it is no node ID.
 bool nodeOption(const cli::Parsed& parsed, int& node) {
   node = 0;
@@ -183,12 +140,13 @@ int identify(const Args& args) {
   static const char* kSynopsis = "identify --port P [--node ID]";
   cli::Parsed parsed;
   HostOptions options;
-  if (auto rc = readArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options)) return *rc;
+  if (auto rc = readCommandArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options))
+    return *rc;
   int node = 0;
   if (!nodeOption(parsed, node))
-    return usage("identify", "--node needs a node ID 1-255", kSynopsis);
+    return usageError("identify", "--node needs a node ID 1-255", kSynopsis);
   if (!parsed.words.empty()) {
-    return usage("identify", "unexpected argument '" + parsed.words[0] + "'", kSynopsis);
+    return usageError("identify", "unexpected argument '" + parsed.words[0] + "'", kSynopsis);
   }
 
   int rc = kOk;
@@ -231,14 +189,15 @@ int send(const Args& args) {
   static const char* kSynopsis = "send --port P TEXT   (\\xNN for a byte, \\\\ for a backslash)";
   cli::Parsed parsed;
   HostOptions options;
-  if (auto rc = readArgs(args, {}, "send", kSynopsis, parsed, options)) return *rc;
+  if (auto rc = readCommandArgs(args, {}, "send", kSynopsis, parsed, options)) return *rc;
   if (parsed.words.size() != 1) {
-    return usage("send", parsed.words.empty() ? "no text given" : "give the text as one argument",
-                 kSynopsis);
+    return usageError("send",
+                      parsed.words.empty() ? "no text given" : "give the text as one argument",
+                      kSynopsis);
   }
   std::string bytes, why;
-  if (!unescape(parsed.words[0], bytes, why)) return usage("send", why, kSynopsis);
-  if (bytes.empty()) return usage("send", "the text is empty", kSynopsis);
+  if (!unescape(parsed.words[0], bytes, why)) return usageError("send", why, kSynopsis);
+  if (bytes.empty()) return usageError("send", "the text is empty", kSynopsis);
 
   int rc = kOk;
   std::unique_ptr<Host> host;
@@ -260,16 +219,18 @@ int select(const Args& args) {
   static const char* kSynopsis = "select LOGO --port P [--node ID]";
   cli::Parsed parsed;
   HostOptions options;
-  if (auto rc = readArgs(args, {{"--node"}}, "select", kSynopsis, parsed, options)) return *rc;
+  if (auto rc = readCommandArgs(args, {{"--node"}}, "select", kSynopsis, parsed, options))
+    return *rc;
   int node = 0;
   int logo = 0;
-  if (!nodeOption(parsed, node)) return usage("select", "--node needs a node ID 1-255", kSynopsis);
-  if (parsed.words.empty()) return usage("select", "no logo number given", kSynopsis);
+  if (!nodeOption(parsed, node))
+    return usageError("select", "--node needs a node ID 1-255", kSynopsis);
+  if (parsed.words.empty()) return usageError("select", "no logo number given", kSynopsis);
   if (parsed.words.size() > 1) {
-    return usage("select", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
+    return usageError("select", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
   }
   if (!wholeNumber(parsed.words[0], 1, 15, logo)) {
-    return usage("select", "LOGO is a logo number 1-15", kSynopsis);
+    return usageError("select", "LOGO is a logo number 1-15", kSynopsis);
   }
 
   int rc = kOk;
@@ -295,7 +256,7 @@ int upload(const Args& args) {
   cli::Parsed parsed;
   HostOptions options;
   const std::vector<cli::Option> own = {{"--model"}, {"--node"}, {"--color", cli::Kind::Flag}};
-  if (auto rc = readArgs(args, own, "upload", kSynopsis, parsed, options)) return *rc;
+  if (auto rc = readCommandArgs(args, own, "upload", kSynopsis, parsed, options)) return *rc;
   int model = -1;
   int node = 0;
   bool color = parsed.has("--color");
@@ -303,13 +264,14 @@ int upload(const Args& args) {
   if (parsed.has("--model")) {
     const int m = wholeNumber(parsed.value("--model"), 1, 31, model) ? model : 0;
     if (m != 1 && m != 2 && m != 3 && m != 4 && m != 7 && m != 15 && m != 31) {
-      return usage("upload", "--model is 1, 2, 3, 4, 7, 15 or 31", kSynopsis);
+      return usageError("upload", "--model is 1, 2, 3, 4, 7, 15 or 31", kSynopsis);
     }
   }
-  if (!nodeOption(parsed, node)) return usage("upload", "--node needs a node ID 1-255", kSynopsis);
-  if (parsed.words.empty()) return usage("upload", "no output file given", kSynopsis);
+  if (!nodeOption(parsed, node))
+    return usageError("upload", "--node needs a node ID 1-255", kSynopsis);
+  if (parsed.words.empty()) return usageError("upload", "no output file given", kSynopsis);
   if (parsed.words.size() > 1) {
-    return usage("upload", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
+    return usageError("upload", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
   }
   const std::string out = parsed.words[0];
   {

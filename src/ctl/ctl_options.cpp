@@ -1,5 +1,7 @@
 #include "ctl/ctl_options.h"
 
+#include <cstdio>
+
 #include "qtplatform/port_map.h"
 
 namespace osd::ctl {
@@ -29,15 +31,30 @@ bool takeCommonOptions(const cli::Parsed& parsed, HostOptions& options, std::str
   return true;
 }
 
-bool takeCommonOptions(Args& args, HostOptions& options, std::string& error) {
-  const cli::Parsed parsed = cli::parse(args, commonOptions(), true);
-  if (parsed.outcome == cli::Outcome::Usage) {
-    error = parsed.error;
-    return false;
+int usageError(const char* command, const std::string& why, const char* synopsis) {
+  std::fprintf(stderr, "osdctl %s: %s\nusage: osdctl %s\n", command, why.c_str(), synopsis);
+  return kUsage;
+}
+
+std::optional<int> readCommandArgs(const Args& args, std::vector<cli::Option> own,
+                                   const char* command, const char* synopsis, cli::Parsed& parsed,
+                                   HostOptions& options) {
+  own.insert(own.end(), commonOptions().begin(), commonOptions().end());
+  parsed = cli::parse(args, own);
+  std::string why = parsed.error;
+  if (parsed.outcome == cli::Outcome::Help) {
+    std::printf("usage: osdctl %s\n", synopsis);
+    return kOk;
   }
-  if (!takeCommonOptions(parsed, options, error)) return false;
-  args = parsed.words;
-  return true;
+  if (parsed.outcome == cli::Outcome::Version) {
+    std::printf("%s\n", cli::versionLine("osdctl").c_str());
+    return kOk;
+  }
+  if (parsed.outcome == cli::Outcome::Run && takeCommonOptions(parsed, options, why)) {
+    if (!options.port.empty()) return std::nullopt;
+    why = "--port is needed";
+  }
+  return usageError(command, why, synopsis);
 }
 
 std::string dataFolder(const std::string& dataDirOption, const std::string& programDir) {

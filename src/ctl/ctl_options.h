@@ -2,7 +2,9 @@
 // commands use for their own options.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/options.h"
 #include "ctl/commands.h"
@@ -24,10 +26,15 @@ const std::vector<cli::Option>& commonOptions();
 // what was typed.
 bool takeCommonOptions(const cli::Parsed& parsed, HostOptions& options, std::string& error);
 
-// Takes --port, --port-map, --settings and --data-dir (as "--opt VALUE" or "--opt=VALUE") out
-// of `args`, leaving the command's own words in order. False with a reason when an option
-// lacks its value, is given twice or holds a bad port number or port map.
-bool takeCommonOptions(Args& args, HostOptions& options, std::string& error);
+// Prints "osdctl COMMAND: why" and "usage: osdctl SYNOPSIS" on standard error; kUsage.
+int usageError(const char* command, const std::string& why, const char* synopsis);
+
+// Reads a node command's words against the shared options and its own `own` ("--opt VALUE"
+// or "--opt=VALUE", each at most once). Nothing when the command is to run (a --port given);
+// otherwise the exit status, after printing the help, the version or the usage error.
+std::optional<int> readCommandArgs(const Args& args, std::vector<cli::Option> own,
+                                   const char* command, const char* synopsis, cli::Parsed& parsed,
+                                   HostOptions& options);
 
 // The folder that holds "Images" (the rule of cli::dataFolder).
 std::string dataFolder(const std::string& dataDirOption, const std::string& programDir);

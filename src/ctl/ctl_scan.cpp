@@ -41,11 +41,6 @@ struct StopSignals {
   struct sigaction oldInt = {}, oldTerm = {};
 };
 
-int usage(const std::string& why) {
-  std::fprintf(stderr, "osdctl scan: %s\nusage: osdctl %s\n", why.c_str(), kSynopsis);
-  return kUsage;
-}
-
 // "FROM-TO" or a single ID, within 1..255 and in order.
 bool idRange(const std::string& text, int& from, int& to) {
   const size_t dash = text.find('-');
@@ -60,31 +55,22 @@ bool idRange(const std::string& text, int& from, int& to) {
 
 }  // namespace
 
-int scan(const Args& argsIn) {
-  Args args = argsIn;
+int scan(const Args& args) {
+  cli::Parsed parsed;
   HostOptions options;
-  std::string why;
-  if (!takeCommonOptions(args, options, why)) return usage(why);
+  if (auto rc = readCommandArgs(args, {{"--ids"}}, "scan", kSynopsis, parsed, options)) return *rc;
   int from = 1, to = 255;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--ids" && i + 1 < args.size() && idRange(args[i + 1], from, to)) {
-      ++i;
-    } else if (args[i] == "--ids") {
-      return usage("--ids needs FROM-TO, node IDs 1-255 with FROM not above TO");
-    } else {
-      return usage("unexpected argument '" + args[i] + "'");
-    }
+  if (parsed.has("--ids") && !idRange(parsed.value("--ids"), from, to)) {
+    return usageError("scan", "--ids needs FROM-TO, node IDs 1-255 with FROM not above TO",
+                      kSynopsis);
   }
-  if (options.port.empty()) return usage("--port is needed");
-
+  if (!parsed.words.empty()) {
+    return usageError("scan", "unexpected argument '" + parsed.words[0] + "'", kSynopsis);
+  }
   std::unique_ptr<Host> host;
-  try {
-    host = std::make_unique<Host>(options);
-  } catch (const std::invalid_argument& e) {
-    return usage(e.what());
-  }
-  Line line(*host);
-  if (const int rc = host->openPort(line.link)) return rc;
+  int rc = kOk;
+  const std::unique_ptr<Line> line = openLine("scan", options, host, rc, kSynopsis);
+  if (!line) return rc;
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   NodeScan scanner(host->port(), host->loop(), from, to);
