@@ -8,18 +8,11 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "image/bmp_writer.h"
+
 namespace osd::bench {
 
 namespace {
-
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v & 0xFF));
-  out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
 
 struct Scratch {
   std::string dir;
@@ -39,26 +32,7 @@ struct Scratch {
 std::vector<uint8_t> makeBitmap(int w, int h, int bpp, uint32_t seed) {
   const uint32_t stride = (static_cast<uint32_t>(w) * static_cast<uint32_t>(bpp) + 31) / 32 * 4;
   const uint32_t entries = bpp <= 8 ? (1u << bpp) : 0;
-  const uint32_t offBits = 54 + 4 * entries;
-  const uint32_t dataSize = stride * static_cast<uint32_t>(h);
-  std::vector<uint8_t> out;
-  out.reserve(offBits + dataSize);
-  out.push_back('B');
-  out.push_back('M');
-  put32(out, offBits + dataSize);
-  put32(out, 0);
-  put32(out, offBits);
-  put32(out, 40);
-  put32(out, static_cast<uint32_t>(w));
-  put32(out, static_cast<uint32_t>(h));
-  put16(out, 1);
-  put16(out, static_cast<uint32_t>(bpp));
-  put32(out, 0);
-  put32(out, dataSize);
-  put32(out, 2835);
-  put32(out, 2835);
-  put32(out, entries);
-  put32(out, 0);
+  std::vector<uint8_t> out = bitmapFileHeaders(w, h, bpp, static_cast<int>(entries));
   uint32_t state = seed * 2654435761u + 12345u;
   const auto next = [&state] {
     state ^= state << 13;

@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "image/bmp.h"
+#include "image/bmp_writer.h"
 #include "image/encoder.h"
 
 namespace osd::convert {
@@ -61,43 +62,9 @@ Colour keepOpaque(Colour c, int t, bool palette) {
   return c;  // cannot happen: a grey step away from T always has another luma
 }
 
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
-
-std::vector<uint8_t> bitmapHeaders(int w, int h, int bpp, int paletteEntries) {
-  const uint32_t stride = static_cast<uint32_t>(ceilTo(w * bpp / 8, 4));
-  const uint32_t offset = 54 + 4 * static_cast<uint32_t>(paletteEntries);
-  const uint32_t data = stride * static_cast<uint32_t>(h);
-  std::vector<uint8_t> out;
-  out.reserve(offset + data);
-  out.push_back('B');
-  out.push_back('M');
-  put32(out, offset + data);
-  put32(out, 0);
-  put32(out, offset);
-  put32(out, 40);
-  put32(out, static_cast<uint32_t>(w));
-  put32(out, static_cast<uint32_t>(h));  // bottom row first
-  put16(out, 1);
-  put16(out, static_cast<uint32_t>(bpp));
-  put32(out, 0);
-  put32(out, data);
-  put32(out, 2835);
-  put32(out, 2835);
-  put32(out, static_cast<uint32_t>(paletteEntries));
-  put32(out, 0);
-  return out;
-}
-
 // Rows bottom first, three bytes a pixel (blue, green, red), padded to four bytes.
 std::vector<uint8_t> bitmap24(const QImage& img, int t) {
-  std::vector<uint8_t> out = bitmapHeaders(img.width(), img.height(), 24, 0);
+  std::vector<uint8_t> out = bitmapFileHeaders(img.width(), img.height(), 24, 0);
   const int pad = ceilTo(img.width() * 3, 4) - img.width() * 3;
   for (int y = img.height() - 1; y >= 0; --y) {
     const QRgb* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
@@ -140,7 +107,7 @@ std::vector<uint8_t> bitmap8(QImage& img, int t) {
   }
   table[static_cast<size_t>(t)] = Colour{t, t, t};
 
-  std::vector<uint8_t> out = bitmapHeaders(img.width(), img.height(), 8, 256);
+  std::vector<uint8_t> out = bitmapFileHeaders(img.width(), img.height(), 8, 256);
   for (const Colour& c : table) {
     out.push_back(static_cast<uint8_t>(c.b));
     out.push_back(static_cast<uint8_t>(c.g));

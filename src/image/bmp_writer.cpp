@@ -41,6 +41,19 @@ std::vector<uint8_t> headers(size_t fileSize, uint32_t offBits, int w, int h, in
 
 }  // namespace
 
+std::vector<uint8_t> bitmapFileHeaders(int w, int h, int bpp, int paletteEntries) {
+  const uint32_t stride = (static_cast<uint32_t>(w) * static_cast<uint32_t>(bpp) + 31) / 32 * 4;
+  const uint32_t offset = 54 + 4 * static_cast<uint32_t>(paletteEntries);
+  const uint32_t data = stride * static_cast<uint32_t>(h);
+  std::vector<uint8_t> b = headers(54, offset, w, h, bpp, static_cast<uint32_t>(paletteEntries));
+  put32(b, 2, offset + data);  // the whole file, not just the headers
+  put32(b, 34, data);
+  put32(b, 38, 2835);
+  put32(b, 42, 2835);
+  b.reserve(offset + data);
+  return b;
+}
+
 std::vector<uint8_t> buildLogoBitmap(const std::vector<uint8_t>& store, bool colour,
                                      const std::function<void(double)>& progress) {
   const size_t n = colour ? kColourLogoBytes : kMonoLogoBytes;

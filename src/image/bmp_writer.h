@@ -33,6 +33,11 @@ std::vector<uint8_t> buildLogoBitmap(const std::vector<uint8_t>& store, bool col
 std::vector<uint8_t> buildBitmap24(int w, int h, const std::vector<Rgb8>& bottomUp,
                                    Rgb8 transparentAs = Rgb8{0, 0, 0, false});
 
+// The 54-byte file and info headers of a bottom-up `w` x `h` bitmap of `bpp` bits with
+// `paletteEntries` colour-table entries (72 dots an inch); the caller appends the colour table
+// and the rows (each padded to 4 bytes).
+std::vector<uint8_t> bitmapFileHeaders(int w, int h, int bpp, int paletteEntries);
+
 // Writes `bytes` as the complete new content of `path` by the rules of safeReplace (a regular
 // file replaced atomically, a device or FIFO written in place, "-" standard output, folders
 // and read-only files refused). False with `error` set; a file is then left as it was.
