@@ -92,6 +92,7 @@ m clock-minute-padding src/schedule/schedule_model.cpp 'if (m < 10) text += "0";
 m qt-receive-threshold src/qtplatform/qt_serial_port.cpp 'bytesAvailable() < kReceiveThreshold' 'bytesAvailable() <= kReceiveThreshold'
 m one-bit-pixel-order src/image/encoder.cpp '(7 - x % 8)' '(x % 8)'
 m vertical-clamp-border 'src/transfer/*.cpp src/image/*.cpp' 'vPercent * 52 / 100.0 + 4), 4, 56)' 'vPercent * 52 / 100.0 + 4), 4, 55)'
+or 'src/transfer/*.cpp' 'percent * 52 / 100.0 + 4), 4, 56)' 'percent * 52 / 100.0 + 4), 4, 55)'
 m reconnect-ticks "$LINK" 'kReconnectTicks = 40;' 'kReconnectTicks = 41;'
 m qt-lost-port-open src/qtplatform/qt_serial_port.cpp 'return port_.isOpen() && !lost_;' 'return port_.isOpen();'
 m ycbcr-brightness-mask src/image/encoder.cpp 'return (brightness & 240) + colour / 16;' 'return (brightness & 224) + colour / 16;'

@@ -186,6 +186,8 @@ class App : public Reporter {
   void previewRelease(int slot);
   void txtVposEdited();
   void txtHposEdited();
+  void positionTyped(const char* field, const char* rangeMessage,
+                     const std::function<void(int percent)>& apply);
   void optLogoClick(int slot);
   // Shows the slot options of the selected slot's bank of four that the model offers and
   // hides the others, so the operator always sees the slots that can be chosen.

@@ -126,53 +126,42 @@ void App::previewMove(int slot, double px, double py) {
 }
 
 void App::txtVposEdited() {
-  // The field is disabled while the front panel is locked.
-  if (panelLock) return;
-  try {
-    const std::string text = ui_.text("txtVPOS");
-    if (isNumericText(text)) {
-      const int p = typedPercent(text);
-      ui_.setText("txtVPOS", std::to_string(p));
-      const long long v = roundHalfEven(p * 52 / 100.0 + 4);
-      std::string digits = hexUpper(v);
-      while (digits.size() < 2) digits = "0" + digits;
-      dispatcher_.run(Command::VerticalPosition, digits);
-      ui_.setTop(indexed("picPicture2", selectedSlot),
-                 static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240);
-    } else {
-      pf_.dialogs.beep();
-      if (!text.empty()) {
-        showError("Allowable Range 4 to 55", "txtVPOS");
-        ui_.setText("txtVPOS", "0");
-      }
-    }
-  } catch (const std::exception& e) {
-    showError(e.what(), "txtVPOS");
-  }
+  positionTyped("txtVPOS", "Allowable Range 4 to 55", [this](int p) {
+    dispatcher_.verticalPosition(Placement::verticalCode(p));
+    ui_.setTop(indexed("picPicture2", selectedSlot),
+               static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240);
+  });
 }
 
 void App::txtHposEdited() {
+  positionTyped("txtHPOS", "Allowable Range 34 to 154  ", [this](int p) {
+    dispatcher_.horizontalPosition(Placement::horizontalCode(p));
+    ui_.setLeft(indexed("picPicture2", selectedSlot),
+                static_cast<int>(static_cast<long long>(p * 4020 / 100) + 60));
+  });
+}
+
+// A position typed in percent into `field`: the field shows the whole percent, `apply` tells
+// the node and moves the preview. Text that is no number beeps and, unless empty, is refused
+// with `rangeMessage`. The field is disabled while the front panel is locked.
+void App::positionTyped(const char* field, const char* rangeMessage,
+                        const std::function<void(int percent)>& apply) {
   if (panelLock) return;
   try {
-    const std::string text = ui_.text("txtHPOS");
+    const std::string text = ui_.text(field);
     if (isNumericText(text)) {
       const int p = typedPercent(text);
-      ui_.setText("txtHPOS", std::to_string(p));
-      const long long h = roundHalfEven(static_cast<long long>(p * 120 / 100) + 34);
-      std::string digits = hexUpper(h);
-      while (digits.size() < 2) digits = "0" + digits;
-      dispatcher_.run(Command::HorizontalPosition, digits);
-      ui_.setLeft(indexed("picPicture2", selectedSlot),
-                  static_cast<int>(static_cast<long long>(p * 4020 / 100) + 60));
+      ui_.setText(field, std::to_string(p));
+      apply(p);
     } else {
       pf_.dialogs.beep();
       if (!text.empty()) {
-        showError("Allowable Range 34 to 154  ", "txtHPOS");
-        ui_.setText("txtHPOS", "0");
+        showError(rangeMessage, field);
+        ui_.setText(field, "0");
       }
     }
   } catch (const std::exception& e) {
-    showError(e.what(), "txtHPOS");
+    showError(e.what(), field);
   }
 }
 

@@ -13,6 +13,14 @@ int highByte(long long v) {
 }
 }  // namespace
 
+int Placement::verticalCode(long long percent) {
+  return clampInt(roundHalfEven(percent * 52 / 100.0 + 4), 4, 56);
+}
+
+int Placement::horizontalCode(long long percent) {
+  return clampInt(percent * 120 / 100 + 34, 34, 154);
+}
+
 PlacementMove Placement::placeAt(int slot, double x, double y, bool pal) {
   slot_ = slot;
   // The grid steps of the position.
@@ -23,8 +31,8 @@ PlacementMove Placement::placeAt(int slot, double x, double y, bool pal) {
   const long long vPercent = roundHalfEven(down * 100 / static_cast<double>(kStepsDown));
   m.hPercent = static_cast<int>(hPercent);
   m.vPercent = static_cast<int>(vPercent);
-  m.vCode = clampInt(roundHalfEven(vPercent * 52 / 100.0 + 4), 4, 56);
-  m.hCode = clampInt(hPercent * 120 / 100 + 34, 34, 154);
+  m.vCode = verticalCode(vPercent);
+  m.hCode = horizontalCode(hPercent);
   m.packet = byteChar(0x80) + byteChar(0x89) + byteChar(lowByte(m.vCode)) +
              byteChar(highByte(m.vCode)) + byteChar(lowByte(m.hCode)) + byteChar(highByte(m.hCode));
 

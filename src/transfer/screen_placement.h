@@ -28,6 +28,11 @@ class Placement {
 
   explicit Placement(VideoData& video) : video_(video) {}
 
+  // The node's position codes of a position in whole percent (0..100): 4..56 down, 34..154
+  // across.
+  static int verticalCode(long long percent);
+  static int horizontalCode(long long percent);
+
   // Places the slot's logo at `x` percent across and `y` percent down (limited to the screen)
   // and stores its start position in the image-control table; `pal` scales the vertical
   // start position for the PAL line count.
