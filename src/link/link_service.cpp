@@ -12,8 +12,6 @@ constexpr int kMenuSlots = 12;
 constexpr int kHighestPort = 255;
 constexpr int kComInitTicks = 20;
 constexpr int kReconnectTicks = 40;
-// A drop reads at most this often.
-constexpr int kMaxReadsPerCall = 8;
 // Yields a paced write may wait for room before it gives up on the port.
 constexpr int kMaxWaitsForRoom = 2000000;
 // Failures that carry no number of their own are reported with this one.

@@ -27,6 +27,9 @@ class LinkService {
   static constexpr int64_t kOutBufferSize = 2500;
   // One read of the port delivers at most this many bytes.
   static constexpr int64_t kInputLen = 2500;
+  // Reads of one call at most: what arrives meanwhile is taken by the next poll or event, so
+  // a node that never stops talking cannot keep one call busy forever.
+  static constexpr int kMaxReadsPerCall = 8;
 
   LinkService(SerialPort& port, EventLoop& loop, LinkListener& listener);
 

@@ -12,9 +12,6 @@ namespace osd {
 
 namespace {
 
-// Reads per call: whatever arrives meanwhile is taken by the next poll or event, so a node
-// that never stops talking cannot keep one call busy forever.
-constexpr int kMaxReadsPerCall = 8;
 // The receive buffer keeps at most the newest this many bytes of an ordinary answer. A
 // read-back ends by itself after 9000 bytes, so it never reaches the bound.
 constexpr size_t kMaxBuffered = 16384;
@@ -106,7 +103,7 @@ void NodeSession::takeByte(char c) {
 bool NodeSession::readWaiting() {
   try {
     bool trimmed = false;
-    for (int reads = 0; reads < kMaxReadsPerCall && link_.available() > 0; ++reads) {
+    for (int reads = 0; reads < LinkService::kMaxReadsPerCall && link_.available() > 0; ++reads) {
       const std::string chunk = link_.read(LinkService::kInputLen);
       if (chunk.empty()) break;
       for (char c : chunk) takeByte(c);
