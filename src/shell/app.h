@@ -130,7 +130,7 @@ class App : public Reporter {
   // Runs the start-up sequence. `commandLine` is the text the program was started with.
   void formLoad(const std::string& commandLine);
 
-  // ---- Logo images (image/image_ops.cpp) ----
+  // ---- Logo images (shell/logo_presenter.cpp) ----
   int readFile(std::string& fileName);
   void showLoadedLogo(const SlotVerdict& verdict);
   void showSlotPreview(const SlotVerdict& verdict);
@@ -150,25 +150,24 @@ class App : public Reporter {
   void upLoadLogoClick();
   void savePicture(const std::string& stream);
 
-  // ---- Logo download (transfer/download.cpp) ----
+  // ---- Logo download (shell/download_presenter.cpp, download_feedback.cpp) ----
   void downloadToRamClick();  // also "Download OSD Image to EEPROM"
   void saveLogoInNvramClick();
   void runDownload();
   // The download job's waits and the erase wait, on this window's timers.
   DownloadHooks downloadHooks();
   // What the line has carried of the running download, told on the status line and the
-  // progress bar (transfer/download_feedback.cpp). The figures come from the job's reports
+  // progress bar. The figures come from the job's reports
   // and, between them, from the main tick; none outside a download.
   void download(const DownloadProgress& report) override;
   void followDownloadLine();
-  const LineProgress* downloadLine() const { return downloadLine_ ? &*downloadLine_ : nullptr; }
   // After the last byte was handed to the port: follows the line until the node can have it
   // all (or the port closed), then shows "Logo N downloaded: ..." for the usual status time.
   void finishDownloadLine(int slot);
   // The status line during the erase wait, with the seconds left.
   void showEraseWait();
 
-  // ---- Video-controller data (transfer/video_ops.cpp) ----
+  // ---- Video-controller data (shell/video_presenter.cpp) ----
   bool readVideoData();
   void writeDefaultVideoData();
   void writeVideoDataFile(const std::string& baseName, const int* table);
@@ -180,7 +179,7 @@ class App : public Reporter {
   void buildSetupBlock();
   std::string imagesDir() const;
 
-  // ---- Placement and slot choice (transfer/placement.cpp) ----
+  // ---- Placement and slot choice (shell/placement_presenter.cpp) ----
   void previewPress(int slot);
   void previewMove(int slot, double x, double y);
   void previewRelease(int slot);
@@ -196,7 +195,7 @@ class App : public Reporter {
   void zoomOffClick();
   void zoomOnClick();
 
-  // ---- Node view (image/node_view_ops.cpp) ----
+  // ---- Node view (shell/node_view_presenter.cpp) ----
   // "&Node View" of the zoom menu: the large view shows the selected slot's logo as the node
   // will display it (encoded for the chosen format and transparency, decoded back to colours).
   struct NodeViewPicture {
@@ -208,19 +207,19 @@ class App : public Reporter {
   // The picture of the selected slot; empty when the slot has no logo file.
   NodeViewPicture nodeViewPicture();
 
-  // ---- Settings store (settings/store.cpp) ----
+  // ---- Settings store (shell/settings_presenter.cpp) ----
   std::string readSetting(const std::string& key);
   void writeSetting(const std::string& key, const std::string& value);
   std::string readStoreValue(const std::string& path, const std::string& def);
   void writeStoreValue(const std::string& path, const std::string& value);
 
-  // ---- Schedule (schedule/runner.cpp) ----
+  // ---- Schedule (shell/schedule_presenter.cpp) ----
   void loadSchedule();
   void scheduleTick();
   void scanSchedule();
   ScheduleEditor* editor() { return editor_.get(); }
 
-  // ---- Restoring the window from settings (settings/form_setup.cpp) ----
+  // ---- Restoring the window from settings (shell/form_setup.cpp) ----
   void formSetUp();
   void showModeClick(int index);
   void smpteClick();
@@ -251,9 +250,6 @@ class App : public Reporter {
   void showError(const std::string& message, const std::string& title);
   void reportTick();
   void dismissError();
-  // The failures reported since the error panel was last hidden, as one line
-  // ("message (title)"); false when there are none.
-  bool reportedFailure(std::string& line);
   std::string askValue(const std::string& prompt);
   void showProgress(bool visible);
   void setProgress(double value);

@@ -40,16 +40,6 @@ void App::reportTick() {
   }
 }
 
-bool App::reportedFailure(std::string& line) {
-  if (!ui_.visible("frameError")) return false;
-  line = ui_.text("lblErrTxt");
-  for (char& c : line) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  line += " (" + ui_.text("frameError") + ")";
-  return true;
-}
-
 void App::dismissError() {
   errorCountdown = 0;
   ui_.setVisible("frameError", false);
