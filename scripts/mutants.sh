@@ -83,7 +83,7 @@ m reply-counter-unwrapped "$LINK" 'replyCount = (replyCount + 1) % 10000;' 'repl
 or "$LINK" 'kReplyCounterWrap = 10000;' 'kReplyCounterWrap = 1 << 30;'
 m settings-no-rename 'src/settings/ini_settings.cpp src/common/*.cpp' 'if (ok) ok = ::rename(name.data(), file.c_str()) == 0;' 'if (ok) ok = true;'
 or 'src/common/*.cpp' 'if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {' 'if (ok && ::unlink(temp.c_str()) != 0) {'
-or 'src/common/*.cpp' 'return check(::rename(temp.c_str(), file.c_str()) == 0);' 'return check(::unlink(temp.c_str()) == 0);'
+or 'src/common/*.cpp' 'return check(::rename(temp.c_str(), file.c_str()) == 0);' 'return check(::unlink(temp.c_str()) == 0 && !file.empty());'
 m replace-without-flush src/common/safe_file.cpp ' && steps.flush();' ';'
 m day-bit-shifted src/schedule/schedule_model.cpp 'if (flags[d]) bits |= 1 << d;' 'if (flags[d]) bits |= 2 << d;'
 m delay-tick-period src/platform/seams.cpp 'return 25;' 'return 24;'
