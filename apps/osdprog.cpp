@@ -248,9 +248,9 @@ int runWindow(QApplication& qapp, osd::Platform& platform, osd::gui::GuiDialogs&
               osd::gui::LocalInstanceGuard& instances, const Options& options, int simulatedPort) {
   int exitCode = 0;
   osd::App app(platform);
-  app.useSimulatedPort(simulatedPort);
+  app.port().useSimulatedPort(simulatedPort);
   const bool startupStamp = !qEnvironmentVariableIsEmpty("OSDPROG_STARTUP_STAMP");
-  if (startupStamp) app.skipSplash();  // the splash timer then does nothing
+  if (startupStamp) app.menus().skipSplash();  // the splash timer then does nothing
   osd::gui::MainWindow window(app);
   dialogs.setParent(&window);
 

@@ -21,7 +21,7 @@ struct DiagTest : ::testing::Test {
   W run(int index, std::optional<std::string> answer = std::nullopt) {
     h.port.writes.clear();
     h.dialogs.answers.push_back(answer);
-    app.diagClick(index);
+    app.diag().run(index);
     h.dialogs.answers.clear();
     return h.port.writes;
   }
@@ -99,10 +99,10 @@ TEST_F(DiagTest, EntriesWithoutAQuestion) {
   EXPECT_EQ(app.session().polls(), 500);
   EXPECT_EQ(app.statusLine().view().status, "Waiting for Reply");
   app.session().cancelReadBack();
-  app.holdLine(true);  // a refused request must not leave the reception waiting
+  app.download().holdLine(true);  // a refused request must not leave the reception waiting
   EXPECT_EQ(run(19), W{});
   EXPECT_FALSE(app.session().readBackPending());
-  app.holdLine(false);
+  app.download().holdLine(false);
   for (const auto& w : run(8)) EXPECT_NE(w, "ALD");  // the whole download, not "ALD"
   EXPECT_TRUE(h.dialogs.prompts.empty());
 }
@@ -115,10 +115,10 @@ TEST_F(DiagTest, WindowEntries) {
   }
   app.formLoad("SKIPCOM5");
   app.link().setSkipPort(-1);
-  app.holdLine(true);
+  app.download().holdLine(true);
   run(24);
   EXPECT_EQ(app.link().skipPort(), -1);  // not while a download runs
-  app.holdLine(false);
+  app.download().holdLine(false);
   run(24);
   EXPECT_EQ(app.link().skipPort(), 5);
   EXPECT_FALSE(app.dispatcher().guarded());
@@ -132,7 +132,7 @@ TEST(DiagFailureTest, AFailureIsReportedUnderTheMenuTitleAndSendsNothing) {
   h.lineReady();
   Platform p{h.port, h.loop, h.settings, dialogs, h.launcher, h.dir, h.dir};
   App app(p);
-  app.diagClick(6);
+  app.diag().run(6);
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_EQ(app.statusLine().view().errorTitle + ": " + app.statusLine().view().errorText,
             "mnuLogoSel_Click: gone");

@@ -52,7 +52,7 @@ TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
       {C::ReadConfiguration, "", {}}};
   // clang-format on
   for (const auto& c : cases) EXPECT_EQ(run(c.command, c.arg), c.wire) << int(c.command);
-  EXPECT_EQ(app.ui().text("lblImageSettings"), "Control: 0FF");
+  EXPECT_EQ(app.video().view().imageSettings, "Control: 0FF");
   EXPECT_NE(app.statusLine().view().status.find("nothing sent"), std::string::npos);
   EXPECT_EQ(app.statusLine().statusTicksLeft(), 200);  // the copyright answer stays 5 s
   EXPECT_FALSE(d.busy());
@@ -88,18 +88,18 @@ TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
   EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_FALSE(d.send("X"));
   d.setGuard(false);
-  app.holdLine(true);
+  app.download().holdLine(true);
   EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_TRUE(d.send("RAW"));
-  app.holdLine(false);
+  app.download().holdLine(false);
   h.dialogs.confirmAnswers = {false};
   EXPECT_EQ(run(C::FactoryReset), W{});  // cancelled: nothing, and not left busy
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
   EXPECT_EQ(run(C::FactoryReset), (W{"QXE", "ACM"}));
   EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::TenSec));
-  EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
-  EXPECT_TRUE(app.ui().visible("mnu_ImageToEEPROM"));
+  EXPECT_FALSE(app.menus().view().toEeprom.enabled);
+  EXPECT_TRUE(app.download().view().erasing);
   EXPECT_EQ(run(C::Erase), W{"QXE"});
 }
 

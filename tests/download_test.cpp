@@ -27,8 +27,8 @@ struct DownloadTest : ::testing::Test {
     std::string path = writeLogo(w, ht);
     app.bench().logos().selected = slot;
     app.choices().chooseFormat(PixelFormat::Rgb);
-    ASSERT_EQ(app.readFile(path), 0) << app.statusLine().view().errorText;
-    ASSERT_TRUE(app.ui().checked(indexed("optLOGO", slot)));
+    ASSERT_EQ(app.logos().readFile(path), 0) << app.statusLine().view().errorText;
+    ASSERT_TRUE(app.logos().view().slot.at(static_cast<size_t>(slot)).chosen);
   }
   // Sizes the reader refuses (odd widths, one line) are put into the slot as a load would
   // leave them.
@@ -39,7 +39,6 @@ struct DownloadTest : ::testing::Test {
     app.bench().logos().width = w;
     app.bench().logos().height = ht;
     app.bench().logos().imageBytes = w * ht * 3;
-    for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == slot);
     app.choices().chooseFormat(PixelFormat::Rgb);
   }
   std::string writeLogo(int w, int ht) {
@@ -51,7 +50,7 @@ struct DownloadTest : ::testing::Test {
   // What the encoder makes of the slot's logo: the rows the download must send.
   std::vector<int> encoded(int slot) {
     std::vector<int> values(2000001, 0);
-    app.encodeLogo(slot, values);
+    app.logos().encodeLogo(slot, values);
     return values;
   }
   size_t totalBytes() const { return h.port.sent().size(); }
@@ -94,7 +93,7 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   app.bench().video().params()[1] = 0x73, app.bench().video().params()[2] = 0,
   app.bench().video().params()[3] = 0xE2;
   const std::vector<int> values = encoded(1);
-  app.runDownload();
+  app.download().run();
 
   ASSERT_EQ(h.port.writes.size(), 1u + 64u + 383u);
   EXPECT_EQ(totalBytes(), 65667u);
@@ -116,7 +115,7 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   // The test logo has distinct lines, so the order above is really checked.
   EXPECT_NE(row(values, 256, 63), row(values, 256, 0));
   for (size_t k = 65; k < h.port.writes.size(); ++k) EXPECT_EQ(h.port.writes[k], kFiller);
-  EXPECT_FALSE(app.lineHeld());
+  EXPECT_FALSE(app.download().lineHeld());
   EXPECT_EQ(app.bench().logos().selected, 1);
   EXPECT_FALSE(app.statusLine().view().errorShown);
 }
@@ -124,11 +123,11 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
 TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
   loadLogo(256, 64);
   app.session().setMemorySize(256 * 64 + 254);  // n = -2
-  app.runDownload();
+  app.download().run();
   EXPECT_EQ(h.port.writes.size(), 65u);
   h.port.writes.clear();
   app.session().setMemorySize(256 * 64 + 255);  // n = -1: one filler
-  app.runDownload();
+  app.download().run();
   EXPECT_EQ(h.port.writes.size(), 66u);
   EXPECT_EQ(h.port.writes.back(), kFiller);
 }
@@ -149,9 +148,9 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   h.port.onWrite = [&](const std::string&) {
     progress.push_back(app.statusLine().view().progress);
     busyAndShownThroughout = busyAndShownThroughout && app.statusLine().view().busy &&
-                             app.statusLine().view().progressShown && app.lineHeld();
+                             app.statusLine().view().progressShown && app.download().lineHeld();
   };
-  app.runDownload();
+  app.download().run();
   app.statusLine().onChange(nullptr);
   // Once "QXW" is out, the status tells what the line has carried ("Sending Image: 20,000 of
   // 65,667 bytes, 47 s left") and the bar follows the line, not the writes.
@@ -174,17 +173,17 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
 
 TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   loadLogo(256, 64, 5);
-  app.runDownload();
+  app.download().run();
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_EQ(app.statusLine().view().errorText, "No logo was selected for download");
   EXPECT_EQ(app.statusLine().view().errorTitle, "No Logo");
-  EXPECT_FALSE(app.lineHeld());
+  EXPECT_FALSE(app.download().lineHeld());
   app.statusLine().dismissError();
   placeLogo(256, 64, 0);
-  app.runDownload();
+  app.download().run();
   EXPECT_EQ(app.statusLine().view().errorTitle, "No Logo");
   loadLogo(256, 64, 4);
-  app.runDownload();
+  app.download().run();
   EXPECT_EQ(h.port.writes.size(), 448u);
 }
 
@@ -193,22 +192,22 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
 TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
   loadLogo(256, 64);
   app.bench().video().params()[1] = 300;
-  app.runDownload();
+  app.download().run();
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
   EXPECT_NE(app.statusLine().view().errorText.find("300"), std::string::npos);
-  EXPECT_FALSE(app.lineHeld());
+  EXPECT_FALSE(app.download().lineHeld());
   EXPECT_FALSE(app.statusLine().view().busy);
 }
 
 TEST_F(DownloadTest, FailingWritesStopTheDownload) {
   loadLogo(256, 64);
   h.port.failWrites = true;
-  app.runDownload();
+  app.download().run();
   EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
   EXPECT_EQ(app.statusLine().view().errorText.find("Write failed"),
             0u);  // SendCom's own report first
-  EXPECT_FALSE(app.lineHeld());
+  EXPECT_FALSE(app.download().lineHeld());
 }
 
 // ---------------- The menu commands ----------------
@@ -220,7 +219,7 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
     if (bytes.rfind("QXW", 0) == 0) qxwAt = h.loop.ms();
   };
   const int64_t start = h.loop.ms();
-  app.downloadToRamClick();
+  app.download().downloadToRam();
   ASSERT_GE(h.port.writes.size(), 3u);
   EXPECT_EQ(h.port.writes[0], "QXE");
   EXPECT_EQ(h.port.writes[1], "ACM");
@@ -230,6 +229,6 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   size_t qxw = 0;
   while (qxw < h.port.writes.size() && h.port.writes[qxw].rfind("QXW", 0) != 0) ++qxw;
   EXPECT_EQ(h.port.writes.size() - qxw, 448u);
-  EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM"));
-  EXPECT_FALSE(app.lineHeld());
+  EXPECT_TRUE(app.menus().view().toEeprom.enabled && !app.download().view().erasing);
+  EXPECT_FALSE(app.download().lineHeld());
 }

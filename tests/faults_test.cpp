@@ -27,7 +27,7 @@ TEST(BadSettingsFile, EmptyGarbledUnreadableOrUnreachableFilesStartWithDefaults)
     App app(platform);
     app.formSetUp();
     EXPECT_EQ(app.choices().transparent(), transparent) << name;
-    EXPECT_FALSE(app.ui().checked("mnuShowMode(0)") || app.isLocked()) << name;
+    EXPECT_FALSE(app.menus().view().showIntensity || app.schedule().view().locked) << name;
   }
   EXPECT_TRUE(fs::is_directory(h.dir + "/folder.ini"));
   EXPECT_EQ(readFileBytes(h.dir + "/plain"), "x");

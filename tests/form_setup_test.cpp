@@ -13,7 +13,8 @@ class FormSetUpTest : public ::testing::Test {
  protected:
   Harness h;
   App& app = *h.app;
-  WindowModel& ui = app.ui();
+  const MenusView& menus = app.menus().view();
+  const LogoView& logos = app.logos().view();
 };
 
 TEST_F(FormSetUpTest, StartPositionLabelFollowsTheImageTable) {
@@ -22,9 +23,10 @@ TEST_F(FormSetUpTest, StartPositionLabelFollowsTheImageTable) {
   EXPECT_NE(app.bench().video().params()[3], 0);
   const int hpos = app.bench().video().params()[2] * 256 + app.bench().video().params()[1];
   const int vpos = app.bench().video().params()[4] * 256 + app.bench().video().params()[3];
-  EXPECT_EQ(ui.text("lblStartPosn"), "H= " + rightAlign(std::to_string(hpos), 4) +
-                                         "    V= " + rightAlign(std::to_string(vpos), 4));
-  EXPECT_EQ(ui.text("lblStartPosn").substr(0, 3), "H= ");
+  EXPECT_EQ(app.placement().view().startPosition,
+            "H= " + rightAlign(std::to_string(hpos), 4) +
+                "    V= " + rightAlign(std::to_string(vpos), 4));
+  EXPECT_EQ(app.placement().view().startPosition.substr(0, 3), "H= ");
 }
 
 TEST_F(FormSetUpTest, TransparencyIsClampedAndZeroBecomes255) {
@@ -37,7 +39,7 @@ TEST_F(FormSetUpTest, TransparencyIsClampedAndZeroBecomes255) {
     fresh.app->formSetUp();
     EXPECT_EQ(fresh.app->choices().transparent(), value) << stored;
     EXPECT_EQ(fresh.settings.get("Transparent"), written) << stored;
-    EXPECT_EQ(fresh.app->ui().text("mnuShowMode(3)"),
+    EXPECT_EQ(fresh.app->menus().view().transparentCaption,
               "Transparent Value= " + std::to_string(value));
   }
 }
@@ -46,15 +48,14 @@ TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   h.settings.set("SX_Model", " 7");
   app.formSetUp();
   EXPECT_EQ(app.choices().model(), 7);
-  EXPECT_TRUE(ui.checked("mnuSetLGx(7)"));
-  EXPECT_FALSE(ui.checked("mnuSetLGx(0)"));
-  for (int n = 1; n <= 15; ++n) EXPECT_EQ(ui.visible(indexed("mnuLogoSel", n)), n <= 7) << n;
+  EXPECT_EQ(menus.model, 7);
+  EXPECT_EQ(logos.menuSlots, 7);
 
   Harness other;
   other.settings.set("SX_Model", "5");
   other.app->formSetUp();
   EXPECT_EQ(other.app->choices().model(), 0);
-  EXPECT_FALSE(other.app->ui().checked("mnuSetLGx(0)"));
+  EXPECT_EQ(other.app->menus().view().model, -1);
   EXPECT_EQ(other.app->statusLine().view().errorTitle, "Form_SetUp");
   EXPECT_NE(other.app->statusLine().view().errorText.find("SX_Model"), std::string::npos);
   EXPECT_EQ(other.settings.get("SX_Model"), "5");  // left as stored
@@ -77,27 +78,25 @@ TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
 
 TEST_F(FormSetUpTest, ModelMenu) {
   app.formSetUp();
-  app.click("mnuSetLGx(2)");
-  app.click("mnuSetLGx(4)");
+  app.menus().chooseModel(2);
+  app.menus().chooseModel(4);
   EXPECT_EQ(app.choices().model(), 4);
   EXPECT_EQ(h.settings.get("SX_Model"), "4");
   EXPECT_EQ(app.port().view().title, "Sigilon - SX4 Selected");
   EXPECT_EQ(app.port().view().nodeLabel, "Com");
-  for (int n : {0, 1, 2, 3, 7, 15, 31}) EXPECT_FALSE(ui.checked(indexed("mnuSetLGx", n))) << n;
-  EXPECT_TRUE(ui.checked("mnuSetLGx(4)"));
-  for (int k = 1; k <= 15; ++k) EXPECT_EQ(ui.visible(indexed("mnuLogoSel", k)), k <= 4) << k;
+  EXPECT_EQ(menus.model, 4);
+  EXPECT_EQ(logos.menuSlots, 4);
 
-  app.click("mnuSetLGx(0)");
+  app.menus().chooseModel(0);
   EXPECT_EQ(app.choices().model(), 1);
   EXPECT_EQ(h.settings.get("SX_Model"), "0");
-  EXPECT_TRUE(ui.checked("mnuSetLGx(0)"));
-  EXPECT_FALSE(ui.checked("mnuSetLGx(4)"));
-  EXPECT_FALSE(ui.visible("mnuLogoSel(2)"));
+  EXPECT_EQ(menus.model, 0);
+  EXPECT_EQ(logos.menuSlots, 1);
 
-  app.setModelClick(5);  // no such model
+  app.menus().chooseModel(5);  // no such model
   EXPECT_EQ(app.choices().model(), 1);
   EXPECT_EQ(h.settings.get("SX_Model"), "1");
-  EXPECT_TRUE(ui.checked("mnuSetLGx(1)"));
+  EXPECT_EQ(menus.model, 1);
 }
 
 }  // namespace

@@ -21,7 +21,6 @@ struct ImageOps : ::testing::Test {
     app.bench().logos().selected = 1;
     app.session().setLargeMemory(false);
     app.choices().choosePal(false);
-    for (int i = 0; i < 8; ++i) app.ui().setText(indexed("mnuRecentFile", i), "");
   }
   // Writes a bitmap into the test folder and gives its path.
   std::string file(const std::string& name, const std::string& bytes) {
@@ -29,8 +28,8 @@ struct ImageOps : ::testing::Test {
     writeFile(path, bytes);
     return path;
   }
-  int load(std::string path) { return app.readFile(path); }
-  std::string recent(int i) { return app.ui().text(indexed("mnuRecentFile", i)); }
+  int load(std::string path) { return app.logos().readFile(path); }
+  std::string recent(int i) { return app.logos().view().recent.at(static_cast<size_t>(i)); }
   std::string errorTitle() { return app.statusLine().view().errorTitle; }
   std::string errorText() { return app.statusLine().view().errorText; }
   bool errorShown() { return app.statusLine().view().errorShown; }
@@ -94,7 +93,7 @@ TEST_F(ImageOps, RecentFilesMoveToTheFront) {
   EXPECT_EQ(recent(0), paths[8]);
   EXPECT_EQ(recent(1), third);
   for (int i = 0; i < 8; ++i) EXPECT_NE(recent(i), last);
-  EXPECT_TRUE(app.ui().visible("mnuRecentFile(7)"));
+  EXPECT_NE(recent(7), "");
 
   // Loads made by the program itself leave the list alone.
   app.dispatcher().setGuard(true);
@@ -112,11 +111,11 @@ TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
   ASSERT_EQ(load(file("e.bmp", makeBmp(b))), 0);
   // No format chosen yet: nothing written.
   std::vector<int> none(8, 0);
-  app.encodeLogo(1, none);
+  app.logos().encodeLogo(1, none);
   EXPECT_EQ(none, std::vector<int>(8, 0));
   app.choices().chooseFormat(PixelFormat::Rgb);
   std::vector<int> out(20, -1);
-  app.encodeLogo(1, out);
+  app.logos().encodeLogo(1, out);
   EXPECT_EQ(out[0], 185);
   EXPECT_EQ(out[1], 0);  // transparent with T = 255
   EXPECT_EQ(out[2], 128);
@@ -124,7 +123,7 @@ TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
   EXPECT_EQ(out[8], -1);  // beyond the picture: untouched
   EXPECT_EQ(app.statusLine().view().progress, 5);
   app.choices().chooseTransparent(0);
-  app.encodeLogo(1, out);
+  app.logos().encodeLogo(1, out);
   EXPECT_EQ(out[1], 191);
   EXPECT_EQ(out[2], 0);
   EXPECT_FALSE(errorShown());
@@ -136,24 +135,24 @@ TEST_F(ImageOps, EncodeReportsAMissingOrChangedFile) {
   app.choices().chooseFormat(PixelFormat::Rgb);
   writeFile(path, plainBmp(16, 2, 24));  // changed behind the program's back
   std::vector<int> out(64, 0);
-  app.encodeLogo(1, out);
+  app.logos().encodeLogo(1, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
   EXPECT_NE(errorText().find("changed"), std::string::npos);
   EXPECT_EQ(out, std::vector<int>(64, 0));
   app.statusLine().dismissError();
   writeFile(path, plainBmp(724, 2, 24));  // beyond the largest picture: not read at all
-  app.encodeLogo(1, out);
+  app.logos().encodeLogo(1, out);
   EXPECT_NE(errorText().find("Max Width=720 Wide"), std::string::npos);
   app.statusLine().dismissError();
   writeFile(path, plainBmp(8, 2, 24).substr(0, 40));
-  app.encodeLogo(1, out);
+  app.logos().encodeLogo(1, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
   app.statusLine().dismissError();
   std::filesystem::remove(path);
-  app.encodeLogo(1, out);
+  app.logos().encodeLogo(1, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
   app.statusLine().dismissError();
-  app.encodeLogo(99, out);
+  app.logos().encodeLogo(99, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
   EXPECT_EQ(out, std::vector<int>(64, 0));
 }

@@ -53,7 +53,7 @@ TEST(ScheduleEditorSave, SaysWhetherTheScheduleWasSaved) {
   Platform pf{h.port, h.loop, refusing, h.dialogs, h.launcher, h.dir, h.dir};
   App refused(pf);
   for (App* app : {h.app.get(), &refused}) {
-    ScheduleEditor editor(*app);
+    ScheduleEditor editor(app->schedule(), app->bench().prefs(), app->choices(), h.loop);
     editor.click("cmdButtons(1)");
     EXPECT_EQ(editor.ui().text("lblStatus").substr(0, 14),
               app == &refused ? "The schedule c" : "Schedule saved");

@@ -37,16 +37,16 @@ struct MenusTest : ::testing::Test {
 
 TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
   h.launcher.existing = {"/usr/bin/pinta"};
-  app.ui().setText("mnuRecentFile(2)", "/logos/my logo.bmp");
-  app.ui().setChecked("mnuRecentFile(2)", true);
-  app.click("mnuPaintBrush_top");
+  app.logos().restoreRecent(2, "/logos/my logo.bmp");
+  app.logos().checkRecent(2);
+  app.menus().openPaint();
   ASSERT_EQ(h.launcher.started.size(), 1u);
   EXPECT_EQ(h.launcher.started[0].first, "/usr/bin/pinta");
   EXPECT_EQ(h.launcher.started[0].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
 }
 
 TEST_F(MenusTest, NoPaintProgramIsReported) {
-  app.click("mnuPaintBrush");
+  app.menus().openPaint();
   EXPECT_TRUE(h.launcher.started.empty());
   EXPECT_TRUE(app.statusLine().view().errorShown);
   EXPECT_EQ(app.statusLine().view().errorText.rfind("No paint program found", 0), 0u);
@@ -54,22 +54,21 @@ TEST_F(MenusTest, NoPaintProgramIsReported) {
 
 TEST_F(MenusTest, ExitAsksTheWindowToClose) {
   int exits = 0;
-  app.setWindowActions({[&] { ++exits; }, {}, {}, {}, {}});
-  app.click("mnuExit");
-  app.click("btn_Exit");
-  EXPECT_EQ(exits, 2);
+  app.menus().setWindowActions({[&] { ++exits; }, {}});
+  app.menus().exit();
+  EXPECT_EQ(exits, 1);
 }
 
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   bool shown = false;
   // The window is closed while the splash is up: shutdown discards the about window.
-  App::WindowActions actions;
+  MenusPresenter::WindowActions actions;
   actions.showAbout = [&](AboutWindow&, bool modal) {
     shown = modal;
     app.shutdown();
   };
-  app.setWindowActions(actions);
-  app.splashTick();
+  app.menus().setWindowActions(actions);
+  app.menus().splashTick();
   EXPECT_TRUE(shown);
   EXPECT_TRUE(app.statusLine().view().windowEnabled);
 }

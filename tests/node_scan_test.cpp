@@ -106,5 +106,5 @@ TEST(NodeScan, PortFailureStopsTheScanAndIsReported) {
   EXPECT_FALSE(scan.run());
   EXPECT_EQ(l.ids(scan.found()), std::vector<int>{3});
   EXPECT_TRUE(l.h.app->statusLine().view().errorShown);
-  EXPECT_FALSE(l.h.app->lineHeld());
+  EXPECT_FALSE(l.h.app->download().lineHeld());
 }

@@ -79,8 +79,8 @@ TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAlone) {
     if (!c.title) continue;  // a graphics node: logo 1 chosen on it, YCbCr, its own menus
     EXPECT_EQ(h.port.writes, std::vector<std::string>{kSelectOne});
     EXPECT_EQ(a.choices().format(), PixelFormat::YCbCr);
-    EXPECT_TRUE(a.ui().visible("mnu_Erase") && a.ui().enabled("mnu_Erase"));
-    EXPECT_FALSE(a.ui().visible("mnuUpLoadLogo") || a.ui().visible("optLOGO(2)"));
+    EXPECT_TRUE(a.menus().view().erase.shown && a.menus().view().erase.enabled);
+    EXPECT_FALSE(a.menus().view().upload.shown || a.logos().view().slot[2].offered);
     EXPECT_EQ(a.port().view().portColour, kGreen);
   }
 }
@@ -123,21 +123,22 @@ TEST_F(ReceptionTest, AnAnswerIsCompleteAfterItsQuietTicks) {
 
 TEST_F(ReceptionTest, EraseAcknowledgementRunsTheTenSecondWait) {
   session.process("QXERA");
-  EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
+  EXPECT_TRUE(app.download().view().erasing);
   h.loop.advance(5000);
   EXPECT_DOUBLE_EQ(app.statusLine().view().progress, 50);
   h.loop.advance(5000);  // 100 steps of 100 ms: the bar is full, the wait not over yet
-  EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
+  EXPECT_TRUE(app.download().view().erasing);
   h.loop.advance(100);
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
-  EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM") && app.ui().visible("mnu_ImageToEEPROM"));
+  EXPECT_FALSE(app.download().view().erasing);
+  EXPECT_TRUE(app.menus().view().toEeprom.enabled && app.menus().view().toEeprom.shown);
   EXPECT_FALSE(app.statusLine().view().progressShown);
 }
 
 TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
   app.choices().setModel(1);
   app.port().setNodeId("26");
-  app.setNodeMenusEnabled(true);
+  app.menus().nodeMenusEnabled(true);
   std::vector<std::pair<int64_t, Color>> colours;
   Color shown = app.port().view().portColour;
   app.port().onChange([&] {
@@ -155,13 +156,13 @@ TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
   EXPECT_EQ(std::count(colours.begin(), colours.end(), std::pair<int64_t, Color>{1799, kRed}), 1);
   EXPECT_EQ(
       std::count_if(colours.begin(), colours.end(), [](auto c) { return c.second == kGreen; }), 0);
-  EXPECT_FALSE(app.ui().enabled("mnuUpLoadLogo"));
+  EXPECT_FALSE(app.menus().view().upload.enabled);
   EXPECT_EQ(app.link().silentTicks(), 603);
   h.ticks(100);  // the node answers again: green, menus back, the count starts over
   h.port.receive("QX64K\r\nQX64K\r\n");
   h.ticks(2);
   EXPECT_EQ(app.port().view().portColour, kGreen);
-  EXPECT_TRUE(app.ui().enabled("mnuSaveLogoinNVRAM"));
+  EXPECT_TRUE(app.menus().view().saveLogo.enabled);
   EXPECT_EQ(app.link().silentTicks(), 1);
 }
 
@@ -170,11 +171,11 @@ TEST_F(ReceptionTest, NodePollTimelinePausingForADownloadThatAlsoSilencesTheWatc
   EXPECT_EQ(ticksOf("ARC"), (Ticks{51, 204, 357}));
   EXPECT_EQ(ticksOf("QXS"), (Ticks{102, 255}));
   EXPECT_EQ(ticksOf(std::string(1, '\x88')), ticksOf("ARC"));
-  app.holdLine(true);
+  app.download().holdLine(true);
   h.ticks(1000);
   EXPECT_EQ(log.size(), 8u);
   EXPECT_TRUE(h.port.isOpen());  // not closed under a download
-  app.holdLine(false);
+  app.download().holdLine(false);
   h.ticks(100);
   EXPECT_EQ(ticksOf("QXS").back(), 1408);  // the poll goes on where it stopped
   EXPECT_EQ(ticksOf("ARS"), Ticks{1499});  // silent count 900
@@ -224,7 +225,7 @@ TEST(ReadFailureTest, AFailingReadGivesThePortUp) {
     Harness h;
     h.lineReady();
     App& a = *h.app;
-    a.setNodeMenusEnabled(true);
+    a.menus().nodeMenusEnabled(true);
     if (c.readBack) a.session().awaitReadBack(NodeSession::kReadBackPolls);
     h.port.onWrite = [&](const std::string& w) {
       if (w != kSelectOne) return;
@@ -240,7 +241,7 @@ TEST(ReadFailureTest, AFailingReadGivesThePortUp) {
     EXPECT_EQ(a.statusLine().view().errorTitle, "RecvData");
     EXPECT_FALSE(h.port.isOpen() || a.link().valid() || a.session().readBackPending());
     EXPECT_EQ(a.port().view().portColour, kRed);
-    EXPECT_FALSE(a.ui().enabled("mnuUpLoadLogo") || a.statusLine().view().progressShown);
+    EXPECT_FALSE(a.menus().view().upload.enabled || a.statusLine().view().progressShown);
     EXPECT_TRUE(a.session().buffered().empty());
   }
 }

@@ -22,9 +22,9 @@ class EditorTest : public ::testing::Test {
       for (int d = 0; d < 7; ++d) s.dayFlags[i][d] = (dayBits >> d) & 1;
   }
   ScheduleEditor& open() {
-    app.scheduleViewClick();  // no window: the editor stays open
-    EXPECT_NE(app.editor(), nullptr);
-    return *app.editor();
+    app.schedule().openEditor({});  // no window: the editor stays open
+    EXPECT_NE(app.schedule().editor(), nullptr);
+    return *app.schedule().editor();
   }
   int slider(ScheduleEditor& e, int k) {
     return static_cast<int>(e.ui().get(indexed("VScroll1", k)).value);
@@ -32,7 +32,7 @@ class EditorTest : public ::testing::Test {
 
   Harness h;
   App& app = *h.app;
-  ScheduleTable& s = app.scheduleTable();
+  ScheduleTable& s = app.schedule().table();
 };
 
 TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
@@ -53,7 +53,7 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
   // Exit closes without saving.
   const int writes = h.settings.writes;
   e.click("cmdButtons(0)");
-  EXPECT_FALSE(app.editorShown());
+  EXPECT_FALSE(app.schedule().editorOpen());
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::Editor));
   EXPECT_EQ(h.settings.writes, writes);
 }
@@ -110,7 +110,7 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
   for (const auto& [key, head] : stored) EXPECT_EQ(h.settings.get(key)->rfind(head, 0), 0u) << key;
   // Read back: all seven days from 127 (row 1 had none).
   h.settings.set("S_Days", "65,127," + std::string(*h.settings.get("S_Days")).substr(5));
-  app.loadSchedule();
+  app.schedule().load();
   for (int d = 0; d < 7; ++d) EXPECT_TRUE(s.dayFlags[1][d]) << d;
   EXPECT_FALSE(s.dayFlags[2][0]);
 }
@@ -137,7 +137,7 @@ TEST_F(EditorTest, LogoCycleFollowsTheModel) {
 }
 
 TEST_F(EditorTest, LockedEditorAllowsOnlyAutoScan) {
-  app.setLocked(true);
+  app.schedule().toggleLock();
   set(0, 1920, 2160, 1, 40, 2, 2);
   ScheduleEditor& e = open();
   EXPECT_TRUE(e.ui().visible("lblLocked"));

@@ -30,7 +30,7 @@ class RunnerTest : public ::testing::Test {
   }
 
   void set(int i, int start, int end, int on, int off, int logo, int dayBits) {
-    ScheduleTable& s = app.scheduleTable();
+    ScheduleTable& s = app.schedule().table();
     s.start[i] = start;
     s.end[i] = end;
     s.on[i] = on;
@@ -59,8 +59,8 @@ class RunnerTest : public ::testing::Test {
     return out;
   }
   bool lampLit(int logo) {
-    return app.ui().visible(indexed("Shape1", logo)) &&
-           app.ui().get(indexed("Shape1", logo)).backColor == kRed;
+    const ScheduleView::Lamp& lamp = app.schedule().view().lamps.at(static_cast<size_t>(logo));
+    return lamp.shown && lamp.colour == kRed;
   }
 
   Harness h;
@@ -79,16 +79,16 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
   EXPECT_GE(selects[0], 28791.5);  // about 07:59:52
   EXPECT_LE(selects[0], 28792.5);
   EXPECT_FALSE(lampLit(1));
-  EXPECT_TRUE(app.ui().checked("mnuLogoSel(1)"));
-  EXPECT_EQ(app.ui().get("optLOGO(1)").foreColor, kGreen);
+  EXPECT_EQ(app.logos().view().menuChecked, 1);
+  EXPECT_EQ(app.schedule().view().optionColours[1], kGreen);
 
   runUntil(28800.2);
   EXPECT_TRUE(lampLit(1));
   runUntil(28814.9);
   EXPECT_TRUE(lampLit(1));
   runUntil(28815.2);
-  EXPECT_FALSE(app.ui().visible("Shape1(1)"));
-  EXPECT_EQ(app.ui().get("Shape1(1)").backColor, kSysButtonFace);
+  EXPECT_FALSE(app.schedule().view().lamps[1].shown);
+  EXPECT_EQ(app.schedule().view().lamps[1].colour, kSysButtonFace);
 
   runUntil(32500);
   std::vector<double> ons = timesOf("AT1");

@@ -122,9 +122,9 @@ TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
   EXPECT_EQ(h.loop.ms() - opened, 2200);  // the first open: armed, then 21 ticks
   EXPECT_TRUE(h.app->link().valid());
   h.app->link().open();  // a later open: 21 ticks, not counting those of a download
-  h.app->holdLine(true);
+  h.app->download().holdLine(true);
   h.loop.advance(4000);
-  h.app->holdLine(false);
+  h.app->download().holdLine(false);
   h.loop.advance(2000);
   EXPECT_EQ(wakeUps(h.port), 1);
   h.loop.advance(100);

@@ -55,13 +55,13 @@ TEST(SimLine, WholeDownloadIsStoredByteForByte) {
     writeFile(path,
               makeBitmap24(c.w, c.h, [&](int r, int col) { return stripedLogo(r, col, c.w); }));
     app.bench().logos().selected = 1;
-    app.ui().setChecked("optRGB(0)", true);
+    app.choices().chooseFormat(PixelFormat::Rgb);
     std::string file = path;
-    ASSERT_EQ(app.readFile(file), 0) << app.statusLine().view().errorText;
+    ASSERT_EQ(app.logos().readFile(file), 0) << app.statusLine().view().errorText;
     std::vector<int> values(2000001, 0);
-    app.encodeLogo(1, values);
+    app.logos().encodeLogo(1, values);
     app.dispatcher().run(Command::Wake, "00");
-    app.runDownload();
+    app.download().run();
     h.ticks(10);
     EXPECT_FALSE(app.statusLine().view().errorShown) << app.statusLine().view().errorText;
     EXPECT_EQ(line.node.downloadsEnded(), 1);

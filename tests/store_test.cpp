@@ -9,7 +9,7 @@ using namespace osd::test;
 
 TEST(StoreTest, PathsAreBuiltUnderTheProgramsKey) {
   Harness h;
-  h.app->writeSetting("S_Start", "-1,");
+  h.app->bench().prefs().write("S_Start", "-1,");
   EXPECT_EQ(
       h.settings.values.count("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\S_Start"),
       1u);
@@ -30,8 +30,8 @@ TEST(StoreTest, BackendFailuresAreSwallowed) {
   ThrowingSettings bad;
   Platform pf{h.port, h.loop, bad, h.dialogs, h.launcher, h.dir, h.dir};
   App app(pf);
-  EXPECT_EQ(app.readSetting("Locked"), "0");
-  EXPECT_NO_THROW(app.writeSetting("Locked", "True"));
+  EXPECT_EQ(app.bench().prefs().read("Locked"), "0");
+  EXPECT_NO_THROW(app.bench().prefs().write("Locked", "True"));
   EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 

@@ -29,7 +29,8 @@ void writeAllFiles(const std::string& dir) {
 }
 
 void startUpRead(App& app) {
-  if (!app.readVideoData()) app.writeDefaultVideoData();
+  if (!app.bench().video().read()) app.bench().video().useDefaults(256, 64);
+  app.video().showParams();
 }
 
 }  // namespace
@@ -73,7 +74,7 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
   Harness h;
   writeFile(h.dir + "/Images/video-imagedata.DAT", lines(16));
   for (int k = 0; k < 21; ++k) h.app->bench().video().params()[k] = k + 100;
-  h.app->writeVideoDataFile("Video-ImageData", h.app->bench().video().params().data());
+  h.app->bench().video().writeTable("Video-ImageData", h.app->bench().video().params().data());
   EXPECT_FALSE(fs::exists(h.dir + "/Images/Video-ImageData.dat"));
   const std::string written = readFileBytes(h.dir + "/Images/video-imagedata.DAT");
   EXPECT_EQ(written.size(), 120u);  // entry 20 is not written
@@ -105,7 +106,7 @@ TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
     if (!c.read) {
       EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-PALMData.dat").substr(78, 6), " 128\r\n");
     }
-    EXPECT_EQ(h.app->ui().text("lblImageSettings"),
+    EXPECT_EQ(h.app->video().view().imageSettings,
               c.read ? "Image Parameters: 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09"
                      : "Image Parameters: 00 73 00 E2 00 20 40 00 00 E5 01 63 01 06 04 00")
         << c.name;

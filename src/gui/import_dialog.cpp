@@ -35,7 +35,7 @@ constexpr const char* kTitle = "mnuImportPicture";
 
 void ImportDialog::run(App& app, QWidget* parent) {
   const std::string path =
-      app.platform().dialogs.openFileName(app.selectedLogoPath(), kPictureFilter);
+      app.platform().dialogs.openFileName(app.logos().selectedLogoPath(), kPictureFilter);
   if (path.empty()) return;
   ImportDialog dialog(app, parent);
   std::string error;
@@ -48,13 +48,13 @@ void ImportDialog::run(App& app, QWidget* parent) {
 }
 
 convert::ImportWindow ImportDialog::windowOf(App& app) {
-  return {app.chosenFormat(),
+  return {app.choices().format().value_or(PixelFormat::YCbCr),
           app.choices().transparent(),
           app.session().largeMemory(),
-          app.imagesDir(),
+          app.video().imagesDir(),
           &app.platform().dialogs,
           [&app](const std::string& message) { app.statusLine().error(message, kTitle); },
-          [&app](const std::string& file) { return app.loadIntoMenuSlot(file, kTitle); }};
+          [&app](const std::string& file) { return app.logos().loadIntoMenuSlot(file, kTitle); }};
 }
 
 ImportDialog::ImportDialog(App& app, QWidget* parent) : QDialog(parent), model_(windowOf(app)) {

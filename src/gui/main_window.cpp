@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
+#include <functional>
 
 #include "gui/about_dialog.h"
 #include "gui/import_dialog.h"
@@ -34,9 +35,6 @@ namespace {
 
 constexpr int kFrameWidthTwips = 5775;
 constexpr int kFrameHeightTwips = 4155;
-// Where the error panel lies over the window (twips).
-constexpr int kErrorLeftTwips = 1000, kErrorTopTwips = 1000;
-constexpr int kErrorWidthTwips = 3500, kErrorHeightTwips = 2000;
 // Where the screen lies in the "Relative Screen Position" frame (twips): the previews are
 // placed between these edges.
 constexpr int kScreenLeftTwips = 60;
@@ -44,6 +42,108 @@ constexpr int kScreenTopTwips = 240;
 // A preview is drawn in the size its logo takes on a 720 x 480 picture.
 constexpr double kTwipsPerPixelH = 5600.0 / 720.0;
 constexpr double kTwipsPerPixelV = 3840.0 / 480.0;
+// Where the error panel lies over the window (twips).
+constexpr int kErrorLeftTwips = 1000, kErrorTopTwips = 1000;
+constexpr int kErrorWidthTwips = 3500, kErrorHeightTwips = 2000;
+
+using Run = void (*)(App&);
+struct Entry {
+  const char* name;
+  const char* caption;
+  Run run;
+};
+
+// The node's commands of the File menu.
+const Entry kFileEntries[] = {
+    {"mnuDownloadLogotoRam", "&Download Image to RAM",
+     [](App& a) { a.download().downloadToRam(); }},
+    {"mnu_ImageToEEPROM", "Download OSD Image to EEPROM",
+     [](App& a) { a.download().downloadToRam(); }},
+    {"mnu_Erase", "&Erase Image in EEPROM", [](App& a) { a.dispatcher().erase(); }},
+    {"mnuSaveCurrentSettings", "Save Current &Settings in RU7 NVRAM",
+     [](App& a) { a.video().saveCurrentSettings(); }},
+    {"mnuSaveLogoinNVRAM", "Save &Logo in NVRAM", [](App& a) { a.download().saveLogoInNvram(); }},
+    {"mnuSaveVideoContolData", "Send Video Controller setup data",
+     [](App& a) { a.video().sendSetup(); }},
+    {"mnuSaveLogoDisk", "Save Logo to .SX1 DOS Dis&k File", nullptr},
+    {"mnuUpLoadLogo", "&Upload Selected Logo From RU7+", [](App& a) { a.logos().upload(); }},
+};
+
+const Entry kNodeEntries[] = {
+    {"mnuWakeUpNode", "Wake-Up &Node", [](App& a) { a.dispatcher().wakeCurrent(); }},
+    {"mnuWakeUpAllNodes", "Wake-Up &All Nodes", [](App& a) { a.dispatcher().wakeAll(); }},
+    {"mnuAllNodesSleep", "Put Node to &Sleep", [](App& a) { a.dispatcher().sleep(); }},
+    {"mnuSetIDtoCurrentNode", "Change Node &ID", [](App& a) { a.diag().run(12); }},
+};
+
+const Entry kZoomEntries[] = {
+    {"mnuZoomOff", "Off", [](App& a) { a.logos().zoomOff(); }},
+    {"mnuZoomOn", "On", [](App& a) { a.logos().zoomOn(); }},
+    {"mnuNodeView", "&Node View", [](App& a) { a.logos().toggleNodeView(); }},
+};
+
+const Entry kEditEntries[] = {
+    {"mnuPaintBrush", "&PaintBrush", [](App& a) { a.menus().openPaint(); }},
+    {"mnuNTSBVideo", "NTSB Video Format", [](App& a) { a.video().editFile(VideoFile::Ntsc); }},
+    {"mnuPALBVideo", "PAL B Video Format", [](App& a) { a.video().editFile(VideoFile::PalB); }},
+    {"mnuPALMVideo", "PAL M Video Format", [](App& a) { a.video().editFile(VideoFile::PalM); }},
+    {"mnuImageControl", "Image Control Data ",
+     [](App& a) { a.video().editFile(VideoFile::ImageControl); }},
+};
+
+const Entry kScheduleEntries[] = {
+    {"mnuScheduleEdit(1)", "Schedule &Lock", [](App& a) { a.schedule().toggleLock(); }},
+    {"mnuScheduleOnOff", "Scheduler O&N/OFF", [](App& a) { a.schedule().toggleOn(); }},
+    {"mnuPanelLock", "Front Panel &Lock", [](App& a) { a.menus().togglePanelLock(); }},
+};
+
+const Entry kHelpEntries[] = {
+    {"mnuManual", "&Manual", [](App& a) { a.menus().openManual(); }},
+    {"mnuAbout", "&About", [](App& a) { a.menus().about(); }},
+    {"mnuCopyright", "&Sigilon Copyright", [](App& a) { a.dispatcher().copyrightQuery(); }},
+    {"mnuDiagTools", "&Diagnostic Tools", [](App& a) { a.menus().toggleDiagTools(); }},
+};
+
+const char* const kDiagCaptions[28] = {"Toggle TAKE",
+                                       "TAKE OFF",
+                                       "TAKE ON",
+                                       "Fade Rate",
+                                       "Mix Level",
+                                       "IRE Level",
+                                       "Horiz Posn",
+                                       "Vert Posn",
+                                       "Send Logo",
+                                       "Save Settings to EEPROM",
+                                       "Save Logo to EEPROM",
+                                       "Blink Test",
+                                       "Change ID Num",
+                                       "Set Time ON",
+                                       "Set Time OFF",
+                                       "Wakeup Node",
+                                       "Sleep Node",
+                                       "Retreive Settings",
+                                       "Select Logo",
+                                       "Retreive Logo",
+                                       "Factory Reset",
+                                       "Set Model #",
+                                       "Retreive Copyright",
+                                       "Show Dialog",
+                                       "Read Configuration",
+                                       "Enter Password",
+                                       "Chroma",
+                                       "Misc"};
+
+const char* const kShowModeCaptions[3] = {"Show Intensity", "Show Mix", "Show Fade"};
+
+// The logo menu's caption of slot i.
+QString logoMenuCaption(int i) {
+  if (i <= 2) return QStringLiteral("OSD&%1").arg(i);
+  return i <= 9 ? QStringLiteral("Logo&%1").arg(i) : QStringLiteral("Logo%1").arg(i);
+}
+
+QString nameOf(const std::string& base, int index) {
+  return QStringLiteral("%1(%2)").arg(toQt(base)).arg(index);
+}
 
 QString q(const char* text) {
   return QString::fromUtf8(text);
@@ -124,118 +224,150 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   setObjectName(q("frmMain"));
   buildMenus();
   buildCentral();
-
-  binder_ = new ModelBinder(app_.ui(), nullptr, this);
-  binder_->onControlChanged = [this](const std::string& name) { controlChanged(name); };
-  binder_->bindTree(this);
-  binder_->forwardClicks([this](const std::string& name) { forward(name); });
-  bindStatus();
-  bindPort();
+  bindAreas();
   placeScreenLayers();
-
-  app_.setWindowActions(
-      {[this]() { close(); }, [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); },
-       [this](AboutWindow& about, bool modal) { showAbout(about, modal); },
-       [this]() { ImportDialog::run(app_, this); }, [this]() { ScanDialog::run(app_, this); }});
+  app_.menus().setWindowActions(
+      {[this]() { close(); }, [this](AboutWindow& about, bool modal) { showAbout(about, modal); }});
 }
 
 MainWindow::~MainWindow() {
-  app_.setWindowActions({});
+  app_.menus().setWindowActions({});
   app_.statusLine().onChange(nullptr);
   app_.port().onChange(nullptr);
+  app_.logos().onChange(nullptr);
+  app_.menus().onChange(nullptr);
+  app_.download().onChange(nullptr);
+  app_.video().onChange(nullptr);
+  app_.placement().onChange(nullptr);
+  app_.schedule().onChange(nullptr);
   delete about_.data();
-  delete binder_;
-  binder_ = nullptr;
 }
 
-void MainWindow::forward(const std::string& name) {
-  // The node view is this window's own entry of the zoom menu.
-  if (name == "mnuNodeView") {
-    app_.nodeViewClick();
-  } else {
-    app_.click(name);
-  }
+QAction* MainWindow::action(const std::string& name) const {
+  return actions_.value(toQt(name), nullptr);
 }
 
 // ---------------------------------------------------------------------------- menus
 
-QMenu* MainWindow::addMenu(const char* name) {
-  QMenu* menu = menuBar()->addMenu(QString());
+QMenu* MainWindow::addMenu(const char* name, const char* caption) {
+  QMenu* menu = menuBar()->addMenu(q(caption));
   menu->setObjectName(q(name) + q("Menu"));
   menu->menuAction()->setObjectName(q(name));
+  actions_.insert(q(name), menu->menuAction());
   menu->setToolTipsVisible(true);
   return menu;
 }
 
-void MainWindow::addEntry(QMenu* menu, const std::string& name) {
-  QAction* a = menu->addAction(QString());
-  a->setObjectName(QString::fromStdString(name));
+QAction* MainWindow::addEntry(QMenu* menu, const std::string& name, const QString& caption) {
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(toQt(name));
+  actions_.insert(a->objectName(), a);
+  return a;
 }
 
 void MainWindow::buildMenus() {
-  QMenu* file = addMenu("mnuFile");
-  for (const char* n :
-       {"mnuOpenLogoFile", "mnuImportPicture", "mnuDownloadLogotoRam", "mnu_ImageToEEPROM",
-        "mnu_Erase", "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM", "mnuSaveVideoContolData",
-        "mnuSaveLogoDisk", "mnuUpLoadLogo"}) {
-    addEntry(file, n);
-  }
-  file->addSeparator();
-  for (int i = 0; i < 8; ++i) addEntry(file, indexed("mnuRecentFile", i));
-  file->addSeparator();
-  addEntry(file, "mnuExit");
-
-  QMenu* com = addMenu("mnuCOM");
-  portSearch_ = com->addAction(tr("&Search for Com Ports"));
-  portSearch_->setObjectName(q("mnuCOMsel(0)"));
+  buildFileMenu();
+  QMenu* com = addMenu("mnuCOM", "&Com");
+  portSearch_ = addEntry(com, "mnuCOMsel(0)", q("&Search for Com Ports"));
   com->addSeparator();
   for (size_t i = 0; i < portEntries_.size(); ++i) {
-    portEntries_[i] = com->addAction(QString());
-    portEntries_[i]->setObjectName(toQt(indexed("mnuCOMsel", static_cast<int>(i) + 1)));
+    portEntries_[i] = addEntry(com, "mnuCOMsel(" + std::to_string(i + 1) + ")", QString());
     portEntries_[i]->setCheckable(true);
   }
-
-  QMenu* node = addMenu("mnuNode");
-  for (const char* n : {"mnuWakeUpNode", "mnuWakeUpAllNodes", "mnuAllNodesSleep",
-                        "mnuSetIDtoCurrentNode", "mnuFindNodes"}) {
-    addEntry(node, n);
+  QMenu* node = addMenu("mnuNode", "&Node");
+  const auto connectEntry = [this](QAction* a, Run run) {
+    if (run) connect(a, &QAction::triggered, this, [this, run] { run(app_); });
+  };
+  for (const Entry& e : kNodeEntries) connectEntry(addEntry(node, e.name, q(e.caption)), e.run);
+  connect(addEntry(node, "mnuFindNodes", q("Find Nodes on the Line…")), &QAction::triggered, this,
+          [this] { ScanDialog::run(app_, this); });
+  QMenu* zoom = addMenu("mnuZoom", "&Zoom");
+  for (const Entry& e : kZoomEntries) {
+    if (e.name == std::string("mnuNodeView")) zoom->addSeparator();
+    QAction* a = addEntry(zoom, e.name, q(e.caption));
+    a->setCheckable(true);
+    connectEntry(a, e.run);
   }
-
-  QMenu* zoom = addMenu("mnuZoom");
-  addEntry(zoom, "mnuZoomOff");
-  addEntry(zoom, "mnuZoomOn");
-  zoom->addSeparator();
-  addEntry(zoom, "mnuNodeView");
-
   // "&Paintbrush_Editor" opens the paint program at once: an entry of the bar itself.
-  QAction* paintTop = menuBar()->addAction(QString());
+  QAction* paintTop = menuBar()->addAction(q("&Paintbrush_Editor"));
   paintTop->setObjectName(q("mnuPaintBrush_top"));
+  actions_.insert(paintTop->objectName(), paintTop);
+  connect(paintTop, &QAction::triggered, this, [this] { app_.menus().openPaint(); });
+  QMenu* edit = addMenu("mnuEdit", "&Edit");
+  for (const Entry& e : kEditEntries) connectEntry(addEntry(edit, e.name, q(e.caption)), e.run);
+  buildOptionMenus();
+  QMenu* help = addMenu("mnuHelp", "&Help");
+  for (const Entry& e : kHelpEntries) {
+    QAction* a = addEntry(help, e.name, q(e.caption));
+    if (e.name == std::string("mnuDiagTools")) a->setCheckable(true);
+    connectEntry(a, e.run);
+  }
+}
 
-  QMenu* edit = addMenu("mnuEdit");
-  for (const char* n :
-       {"mnuPaintBrush", "mnuNTSBVideo", "mnuPALBVideo", "mnuPALMVideo", "mnuImageControl"}) {
-    addEntry(edit, n);
+void MainWindow::buildFileMenu() {
+  QMenu* file = addMenu("mnuFile", "&File");
+  connect(addEntry(file, "mnuOpenLogoFile", q("&Open OSD Image File")), &QAction::triggered, this,
+          [this] { app_.logos().openLogo(); });
+  connect(addEntry(file, "mnuImportPicture", q("Import Picture…")), &QAction::triggered, this,
+          [this] { ImportDialog::run(app_, this); });
+  for (const Entry& e : kFileEntries) {
+    QAction* a = addEntry(file, e.name, q(e.caption));
+    if (e.run) connect(a, &QAction::triggered, this, [this, run = e.run] { run(app_); });
+  }
+  file->addSeparator();
+  for (int i = 0; i < LogoSlots::kRecentCount; ++i) {
+    connect(addEntry(file, "mnuRecentFile(" + std::to_string(i) + ")", QString()),
+            &QAction::triggered, this, [this, i] { app_.logos().openRecent(i); });
+  }
+  file->addSeparator();
+  connect(addEntry(file, "mnuExit", q("E&xit")), &QAction::triggered, this,
+          [this] { app_.menus().exit(); });
+}
+
+// The menus of options: the logo menu, the schedule menu with the model, and "Diag".
+void MainWindow::buildOptionMenus() {
+  QMenu* logo = addMenu("mnuLogo", "&OSD");
+  for (int i = 1; i <= 15; ++i) {
+    QAction* a = addEntry(logo, "mnuLogoSel(" + std::to_string(i) + ")", logoMenuCaption(i));
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, i] { app_.logos().chooseFromMenu(i); });
+  }
+  logo->addSeparator();
+  for (int i = 0; i <= 3; ++i) {
+    QAction* a = addEntry(logo, "mnuShowMode(" + std::to_string(i) + ")",
+                          i < 3 ? q(kShowModeCaptions[i]) : QString());
+    a->setCheckable(i < 3);
+    connect(a, &QAction::triggered, this, [this, i] { app_.menus().showMode(i); });
+  }
+  QAction* smpte = addEntry(logo, "mnu_SMPTE", q("SMPTE Background"));
+  smpte->setCheckable(true);
+  connect(smpte, &QAction::triggered, this, [this] { app_.menus().toggleSmpte(); });
+
+  QMenu* schedule = addMenu("mnuSchedule", "&Schedule");
+  connect(addEntry(schedule, "mnuScheduleEdit(0)", q("Schedule &View")), &QAction::triggered, this,
+          [this] {
+            app_.schedule().openEditor(
+                [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); });
+          });
+  for (const Entry& e : kScheduleEntries) {
+    QAction* a = addEntry(schedule, e.name, q(e.caption));
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, run = e.run] { run(app_); });
+  }
+  schedule->addSeparator();
+  for (int n : {0, 1, 2, 3, 4, 7, 15, 31}) {
+    QAction* a = addEntry(schedule, "mnuSetLGx(" + std::to_string(n) + ")",
+                          n == 0 ? q("AutoSelect SX Type") : QStringLiteral("Set as SX-%1").arg(n));
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, n] { app_.menus().chooseModel(n); });
   }
 
-  QMenu* logo = addMenu("mnuLogo");
-  for (int i = 1; i <= 15; ++i) addEntry(logo, indexed("mnuLogoSel", i));
-  logo->addSeparator();
-  for (int i = 0; i <= 3; ++i) addEntry(logo, indexed("mnuShowMode", i));
-  addEntry(logo, "mnu_SMPTE");
-
-  QMenu* schedule = addMenu("mnuSchedule");
-  addEntry(schedule, indexed("mnuScheduleEdit", 0));
-  addEntry(schedule, indexed("mnuScheduleEdit", 1));
-  addEntry(schedule, "mnuScheduleOnOff");
-  addEntry(schedule, "mnuPanelLock");
-  schedule->addSeparator();
-  for (int n : {0, 1, 2, 3, 4, 7, 15, 31}) addEntry(schedule, indexed("mnuSetLGx", n));
-
-  QMenu* diag = addMenu("mnuDiag");
-  for (int i = 0; i < 28; ++i) addEntry(diag, indexed("mnuDiagSub", i));
-
-  QMenu* help = addMenu("mnuHelp");
-  for (const char* n : {"mnuManual", "mnuAbout", "mnuCopyright", "mnuDiagTools"}) addEntry(help, n);
+  QMenu* diag = addMenu("mnuDiag", "&Diag");
+  for (int i = 0; i < 28; ++i) {
+    QAction* a = addEntry(diag, "mnuDiagSub(" + std::to_string(i) + ")", q(kDiagCaptions[i]));
+    a->setCheckable(i == 23);
+    connect(a, &QAction::triggered, this, [this, i] { app_.diag().run(i); });
+  }
 }
 
 // ---------------------------------------------------------------------------- body
@@ -268,9 +400,9 @@ void MainWindow::buildCentral() {
   buildModeBoxes(right);
   buildPositionBox(right);
   buildNodeBox(right);
-  for (const char* n : {"txtHPOS", "txtVPOS", "txtNODE"}) {
-    central->findChild<QLineEdit*>(q(n))->installEventFilter(this);
-  }
+  for (QLineEdit* field : {hpos_, vpos_, node_}) field->installEventFilter(this);
+  connect(node_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { app_.port().setNodeId(fromQt(text)); });
 
   buildBottomStrip(outer);
   buildReplyArea(outer);
@@ -279,7 +411,7 @@ void MainWindow::buildCentral() {
 }
 
 void MainWindow::buildScreen(QBoxLayout* column) {
-  logoFrame_ = new QGroupBox;
+  logoFrame_ = new QGroupBox(q("Relative Screen Position"));
   logoFrame_->setObjectName(q("LOGO_FRAME"));
   logoFrame_->setFixedSize(toPixels(this, kFrameWidthTwips),
                            toPixels(this, kFrameHeightTwips, true));
@@ -308,19 +440,33 @@ void MainWindow::buildScreen(QBoxLayout* column) {
 
 // One preview a slot over the screen; dragging a preview moves that logo.
 void MainWindow::addSlotPreviews() {
-  for (int i = 0; i <= 15; ++i) {
+  for (int i = 0; i < LogoView::kSlots; ++i) {
     auto* pic = new PictureBox(logoFrame_);
-    const std::string name = indexed("picPicture2", i);
-    pic->setObjectName(QString::fromStdString(name));
-    pic->setProperty("osdTwips", true);
+    pic->setObjectName(nameOf("picPicture2", i));
     pic->setMouseTracking(true);
     pic->setCursor(Qt::SizeAllCursor);
     pic->setSharpPixels(true);
     pic->setToolTip(tr("Drag to place the logo on the screen"));
-    pic->onMouse = [this, pic, name](int kind, QPointF pos) {
-      app_.mouse(name, kind, toTwips(pic, pos.x()), toTwips(pic, pos.y(), true));
+    pic->onMouse = [this, pic, i](int kind, QPointF pos) {
+      PlacementPresenter& placement = app_.placement();
+      const double x = toTwips(pic, pos.x()), y = toTwips(pic, pos.y(), true);
+      try {
+        if (kind == 0) {
+          placement.press(i);
+        } else if (kind == 1) {
+          placement.move(i, x, y);
+        } else {
+          placement.release(i);
+        }
+      } catch (const std::exception& e) {
+        app_.statusLine().error(e.what(),
+                                kind == 0 ? "picPicture2_MouseDown" : "picPicture2_MouseMove");
+      }
     };
-    pic->setGeometry(toPixels(this, kScreenLeftTwips), toPixels(this, kScreenTopTwips), 64, 16);
+    pic->setGeometry(toPixels(this, kScreenLeftTwips), toPixels(this, kScreenTopTwips, true), 64,
+                     16);
+    pic->hide();
+    slots_[static_cast<size_t>(i)].preview = pic;
   }
 }
 
@@ -341,23 +487,31 @@ void MainWindow::buildFigures(QBoxLayout* column) {
 }
 
 void MainWindow::buildSlotChoice(QBoxLayout* column) {
-  auto* select = new QGroupBox;
+  auto* select = new QGroupBox(q("Image Data"));
   select->setObjectName(q("LOGO_SELECT"));
+  select->setMinimumHeight(toPixels(this, kFrameHeightTwips, true));
   auto* slotGrid = new QGridLayout(select);
   slotGrid->setHorizontalSpacing(6);
   slotGrid->setVerticalSpacing(1);
-  for (int i = 0; i <= 15; ++i) {
-    auto* opt = new QRadioButton;
-    opt->setObjectName(QString::fromStdString(indexed("optLOGO", i)));
-    opt->setAutoExclusive(false);
-    auto* lamp = new Lamp;
-    lamp->setObjectName(QString::fromStdString(indexed("Shape1", i)));
+  for (int i = 0; i < LogoView::kSlots; ++i) {
+    SlotWidgets& w = slots_[static_cast<size_t>(i)];
+    w.option = new QRadioButton(i == 9 ? q("Logo9") : QStringLiteral("Logo %1").arg(i));
+    w.option->setObjectName(nameOf("optLOGO", i));
+    w.option->setAutoExclusive(false);
+    connect(w.option, &QRadioButton::clicked, this, [this, i] {
+      app_.logos().chooseSlot(i);
+      showSlot(i);  // the option shows the choice as the presenter took it
+    });
+    w.lamp = new Lamp;
+    w.lamp->setObjectName(nameOf("Shape1", i));
+    w.lamp->hide();
     auto* name = new ElidedLabel;
-    name->setObjectName(QString::fromStdString(indexed("lblLogoName", i)));
+    name->setObjectName(nameOf("lblLogoName", i));
     name->setMinimumWidth(150);
-    slotGrid->addWidget(opt, i, 0);
-    slotGrid->addWidget(lamp, i, 1);
-    slotGrid->addWidget(name, i, 2);
+    w.name = name;
+    slotGrid->addWidget(w.option, i, 0);
+    slotGrid->addWidget(w.lamp, i, 1);
+    slotGrid->addWidget(w.name, i, 2);
   }
   slotGrid->setColumnStretch(2, 1);
   slotGrid->setRowStretch(16, 1);
@@ -367,18 +521,37 @@ void MainWindow::buildSlotChoice(QBoxLayout* column) {
 void MainWindow::buildModeBoxes(QBoxLayout* column) {
   auto* modes = new QHBoxLayout;
   column->addLayout(modes);
-  const char* groups[2][3] = {{"Frame1", "optNTSC", ""}, {"Frame2", "optRGB", ""}};
-  for (auto& g : groups) {
-    auto* box = new QGroupBox;
-    box->setObjectName(q(g[0]));
+  struct Group {
+    const char* frame;
+    const char* caption;
+    const char* option;
+    const char* choices[2];
+    std::array<QRadioButton*, 2>* buttons;
+  };
+  const Group groups[] = {{"Frame1", "Video Mode", "optNTSC", {"NTSC", "PAL"}, &standard_},
+                          {"Frame2", "Data Type", "optRGB", {"RGB", "YCbCr"}, &format_}};
+  for (const Group& g : groups) {
+    auto* box = new QGroupBox(q(g.caption));
+    box->setObjectName(q(g.frame));
     auto* row = new QHBoxLayout(box);
     for (int i = 0; i < 2; ++i) {
-      auto* opt = new QRadioButton;
-      opt->setObjectName(QString::fromStdString(indexed(g[1], i)));
+      auto* opt = new QRadioButton(q(g.choices[i]));
+      opt->setObjectName(nameOf(g.option, i));
       opt->setAutoExclusive(false);
+      (*g.buttons)[static_cast<size_t>(i)] = opt;
       row->addWidget(opt);
     }
     modes->addWidget(box);
+  }
+  for (int i = 0; i < 2; ++i) {
+    connect(standard_[static_cast<size_t>(i)], &QRadioButton::clicked, this, [this, i] {
+      app_.video().chooseStandard(i == 1);
+      showVideo();
+    });
+    connect(format_[static_cast<size_t>(i)], &QRadioButton::clicked, this, [this, i] {
+      app_.video().chooseFormat(i == 0 ? PixelFormat::Rgb : PixelFormat::YCbCr);
+      showVideo();
+    });
   }
 }
 
@@ -388,9 +561,11 @@ void MainWindow::buildPositionBox(QBoxLayout* column) {
   auto* pos = new QGridLayout(place);
   pos->setHorizontalSpacing(6);
   pos->addWidget(new QLabel(tr("H %")), 0, 0);
-  pos->addWidget(namedEdit("txtHPOS", 3), 0, 1);
+  hpos_ = namedEdit("txtHPOS", 3);
+  pos->addWidget(hpos_, 0, 1);
   pos->addWidget(new QLabel(tr("V %")), 0, 2);
-  pos->addWidget(namedEdit("txtVPOS", 3), 0, 3);
+  vpos_ = namedEdit("txtVPOS", 3);
+  pos->addWidget(vpos_, 0, 3);
   pos->setColumnStretch(4, 1);
   pos->addWidget(namedLabel("lblStartPosn"), 1, 0, 1, 5);
   column->addWidget(place);
@@ -402,12 +577,13 @@ void MainWindow::buildNodeBox(QBoxLayout* column) {
   auto* nodeRow = new QGridLayout(link);
   nodeRow->setHorizontalSpacing(6);
   nodeRow->addWidget(namedLabel("lblNode"), 0, 0);
-  nodeRow->addWidget(namedEdit("txtNODE", 3), 0, 1);
+  node_ = namedEdit("txtNODE", 3);
+  nodeRow->addWidget(node_, 0, 1);
   nodeRow->addWidget(new QLabel(tr("Com")), 0, 2);
-  QLineEdit* com = namedEdit("txtCom", 3);
-  com->setReadOnly(true);
-  com->setFocusPolicy(Qt::NoFocus);
-  nodeRow->addWidget(com, 0, 3);
+  com_ = namedEdit("txtCom", 3);
+  com_->setReadOnly(true);
+  com_->setFocusPolicy(Qt::NoFocus);
+  nodeRow->addWidget(com_, 0, 3);
   nodeRow->setColumnStretch(4, 1);
   column->addWidget(link);
 }
@@ -416,18 +592,20 @@ void MainWindow::buildNodeBox(QBoxLayout* column) {
 void MainWindow::buildBottomStrip(QBoxLayout* outer) {
   auto* strip = new QHBoxLayout;
   outer->addLayout(strip);
-  QLabel* running = namedLabel("lblRunning");
-  QFont bold = running->font();
+  running_ = namedLabel("lblRunning");
+  running_->setText(q("Schedule Running"));
+  QFont bold = running_->font();
   bold.setBold(true);
-  running->setFont(bold);
-  strip->addWidget(running);
+  running_->setFont(bold);
+  strip->addWidget(running_);
   strip->addStretch(1);
   QLabel* clock = namedLabel("lblCurrentTime");
   clock->setMinimumWidth(90);
   clock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   strip->addWidget(clock);
-  auto* exit = new QPushButton;
+  auto* exit = new QPushButton(q("Exit"));
   exit->setObjectName(q("btn_Exit"));
+  connect(exit, &QPushButton::clicked, this, [this] { app_.menus().exit(); });
   strip->addWidget(exit);
 }
 
@@ -492,14 +670,213 @@ void MainWindow::buildErrorPanel(QWidget* central) {
 
 // ---------------------------------------------------------------------------- mirroring
 
-void MainWindow::controlChanged(const std::string& name) {
-  if (name.rfind("picPicture2(", 0) == 0) sizePreview(name);
-  if (name == "mnuDiagSub(23)") showPort();  // "Show Dialog" is checked with the reply area
-  if (name == "picPicture1" || name == "mnuNodeView" || name.rfind("optRGB(", 0) == 0 ||
-      name.rfind("optLOGO(", 0) == 0 || name.rfind("lblLogoName(", 0) == 0) {
-    scheduleLargeView();
+void MainWindow::bindAreas() {
+  app_.statusLine().onChange([this] { showStatus(); });
+  app_.port().onChange([this] { showPort(); });
+  app_.logos().onChange([this] { showLogos(); });
+  app_.menus().onChange([this] { showMenus(); });
+  app_.download().onChange([this] { showMenus(); });
+  app_.video().onChange([this] { showVideo(); });
+  app_.placement().onChange([this] { showPlacement(); });
+  app_.schedule().onChange([this] { showSchedule(); });
+  connect(portSearch_, &QAction::triggered, this, [this] { app_.port().searchPorts(); });
+  for (size_t i = 0; i < portEntries_.size(); ++i) {
+    connect(portEntries_[i], &QAction::triggered, this, [this, i] {
+      const PortView& v = app_.port().view();
+      if (i < v.ports.size()) app_.port().selectPort(v.ports[i].number);
+      showPort();  // the check marks are the view's, not the click's
+    });
   }
-  if (name == "img_SMPTE") placeScreenLayers();
+  showStatus();
+  showPort();
+  showLogos();
+  showMenus();
+  showVideo();
+  showPlacement();
+  showSchedule();
+}
+
+void MainWindow::showStatus() {
+  const StatusView& v = app_.statusLine().view();
+  showText(statusText_, v.status);
+  progress_->setVisible(v.progressShown);
+  progress_->setValue(static_cast<int>(std::lround(v.progress)));
+  errorPanel_->setTitle(displayText(v.errorTitle));
+  showText(errorText_, v.errorText);
+  errorPanel_->setVisible(v.errorShown);
+  fitErrorPanel();
+  if (v.busy) {
+    setCursor(Qt::WaitCursor);
+  } else {
+    unsetCursor();
+  }
+  setEnabled(v.windowEnabled);
+  // A status text set during a long operation is painted at once.
+  if (v.paints != statusPaints_) {
+    statusPaints_ = v.paints;
+    if (statusText_->isVisible()) statusText_->repaint();
+  }
+}
+
+void MainWindow::showPort() {
+  const PortView& v = app_.port().view();
+  for (size_t i = 0; i < portEntries_.size(); ++i) {
+    QAction* entry = portEntries_[i];
+    const bool shown = i < v.ports.size();
+    entry->setVisible(shown);
+    if (!shown) continue;
+    const PortEntry& p = v.ports[i];
+    // The menu shows the device a number stands for beside it.
+    entry->setText(QStringLiteral("COM&%1\t%2").arg(p.number).arg(toQt(p.device)));
+    entry->setChecked(p.checked);
+  }
+  setWindowTitle(toQt(v.title));
+  showText(com_, std::to_string(v.port));
+  paintColours(com_, kColorDefault, v.portColour);
+  showText(node_, v.nodeId);
+  showText(findChild<QLabel*>(q("lblNode")), v.nodeLabel);
+  showText(findChild<QLabel*>(q("lblEEPSize")), v.memory);
+  showText(findChild<QLabel*>(q("lblDiag")), v.answer);
+  showText(findChild<QLabel*>(q("lblCount")), v.answerCount);
+  showText(findChild<QLabel*>(q("lblDiagSend")), v.sent);
+  showText(findChild<QLabel*>(q("lblSCount")), v.sentCount);
+  showText(findChild<QLabel*>(q("lblCurrentTime")), v.clock);
+  setChecked("mnuDiagSub(23)", v.replyShown);  // "Show Dialog"
+  if (replyArea_ && replyArea_->isHidden() == v.replyShown) {
+    replyArea_->setVisible(v.replyShown);
+    if (isVisible() && !isMaximized()) QTimer::singleShot(0, this, [this]() { adjustSize(); });
+  }
+}
+
+void MainWindow::showLogos() {
+  const LogoView& v = app_.logos().view();
+  for (int i = 0; i < LogoView::kSlots; ++i) showSlot(i);
+  for (int i = 1; i <= 15; ++i) {
+    QAction* entry = action("mnuLogoSel(" + std::to_string(i) + ")");
+    entry->setVisible(i <= v.menuSlots);
+    entry->setChecked(i == v.menuChecked);
+  }
+  for (int i = 0; i < LogoSlots::kRecentCount; ++i) {
+    const std::string& file = v.recent[static_cast<size_t>(i)];
+    QAction* entry = action("mnuRecentFile(" + std::to_string(i) + ")");
+    const bool offered = !file.empty();
+    entry->setText(toQt(file));
+    entry->setVisible(offered);
+    entry->setEnabled(offered);
+  }
+  showText(findChild<QLabel*>(q("lblImgSize")), v.size);
+  setChecked("mnuZoomOn", v.zoomOn);
+  setChecked("mnuZoomOff", v.zoomOff);
+  setChecked("mnuNodeView", v.nodeView);
+  largeView_->setVisible(v.largeShown);
+  scheduleLargeView();
+}
+
+void MainWindow::showSlot(int i) {
+  const SlotView& v = app_.logos().view().slot[static_cast<size_t>(i)];
+  SlotWidgets& w = slots_[static_cast<size_t>(i)];
+  w.option->setVisible(v.offered);
+  w.option->setEnabled(v.enabled);
+  w.option->setChecked(v.chosen);
+  w.name->setVisible(v.nameShown);
+  showText(w.name, v.name);
+  PictureBox* pic = w.preview;
+  const int reloads = app_.logos().view().reloads;
+  // A picture is read again when its file may have been rewritten under the same name.
+  if (toQt(v.image) != pic->imageFile() || (reloads != w.reloads && !v.image.empty())) {
+    pic->setImageFile(toQt(v.image));
+  }
+  w.reloads = reloads;
+  const QSize size = pic->image().isNull() ? QSize(256, 64) : pic->image().size();
+  const int width = v.width > 0 ? v.width : static_cast<int>(size.width() * kTwipsPerPixelH);
+  const int height = v.height > 0 ? v.height : static_cast<int>(size.height() * kTwipsPerPixelV);
+  pic->resize(std::max(8, toPixels(pic, width)), std::max(4, toPixels(pic, height, true)));
+  pic->setVisible(v.previewShown);
+  showSchedule();
+}
+
+void MainWindow::showMenus() {
+  const MenusView& v = app_.menus().view();
+  const DownloadView& d = app_.download().view();
+  setEntry("mnuDownloadLogotoRam", v.download.shown,
+           v.download.enabled && !d.running && !d.starting);
+  setEntry("mnu_ImageToEEPROM", v.toEeprom.shown, v.toEeprom.enabled && !d.running && !d.erasing);
+  setEntry("mnu_Erase", v.erase.shown, v.erase.enabled);
+  setEntry("mnuSaveCurrentSettings", v.saveSettings.shown, v.saveSettings.enabled);
+  setEntry("mnuSaveLogoinNVRAM", v.saveLogo.shown, v.saveLogo.enabled);
+  setEntry("mnuSaveVideoContolData", v.sendSetup.shown, v.sendSetup.enabled);
+  setEntry("mnuSaveLogoDisk", v.saveToDisk.shown, v.saveToDisk.enabled);
+  setEntry("mnuUpLoadLogo", v.upload.shown, v.upload.enabled);
+  setEntry("mnuDiagSub(8)", true, !d.running);  // "Send Logo"
+  setChecked("mnuShowMode(0)", v.showIntensity);
+  setChecked("mnuShowMode(1)", v.showMix);
+  setChecked("mnuShowMode(2)", v.showFade);
+  action("mnuShowMode(3)")->setText(toQt(v.transparentCaption));
+  setChecked("mnu_SMPTE", v.smpte);
+  smpte_->setVisible(v.smpte);
+  setChecked("mnuDiagTools", v.diagTools);
+  action("mnuDiag")->setVisible(v.diagTools);
+  setChecked("mnuPanelLock", v.panelLock);
+  for (int n : {0, 1, 2, 3, 4, 7, 15, 31})
+    setChecked("mnuSetLGx(" + std::to_string(n) + ")", n == v.model);
+}
+
+void MainWindow::showVideo() {
+  const VideoView& v = app_.video().view();
+  for (int i = 0; i < 2; ++i) {
+    standard_[static_cast<size_t>(i)]->setChecked(v.pal.has_value() && *v.pal == (i == 1));
+    format_[static_cast<size_t>(i)]->setChecked(
+        v.format.has_value() && *v.format == (i == 0 ? PixelFormat::Rgb : PixelFormat::YCbCr));
+  }
+  showText(findChild<QLabel*>(q("lblImageSettings")), v.imageSettings);
+  showText(findChild<QLabel*>(q("lblVideoSettings")), v.videoSettings);
+  scheduleLargeView();
+}
+
+void MainWindow::showPlacement() {
+  const PlacementView& v = app_.placement().view();
+  showText(hpos_, v.hpos);
+  showText(vpos_, v.vpos);
+  hpos_->setEnabled(!v.locked);
+  vpos_->setEnabled(!v.locked);
+  showText(findChild<QLabel*>(q("lblStartPosn")), v.startPosition);
+  for (int i = 0; i < LogoView::kSlots; ++i) {
+    PictureBox* pic = slots_[static_cast<size_t>(i)].preview;
+    const PlacementView::Place& at = v.places[static_cast<size_t>(i)];
+    // 0 is the place the preview was laid out at.
+    const int left = at.left != 0 ? at.left : kScreenLeftTwips;
+    const int top = at.top != 0 ? at.top : kScreenTopTwips;
+    pic->move(toPixels(pic, left), toPixels(pic, top, true));
+    pic->setEnabled(!v.locked);
+  }
+}
+
+void MainWindow::showSchedule() {
+  const ScheduleView& v = app_.schedule().view();
+  setChecked("mnuScheduleOnOff", v.on);
+  setChecked("mnuScheduleEdit(1)", v.locked);
+  running_->setVisible(v.on);
+  paintColours(running_, v.runningColour, kColorDefault);
+  const LogoView& logos = app_.logos().view();
+  for (int i = 0; i < LogoView::kSlots; ++i) {
+    const SlotWidgets& w = slots_[static_cast<size_t>(i)];
+    const ScheduleView::Lamp& lamp = v.lamps[static_cast<size_t>(i)];
+    w.lamp->setVisible(lamp.shown && logos.slot[static_cast<size_t>(i)].nameShown);
+    paintColours(w.lamp, kColorDefault, lamp.colour);
+    paintColours(w.option, v.optionColours[static_cast<size_t>(i)], kColorDefault);
+  }
+}
+
+void MainWindow::setEntry(const char* name, bool shown, bool enabled) {
+  QAction* a = action(name);
+  a->setVisible(shown);
+  a->setEnabled(enabled);
+}
+
+void MainWindow::setChecked(const std::string& name, bool checked) {
+  QAction* a = action(name);
+  a->setCheckable(true);
+  a->setChecked(checked);
 }
 
 void MainWindow::placeScreenLayers() {
@@ -518,16 +895,6 @@ void MainWindow::placeScreenLayers() {
   largeView_->raise();
 }
 
-void MainWindow::sizePreview(const std::string& name) {
-  auto* pic = qobject_cast<PictureBox*>(binder_->object(name));
-  if (!pic) return;
-  const Control& c = app_.ui().get(name);
-  QSize size = pic->image().isNull() ? QSize(256, 64) : pic->image().size();
-  int w = c.width > 0 ? c.width : static_cast<int>(size.width() * kTwipsPerPixelH);
-  int h = c.height > 0 ? c.height : static_cast<int>(size.height() * kTwipsPerPixelV);
-  pic->resize(std::max(8, toPixels(pic, w)), std::max(4, toPixels(pic, h, true)));
-}
-
 void MainWindow::scheduleLargeView() {
   if (largeViewPending_) return;
   largeViewPending_ = true;
@@ -539,12 +906,17 @@ void MainWindow::scheduleLargeView() {
 
 void MainWindow::updateLargeView() {
   if (!largeView_) return;
-  if (!app_.nodeViewShown()) {
+  const LogoView& v = app_.logos().view();
+  if (!v.nodeView) {
     largeView_->setCheckerboard(false);
-    largeView_->setImageFile(toQt(app_.ui().get("picPicture1").image));
+    if (toQt(v.largeImage) != largeView_->imageFile() || v.reloads != largeReloads_) {
+      largeView_->setImageFile(toQt(v.largeImage));
+    }
+    largeReloads_ = v.reloads;
     return;
   }
-  const App::NodeViewPicture picture = app_.nodeViewPicture();
+  largeReloads_ = -1;
+  const NodeViewPicture picture = app_.logos().nodeViewPicture();
   QImage image;
   if (picture.width > 0 && picture.height > 0) {
     image = QImage(picture.width, picture.height, QImage::Format_ARGB32);
@@ -593,89 +965,9 @@ void MainWindow::showAbout(AboutWindow& about, bool modal) {
   }
 }
 
-// ---------------------------------------------------------------------------- typed areas
-
-void MainWindow::bindStatus() {
-  app_.statusLine().onChange([this] { showStatus(); });
-  showStatus();
-}
-
-void MainWindow::showStatus() {
-  const StatusView& v = app_.statusLine().view();
-  showText(statusText_, v.status);
-  progress_->setVisible(v.progressShown);
-  progress_->setValue(static_cast<int>(std::lround(v.progress)));
-  errorPanel_->setTitle(displayText(v.errorTitle));
-  showText(errorText_, v.errorText);
-  errorPanel_->setVisible(v.errorShown);
-  fitErrorPanel();
-  if (v.busy) {
-    setCursor(Qt::WaitCursor);
-  } else {
-    unsetCursor();
-  }
-  setEnabled(v.windowEnabled);
-  // A status text set during a long operation is painted at once.
-  if (v.paints != statusPaints_) {
-    statusPaints_ = v.paints;
-    if (statusText_->isVisible()) statusText_->repaint();
-  }
-}
-
-void MainWindow::bindPort() {
-  PortPresenter& port = app_.port();
-  connect(portSearch_, &QAction::triggered, this, [&port] { port.searchPorts(); });
-  for (size_t i = 0; i < portEntries_.size(); ++i) {
-    connect(portEntries_[i], &QAction::triggered, this, [this, &port, i] {
-      if (i < port.view().ports.size()) port.selectPort(port.view().ports[i].number);
-      showPort();  // the check marks are the view's, not the click's
-    });
-  }
-  auto* node = findChild<QLineEdit*>(q("txtNODE"));
-  connect(node, &QLineEdit::textEdited, this,
-          [&port](const QString& text) { port.setNodeId(fromQt(text)); });
-  port.onChange([this] { showPort(); });
-  showPort();
-}
-
-void MainWindow::showPort() {
-  const PortView& v = app_.port().view();
-  for (size_t i = 0; i < portEntries_.size(); ++i) {
-    QAction* entry = portEntries_[i];
-    const bool shown = i < v.ports.size();
-    entry->setVisible(shown);
-    if (!shown) continue;
-    const PortEntry& p = v.ports[i];
-    // The menu shows the device a number stands for beside it.
-    entry->setText(QStringLiteral("COM&%1\t%2").arg(p.number).arg(toQt(p.device)));
-    entry->setChecked(p.checked);
-  }
-  setWindowTitle(toQt(v.title));
-  auto* com = findChild<QLineEdit*>(q("txtCom"));
-  showText(com, std::to_string(v.port));
-  paintColours(com, kColorDefault, v.portColour);
-  showText(findChild<QLineEdit*>(q("txtNODE")), v.nodeId);
-  showText(findChild<QLabel*>(q("lblNode")), v.nodeLabel);
-  showText(findChild<QLabel*>(q("lblEEPSize")), v.memory);
-  showText(findChild<QLabel*>(q("lblDiag")), v.answer);
-  showText(findChild<QLabel*>(q("lblCount")), v.answerCount);
-  showText(findChild<QLabel*>(q("lblDiagSend")), v.sent);
-  showText(findChild<QLabel*>(q("lblSCount")), v.sentCount);
-  showText(findChild<QLabel*>(q("lblCurrentTime")), v.clock);
-  if (auto* showDialog = findChild<QAction*>(q("mnuDiagSub(23)"))) {
-    showDialog->setCheckable(true);
-    showDialog->setChecked(v.replyShown);
-  }
-  if (replyArea_ && replyArea_->isHidden() == v.replyShown) {
-    replyArea_->setVisible(v.replyShown);
-    if (isVisible() && !isMaximized()) QTimer::singleShot(0, this, [this]() { adjustSize(); });
-  }
-}
-
 // ---------------------------------------------------------------------------- events
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  const std::string name = fromQt(watched->objectName());
   if (watched == logoFrame_ && event->type() == QEvent::Resize) {
     placeScreenLayers();
   } else if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
@@ -688,11 +980,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       down.insert(static_cast<QKeyEvent*>(event)->key());
     } else if (event->type() == QEvent::KeyRelease) {
       const bool typed = down.remove(static_cast<QKeyEvent*>(event)->key());
-      if (typed && !edit->isReadOnly()) app_.textEdited(name, fromQt(edit->text()));
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-      auto* me = static_cast<QMouseEvent*>(event);
-      if (me->button() == Qt::LeftButton) {
-        QTimer::singleShot(0, this, [this, name]() { forward(name); });
+      if (typed && (edit == hpos_ || edit == vpos_)) {
+        app_.placement().typePosition(edit == hpos_ ? Axis::Horizontal : Axis::Vertical,
+                                      fromQt(edit->text()));
+      }
+    } else if (event->type() == QEvent::MouseButtonRelease && edit == node_) {
+      // A click on the node field asks for the node's new ID ("Change ID Num").
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        QTimer::singleShot(0, this, [this]() { app_.diag().run(12); });
       }
     }
   } else if ((watched == errorPanel_ || watched == errorText_) &&
@@ -707,7 +1002,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (modalAbout_) {
     // The start-up splash runs modally below this call: it ends first, then the window closes.
     closeAfterAbout_ = true;
-    if (app_.about()) app_.about()->close();
+    if (app_.menus().aboutWindow()) app_.menus().aboutWindow()->close();
     event->ignore();
     return;
   }

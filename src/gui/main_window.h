@@ -1,7 +1,7 @@
-// The main window as the operator sees it. It creates one widget or menu entry per control of
-// the App's window model (objectName = control name), mirrors the model through the
-// ModelBinder and forwards every user event to the App: clicks by name, key releases in the
-// text fields, mouse events on the slot previews (in twips). It holds no rules of its own.
+// The main window as the operator sees it. It builds the widgets with their captions and
+// layout (the menus from tables), connects each widget's signal to an operation of the area
+// presenter it belongs to, and mirrors the area presenters' view states onto the widgets.
+// It holds no rules of its own.
 #pragma once
 
 #include <QHash>
@@ -12,8 +12,9 @@
 #include <array>
 #include <string>
 
-#include "gui/model_binder.h"
+#include "shell/logo_presenter.h"
 
+class QAction;
 class QBoxLayout;
 class QFrame;
 class QGroupBox;
@@ -21,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QRadioButton;
 
 namespace osd {
 class App;
@@ -31,6 +33,7 @@ namespace osd::gui {
 
 class PictureBox;
 class AboutDialog;
+class Lamp;
 
 // The 75 % colour-bar test pattern with its lower castellations and PLUGE strip.
 QImage drawColourBars(QSize size);
@@ -42,17 +45,27 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   App& app() { return app_; }
-  ModelBinder& binder() { return *binder_; }
-
-  // Forwards a click on the control `name` to the App (what a user click does).
-  void forward(const std::string& name);
+  // The menu entry or widget of that object name (tests and scripts).
+  QAction* action(const std::string& name) const;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  struct SlotWidgets {
+    QRadioButton* option = nullptr;
+    Lamp* lamp = nullptr;
+    QLabel* name = nullptr;
+    PictureBox* preview = nullptr;
+    int reloads = -1;
+  };
+
+  QMenu* addMenu(const char* name, const char* caption);
+  QAction* addEntry(QMenu* menu, const std::string& name, const QString& caption);
   void buildMenus();
+  void buildFileMenu();
+  void buildOptionMenus();
   void buildCentral();
   void buildScreen(QBoxLayout* column);
   void addSlotPreviews();
@@ -65,37 +78,49 @@ class MainWindow : public QMainWindow {
   void buildReplyArea(QBoxLayout* outer);
   void buildStatusLine();
   void buildErrorPanel(QWidget* central);
-  QMenu* addMenu(const char* name);
-  void addEntry(QMenu* menu, const std::string& name);
-  void controlChanged(const std::string& name);
-  // The areas whose presenters have a typed view: their widgets follow it.
-  void bindStatus();
+
+  void bindAreas();
   void showStatus();
-  void bindPort();
   void showPort();
+  void showLogos();
+  void showSlot(int i);
+  void showMenus();
+  void showVideo();
+  void showPlacement();
+  void showSchedule();
   void placeScreenLayers();
-  void sizePreview(const std::string& name);
   void scheduleLargeView();
   void updateLargeView();
   void fitErrorPanel();
   void showAbout(AboutWindow& about, bool modal);
+  void setEntry(const char* name, bool shown, bool enabled);
+  void setChecked(const std::string& name, bool checked);
 
   App& app_;
-  ModelBinder* binder_ = nullptr;
+  QHash<QString, QAction*> actions_;
   QGroupBox* logoFrame_ = nullptr;
   QFrame* screen_ = nullptr;
   PictureBox* smpte_ = nullptr;
   PictureBox* largeView_ = nullptr;
   QGroupBox* errorPanel_ = nullptr;
-  QFrame* replyArea_ = nullptr;
   QLabel* errorText_ = nullptr;
   QLabel* statusText_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QFrame* replyArea_ = nullptr;
   QAction* portSearch_ = nullptr;
   std::array<QAction*, 12> portEntries_{};
-  int statusPaints_ = 0;
+  std::array<SlotWidgets, LogoView::kSlots> slots_{};
+  std::array<QRadioButton*, 2> standard_{};
+  std::array<QRadioButton*, 2> format_{};
+  QLineEdit* hpos_ = nullptr;
+  QLineEdit* vpos_ = nullptr;
+  QLineEdit* node_ = nullptr;
+  QLineEdit* com_ = nullptr;
+  QLabel* running_ = nullptr;
   QPointer<AboutDialog> about_;
   QHash<QObject*, QSet<int>> keysDown_;  // keys pressed in each text field, not yet released
+  int statusPaints_ = 0;
+  int largeReloads_ = -1;
   bool largeViewPending_ = false;
   bool closing_ = false;
   bool modalAbout_ = false;

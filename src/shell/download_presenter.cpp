@@ -1,150 +1,214 @@
-// The logo download in the window: the "Notice" question, the erase, the checks before a
-// download and the window's part while the download job sends the stream.
+#include "shell/download_presenter.h"
+
+#include <algorithm>
 #include <exception>
-#include <string>
 #include <utility>
 
 #include "common/textnum.h"
-#include "shell/app.h"
-#include "transfer/download_job.h"
 #include "transfer/line_sink.h"
 
 namespace osd {
 
 namespace {
-
-// The commands that start a download; they are disabled while one runs.
-const char* const kDownloadCommands[] = {"mnuDownloadLogotoRam", "mnu_ImageToEEPROM",
-                                         "mnuDiagSub(8)"};
-
-// Disables the download commands for the life of the object and restores them afterwards.
-class CommandsLocked {
- public:
-  explicit CommandsLocked(WindowModel& ui) : ui_(ui) {
-    for (int k = 0; k < 3; ++k) {
-      enabled_[k] = ui_.enabled(kDownloadCommands[k]);
-      ui_.setEnabled(kDownloadCommands[k], false);
-    }
-  }
-  ~CommandsLocked() {
-    for (int k = 0; k < 3; ++k) ui_.setEnabled(kDownloadCommands[k], enabled_[k]);
-  }
-  CommandsLocked(const CommandsLocked&) = delete;
-  CommandsLocked& operator=(const CommandsLocked&) = delete;
-
- private:
-  WindowModel& ui_;
-  bool enabled_[3] = {true, true, true};
-};
-
+constexpr int64_t kSetupStream = 3 + DownloadPlan::kSetupBytes;  // "QXW" and the setup block
+constexpr int kEraseTicks = 100;                                 // of tmr10sec, 100 ms each
 }  // namespace
 
-void App::downloadToRamClick() {
+DownloadPresenter::DownloadPresenter(Dispatcher& dispatcher, LinkService& link,
+                                     NodeSession& session, EventLoop& loop, Dialogs& dialogs,
+                                     StatusPresenter& status, LogoPresenter& logo,
+                                     VideoPresenter& video, LogoSlots& logos, VideoData& videoData)
+    : dispatcher_(dispatcher),
+      link_(link),
+      session_(session),
+      loop_(loop),
+      dialogs_(dialogs),
+      status_(status),
+      logo_(logo),
+      video_(video),
+      logos_(logos),
+      videoData_(videoData) {}
+
+void DownloadPresenter::downloadToRam() {
   // One download at a time: a start from inside the erase wait or a running download is
   // refused.
-  if (downloading || downloadStarting) return;
-  if (!pf_.dialogs.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
-  downloadStarting = true;
-  downloadStarted_ = pf_.loop.monotonicSeconds();
+  if (view().running || view().starting) return;
+  if (!dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
+  update()->starting = true;
+  started_ = loop_.monotonicSeconds();
   try {
-    DownloadHooks hooks = downloadHooks();
-    hooks.armEraseWait = [this] {
-      pf_.loop.setTimerEnabled(TimerId::TenSec, true);
-      ui_.setEnabled("mnu_ImageToEEPROM", false);
-      ui_.setVisible("mnu_ImageToEEPROM", true);
-    };
-    bool wasEnabled = true;
-    hooks.eraseSent = [this, &wasEnabled] {
-      wasEnabled = ui_.enabled("mnuDownloadLogotoRam");
-      ui_.setEnabled("mnuDownloadLogotoRam", false);
+    DownloadHooks waits = hooks();
+    waits.armEraseWait = [this] {
+      loop_.setTimerEnabled(TimerId::TenSec, true);
+      eraseStarted(true);
     };
     LineSink sink(dispatcher_, link_);
-    DownloadJob(sink, *this, std::move(hooks)).erase();
-    ui_.setEnabled("mnuDownloadLogotoRam", wasEnabled);
+    DownloadJob(sink, *this, std::move(waits)).erase();
     status_.status("");
   } catch (const std::exception& e) {
-    downloadStarting = false;
+    update()->starting = false;
     status_.error(e.what(), "mnuDownloadLogotoRam_Click");
     return;
   }
-  downloadStarting = false;
-  runDownload();
+  update()->starting = false;
+  run();
 }
 
-void App::saveLogoInNvramClick() {
-  dispatcher_.saveLogo();
+bool DownloadPresenter::readyToSend(int& slot) {
+  slot = 0;
+  status_.status("");
+  if (!link_.valid()) return false;
+  if (!link_.isOpen()) {
+    dialogs_.beep();
+    status_.error("No Valid COM Port Selected", "Communication Error!");
+    return false;
+  }
+  // Only slots 1 to 4 are downloaded.
+  if (logos_.selected >= 1 && logos_.selected <= 4) slot = logos_.selected;
+  if (slot == 0) {
+    status_.error("No logo was selected for download", "No Logo");
+    return false;
+  }
+  return true;
 }
 
-void App::runDownload() {
+void DownloadPresenter::run() {
   // When the command began, for the completion message (the erase wait included).
-  const double commandStart = std::exchange(downloadStarted_, -1.0);
+  const double commandStart = std::exchange(started_, -1.0);
   if (dispatcher_.guarded()) return;
-  if (downloading) return;  // a second start from inside a running download
-  downloading = true;
-  CommandsLocked locked(ui_);
+  if (view().running) return;  // a second start from inside a running download
+  holdLine(true);
   int slot = 0;
   try {
-    status_.status("");
-    if (!link_.valid()) {
-      downloading = false;
-      return;
-    }
-    if (!pf_.port.isOpen()) {
-      pf_.dialogs.beep();
-      status_.error("No Valid COM Port Selected", "Communication Error!");
-      downloading = false;
-      return;
-    }
-    // Only slots 1 to 4 are downloaded.
-    if (selectedSlot >= 1 && selectedSlot <= 4) slot = selectedSlot;
-    if (slot == 0) {
-      status_.error("No logo was selected for download", "No Logo");
-      downloading = false;
+    if (!readyToSend(slot)) {
+      holdLine(false);
       return;
     }
   } catch (const std::exception&) {
     status_.progressShown(false);
-    downloading = false;
-    pf_.dialogs.beep();
+    holdLine(false);
+    dialogs_.beep();
     status_.error("You Need to Open a Logo File First!", "ERROR!");
     status_.busy(false);
     return;
   }
 
-  DownloadPlan plan{imageWidth, imageHeight, session_.memorySize()};
+  DownloadPlan plan{logos_.width, logos_.height, session_.memorySize()};
   DownloadSource source;
   source.encode = [this, slot](std::vector<int>& pixels) -> std::string {
     // A logo that was not read completely is not sent.
-    if (encodeLogo(slot, pixels)) return {};
+    if (logo_.encodeLogo(slot, pixels)) return {};
     return "The logo of slot " + std::to_string(slot) + " could not be read from " +
-           slotFile[static_cast<size_t>(slot)] + "; the download was stopped.";
+           logos_.file[static_cast<size_t>(slot)] + "; the download was stopped.";
   };
   source.setupBlock = [this]() -> const video::SetupBlock& {
-    buildSetupBlock();
-    return setupBlock;
+    video_.buildSetupBlock();
+    return videoData_.block();
   };
   LineSink sink(dispatcher_, link_);
-  downloadLine_.reset();
-  downloadPicture_ = plan.pictureBytes();
-  downloadStarted_ = commandStart;
-  if (DownloadJob(sink, *this, downloadHooks()).run(plan, source).ok) {
-    finishDownloadLine(slot);
-  } else if (downloadLine_) {
+  line_.reset();
+  picture_ = plan.pictureBytes();
+  started_ = commandStart;
+  if (DownloadJob(sink, *this, hooks()).run(plan, source).ok) {
+    finishLine(slot);
+  } else if (line_) {
     status_.status("");  // the figures of a download that failed tell nothing any more
   }
-  downloadLine_.reset();
-  downloadStarted_ = -1;
-  downloading = false;
+  line_.reset();
+  started_ = -1;
+  holdLine(false);
 }
 
-DownloadHooks App::downloadHooks() {
-  DownloadHooks hooks = lineWaits(dispatcher_, pf_.loop);
-  hooks.eraseWaiting = [this] {
-    if (!pf_.loop.timerEnabled(TimerId::TenSec)) return false;
+DownloadHooks DownloadPresenter::hooks() {
+  DownloadHooks waits = lineWaits(dispatcher_, loop_);
+  waits.eraseWaiting = [this] {
+    if (!loop_.timerEnabled(TimerId::TenSec)) return false;
     showEraseWait();
     return true;
   };
-  return hooks;
+  return waits;
+}
+
+void DownloadPresenter::tick() {
+  if (view().running) followLine();
+}
+
+// ---------------------------------------------------------------- the job's reports
+
+void DownloadPresenter::status(const std::string& text) {
+  if (!line_) status_.status(text);
+}
+
+void DownloadPresenter::error(const std::string& message, const std::string& title) {
+  status_.error(message, title);
+}
+
+void DownloadPresenter::progress(double percent) {
+  if (!line_) status_.progress(percent);
+}
+
+void DownloadPresenter::download(const DownloadProgress& report) {
+  if (report.sent <= 0 || report.phase == DownloadPhase::Failed) return;
+  if (!line_) line_.emplace(report.total, loop_.monotonicSeconds());
+  written_ = report.sent;
+  followLine();
+}
+
+// What the node has received is taken as the smaller of what the port no longer holds and
+// what a 9600-baud line can have carried since "QXW" went out.
+void DownloadPresenter::followLine() {
+  if (!line_) return;
+  LineProgress& line = *line_;
+  line.update(written_, link_.held(), loop_.monotonicSeconds());
+  // The phase the node is in, by what it has received.
+  const double at = static_cast<double>(line.sent());
+  const double picture = static_cast<double>(std::max<int64_t>(picture_, 1));
+  const double filler =
+      static_cast<double>(std::max<int64_t>(line.total() - kSetupStream - picture_, 1));
+  const char* phase = "Sending setup data";
+  double bar = 100.0 * at / kSetupStream;
+  if (at >= static_cast<double>(kSetupStream + picture_)) {
+    phase = "Sending Filler";
+    bar = 99.0 * (at - kSetupStream - picture) / filler;
+  } else if (at >= kSetupStream) {
+    phase = "Sending Image";
+    bar = 1 + 99.0 * (at - kSetupStream) / picture;
+  }
+  status_.progress(bar);
+  const std::string text = phaseStatus(phase, line);
+  if (status_.view().status != text) status_.status(text);
+}
+
+void DownloadPresenter::finishLine(int slot) {
+  if (!line_) return;
+  status_.progressShown(true);
+  // Only the main tick moves the program on; without it (the window closing) nothing more
+  // is waited for.
+  while (!line_->complete() && link_.isOpen() && loop_.timerEnabled(TimerId::Delay)) {
+    loop_.yield();
+    followLine();
+  }
+  status_.progressShown(false);
+  const LineProgress& line = *line_;
+  if (line.complete()) {
+    const double started = started_ >= 0 ? started_ : loop_.monotonicSeconds() - line.elapsed();
+    status_.status(downloadedText(slot, line.total(), loop_.monotonicSeconds() - started));
+    status_.holdStatus(StatusPresenter::kUsualStatusTicks);
+  } else if (!link_.isOpen()) {
+    status_.status("");
+    status_.error("The node's port closed after " + groupedNumber(line.sent()) + " of " +
+                      groupedNumber(line.total()) + " bytes.",
+                  "DivUvOR");
+  } else {
+    status_.status("");
+  }
+}
+
+void DownloadPresenter::showEraseWait() {
+  const int left = (kEraseTicks - session_.eraseCount() + 9) / 10;
+  const std::string text =
+      "Erasing the node's image memory: " + std::to_string(std::max(left, 0)) + " s left";
+  if (status_.view().status != text) status_.status(text);
 }
 
 }  // namespace osd

@@ -1,25 +1,26 @@
-// The logo images of the main window: loading a bitmap into a slot (with its previews and the
-// recent-file list), encoding a slot's bitmap for the node, reading a logo back from a logo
-// generator and writing it as a bitmap file.
+#include "shell/logo_presenter.h"
+
 #include <exception>
 #include <optional>
 #include <string>
 
+#include "common/safe_file.h"
 #include "common/textnum.h"
 #include "image/bmp.h"
 #include "image/bmp_writer.h"
 #include "image/encoder.h"
+#include "image/node_view.h"
 #include "image/readback.h"
-#include "shell/app.h"
 
 namespace osd {
 
 namespace {
 
 constexpr const char* kBmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
+constexpr int kHighestSlot = 15;
 
 void requireSlot(int slot) {
-  if (slot < 0 || slot >= kSlotCount) {
+  if (slot < 0 || slot >= LogoSlots::kCount) {
     throw Failure("Logo slot " + std::to_string(slot) + " is out of range.");
   }
 }
@@ -30,13 +31,40 @@ std::string withoutFolders(const std::string& name) {
   return cut == std::string::npos ? name : name.substr(cut + 1);
 }
 
+bool hasControls(int slot) {
+  return slot >= 0 && slot < LogoView::kSlots;
+}
+
+// The first slot of the bank of four that holds `slot`.
+int bankOf(int slot) {
+  return slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;
+}
+
 }  // namespace
+
+LogoPresenter::LogoPresenter(LogoSlots& logos, NodeChoices& choices, NodeSession& session,
+                             Dispatcher& dispatcher, StatusPresenter& status, Preferences& prefs,
+                             Dialogs& dialogs, Links links)
+    : logos_(logos),
+      choices_(choices),
+      session_(session),
+      dispatcher_(dispatcher),
+      status_(status),
+      prefs_(prefs),
+      dialogs_(dialogs),
+      links_(std::move(links)) {
+  auto v = update();
+  for (int i = 0; i < LogoView::kSlots; ++i) {
+    // Slot 0 only holds the name of the last read-back file; it is never offered for choice.
+    v->slot[static_cast<size_t>(i)].offered = i != 0;
+  }
+}
 
 // ---------------------------------------------------------------- loading a bitmap
 
-int App::readFile(std::string& fileName) {
+int LogoPresenter::readFile(std::string& fileName) {
   try {
-    const SlotVerdict verdict = bench_.logos().load(selectedSlot, fileName, session_.largeMemory());
+    const SlotVerdict verdict = logos_.load(logos_.selected, fileName, session_.largeMemory());
     fileName = verdict.file;
     switch (verdict.kind) {
       case SlotVerdict::BadName:
@@ -52,17 +80,13 @@ int App::readFile(std::string& fileName) {
     }
     showLoadedLogo(verdict);
     showSlotPreview(verdict);
-    if (!dispatcher_.guarded() && trimBlanks(bench_.logos().recent()[0]) != currentFile) {
-      for (int e : bench_.logos().pushRecent(currentFile)) {
-        const std::string entry = indexed("mnuRecentFile", e);
-        const std::string& file = bench_.logos().recent()[static_cast<size_t>(e)];
-        ui_.setText(entry, file);
-        ui_.setVisible(entry, file != "0");  // the placeholder of an entry never filled
-        ui_.setEnabled(entry, file != "0");
+    if (!dispatcher_.guarded() && trimBlanks(logos_.recent()[0]) != logos_.current) {
+      for (int e : logos_.pushRecent(logos_.current)) {
+        showRecent(e, logos_.recent()[static_cast<size_t>(e)]);
       }
     }
-    bmpPath[static_cast<size_t>(selectedSlot)] = fileName;
-    writeSetting("BMPpath" + std::to_string(selectedSlot), fileName);
+    logos_.path[static_cast<size_t>(logos_.selected)] = fileName;
+    prefs_.write("BMPpath" + std::to_string(logos_.selected), fileName);
     return 0;
   } catch (const std::exception& e) {
     // A file that cannot be read is reported whoever asked for it.
@@ -71,92 +95,80 @@ int App::readFile(std::string& fileName) {
   }
 }
 
-void App::showLoadedLogo(const SlotVerdict& verdict) {
+void LogoPresenter::showLoadedLogo(const SlotVerdict& verdict) {
   const int w = verdict.width;
   const int h = verdict.height;
-  ui_.setText("lblImgSize", std::to_string(w) + " Wide X " + std::to_string(h) + " High\r\n" +
-                                std::to_string(static_cast<long long>(w) * h) + " Pixels");
-  const bool fullPage = w == 256 && h == 255;
-  imageParams[5] = fullPage ? 0 : h / 2;
-  imageParams[6] = fullPage ? 0 : w / 4;
-  std::string settings = "Image Parameters:";
-  for (int i = 0; i <= 15; ++i) settings += " " + hex2(imageParams[static_cast<size_t>(i)]);
-  ui_.setText("lblImageSettings", settings);
-  ui_.setText(indexed("lblLogoName", selectedSlot), withoutFolders(verdict.file));
-
-  // One slot option is selected: the one just loaded.
-  for (int k = 0; k <= 15; ++k) {
-    if (k != selectedSlot) ui_.setChecked(indexed("optLOGO", k), false);
-  }
-  ui_.setChecked(indexed("optLOGO", selectedSlot), true);
-  ui_.setEnabled(indexed("optLOGO", selectedSlot), true);
-
-  // Large preview: white on dark blue.
-  ui_.setForeColor("picPicture1", kWhite);
-  ui_.setBackColor("picPicture1", 0x0000E0);
-  ui_.setImage("picPicture1", "");
-  loadImageFile("picPicture1", verdict.file);
+  if (links_.imageShown) links_.imageShown(w, h);
+  const int selected = logos_.selected;
+  auto v = update();
+  v->size = std::to_string(w) + " Wide X " + std::to_string(h) + " High\r\n" +
+            std::to_string(static_cast<long long>(w) * h) + " Pixels";
+  if (!hasControls(selected)) return;
+  // One slot option is chosen: the one just loaded.
+  for (int k = 0; k < LogoView::kSlots; ++k) v->slot[static_cast<size_t>(k)].chosen = k == selected;
+  SlotView& slot = v->slot[static_cast<size_t>(selected)];
+  slot.name = withoutFolders(verdict.file);
+  slot.enabled = true;
+  v->largeImage = verdict.file;
+  ++v->reloads;
 }
 
-void App::showSlotPreview(const SlotVerdict& verdict) {
-  const std::string preview = indexed("picPicture2", selectedSlot);
-  ui_.setImage(preview, "");
-  ui_.setHeight(preview, 8 * verdict.height);
-  ui_.setWidth(preview, 8 * verdict.width);
-  loadImageFile(preview, verdict.file);
-  ui_.setVisible(preview, true);
-  ui_.repaint("picPicture1");
+void LogoPresenter::showSlotPreview(const SlotVerdict& verdict) {
+  const int selected = logos_.selected;
+  if (!hasControls(selected)) return;
+  auto v = update();
+  SlotView& slot = v->slot[static_cast<size_t>(selected)];
+  slot.width = 8 * verdict.width;
+  slot.image = verdict.file;
+  slot.previewShown = true;
+  sizePreview(selected, slot, 8 * verdict.height);
+  ++v->reloads;
 }
 
-void App::loadImageFile(const std::string& pictureBox, const std::string& fileName) {
-  try {
-    const int current = ui_.get(pictureBox).height;
-    // The height to scale from: the box's own, unless it still has the height set here.
-    int base = current;
-    const auto known = pictureHeights.find(pictureBox);
-    if (known != pictureHeights.end() && known->second.first == current)
-      base = known->second.second;
-    long long heightPx = roundHalfEven(base / 15.0);
-    if (choices_.pal()) {
-      heightPx = roundHalfEven(static_cast<double>(heightPx) * 0.84);
-    }
-    const int height = static_cast<int>(heightPx * 15);
-    ui_.setHeight(pictureBox, height);
-    pictureHeights[pictureBox] = {height, base};
-    ui_.setImage(pictureBox, fileName);
-    ui_.repaint(pictureBox);
-  } catch (const std::exception& e) {
-    status_.error(e.what(), "LoadImageFile");
-  }
+// The preview's height in PAL is 84 % of its height, in whole pixels.
+void LogoPresenter::sizePreview(int index, SlotView& slot, int height) {
+  // The height to scale from: the one given, unless the preview still has the height set here.
+  int base = height;
+  const auto known = previewHeights_.find(index);
+  if (known != previewHeights_.end() && known->second.first == height) base = known->second.second;
+  long long heightPx = roundHalfEven(base / 15.0);
+  if (choices_.pal()) heightPx = roundHalfEven(static_cast<double>(heightPx) * 0.84);
+  slot.height = static_cast<int>(heightPx * 15);
+  previewHeights_[index] = {slot.height, base};
+}
+
+void LogoPresenter::restoreSlotFile(int slot, const std::string& file) {
+  if (!hasControls(slot)) return;
+  auto v = update();
+  SlotView& s = v->slot[static_cast<size_t>(slot)];
+  sizePreview(slot, s, s.height);
+  s.image = file;
+  ++v->reloads;
 }
 
 // The slot stays as it is only for a logo generator with several slots while the operator is
 // in charge; otherwise slot 1 is loaded.
-void App::chooseMenuSlot() {
-  if (dispatcher_.guarded() || choices_.model() <= 1) selectedSlot = 1;
+void LogoPresenter::chooseMenuSlot() {
+  if (dispatcher_.guarded() || !choices_.severalSlots()) logos_.selected = 1;
 }
 
-std::string App::selectedLogoPath() const {
-  return selectedSlot >= 0 && selectedSlot < kSlotCount ? bmpPath[static_cast<size_t>(selectedSlot)]
-                                                        : std::string();
+std::string LogoPresenter::selectedLogoPath() const {
+  const int s = logos_.selected;
+  return s >= 0 && s < LogoSlots::kCount ? logos_.path[static_cast<size_t>(s)] : std::string();
 }
 
-PixelFormat App::chosenFormat() const {
-  return choices_.format().value_or(PixelFormat::YCbCr);
-}
-
-bool App::loadIntoMenuSlot(std::string file, const std::string& title) {
+bool LogoPresenter::loadIntoMenuSlot(std::string file, const std::string& title) {
   chooseMenuSlot();
-  if (selectedSlot == 0) return false;
+  if (logos_.selected == 0) return false;
   file = trimBlanks(file);
   if (readFile(file) == 0) return true;
   status_.error("Read of image file failed.", title);
   return false;
 }
 
-void App::openLogoFileClick() {
+void LogoPresenter::openLogo() {
   try {
-    const std::string name = pf_.dialogs.openFileName(selectedLogoPath(), kBmpFilter);
+    const std::string name = dialogs_.openFileName(selectedLogoPath(), kBmpFilter);
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
     loadIntoMenuSlot(name, "mnuOpenLogoFile");
   } catch (const std::exception& e) {
@@ -164,41 +176,235 @@ void App::openLogoFileClick() {
   }
 }
 
-void App::recentFileClick(int index) {
+void LogoPresenter::openRecent(int index) {
   try {
     chooseMenuSlot();
-    if (selectedSlot == 0) return;
-    std::string name = readSetting("FileSelect" + std::to_string(index + 1));
+    if (logos_.selected == 0) return;
+    std::string name = prefs_.read("FileSelect" + std::to_string(index + 1));
     if (readFile(name) < 0) status_.error("Read of image file failed.", "MnuRecentFile");
   } catch (const std::exception& e) {
     status_.error(e.what(), "mnuRecentFile_Click");
   }
 }
 
-// ---------------------------------------------------------------- encoding for the node
-
-bool App::encodeLogo(int slot, std::vector<int>& out) {
-  // Events run after each row; waiting for the next one there would cost up to 10 ms a row.
-  return bench_.logos().encode(slot, choices_.format(), choices_.transparent(), out, *this,
-                               [this] { pf_.loop.runPending(); });
+void LogoPresenter::restoreRecent(int index, const std::string& text) {
+  // "0" is the placeholder of an entry never filled: kept, not offered.
+  if (!text.empty()) logos_.setRecent(index, text);
+  showRecent(index, text);
 }
 
-// ---------------------------------------------------------------- read-back logos
+std::string LogoPresenter::checkedRecent() const {
+  const int i = view().recentChecked;
+  if (i < 0 || i >= LogoSlots::kRecentCount) return {};
+  return view().recent[static_cast<size_t>(i)];
+}
 
-void App::writeLogoBitmap(const std::string& fileName) {
-  status_.status("");
-  if (fileName.empty()) {
-    status_.status("");
+void LogoPresenter::showRecent(int index, const std::string& file) {
+  // "0" is the placeholder of an entry never filled: it is not offered.
+  update()->recent.at(static_cast<size_t>(index)) = file == "0" ? std::string() : file;
+}
+
+// ---------------------------------------------------------------- the slot choice
+
+void LogoPresenter::chooseSlot(int slot) {
+  const int model = choices_.model();
+  if (slot == 0 || slot > model || slot == lastSlot_) return;
+  try {
+    applySlotChoice(slot);
+  } catch (const std::exception& e) {
+    status_.error(std::string(e.what()) + " #" + std::to_string(slot), "optLOGO_Click");
+  }
+}
+
+void LogoPresenter::applySlotChoice(int slot) {
+  if (lastSlot_ == 0) lastSlot_ = 1;
+  {
+    auto v = update();
+    v->menuChecked = slot;
+    // The options form one group: choosing one clears the others.
+    for (int k = 0; k < LogoView::kSlots; ++k) v->slot[static_cast<size_t>(k)].chosen = k == slot;
+    if (hasControls(slot) && hasControls(lastSlot_)) {
+      const bool shown = v->slot[static_cast<size_t>(lastSlot_)].previewShown;
+      v->slot[static_cast<size_t>(lastSlot_)].previewShown = false;
+      v->slot[static_cast<size_t>(slot)].previewShown = shown;
+    }
+  }
+  lastSlot_ = slot;
+  logos_.selected = slot;
+  if (!dispatcher_.guarded()) {
+    dispatcher_.selectLogo(slot);
+    prefs_.write("LogoSelect", std::to_string(slot));
+    std::string file = logos_.file[static_cast<size_t>(slot)];
+    if (!file.empty()) {
+      dispatcher_.setGuard(true);
+      try {
+        readFile(file);
+      } catch (...) {
+        dispatcher_.setGuard(false);
+        throw;
+      }
+      dispatcher_.setGuard(false);
+    }
+  }
+  {
+    auto v = update();
+    const int first = bankOf(slot);
+    for (int k = 1; k < LogoView::kSlots; ++k) {
+      v->slot[static_cast<size_t>(k)].nameShown =
+          k >= first && k <= first + 3 && k <= choices_.model();
+    }
+  }
+  showSlotOptions();
+}
+
+void LogoPresenter::chooseFromMenu(int slot) {
+  try {
+    chooseSlot(slot);
+  } catch (const std::exception& e) {
+    status_.error(e.what(), "mnuLogoSel_Click");
+  }
+}
+
+void LogoPresenter::restoreChoice(int slot) {
+  if (slot >= 1) {
+    chooseSlot(slot);
+    logos_.selected = slot;
+  }
+  const int selected = logos_.selected;
+  if (selected < 1 || selected > kHighestSlot) return;
+  auto v = update();
+  v->menuChecked = selected;
+  v->slot[static_cast<size_t>(selected)].chosen = true;
+}
+
+void LogoPresenter::hideOptions(int first, int last) {
+  auto v = update();
+  for (int i = first; i <= last; ++i) v->slot.at(static_cast<size_t>(i)).offered = false;
+}
+
+void LogoPresenter::showSlotOptions() {
+  const int offered = choices_.model() < 1 ? 1 : choices_.model();
+  int slot = logos_.selected >= 1 && logos_.selected <= kHighestSlot ? logos_.selected : 1;
+  if (slot > offered) slot = offered > kHighestSlot ? kHighestSlot : offered;
+  const int first = bankOf(slot);
+  auto v = update();
+  for (int k = 1; k < LogoView::kSlots; ++k) {
+    v->slot[static_cast<size_t>(k)].offered = k >= first && k <= first + 3 && k <= offered;
+  }
+}
+
+void LogoPresenter::offerMenuSlots(int count) {
+  update()->menuSlots = std::min(count, kHighestSlot);
+}
+
+void LogoPresenter::graphicsNode() {
+  {
+    auto v = update();
+    v->menuChecked = 1;
+    v->menuSlots = 1;
+  }
+  chooseFromMenu(1);
+}
+
+// ---------------------------------------------------------------- views
+
+void LogoPresenter::zoomOff() {
+  auto v = update();
+  if (hasControls(logos_.selected))
+    v->slot[static_cast<size_t>(logos_.selected)].previewShown = true;
+  v->largeShown = false;
+  v->zoomOn = false;
+  v->zoomOff = true;
+}
+
+void LogoPresenter::zoomOn() {
+  if (!hasControls(logos_.selected) ||
+      !view().slot[static_cast<size_t>(logos_.selected)].previewShown) {
     return;
   }
+  auto v = update();
+  v->largeShown = true;
+  v->zoomOff = false;
+  v->zoomOn = true;
+}
+
+void LogoPresenter::toggleNodeView() {
+  update()->nodeView = !view().nodeView;
+  // The node view is shown in the large view: switching it on opens the large view when the
+  // preview it enlarges is shown.
+  if (view().nodeView && !view().largeShown) zoomOn();
+}
+
+void LogoPresenter::showPreview(int slot, bool shown) {
+  if (hasControls(slot)) update()->slot[static_cast<size_t>(slot)].previewShown = shown;
+}
+
+void LogoPresenter::clearPictures() {
+  auto v = update();
+  for (SlotView& s : v->slot) s.image.clear();
+  v->largeImage.clear();
+}
+
+NodeViewPicture LogoPresenter::nodeViewPicture() const {
+  NodeViewPicture picture;
+  const int selected = logos_.selected;
+  if (selected < 0 || selected >= LogoSlots::kCount) return picture;
+  const std::string& file = logos_.file[static_cast<size_t>(selected)];
+  if (file.empty()) return picture;
+  // Painting must not report, show progress or run the event loop: the file is read and
+  // encoded here directly, and a file that cannot be read simply shows nothing.
+  std::string error;
+  const std::optional<BmpImage> image = loadBmpFile(file, error);
+  if (!image) return picture;
+  EncodeOptions options;
+  options.format = choices_.format().value_or(PixelFormat::YCbCr);
+  options.transparent = choices_.transparent();
+  std::vector<int> values;
+  try {
+    values = encodeImage(*image, options);
+  } catch (const std::exception&) {
+    return picture;
+  }
+  const int w = image->layout.width;
+  const int h = image->layout.height;
+  if (w < 1 || h < 1 || static_cast<long long>(w) * h > static_cast<long long>(values.size())) {
+    return picture;
+  }
+  values.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+  const std::vector<Rgb8> colours = decodeNodeValues(values, options.format);
+  picture.width = w;
+  picture.height = h;
+  picture.argb.assign(colours.size(), 0);
+  // The encoder's order is bottom row first; the picture is top row first.
+  for (size_t from = 0; from < colours.size(); ++from) {
+    const size_t row = from / static_cast<size_t>(w), col = from % static_cast<size_t>(w);
+    const size_t to = (static_cast<size_t>(h) - 1 - row) * static_cast<size_t>(w) + col;
+    const Rgb8& c = colours[from];
+    picture.argb[to] =
+        c.transparent ? 0u : 0xFF000000u | (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b;
+  }
+  return picture;
+}
+
+// ---------------------------------------------------------------- encoding and read-back
+
+bool LogoPresenter::encodeLogo(int slot, std::vector<int>& out) {
+  // Events run after each row; waiting for the next one there would cost up to 10 ms a row.
+  return logos_.encode(slot, choices_.format(), choices_.transparent(), out, status_,
+                       links_.runPending);
+}
+
+void LogoPresenter::writeLogoBitmap(const std::string& fileName) {
+  status_.status("");
+  if (fileName.empty()) return;
   try {
     status_.progress(5);
     status_.progressShown(true);
-    slotFile[0] = fileName;
-    requireSlot(selectedSlot);
+    logos_.file[0] = fileName;
+    requireSlot(logos_.selected);
     const std::vector<uint8_t> bytes =
-        buildLogoBitmap(slotImage.at(static_cast<size_t>(selectedSlot)), choices_.colourNode(),
-                        [this](double value) { status_.progress(value); });
+        buildLogoBitmap(logos_.readBack.at(static_cast<size_t>(logos_.selected)),
+                        choices_.colourNode(), [this](double value) { status_.progress(value); });
     std::string error;
     if (!replaceFile(fileName, bytes, error)) throw Failure(error);
   } catch (const std::exception& e) {
@@ -208,10 +414,10 @@ void App::writeLogoBitmap(const std::string& fileName) {
   status_.status("");
 }
 
-void App::upLoadLogoClick() {
+void LogoPresenter::upload() {
   try {
     status_.status("");
-    if (choices_.model() > 1) {
+    if (choices_.severalSlots()) {
       status_.status("Waiting for Reply");
       session_.awaitReadBack(NodeSession::kReadBackPolls);
       dispatcher_.readBack();
@@ -225,25 +431,26 @@ void App::upLoadLogoClick() {
   }
 }
 
-void App::savePicture(const std::string& stream) {
+void LogoPresenter::savePicture(const std::string& stream) {
   std::string mark;  // how far the reconstruction got, for failure reports
   const auto fail = [&](const std::string& what) {
     status_.error(what + " " + mark, "Save_Picture");
     status_.status("");
   };
   session_.cancelReadBack();
-  if (choices_.model() > 1) {
-    selectedSlot = clampInt(selectedSlot, 1, choices_.model());
+  const bool colour = choices_.colourNode();
+  if (choices_.severalSlots()) {
+    logos_.selected = clampInt(logos_.selected, 1, choices_.model());
     mark = "01";
   } else {
-    selectedSlot = 1;
+    logos_.selected = 1;
   }
-  const ReadBackGeometry geometry = readBackGeometry(choices_.colourNode());
+  const ReadBackGeometry geometry = readBackGeometry(colour);
   if (stream.size() < geometry.minStream) return;
   status_.progress(0);
   status_.progressShown(true);
   mark = "02";
-  const std::optional<size_t> start = findImageStart(stream, choices_.colourNode());
+  const std::optional<size_t> start = findImageStart(stream, colour);
   if (!start) {
     status_.progressShown(false);
     return;
@@ -251,8 +458,8 @@ void App::savePicture(const std::string& stream) {
 
   status_.status("Merging Image");
   const std::string_view data = std::string_view(stream).substr(*start);
-  const MergedImage merged = mergeFields(
-      data, choices_.colourNode(), [this](int, double progress) { status_.progress(progress); });
+  const MergedImage merged =
+      mergeFields(data, colour, [this](int, double progress) { status_.progress(progress); });
   for (size_t at : merged.missing) {
     // The row's codes merged so far, as the progress mark.
     mark.clear();
@@ -263,9 +470,9 @@ void App::savePicture(const std::string& stream) {
 
   status_.status("Inverting Image");
   try {
-    requireSlot(selectedSlot);
-    std::vector<uint8_t>& store = slotImage.at(static_cast<size_t>(selectedSlot));
-    const uint8_t flip = choices_.colourNode() ? 0 : 255;
+    requireSlot(logos_.selected);
+    std::vector<uint8_t>& store = logos_.readBack.at(static_cast<size_t>(logos_.selected));
+    const uint8_t flip = colour ? 0 : 255;
     for (size_t i = 0; i < geometry.imageBytes; ++i) {
       store.at(i) = static_cast<uint8_t>(merged.picture[i] ^ flip);
       if (i % 16 == 0)
@@ -277,10 +484,7 @@ void App::savePicture(const std::string& stream) {
 
   mark = "07";
   try {
-    const std::string startPath = selectedSlot >= 0 && selectedSlot < kSlotCount
-                                      ? bmpPath[static_cast<size_t>(selectedSlot)]
-                                      : std::string();
-    const std::string name = trimBlanks(pf_.dialogs.saveFileName(startPath, kBmpFilter));
+    const std::string name = trimBlanks(dialogs_.saveFileName(selectedLogoPath(), kBmpFilter));
     status_.status("Saving Image");
     writeLogoBitmap(name);
   } catch (const std::exception& e) {

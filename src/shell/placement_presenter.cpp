@@ -1,13 +1,10 @@
-// Logo placement: dragging the slot preview inside the screen frame, typed positions, the
-// slot choice (options and the "&OSD" menu) and the two zoom commands.
+#include "shell/placement_presenter.h"
+
 #include <cctype>
 #include <exception>
 #include <limits>
-#include <string>
 
 #include "common/textnum.h"
-#include "shell/app.h"
-#include "transfer/video_data.h"
 
 namespace osd {
 
@@ -67,186 +64,122 @@ int typedPercent(const std::string& text) {
 
 }  // namespace
 
-void App::previewPress(int slot) {
-  if (slot != selectedSlot) return;
-  dragging = true;
-  pressX = lastX;
-  pressY = lastY;
-  originCaptured = false;
+PlacementPresenter::PlacementPresenter(Placement& placement, LogoSlots& logos, NodeChoices& choices,
+                                       Dispatcher& dispatcher, StatusPresenter& status,
+                                       Dialogs& dialogs, Links links)
+    : placement_(placement),
+      logos_(logos),
+      choices_(choices),
+      dispatcher_(dispatcher),
+      status_(status),
+      dialogs_(dialogs),
+      links_(std::move(links)) {}
+
+void PlacementPresenter::press(int slot) {
+  if (slot != logos_.selected) return;
+  dragging_ = true;
+  pressX_ = lastX_;
+  pressY_ = lastY_;
+  originCaptured_ = false;
 }
 
-void App::previewRelease(int) {
-  dragging = false;
-  originCaptured = false;
-  moveBusy = false;
+void PlacementPresenter::release(int) {
+  dragging_ = false;
+  originCaptured_ = false;
+  moveBusy_ = false;
 }
 
-void App::previewMove(int slot, double px, double py) {
-  if (moveBusy) return;
+void PlacementPresenter::move(int slot, double px, double py) {
+  if (moveBusy_) return;
   const int x = static_cast<int>(roundHalfEven(px));
   const int y = static_cast<int>(roundHalfEven(py));
-  if (slot != selectedSlot) return;
-  const std::string pic = indexed("picPicture2", slot);
-  if (!originCaptured) {
-    originCaptured = true;
-    previewLeft = ui_.get(pic).left;
-    previewTop = ui_.get(pic).top;
+  if (slot != logos_.selected || slot < 0 || slot >= LogoView::kSlots) return;
+  if (!originCaptured_) {
+    originCaptured_ = true;
+    left_ = view().places[static_cast<size_t>(slot)].left;
+    top_ = view().places[static_cast<size_t>(slot)].top;
   }
-  if (moveThrottle > 0) return;
-  moveThrottle = 1;
-  if (dragging && !choices_.panelLock()) {
-    moveBusy = true;
+  if (throttle_ > 0) return;
+  throttle_ = 1;
+  if (dragging_ && !choices_.panelLock()) {
+    moveBusy_ = true;
     try {
-      previewLeft = static_cast<int>(roundHalfEven((x - pressX) / 4.0 + previewLeft));
-      previewTop = static_cast<int>(roundHalfEven((y - pressY) / 4.0 + previewTop));
-      previewTop = clampInt(previewTop, kMinTop, kMaxTop);
-      previewLeft = clampInt(previewLeft, kMinLeft, kMaxLeft);
-      ui_.setTop(pic, previewTop);
-      ui_.setLeft(pic, previewLeft);
-      const PlacementMove m = bench_.placement().placeAt(
-          slot, (previewLeft - kMinLeft) * 100.0 / Placement::kStepsAcross,
-          (previewTop - kMinTop) * 100.0 / Placement::kStepsDown, choices_.pal());
-      ui_.setText("txtHPOS", std::to_string(m.hPercent));
-      ui_.setText("txtVPOS", std::to_string(m.vPercent));
-      dispatcher_.verticalPosition(m.vCode);
-      dispatcher_.horizontalPosition(m.hCode);
-      if (!downloading) dispatcher_.send(m.packet);
-      ui_.setText("lblStartPosn", "H= " + rightChars("   " + std::to_string(m.startH), 4) +
-                                      "    V= " + rightChars("   " + std::to_string(m.startV), 4));
-      ui_.setText("lblImageSettings", video::imageSettingsText(imageParams));
+      drag(slot, x, y);
     } catch (...) {
-      moveBusy = false;
+      moveBusy_ = false;
       throw;
     }
   }
-  lastX = x;
-  lastY = y;
-  moveBusy = false;
+  lastX_ = x;
+  lastY_ = y;
+  moveBusy_ = false;
 }
 
-void App::txtVposEdited() {
-  positionTyped("txtVPOS", "Allowable Range 4 to 55", [this](int p) {
-    dispatcher_.verticalPosition(Placement::verticalCode(p));
-    ui_.setTop(indexed("picPicture2", selectedSlot),
-               static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240);
-  });
+void PlacementPresenter::drag(int slot, int x, int y) {
+  left_ = static_cast<int>(roundHalfEven((x - pressX_) / 4.0 + left_));
+  top_ = static_cast<int>(roundHalfEven((y - pressY_) / 4.0 + top_));
+  top_ = clampInt(top_, kMinTop, kMaxTop);
+  left_ = clampInt(left_, kMinLeft, kMaxLeft);
+  update()->places[static_cast<size_t>(slot)] = {left_, top_};
+  const PlacementMove m =
+      placement_.placeAt(slot, (left_ - kMinLeft) * 100.0 / Placement::kStepsAcross,
+                         (top_ - kMinTop) * 100.0 / Placement::kStepsDown, choices_.pal());
+  {
+    auto v = update();
+    v->hpos = std::to_string(m.hPercent);
+    v->vpos = std::to_string(m.vPercent);
+  }
+  dispatcher_.verticalPosition(m.vCode);
+  dispatcher_.horizontalPosition(m.hCode);
+  if (!links_.lineHeld()) dispatcher_.send(m.packet);
+  showStart(m.startH, m.startV);
+  if (links_.startMoved) links_.startMoved();
 }
 
-void App::txtHposEdited() {
-  positionTyped("txtHPOS", "Allowable Range 34 to 154  ", [this](int p) {
-    dispatcher_.horizontalPosition(Placement::horizontalCode(p));
-    ui_.setLeft(indexed("picPicture2", selectedSlot),
-                static_cast<int>(static_cast<long long>(p * 4020 / 100) + 60));
-  });
+void PlacementPresenter::placePreview(int slot, int left, int top) {
+  if (slot >= 0 && slot < LogoView::kSlots)
+    update()->places[static_cast<size_t>(slot)] = {left, top};
 }
 
-// A position typed in percent into `field`: the field shows the whole percent, `apply` tells
-// the node and moves the preview. Text that is no number beeps and, unless empty, is refused
-// with `rangeMessage`. The field is disabled while the front panel is locked.
-void App::positionTyped(const char* field, const char* rangeMessage,
-                        const std::function<void(int percent)>& apply) {
+void PlacementPresenter::showStart(int h, int v) {
+  update()->startPosition = "H= " + rightChars("   " + std::to_string(h), 4) +
+                            "    V= " + rightChars("   " + std::to_string(v), 4);
+}
+
+void PlacementPresenter::typePosition(Axis axis, const std::string& text) {
+  // The field is disabled while the front panel is locked.
   if (choices_.panelLock()) return;
+  const bool across = axis == Axis::Horizontal;
+  const char* title = across ? "txtHPOS" : "txtVPOS";
+  const auto show = [&](const std::string& shown) {
+    auto v = update();
+    (across ? v->hpos : v->vpos) = shown;
+  };
+  show(text);
   try {
-    const std::string text = ui_.text(field);
-    if (isNumericText(text)) {
-      const int p = typedPercent(text);
-      ui_.setText(field, std::to_string(p));
-      apply(p);
+    if (!isNumericText(text)) {
+      dialogs_.beep();
+      if (text.empty()) return;
+      status_.error(across ? "Allowable Range 34 to 154  " : "Allowable Range 4 to 55", title);
+      show("0");
+      return;
+    }
+    const int p = typedPercent(text);
+    show(std::to_string(p));
+    const int slot = logos_.selected;
+    const bool hasPreview = slot >= 0 && slot < LogoView::kSlots;
+    if (across) {
+      dispatcher_.horizontalPosition(Placement::horizontalCode(p));
+      if (hasPreview) update()->places[static_cast<size_t>(slot)].left = p * 4020 / 100 + 60;
     } else {
-      pf_.dialogs.beep();
-      if (!text.empty()) {
-        status_.error(rangeMessage, field);
-        ui_.setText(field, "0");
+      dispatcher_.verticalPosition(Placement::verticalCode(p));
+      if (hasPreview) {
+        update()->places[static_cast<size_t>(slot)].top =
+            static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240;
       }
     }
   } catch (const std::exception& e) {
-    status_.error(e.what(), field);
-  }
-}
-
-void App::optLogoClick(int slot) {
-  if (slot == 0 || slot > choices_.model() || slot == lastSlot) return;
-  try {
-    const int menuCount = choices_.model() < 15 ? choices_.model() : 15;
-    for (int k = 1; k <= menuCount; ++k) ui_.setChecked(indexed("mnuLogoSel", k), false);
-    if (lastSlot == 0) lastSlot = 1;
-    ui_.setChecked(indexed("mnuLogoSel", lastSlot), false);
-    ui_.setChecked(indexed("mnuLogoSel", slot), true);
-    // The options form one group: choosing one clears the others.
-    for (int k = 0; k <= 15; ++k) ui_.setChecked(indexed("optLOGO", k), k == slot);
-    ui_.setVisible(indexed("picPicture2", slot), ui_.visible(indexed("picPicture2", lastSlot)));
-    ui_.setVisible(indexed("picPicture2", lastSlot), false);
-    lastSlot = slot;
-    selectedSlot = slot;
-    if (!dispatcher_.guarded()) {
-      dispatcher_.selectLogo(slot);
-      writeSetting("LogoSelect", std::to_string(slot));
-      std::string file = slotFile[static_cast<size_t>(slot)];
-      if (!file.empty()) {
-        dispatcher_.setGuard(true);
-        try {
-          readFile(file);
-        } catch (...) {
-          dispatcher_.setGuard(false);
-          throw;
-        }
-        dispatcher_.setGuard(false);
-      }
-    }
-    const int bankFirst = slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;
-    const int bankLast = bankFirst + 3;
-    for (int k = 1; k <= 15; ++k) {
-      if (k < bankFirst || k > bankLast || k > choices_.model()) {
-        ui_.setVisible(indexed("optLOGO", k), false);
-        ui_.setVisible(indexed("Shape1", k), false);
-        ui_.setVisible(indexed("lblLogoName", k), false);
-      } else {
-        ui_.setVisible(indexed("lblLogoName", k), true);
-      }
-    }
-    showSlotOptions();
-  } catch (const std::exception& e) {
-    status_.error(std::string(e.what()) + " #" + std::to_string(slot), "optLOGO_Click");
-  }
-}
-
-void App::showSlotOptions() {
-  const int offered = choices_.model() < 1 ? 1 : choices_.model();
-  int slot = selectedSlot >= 1 && selectedSlot <= 15 ? selectedSlot : 1;
-  if (slot > offered) slot = offered > 15 ? 15 : offered;
-  const int bankFirst = slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;
-  for (int k = 1; k <= 15; ++k) {
-    ui_.setVisible(indexed("optLOGO", k), k >= bankFirst && k <= bankFirst + 3 && k <= offered);
-  }
-}
-
-void App::logoSelMenuClick(int slot) {
-  try {
-    optLogoClick(slot);
-  } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuLogoSel_Click");
-  }
-}
-
-void App::zoomOffClick() {
-  try {
-    ui_.setVisible(indexed("picPicture2", selectedSlot), true);
-    ui_.setVisible("picPicture1", false);
-    ui_.setChecked("mnuZoomOn", false);
-    ui_.setChecked("mnuZoomOff", true);
-  } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuZoomOff_Click");
-  }
-}
-
-void App::zoomOnClick() {
-  try {
-    if (!ui_.visible(indexed("picPicture2", selectedSlot))) return;
-    ui_.setVisible("picPicture1", true);
-    ui_.setChecked("mnuZoomOff", false);
-    ui_.setChecked("mnuZoomOn", true);
-  } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuZoomOn_Click");
+    status_.error(e.what(), title);
   }
 }
 

@@ -5,7 +5,7 @@
 
 #include "common/textnum.h"
 #include "schedule/schedule_model.h"
-#include "shell/app.h"
+#include "shell/schedule_presenter.h"
 
 namespace osd {
 
@@ -197,7 +197,9 @@ const char* helpText(int tab) {
   return tab >= 0 && tab < kHelpTabCount ? kHelpTexts[tab] : "";
 }
 
-ScheduleEditor::ScheduleEditor(App& app) : app_(app) {
+ScheduleEditor::ScheduleEditor(SchedulePresenter& schedule, Preferences& prefs,
+                               NodeChoices& choices, EventLoop& loop)
+    : schedule_(schedule), prefs_(prefs), choices_(choices), loop_(loop) {
   defineControls();
 }
 
@@ -240,15 +242,13 @@ void ScheduleEditor::open() {
   fillScheduleGrid();
   selectSequence(kNoSequence);
   open_ = true;
-  app_.editorOpen = true;
-  app_.platform().loop.setTimerEnabled(TimerId::Editor, true);
+  schedule_.setEditorOpen(true);
 }
 
 void ScheduleEditor::close() {
   if (!open_) return;
   open_ = false;
-  app_.editorOpen = false;
-  app_.platform().loop.setTimerEnabled(TimerId::Editor, false);
+  schedule_.setEditorOpen(false);
 }
 
 int ScheduleEditor::slider(int k) const {
@@ -272,8 +272,8 @@ void ScheduleEditor::sliderMoved(int k, int value) {
 
 void ScheduleEditor::fillScheduleGrid() {
   loading_ = true;
-  ScheduleTable& s = *app_.schedule;
-  const bool locked = app_.locked;
+  ScheduleTable& s = schedule_.table();
+  const bool locked = schedule_.view().locked;
   for (int i = 0; i < kSequenceCount; ++i) {
     ui_.setText(indexed("txtStart", i), formatScheduleTime(s.start[i]));
     ui_.setText(indexed("txtTON", i), formatScheduleTime(s.on[i]));
@@ -297,7 +297,7 @@ void ScheduleEditor::fillScheduleGrid() {
     ui_.setEnabled(indexed("cmdButtons", 1), true);
     for (int k = 0; k < 4; ++k) ui_.setEnabled(indexed("VScroll1", k), true);
     ui_.setVisible("lblLocked", false);
-    const bool autoScan = trimBlanks(app_.readSetting("AutoScan")) == "1";
+    const bool autoScan = trimBlanks(prefs_.read("AutoScan")) == "1";
     ui_.setChecked("chkAutoScan", autoScan);
     ui_.setEnabled("cmdScan", !autoScan);
   }
@@ -309,7 +309,7 @@ void ScheduleEditor::selectSequence(int i) {
   if (i < 0 || i > kNoSequence) return;
   current_ = i;
   for (int r = 0; r <= kNoSequence; ++r) ui_.setChecked(indexed("Option1", r), r == i);
-  const ScheduleTable& s = *app_.schedule;
+  const ScheduleTable& s = schedule_.table();
   moveSlider(0, s.start[i]);
   moveSlider(1, s.on[i]);
   moveSlider(2, s.off[i]);
@@ -321,7 +321,7 @@ void ScheduleEditor::applySlider(int k) {
   if (current_ < 0 || current_ >= kNoSequence) return;
   const int i = current_;
   const int v = slider(k);
-  ScheduleTable& s = *app_.schedule;
+  ScheduleTable& s = schedule_.table();
   switch (k) {
     case 0:
       s.start[i] = v;
@@ -364,7 +364,7 @@ void ScheduleEditor::toggleDay(int n) {
   const std::string name = indexed("Command1", n);
   const bool set = ui_.text(name).empty();
   ui_.setText(name, set ? "x" : "");
-  app_.schedule->dayFlags[i][d] = set;
+  schedule_.table().dayFlags[i][d] = set;
 }
 
 void ScheduleEditor::cycleLogo(int i) {
@@ -377,8 +377,8 @@ void ScheduleEditor::cycleLogo(int i) {
   const std::string name = indexed("txtLogo", i);
   const std::string shown = ui_.text(name);
   long long next = shown == "Off" ? 1 : static_cast<long long>(leadingInt(shown)) + 1;
-  if (next > app_.choices().model() || next < 0) next = 0;
-  app_.schedule->logo[i] = static_cast<int>(next);
+  if (next > choices_.model() || next < 0) next = 0;
+  schedule_.table().logo[i] = static_cast<int>(next);
   ui_.setText(name, logoText(static_cast<int>(next)));
   selectSequence(i);
   ui_.repaint(name);
@@ -388,12 +388,12 @@ void ScheduleEditor::autoScanClick() {
   if (loading_) return;
   const bool on = ui_.checked("chkAutoScan");
   ui_.setEnabled("cmdScan", !on);
-  app_.writeSetting("AutoScan", on ? "1" : "0");
+  prefs_.write("AutoScan", on ? "1" : "0");
 }
 
 void ScheduleEditor::timerTick() {
   if (!open_) return;
-  const LocalTime now = app_.platform().loop.now();
+  const LocalTime now = loop_.now();
   ui_.setText("lblCurrentTime",
               formatClockTime(static_cast<long long>(std::floor(now.secondsSinceMidnight))));
   if (statusTicks_ > 0 && --statusTicks_ == 0) ui_.setText("lblStatus", "");
@@ -407,6 +407,11 @@ void ScheduleEditor::timerTick() {
   }
 }
 
+void ScheduleEditor::colourRow(int i, RowTime time) {
+  ui_.setBackColor(indexed("txtTON", i), time == RowTime::On ? kYellow : kSysWindow);
+  ui_.setBackColor(indexed("txtOFF", i), time == RowTime::Off ? kYellow : kSysWindow);
+}
+
 void ScheduleEditor::scanConflicts() {
   if (scanBusy_) return;
   scanBusy_ = true;
@@ -416,7 +421,7 @@ void ScheduleEditor::scanConflicts() {
     ui_.setBackColor(indexed("Command1", n), kSysHighlightText);
   }
   for (int i = 0; i < kSequenceCount; ++i) ui_.setForeColor(indexed("txtLogo", i), kSysWindowText);
-  const ConflictMap map = scanScheduleConflicts(*app_.schedule);
+  const ConflictMap map = scanScheduleConflicts(schedule_.table());
   for (int i = 0; i < kSequenceCount; ++i) {
     for (int d = 0; d < 7; ++d) {
       if (!map.day[i][d]) continue;
@@ -429,17 +434,17 @@ void ScheduleEditor::scanConflicts() {
 }
 
 void ScheduleEditor::saveSchedule() {
-  const ScheduleTable& s = *app_.schedule;
+  const ScheduleTable& s = schedule_.table();
   std::array<int, 25> days{};
   for (int i = 0; i < kSequenceCount; ++i) days[i] = dayBits(s.dayFlags[i]);
   const std::pair<const char*, std::string> lists[] = {
       {"S_Start", formatScheduleList(s.start)}, {"S_End", formatScheduleList(s.end)},
       {"S_ON", formatScheduleList(s.on)},       {"S_OFF", formatScheduleList(s.off)},
       {"S_Logo", formatScheduleList(s.logo)},   {"S_Days", formatScheduleList(days)}};
-  for (const auto& [key, value] : lists) app_.writeSetting(key, value);
+  for (const auto& [key, value] : lists) prefs_.write(key, value);
   // The store does not report a failed write; what it reads back tells.
   bool saved = true;
-  for (const auto& [key, value] : lists) saved = saved && app_.readSetting(key) == value;
+  for (const auto& [key, value] : lists) saved = saved && prefs_.read(key) == value;
   ui_.setText("lblStatus", saved ? "Schedule saved"
                                  : "The schedule could not be saved: the settings cannot be "
                                    "written.");
@@ -472,7 +477,7 @@ void ScheduleEditor::click(const std::string& name) {
   } else if (base == "mnuHelp2") {
     if (onShowHelp) onShowHelp();
   } else if (base == "mnuAbout") {
-    app_.openAbout(true, true);  // modal over the editor
+    if (schedule_.openAbout) schedule_.openAbout();  // modal over the editor
   }
 }
 

@@ -6,11 +6,14 @@
 #include <functional>
 #include <string>
 
+#include "platform/seams.h"
+#include "settings/node_choices.h"
+#include "settings/preferences.h"
 #include "shell/window_model.h"
 
 namespace osd {
 
-class App;
+class SchedulePresenter;
 
 constexpr const char* kEditorCaption = "SX-1 and  SX-4 Take Scheduler";
 constexpr const char* kHelpCaption = "Schedule Help";
@@ -29,7 +32,8 @@ const char* helpText(int tab);
 
 class ScheduleEditor {
  public:
-  explicit ScheduleEditor(App& app);
+  ScheduleEditor(SchedulePresenter& schedule, Preferences& prefs, NodeChoices& choices,
+                 EventLoop& loop);
   WindowModel& ui() { return ui_; }
 
   // Opening: fills the grid, selects no row, marks the editor open and starts its timer.
@@ -47,6 +51,10 @@ class ScheduleEditor {
   void sliderMoved(int k, int value);
   // Timer1, every 500 ms while the editor is open.
   void timerTick();
+
+  // The runner marks the time of a row that applies now.
+  enum class RowTime { None, On, Off };
+  void colourRow(int i, RowTime time);
 
   // The operations.
   void fillScheduleGrid();
@@ -72,7 +80,10 @@ class ScheduleEditor {
   void moveSlider(int k, int value);
   int slider(int k) const;
 
-  App& app_;
+  SchedulePresenter& schedule_;
+  Preferences& prefs_;
+  NodeChoices& choices_;
+  EventLoop& loop_;
   WindowModel ui_;
   bool open_ = false;
   int current_ = kNoSequence;

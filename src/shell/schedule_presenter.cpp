@@ -1,12 +1,9 @@
-// Loading the schedule at start-up and the schedule runner: twice a second the sequences are
-// evaluated against the clock, a sequence's logo is selected shortly before it comes on, the
-// per-logo lamps follow, and the editor's rows are coloured while it is open.
-#include <cmath>
+#include "shell/schedule_presenter.h"
+
 #include <exception>
 
 #include "common/textnum.h"
-#include "schedule/schedule_model.h"
-#include "shell/app.h"
+#include "settings/setting_rules.h"
 #include "shell/schedule_editor.h"
 
 namespace osd {
@@ -14,7 +11,7 @@ namespace osd {
 namespace {
 // Logos with a lamp, an option button and a menu entry in the main window.
 bool hasLogoControls(int logo) {
-  return logo >= 1 && logo <= 15;
+  return logo >= 1 && logo < LogoView::kSlots;
 }
 
 void checkLogoNumber(int logo) {
@@ -24,27 +21,39 @@ void checkLogoNumber(int logo) {
 }
 }  // namespace
 
-void App::loadSchedule() {
-  ScheduleTable& s = *schedule;
+SchedulePresenter::SchedulePresenter(Dispatcher& dispatcher, EventLoop& loop, Preferences& prefs,
+                                     NodeChoices& choices, StatusPresenter& status,
+                                     LogoPresenter& logo)
+    : dispatcher_(dispatcher),
+      loop_(loop),
+      prefs_(prefs),
+      choices_(choices),
+      status_(status),
+      logo_(logo) {}
+
+SchedulePresenter::~SchedulePresenter() = default;
+
+void SchedulePresenter::load() {
+  ScheduleTable& s = table_;
   for (int i = 0; i < kSequenceCount; ++i) {
     s.start[i] = s.end[i] = s.on[i] = s.off[i] = s.logo[i] = s.days[i] = -1;
   }
-  sequenceOn.fill(false);
+  sequenceOn_.fill(false);
   for (const char* key : kScheduleLoadOrder) {
     try {
       const ListKind kind = listKindOf(key);
-      std::string text = readSetting(key);
+      std::string text = prefs_.read(key);
       if (listNeedsDefault(text)) {
         text = defaultScheduleList(kind);
-        writeSetting(key, text);
+        prefs_.write(key, text);
       }
       const ParsedList parsed = parseScheduleList(text, kind);
-      std::array<int, 25>* target = kind == ListKind::Start    ? &s.start
-                                    : kind == ListKind::End    ? &s.end
-                                    : kind == ListKind::OnTime ? &s.on
-                                    : kind == ListKind::Repeat ? &s.off
-                                    : kind == ListKind::Logo   ? &s.logo
-                                                               : &s.days;
+      auto* target = kind == ListKind::Start    ? &s.start
+                     : kind == ListKind::End    ? &s.end
+                     : kind == ListKind::OnTime ? &s.on
+                     : kind == ListKind::Repeat ? &s.off
+                     : kind == ListKind::Logo   ? &s.logo
+                                                : &s.days;
       for (int i = 0; i < kSequenceCount; ++i) (*target)[i] = parsed.values[i];
       if (kind == ListKind::Days) {
         for (int i = 0; i < kSequenceCount; ++i) {
@@ -62,93 +71,140 @@ void App::loadSchedule() {
   }
 }
 
-void App::scheduleTick() {
-  lookAhead = !lookAhead;
-  scanSchedule();
-  const bool yellow = ui_.get("lblRunning").foreColor == kYellow;
-  ui_.setForeColor("lblRunning", yellow ? kBlue : kYellow);
+void SchedulePresenter::restore() {
+  const bool on = prefs_.flag("ScheduleOn");
+  loop_.setTimerEnabled(TimerId::Schedule, on);
+  update()->on = on;
+  update()->locked = prefs_.flag("Locked");
 }
 
-void App::scanSchedule() {
-  const ScheduleTable& s = *schedule;
-  try {
-    const LocalTime now = pf_.loop.now();
-    const ScheduleInstant at = scheduleInstant(now.weekday, now.secondsSinceMidnight, lookAhead);
-    WindowModel* editorUi = editorOpen && editor_ ? &editor_->ui() : nullptr;
-    for (int i = 0; i < kSequenceCount; ++i) {
-      scheduleStep = "x0";
-      bool on = false;
-      if (sequenceActive(s, i, at.day)) {
-        scheduleStep = "x2";
-        if (at.t < 15LL * s.start[i] || at.t >= 15LL * s.end[i]) scheduleStep = "x3";
-        on = sequenceOnAt(s, i, at.day, at.t);
-      }
-      scheduleStep = "x4";
-      const int logo = s.logo[i];
-      if (lookAhead) {
-        if (!on || logo == currentLogo) continue;
-        scheduleStep = "x5a";
-        checkLogoNumber(logo);
-        if (currentLogo == 0) currentLogo = 1;
-        if (hasLogoControls(currentLogo)) ui_.setForeColor(indexed("optLOGO", currentLogo), kWhite);
-        if (hasLogoControls(logo)) ui_.setForeColor(indexed("optLOGO", logo), kGreen);
-        dispatcher_.selectLogo(logo);
-        if (hasLogoControls(currentLogo)) ui_.setChecked(indexed("mnuLogoSel", currentLogo), false);
-        currentLogo = logo;
-        if (hasLogoControls(currentLogo)) {
-          ui_.setChecked(indexed("mnuLogoSel", currentLogo), true);
-          optLogoClick(currentLogo);
-        }
-        continue;
-      }
-      if (on) {
-        scheduleStep = "x5";
-        if (!sequenceOn[i]) {
-          scheduleStep = "x5a";
-          checkLogoNumber(logo);
-          if (hasLogoControls(logo)) ui_.setBackColor(indexed("Shape1", logo), kRed);
-          scheduleStep = "x5b";
-          if (hasLogoControls(logo)) ui_.setVisible(indexed("Shape1", logo), true);
-          scheduleStep = "x5c";
-          sequenceOn[i] = true;
-          scheduleStep = "x5d";
-          dispatcher_.takeOn();
-        }
-        scheduleStep = "x6";
-        if (editorUi) {
-          editorUi->setBackColor(indexed("txtTON", i), kYellow);
-          editorUi->setBackColor(indexed("txtOFF", i), kSysWindow);
-        }
-      } else {
-        if (sequenceOn[i]) {
-          scheduleStep = "x7";
-          checkLogoNumber(logo);
-          if (hasLogoControls(logo)) {
-            ui_.setBackColor(indexed("Shape1", logo), kSysButtonFace);
-            ui_.setVisible(indexed("Shape1", logo), false);
-          }
-          sequenceOn[i] = false;
-          dispatcher_.takeOff();
-        }
-        scheduleStep = "x8";
-        if (editorUi) {
-          if (logo < 1 || s.start[i] < 0) {
-            scheduleStep = "x9";
-            editorUi->setBackColor(indexed("txtOFF", i), kSysWindow);
-            editorUi->setBackColor(indexed("txtTON", i), kSysWindow);
-          } else {
-            editorUi->setBackColor(indexed("txtOFF", i), kYellow);
-            editorUi->setBackColor(indexed("txtTON", i), kSysWindow);
-          }
-        }
-      }
-    }
-  } catch (const std::exception& e) {
-    status_.error(e.what(), "Scan_Schedule " + scheduleStep);
+void SchedulePresenter::toggleOn() {
+  const bool on = !view().on;
+  prefs_.write("ScheduleOn", truthText(on));
+  loop_.setTimerEnabled(TimerId::Schedule, on);
+  auto v = update();
+  v->on = on;
+  for (int i = 1; i <= 4; ++i) {
+    v->optionColours[static_cast<size_t>(i)] = kWhite;
+    v->lamps[static_cast<size_t>(i)].shown = false;
   }
 }
 
-void App::editorTimerTick() {
+void SchedulePresenter::toggleLock() {
+  const bool locked = !view().locked;
+  update()->locked = locked;
+  prefs_.write("Locked", truthText(locked));
+}
+
+void SchedulePresenter::tick() {
+  lookAhead_ = !lookAhead_;
+  scan();
+  update()->runningColour = view().runningColour == kYellow ? kBlue : kYellow;
+}
+
+void SchedulePresenter::scan() {
+  try {
+    const LocalTime now = loop_.now();
+    const ScheduleInstant at = scheduleInstant(now.weekday, now.secondsSinceMidnight, lookAhead_);
+    for (int i = 0; i < kSequenceCount; ++i) {
+      step_ = "x0";
+      bool on = false;
+      if (sequenceActive(table_, i, at.day)) {
+        step_ = "x2";
+        if (at.t < 15LL * table_.start[i] || at.t >= 15LL * table_.end[i]) step_ = "x3";
+        on = sequenceOnAt(table_, i, at.day, at.t);
+      }
+      step_ = "x4";
+      const int logo = table_.logo[i];
+      if (lookAhead_) {
+        if (on && logo != currentLogo_) lookAheadFor(logo);
+        continue;
+      }
+      sequenceChanged(i, on, logo);
+      colourEditorRow(i, on, logo);
+    }
+  } catch (const std::exception& e) {
+    status_.error(e.what(), "Scan_Schedule " + step_);
+  }
+}
+
+// Shortly before a sequence comes on, its logo is selected on the node and in the window.
+void SchedulePresenter::lookAheadFor(int logo) {
+  step_ = "x5a";
+  checkLogoNumber(logo);
+  if (currentLogo_ == 0) currentLogo_ = 1;
+  {
+    auto v = update();
+    if (hasLogoControls(currentLogo_)) v->optionColours[static_cast<size_t>(currentLogo_)] = kWhite;
+    if (hasLogoControls(logo)) v->optionColours[static_cast<size_t>(logo)] = kGreen;
+  }
+  dispatcher_.selectLogo(logo);
+  if (hasLogoControls(currentLogo_)) logo_.checkMenuSlot(0);
+  currentLogo_ = logo;
+  if (hasLogoControls(currentLogo_)) {
+    logo_.checkMenuSlot(currentLogo_);
+    logo_.chooseSlot(currentLogo_);
+  }
+}
+
+// A sequence that comes on lights its logo's lamp and takes the logo on; one that goes off
+// puts the lamp out and takes it off.
+void SchedulePresenter::sequenceChanged(int i, bool on, int logo) {
+  if (on == sequenceOn_[static_cast<size_t>(i)]) return;
+  step_ = on ? "x5a" : "x7";
+  checkLogoNumber(logo);
+  if (hasLogoControls(logo)) {
+    auto v = update();
+    v->lamps[static_cast<size_t>(logo)] = {on, on ? kRed : kSysButtonFace};
+  }
+  sequenceOn_[static_cast<size_t>(i)] = on;
+  if (on) {
+    step_ = "x5d";
+    dispatcher_.takeOn();
+  } else {
+    dispatcher_.takeOff();
+  }
+}
+
+// The editor's rows while it is open: yellow for the time that applies now.
+void SchedulePresenter::colourEditorRow(int i, bool on, int logo) {
+  step_ = on ? "x6" : "x8";
+  if (!editorOpen_ || !editor_) return;
+  if (on) {
+    editor_->colourRow(i, ScheduleEditor::RowTime::On);
+  } else if (logo < 1 || table_.start[i] < 0) {
+    step_ = "x9";
+    editor_->colourRow(i, ScheduleEditor::RowTime::None);
+  } else {
+    editor_->colourRow(i, ScheduleEditor::RowTime::Off);
+  }
+}
+
+void SchedulePresenter::openEditor(const std::function<void(ScheduleEditor&)>& show) {
+  status_.busy(true);
+  if (editor_) editor_->close();
+  editor_ = std::make_unique<ScheduleEditor>(*this, prefs_, choices_, loop_);
+  editor_->open();
+  if (show) {
+    // Modal: returns when the editor window has closed; the editor is then discarded.
+    show(*editor_);
+    closeEditor();
+  }
+  status_.busy(false);
+}
+
+void SchedulePresenter::closeEditor() {
+  if (!editor_) return;
+  editor_->close();
+  editor_.reset();
+}
+
+void SchedulePresenter::setEditorOpen(bool open) {
+  editorOpen_ = open;
+  loop_.setTimerEnabled(TimerId::Editor, open);
+}
+
+void SchedulePresenter::editorTick() {
   if (editor_ && editor_->isOpen()) editor_->timerTick();
 }
 

@@ -1,6 +1,6 @@
 // Start-up of the main window: the order in which the settings are read, the serial port is
-// searched and opened, the window is restored and commands are let onto the line.
-#include <cctype>
+// searched and opened, the window is restored and commands are let onto the line. Every step
+// reports its own failure and the start-up goes on with the next one.
 #include <exception>
 #include <functional>
 
@@ -11,15 +11,23 @@ namespace osd {
 
 namespace {
 constexpr int kHighestSlot = 15;
+constexpr const char* kFormLoad = "Form_Load";
+constexpr const char* kFormSetUp = "Form_SetUp";
 }  // namespace
+
+void App::runStep(const char* title, const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    status_.error(e.what(), title);
+  }
+}
 
 void App::formLoad(const std::string& commandLineText) {
   // The text may be this object's own member (the diagnostic "Read Configuration").
   const std::string line = commandLineText;
-  commandLine = line;
-
-  // Every step reports its own failure and the start-up goes on with the next one.
-  const auto step = [this](const std::function<void()>& body) { runStep("Form_Load", body); };
+  commandLine_ = line;
+  const auto step = [this](const std::function<void()>& body) { runStep(kFormLoad, body); };
 
   // 1. Node family; the reply area is hidden until the settings are read.
   step([&] {
@@ -60,13 +68,13 @@ void App::formLoad(const std::string& commandLineText) {
   step([&] {
     // "0" is what the store gives for a recent-file key never written (first start): there
     // is no file to load and nothing to complain about.
-    std::string file = currentFile;
-    if (trimBlanks(file) != "0") readFile(file);
+    std::string file = bench_.logos().current;
+    if (trimBlanks(file) != "0") logo_.readFile(file);
   });
 
   // 16, 17.
   step([&] { port_.noReply(); });
-  step([&] { showSlotOptions(); });
+  step([&] { logo_.showSlotOptions(); });
 
   // The main tick runs from here until the window closes.
   pf_.loop.setTimerEnabled(TimerId::Delay, true);
@@ -74,72 +82,108 @@ void App::formLoad(const std::string& commandLineText) {
 
 // Logo sizes, the slot chosen last time and the recent files (start-up steps 4 to 7).
 void App::loadSlotChoice() {
-  const auto step = [this](const std::function<void()>& body) { runStep("Form_Load", body); };
+  const auto step = [this](const std::function<void()>& body) { runStep(kFormLoad, body); };
   // 4. Logo dimensions, before anything reads them.
   step([&] {
-    imageWidth = 256;
-    imageHeight = 64;
-    logoWidth = 256;
+    bench_.logos().width = Workbench::kStartWidth;
+    bench_.logos().height = Workbench::kStartHeight;
   });
 
   // 5. Logo options 1 to 7 stay hidden until the node model is known.
-  step([&] {
-    for (int i = 1; i <= 7; ++i) ui_.setVisible(indexed("optLOGO", i), false);
-  });
+  step([&] { logo_.hideOptions(1, 7); });
 
   // 6. The logo chosen last time.
   step([&] {
-    const std::string text = readSetting("LogoSelect");
-    if (!text.empty()) {
-      // Only slots 1 to 15 have an option and a menu entry.
-      const int n = clampInt(leadingInt(text), 1, kHighestSlot);
-      ui_.setChecked(indexed("optLOGO", n), true);
-      optLogoClick(n);
-      ui_.setChecked(indexed("mnuLogoSel", n), true);
-      selectedSlot = n;
-    }
-    if (selectedSlot >= 1 && selectedSlot <= kHighestSlot) {
-      ui_.setChecked(indexed("mnuLogoSel", selectedSlot), true);
-      ui_.setChecked(indexed("optLOGO", selectedSlot), true);
-      ui_.repaint(indexed("picPicture2", selectedSlot));
-    }
+    const std::string text = bench_.prefs().read("LogoSelect");
+    logo_.restoreChoice(text.empty() ? 0 : clampInt(leadingInt(text), 1, kHighestSlot));
   });
 
   // 7. Recent files, FileSelect8 down to FileSelect1 (menu entry i - 1); the newest ends up
   //    as the current file.
   step([&] {
     for (int i = 8; i >= 1; --i) {
-      const std::string text = readSetting("FileSelect" + std::to_string(i));
-      const std::string entry = indexed("mnuRecentFile", i - 1);
-      if (text.empty()) {
-        ui_.setVisible(entry, false);
-        ui_.setEnabled(entry, false);
-      } else {
-        // "0" is the placeholder of an entry never filled: kept, not offered.
-        bench_.logos().setRecent(i - 1, text);
-        ui_.setText(entry, text);
-        ui_.setVisible(entry, text != "0");
-        ui_.setEnabled(entry, text != "0");
-      }
-      currentFile = text;
+      const std::string text = bench_.prefs().read("FileSelect" + std::to_string(i));
+      logo_.restoreRecent(i - 1, text);
+      bench_.logos().current = text;
     }
   });
 }
 
 // The port search and the saved port (start-up steps 8 to 11).
 void App::openSavedPort(const std::string& line) {
-  const auto step = [this](const std::function<void()>& body) { runStep("Form_Load", body); };
+  const auto step = [this](const std::function<void()>& body) { runStep(kFormLoad, body); };
   // 8. A port the search must not touch, from the command line.
   step([&] { link_.setSkipPort(skipPortFrom(line)); });
-
   // 9. Port search.
   step([&] { port_.searchPorts(); });
-
   // 10. The saved port.
   step([&] { port_.openSavedPort(); });
-
   // 11. Read time-outs of the port.
   step([&] { link_.applyTimeouts(); });
+}
+
+void App::formSetUp() {
+  setUpMenus();
+  setUpVideoAndSlots();
+}
+
+void App::setUpMenus() {
+  const auto step = [this](const std::function<void()>& body) { runStep(kFormSetUp, body); };
+  // 1. Menus that need an answering node start disabled.
+  step([&] {
+    status_.status("");
+    menus_.restoreCommands();
+  });
+  // 2. The schedule.
+  step([&] { schedule_.load(); });
+  // 3.-4. Show modes.
+  step([&] { menus_.restoreShowModes(); });
+  // 5. The reply display.
+  step([&] { port_.showReply(bench_.prefs().flag("ShowReply")); });
+  // 6. The logo-generator model.
+  step([&] { menus_.restoreModel(); });
+  // 7. Diagnostic menu.
+  step([&] { menus_.restoreDiagTools(); });
+  // 8.-9. The schedule runner and its lock.
+  step([&] { schedule_.restore(); });
+  // 10. Front panel lock.
+  step([&] { menus_.restorePanelLock(); });
+  // 11. Colour node.
+  step([&] { choices_.restoreColourNode(); });
+  // 12. Transparency.
+  step([&] { menus_.restoreTransparent(); });
+  // 13. Logo options 2-4 come back when a node answers.
+  step([&] { logo_.hideOptions(2, 4); });
+}
+
+void App::setUpVideoAndSlots() {
+  const auto step = [this](const std::function<void()>& body) { runStep(kFormSetUp, body); };
+  // 14. Video data, then the image start position.
+  step([&] {
+    const VideoData::Loaded loaded = bench_.load(bench_.logos().width, bench_.logos().height);
+    // A file that could not be read was kept beside itself before the defaults replaced it.
+    if (!loaded.kept.empty()) status_.error(loaded.kept, kFormSetUp);
+    video_.showParams(loaded.asLoaded);
+    placement_.showStart(bench_.video().startH(), bench_.video().startV());
+  });
+  // 15.-16. Video standard and pixel format.
+  step([&] { video_.restore(); });
+  // 17. The slots' last images, highest first, so the lowest slot with a file ends selected.
+  step([&] {
+    for (int n = choices_.model(); n >= 1; --n) {
+      if (n >= LogoSlots::kCount) continue;
+      step([&] {
+        LogoSlots& logos = bench_.logos();
+        logos.file[static_cast<size_t>(n)] = bench_.prefs().slotFile(n);
+        if (logos.file[static_cast<size_t>(n)].size() > 6) {
+          logos.selected = n;
+          logo_.restoreSlotFile(n, logos.file[static_cast<size_t>(n)]);
+        }
+      });
+    }
+  });
+  // 18. SMPTE background.
+  step([&] { menus_.restoreSmpte(); });
 }
 
 }  // namespace osd

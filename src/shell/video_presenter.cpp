@@ -1,10 +1,9 @@
-// The video-controller data in the window: reading the four files at start-up, falling back
-// to the defaults, the edit commands, the image-control commands and the two option pairs.
+#include "shell/video_presenter.h"
+
 #include <cstdlib>
 #include <exception>
 
 #include "common/textnum.h"
-#include "shell/app.h"
 #include "transfer/video_data.h"
 
 namespace osd {
@@ -13,30 +12,80 @@ namespace {
 const char* kWriteWarning =
     "This action cannot be reversed without erasing the entire EEPROM.\r\n"
     " It is also possible to corrupt the current data settings. ";
+
+const char* baseNameOf(VideoFile file) {
+  switch (file) {
+    case VideoFile::Ntsc:
+      return "Video-NTSBData";
+    case VideoFile::PalB:
+      return "Video-PALBData";
+    case VideoFile::PalM:
+      return "Video-PALMData";
+    case VideoFile::ImageControl:
+      break;
+  }
+  return "Video-ImageData";
+}
 }  // namespace
 
-std::string App::imagesDir() const {
-  return pf_.dataDir + "/Images";
+VideoPresenter::VideoPresenter(VideoData& video, LogoSlots& logos, NodeChoices& choices,
+                               Dispatcher& dispatcher, LinkService& link, StatusPresenter& status,
+                               Dialogs& dialogs, Launcher& launcher, std::string dataDir)
+    : video_(video),
+      logos_(logos),
+      choices_(choices),
+      dispatcher_(dispatcher),
+      link_(link),
+      status_(status),
+      dialogs_(dialogs),
+      launcher_(launcher),
+      dataDir_(std::move(dataDir)) {}
+
+void VideoPresenter::chooseStandard(bool pal) {
+  choices_.choosePal(pal);
+  showChoices();
+  if (!pal) update()->videoSettings = "Video ADV7171:";
+  if (reloadRecent) reloadRecent();
 }
 
-bool App::readVideoData() {
-  if (!bench_.video().read()) return false;
-  ui_.setText("lblImageSettings", video::imageSettingsText(imageParams));
-  return true;
+void VideoPresenter::chooseFormat(PixelFormat format) {
+  choices_.chooseFormat(format);
+  showChoices();
 }
 
-void App::writeDefaultVideoData() {
-  bench_.video().useDefaults(imageWidth, imageHeight);
-  ui_.setText("lblImageSettings", video::imageSettingsText(imageParams));
+void VideoPresenter::restore() {
+  choices_.restorePal();
+  choices_.restoreFormat();
+  showChoices();
 }
 
-void App::writeVideoDataFile(const std::string& baseName, const int* table) {
-  bench_.video().writeTable(baseName, table);
+void VideoPresenter::showChoices() {
+  auto v = update();
+  v->pal = choices_.pal();
+  v->format = choices_.format();
 }
 
-void App::editVideoFileClick(const std::string& baseName) {
+void VideoPresenter::showParams(const video::ImageParams& params) {
+  update()->imageSettings = video::imageSettingsText(params);
+}
+
+void VideoPresenter::imageLoaded(int width, int height) {
+  video::ImageParams& params = video_.params();
+  const bool fullPage = width == 256 && height == 255;
+  params[5] = fullPage ? 0 : height / 2;
+  params[6] = fullPage ? 0 : width / 4;
+  std::string settings = "Image Parameters:";
+  for (int i = 0; i <= 15; ++i) settings += " " + hex2(params[static_cast<size_t>(i)]);
+  update()->imageSettings = settings;
+}
+
+void VideoPresenter::showControl(int value) {
+  update()->imageSettings = "Control: 0" + hexUpper(value);
+}
+
+void VideoPresenter::editFile(VideoFile file) {
   try {
-    const std::string path = video::findFile(imagesDir(), baseName + ".dat");
+    const std::string path = video::findFile(imagesDir(), std::string(baseNameOf(file)) + ".dat");
 #if defined(_WIN32)
     const bool windows = true;
 #else
@@ -48,7 +97,7 @@ void App::editVideoFileClick(const std::string& baseName) {
          video::editorCandidates(visual ? visual : "", editor ? editor : "", windows)) {
       std::vector<std::string> args(candidate.begin() + 1, candidate.end());
       args.push_back(path);
-      if (pf_.launcher.startProgram(candidate.front(), args)) return;
+      if (launcher_.startProgram(candidate.front(), args)) return;
     }
     status_.error("No text editor found: set $VISUAL or install one", "Edit");
   } catch (const std::exception& e) {
@@ -56,24 +105,24 @@ void App::editVideoFileClick(const std::string& baseName) {
   }
 }
 
-void App::saveCurrentSettingsClick() {
+void VideoPresenter::saveCurrentSettings() {
   try {
-    if (!pf_.dialogs.confirm(
+    if (!dialogs_.confirm(
             "Are you Sure?",
             std::string("This will write the Image control data to the EEPROM.") + kWriteWarning)) {
       return;
     }
     dispatcher_.saveSettings();
-    writeVideoDataFile("Video-ImageData", imageParams.data());
+    video_.writeTable("Video-ImageData", video_.params().data());
   } catch (const std::exception& e) {
     status_.error(e.what(), "mnuSaveCurrentSettings_Click");
   }
 }
 
-void App::sendVideoSetupClick() {
-  if (!pf_.dialogs.confirm("Are you Sure?",
-                           std::string("This will write the Video controller data to the EEPROM.") +
-                               kWriteWarning)) {
+void VideoPresenter::sendSetup() {
+  if (!dialogs_.confirm("Are you Sure?",
+                        std::string("This will write the Video controller data to the EEPROM.") +
+                            kWriteWarning)) {
     return;
   }
   buildSetupBlock();
@@ -81,32 +130,13 @@ void App::sendVideoSetupClick() {
   status_.progressShown(false);
 }
 
-void App::optNtscClick(int index) {
-  choices_.choosePal(index == 1);
-  ui_.setChecked(indexed("optNTSC", index), true);
-  ui_.setChecked(indexed("optNTSC", 1 - index), false);
-  if (index == 0) ui_.setText("lblVideoSettings", "Video ADV7171:");
-  recentFileClick(0);
-}
-
-void App::optRgbClick(int index) {
-  choices_.chooseFormat(index == 0 ? PixelFormat::Rgb : PixelFormat::YCbCr);
-  showFormat();
-}
-
-void App::showFormat() {
-  const std::optional<PixelFormat> format = choices_.format();
-  ui_.setChecked(indexed("optRGB", 0), format == PixelFormat::Rgb);
-  ui_.setChecked(indexed("optRGB", 1), format == PixelFormat::YCbCr);
-}
-
-void App::buildSetupBlock() {
+void VideoPresenter::buildSetupBlock() {
   if (dispatcher_.guarded()) return;
   try {
     status_.status("");
     if (!link_.valid()) return;
-    if (!pf_.port.isOpen()) {
-      pf_.dialogs.beep();
+    if (!link_.isOpen()) {
+      dialogs_.beep();
       status_.error("No Valid COM Port Selected", "Communication Error!");
       return;
     }
@@ -115,7 +145,7 @@ void App::buildSetupBlock() {
     status_.progressShown(true);
     status_.progress(1);
     status_.status("Downloading Video Controller Data");
-    bench_.video().setupBlock(imageWidth, imageHeight);
+    video_.setupBlock(logos_.width, logos_.height);
   } catch (const std::exception& e) {
     status_.error(e.what(), "DivUvOR");
     status_.progressShown(false);

@@ -18,20 +18,20 @@ WindowScan::~WindowScan() = default;
 bool WindowScan::run() {
   if (running_) return false;
   if (!app_.platform().port.isOpen() || !app_.link().valid()) {
-    app_.status_.error("The port is not open: choose a port in the Com menu first.", kTitle);
+    app_.statusLine().error("The port is not open: choose a port in the Com menu first.", kTitle);
     return false;
   }
   // The line is the scan's alone: what holds the window's traffic during a download (node
   // poll, watchdog, dispatcher, the wake-up after an open) holds it here too.
-  const bool wasHeld = app_.downloading;
-  app_.downloading = true;
+  const bool wasHeld = app_.download().lineHeld();
+  app_.download().holdLine(true);
   running_ = true;
   found_ = scan_->run();
   running_ = false;
-  app_.downloading = wasHeld;
+  app_.download().holdLine(wasHeld);
   if (!found_.empty()) app_.link().heard();  // nodes answered: the line is alive
   if (!scan_->error().empty()) {
-    app_.status_.error(scan_->error(), kTitle);
+    app_.statusLine().error(scan_->error(), kTitle);
     return false;
   }
   return true;

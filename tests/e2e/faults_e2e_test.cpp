@@ -67,15 +67,13 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   app.session().setLargeMemory(false);
   app.bench().logos().selected = 1;
   app.choices().chooseFormat(PixelFormat::Rgb);
-  app.ui().setChecked("optRGB(1)", false);
   std::string file = dir.path + "/logo.bmp";
-  ASSERT_EQ(app.readFile(file), 0) << app.statusLine().view().errorText;
-  for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == 1);
+  ASSERT_EQ(app.logos().readFile(file), 0) << app.statusLine().view().errorText;
   app.dispatcher().wakeAll();
   app.statusLine().dismissError();
 
-  app.runDownload();
-  EXPECT_FALSE(app.lineHeld());
+  app.download().run();
+  EXPECT_FALSE(app.download().lineHeld());
   EXPECT_TRUE(host->runUntil([&] { return app.statusLine().view().errorShown; }, 3000));
   EXPECT_FALSE(app.statusLine().view().errorText.empty());
   EXPECT_TRUE(host->runUntil([&] { return !host->port().isOpen(); }, 3000));
@@ -91,7 +89,7 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   // The next download goes through whole: "QXW", 256 setup bytes, 64 rows of 256 values and
   // 383 fillers of 128 bytes (65536 bytes of memory) reach the node, and nothing else.
   app.statusLine().dismissError();
-  app.runDownload();
+  app.download().run();
   EXPECT_FALSE(app.statusLine().view().errorShown) << app.statusLine().view().errorText;
   host->loop().setTimerEnabled(TimerId::Delay, false);  // no node poll after it
   const size_t expected = 3 + 256 + 256 * 64 + 383 * 128;

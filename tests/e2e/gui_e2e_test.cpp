@@ -8,8 +8,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRadioButton>
 
 #include "e2e_support.h"
 #include "gui/main_window.h"
@@ -54,7 +56,7 @@ struct Rig {
     window.show();
   }
   void start() {  // without the splash window, until the node has answered
-    h.app->skipSplash();
+    h.app->menus().skipSplash();
     h.app->formLoad("");
     h.loop.advance(10000);
   }
@@ -65,18 +67,41 @@ struct Rig {
 
 }  // namespace
 
-TEST(GuiWindow, EveryControlHasItsWidgetAndTheModelDrivesTheLayout) {
+// Every menu entry runs an operation, the captions are the program's own, and "Show
+// Dialog" of the diagnostic menu shows the reply area.
+TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
   Rig rig;
-  EXPECT_EQ(rig.window.binder().unboundNames(), std::vector<std::string>{});
-  // "Show Dialog" of the diagnostic menu makes the window tall enough for the replies.
+  const std::pair<const char*, const char*> captions[] = {
+      {"mnuDownloadLogotoRam", "&Download Image to RAM"},
+      {"mnuDiagSub(23)", "Show Dialog"},
+      {"mnuSetLGx(0)", "AutoSelect SX Type"},
+      {"mnuLogoSel(3)", "Logo&3"},
+      {"mnuCOMsel(0)", "&Search for Com Ports"},
+      {"mnuUpLoadLogo", "&Upload Selected Logo From RU7+"}};
+  for (auto [name, caption] : captions) {
+    EXPECT_EQ(rig.window.action(name)->text(), QString::fromUtf8(caption)) << name;
+  }
+  EXPECT_EQ(child<QRadioButton>(rig.window, "optLOGO(9)")->text(), QStringLiteral("Logo9"));
+  EXPECT_EQ(child<QGroupBox>(rig.window, "Frame2")->title(), QStringLiteral("Data Type"));
   auto* reply = child(rig.window, "replyArea");
   EXPECT_TRUE(reply->isHidden());
   for (const bool shown : {true, false}) {
-    auto* showDialog = child<QAction>(rig.window, "mnuDiagSub(23)");
+    QAction* showDialog = rig.window.action("mnuDiagSub(23)");
     showDialog->trigger();
     EXPECT_EQ(rig.h.app->port().view().replyShown, shown);
     EXPECT_EQ(showDialog->isChecked(), shown);
     EXPECT_EQ(reply->isHidden(), !shown);
+  }
+  for (QAction* a : rig.window.findChildren<QAction*>()) {
+    // Separators and the menus themselves run nothing; "Save Logo to .SX1 DOS Disk File" is
+    // never offered.
+    if (a->isSeparator() || a->menu() || a->objectName().isEmpty() ||
+        a->objectName() == QStringLiteral("mnuSaveLogoDisk")) {
+      continue;
+    }
+    // Taking the connections away says whether there were any.
+    EXPECT_TRUE(QObject::disconnect(a, &QAction::triggered, nullptr, nullptr))
+        << a->objectName().toStdString();
   }
 }
 
@@ -125,8 +150,8 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   mouse(pic, QEvent::MouseButtonRelease, local(), false);
   EXPECT_GT(pic->x(), before.x());
   EXPECT_GT(pic->y(), before.y());
-  EXPECT_NEAR(toTwips(pic, pic->x()), rig.h.app->ui().get(pic->objectName().toStdString()).left,
-              15.0);
+  EXPECT_NEAR(toTwips(pic, pic->x()),
+              rig.h.app->placement().view().places.at(static_cast<size_t>(slot)).left, 15.0);
 
   child<QAction>(rig.window, "mnuNodeView")->trigger();
   auto* large = child<gui::PictureBox>(rig.window, "picPicture1");

@@ -95,21 +95,22 @@ std::string windowStream(const std::string& dir, const Case& c) {
   Platform platform{port, loop, settings, dialogs, launcher, dir, dir};
   App app(platform);
   gui::MainWindow window(app);
-  app.skipSplash();
+  app.menus().skipSplash();
   app.formLoad("");
   // The size answer is short: it is taken in with the next long answer of the node poll.
   EXPECT_TRUE(waitFor([&] { return app.session().memorySize() == 65536; }, 40000));
   if (c.x >= 0) {
     // Down on the preview, a move of four times the distance (it follows by a quarter), up.
-    const std::string pic = indexed("picPicture2", 1);
-    const double dx = 4.0 * (60 + c.x * 56 - app.ui().get(pic).left);
-    const double dy = 4.0 * (240 + c.y * 38.4 - app.ui().get(pic).top);
-    app.mouse(pic, 0, 0, 0);
+    PlacementPresenter& placement = app.placement();
+    const PlacementView::Place at = placement.view().places[1];
+    const double dx = 4.0 * (60 + c.x * 56 - at.left);
+    const double dy = 4.0 * (240 + c.y * 38.4 - at.top);
+    placement.press(1);
     QTest::qWait(60);
-    app.mouse(pic, 1, dx, dy);
-    app.mouse(pic, 2, dx, dy);
+    placement.move(1, dx, dy);
+    placement.release(1);
   }
-  window.findChild<QAction*>(QString::fromStdString(indexed("mnuDiagSub", 8)))->trigger();
+  window.action("mnuDiagSub(8)")->trigger();
   std::string got;
   waitFor([&] { return !(got = stream(dir + "/rec.bin", kLength)).empty(); }, 30000);
   app.shutdown();

@@ -44,7 +44,7 @@ TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
   osd::App app(pf);
   osd::gui::MainWindow window(app);
   window.show();
-  app.skipSplash();
+  app.menus().skipSplash();
   app.formLoad("");
   runFor(3000);
   auto* hpos = window.findChild<QLineEdit*>(QStringLiteral("txtHPOS"));
@@ -58,7 +58,7 @@ TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
       if (cancel) return w->buttons()->button(QDialogButtonBox::Cancel)->click();
       key(w->input(), QEvent::KeyPress, Qt::Key_Return);
     });
-    window.forward("mnuDiagSub(6)");
+    window.action("mnuDiagSub(6)")->trigger();
   }
   key(hpos, QEvent::KeyRelease, Qt::Key_Return);
   runFor(500);

@@ -1,0 +1,87 @@
+// The logo download from the window: the "Notice" question, the erase and its wait, the
+// checks before a download, the job that sends the stream, and what the line has carried
+// told on the status line and the progress bar. A running download (or a scan of the line)
+// holds the line: nothing else goes on it then.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/reporter.h"
+#include "image/logo_slots.h"
+#include "link/dispatcher.h"
+#include "link/link_service.h"
+#include "link/node_session.h"
+#include "platform/seams.h"
+#include "shell/logo_presenter.h"
+#include "shell/status_presenter.h"
+#include "shell/video_presenter.h"
+#include "shell/view_state.h"
+#include "transfer/download_job.h"
+#include "transfer/line_progress.h"
+#include "transfer/video_store.h"
+
+namespace osd {
+
+struct DownloadView {
+  bool running = false;   // a download runs: the commands that start one are off
+  bool starting = false;  // the erase before it is on its way
+  bool erasing = false;   // the node erases its image memory: "to EEPROM" is off
+};
+
+class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
+ public:
+  DownloadPresenter(Dispatcher& dispatcher, LinkService& link, NodeSession& session,
+                    EventLoop& loop, Dialogs& dialogs, StatusPresenter& status, LogoPresenter& logo,
+                    VideoPresenter& video, LogoSlots& logos, VideoData& videoData);
+
+  // "Download Image to RAM" (and "to EEPROM"): asks, erases, waits, then downloads.
+  void downloadToRam();
+  // The download itself, of the selected slot (1..4).
+  void run();
+  void saveLogoInNvram() { dispatcher_.saveLogo(); }
+
+  // Held while a download or a scan of the line runs.
+  bool lineHeld() const { return view().running; }
+  void holdLine(bool on) { update()->running = on; }
+  void eraseStarted(bool on) { update()->erasing = on; }
+  // One main tick: the figures of the line while a download runs.
+  void tick();
+
+  // The job's reports. While the line is followed its figures are the status text and the
+  // bar, not the job's phase names and written bytes.
+  void status(const std::string& text) override;
+  void error(const std::string& message, const std::string& title) override;
+  void progressShown(bool shown) override { status_.progressShown(shown); }
+  void progress(double percent) override;
+  void busy(bool on) override { status_.busy(on); }
+  void download(const DownloadProgress& report) override;
+
+ private:
+  DownloadHooks hooks();
+  // Why the download cannot start (an empty text when it can); 0 in `slot` when none.
+  bool readyToSend(int& slot);
+  void followLine();
+  // After the last byte was handed to the port: follows the line until the node can have it
+  // all (or the port closed), then shows "Logo N downloaded: ..." for the usual status time.
+  void finishLine(int slot);
+  void showEraseWait();
+
+  Dispatcher& dispatcher_;
+  LinkService& link_;
+  NodeSession& session_;
+  EventLoop& loop_;
+  Dialogs& dialogs_;
+  StatusPresenter& status_;
+  LogoPresenter& logo_;
+  VideoPresenter& video_;
+  LogoSlots& logos_;
+  VideoData& videoData_;
+  std::optional<LineProgress> line_;
+  int64_t written_ = 0;  // bytes of the stream handed to the port
+  int64_t picture_ = 0;  // bytes of its picture
+  double started_ = -1;  // when the download command began (erase included)
+};
+
+}  // namespace osd

@@ -1,0 +1,69 @@
+// What the link components report, taken to the areas of the window that show it.
+#pragma once
+
+#include <string>
+
+#include "link/link_listener.h"
+#include "settings/node_choices.h"
+#include "shell/download_presenter.h"
+#include "shell/logo_presenter.h"
+#include "shell/menus_presenter.h"
+#include "shell/port_presenter.h"
+#include "shell/status_presenter.h"
+#include "shell/video_presenter.h"
+
+namespace osd {
+
+struct WindowAreas {
+  StatusPresenter& status;
+  PortPresenter& port;
+  MenusPresenter& menus;
+  LogoPresenter& logo;
+  VideoPresenter& video;
+  DownloadPresenter& download;
+  NodeChoices& choices;
+};
+
+class LinkEvents : public LinkListener {
+ public:
+  explicit LinkEvents(WindowAreas areas) : a_(areas) {}
+
+  void error(const std::string& message, const std::string& title) override {
+    a_.status.error(message, title);
+  }
+  void status(const std::string& text) override { a_.status.status(text); }
+  void statusHold(int ticks) override { a_.status.holdStatus(ticks); }
+  void progressShown(bool visible) override { a_.status.progressShown(visible); }
+  void progress(double percent) override { a_.status.progress(percent); }
+  void portState(PortState state) override { a_.port.portState(state); }
+  void openFailed(const std::string& message, const std::string& title) override {
+    a_.port.openFailed();
+    a_.status.error(message, title);
+  }
+  void sent(const std::string& text, int count) override { a_.port.sent(text, count); }
+  void lastSentCleared() override { a_.port.lastSentCleared(); }
+  void answerCleared() override { a_.port.answerCleared(); }
+  void settingsValue(int value) override { a_.video.showControl(value); }
+  void eraseStarted() override { eraseBusy(true); }
+  void eraseDone() override { eraseBusy(false); }
+  void nodeMenusEnabled(bool enabled) override { a_.menus.nodeMenusEnabled(enabled); }
+  void nodeSilent() override { a_.port.nodeSilent(); }
+  void answerShown(int replyCount, const std::string& shown) override {
+    a_.port.answerShown(replyCount, shown);
+  }
+  // A graphics node: its title and memory, one logo selected on it, YCbCr, and the menus of
+  // a graphics node. Each step reports its own failure and the next one goes on.
+  void sizeAnswered(const std::string& digits, int memorySize) override;
+  void readBackWaiting(int polls) override;
+  void readBackProgress(double percent, size_t length) override;
+  void readBack(const std::string& stream) override { a_.logo.savePicture(stream); }
+
+ private:
+  void eraseBusy(bool on) {
+    a_.download.eraseStarted(on);
+    a_.menus.eraseStarted(on);
+  }
+  WindowAreas a_;
+};
+
+}  // namespace osd

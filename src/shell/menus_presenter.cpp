@@ -1,0 +1,268 @@
+#include "shell/menus_presenter.h"
+
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "common/textnum.h"
+#include "settings/setting_rules.h"
+
+namespace osd {
+
+namespace {
+#ifdef _WIN32
+constexpr char kDirSeparator = '\\';
+#else
+constexpr char kDirSeparator = '/';
+#endif
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/' || dir.back() == '\\') return dir + name;
+  return dir + kDirSeparator + name;
+}
+
+// The paint programs to start, in order, as full paths.
+std::vector<std::string> paintPrograms(const Launcher& launcher) {
+#ifdef _WIN32
+  (void)launcher;
+  return {"C:\\winnt\\System32\\mspaint.exe", "C:\\windows\\System32\\mspaint.exe",
+          "C:\\Windows\\Pbrush.exe"};
+#else
+  // The desktop's paint programs, each found on the search path.
+  static const char* const kNames[] = {"kolourpaint", "pinta", "gimp", "mtpaint"};
+  const char* env = std::getenv("PATH");
+  const std::string searchPath =
+      (env != nullptr && *env != '\0') ? env : "/usr/local/bin:/usr/bin:/bin";
+  std::vector<std::string> dirs;
+  size_t start = 0;
+  while (start <= searchPath.size()) {
+    size_t end = searchPath.find(':', start);
+    if (end == std::string::npos) end = searchPath.size();
+    if (end > start) dirs.push_back(searchPath.substr(start, end - start));
+    start = end + 1;
+  }
+  std::vector<std::string> found;
+  for (const char* name : kNames) {
+    for (const std::string& dir : dirs) {
+      const std::string candidate = joinPath(dir, name);
+      if (launcher.fileExists(candidate)) {
+        found.push_back(candidate);
+        break;
+      }
+    }
+  }
+  return found;
+#endif
+}
+}  // namespace
+
+MenusPresenter::MenusPresenter(Preferences& prefs, NodeChoices& choices, StatusPresenter& status,
+                               Dialogs& dialogs, Launcher& launcher, EventLoop& loop,
+                               std::string programDir, Links links)
+    : prefs_(prefs),
+      choices_(choices),
+      status_(status),
+      dialogs_(dialogs),
+      launcher_(launcher),
+      loop_(loop),
+      programDir_(std::move(programDir)),
+      links_(std::move(links)) {}
+
+MenusPresenter::~MenusPresenter() = default;
+
+// ---------------------------------------------------------------- start-up
+
+void MenusPresenter::restoreCommands() {
+  auto v = update();
+  v->saveToDisk.shown = false;
+  for (MenuEntry* e :
+       {&v->download, &v->saveSettings, &v->saveLogo, &v->upload, &v->sendSetup, &v->erase}) {
+    e->enabled = false;
+  }
+  v->toEeprom = {true, true};
+}
+
+void MenusPresenter::restoreShowModes() {
+  update()->showIntensity = prefs_.flag("ShowInt");
+  update()->showMix = prefs_.flag("ShowMix");
+  update()->showFade = prefs_.flag("ShowFade");
+}
+
+void MenusPresenter::restoreModel() {
+  const int stored = choices_.restoreModel();
+  if (stored == 0) {
+    update()->model = 0;
+    links_.offerSlots(1);
+    links_.checkSlot(1);
+  } else if (NodeChoices::isModel(stored)) {
+    update()->model = stored;
+    links_.offerSlots(stored);
+  } else {
+    // Nothing changes; the model comes from the node or the model menu. Say why.
+    status_.error("Setting SX_Model: " + std::to_string(stored) +
+                      " is not a model number (0, 1, 2, 3, 4, 7, 15 or 31); the model stays unset",
+                  "Form_SetUp");
+  }
+}
+
+void MenusPresenter::restoreDiagTools() {
+  update()->diagTools = prefs_.flag("DiagTools");
+}
+
+void MenusPresenter::restorePanelLock() {
+  choices_.restorePanelLock();
+  update()->panelLock = choices_.panelLock();
+  if (choices_.panelLock()) links_.panelLocked(true);
+}
+
+void MenusPresenter::restoreTransparent() {
+  choices_.restoreTransparent();
+  update()->transparentCaption = "Transparent Value= " + std::to_string(choices_.transparent());
+}
+
+void MenusPresenter::restoreSmpte() {
+  update()->smpte = prefs_.flag("SMPTE");
+}
+
+// ---------------------------------------------------------------- the node's commands
+
+void MenusPresenter::nodeMenusEnabled(bool enabled) {
+  auto v = update();
+  for (MenuEntry* e : {&v->download, &v->saveSettings, &v->saveLogo, &v->upload, &v->sendSetup}) {
+    e->enabled = enabled;
+  }
+}
+
+void MenusPresenter::graphicsNode() {
+  auto v = update();
+  v->erase = {true, true};
+  for (MenuEntry* e : {&v->download, &v->saveSettings, &v->sendSetup, &v->upload}) {
+    e->shown = false;
+  }
+}
+
+void MenusPresenter::eraseStarted(bool on) {
+  update()->toEeprom = {true, !on};
+}
+
+// ---------------------------------------------------------------- options
+
+void MenusPresenter::showMode(int index) {
+  static const char* kKeys[3] = {"ShowInt", "ShowMix", "ShowFade"};
+  if (index >= 0 && index <= 2) {
+    auto v = update();
+    bool* flags[3] = {&v->showIntensity, &v->showMix, &v->showFade};
+    bool& flag = *flags[index];
+    flag = !flag;
+    prefs_.write(kKeys[index], truthText(flag));
+    if (index == 2 && !flag && links_.fadeOff) links_.fadeOff();
+    return;
+  }
+  if (index != 3) return;
+  const std::string answer = status_.ask("Set Transparency value (0-255)");
+  if (answer.empty()) return;
+  choices_.chooseTransparent(clampInt(leadingInt(answer), 0, 255));
+  update()->transparentCaption = "Transparent Value= " + std::to_string(choices_.transparent());
+}
+
+void MenusPresenter::toggleSmpte() {
+  const bool show = !view().smpte;
+  update()->smpte = show;
+  prefs_.write("SMPTE", truthText(show));
+}
+
+void MenusPresenter::toggleDiagTools() {
+  const bool show = !view().diagTools;
+  update()->diagTools = show;
+  prefs_.write("DiagTools", truthText(show));
+}
+
+void MenusPresenter::togglePanelLock() {
+  choices_.choosePanelLock(!choices_.panelLock());
+  update()->panelLock = choices_.panelLock();
+  links_.panelLocked(choices_.panelLock());
+}
+
+void MenusPresenter::chooseModel(int model) {
+  choices_.chooseModel(model);
+  const bool known = model == 0 || NodeChoices::isModel(model);
+  update()->model = known ? model : 1;
+  if (known && model > 1) links_.modelChosen(model);
+  links_.offerSlots(choices_.model());
+  links_.slotsChanged();
+}
+
+// ---------------------------------------------------------------- outside programs
+
+void MenusPresenter::exit() {
+  if (window_.exit) window_.exit();
+}
+
+void MenusPresenter::openManual() {
+  const std::string manual = joinPath(programDir_, "QX7_QX3_Manual.pdf");
+  // A missing manual leaves everything as it is.
+  if (!launcher_.fileExists(manual)) return;
+  launcher_.openDocument(manual);
+}
+
+void MenusPresenter::openPaint() {
+  // The checked recent file, if any, is opened in the paint program. It is passed as one
+  // argument of its own (no shell is involved), so it needs no quotes.
+  std::vector<std::string> args;
+  const std::string file = links_.paintFile ? links_.paintFile() : std::string();
+  if (!file.empty()) args.push_back(file);
+  // Each program is tried; one that cannot be started is passed over without a word.
+  bool started = false;
+  try {
+    for (const std::string& program : paintPrograms(launcher_)) {
+      try {
+        started = launcher_.startProgram(program, args) || started;
+      } catch (...) {
+      }
+    }
+  } catch (...) {
+  }
+  // Saying nothing when nothing could be started leaves the operator waiting for a window.
+  if (!started) {
+    status_.error("No paint program found: install one (kolourpaint, pinta, gimp or mtpaint)",
+                  "Paintbrush");
+  }
+}
+
+// ---------------------------------------------------------------- the about window
+
+void MenusPresenter::openAbout(bool aboutFlag, bool modal) {
+  if (!about_) about_ = std::make_unique<AboutWindow>(loop_, launcher_);
+  about_->load(aboutFlag);
+  if (window_.showAbout) window_.showAbout(*about_, modal);
+  // Once a modal showing has returned the window is gone, whatever ended it. The main window
+  // may have been closed meanwhile (shutdown discards the about window).
+  if (modal && about_) about_->close();
+}
+
+void MenusPresenter::splashTick() {
+  // The splash timer runs once.
+  loop_.setTimerEnabled(TimerId::Splash, false);
+  if (splashShown_) return;
+  splashShown_ = true;
+  status_.enableWindow(false);
+  // Whatever happens to the splash, the main window comes back.
+  try {
+    openAbout(false, true);
+  } catch (const std::exception& e) {
+    status_.error(e.what(), "tmrSplash_Timer");
+  }
+  status_.enableWindow(true);
+}
+
+void MenusPresenter::aboutTick() {
+  if (about_ && about_->isOpen()) {
+    about_->tick();
+  } else {
+    loop_.setTimerEnabled(TimerId::About, false);
+  }
+}
+
+}  // namespace osd

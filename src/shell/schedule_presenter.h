@@ -1,0 +1,86 @@
+// The schedule runner: the schedule loaded from the settings, twice a second the sequences
+// evaluated against the clock (a sequence's logo is selected shortly before it comes on), the
+// lamps of the logos that are on, the "Schedule Running" label, the on/off and lock commands,
+// and the editor window opened over it.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/dispatcher.h"
+#include "platform/seams.h"
+#include "schedule/schedule_model.h"
+#include "settings/node_choices.h"
+#include "settings/preferences.h"
+#include "shell/logo_presenter.h"
+#include "shell/status_presenter.h"
+#include "shell/view_state.h"
+
+namespace osd {
+
+class ScheduleEditor;
+
+struct ScheduleView {
+  bool on = false;      // the runner runs: "Scheduler O&N/OFF" checked, the label shown
+  bool locked = false;  // "Schedule &Lock"
+  Color runningColour = kColorDefault;  // the label blinks yellow and blue
+  struct Lamp {
+    bool shown = false;
+    Color colour = kColorDefault;
+  };
+  std::array<Lamp, LogoView::kSlots> lamps;           // a logo of a sequence that is on
+  std::array<Color, LogoView::kSlots> optionColours;  // green: the logo the runner selected
+  ScheduleView() { optionColours.fill(kColorDefault); }
+};
+
+class SchedulePresenter : public ViewState<ScheduleView> {
+ public:
+  SchedulePresenter(Dispatcher& dispatcher, EventLoop& loop, Preferences& prefs,
+                    NodeChoices& choices, StatusPresenter& status, LogoPresenter& logo);
+  ~SchedulePresenter();
+
+  ScheduleTable& table() { return table_; }
+  const ScheduleTable& table() const { return table_; }
+  // The six lists from the settings; a list missing or unusable gets its default (stored).
+  void load();
+  // Start-up: the runner and the lock as stored.
+  void restore();
+  void toggleOn();
+  void toggleLock();
+  // One tick of the runner (every 500 ms while it is on).
+  void tick();
+  void scan();
+
+  // "Schedule &View": the editor over the live table; `show` runs it modally.
+  void openEditor(const std::function<void(ScheduleEditor&)>& show);
+  ScheduleEditor* editor() { return editor_.get(); }
+  void editorTick();
+  bool editorOpen() const { return editorOpen_; }
+  void setEditorOpen(bool open);
+  void closeEditor();
+  // The editor's Help menu opens the about window over it.
+  std::function<void()> openAbout;
+
+ private:
+  void lookAheadFor(int logo);
+  void sequenceChanged(int i, bool on, int logo);
+  void colourEditorRow(int i, bool on, int logo);
+
+  Dispatcher& dispatcher_;
+  EventLoop& loop_;
+  Preferences& prefs_;
+  NodeChoices& choices_;
+  StatusPresenter& status_;
+  LogoPresenter& logo_;
+  ScheduleTable table_;
+  std::unique_ptr<ScheduleEditor> editor_;
+  bool editorOpen_ = false;
+  bool lookAhead_ = false;
+  int currentLogo_ = 0;
+  std::array<bool, kSequenceCount> sequenceOn_{};
+  std::string step_;  // where the scan is, for failure reports
+};
+
+}  // namespace osd
