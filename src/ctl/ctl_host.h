@@ -32,9 +32,9 @@
 #include "qtplatform/qt_event_loop.h"
 #include "qtplatform/qt_serial_port.h"
 #include "settings/ini_settings.h"
-#include "settings/workbench.h"
 #include "transfer/line_progress.h"
 #include "transfer/line_sink.h"
+#include "transfer/workbench.h"
 
 namespace osd::ctl {
 

@@ -26,11 +26,11 @@
 #include "link/link_service.h"
 #include "link/node_session.h"
 #include "platform/seams.h"
-#include "settings/workbench.h"
 #include "shell/link_presenter.h"
 #include "shell/window_model.h"
 #include "transfer/download_job.h"
 #include "transfer/line_progress.h"
+#include "transfer/workbench.h"
 
 namespace osd {
 
