@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 
+#include "common/logo_models.h"
 #include "common/textnum.h"
 #include "schedule/schedule_model.h"
 #include "settings/setting_rules.h"
@@ -14,16 +15,8 @@ namespace osd {
 
 namespace {
 constexpr const char* kFormSetUp = "Form_SetUp";
-constexpr int kModels[] = {1, 2, 3, 4, 7, 15, 31};
 constexpr int kHeightShort = 5650;
 constexpr int kHeightWithReply = 6125;
-
-bool isModel(int v) {
-  for (int m : kModels) {
-    if (m == v) return true;
-  }
-  return false;
-}
 
 std::string transparentCaption(int value) {
   return "Transparent Value= " + std::to_string(value);
@@ -91,21 +84,21 @@ void App::setUpMenus() {
 
   // 6. The logo-generator model.
   setUpStep([&] {
-    const int v = leadingInt(trimBlanks(bench_.prefs().readFixed("SX_Model")));
+    const int v = bench_.prefs().model();
     if (v == 0) {
       sxModel = 1;
       ui_.setChecked(indexed("mnuSetLGx", 0), true);
       ui_.setVisible(indexed("mnuLogoSel", 1), true);
       ui_.setChecked(indexed("mnuLogoSel", 1), true);
       for (int n = 2; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), false);
-    } else if (isModel(v)) {
+    } else if (isLogoModel(v)) {
       sxModel = v;
       ui_.setChecked(indexed("mnuSetLGx", v), true);
       for (int n = 1; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), n <= v);
     } else {
       // Nothing changes; the model comes from the node or the model menu. Say why.
-      showError("Setting SX_Model: " + std::to_string(v) +
-                    " is not a model number (0, 1, 2, 3, 4, 7, 15 or 31); the model stays unset",
+      showError("Setting SX_Model: " + std::to_string(v) + " is not a model number (0, " +
+                    logoModelsText() + "); the model stays unset",
                 kFormSetUp);
     }
   });
@@ -149,7 +142,7 @@ void App::setUpRunningState() {
   });
 
   // 11. Colour node.
-  setUpStep([&] { colorNode = bench_.prefs().flag("Color"); });
+  setUpStep([&] { colorNode = bench_.prefs().colorNode(); });
 
   // 12. Transparency.
   setUpStep([&] {
@@ -287,12 +280,12 @@ void App::scheduleOnOffClick() {
 
 void App::setModelClick(int model) {
   ui_.setChecked(indexed("mnuSetLGx", 0), false);
-  for (int m : kModels) ui_.setChecked(indexed("mnuSetLGx", m), false);
+  for (int m : kLogoModels) ui_.setChecked(indexed("mnuSetLGx", m), false);
   if (model == 0 || model == 1) {
     sxModel = 1;
     writeSetting("SX_Model", std::to_string(model));
     ui_.setChecked(indexed("mnuSetLGx", model), true);
-  } else if (isModel(model)) {
+  } else if (isLogoModel(model)) {
     sxModel = model;
     writeSetting("SX_Model", std::to_string(model));
     ui_.setTitle("Sigilon - SX" + std::to_string(model) + " Selected");

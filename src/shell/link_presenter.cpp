@@ -8,6 +8,7 @@
 
 #include "common/textnum.h"
 #include "link/diag_table.h"
+#include "schedule/schedule_model.h"
 #include "shell/app.h"
 
 namespace osd {
@@ -25,16 +26,6 @@ constexpr const char* kNodeMenus[] = {"mnuDownloadLogotoRam", "mnuSaveCurrentSet
 
 void uncheckPorts(WindowModel& ui) {
   for (int i = 1; i <= kMenuSlots; ++i) ui.setChecked(indexed("mnuCOMsel", i), false);
-}
-
-// "9:05:07": hours without a leading zero.
-std::string clockText(double secondsSinceMidnight) {
-  long long whole = static_cast<long long>(std::floor(secondsSinceMidnight));
-  if (whole < 0) whole = 0;
-  whole %= 86400;
-  const long long h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
-  return std::to_string(h) + ":" + (m < 10 ? "0" : "") + std::to_string(m) + ":" +
-         (s < 10 ? "0" : "") + std::to_string(s);
 }
 
 }  // namespace
