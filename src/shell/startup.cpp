@@ -39,7 +39,6 @@ void App::formLoad(const std::string& commandLineText) {
 
   // 1. Node family, window height, platform.
   step([&] {
-    session_.setGraphicsNode(true);
     session_.setLargeMemory(true);
     ui_.setHeightTwips(kWindowHeight);
     platformCode = kNtClassPlatform;
