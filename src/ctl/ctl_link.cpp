@@ -20,6 +20,7 @@
 #include "link/dispatcher.h"
 #include "link/link_service.h"
 #include "link/node_session.h"
+#include "settings/node_choices.h"
 
 namespace osd::ctl {
 
@@ -41,7 +42,7 @@ bool nodeOption(const cli::Parsed& parsed, int& node) {
 
 // Lets every written byte leave the port; false (with a reason printed) when it does not.
 bool drained(Host& host, const char* command) {
-  const int64_t waiting = host.port().pendingOutput();
+  const int64_t waiting = host.port().heldBytes();
   if (!host.drain(static_cast<int>(waiting * 1000 / 960) + 5000)) {
     std::fprintf(stderr, "osdctl %s: the port did not send everything\n", command);
     return false;
@@ -281,14 +282,16 @@ int upload(const Args& args) {
   std::unique_ptr<Host> host;
   std::unique_ptr<Line> line = openLine("upload", options, host, rc, kSynopsis);
   if (!line) return rc;
-  // Model and colour: the options, else the settings read as the window reads them. A stored
-  // model that is no model number leaves the model unset, as it does in the window.
-  Preferences& prefs = host->bench().prefs();
+  // Model and colour: the options, else the settings restored as the window restores them.
+  NodeChoices stored(host->bench().prefs());
   if (model < 0) {
-    const int stored = prefs.model();
-    model = isLogoModel(stored) ? stored : 0;
+    stored.restoreModel();
+    model = stored.model();
   }
-  if (!color) color = prefs.colorNode();
+  if (!color) {
+    stored.restoreColourNode();
+    color = stored.colourNode();
+  }
   if (model <= 1) {
     std::fprintf(stderr,
                  "osdctl upload: SX-1 Cannot upload logos to this program (give --model N)\n");

@@ -137,8 +137,8 @@ TEST(LinkCtlE2E, WindowAndOsdctlSaveTheSameReadBack) {
     osd::test::Harness h;
     h.lineReady();
     h.loop.setTimerEnabled(osd::TimerId::Delay, true);  // the main tick takes the stream in
-    h.app->setModel(4);
-    h.app->setColourNode(colour);
+    h.app->choices().setModel(4);
+    h.app->choices().setColourNode(colour);
     h.dialogs.fileNames.push_back(t.path + "/window.bmp");
     h.app->session().awaitReadBack(osd::NodeSession::kReadBackPolls);
     h.port.receive(osd::sim::Node({64, 1, 1, colour}).feed("WK,00ARM"));
@@ -171,8 +171,8 @@ TEST(LinkCtlE2E, UploadReadsModelAndColourAsTheWindowDoes) {
       ini += std::string(key) + "=" + value + "\n";
     }
     window.app->formSetUp();
-    const bool canUpload = window.app->model() > 1;
-    const bool colour = window.app->colourNode();
+    const bool canUpload = window.app->choices().model() > 1;
+    const bool colour = window.app->choices().colourNode();
 
     TempDir t;
     writeBytes(t.path + "/settings.ini", ini);
