@@ -120,9 +120,7 @@ TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDraw
       "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x4e"
       "\x06\x75\x31\x00\x01\x38\xf7\xab\x24\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
       109);
-  osd::test::PngSpec spec{4, 2};
-  spec.samples.assign(24, 200);
-  spec.gamma = 1.0;
+  const osd::test::PngSpec spec{4, 2, PNG_COLOR_TYPE_RGB, 8, std::vector<uint16_t>(24, 200), 1.0};
   const std::string good = osd::test::writePng(spec).toStdString();
   std::string damaged = good, badGamma = good;
   damaged[damaged.size() - 20] ^= 0x5a;  // in the pixel data
