@@ -184,9 +184,9 @@ bool pngChunksFit(const QByteArray& bytes) {
   return true;  // cut short: the PNG reader reports that itself
 }
 
-// Qt's picture readers report damage on Qt's message channel. While one of them decodes, those
+// Qt's picture readers report damage on Qt's message channel. While a picture is decoded, those
 // messages are held back (the picture may still convert); the last one names what was wrong
-// when it does not.
+// when it does not. The handler is the process's one: pictures are decoded on the main thread.
 class HeldMessages {
  public:
   HeldMessages() {
@@ -212,6 +212,7 @@ class HeldMessages {
 
 QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error) {
   error.clear();
+  HeldMessages held;  // also what the SVG renderer and the colour conversion have to say
   const QString hint = QString::fromStdString(nameHint).toLower();
   const bool svg =
       hint.endsWith(".svg") || hint.endsWith(".svgz") || bytes.left(256).contains("<svg");
@@ -227,7 +228,6 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
     limits.maxBytes = static_cast<long long>(kMaxDecodeMegabytes) << 20;
     return decodePng(bytes, limits, error);
   }
-  HeldMessages held;
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
