@@ -215,3 +215,22 @@ TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
     }
   }
 }
+
+TEST(PictureColour, DecoderMessagesAreHeldBackAndNameARefusal) {
+  e2e::ensureApplication();
+  static int passedOn = 0;
+  const QtMessageHandler before = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString&) { ++passedOn; });
+  QImage img(16, 16, QImage::Format_RGB32);
+  img.fill(Qt::darkCyan);
+  QBuffer jpeg;
+  jpeg.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(img.save(&jpeg, "JPEG"));
+  std::string error;  // data that ends early: a warning, and the picture still converts
+  const QByteArray cut = jpeg.data().left(jpeg.data().size() - 8) + "\xff\xd9";
+  EXPECT_FALSE(convert::readPicture(cut, "in.jpg", error).isNull()) << error;
+  EXPECT_TRUE(convert::readPicture(jpeg.data().left(300), "in.jpg", error).isNull());
+  EXPECT_NE(error.find("JPEG"), std::string::npos) << error;  // the decoder's own reason
+  qInstallMessageHandler(before);
+  EXPECT_EQ(passedOn, 0);
+}
