@@ -20,12 +20,14 @@
 #include <cmath>
 #include <functional>
 
+#include "common/logo_models.h"
 #include "gui/about_dialog.h"
 #include "gui/import_dialog.h"
 #include "gui/picture_box.h"
 #include "gui/scan_dialog.h"
 #include "gui/schedule_window.h"
 #include "gui/widget_mirror.h"
+#include "link/diag_table.h"
 #include "shell/about.h"
 #include "shell/app.h"
 
@@ -103,35 +105,6 @@ const Entry kHelpEntries[] = {
     {"mnuCopyright", "&Sigilon Copyright", [](App& a) { a.dispatcher().copyrightQuery(); }},
     {"mnuDiagTools", "&Diagnostic Tools", [](App& a) { a.menus().toggleDiagTools(); }},
 };
-
-const char* const kDiagCaptions[28] = {"Toggle TAKE",
-                                       "TAKE OFF",
-                                       "TAKE ON",
-                                       "Fade Rate",
-                                       "Mix Level",
-                                       "IRE Level",
-                                       "Horiz Posn",
-                                       "Vert Posn",
-                                       "Send Logo",
-                                       "Save Settings to EEPROM",
-                                       "Save Logo to EEPROM",
-                                       "Blink Test",
-                                       "Change ID Num",
-                                       "Set Time ON",
-                                       "Set Time OFF",
-                                       "Wakeup Node",
-                                       "Sleep Node",
-                                       "Retreive Settings",
-                                       "Select Logo",
-                                       "Retreive Logo",
-                                       "Factory Reset",
-                                       "Set Model #",
-                                       "Retreive Copyright",
-                                       "Show Dialog",
-                                       "Read Configuration",
-                                       "Enter Password",
-                                       "Chroma",
-                                       "Misc"};
 
 const char* const kShowModeCaptions[3] = {"Show Intensity", "Show Mix", "Show Fade"};
 
@@ -355,7 +328,9 @@ void MainWindow::buildOptionMenus() {
     connect(a, &QAction::triggered, this, [this, run = e.run] { run(app_); });
   }
   schedule->addSeparator();
-  for (int n : {0, 1, 2, 3, 4, 7, 15, 31}) {
+  std::vector<int> models{0};  // 0: automatic
+  models.insert(models.end(), kLogoModels.begin(), kLogoModels.end());
+  for (int n : models) {
     QAction* a = addEntry(schedule, "mnuSetLGx(" + std::to_string(n) + ")",
                           n == 0 ? q("AutoSelect SX Type") : QStringLiteral("Set as SX-%1").arg(n));
     a->setCheckable(true);
@@ -363,8 +338,8 @@ void MainWindow::buildOptionMenus() {
   }
 
   QMenu* diag = addMenu("mnuDiag", "&Diag");
-  for (int i = 0; i < 28; ++i) {
-    QAction* a = addEntry(diag, "mnuDiagSub(" + std::to_string(i) + ")", q(kDiagCaptions[i]));
+  for (int i = 0; i < kDiagEntryCount; ++i) {
+    QAction* a = addEntry(diag, "mnuDiagSub(" + std::to_string(i) + ")", q(diagEntry(i)->caption));
     a->setCheckable(i == 23);
     connect(a, &QAction::triggered, this, [this, i] { app_.diag().run(i); });
   }
@@ -817,8 +792,8 @@ void MainWindow::showMenus() {
   setChecked("mnuDiagTools", v.diagTools);
   action("mnuDiag")->setVisible(v.diagTools);
   setChecked("mnuPanelLock", v.panelLock);
-  for (int n : {0, 1, 2, 3, 4, 7, 15, 31})
-    setChecked("mnuSetLGx(" + std::to_string(n) + ")", n == v.model);
+  setChecked("mnuSetLGx(0)", v.model == 0);
+  for (int n : kLogoModels) setChecked("mnuSetLGx(" + std::to_string(n) + ")", n == v.model);
 }
 
 void MainWindow::showVideo() {

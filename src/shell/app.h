@@ -22,7 +22,6 @@
 #include "link/node_session.h"
 #include "platform/seams.h"
 #include "settings/node_choices.h"
-#include "settings/workbench.h"
 #include "shell/diag_presenter.h"
 #include "shell/download_presenter.h"
 #include "shell/link_events.h"
@@ -33,6 +32,7 @@
 #include "shell/schedule_presenter.h"
 #include "shell/status_presenter.h"
 #include "shell/video_presenter.h"
+#include "transfer/workbench.h"
 
 namespace osd {
 

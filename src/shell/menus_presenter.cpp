@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/logo_models.h"
 #include "common/textnum.h"
 #include "settings/setting_rules.h"
 
@@ -96,13 +97,13 @@ void MenusPresenter::restoreModel() {
     update()->model = 0;
     links_.offerSlots(1);
     links_.checkSlot(1);
-  } else if (NodeChoices::isModel(stored)) {
+  } else if (isLogoModel(stored)) {
     update()->model = stored;
     links_.offerSlots(stored);
   } else {
     // Nothing changes; the model comes from the node or the model menu. Say why.
-    status_.error("Setting SX_Model: " + std::to_string(stored) +
-                      " is not a model number (0, 1, 2, 3, 4, 7, 15 or 31); the model stays unset",
+    status_.error("Setting SX_Model: " + std::to_string(stored) + " is not a model number (0, " +
+                      logoModelsText() + "); the model stays unset",
                   "Form_SetUp");
   }
 }
@@ -187,7 +188,7 @@ void MenusPresenter::togglePanelLock() {
 
 void MenusPresenter::chooseModel(int model) {
   choices_.chooseModel(model);
-  const bool known = model == 0 || NodeChoices::isModel(model);
+  const bool known = model == 0 || isLogoModel(model);
   update()->model = known ? model : 1;
   if (known && model > 1) links_.modelChosen(model);
   links_.offerSlots(choices_.model());

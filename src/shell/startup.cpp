@@ -31,7 +31,6 @@ void App::formLoad(const std::string& commandLineText) {
 
   // 1. Node family; the reply area is hidden until the settings are read.
   step([&] {
-    session_.setGraphicsNode(true);
     session_.setLargeMemory(true);
     port_.showReply(false);
   });
@@ -174,7 +173,8 @@ void App::setUpVideoAndSlots() {
       if (n >= LogoSlots::kCount) continue;
       step([&] {
         LogoSlots& logos = bench_.logos();
-        logos.file[static_cast<size_t>(n)] = bench_.prefs().slotFile(n);
+        logos.file[static_cast<size_t>(n)] =
+            bench_.prefs().readFixed("BMPpath" + std::to_string(n));
         if (logos.file[static_cast<size_t>(n)].size() > 6) {
           logos.selected = n;
           logo_.restoreSlotFile(n, logos.file[static_cast<size_t>(n)]);
