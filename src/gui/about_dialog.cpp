@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-#include "gui/model_binder.h"
+#include "gui/widget_mirror.h"
 #include "gui/picture_box.h"
 #include "shell/about.h"
 
@@ -84,30 +84,33 @@ AboutDialog::AboutDialog(AboutWindow& about, QWidget* parent)
   auto* text = new QVBoxLayout;
   text->setSpacing(6);
   row->addLayout(text, 1);
-  QLabel* name = namedLabel("lblProductName", frame);
-  QFont big = name->font();
+  productName_ = namedLabel("lblProductName", frame);
+  QFont big = productName_->font();
   big.setPointSizeF(big.pointSizeF() * 1.6);
   big.setBold(true);
-  name->setFont(big);
-  text->addWidget(name);
-  QLabel* product = namedLabel("lblProduct", frame);
-  QFont bold = product->font();
+  productName_->setFont(big);
+  text->addWidget(productName_);
+  product_ = namedLabel("lblProduct", frame);
+  QFont bold = product_->font();
   bold.setBold(true);
-  product->setFont(bold);
-  text->addWidget(product);
-  text->addWidget(namedLabel("lblVersion", frame));
+  product_->setFont(bold);
+  text->addWidget(product_);
+  version_ = namedLabel("lblVersion", frame);
+  text->addWidget(version_);
   text->addSpacing(6);
-  text->addWidget(namedLabel("lblCompany", frame));
+  company_ = namedLabel("lblCompany", frame);
+  text->addWidget(company_);
   text->addSpacing(6);
-  QLabel* credit = namedLabel("lblCredit", frame);
+  credit_ = namedLabel("lblCredit", frame);
   // The credits come and go; the window keeps their room so nothing jumps.
-  QSizePolicy keep = credit->sizePolicy();
+  QSizePolicy keep = credit_->sizePolicy();
   keep.setRetainSizeWhenHidden(true);
-  credit->setSizePolicy(keep);
-  text->addWidget(credit);
+  credit_->setSizePolicy(keep);
+  text->addWidget(credit_);
   text->addSpacing(6);
-  for (const char* link : {"lblMail", "lblWeb"}) {
-    QLabel* l = namedLabel(link, frame);
+  mail_ = namedLabel("lblMail", frame);
+  web_ = namedLabel("lblWeb", frame);
+  for (QLabel* l : {mail_, web_}) {
     QFont lf = l->font();
     lf.setUnderline(true);
     l->setFont(lf);
@@ -119,12 +122,17 @@ AboutDialog::AboutDialog(AboutWindow& about, QWidget* parent)
   }
   text->addStretch(1);
 
-  binder_ = new ModelBinder(about_.ui(), this, this);
-  binder_->bindTree(this);
-  // The window has no title of its own in the model; keep a sensible one for the desktop.
+  about_.onChange([this] { showView(); });
+  showView();
+  // The window has no title of its own; keep a sensible one for the desktop.
   setWindowTitle(QStringLiteral("RA7-Ziro"));
-  for (QWidget* w : findChildren<QWidget*>()) {
-    if (about_.ui().has(w->objectName().toStdString())) w->installEventFilter(this);
+  // Every label, the frame and the picture take the mouse.
+  for (QWidget* w : {static_cast<QWidget*>(frame), static_cast<QWidget*>(icon),
+                     static_cast<QWidget*>(version_), static_cast<QWidget*>(productName_),
+                     static_cast<QWidget*>(company_), static_cast<QWidget*>(product_),
+                     static_cast<QWidget*>(credit_), static_cast<QWidget*>(mail_),
+                     static_cast<QWidget*>(web_)}) {
+    w->installEventFilter(this);
   }
   QPointer<AboutDialog> self(this);
   about_.closed = [self]() {
@@ -137,11 +145,22 @@ AboutDialog::AboutDialog(AboutWindow& about, QWidget* parent)
 
 AboutDialog::~AboutDialog() {
   about_.closed = nullptr;
-  delete binder_;
+  about_.onChange(nullptr);
+}
+
+void AboutDialog::showView() {
+  const AboutView& v = about_.view();
+  showText(version_, v.version);
+  showText(productName_, v.productName);
+  showText(company_, v.company);
+  showText(product_, v.product);
+  showText(credit_, v.credit);
+  credit_->setVisible(v.creditShown);
+  showText(mail_, v.mail);
+  showText(web_, v.web);
 }
 
 bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
-  const std::string name = watched->objectName().toStdString();
   switch (event->type()) {
     case QEvent::MouseButtonPress:
       about_.press();
@@ -153,7 +172,10 @@ bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
       about_.release();
       auto* w = qobject_cast<QWidget*>(watched);
       auto* me = static_cast<QMouseEvent*>(event);
-      if (w && w->rect().contains(me->position().toPoint())) about_.click(name);
+      const AboutTarget target = watched == mail_  ? AboutTarget::Mail
+                                 : watched == web_ ? AboutTarget::Web
+                                                   : AboutTarget::Window;
+      if (w && w->rect().contains(me->position().toPoint())) about_.click(target);
       return true;
     }
     default:

@@ -1,17 +1,18 @@
-// The about window (also the start-up splash) over the AboutWindow logic: labels bound by
-// name, mouse and keys forwarded. The window's one-second timer runs in the App's event loop.
+// The about window (also the start-up splash) over the AboutWindow logic: its labels follow
+// the logic's view, mouse and keys are handed to it. The window's one-second timer runs in the App's event loop.
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QImage>
+
+class QLabel;
 
 namespace osd {
 class AboutWindow;
 }
 
 namespace osd::gui {
-
-class ModelBinder;
 
 // The program's picture: a monitor with a logo keyed into its corner.
 QImage drawProgramIcon(int size);
@@ -24,12 +25,19 @@ class AboutDialog : public QDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showView();
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   AboutWindow& about_;
-  ModelBinder* binder_ = nullptr;
+  QLabel* version_ = nullptr;
+  QLabel* productName_ = nullptr;
+  QLabel* company_ = nullptr;
+  QLabel* product_ = nullptr;
+  QLabel* credit_ = nullptr;
+  QLabel* mail_ = nullptr;
+  QLabel* web_ = nullptr;
   bool closing_ = false;
 };
 

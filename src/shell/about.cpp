@@ -8,39 +8,27 @@ namespace osd {
 
 namespace {
 constexpr const char* kCrLf = "\r\n";
-
-Control label(const std::string& text, bool visible = true) {
-  Control c;
-  c.text = text;
-  c.visible = visible;
-  return c;
-}
 }  // namespace
 
 AboutWindow::AboutWindow(EventLoop& loop, Launcher& launcher) : loop_(loop), launcher_(launcher) {
-  ui_.define("Frame1", label(""));
-  ui_.define("picIcon", label(""));
-  ui_.define("lblVersion", label(""));
-  ui_.define("lblProductName", label(""));
-  ui_.define("lblCompany", label(""));
-  ui_.define("lblProduct", label(""));
-  ui_.define("lblCredit", label("", false));
-  ui_.define("lblMail", label(OSD_DEVELOPER_MAIL));
-  ui_.define("lblWeb", label(OSD_DEVELOPER_WEB));
+  auto v = update();
+  v->mail = OSD_DEVELOPER_MAIL;
+  v->web = OSD_DEVELOPER_WEB;
 }
 
 void AboutWindow::load(bool aboutFlag) {
-  ui_.setText("lblVersion", "Version " + std::to_string(OSD_VERSION_MAJOR) + "." +
-                                std::to_string(OSD_VERSION_MINOR) + "." +
-                                std::to_string(OSD_VERSION_PATCH) + " ");
-  ui_.setText("lblProductName", "ZE3/ZI7-Vova");
-  ui_.setText("lblCompany", std::string(OSD_MAKER_NAME) + kCrLf + OSD_MAKER_TOWN);
-  ui_.setText("lblProduct", std::string("RA7-Ziro") + kCrLf + "On Screen Display Programmer");
-  ui_.setText("lblCredit", std::string("Software Developed by:") + kCrLf + OSD_DEVELOPER_NAME +
-                               kCrLf + OSD_DEVELOPER_PHONE + kCrLf + OSD_DEVELOPER_WEB + kCrLf +
-                               OSD_DEVELOPER_MAIL);
-  ui_.setText("lblMail", OSD_DEVELOPER_MAIL);
-  ui_.setText("lblWeb", OSD_DEVELOPER_WEB);
+  {
+    auto v = update();
+    v->version = "Version " + std::to_string(OSD_VERSION_MAJOR) + "." +
+                 std::to_string(OSD_VERSION_MINOR) + "." + std::to_string(OSD_VERSION_PATCH) + " ";
+    v->productName = "ZE3/ZI7-Vova";
+    v->company = std::string(OSD_MAKER_NAME) + kCrLf + OSD_MAKER_TOWN;
+    v->product = std::string("RA7-Ziro") + kCrLf + "On Screen Display Programmer";
+    v->credit = std::string("Software Developed by:") + kCrLf + OSD_DEVELOPER_NAME + kCrLf +
+                OSD_DEVELOPER_PHONE + kCrLf + OSD_DEVELOPER_WEB + kCrLf + OSD_DEVELOPER_MAIL;
+    v->mail = OSD_DEVELOPER_MAIL;
+    v->web = OSD_DEVELOPER_WEB;
+  }
   setCreditVisible(false);
 
   closeCountdown_ = aboutFlag ? kAboutCountdown : kSplashCountdown;
@@ -90,12 +78,12 @@ void AboutWindow::move() {
   if (held_) setCreditVisible(true);
 }
 
-void AboutWindow::click(const std::string& name) {
+void AboutWindow::click(AboutTarget target) {
   if (!open_) return;
-  if (name == "lblMail") {
-    launcher_.openDocument("mailto:" + ui_.text("lblMail"));
-  } else if (name == "lblWeb") {
-    launcher_.openDocument(ui_.text("lblWeb"));
+  if (target == AboutTarget::Mail) {
+    launcher_.openDocument("mailto:" + view().mail);
+  } else if (target == AboutTarget::Web) {
+    launcher_.openDocument(view().web);
   }
   close();
 }
@@ -113,7 +101,7 @@ void AboutWindow::close() {
 }
 
 void AboutWindow::setCreditVisible(bool visible) {
-  ui_.setVisible("lblCredit", visible);
+  if (view().creditShown != visible) update()->creditShown = visible;
 }
 
 }  // namespace osd

@@ -1,25 +1,26 @@
-// The about window's logic (also the start-up splash). The Qt window binds its widgets to
-// `ui()` by name and forwards its events:
-//   press()/release()/move()  mouse button down, up, and moves on any label, the frame or
-//                             the picture;
-//   click(name)               a click on one of them (name as below);
-//   keyPress()                any key.
-// The window's one-second timer is TimerId::About of the event loop; the main window hands
-// its ticks to `tick()`. When the window closes, `closed` is called: the view hides itself.
-//
-// Control names: "lblVersion", "lblProductName", "lblCompany", "lblProduct", "lblCredit",
-// "lblMail", "lblWeb", "picIcon", "Frame1".
+// The about window's logic (also the start-up splash): product and version texts, the credits
+// that come and go, and the countdown after which the window closes itself. The window's
+// one-second timer is TimerId::About of the event loop; the main window hands its ticks to
+// `tick()`. When the window closes, `closed` is called: the view hides itself.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "platform/seams.h"
-#include "shell/window_model.h"
+#include "shell/view_state.h"
 
 namespace osd {
 
-class AboutWindow {
+struct AboutView {
+  std::string version, productName, company, product, credit, mail, web;
+  bool creditShown = false;
+};
+
+// Where a click on the window lands: the mail and web labels open their address.
+enum class AboutTarget { Window, Mail, Web };
+
+class AboutWindow : public ViewState<AboutView> {
  public:
   // Close countdowns in ticks: as the start-up splash and as the about window.
   static constexpr int kSplashCountdown = 7;
@@ -29,8 +30,6 @@ class AboutWindow {
   static constexpr int kShowReload = 5;
 
   AboutWindow(EventLoop& loop, Launcher& launcher);
-
-  WindowModel& ui() { return ui_; }
 
   // Fills the labels, sets the counters and starts the timer. `aboutFlag`: opened as the
   // about window (long countdown) rather than as the splash.
@@ -42,7 +41,7 @@ class AboutWindow {
   void move();
   // A click on a label, the frame or the picture: the mail and web labels open their
   // address; every click closes the window.
-  void click(const std::string& name);
+  void click(AboutTarget target);
   void keyPress();
   // Closes the window (stops its timer, calls `closed`). Nothing when already closed.
   void close();
@@ -60,7 +59,6 @@ class AboutWindow {
 
   EventLoop& loop_;
   Launcher& launcher_;
-  WindowModel ui_;
   bool open_ = false;
   bool held_ = false;
   int closeCountdown_ = 0;
