@@ -111,8 +111,6 @@ std::span<const App::ClickRoute> App::clickRoutes() {
       {"optLOGO", 0, 15, [](App& a, [[maybe_unused]] int index) { a.optLogoClick(index); }},
       {"optNTSC", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optNtscClick(index); }},
       {"optRGB", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optRgbClick(index); }},
-      {"txtHPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtHposEdited(); }},
-      {"txtVPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtVposEdited(); }},
       {"frameError", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
       {"lblErrTxt", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
       {"cmdErrOK", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
@@ -122,11 +120,10 @@ std::span<const App::ClickRoute> App::clickRoutes() {
 }
 
 void App::textEdited(const std::string& name, const std::string& text) {
-  ui_.setText(name, text);
-  if (name == "txtHPOS") {
-    txtHposEdited();
-  } else if (name == "txtVPOS") {
-    txtVposEdited();
+  if (name == "txtHPOS" || name == "txtVPOS") {
+    positionKeyed(name, text);
+  } else {
+    ui_.setText(name, text);
   }
 }
 

@@ -68,6 +68,8 @@ void LinkPresenter::nodeSilent() {
 }
 
 void LinkPresenter::portState(PortState state) {
+  // A port opened again or lost, a node called again: what it was told last is not known.
+  if (state != PortState::DataReceived) app_.lastPositionSent_ = {};
   switch (state) {
     case PortState::NotUsable:
       app_.ui().setBackColor("txtCom", kRed);
@@ -89,6 +91,7 @@ void LinkPresenter::openFailed(const std::string& message, const std::string& ti
 }
 
 void LinkPresenter::sent(const std::string& text, int count) {
+  app_.positionSent(text);
   app_.ui().setText("lblDiagSend", "SendCom: " + text);
   app_.ui().setText("lblSCount", std::to_string(count));
 }
@@ -272,6 +275,7 @@ void App::tickDelay() {
     dispatcher_.sharedWait().tick();
     session_.pollTick();
     if (moveThrottle > 0) --moveThrottle;
+    positionRestTick();
     if (!link_.valid()) link_.reconnectTick();
     session_.watchdogTick();
     if (clockCountdown_ > 0) {
