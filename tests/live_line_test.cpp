@@ -92,11 +92,11 @@ TEST(LiveLine, ClosingDuringADownloadStopsAtTheEndOfABlockOrNotAtAll) {
     if (c.stops) {
       EXPECT_LT(static_cast<int64_t>(heard.size()), kStream);
       EXPECT_TRUE(endsABlock(static_cast<int64_t>(heard.size()))) << heard.size();
-      EXPECT_EQ(w.app.ui().text("lblCopyright"), "Download stopped at " + where + " bytes.");
+      EXPECT_EQ(w.app.statusLine().view().status, "Download stopped at " + where + " bytes.");
       EXPECT_EQ(w.app.exitNote(), "download stopped at " + where + " bytes");
     } else {
       EXPECT_EQ(static_cast<int64_t>(heard.size()), kStream);
-      EXPECT_EQ(w.app.ui().text("lblCopyright").rfind("Logo 1 downloaded", 0), 0u);
+      EXPECT_EQ(w.app.statusLine().view().status.rfind("Logo 1 downloaded", 0), 0u);
     }
     EXPECT_FALSE(w.app.lineHeld());
   }

@@ -95,7 +95,7 @@ TEST(NodeScan, UseThisNodeWakesOnlyThatNode) {
     scan.run();
     if (c.chooseWhenFound == 0) scan.useNode(c.node);
     EXPECT_EQ(l.h.port.sent(), scanBytes(1, c.lastAsked) + "SPWK," + hex2(c.node)) << c.node;
-    EXPECT_EQ(l.h.app->ui().text("txtNODE"), std::to_string(c.node));
+    EXPECT_EQ(l.h.app->port().view().nodeId, std::to_string(c.node));
     for (const auto& node : l.line.nodes()) {
       EXPECT_EQ(node.awake(), node.id() == c.node) << "node " << node.id();
     }
@@ -130,6 +130,6 @@ TEST(NodeScan, PortFailureStopsTheScanAndIsReported) {
   scan.scanner().onProgress = [&](int id, int, int, int) { l.h.port.failWrites = id == 4; };
   EXPECT_FALSE(scan.run());
   EXPECT_EQ(l.ids(scan.found()), std::vector<int>{3});
-  EXPECT_TRUE(l.h.app->ui().visible("frameError"));
+  EXPECT_TRUE(l.h.app->statusLine().view().errorShown);
   EXPECT_FALSE(l.h.app->lineHeld());
 }

@@ -15,7 +15,7 @@ struct PlacementTest : ::testing::Test {
   void SetUp() override {
     h.lineReady();
     app.bench().logos().selected = 1;
-    app.setModel(15);
+    app.choices().setModel(15);
   }
   const Control& pic(int slot) { return app.ui().get(indexed("picPicture2", slot)); }
   // The position commands on the line (the node poll runs beside them).
@@ -96,7 +96,7 @@ TEST_F(PlacementTest, CommittedPositionsTheirCodesAndRangeChecks) {
     SCOPED_TRACE(std::string(c.field) + " '" + c.typed + "'");
     app.ui().setLeft(indexed("picPicture2", 1), -1);
     app.ui().setTop(indexed("picPicture2", 1), -1);
-    app.dismissError();
+    app.statusLine().dismissError();
     h.port.writes.clear();
     const int beeps = h.dialogs.beeps;
     type(c.field, c.typed);
@@ -106,7 +106,7 @@ TEST_F(PlacementTest, CommittedPositionsTheirCodesAndRangeChecks) {
     const bool across = std::string(c.field) == "txtHPOS";
     EXPECT_EQ(across ? pic(1).left : pic(1).top, c.place);
     EXPECT_EQ(app.ui().text(c.field), c.shown);
-    EXPECT_EQ(app.ui().visible("frameError") ? app.ui().text("lblErrTxt") : "", c.error);
+    EXPECT_EQ(app.statusLine().view().errorShown ? app.statusLine().view().errorText : "", c.error);
     EXPECT_EQ(h.dialogs.beeps - beeps, *c.sent ? 0 : *c.error ? 2 : 1);
     app.commitPosition(c.field);  // committed once only
     EXPECT_EQ(h.port.sent(), c.sent);
@@ -145,13 +145,12 @@ TEST_F(PlacementTest, DragMovesByAQuarterOfThePointerOffset) {
 }
 
 TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
-  app.ui().setChecked("optNTSC(0)", true);
+  app.choices().choosePal(false);
   drag(1, 60, 2158, 0, 0);
   EXPECT_EQ(app.bench().video().params()[3], 138);
   EXPECT_EQ(app.bench().video().params()[4], 0);
   app.timerFired(TimerId::Delay);  // the preview follows the pointer once a main tick
-  app.ui().setChecked("optNTSC(0)", false);
-  app.ui().setChecked("optNTSC(1)", true);
+  app.choices().choosePal(true);
   drag(1, 60, 2158, 0, 0);
   EXPECT_EQ(app.bench().video().params()[3], 160);
   EXPECT_EQ(app.bench().video().params()[4], 0);
@@ -164,7 +163,7 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;
   App& app = *h.app;
-  app.setModel(7);
+  app.choices().setModel(7);
   app.bench().logos().selected = 2;
   app.showSlotOptions();
   for (int k = 1; k <= 4; ++k) EXPECT_TRUE(app.ui().visible(indexed("optLOGO", k))) << k;

@@ -63,7 +63,7 @@ void App::downloadToRamClick() {
     LineSink sink(dispatcher_, link_);
     const bool stopped = DownloadJob(sink, *this, std::move(hooks)).erase().stopped;
     ui_.setEnabled("mnuDownloadLogotoRam", wasEnabled);
-    showStatus("");
+    status_.status("");
     if (stopped) {
       downloadStarting = false;
       reportStopped(0, plannedStream());
@@ -72,7 +72,7 @@ void App::downloadToRamClick() {
     }
   } catch (const std::exception& e) {
     downloadStarting = false;
-    showError(e.what(), "mnuDownloadLogotoRam_Click");
+    status_.error(e.what(), "mnuDownloadLogotoRam_Click");
     return;
   }
   downloadStarting = false;
@@ -92,30 +92,30 @@ void App::runDownload() {
   CommandsLocked locked(ui_);
   int slot = 0;
   try {
-    showStatus("");
+    status_.status("");
     if (!link_.valid()) {
       downloading = false;
       return;
     }
     if (!pf_.port.isOpen()) {
       pf_.dialogs.beep();
-      showError("No Valid COM Port Selected", "Communication Error!");
+      status_.error("No Valid COM Port Selected", "Communication Error!");
       downloading = false;
       return;
     }
     // Only slots 1 to 4 are downloaded.
     if (selectedSlot >= 1 && selectedSlot <= 4) slot = selectedSlot;
     if (slot == 0) {
-      showError("No logo was selected for download", "No Logo");
+      status_.error("No logo was selected for download", "No Logo");
       downloading = false;
       return;
     }
   } catch (const std::exception&) {
-    showProgress(false);
+    status_.progressShown(false);
     downloading = false;
     pf_.dialogs.beep();
-    showError("You Need to Open a Logo File First!", "ERROR!");
-    ui_.setBusyCursor(false);
+    status_.error("You Need to Open a Logo File First!", "ERROR!");
+    status_.busy(false);
     return;
   }
 
@@ -142,7 +142,7 @@ void App::runDownload() {
   } else if (result.stopped) {
     reportStopped(downloadWritten_, plan.streamLength());
   } else if (downloadLine_) {
-    showStatus("");  // the figures of a download that failed tell nothing any more
+    status_.status("");  // the figures of a download that failed tell nothing any more
   }
   downloadLine_.reset();
   downloadStarted_ = -1;
@@ -186,10 +186,10 @@ Handover App::handoverAnswer() const {
 void App::reportStopped(int64_t written, int64_t total) {
   waitLineQuiet();
   const int64_t carried = written - (pf_.port.isOpen() ? link_.held() : 0);
-  showProgress(false);
-  showStatus("Download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) + " of " +
-             groupedNumber(total) + " bytes.");
-  statusCountdown = -1;
+  status_.progressShown(false);
+  status_.status("Download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) + " of " +
+                 groupedNumber(total) + " bytes.");
+  status_.holdStatus(-1);
   exitNote_ = "download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) + " of " +
               groupedNumber(total) + " bytes";
 }

@@ -58,7 +58,7 @@ void App::click(const std::string& name) {
       }
     }
   } catch (const std::exception& e) {
-    showError(e.what(), name);
+    status_.error(e.what(), name);
   }
 }
 
@@ -81,7 +81,6 @@ std::span<const App::ClickRoute> App::clickRoutes() {
       {"mnuRecentFile", 0, 7, [](App& a, [[maybe_unused]] int index) { a.recentFileClick(index); }},
       {"mnuExit", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.exitClick(); }},
       {"btn_Exit", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.exitClick(); }},
-      {"mnuCOMsel", 0, kLast, [](App& a, [[maybe_unused]] int index) { a.comMenuClick(index); }},
       {"mnuWakeUpNode", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.wakeCurrent(); }},
       {"mnuWakeUpAllNodes", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.wakeAll(); }},
       {"mnuAllNodesSleep", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.sleep(); }},
@@ -111,9 +110,6 @@ std::span<const App::ClickRoute> App::clickRoutes() {
       {"optLOGO", 0, 15, [](App& a, [[maybe_unused]] int index) { a.optLogoClick(index); }},
       {"optNTSC", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optNtscClick(index); }},
       {"optRGB", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optRgbClick(index); }},
-      {"frameError", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
-      {"lblErrTxt", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
-      {"cmdErrOK", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
   };
   // clang-format on
   return kRoutes;
@@ -122,8 +118,6 @@ std::span<const App::ClickRoute> App::clickRoutes() {
 void App::textEdited(const std::string& name, const std::string& text) {
   if (name == "txtHPOS" || name == "txtVPOS") {
     positionKeyed(name, text);
-  } else {
-    ui_.setText(name, text);
   }
 }
 
@@ -139,7 +133,7 @@ void App::mouse(const std::string& name, int kind, double x, double y) {
       previewRelease(index);
     }
   } catch (const std::exception& e) {
-    showError(e.what(), kind == 0 ? "picPicture2_MouseDown" : "picPicture2_MouseMove");
+    status_.error(e.what(), kind == 0 ? "picPicture2_MouseDown" : "picPicture2_MouseMove");
   }
 }
 

@@ -22,7 +22,7 @@ WindowScan::~WindowScan() {
 bool WindowScan::run() {
   if (running_) return false;
   if (!app_.platform().port.isOpen() || !app_.link().valid()) {
-    app_.showError("The port is not open: choose a port in the Com menu first.", kTitle);
+    app_.status_.error("The port is not open: choose a port in the Com menu first.", kTitle);
     return false;
   }
   // The line is the scan's alone: what holds the window's traffic during a download (node
@@ -37,7 +37,7 @@ bool WindowScan::run() {
   app_.downloading = wasHeld;
   if (!found_.empty()) app_.link().heard();  // nodes answered: the line is alive
   const bool ok = scan_->error().empty();
-  if (!ok) app_.showError(scan_->error(), kTitle);
+  if (!ok) app_.status_.error(scan_->error(), kTitle);
   // A node chosen meanwhile is taken now; after a port failure the line is not to be trusted.
   const int chosen = std::exchange(chosen_, 0);
   if (chosen > 0 && ok && !app_.closeWhenStopped_) useNode(chosen);
@@ -51,7 +51,7 @@ void WindowScan::useNode(int id) {
     scan_->cancel();
     return;
   }
-  app_.ui().setText("txtNODE", std::to_string(id));
+  app_.port().useNode(id);
   // The scan ended with every node awake; the next command is meant for this one alone.
   app_.dispatcher().sleep();
   app_.dispatcher().wake(id);
