@@ -107,7 +107,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   const int slot = rig.h.app->bench().logos().selected;
   ASSERT_GE(slot, 1);
   auto* pic = child<gui::PictureBox>(rig.window, indexed("picPicture2", slot));
-  ASSERT_TRUE(waitFor([&] { return !pic->image().isNull() && pic->isVisible(); }, 3000));
+  ASSERT_TRUE(waitFor([&] { return !pic->image().isNull() && pic->isVisible(); }, 30000));
   EXPECT_EQ(pic->image().size(), QSize(256, 64));
 
   // The pointer goes down on the preview, moves right and down on the ticks, comes up.
@@ -128,7 +128,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
 
   child<QAction>(rig.window, "mnuNodeView")->trigger();
   auto* large = child<gui::PictureBox>(rig.window, "picPicture1");
-  ASSERT_TRUE(waitFor([&] { return large->image().hasAlphaChannel(); }, 3000));
+  ASSERT_TRUE(waitFor([&] { return large->image().hasAlphaChannel(); }, 30000));
   EXPECT_EQ(qAlpha(large->image().pixel(0, 0)), 0);      // white: transparent
   EXPECT_EQ(qAlpha(large->image().pixel(32, 32)), 255);  // the square: opaque
 }
