@@ -60,6 +60,16 @@ TEST_F(MenusTest, ExitAsksTheWindowToClose) {
   EXPECT_EQ(exits, 2);
 }
 
+// What the window shows before anything happened.
+TEST_F(MenusTest, CaptionsAndHeightAtStart) {
+  const std::pair<const char*, const char*> captions[] = {{"mnuPaintBrush", "&PaintBrush"},
+                                                          {"mnuNodeView", "&Node View"},
+                                                          {"lblCount", "00000"},
+                                                          {"lblSCount", "00000"}};
+  for (const auto& [name, text] : captions) EXPECT_EQ(app.ui().text(name), text) << name;
+  EXPECT_EQ(app.ui().heightTwips(), 5650);
+}
+
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   bool shown = false;
   // The window is closed while the splash is up: shutdown discards the about window.

@@ -62,7 +62,10 @@ TEST_F(PlacementTest, TypedVerticalPositions) {
   type("txtVPOS", "100");
   EXPECT_EQ(pic(1).top, 3120);
   type("txtVPOS", "1");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05"}));
+  type("txtVPOS", "&h32");  // 50
+  type("txtVPOS", "&HG1");  // no hexadecimal number: refused
+  EXPECT_EQ(app.ui().text("txtVPOS"), "0");
+  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05", "AVP1E"}));
 }
 
 // ---------------- Dragging ----------------
@@ -109,9 +112,27 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
   EXPECT_EQ(app.bench().video().params()[4], 0);
 }
 
-// ---------------- Slot choice ----------------
+// ---------------- Slot choice and zoom ----------------
 
-// ---------------- Zoom ----------------
+// The menus' check marks follow the view and the slot chosen.
+TEST_F(PlacementTest, CheckMarksFollowTheViewAndTheSlot) {
+  app.ui().setVisible("picPicture2(1)", true);  // a logo is shown
+  const struct {
+    const char* click;
+    std::vector<const char*> checked, unchecked;
+  } steps[] = {
+      {"mnuZoomOn", {"mnuZoomOn"}, {"mnuZoomOff"}},
+      {"mnuZoomOff", {"mnuZoomOff"}, {"mnuZoomOn"}},
+      {"mnuNodeView", {"mnuNodeView", "mnuZoomOn"}, {"mnuZoomOff"}},
+      {"mnuNodeView", {"mnuZoomOn"}, {"mnuNodeView"}},
+      {"optLOGO(3)", {"mnuLogoSel(3)"}, {"mnuLogoSel(1)"}},
+  };
+  for (const auto& s : steps) {
+    std::string(s.click) == "mnuNodeView" ? app.nodeViewClick() : app.click(s.click);
+    for (const char* n : s.checked) EXPECT_TRUE(app.ui().checked(n)) << s.click << ": " << n;
+    for (const char* n : s.unchecked) EXPECT_FALSE(app.ui().checked(n)) << s.click << ": " << n;
+  }
+}
 
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;

@@ -131,4 +131,16 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   ASSERT_TRUE(waitFor([&] { return large->image().hasAlphaChannel(); }, 30000));
   EXPECT_EQ(qAlpha(large->image().pixel(0, 0)), 0);      // white: transparent
   EXPECT_EQ(qAlpha(large->image().pixel(32, 32)), 255);  // the square: opaque
+  // Transparent parts show a checkerboard of 8-pixel squares, down to the logo's bottom.
+  const QImage shot = large->grab().toImage();
+  const QSize shown = large->image().size().scaled(shot.size(), Qt::KeepAspectRatio);
+  const QPoint corner = QPoint(shot.width() + shown.width(), shot.height() + shown.height()) / 2 -
+                        QPoint(5, 5);  // near the bottom right of the logo, in its white
+  EXPECT_NE(shot.pixel(corner), shot.pixel(corner - QPoint(8, 0)));
+  EXPECT_NE(shot.pixel(corner), shot.pixel(corner - QPoint(0, 8)));
+  // A slot's name takes a line; an empty one takes no room.
+  for (int k = 1; k <= 4; ++k) {
+    auto* name = child<QLabel>(rig.window, indexed("lblLogoName", k));
+    EXPECT_EQ(name->minimumSizeHint().height() > 0, !name->text().isEmpty()) << k;
+  }
 }

@@ -74,6 +74,7 @@ TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
                    7)},
       {"--id 26", "select 3 --node 26", 0, "*", "", std::string("WK,1AAJ03\0\0\0", 12)},
       {"", "upload out.bmp", 1, "*", "SX-1 Cannot upload logos to this program", ""},
+      {"", "upload . --model 4", 1, "", "osdctl upload: Cannot write .: it is a folder", ""},
       {"", "identify --port /nonexistent/tty", 3, "*", "", ""},
       {"", "identify --node 256", 2, "*", "", ""},
       {"", "select 16 --port 3", 2, "*", "", ""},
