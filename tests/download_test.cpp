@@ -68,8 +68,6 @@ const std::string kFiller(128, '\xFF');
 
 }  // namespace
 
-// ---------------- The byte stream ----------------
-
 // The stream's length and filler for everyone who sends or expects one.
 TEST(DownloadPlanTest, LengthAndFillerAtTheMemoryBorders) {
   struct Row {
@@ -133,8 +131,6 @@ TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
   EXPECT_EQ(h.port.writes.back(), kFiller);
 }
 
-// ---------------- Progress, status, pointer ----------------
-
 TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   loadLogo(256, 64);
   std::vector<std::string> statuses;
@@ -167,8 +163,6 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   EXPECT_FALSE(app.ui().visible("ProgressBar1"));
 }
 
-// ---------------- Refusals ----------------
-
 TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   loadLogo(256, 64, 5);
   app.runDownload();
@@ -184,8 +178,6 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   app.runDownload();
   EXPECT_EQ(h.port.writes.size(), 448u);
 }
-
-// ---------------- Failures ----------------
 
 TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
   loadLogo(256, 64);
@@ -206,8 +198,6 @@ TEST_F(DownloadTest, FailingWritesStopTheDownload) {
   EXPECT_EQ(app.ui().text("lblErrTxt").find("Write failed"), 0u);  // SendCom's own report first
   EXPECT_FALSE(app.lineHeld());
 }
-
-// ---------------- The menu commands ----------------
 
 TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   loadLogo(256, 64);

@@ -1,6 +1,8 @@
 // Logo placement: typed positions, dragging the preview, the slot choice and zoom.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "logo_bitmap.h"
 #include "support/fakes.h"
 
@@ -42,8 +44,6 @@ std::string packet(int v, int hpos) {
 
 }  // namespace
 
-// ---------------- Typed positions ----------------
-
 TEST_F(PlacementTest, TypedHorizontalPositions) {
   type("txtHPOS", "50");
   type("txtHPOS", "100");
@@ -67,8 +67,6 @@ TEST_F(PlacementTest, TypedVerticalPositions) {
   EXPECT_EQ(app.ui().text("txtVPOS"), "0");
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05", "AVP1E"}));
 }
-
-// ---------------- Dragging ----------------
 
 TEST_F(PlacementTest, DragClampsAtTheCorners) {
   drag(1, 200, 400, -4000, -4000);
@@ -112,25 +110,21 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
   EXPECT_EQ(app.bench().video().params()[4], 0);
 }
 
-// ---------------- Slot choice and zoom ----------------
-
 // The menus' check marks follow the view and the slot chosen.
 TEST_F(PlacementTest, CheckMarksFollowTheViewAndTheSlot) {
   app.ui().setVisible("picPicture2(1)", true);  // a logo is shown
-  const struct {
-    const char* click;
-    std::vector<const char*> checked, unchecked;
-  } steps[] = {
-      {"mnuZoomOn", {"mnuZoomOn"}, {"mnuZoomOff"}},
-      {"mnuZoomOff", {"mnuZoomOff"}, {"mnuZoomOn"}},
-      {"mnuNodeView", {"mnuNodeView", "mnuZoomOn"}, {"mnuZoomOff"}},
-      {"mnuNodeView", {"mnuZoomOn"}, {"mnuNodeView"}},
-      {"optLOGO(3)", {"mnuLogoSel(3)"}, {"mnuLogoSel(1)"}},
-  };
-  for (const auto& s : steps) {
-    std::string(s.click) == "mnuNodeView" ? app.nodeViewClick() : app.click(s.click);
-    for (const char* n : s.checked) EXPECT_TRUE(app.ui().checked(n)) << s.click << ": " << n;
-    for (const char* n : s.unchecked) EXPECT_FALSE(app.ui().checked(n)) << s.click << ": " << n;
+  const std::pair<const char*, const char*> steps[] = {
+      {"mnuZoomOn", "+mnuZoomOn -mnuZoomOff"},
+      {"mnuZoomOff", "+mnuZoomOff -mnuZoomOn"},
+      {"mnuNodeView", "+mnuNodeView +mnuZoomOn -mnuZoomOff"},
+      {"mnuNodeView", "-mnuNodeView +mnuZoomOn"},
+      {"optLOGO(3)", "+mnuLogoSel(3) -mnuLogoSel(1)"}};
+  for (const auto& [click, marks] : steps) {
+    std::string(click) == "mnuNodeView" ? app.nodeViewClick() : app.click(click);
+    std::istringstream in(marks);
+    for (std::string m; in >> m;) {
+      EXPECT_EQ(app.ui().checked(m.substr(1)), m[0] == '+') << click << ": " << m;
+    }
   }
 }
 
