@@ -110,8 +110,11 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
   EXPECT_EQ(timesOf("AJ").size(), 1u);  // the logo stays selected
   EXPECT_FALSE(app.statusLine().view().errorShown);
 
+  app.scheduleTable().end[0] = 2400;  // an hour longer: on again at 09:10:00
+  runUntil(33000.5);
+  EXPECT_EQ(back("txtTON(0)"), kYellow);
   app.scheduleTable().start[0] = -1;  // cleared in the editor: no time marked
-  runUntil(32502);
+  runUntil(33002);
   EXPECT_EQ(back("txtTON(0)"), kSysWindow);
   EXPECT_EQ(back("txtOFF(0)"), kSysWindow);
 }

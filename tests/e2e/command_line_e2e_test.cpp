@@ -45,6 +45,10 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs FROM-TO"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
+      {"osdctl",
+       {"download", "x.bmp", "--port=3", "--x=1", "--y=101"},
+       2,
+       "--y needs a percentage"},
       {"osdsim", {"--baud", "300"}, 2, "--baud '300'"},
       {"osdsim", {"--model=99"}, 2, "--model '99'"},
   };
