@@ -1,6 +1,8 @@
 // Logo placement: typed positions, dragging the preview, the slot choice and zoom.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "logo_bitmap.h"
 #include "support/fakes.h"
 
@@ -49,8 +51,6 @@ std::string packet(int v, int hpos) {
 
 }  // namespace
 
-// ---------------- Typed positions ----------------
-
 // Typing 100 keystroke by keystroke, selecting it again and clicking into the field: the
 // position goes out once, 700 ms after the last keystroke.
 TEST_F(PlacementTest, TypedPositionIsSentOnceWhenTheTypingRests) {
@@ -89,6 +89,8 @@ TEST_F(PlacementTest, CommittedPositionsTheirCodesAndRangeChecks) {
       {"txtVPOS", "100", "AVP38", 3120, "100", ""},
       {"txtVPOS", "1", "AVP05", 269, "1", ""},
       {"txtVPOS", " -5", "AVP04", 240, "0", ""},
+      {"txtVPOS", "&h32", "AVP1E", 1680, "50", ""},
+      {"txtVPOS", "&HG1", "", -1, "0", "Allowable Range 4 to 55"},
       {"txtVPOS", "-", "", -1, "0", "Allowable Range 4 to 55"},
       {"txtVPOS", "", "", -1, "", ""},
   };
@@ -112,8 +114,6 @@ TEST_F(PlacementTest, CommittedPositionsTheirCodesAndRangeChecks) {
     EXPECT_EQ(h.port.sent(), c.sent);
   }
 }
-
-// ---------------- Dragging ----------------
 
 TEST_F(PlacementTest, DragClampsAtTheCorners) {
   drag(1, 200, 400, -4000, -4000);
@@ -156,9 +156,23 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
   EXPECT_EQ(app.bench().video().params()[4], 0);
 }
 
-// ---------------- Slot choice ----------------
-
-// ---------------- Zoom ----------------
+// The menus' check marks follow the view and the slot chosen.
+TEST_F(PlacementTest, CheckMarksFollowTheViewAndTheSlot) {
+  app.ui().setVisible("picPicture2(1)", true);  // a logo is shown
+  const std::pair<const char*, const char*> steps[] = {
+      {"mnuZoomOn", "+mnuZoomOn -mnuZoomOff"},
+      {"mnuZoomOff", "+mnuZoomOff -mnuZoomOn"},
+      {"mnuNodeView", "+mnuNodeView +mnuZoomOn -mnuZoomOff"},
+      {"mnuNodeView", "-mnuNodeView +mnuZoomOn"},
+      {"optLOGO(3)", "+mnuLogoSel(3) -mnuLogoSel(1)"}};
+  for (const auto& [click, marks] : steps) {
+    std::string(click) == "mnuNodeView" ? app.nodeViewClick() : app.click(click);
+    std::istringstream in(marks);
+    for (std::string m; in >> m;) {
+      EXPECT_EQ(app.ui().checked(m.substr(1)), m[0] == '+') << click << ": " << m;
+    }
+  }
+}
 
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;
