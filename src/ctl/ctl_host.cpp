@@ -41,8 +41,8 @@ void Host::takeMachineSettings() {
   std::error_code ec;
   const bool exists = std::filesystem::exists(settings_->file(), ec) || ec;
   if (exists) return;
-  const SettingsImport import = importSettings(
-      *settings_, false, kAppKey, kSection, seams_->machineSettings(kAppKey, kSection));
+  const SettingsImport import = importSettings(*settings_, false, kAppKey, kSection,
+                                               seams_->machineSettings(kAppKey, kSection));
   std::string key = Preferences::path(kAppKey, kSection, "");
   key.pop_back();  // the path's last backslash
   const std::string note = importNote(import, "the registry (" + key + ")", settings_->file());

@@ -31,7 +31,8 @@ class HostSeams {
   // Runs `tick` every `periodMs` while the loop runs, until stopTicker() (one ticker at a time).
   virtual void startTicker(int periodMs, std::function<void()> tick) = 0;
   virtual void stopTicker() = 0;
-  // The settings an earlier installation kept in the registry (Windows) for `section` of `appKey`; none where there is no such store.
+  // The settings an earlier installation kept in the registry (Windows) for `section` of `appKey`;
+  // none where there is no such store.
   virtual std::map<std::string, std::string> machineSettings(const std::string& appKey,
                                                              const std::string& section) {
     (void)appKey;

@@ -304,7 +304,8 @@ void WinSerialPort::poll() {
   bool received = false;
   if (in_.size() < kReadBufferLimit) {
     char buffer[kReadChunk];
-    const DWORD want = static_cast<DWORD>(std::min<size_t>(kReadChunk, kReadBufferLimit - in_.size()));
+    const DWORD want =
+        static_cast<DWORD>(std::min<size_t>(kReadChunk, kReadBufferLimit - in_.size()));
     OVERLAPPED ov{};
     ov.hEvent = h(readEvent_);
     ::ResetEvent(ov.hEvent);
