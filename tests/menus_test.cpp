@@ -57,7 +57,7 @@ TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
     EXPECT_EQ(h.launcher.started[i].first, tried[i]);
     EXPECT_EQ(h.launcher.started[i].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
   }
-  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 
 TEST_F(MenusTest, NoPaintProgramIsReported) {
@@ -67,8 +67,8 @@ TEST_F(MenusTest, NoPaintProgramIsReported) {
 #else
   EXPECT_TRUE(h.launcher.started.empty());
 #endif
-  EXPECT_TRUE(app.ui().visible("frameError"));
-  EXPECT_EQ(app.ui().text("lblErrTxt").rfind("No paint program found", 0), 0u);
+  EXPECT_TRUE(app.statusLine().view().errorShown);
+  EXPECT_EQ(app.statusLine().view().errorText.rfind("No paint program found", 0), 0u);
 }
 
 TEST_F(MenusTest, ExitAsksTheWindowToClose) {
@@ -90,7 +90,7 @@ TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   app.setWindowActions(actions);
   app.splashTick();
   EXPECT_TRUE(shown);
-  EXPECT_TRUE(app.ui().windowEnabled());
+  EXPECT_TRUE(app.statusLine().view().windowEnabled);
 }
 
 // The splash closes itself on its eighth one-second tick, the about window on its 601st.

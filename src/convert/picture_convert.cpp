@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QThread>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <map>
 #include <tuple>
 
+#include "convert/png_decoder.h"
 #include "image/bmp.h"
 #include "image/bmp_writer.h"
 #include "image/encoder.h"
@@ -183,10 +185,46 @@ bool pngChunksFit(const QByteArray& bytes) {
   return true;  // cut short: the PNG reader reports that itself
 }
 
+// Qt's picture readers report damage on Qt's message channel. While a picture is decoded, the
+// messages of the decoding thread are held back (the picture may still convert); the last one
+// names what was wrong when it does not. Other threads' messages go on to the handler before.
+class HeldMessages {
+ public:
+  HeldMessages() {
+    last().clear();
+    decoder() = QThread::currentThread();
+    previous() = qInstallMessageHandler(hold);
+  }
+  ~HeldMessages() { qInstallMessageHandler(previous()); }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
+  static std::string& last() {
+    static std::string message;
+    return message;
+  }
+
+ private:
+  static QtMessageHandler& previous() {
+    static QtMessageHandler handler = nullptr;
+    return handler;
+  }
+  static QThread*& decoder() {
+    static QThread* thread = nullptr;
+    return thread;
+  }
+  static void hold(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (QThread::currentThread() == decoder())
+      last() = message.simplified().toStdString();
+    else if (previous())
+      previous()(type, context, message);
+  }
+};
+
 }  // namespace
 
 QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error) {
   error.clear();
+  HeldMessages held;  // also what the SVG renderer and the colour conversion have to say
   const QString hint = QString::fromStdString(nameHint).toLower();
   const bool svg =
       hint.endsWith(".svg") || hint.endsWith(".svgz") || bytes.left(256).contains("<svg");
@@ -194,6 +232,13 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
   if (!pngChunksFit(bytes)) {
     error = "not a picture that can be read (a PNG chunk is longer than the file)";
     return {};
+  }
+  if (isPng(bytes)) {
+    DecodeLimits limits;
+    limits.maxSide = kMaxSourceSide;
+    limits.maxPixels = kMaxSourcePixels;
+    limits.maxBytes = static_cast<long long>(kMaxDecodeMegabytes) << 20;
+    return decodePng(bytes, limits, error);
   }
   QBuffer buffer;
   buffer.setData(bytes);
@@ -209,9 +254,12 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
   }
   QImage img = reader.read();
   if (img.isNull() || img.width() > kMaxSourceSide || img.height() > kMaxSourceSide) {
-    error = "not a picture that can be read (" + reader.errorString().toStdString() + ")";
+    const std::string why =
+        HeldMessages::last().empty() ? reader.errorString().toStdString() : HeldMessages::last();
+    error = "not a picture that can be read (" + why + ")";
     return {};
   }
+  toSrgb(img, img.colorSpace());  // a JPEG's ICC profile, for one
   return img;
 }
 

@@ -1,5 +1,7 @@
 // The main window's controls with their laid-out (design-time) state: names, captions,
 // visibility. The Qt window creates one widget or menu entry per name.
+#include "common/logo_models.h"
+#include "link/diag_table.h"
 #include "shell/app.h"
 
 namespace osd {
@@ -16,7 +18,6 @@ Control caption(const std::string& text, bool visible = true, bool enabled = tru
 
 void App::defineControls() {
   WindowModel& m = ui_;
-  m.setTitle(kDesignTitle);
 
   // &File
   m.define("mnuFile", caption("&File"));
@@ -34,13 +35,6 @@ void App::defineControls() {
     m.define(indexed("mnuRecentFile", i), caption("RecentFile" + std::to_string(i)));
   }
   m.define("mnuExit", caption("E&xit"));
-
-  // &Com
-  m.define("mnuCOM", caption("&Com"));
-  m.define(indexed("mnuCOMsel", 0), caption("&Search for Com Ports"));
-  for (int i = 1; i <= 12; ++i) {
-    m.define(indexed("mnuCOMsel", i), caption(std::string("COM&") + char('A' + i - 1), false));
-  }
 
   // &Node
   m.define("mnuNode", caption("&Node"));
@@ -87,41 +81,15 @@ void App::defineControls() {
   m.define("mnuScheduleOnOff", caption("Scheduler O&N/OFF"));
   m.define("mnuPanelLock", caption("Front Panel &Lock"));
   m.define(indexed("mnuSetLGx", 0), caption("AutoSelect SX Type"));
-  for (int n : {1, 2, 3, 4, 7, 15, 31}) {
+  for (int n : kLogoModels) {
     m.define(indexed("mnuSetLGx", n), caption("Set as SX-" + std::to_string(n)));
   }
 
   // Diag
-  static const char* kDiag[28] = {"Toggle TAKE",
-                                  "TAKE OFF",
-                                  "TAKE ON",
-                                  "Fade Rate",
-                                  "Mix Level",
-                                  "IRE Level",
-                                  "Horiz Posn",
-                                  "Vert Posn",
-                                  "Send Logo",
-                                  "Save Settings to EEPROM",
-                                  "Save Logo to EEPROM",
-                                  "Blink Test",
-                                  "Change ID Num",
-                                  "Set Time ON",
-                                  "Set Time OFF",
-                                  "Wakeup Node",
-                                  "Sleep Node",
-                                  "Retreive Settings",
-                                  "Select Logo",
-                                  "Retreive Logo",
-                                  "Factory Reset",
-                                  "Set Model #",
-                                  "Retreive Copyright",
-                                  "Show Dialog",
-                                  "Read Configuration",
-                                  "Enter Password",
-                                  "Chroma",
-                                  "Misc"};
   m.define("mnuDiag", caption("&Diag", false));
-  for (int i = 0; i < 28; ++i) m.define(indexed("mnuDiagSub", i), caption(kDiag[i]));
+  for (int i = 0; i < kDiagEntryCount; ++i) {
+    m.define(indexed("mnuDiagSub", i), caption(diagEntry(i)->caption));
+  }
 
   // &Help
   m.define("mnuHelp", caption("&Help"));
@@ -152,27 +120,12 @@ void App::defineControls() {
   m.define("img_SMPTE", caption("", false));
   m.define("txtHPOS", caption("100"));
   m.define("txtVPOS", caption("100"));
-  m.define("txtNODE", caption("1"));
-  m.define("lblNode", caption("Node"));
-  m.define("txtCom", caption("0"));
   m.define("lblStartPosn", caption("Image Start Position"));
   m.define("lblImageSettings", caption("Image Parameters:"));
   m.define("lblVideoSettings", caption("Video ADV7171:"));
   m.define("lblImgSize", caption(""));
-  m.define("lblEEPSize", caption("0 Bytes"));
-  m.define("lblDiag", caption("lblDiag"));
-  m.define("lblDiagSend", caption(""));
-  m.define("lblSCount", caption("00000"));
-  m.define("lblCount", caption("00000"));
-  m.define("lblCurrentTime", caption(""));
   m.define("lblRunning", caption("Schedule Running", false));
-  m.define("lblCopyright", caption(""));
-  m.define("frameError", caption("Error of Some Sort", false));
-  m.define("lblErrTxt", caption(""));
-  m.define("cmdErrOK", caption("OK"));
-  m.define("ProgressBar1", caption("", false));
   m.define("btn_Exit", caption("Exit"));
-  m.setHeightTwips(5650);
 }
 
 }  // namespace osd
