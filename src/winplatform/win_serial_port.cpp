@@ -27,6 +27,41 @@ HANDLE h(void* p) {
   return static_cast<HANDLE>(p);
 }
 
+// 9600 8N1 without flow control, reads that return at once with what has arrived, writes
+// without a time limit (they are overlapped and never hold the program up). 0, or the error.
+DWORD configure(HANDLE port) {
+  ::SetupComm(port, 4096, 4096);  // a driver that keeps its own sizes is fine too
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  ::GetCommState(port, &dcb);
+  dcb.BaudRate = CBR_9600;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  dcb.fBinary = TRUE;
+  dcb.fParity = FALSE;
+  dcb.fOutxCtsFlow = FALSE;
+  dcb.fOutxDsrFlow = FALSE;
+  dcb.fDsrSensitivity = FALSE;
+  dcb.fOutX = FALSE;
+  dcb.fInX = FALSE;
+  dcb.fErrorChar = FALSE;
+  dcb.fNull = FALSE;
+  dcb.fAbortOnError = FALSE;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  if (!::SetCommState(port, &dcb)) {
+    // A device without modem lines may refuse them; the line settings are what matters.
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    if (!::SetCommState(port, &dcb)) return ::GetLastError();
+  }
+  COMMTIMEOUTS t{};
+  t.ReadIntervalTimeout = MAXDWORD;
+  if (!::SetCommTimeouts(port, &t)) return ::GetLastError();
+  return 0;
+}
+
 }  // namespace
 
 WinSerialPort::WinSerialPort(qt::PortMap map) : map_(std::move(map)), writeIo_(new Overlapped) {}
@@ -96,49 +131,10 @@ bool WinSerialPort::open(int number, PortOpenError& error) {
         return fail(static_cast<int>(code), device + ": " + systemMessage(code));
     }
   }
-  ::SetupComm(port, 4096, 4096);  // a driver that keeps its own sizes is fine too
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  ::GetCommState(port, &dcb);
-  dcb.BaudRate = CBR_9600;
-  dcb.ByteSize = 8;
-  dcb.Parity = NOPARITY;
-  dcb.StopBits = ONESTOPBIT;
-  dcb.fBinary = TRUE;
-  dcb.fParity = FALSE;
-  dcb.fOutxCtsFlow = FALSE;
-  dcb.fOutxDsrFlow = FALSE;
-  dcb.fDsrSensitivity = FALSE;
-  dcb.fOutX = FALSE;
-  dcb.fInX = FALSE;
-  dcb.fErrorChar = FALSE;
-  dcb.fNull = FALSE;
-  dcb.fAbortOnError = FALSE;
-  dcb.fDtrControl = DTR_CONTROL_ENABLE;
-  dcb.fRtsControl = RTS_CONTROL_ENABLE;
-  if (!::SetCommState(port, &dcb)) {
-    // A device without modem lines may refuse them; the line settings are what matters.
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    if (!::SetCommState(port, &dcb)) {
-      const DWORD code = ::GetLastError();
-      ::CloseHandle(port);
-      return fail(static_cast<int>(code),
-                  device + ": the line cannot be set to 9600 8N1: " + systemMessage(code));
-    }
-  }
-  // Reads return at once with what has arrived; writes have no time limit (they are
-  // overlapped and never hold the program up).
-  COMMTIMEOUTS t{};
-  t.ReadIntervalTimeout = MAXDWORD;
-  t.ReadTotalTimeoutMultiplier = 0;
-  t.ReadTotalTimeoutConstant = 0;
-  t.WriteTotalTimeoutMultiplier = 0;
-  t.WriteTotalTimeoutConstant = 0;
-  if (!::SetCommTimeouts(port, &t)) {
-    const DWORD code = ::GetLastError();
+  if (const DWORD code = configure(port)) {
     ::CloseHandle(port);
-    return fail(static_cast<int>(code), device + ": " + systemMessage(code));
+    return fail(static_cast<int>(code),
+                device + ": the line cannot be set to 9600 8N1: " + systemMessage(code));
   }
   readEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   writeEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
