@@ -1,6 +1,6 @@
 #include "support/fakes.h"
 
-#include <unistd.h>
+#include "support/portable.h"
 
 #include <cstdlib>
 #include <filesystem>
