@@ -76,6 +76,15 @@ TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
 
 // ---- Option menus ----
 
+TEST_F(FormSetUpTest, ScheduleLockMarkFollowsTheSettingAndTheMenu) {
+  h.settings.set("Locked", "True");
+  app.formSetUp();
+  EXPECT_TRUE(app.schedule().view().locked);
+  app.schedule().toggleLock();
+  EXPECT_FALSE(app.schedule().view().locked);
+  EXPECT_EQ(h.settings.get("Locked"), "False");
+}
+
 TEST_F(FormSetUpTest, ModelMenu) {
   app.formSetUp();
   app.menus().chooseModel(2);

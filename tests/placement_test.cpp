@@ -1,6 +1,8 @@
 // Logo placement: typed positions, dragging the preview, the slot choice and zoom.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "logo_bitmap.h"
 #include "support/fakes.h"
 
@@ -20,7 +22,14 @@ struct PlacementTest : ::testing::Test {
   const PlacementView::Place& pic(int slot) {
     return app.placement().view().places.at(static_cast<size_t>(slot));
   }
-  void type(Axis axis, const std::string& text) { app.placement().typePosition(axis, text); }
+  // The position commands on the line (the node poll runs beside them).
+  std::vector<std::string> positions() const {
+    std::vector<std::string> out;
+    for (const auto& w : h.port.writes)
+      if (w.rfind("AHP", 0) == 0 || w.rfind("AVP", 0) == 0) out.push_back(w);
+    return out;
+  }
+  void type(Axis axis, const std::string& text) { app.placement().keyPosition(axis, text); }
   // A drag on slot `slot` from the preview at (left, top), pressed where the pointer last
   // moved (at first (0, 0)) and moved by (dx, dy) twips from there.
   void drag(int slot, int left, int top, double dx, double dy) {
@@ -43,30 +52,68 @@ std::string packet(int v, int hpos) {
 
 }  // namespace
 
-// ---------------- Typed positions ----------------
-
-TEST_F(PlacementTest, TypedHorizontalPositions) {
-  type(Axis::Horizontal, "50");
-  type(Axis::Horizontal, "100");
-  type(Axis::Horizontal, "0");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AHP5E", "AHP9A", "AHP22"}));
-  EXPECT_EQ(pic(1).left, 60);
-  type(Axis::Horizontal, "50");
-  EXPECT_EQ(pic(1).left, 2070);
-  type(Axis::Horizontal, "100");
+// Typing 100 keystroke by keystroke, selecting it again and clicking into the field: the
+// position goes out once, 700 ms after the last keystroke.
+TEST_F(PlacementTest, TypedPositionIsSentOnceWhenTheTypingRests) {
+  h.loop.setTimerEnabled(TimerId::Delay, true);
+  for (const char* text : {"1", "10", "100"}) {
+    type(Axis::Horizontal, text);
+    h.ticks(20);  // 500 ms between keystrokes
+  }
+  EXPECT_TRUE(positions().empty());
+  h.ticks(8);
+  EXPECT_EQ(positions(), std::vector<std::string>{"AHP9A"});
   EXPECT_EQ(pic(1).left, 4080);
+  type(Axis::Horizontal, "100");                     // select-all: the same text again
+  app.placement().commitPosition(Axis::Horizontal);  // a click into the field
+  h.ticks(40);
+  EXPECT_EQ(positions(), std::vector<std::string>{"AHP9A"});
 }
 
-TEST_F(PlacementTest, TypedVerticalPositions) {
-  type(Axis::Vertical, "50");
-  EXPECT_EQ(pic(1).top, 1680);
-  type(Axis::Vertical, "100");
-  EXPECT_EQ(pic(1).top, 3120);
-  type(Axis::Vertical, "1");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05"}));
+// A committed position: its code, the preview's place, the field written back; text that is
+// no number beeps and, unless empty, shows the range and resets the field.
+TEST_F(PlacementTest, CommittedPositionsTheirCodesAndRangeChecks) {
+  struct Case {
+    Axis field;
+    const char* typed;
+    const char* sent;  // "" when nothing goes out
+    int place;         // the preview's left or top; -1: not moved
+    const char* shown;
+    const char* error;
+  } cases[] = {
+      {Axis::Horizontal, "50", "AHP5E", 2070, "50", ""},
+      {Axis::Horizontal, "100", "AHP9A", 4080, "100", ""},
+      {Axis::Horizontal, "0", "AHP22", 60, "0", ""},
+      {Axis::Horizontal, "150", "AHP9A", 4080, "100", ""},
+      {Axis::Horizontal, "abc", "", -1, "0", "Allowable Range 34 to 154  "},
+      {Axis::Vertical, "50", "AVP1E", 1680, "50", ""},
+      {Axis::Vertical, "100", "AVP38", 3120, "100", ""},
+      {Axis::Vertical, "1", "AVP05", 269, "1", ""},
+      {Axis::Vertical, " -5", "AVP04", 240, "0", ""},
+      {Axis::Vertical, "&h32", "AVP1E", 1680, "50", ""},
+      {Axis::Vertical, "&HG1", "", -1, "0", "Allowable Range 4 to 55"},
+      {Axis::Vertical, "-", "", -1, "0", "Allowable Range 4 to 55"},
+      {Axis::Vertical, "", "", -1, "", ""},
+  };
+  for (const Case& c : cases) {
+    const bool across = c.field == Axis::Horizontal;
+    SCOPED_TRACE(std::string(across ? "H" : "V") + " '" + c.typed + "'");
+    app.placement().placePreview(1, -1, -1);
+    app.statusLine().dismissError();
+    h.port.writes.clear();
+    const int beeps = h.dialogs.beeps;
+    type(c.field, c.typed);
+    EXPECT_TRUE(h.port.writes.empty());
+    app.placement().commitPosition(c.field);
+    EXPECT_EQ(h.port.sent(), c.sent);
+    EXPECT_EQ(across ? pic(1).left : pic(1).top, c.place);
+    EXPECT_EQ(across ? app.placement().view().hpos : app.placement().view().vpos, c.shown);
+    EXPECT_EQ(app.statusLine().view().errorShown ? app.statusLine().view().errorText : "", c.error);
+    EXPECT_EQ(h.dialogs.beeps - beeps, *c.sent ? 0 : *c.error ? 2 : 1);
+    app.placement().commitPosition(c.field);  // committed once only
+    EXPECT_EQ(h.port.sent(), c.sent);
+  }
 }
-
-// ---------------- Dragging ----------------
 
 TEST_F(PlacementTest, DragClampsAtTheCorners) {
   drag(1, 200, 400, -4000, -4000);
@@ -109,9 +156,29 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
   EXPECT_EQ(app.bench().video().params()[4], 0);
 }
 
-// ---------------- Slot choice ----------------
-
-// ---------------- Zoom ----------------
+// The menus' check marks follow the view and the slot chosen.
+TEST_F(PlacementTest, CheckMarksFollowTheViewAndTheSlot) {
+  app.logos().showPreview(1, true);  // a logo is shown
+  const LogoView& v = app.logos().view();
+  struct Step {
+    std::function<void()> run;
+    const char* marks;  // zoom on, zoom off, node view
+    int menuSlot;
+  } steps[] = {{[&] { app.logos().zoomOn(); }, "+on -off -node", 0},
+               {[&] { app.logos().zoomOff(); }, "-on +off -node", 0},
+               {[&] { app.logos().toggleNodeView(); }, "+on -off +node", 0},
+               {[&] { app.logos().toggleNodeView(); }, "+on -off -node", 0},
+               {[&] { app.logos().chooseSlot(3); }, "+on -off -node", 3}};
+  for (const Step& step : steps) {
+    step.run();
+    const std::string marks = std::string(v.zoomOn ? "+on" : "-on") +
+                              (v.zoomOff ? " +off" : " -off") + (v.nodeView ? " +node" : " -node");
+    EXPECT_EQ(marks, step.marks);
+    if (step.menuSlot != 0) {
+      EXPECT_EQ(v.menuChecked, step.menuSlot);
+    }
+  }
+}
 
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;

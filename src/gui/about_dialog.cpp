@@ -11,8 +11,8 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-#include "gui/widget_mirror.h"
 #include "gui/picture_box.h"
+#include "gui/widget_mirror.h"
 #include "shell/about.h"
 
 namespace osd::gui {
@@ -84,6 +84,31 @@ AboutDialog::AboutDialog(AboutWindow& about, QWidget* parent)
   auto* text = new QVBoxLayout;
   text->setSpacing(6);
   row->addLayout(text, 1);
+  buildLabels(frame, text);
+
+  about_.onChange([this] { showView(); });
+  showView();
+  // The window has no title of its own; keep a sensible one for the desktop.
+  setWindowTitle(QStringLiteral("RA7-Ziro"));
+  // Every label, the frame and the picture take the mouse.
+  for (QWidget* w :
+       {static_cast<QWidget*>(frame), static_cast<QWidget*>(icon), static_cast<QWidget*>(version_),
+        static_cast<QWidget*>(productName_), static_cast<QWidget*>(company_),
+        static_cast<QWidget*>(product_), static_cast<QWidget*>(credit_),
+        static_cast<QWidget*>(mail_), static_cast<QWidget*>(web_)}) {
+    w->installEventFilter(this);
+  }
+  QPointer<AboutDialog> self(this);
+  about_.closed = [self]() {
+    if (self && !self->closing_) {
+      self->closing_ = true;
+      self->done(QDialog::Accepted);
+    }
+  };
+}
+
+// The texts beside the picture: product, version, maker, the credits and the two links.
+void AboutDialog::buildLabels(QFrame* frame, QVBoxLayout* text) {
   productName_ = namedLabel("lblProductName", frame);
   QFont big = productName_->font();
   big.setPointSizeF(big.pointSizeF() * 1.6);
@@ -121,26 +146,6 @@ AboutDialog::AboutDialog(AboutWindow& about, QWidget* parent)
     text->addWidget(l);
   }
   text->addStretch(1);
-
-  about_.onChange([this] { showView(); });
-  showView();
-  // The window has no title of its own; keep a sensible one for the desktop.
-  setWindowTitle(QStringLiteral("RA7-Ziro"));
-  // Every label, the frame and the picture take the mouse.
-  for (QWidget* w : {static_cast<QWidget*>(frame), static_cast<QWidget*>(icon),
-                     static_cast<QWidget*>(version_), static_cast<QWidget*>(productName_),
-                     static_cast<QWidget*>(company_), static_cast<QWidget*>(product_),
-                     static_cast<QWidget*>(credit_), static_cast<QWidget*>(mail_),
-                     static_cast<QWidget*>(web_)}) {
-    w->installEventFilter(this);
-  }
-  QPointer<AboutDialog> self(this);
-  about_.closed = [self]() {
-    if (self && !self->closing_) {
-      self->closing_ = true;
-      self->done(QDialog::Accepted);
-    }
-  };
 }
 
 AboutDialog::~AboutDialog() {

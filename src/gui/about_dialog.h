@@ -1,12 +1,15 @@
 // The about window (also the start-up splash) over the AboutWindow logic: its labels follow
-// the logic's view, mouse and keys are handed to it. The window's one-second timer runs in the App's event loop.
+// the logic's view, mouse and keys are handed to it. The window's one-second timer runs in the
+// App's event loop.
 #pragma once
 
 #include <QDialog>
 #include <QHash>
 #include <QImage>
 
+class QFrame;
 class QLabel;
+class QVBoxLayout;
 
 namespace osd {
 class AboutWindow;
@@ -26,6 +29,7 @@ class AboutDialog : public QDialog {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showView();
+  void buildLabels(QFrame* frame, QVBoxLayout* text);
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 

@@ -947,18 +947,35 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     placeScreenLayers();
   } else if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
     // Only a key pressed in the field and released there is typing: the release of the
-    // Enter that closed a dialog lands in the field that gets the focus back.
+    // Enter that closed a dialog lands in the field that gets the focus back. A position
+    // field commits its value with Enter and when the focus leaves it.
+    const bool position = edit == hpos_ || edit == vpos_;
+    const Axis axis = edit == hpos_ ? Axis::Horizontal : Axis::Vertical;
+    // The field's text goes to the presenter when it differs from what it has.
+    const auto key = [this, edit, axis] {
+      const std::string text = fromQt(edit->text());
+      const PlacementView& v = app_.placement().view();
+      if (text != (axis == Axis::Horizontal ? v.hpos : v.vpos)) {
+        app_.placement().keyPosition(axis, text);
+      }
+    };
+    const auto commit = [this, &key, axis] {
+      key();
+      app_.placement().commitPosition(axis);
+    };
     QSet<int>& down = keysDown_[watched];
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
       down.clear();
+      if (position && event->type() == QEvent::FocusOut) commit();
     } else if (event->type() == QEvent::KeyPress) {
-      down.insert(static_cast<QKeyEvent*>(event)->key());
+      const int pressed = static_cast<QKeyEvent*>(event)->key();
+      down.insert(pressed);
+      if (position && (pressed == Qt::Key_Return || pressed == Qt::Key_Enter)) commit();
     } else if (event->type() == QEvent::KeyRelease) {
-      const bool typed = down.remove(static_cast<QKeyEvent*>(event)->key());
-      if (typed && (edit == hpos_ || edit == vpos_)) {
-        app_.placement().typePosition(edit == hpos_ ? Axis::Horizontal : Axis::Vertical,
-                                      fromQt(edit->text()));
-      }
+      const int released = static_cast<QKeyEvent*>(event)->key();
+      const bool typed =
+          down.remove(released) && released != Qt::Key_Return && released != Qt::Key_Enter;
+      if (typed && position) key();
     } else if (event->type() == QEvent::MouseButtonRelease && edit == node_) {
       // A click on the node field asks for the node's new ID ("Change ID Num").
       if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -978,6 +995,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // The start-up splash runs modally below this call: it ends first, then the window closes.
     closeAfterAbout_ = true;
     if (app_.menus().aboutWindow()) app_.menus().aboutWindow()->close();
+    event->ignore();
+    return;
+  }
+  // A download or a scan keeps the window until it has been stopped at a block's end.
+  if (!closing_ && !app_.download().closeRequested(CloseBy::Operator)) {
     event->ignore();
     return;
   }

@@ -40,6 +40,7 @@ App::App(Platform& platform)
              [this](bool shown) { port_.showReply(shown); },
              [this] { formLoad(std::string(commandLine_)); }}) {
   video_.reloadRecent = [this] { logo_.openRecent(0); };
+  download_.exitWindow = [this] { menus_.exit(); };
   schedule_.openAbout = [this] { menus_.openAbout(true, true); };
   pf_.loop.onTimer = [this](TimerId id) { timerFired(id); };
   pf_.port.onEvent = [this](int code) { link_.handleEvent(code, [this] { session_.receive(); }); };

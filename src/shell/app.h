@@ -103,7 +103,8 @@ class App {
   std::string commandLine_;
   NodeChoices choices_{bench_.prefs()};
   StatusPresenter status_{pf_.dialogs};
-  LinkEvents linkEvents_{WindowAreas{status_, port_, menus_, logo_, video_, download_, choices_}};
+  LinkEvents linkEvents_{
+      WindowAreas{status_, port_, menus_, logo_, video_, download_, placement_, choices_, link_}};
   LinkService link_{pf_.port, pf_.loop, linkEvents_};
   Dispatcher dispatcher_{link_, pf_.loop, pf_.dialogs, linkEvents_, dispatcherHooks()};
   NodeSession session_{link_, dispatcher_, pf_.loop, linkEvents_, sessionHooks()};

@@ -43,8 +43,14 @@ void DownloadPresenter::downloadToRam() {
       eraseStarted(true);
     };
     LineSink sink(dispatcher_, link_);
-    DownloadJob(sink, *this, std::move(waits)).erase();
+    const bool stopped = DownloadJob(sink, *this, std::move(waits)).erase().stopped;
     status_.status("");
+    if (stopped) {
+      update()->starting = false;
+      reportStopped(0, plannedStream());
+      closeIfAsked();
+      return;
+    }
   } catch (const std::exception& e) {
     update()->starting = false;
     status_.error(e.what(), "mnuDownloadLogotoRam_Click");
@@ -107,20 +113,90 @@ void DownloadPresenter::run() {
   };
   LineSink sink(dispatcher_, link_);
   line_.reset();
+  written_ = 0;
   picture_ = plan.pictureBytes();
   started_ = commandStart;
-  if (DownloadJob(sink, *this, hooks()).run(plan, source).ok) {
+  const DownloadResult result = DownloadJob(sink, *this, hooks()).run(plan, source);
+  if (result.ok) {
     finishLine(slot);
+  } else if (result.stopped) {
+    reportStopped(written_, plan.streamLength());
   } else if (line_) {
     status_.status("");  // the figures of a download that failed tell nothing any more
   }
   line_.reset();
   started_ = -1;
   holdLine(false);
+  closeIfAsked();
+}
+
+int64_t DownloadPresenter::plannedStream() const {
+  return DownloadPlan{logos_.width, logos_.height, session_.memorySize()}.streamLength();
+}
+
+bool DownloadPresenter::closeRequested(CloseBy by) {
+  if (!view().running && !view().starting) return true;
+  if (stopRequested_) return false;  // already stopping: the window closes when it has
+  if (cancelScan_) {
+    cancelScan_();
+    closeWhenStopped_ = true;
+    return false;
+  }
+  if (by == CloseBy::Operator) {
+    const int64_t total = line_ ? line_->total() : plannedStream();
+    const int64_t sent = line_ ? line_->sent() : 0;
+    if (!dialogs_.confirm("Notice", "A download is running (" + groupedNumber(sent) + " of " +
+                                        groupedNumber(total) + " bytes). Stop it and close?")) {
+      return false;
+    }
+    // The download may have ended while the question was open.
+    if (!view().running && !view().starting) return true;
+  }
+  stopRequested_ = true;
+  closeWhenStopped_ = true;
+  return false;
+}
+
+Handover DownloadPresenter::handoverAnswer() const {
+  if (cancelScan_) return Handover::ScanRunning;
+  if (view().running || view().starting) return Handover::DownloadRunning;
+  return Handover::Closed;
+}
+
+void DownloadPresenter::refuseStart(Handover answer) {
+  startRefused_ = true;
+  exitNote_ = std::string("a ") +
+              (answer == Handover::ScanRunning ? "scan of the line" : "download") +
+              " is running in the other window; this copy ends";
+}
+
+void DownloadPresenter::reportStopped(int64_t written, int64_t total) {
+  waitLineQuiet();
+  const int64_t carried = written - (link_.isOpen() ? link_.held() : 0);
+  const std::string where =
+      groupedNumber(std::max<int64_t>(carried, 0)) + " of " + groupedNumber(total) + " bytes";
+  status_.progressShown(false);
+  status_.status("Download stopped at " + where + ".");
+  status_.holdStatus(-1);
+  exitNote_ = "download stopped at " + where;
+}
+
+void DownloadPresenter::waitLineQuiet() {
+  // What was handed to the port still has to reach the node: the port is left to empty (a
+  // bound keeps a port that never empties from holding the window forever).
+  const double until = loop_.monotonicSeconds() + kQuietLineSeconds;
+  while (link_.isOpen() && link_.held() > 0 && loop_.monotonicSeconds() < until) loop_.yield();
+}
+
+void DownloadPresenter::closeIfAsked() {
+  stopRequested_ = false;
+  if (!std::exchange(closeWhenStopped_, false)) return;
+  if (exitWindow) exitWindow();
 }
 
 DownloadHooks DownloadPresenter::hooks() {
   DownloadHooks waits = lineWaits(dispatcher_, loop_);
+  waits.stopRequested = [this] { return stopRequested_; };
   waits.eraseWaiting = [this] {
     if (!loop_.timerEnabled(TimerId::TenSec)) return false;
     showEraseWait();
@@ -184,13 +260,17 @@ void DownloadPresenter::finishLine(int slot) {
   status_.progressShown(true);
   // Only the main tick moves the program on; without it (the window closing) nothing more
   // is waited for.
-  while (!line_->complete() && link_.isOpen() && loop_.timerEnabled(TimerId::Delay)) {
+  while (!line_->complete() && link_.isOpen() && loop_.timerEnabled(TimerId::Delay) &&
+         !stopRequested_) {
     loop_.yield();
     followLine();
   }
+  // Closing now: every byte was handed over; once the port has let them go the node has them.
+  if (stopRequested_ && link_.isOpen()) waitLineQuiet();
+  const bool stoppedWhole = stopRequested_ && link_.isOpen() && link_.held() == 0;
   status_.progressShown(false);
   const LineProgress& line = *line_;
-  if (line.complete()) {
+  if (line.complete() || stoppedWhole) {
     const double started = started_ >= 0 ? started_ : loop_.monotonicSeconds() - line.elapsed();
     status_.status(downloadedText(slot, line.total(), loop_.monotonicSeconds() - started));
     status_.holdStatus(StatusPresenter::kUsualStatusTicks);

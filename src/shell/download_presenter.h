@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,9 @@
 #include "transfer/video_store.h"
 
 namespace osd {
+
+// Who asks the window to close.
+enum class CloseBy { Operator, Signal };
 
 struct DownloadView {
   bool running = false;   // a download runs: the commands that start one are off
@@ -49,6 +53,29 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   // One main tick: the figures of the line while a download runs.
   void tick();
 
+  // ---- Closing while the line is in use ----
+  // Whether the window may close now. An idle window may. While a download runs the
+  // operator is asked whether to stop it; a termination signal stops it without asking. A
+  // download that is stopped ends after the block being sent, the line is left to go quiet,
+  // and the window then closes by itself (see exitNote). A scan of the line is cancelled and
+  // the window closes once it has ended.
+  bool closeRequested(CloseBy by);
+  // What a later copy of the program is told when it asks this one to close.
+  Handover handoverAnswer() const;
+  // Another copy keeps the line (`answer`): this one stops its start-up before touching any
+  // port and must end.
+  void refuseStart(Handover answer);
+  bool startRefused() const { return startRefused_; }
+  // A line for standard error when the program ends ("" when there is none to say).
+  const std::string& exitNote() const { return exitNote_; }
+  // A scan of the line runs (`cancel` stops it) or has ended (empty).
+  void scanRunning(std::function<void()> cancel) { cancelScan_ = std::move(cancel); }
+  bool closing() const { return closeWhenStopped_; }
+  // The window closes when a close was asked for while the line was in use.
+  void closeIfAsked();
+  // Closes the window (given by the main presenter).
+  std::function<void()> exitWindow;
+
   // The job's reports. While the line is followed its figures are the status text and the
   // bar, not the job's phase names and written bytes.
   void status(const std::string& text) override;
@@ -67,6 +94,13 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   // all (or the port closed), then shows "Logo N downloaded: ..." for the usual status time.
   void finishLine(int slot);
   void showEraseWait();
+  // Once the line has gone quiet after a stopped download: says where it stopped.
+  void reportStopped(int64_t written, int64_t total);
+  // Yields until the port has nothing left to send (or it closed, or 15 s passed).
+  void waitLineQuiet();
+  static constexpr double kQuietLineSeconds = 15;
+  // The length of the stream the selected logo would make now.
+  int64_t plannedStream() const;
 
   Dispatcher& dispatcher_;
   LinkService& link_;
@@ -82,6 +116,12 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   int64_t written_ = 0;  // bytes of the stream handed to the port
   int64_t picture_ = 0;  // bytes of its picture
   double started_ = -1;  // when the download command began (erase included)
+  // Closing during a download: stop after the block being sent, then close the window.
+  bool stopRequested_ = false;
+  bool closeWhenStopped_ = false;
+  bool startRefused_ = false;
+  std::string exitNote_;
+  std::function<void()> cancelScan_;  // set while a scan of the line runs
 };
 
 }  // namespace osd

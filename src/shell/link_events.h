@@ -8,6 +8,7 @@
 #include "shell/download_presenter.h"
 #include "shell/logo_presenter.h"
 #include "shell/menus_presenter.h"
+#include "shell/placement_presenter.h"
 #include "shell/port_presenter.h"
 #include "shell/status_presenter.h"
 #include "shell/video_presenter.h"
@@ -21,7 +22,9 @@ struct WindowAreas {
   LogoPresenter& logo;
   VideoPresenter& video;
   DownloadPresenter& download;
+  PlacementPresenter& placement;
   NodeChoices& choices;
+  LinkService& link;
 };
 
 class LinkEvents : public LinkListener {
@@ -35,12 +38,19 @@ class LinkEvents : public LinkListener {
   void statusHold(int ticks) override { a_.status.holdStatus(ticks); }
   void progressShown(bool visible) override { a_.status.progressShown(visible); }
   void progress(double percent) override { a_.status.progress(percent); }
-  void portState(PortState state) override { a_.port.portState(state); }
+  void portState(PortState state) override {
+    // A port opened again or lost, a node called again: what it was told last is not known.
+    if (state != PortState::DataReceived) a_.placement.forgetSent();
+    a_.port.portState(state);
+  }
   void openFailed(const std::string& message, const std::string& title) override {
     a_.port.openFailed();
     a_.status.error(message, title);
   }
-  void sent(const std::string& text, int count) override { a_.port.sent(text, count); }
+  void sent(const std::string& text, int count) override {
+    a_.placement.sent(text, a_.link.isOpen());
+    a_.port.sent(text, count);
+  }
   void lastSentCleared() override { a_.port.lastSentCleared(); }
   void answerCleared() override { a_.port.answerCleared(); }
   void settingsValue(int value) override { a_.video.showControl(value); }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <exception>
 #include <limits>
+#include <utility>
 
 #include "common/textnum.h"
 
@@ -146,16 +147,53 @@ void PlacementPresenter::showStart(int h, int v) {
                             "    V= " + rightChars("   " + std::to_string(v), 4);
 }
 
-void PlacementPresenter::typePosition(Axis axis, const std::string& text) {
+void PlacementPresenter::keyPosition(Axis axis, const std::string& text) {
+  auto v = update();
+  (axis == Axis::Horizontal ? v->hpos : v->vpos) = text;
+  pending_[axis == Axis::Horizontal ? 0 : 1] = true;
+  rest_ = kRestTicks;
+}
+
+void PlacementPresenter::commitPosition(Axis axis) {
+  if (!std::exchange(pending_[axis == Axis::Horizontal ? 0 : 1], false)) return;
+  applyPosition(axis);
+}
+
+void PlacementPresenter::tick() {
+  if (throttle_ > 0) --throttle_;
+  if (rest_ <= 0 || --rest_ > 0) return;
+  commitPosition(Axis::Horizontal);
+  commitPosition(Axis::Vertical);
+}
+
+void PlacementPresenter::sent(const std::string& text, bool portOpen) {
+  if (!portOpen) return;
+  if (text.size() == 5 && (text.rfind("AHP", 0) == 0 || text.rfind("AVP", 0) == 0)) {
+    lastSent_[text[1] == 'H' ? 0 : 1] = text;
+  }
+}
+
+// A live logo must not jump: a position the node was given last is not sent again.
+void PlacementPresenter::sendPosition(Axis axis, int code) {
+  const bool across = axis == Axis::Horizontal;
+  if (lastSent_[across ? 0 : 1] == (across ? "AHP" : "AVP") + hex2(code)) return;
+  if (across) {
+    dispatcher_.horizontalPosition(code);
+  } else {
+    dispatcher_.verticalPosition(code);
+  }
+}
+
+void PlacementPresenter::applyPosition(Axis axis) {
   // The field is disabled while the front panel is locked.
   if (choices_.panelLock()) return;
   const bool across = axis == Axis::Horizontal;
   const char* title = across ? "txtHPOS" : "txtVPOS";
+  const std::string text = across ? view().hpos : view().vpos;
   const auto show = [&](const std::string& shown) {
     auto v = update();
     (across ? v->hpos : v->vpos) = shown;
   };
-  show(text);
   try {
     if (!isNumericText(text)) {
       dialogs_.beep();
@@ -169,10 +207,10 @@ void PlacementPresenter::typePosition(Axis axis, const std::string& text) {
     const int slot = logos_.selected;
     const bool hasPreview = slot >= 0 && slot < LogoView::kSlots;
     if (across) {
-      dispatcher_.horizontalPosition(Placement::horizontalCode(p));
+      sendPosition(axis, Placement::horizontalCode(p));
       if (hasPreview) update()->places[static_cast<size_t>(slot)].left = p * 4020 / 100 + 60;
     } else {
-      dispatcher_.verticalPosition(Placement::verticalCode(p));
+      sendPosition(axis, Placement::verticalCode(p));
       if (hasPreview) {
         update()->places[static_cast<size_t>(slot)].top =
             static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240;

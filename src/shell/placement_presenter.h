@@ -45,13 +45,22 @@ class PlacementPresenter : public ViewState<PlacementView> {
   void press(int slot);
   void move(int slot, double x, double y);
   void release(int slot);
-  // A position typed in percent: the field shows the whole percent and the node and the
-  // preview follow. Text that is no number beeps and, unless empty, is refused.
-  void typePosition(Axis axis, const std::string& text);
-  // One main tick: the preview follows the pointer at most once a tick.
-  void tick() {
-    if (throttle_ > 0) --throttle_;
-  }
+  // A keystroke in a position field: only the field changes. The position goes to the node
+  // when the operator commits it: Enter, leaving the field (`commitPosition`), or 700 ms
+  // after the last keystroke (the main tick).
+  void keyPosition(Axis axis, const std::string& text);
+  // The field's position in percent: the field shows the whole percent and the node and the
+  // preview follow. Text that is no number beeps and, unless empty, is refused. Nothing
+  // happens when nothing was typed since the last commit.
+  void commitPosition(Axis axis);
+  // One main tick: the preview follows the pointer at most once a tick; typing that rests
+  // is committed.
+  void tick();
+  // Every text handed to the line: the position commands sent last are remembered, so a
+  // live logo does not jump to the place it already has.
+  void sent(const std::string& text, bool portOpen);
+  // A port opened again or lost, a node called again: what it was told last is not known.
+  void forgetSent() { lastSent_ = {}; }
   void showLock(bool locked) { update()->locked = locked; }
   // Puts slot `slot`'s preview at (left, top) in twips without telling the node, as a
   // restored layout does.
@@ -60,6 +69,8 @@ class PlacementPresenter : public ViewState<PlacementView> {
 
  private:
   void drag(int slot, int x, int y);
+  void applyPosition(Axis axis);
+  void sendPosition(Axis axis, int code);
 
   Placement& placement_;
   LogoSlots& logos_;
@@ -72,6 +83,10 @@ class PlacementPresenter : public ViewState<PlacementView> {
   bool dragging_ = false, originCaptured_ = false, moveBusy_ = false;
   int lastX_ = 0, lastY_ = 0, pressX_ = 0, pressY_ = 0;
   int throttle_ = 0;
+  static constexpr int kRestTicks = 28;  // 700 ms
+  int rest_ = 0;
+  std::array<bool, 2> pending_{};          // horizontal, vertical
+  std::array<std::string, 2> lastSent_{};  // "AHP5E", "AVP1E"
 };
 
 }  // namespace osd

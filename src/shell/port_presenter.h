@@ -32,7 +32,7 @@ struct PortView {
   std::string nodeId = "1";        // the node field
   std::string memory = "0 Bytes";  // the node's image memory
   bool replyShown = false;         // the reply area below the window
-  std::string answer = "lblDiag";
+  std::string answer;
   std::string answerCount = "00000";
   std::string sent;
   std::string sentCount = "00000";

@@ -1,11 +1,13 @@
 #include "shell/window_scan.h"
 
+#include <utility>
+
 #include "shell/app.h"
 
 namespace osd {
 
 namespace {
-constexpr const char* kTitle = "mnuFindNodes";
+constexpr const char* kTitle = "Find Nodes";
 }
 
 WindowScan::WindowScan(App& app, int firstId, int lastId, ScanTiming timing)
@@ -13,7 +15,9 @@ WindowScan::WindowScan(App& app, int firstId, int lastId, ScanTiming timing)
       scan_(std::make_unique<NodeScan>(app.platform().port, app.platform().loop, firstId, lastId,
                                        timing)) {}
 
-WindowScan::~WindowScan() = default;
+WindowScan::~WindowScan() {
+  if (running_) app_.download().scanRunning({});
+}
 
 bool WindowScan::run() {
   if (running_) return false;
@@ -23,22 +27,36 @@ bool WindowScan::run() {
   }
   // The line is the scan's alone: what holds the window's traffic during a download (node
   // poll, watchdog, dispatcher, the wake-up after an open) holds it here too.
-  const bool wasHeld = app_.download().lineHeld();
-  app_.download().holdLine(true);
+  DownloadPresenter& line = app_.download();
+  const bool wasHeld = line.lineHeld();
+  line.holdLine(true);
   running_ = true;
+  line.scanRunning([this] { scan_->cancel(); });
   found_ = scan_->run();
+  line.scanRunning({});
   running_ = false;
-  app_.download().holdLine(wasHeld);
+  line.holdLine(wasHeld);
   if (!found_.empty()) app_.link().heard();  // nodes answered: the line is alive
-  if (!scan_->error().empty()) {
-    app_.statusLine().error(scan_->error(), kTitle);
-    return false;
-  }
-  return true;
+  const bool ok = scan_->error().empty();
+  if (!ok) app_.statusLine().error(scan_->error(), kTitle);
+  // A node chosen meanwhile is taken now; after a port failure the line is not to be trusted.
+  const int chosen = std::exchange(chosen_, 0);
+  if (chosen > 0 && ok && !line.closing()) useNode(chosen);
+  line.closeIfAsked();  // the window was asked to close meanwhile
+  return ok;
 }
 
 void WindowScan::useNode(int id) {
+  if (running_) {
+    chosen_ = id;
+    scan_->cancel();
+    return;
+  }
   app_.port().useNode(id);
+  // The scan ended with every node awake; the next command is meant for this one alone.
+  app_.dispatcher().sleep();
+  app_.dispatcher().wake(id);
+  used_ = true;
 }
 
 }  // namespace osd
