@@ -7,6 +7,13 @@
 # "no-build"; neither counts as killed.
 #
 #   scripts/mutants.sh [WORD...]   only the mutants whose name contains one of the WORDs
+#   scripts/mutants.sh --random N [--seed S]
+#                N mutants at sites picked at random over every product .cpp file by
+#                scripts/mutant_sites.py (operators, constants, removed calls, inverted
+#                conditions, swapped arguments); the seed is printed, and the same seed picks
+#                the same sites again. Each survivor is shown with its change. Its scratch
+#                folder defaults to build/mutants-random, linked with lld (MUTANTS_CMAKE_ARGS
+#                replaces the cmake settings); ctest stops at the first failing test.
 #   MUTANTS_DIR  scratch folder (default build/mutants), JOBS  parallel jobs (default 2),
 #   MUTANTS_REV  a commit to test instead of the working tree
 #   MUTANTS_BUILD  an existing build folder of the working tree: the mutants are made in the
@@ -16,10 +23,40 @@
 #                for a commit from before the slow label, whose fast set still held the tests
 #                that wait for the line
 set -uo pipefail
+# The whole script is one group, read before it runs: editing the file during a run (of the
+# tree it mutates, with MUTANTS_BUILD) cannot change the run.
+{
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-WORK=${MUTANTS_DIR:-$ROOT/build/mutants}
+RANDOM_COUNT="" SEED=""
+ONLY=()
+while [ "$#" -gt 0 ]; do
+  case $1 in
+    --random) RANDOM_COUNT=${2:?--random needs a count}; shift 2 ;;
+    --seed) SEED=${2:?--seed needs a value}; shift 2 ;;
+    *) ONLY+=("$1"); shift ;;
+  esac
+done
+if [ -n "$SEED" ] && [ -z "$RANDOM_COUNT" ]; then
+  echo "--seed goes with --random N"; exit 2
+fi
+if [ -n "$RANDOM_COUNT" ]; then
+  [[ "$RANDOM_COUNT" =~ ^[1-9][0-9]*$ ]] || { echo "--random needs a count above 0"; exit 2; }
+  [ -z "$SEED" ] && SEED=$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')
+  echo "seed $SEED"
+  WORK=${MUTANTS_DIR:-$ROOT/build/mutants-random}
+  # The build type of the worktrees (the first build comes from ccache) and a faster linker:
+  # most of a mutant's time is its rebuild.
+  read -r -a CMAKE_ARGS <<<"${MUTANTS_CMAKE_ARGS:--DCMAKE_BUILD_TYPE=RelWithDebInfo \
+-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld}"
+else
+  WORK=${MUTANTS_DIR:-$ROOT/build/mutants}
+  read -r -a CMAKE_ARGS <<<"${MUTANTS_CMAKE_ARGS:--DCMAKE_BUILD_TYPE=RelWithDebInfo}"
+fi
 TREE=$WORK/tree
 BUILD=$WORK/build
+# Random mode builds in the scratch tree's own build/, where the worktrees have theirs: the
+# compiler sees the same relative paths and the first build comes from ccache.
+[ -n "$RANDOM_COUNT" ] && BUILD=$TREE/build
 if [ -n "${MUTANTS_BUILD:-}" ]; then
   TREE=$ROOT
   BUILD=$(cd "$MUTANTS_BUILD" && pwd)
@@ -27,7 +64,6 @@ fi
 JOBS=${JOBS:-2}
 TIMEOUT=${MUTANTS_TIMEOUT:-60}
 read -r -a CTEST_ARGS <<<"${MUTANTS_CTEST_ARGS:-}"
-ONLY=("$@")
 
 # m NAME FILES FIND REPLACE: FILES is one or more paths or patterns; the change is made in the
 # first file holding FIND. "or FILES FIND REPLACE" adds another form of the same mutant, for code
@@ -47,6 +83,8 @@ m reply-counter-unwrapped "$LINK" 'replyCount = (replyCount + 1) % 10000;' 'repl
 or "$LINK" 'kReplyCounterWrap = 10000;' 'kReplyCounterWrap = 1 << 30;'
 m settings-no-rename 'src/settings/ini_settings.cpp src/common/*.cpp' 'if (ok) ok = ::rename(name.data(), file.c_str()) == 0;' 'if (ok) ok = true;'
 or 'src/common/*.cpp' 'if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {' 'if (ok && ::unlink(temp.c_str()) != 0) {'
+or 'src/common/*.cpp' 'return check(::rename(temp.c_str(), file.c_str()) == 0);' 'return check(::unlink(temp.c_str()) == 0 && !file.empty());'
+m replace-without-flush src/common/safe_file.cpp ' && steps.flush();' ';'
 m day-bit-shifted src/schedule/schedule_model.cpp 'if (flags[d]) bits |= 1 << d;' 'if (flags[d]) bits |= 2 << d;'
 m delay-tick-period src/platform/seams.cpp 'return 25;' 'return 24;'
 m hex-lower-case src/common/textnum.cpp '"0123456789ABCDEF"' '"0123456789abcdef"'
@@ -134,7 +172,9 @@ for p in wanted:
         continue
     os.makedirs(os.path.dirname(dst), exist_ok=True)
     shutil.copy2(src, dst)
-for d, _, files in os.walk(tree):
+for d, dirs, files in os.walk(tree):
+    if d == tree and "build" in dirs:
+        dirs.remove("build")  # the scratch build folder of random mode
     for f in files:
         p = os.path.relpath(os.path.join(d, f), tree)
         if p not in wanted:
@@ -169,7 +209,8 @@ build() { nice cmake --build "$BUILD" -j"$JOBS" "$@" >"$WORK/build.log" 2>&1; }
 # The fast set; the unit tests first, on their own: most mutants fall there, in seconds.
 unit_tests() {
   build --target osd_tests || return 2
-  timeout 300 nice "$BUILD/tests/osd_tests" --gtest_filter='-*Slow' >"$WORK/unit.log" 2>&1
+  timeout "$((TIMEOUT * 5))" nice "$BUILD/tests/osd_tests" --gtest_filter='-*Slow' \
+    >"$WORK/unit.log" 2>&1
 }
 fast_tests() {
   (cd "$BUILD" && QT_QPA_PLATFORM=offscreen nice ctest -LE slow -j"$JOBS" --timeout "$TIMEOUT" \
@@ -179,7 +220,7 @@ fast_tests() {
 mkdir -p "$WORK/originals"
 [ -z "${MUTANTS_BUILD:-}" ] && sync_tree
 if [ ! -f "$BUILD/build.ninja" ]; then
-  cmake -S "$TREE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S "$TREE" -B "$BUILD" -G Ninja "${CMAKE_ARGS[@]}" \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >"$WORK/configure.log" 2>&1 ||
     { echo "configure failed: $WORK/configure.log"; exit 2; }
 fi
@@ -201,6 +242,62 @@ apply_form() {
 
 killed=0 survived=0 missing=0 broken=0
 survivors=()
+
+# Runs one mutant made by the caller in CURRENT; prints and counts its outcome.
+judge() {
+  local label=$1
+  unit_tests
+  unit=$?
+  if [ "$unit" = 2 ] || { [ "$unit" = 0 ] && ! build; }; then
+    say no-build "$label"; broken=$((broken + 1)); return 1
+  elif [ "$unit" = 0 ] && fast_tests; then
+    say survived "$label"; survived=$((survived + 1)); return 0
+  fi
+  say killed "$label"; killed=$((killed + 1)); return 1
+}
+
+summary() {
+  applied=$((killed + survived))
+  echo
+  echo "applied $applied, killed $killed, survived $survived, not applied $missing, no build $broken"
+  if [ "$applied" -gt 0 ]; then
+    echo "killed: $((100 * killed / applied)) % of the applied mutants"
+  fi
+}
+
+if [ -n "$RANDOM_COUNT" ]; then
+  python3 "$ROOT/scripts/mutant_sites.py" "$TREE" "$RANDOM_COUNT" "$SEED" >"$WORK/sites.tsv" ||
+    { echo "no sites"; exit 2; }
+  : >"$WORK/survivors.diff"
+  n=0
+  while IFS=$'\t' read -r -u 3 file line kind original mutated; do
+    n=$((n + 1))
+    CURRENT=$file
+    mkdir -p "$(dirname "$WORK/originals/$file")"
+    cp "$TREE/$file" "$WORK/originals/$file"
+    if ! LINE=$line ORIGINAL=$original MUTATED=$mutated python3 -c '
+import os, sys
+path, at = sys.argv[1], int(os.environ["LINE"]) - 1
+lines = open(path, encoding="utf-8").read().split("\n")
+if at >= len(lines) or lines[at].replace("\t", " ") != os.environ["ORIGINAL"]:
+    sys.exit(3)
+lines[at] = os.environ["MUTATED"]
+open(path, "w", encoding="utf-8").write("\n".join(lines))
+' "$TREE/$file"; then
+      CURRENT=""; say not-applied "$n $file:$line"; missing=$((missing + 1)); continue
+    fi
+    if judge "$n $file:$line $kind"; then
+      survivors+=("$n")
+      printf '%s\n' "--- $n $file:$line ($kind)" "-$original" "+$mutated" | tee -a "$WORK/survivors.diff"
+    fi
+    restore
+  done 3<"$WORK/sites.tsv"
+  build >/dev/null 2>&1 || true
+  summary
+  echo "seed $SEED; survivors' changes: $WORK/survivors.diff"
+  exit 0
+fi
+
 i=0
 while [ "$i" -lt "${#NAMES[@]}" ]; do
   name=${NAMES[$i]} applied_here="" skip=""
@@ -216,24 +313,12 @@ while [ "$i" -lt "${#NAMES[@]}" ]; do
   if [ -z "$applied_here" ]; then
     say not-applied "$name"; missing=$((missing + 1)); continue
   fi
-  unit_tests
-  unit=$?
-  if [ "$unit" = 2 ] || { [ "$unit" = 0 ] && ! build; }; then
-    say no-build "$name ($applied_here)"; broken=$((broken + 1))
-  elif [ "$unit" = 0 ] && fast_tests; then
-    say survived "$name ($applied_here)"; survived=$((survived + 1)); survivors+=("$name")
-  else
-    say killed "$name ($applied_here)"; killed=$((killed + 1))
-  fi
+  judge "$name ($applied_here)" && survivors+=("$name")
   restore
 done
 build >/dev/null 2>&1 || true  # leave the scratch build matching the tree
 
-applied=$((killed + survived))
-echo
-echo "applied $applied, killed $killed, survived $survived, not applied $missing, no build $broken"
-if [ "$applied" -gt 0 ]; then
-  echo "killed: $((100 * killed / applied)) % of the applied mutants"
-fi
+summary
 [ "${#survivors[@]}" -gt 0 ] && echo "survivors: ${survivors[*]}"
 exit 0
+}

@@ -86,6 +86,7 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
       {"palette red first", solid8(1, {50, 100, 200, 0}), Rgb, 0, std::vector<int>(8, 155)},
       {"palette index T", solid8(255, {50, 100, 200, 0}), Rgb, 255, std::vector<int>(8, 0)},
       {"palette index T, YCbCr", solid8(255, {50, 100, 200, 0}), Ycc, 255, std::vector<int>(8, 0)},
+      {"palette index T 1", solid8(1, {50, 100, 200, 0}), Rgb, 1, std::vector<int>(8, 0)},
       {"palette luma T", solid8(1, {0, 0, 255, 0}), Rgb, 76, std::vector<int>(8, 0)},
       {"palette luma not T", solid8(1, {0, 0, 255, 0}), Rgb, 77, std::vector<int>(8, 131)},
       {"palette luma T, YCbCr", solid8(1, {0, 0, 255, 0}), Ycc, 76, std::vector<int>(8, 0)},
@@ -97,6 +98,13 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
        255,
        {248, 248, 248, 248, 248, 248, 248, 248, 0, 0, 0, 0, 0, 0, 0, 0}},
       {"4 bits", makeBmp(fourBit), Rgb, 255, {131, 176, 176, 131, 128, 128, 131, 131}},
+      // The index is held against T at 8 bits only: entry 1 stays at 4 bits and at 1 bit.
+      {"4 bits, T 1", makeBmp(fourBit), Rgb, 1, {131, 176, 176, 131, 128, 128, 131, 131}},
+      {"1 bit, T 1",
+       makeBmp(oneBit),
+       Rgb,
+       1,
+       {191, 0, 191, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 191}},
       {"YCbCr white 254", solid24(254, 254, 254), Ycc, 255, std::vector<int>(8, 216)},
       {"YCbCr white is T", solid24(255, 255, 255), Ycc, 255, std::vector<int>(8, 0)},
       // Blue 35: Cb = 3920 / 256 + 128 = 143.31 -> 8; Cr = -630 / 256 + 128 -> 126 -> 7.

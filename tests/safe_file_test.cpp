@@ -12,6 +12,8 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -94,4 +96,92 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
     fs::remove_all(dir);
   }
 }
+
+// The system's steps, each call written down; the step named `failing` fails instead of
+// running.
+class RecordedSteps final : public osd::FileSteps {
+ public:
+  explicit RecordedSteps(std::string failing) : failing_(std::move(failing)) {}
+  std::vector<std::string> calls;
+
+  bool open(const std::string& file, bool replacing, std::string& temp) override {
+    return step("open") && real_->open(file, replacing, temp);
+  }
+  bool write(std::string_view content) override { return step("write") && real_->write(content); }
+  bool keepAttributes(const std::string& file) override {
+    return step("keepAttributes") && real_->keepAttributes(file);
+  }
+  bool flush() override { return step("flush") && real_->flush(); }
+  bool close() override {
+    const bool fails = !step("close");
+    return real_->close() && !fails;  // the real one runs all the same: no handle is left open
+  }
+  bool replace(const std::string& temp, const std::string& file) override {
+    return step("replace") && real_->replace(temp, file);
+  }
+  void syncFolder(const std::string& file) override { step("syncFolder"), real_->syncFolder(file); }
+  void discard(const std::string& temp) override { step("discard"), real_->discard(temp); }
+  std::string failure() const override { return failedHere_ ? "made to fail" : real_->failure(); }
+
+ private:
+  bool step(const std::string& name) {
+    calls.push_back(name);
+    failedHere_ = failedHere_ || name == failing_;
+    return name != failing_;
+  }
+  std::string failing_;
+  bool failedHere_ = false;
+  std::unique_ptr<osd::FileSteps> real_ = osd::systemFileSteps();
+};
+
+// The content reaches the disk before the new file takes the old one's place, and the folder
+// after it; a step that fails leaves the old file whole and no temporary behind.
+TEST(SafeReplace, StepsOfAReplacementAndWhatAFailedStepLeaves) {
+  struct Row {
+    bool existing;
+    const char* failing;
+    std::vector<std::string> calls;
+  };
+  const std::vector<Row> rows = {
+      {false, "", {"open", "write", "flush", "close", "replace", "syncFolder"}},
+      {true, "", {"open", "write", "keepAttributes", "flush", "close", "replace", "syncFolder"}},
+      {true, "open", {"open"}},
+      {true, "write", {"open", "write", "close", "discard"}},
+      {true, "keepAttributes", {"open", "write", "keepAttributes", "close", "discard"}},
+      {true, "flush", {"open", "write", "keepAttributes", "flush", "close", "discard"}},
+      {true, "close", {"open", "write", "keepAttributes", "flush", "close", "discard"}},
+      {true,
+       "replace",
+       {"open", "write", "keepAttributes", "flush", "close", "replace", "discard"}},
+      {false, "flush", {"open", "write", "flush", "close", "discard"}},
+  };
+  for (const Row& row : rows) {
+    const std::string label = std::string(row.existing ? "existing, " : "new, ") + row.failing;
+    char tmpl[] = "/tmp/osdsafe-XXXXXX";
+    const std::string dir = ::mkdtemp(tmpl), t = dir + "/t";
+    if (row.existing) put(t, "old"), ::chmod(t.c_str(), 0640);
+    RecordedSteps steps(row.failing);
+    std::string error;
+    const bool fails = *row.failing != '\0';
+    EXPECT_EQ(osd::safeReplace(t, "new content", error, steps), !fails) << label;
+    EXPECT_EQ(steps.calls, row.calls) << label;
+    if (fails) {
+      EXPECT_EQ(error, "Cannot write " + t + ": made to fail") << label;
+    }
+    const bool kept = fails && row.existing;
+    EXPECT_EQ(fs::exists(t), !fails || row.existing) << label;
+    if (fs::exists(t)) {
+      EXPECT_EQ(slurp(t), kept ? "old" : "new content") << label;
+    }
+    struct stat st {};
+    if (row.existing && ::stat(t.c_str(), &st) == 0) {
+      EXPECT_EQ(st.st_mode & 07777, 0640u) << label;
+    }
+    for (const auto& e : fs::directory_iterator(dir)) {
+      EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << label;
+    }
+    fs::remove_all(dir);
+  }
+}
+
 }  // namespace

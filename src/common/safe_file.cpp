@@ -79,48 +79,59 @@ int makeTemporary(const std::string& file, mode_t mode, std::string& tempName) {
   return -1;
 }
 
-// Replaces the regular file `file` (or makes it, when `old` is null) through a temporary file.
-bool replaceAtomically(const std::string& path, const std::string& file, const struct stat* old,
-                       std::string_view content, std::string& error) {
-  std::string temp;
-  // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
-  const int fd = makeTemporary(file, old ? 0600 : 0666, temp);
-  if (fd < 0) {
-    error = errno == EACCES ? reason(path, "no permission to create files in " + folderOf(file))
-                            : reason(path, std::strerror(errno));
+// The POSIX steps: fsync of the content, rename, fsync of the folder.
+class PosixSteps final : public FileSteps {
+ public:
+  ~PosixSteps() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool open(const std::string& file, bool replacing, std::string& temp) override {
+    // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
+    fd_ = makeTemporary(file, replacing ? 0600 : 0666, temp);
+    if (fd_ >= 0) return true;
+    why_ = errno == EACCES ? "no permission to create files in " + folderOf(file)
+                           : std::string(std::strerror(errno));
     return false;
   }
-  bool ok = writeAll(fd, content);
-  if (ok && old) {
-    ok = ::fchmod(fd, old->st_mode & 07777) == 0;
-    if (ok && ::geteuid() == 0 && old->st_uid != 0) {
-      const int kept = ::fchown(fd, old->st_uid, old->st_gid);  // the owner keeps the file
+  bool write(std::string_view content) override { return check(writeAll(fd_, content)); }
+  bool keepAttributes(const std::string& file) override {
+    struct stat old {};
+    if (!check(::stat(file.c_str(), &old) == 0 && ::fchmod(fd_, old.st_mode & 07777) == 0)) {
+      return false;
+    }
+    if (::geteuid() == 0 && old.st_uid != 0) {
+      const int kept = ::fchown(fd_, old.st_uid, old.st_gid);  // the owner keeps the file
       (void)kept;
     }
+    return true;
   }
-  if (ok) ok = ::fsync(fd) == 0;
-  int saved = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    saved = errno;
+  bool flush() override { return check(::fsync(fd_) == 0); }
+  bool close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    return check(::close(fd) == 0);
   }
-  if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {
-    ok = false;
-    saved = errno;
+  bool replace(const std::string& temp, const std::string& file) override {
+    return check(::rename(temp.c_str(), file.c_str()) == 0);
   }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    error = reason(path, std::strerror(saved));
-    return false;
+  void syncFolder(const std::string& file) override {
+    const int dir = ::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
   }
-  // The new name reaches the disk too.
-  const int dir = ::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  void discard(const std::string& temp) override { ::unlink(temp.c_str()); }
+  std::string failure() const override { return why_; }
+
+ private:
+  bool check(bool ok) {
+    if (!ok) why_ = std::strerror(errno);
+    return ok;
   }
-  return true;
-}
+  int fd_ = -1;
+  std::string why_;
+};
 
 }  // namespace
 
@@ -142,6 +153,12 @@ std::string linkTarget(const std::string& path) {
 }
 
 bool safeReplace(const std::string& path, std::string_view content, std::string& error) {
+  const std::unique_ptr<FileSteps> steps = systemFileSteps();
+  return safeReplace(path, content, error, *steps);
+}
+
+bool safeReplace(const std::string& path, std::string_view content, std::string& error,
+                 FileSteps& steps) {
   if (path.empty()) {
     error = "No file name given.";
     return false;
@@ -173,7 +190,37 @@ bool safeReplace(const std::string& path, std::string_view content, std::string&
     error = reason(path, "the folder " + folderOf(file) + " does not exist");
     return false;
   }
-  return replaceAtomically(path, file, exists ? &st : nullptr, content, error);
+  return replaceThrough(steps, path, file, exists, content, error);
+}
+
+std::unique_ptr<FileSteps> systemFileSteps() {
+  return std::make_unique<PosixSteps>();
+}
+
+bool replaceThrough(FileSteps& steps, const std::string& path, const std::string& file,
+                    bool replacing, std::string_view content, std::string& error) {
+  std::string temp;
+  if (!steps.open(file, replacing, temp)) {
+    error = reason(path, steps.failure());
+    return false;
+  }
+  bool ok = steps.write(content) && (!replacing || steps.keepAttributes(file)) && steps.flush();
+  std::string why = ok ? "" : steps.failure();
+  if (!steps.close() && ok) {
+    ok = false;
+    why = steps.failure();
+  }
+  if (ok && !steps.replace(temp, file)) {
+    ok = false;
+    why = steps.failure();
+  }
+  if (!ok) {
+    steps.discard(temp);
+    error = reason(path, why);
+    return false;
+  }
+  steps.syncFolder(file);
+  return true;
 }
 
 int removeStaleTemporaries(const std::string& path) {

@@ -1,7 +1,6 @@
 // osdctl download: wakes the node, learns its image memory, erases it as the window does and
 // sends the logo with the download job, from the same settings and data files the window
 // loads at start-up.
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -218,14 +217,11 @@ int download(const Args& args) {
   if (o.x >= 0) place(host, line, o);
 
   // While a write waits for the line, the progress keeps being shown.
-  QTimer ticker;
-  ticker.setInterval(250);
-  QObject::connect(&ticker, &QTimer::timeout,
-                   [&reporter, &host] { reporter.refresh(host.port().heldBytes()); });
-  ticker.start();
+  host.seams().startTicker(250, [&reporter, &host] { reporter.refresh(host.port().heldBytes()); });
   const DownloadPlan plan{logos.width, logos.height, line.session.memorySize()};
-  if (!sendLogo(host, line, plan, o, reporter)) return kPortFailure;
-  ticker.stop();
+  const bool sent = sendLogo(host, line, plan, o, reporter);
+  host.seams().stopTicker();
+  if (!sent) return kPortFailure;
   followLine(host, plan, reporter);
   std::fprintf(stderr, "osdctl: download complete\n");
   return kOk;

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,23 +12,20 @@ namespace osd::ctl {
 
 namespace {
 
-int gArgc = 1;
-char gProgramName[] = "osdctl";
-char* gArgv[] = {gProgramName, nullptr};
+int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 }  // namespace
 
-Host::Host(HostOptions options) : options_(std::move(options)) {
-  if (!QCoreApplication::instance()) {
-    ownApp_ = std::make_unique<QCoreApplication>(gArgc, gArgv);
-  }
-  qt::PortMap map = qt::PortMap::fromSources(options_.portMap);
+Host::Host(HostOptions options)
+    : options_(std::move(options)), seams_(makeHostSeams(options_.portMap)) {
   settings_ = std::make_unique<IniSettings>(
       options_.settingsFile.empty() ? IniSettings::defaultFile(kAppKey) : options_.settingsFile,
       kAppKey);
-  port_ = std::make_unique<qt::QtSerialPort>(std::move(map));
-  loop_ = std::make_unique<qt::QtEventLoop>();
-  const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
+  const std::string programDir = seams_->programDir();
   dataDir_ = dataFolder(options_.dataDir, programDir);
   cli::prepareDataFolder(dataDir_, programDir);
   bench_ = std::make_unique<Workbench>(*settings_, dataDir_);
@@ -89,7 +85,7 @@ int Host::openPort(LinkService& link) {
     std::fprintf(stderr, "osdctl: no port given (--port N or --port DEVICE)\n");
     return kPortFailure;
   }
-  const int number = port_->map().resolve(options_.port);
+  const int number = seams_->resolvePort(options_.port);
   if (number == 0) {
     std::fprintf(stderr, "osdctl: '%s' is neither a port number 1-255 nor a device path\n",
                  options_.port.c_str());
@@ -97,10 +93,10 @@ int Host::openPort(LinkService& link) {
   }
   link.select(number);
   link.open();
-  if (!port_->isOpen()) {
-    const std::string why = port_->lastOpenError().description;
+  if (!port().isOpen()) {
+    const std::string why = seams_->openFailure();
     // Name the port as the user gave it: a device path, or the number and its device.
-    const std::string device = port_->map().device(number);
+    const std::string device = port().deviceName(number);
     const std::string named =
         options_.port.find_first_not_of("0123456789") != std::string::npos
             ? options_.port
@@ -109,42 +105,32 @@ int Host::openPort(LinkService& link) {
                  why.empty() ? "unknown reason" : why.c_str());
     return kPortFailure;
   }
-  loop_->setTimerEnabled(TimerId::ComInit, false);
+  loop().setTimerEnabled(TimerId::ComInit, false);
   link.setValid(true);
   return kOk;
 }
 
 bool Host::runUntil(const std::function<bool()>& done, int timeoutMs) {
-  const bool tickWasOn = loop_->timerEnabled(TimerId::Delay);
-  loop_->setTimerEnabled(TimerId::Delay, true);
-  QElapsedTimer clock;
-  clock.start();
+  const bool tickWasOn = loop().timerEnabled(TimerId::Delay);
+  loop().setTimerEnabled(TimerId::Delay, true);
+  const int64_t start = nowMs();
   bool ok = done();
-  while (!ok && clock.elapsed() < timeoutMs) {
-    loop_->yield();
+  while (!ok && nowMs() - start < timeoutMs) {
+    loop().yield();
     ok = done();
   }
-  if (!tickWasOn) loop_->setTimerEnabled(TimerId::Delay, false);
+  if (!tickWasOn) loop().setTimerEnabled(TimerId::Delay, false);
   return ok;
 }
 
 bool Host::drain(int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (port_->isOpen() && port_->pendingOutput() > 0) {
-    if (clock.elapsed() >= timeoutMs) return false;
-    loop_->yield();
+  const int64_t start = nowMs();
+  while (port().isOpen() && port().heldBytes() > 0) {
+    if (nowMs() - start >= timeoutMs) return false;
+    loop().yield();
   }
-  return port_->isOpen();
+  return port().isOpen();
 }
-
-namespace {
-int64_t nowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
 
 void StderrReporter::status(const std::string& text) {
   if (!text.empty()) std::fprintf(stderr, "osdctl: %s\n", text.c_str());

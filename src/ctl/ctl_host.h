@@ -16,7 +16,6 @@
 
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,13 +23,10 @@
 #include "common/reporter.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_options.h"
+#include "ctl/ctl_seams.h"
 #include "link/dispatcher.h"
 #include "link/link_service.h"
 #include "link/node_session.h"
-#include "qtplatform/headless.h"
-#include "qtplatform/port_map.h"
-#include "qtplatform/qt_event_loop.h"
-#include "qtplatform/qt_serial_port.h"
 #include "settings/ini_settings.h"
 #include "settings/workbench.h"
 #include "transfer/line_progress.h"
@@ -92,22 +88,19 @@ class Host {
 
   // The settings and data files, loaded as the window loads them.
   Workbench& bench() { return *bench_; }
-  Dialogs& dialogs() { return dialogs_; }
-  Launcher& launcher() { return launcher_; }
-  qt::QtSerialPort& port() { return *port_; }
-  qt::QtEventLoop& loop() { return *loop_; }
+  Dialogs& dialogs() { return seams_->dialogs(); }
+  Launcher& launcher() { return seams_->launcher(); }
+  SerialPort& port() { return seams_->port(); }
+  EventLoop& loop() { return seams_->loop(); }
+  HostSeams& seams() { return *seams_; }
   IniSettings& settings() { return *settings_; }
   const HostOptions& options() const { return options_; }
   const std::string& dataDir() const { return dataDir_; }
 
  private:
   HostOptions options_;
-  std::unique_ptr<QCoreApplication> ownApp_;  // when no application object exists yet
+  std::unique_ptr<HostSeams> seams_;
   std::unique_ptr<IniSettings> settings_;
-  std::unique_ptr<qt::QtSerialPort> port_;
-  std::unique_ptr<qt::QtEventLoop> loop_;
-  qt::HeadlessDialogs dialogs_;
-  qt::QtLauncher launcher_;
   std::string dataDir_;
   std::unique_ptr<Workbench> bench_;
 };

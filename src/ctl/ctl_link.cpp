@@ -40,7 +40,7 @@ bool nodeOption(const cli::Parsed& parsed, int& node) {
 
 // Lets every written byte leave the port; false (with a reason printed) when it does not.
 bool drained(Host& host, const char* command) {
-  const int64_t waiting = host.port().pendingOutput();
+  const int64_t waiting = host.port().heldBytes();
   if (!host.drain(static_cast<int>(waiting * 1000 / 960) + 5000)) {
     std::fprintf(stderr, "osdctl %s: the port did not send everything\n", command);
     return false;

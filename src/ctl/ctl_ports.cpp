@@ -4,7 +4,7 @@
 
 #include "ctl/commands.h"
 #include "ctl/ctl_options.h"
-#include "qtplatform/port_map.h"
+#include "ctl/ctl_seams.h"
 
 namespace osd::ctl {
 
@@ -22,20 +22,20 @@ int ports(const Args& args) {
                  parsed.words.empty() ? "--port" : parsed.words.front().c_str());
     return kUsage;
   }
-  qt::PortMap map;
+  std::vector<PortListing> found;
   try {
-    map = qt::PortMap::fromSources(options.portMap);
+    found = listPorts(options.portMap);
   } catch (const std::invalid_argument& e) {
     std::fprintf(stderr, "osdctl ports: %s\n", e.what());
     return kUsage;
   }
-  if (map.entries().empty()) {
+  if (found.empty()) {
     std::fprintf(stderr, "osdctl ports: no serial devices found\n");
     return kOk;
   }
   // One line per port: number, device, and whether the port map named it.
-  for (const auto& [number, device] : map.entries()) {
-    std::printf("%d\t%s%s\n", number, device.c_str(), map.isExplicit(number) ? "\t(mapped)" : "");
+  for (const PortListing& p : found) {
+    std::printf("%d\t%s%s\n", p.number, p.device.c_str(), p.mapped ? "\t(mapped)" : "");
   }
   return kOk;
 }

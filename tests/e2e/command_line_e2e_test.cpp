@@ -42,14 +42,54 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
        2,
        "--x is given twice"},
       {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs FROM-TO"},
+      {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
+      {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
       {"osdsim", {"--baud", "300"}, 2, "--baud '300'"},
       {"osdsim", {"--model=99"}, 2, "--model '99'"},
   };
-  for (const Case& c : cases) {
+  // Every option that takes a value refuses an empty one, as "--opt=" and as "--opt ''".
+  const struct {
+    const char* program;
+    std::vector<std::string> before, options;
+  } takingValues[] = {
+      {"osdprog", {}, {"--settings", "--data-dir", "--port-map", "--simulate"}},
+      {"osdsim",
+       {},
+       {"--memory", "--id", "--model", "--baud", "--record", "--image-out", "--format", "--logo",
+        "--hangup-after", "--seed"}},
+      {"osdctl", {"identify"}, {"--port", "--port-map", "--settings", "--data-dir", "--node"}},
+      {"osdctl",
+       {"download", "x.bmp"},
+       {"--node", "--format", "--transparent", "--memory", "--slot", "--x", "--y"}},
+      {"osdctl", {"encode", "x.bmp"}, {"--format", "--transparent", "-o", "--output"}},
+      {"osdctl", {"check", "x.bmp"}, {"--memory"}},
+      {"osdctl", {"upload", "x.bmp"}, {"--model"}},
+      {"osdctl", {"scan"}, {"--ids"}},
+      {"osdctl",
+       {"convert", "x.png", "x.bmp"},
+       {"--size", "--fit", "--depth", "--memory", "--format", "--transparent", "--settings"}},
+  };
+  std::vector<Case> all = cases;
+  for (const auto& [program, before, options] : takingValues) {
+    for (const std::string& option : options) {
+      std::vector<std::string> args = before;
+      if (option != "-o") {  // a short option takes no "="
+        args.push_back(option + "=");
+        all.push_back({program, args, 2, "needs a value"});
+        args.pop_back();
+      }
+      if (option == "--simulate") continue;  // its value is only ever given after "="
+      args.insert(args.end(), {option, ""});
+      all.push_back({program, args, 2, "needs a value"});
+    }
+  }
+  for (const Case& c : all) {
     const ProgramRun r = runProgram(binDir() + "/" + c.program, c.args, t.path);
     const std::string& text = r.rc == 0 ? r.out : r.err;
-    EXPECT_EQ(r.rc, c.rc) << c.program << " " << c.args.front() << ": " << r.err;
-    EXPECT_NE(text.find(c.said), std::string::npos) << c.program << " said: " << text;
+    std::string typed = c.program;
+    for (const std::string& a : c.args) typed += " '" + a + "'";
+    EXPECT_EQ(r.rc, c.rc) << typed << ": " << r.err;
+    EXPECT_NE(text.find(c.said), std::string::npos) << typed << " said: " << text;
   }
 }
 

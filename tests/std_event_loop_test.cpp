@@ -1,0 +1,108 @@
+#include "platform/std_event_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+namespace osd {
+namespace {
+
+// A loop on virtual milliseconds: a wait moves the clock to its end at once and is noted.
+struct VirtualClockLoop {
+  int64_t nowMs = 1000;
+  std::vector<int64_t> waits;
+  StdEventLoop loop{StdEventLoop::Clock{[this] { return nowMs; },
+                                        [this](int64_t until) {
+                                          waits.push_back(until - nowMs);
+                                          nowMs = until;
+                                        }}};
+  std::map<TimerId, int> fired;
+  VirtualClockLoop() {
+    loop.onTimer = [this](TimerId id) { ++fired[id]; };
+  }
+  void runFor(int64_t ms) {
+    const int64_t end = nowMs + ms;
+    while (nowMs < end) loop.yield();
+  }
+};
+
+TEST(StdEventLoop, TimersFireAtTheirPeriodsAndTheWaitsStayShort) {
+  VirtualClockLoop v;
+  for (TimerId id : {TimerId::Delay, TimerId::TenSec, TimerId::Schedule, TimerId::About}) {
+    v.loop.setTimerEnabled(id, true);
+  }
+  v.loop.setTimerEnabled(TimerId::About, false);
+  int polls = 0;
+  v.loop.repeat(4, [&] { ++polls; });
+  v.runFor(1000);
+  const std::pair<TimerId, int> rows[] = {{TimerId::Delay, 40},
+                                          {TimerId::TenSec, 10},
+                                          {TimerId::Schedule, 2},
+                                          {TimerId::About, 0},
+                                          {TimerId::ComInit, 0}};
+  for (const auto& [id, count] : rows) EXPECT_EQ(v.fired[id], count) << static_cast<int>(id);
+  EXPECT_EQ(polls, 250);
+  for (int64_t w : v.waits) EXPECT_TRUE(w > 0 && w <= StdEventLoop::kMaxWaitMs) << w;
+  // Nothing enabled: a yield still waits, and no longer than the bound.
+  VirtualClockLoop idle;
+  idle.loop.yield();
+  EXPECT_EQ(idle.waits, std::vector<int64_t>{StdEventLoop::kMaxWaitMs});
+  idle.loop.runPending();
+  EXPECT_EQ(idle.waits.size(), 1u);
+}
+
+TEST(StdEventLoop, AHandlerIsNotReenteredFallsBehindWithoutBurstsAndKeepsItsFailures) {
+  VirtualClockLoop v;
+  int nestedDelay = 0, depth = 0, tenSec = 0, delays = 0;
+  v.loop.onTimer = [&](TimerId id) {
+    if (id == TimerId::TenSec) {
+      ++tenSec;
+      return;
+    }
+    ++delays;
+    if (depth > 0) ++nestedDelay;
+    if (delays == 1) {  // a wait inside the tick: other timers run, the tick itself does not
+      ++depth;
+      while (tenSec == 0) v.loop.yield();
+      --depth;
+    }
+    if (delays == 3) throw std::runtime_error("a failing handler");
+  };
+  v.loop.setTimerEnabled(TimerId::Delay, true);
+  v.loop.setTimerEnabled(TimerId::TenSec, true);
+  v.runFor(300);
+  EXPECT_EQ(nestedDelay, 0);
+  EXPECT_EQ(tenSec, 3);
+  EXPECT_GT(delays, 4);  // went on after the failure
+  // A clock jump fires a timer once; enabling it again does not restart its period.
+  const int before = delays;
+  v.nowMs += 5000;
+  v.loop.runPending();
+  v.loop.runPending();
+  EXPECT_EQ(delays, before + 1);
+  v.nowMs += 20;
+  v.loop.setTimerEnabled(TimerId::Delay, true);
+  v.nowMs += 5;
+  v.loop.runPending();
+  EXPECT_EQ(delays, before + 2);
+}
+
+TEST(StdEventLoop, RepeatedWorkStopsItselfAndRunsBeforeTheTimers) {
+  VirtualClockLoop v;
+  std::vector<std::string> order;
+  v.loop.onTimer = [&](TimerId) { order.push_back("tick"); };
+  int id = 0, runs = 0;
+  id = v.loop.repeat(25, [&] {
+    order.push_back("poll");
+    if (++runs == 2) v.loop.stopRepeating(id);
+  });
+  v.loop.setTimerEnabled(TimerId::Delay, true);
+  v.runFor(100);
+  EXPECT_EQ(order, (std::vector<std::string>{"poll", "tick", "poll", "tick", "tick", "tick"}));
+  EXPECT_DOUBLE_EQ(v.loop.monotonicSeconds(), v.nowMs / 1000.0);
+}
+
+}  // namespace
+}  // namespace osd
