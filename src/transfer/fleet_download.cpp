@@ -121,14 +121,12 @@ class FleetDownload::CountingSink : public ByteSink {
   FleetDownload& fleet_;
 };
 
-// One stream's reports, turned into the whole job's: its status texts and failures go on, its
-// progress bar becomes the job's.
+// One stream's reports, turned into the whole job's: its failures go on, its figures become
+// the job's; the job's own steps stand for its status texts.
 class FleetDownload::StreamReporter : public Reporter {
  public:
   explicit StreamReporter(FleetDownload& fleet) : fleet_(fleet) {}
-  void status(const std::string& text) override {
-    if (!text.empty()) fleet_.reporter_.status(text);
-  }
+  void status(const std::string&) override {}
   void error(const std::string& message, const std::string& title) override {
     fleet_.reporter_.error(message, title);
   }
@@ -296,6 +294,12 @@ std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
       continue;
     }
     r.memoryKiB = n.memoryKiB > 0 ? n.memoryKiB : answered;
+    const std::string& refusal = job.logos[static_cast<size_t>(n.logo)].smallMemoryRefusal;
+    if (r.memoryKiB < kLargestMemoryKiB && !refusal.empty()) {
+      r.reason = "the logo does not fit its memory: " + refusal;
+      reporter_.status("Node " + std::to_string(n.id) + ": " + r.reason);
+      continue;
+    }
     memory[n.id] = r.memoryKiB;
   }
 

@@ -45,6 +45,8 @@ struct FleetLogo {
   video::SetupBlock setup{};
   std::vector<std::string> beforeErase;
   std::vector<std::string> beforeStream;
+  // Why the logo cannot go to a 64 K node (the reader's verdict); "" when it can.
+  std::string smallMemoryRefusal;
 
   // Two logos whose streams and commands are the same bytes.
   bool sameBytes(const FleetLogo& other) const;
