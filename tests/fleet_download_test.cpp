@@ -21,14 +21,8 @@ using namespace osd;
 
 namespace {
 
-struct Reports : Reporter {
-  void status(const std::string& text) override {
-    if (!text.empty()) statuses.push_back(text);
-  }
-  void error(const std::string& message, const std::string&) override { errors.push_back(message); }
+struct Reports : LinkListener {
   void progressShown(bool shown) override { bar = shown; }
-  void progress(double) override {}
-  std::vector<std::string> statuses, errors;
   bool bar = false;
 };
 

@@ -9,9 +9,6 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "image/bmp.h"
-#include "image/encoder.h"
-#include "image/node_view.h"
 #include "support/bmp_builder.h"
 #include "transfer/download_job.h"
 
@@ -19,32 +16,6 @@ using namespace osd;
 using namespace osd::e2e;
 
 namespace {
-
-// Colours an RGB node stores exactly, different in every line and in each half.
-std::string logoBitmap(int shift) {
-  return test::makeBitmap24(256, 64, [shift](int row, int column) {
-    const int k = (row + shift + (column < 128 ? 0 : 13)) % 27;
-    return test::Rgb{(k % 3) * 85, (k / 3 % 3) * 85, (k / 9) * 85};
-  });
-}
-
-// Pixels of the node's picture (written by osdsim) that differ from the logo as an RGB node
-// shows it; -1 when there is no picture.
-int wrongPixels(const std::string& picture, const std::string& logo) {
-  std::string error;
-  const auto source = decodeBmp(std::vector<uint8_t>(logo.begin(), logo.end()), error);
-  const auto got = loadBmpFile(picture, error);
-  if (!source || !got || got->layout.bpp != 24) return -1;
-  const auto want = decodeNodeValues(encodeImage(*source, {PixelFormat::Rgb}), PixelFormat::Rgb);
-  int wrong = 0;
-  for (int r = 0; r < 64; ++r)
-    for (int c = 0; c < 256; ++c) {
-      const Rgb8& w = want[static_cast<size_t>(256 * r + c)];
-      const uint8_t* p = got->row(r) + 3 * c;
-      wrong += p[0] != w.b || p[1] != w.g || p[2] != w.r;
-    }
-  return wrong;
-}
 
 // The lengths of the download streams in a recording: from each "QXW" to the next request.
 std::vector<int64_t> streams(const std::string& line) {
@@ -59,18 +30,7 @@ const int64_t k512 = DownloadPlan{256, 64, 512 * 1024}.streamLength();
 
 // osdctl run to its end, however long (a scan of the whole line takes two minutes).
 ProgramRun osdctl(const std::vector<std::string>& args, const std::string& dir) {
-  QProcess p;
-  p.setWorkingDirectory(QString::fromStdString(dir));
-  QStringList words;
-  for (const std::string& a : args) words << QString::fromStdString(a);
-  p.start(QString::fromStdString(binDir() + "/osdctl"), words);
-  ProgramRun r;
-  if (!p.waitForStarted(10000)) return r;
-  p.waitForFinished(400000);
-  if (p.exitStatus() == QProcess::NormalExit) r.rc = p.exitCode();
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
-  return r;
+  return runProgram(binDir() + "/osdctl", args, dir, {}, 400000);
 }
 
 struct FleetCase {
@@ -135,7 +95,7 @@ const FleetCase kFleetCases[] = {
 // Runs one case: osdsim with the case's nodes, osdctl download with its --nodes.
 void runFleetCase(const FleetCase& c) {
   SCOPED_TRACE(c.name);
-  const std::string logo = logoBitmap(0);
+  const std::string logo = rgbExactLogo(0);
   TempDir t;
   writeBytes(t.path + "/logo.bmp", logo);
   std::vector<std::string> sim = {"--baud",      "0",
@@ -178,8 +138,8 @@ struct SiteLine {
   SiteLine()
       : node({"--baud", "0", "--id", "3,7,9", "--wake", "together", "--format", "rgb", "--record",
               t.path + "/rec.bin", "--image-out", t.path + "/got-%d.bmp"}) {
-    writeBytes(t.path + "/a.bmp", logoBitmap(0));
-    writeBytes(t.path + "/b.bmp", logoBitmap(5));
+    writeBytes(t.path + "/a.bmp", rgbExactLogo(0));
+    writeBytes(t.path + "/b.bmp", rgbExactLogo(5));
     writeBytes(t.path + "/odd.bmp", test::plainBmp(255, 64, 24));  // the reader refuses it
   }
   ProgramRun apply(const std::string& site, const std::vector<std::string>& more = {}) {
@@ -252,7 +212,7 @@ TEST(ApplyE2E, ASiteAppliedTwiceSendsTheSameBytesSlow) {
     if (pass == 0) first = line;
     EXPECT_EQ(line, first);
   }
-  EXPECT_EQ(wrongPixels(s.t.path + "/got-3.bmp", logoBitmap(0)), 0);
-  EXPECT_EQ(wrongPixels(s.t.path + "/got-7.bmp", logoBitmap(0)), 0);
-  EXPECT_EQ(wrongPixels(s.t.path + "/got-9.bmp", logoBitmap(5)), 0);
+  EXPECT_EQ(wrongPixels(s.t.path + "/got-3.bmp", rgbExactLogo(0)), 0);
+  EXPECT_EQ(wrongPixels(s.t.path + "/got-7.bmp", rgbExactLogo(0)), 0);
+  EXPECT_EQ(wrongPixels(s.t.path + "/got-9.bmp", rgbExactLogo(5)), 0);
 }
