@@ -143,16 +143,14 @@ struct SiteLine {
     writeBytes(t.path + "/odd.bmp", test::plainBmp(255, 64, 24));  // the reader refuses it
   }
   ProgramRun apply(const std::string& site, const std::vector<std::string>& more = {}) {
-    std::filesystem::remove(t.path + "/rec.bin");
+    std::ofstream(t.path + "/rec.bin", std::ios::trunc).flush();  // osdsim appends to it
     std::ofstream(t.path + "/site.ini") << site;
     std::vector<std::string> args = {"apply",      "site.ini", "--port",     node.pty(),
                                      "--settings", "s.ini",    "--data-dir", "."};
     args.insert(args.end(), more.begin(), more.end());
     return osdctl(args, t.path);
   }
-  std::string line() const {
-    return std::filesystem::exists(t.path + "/rec.bin") ? slurp(t.path + "/rec.bin") : "";
-  }
+  std::string line() const { return slurp(t.path + "/rec.bin"); }
   TempDir t;
   Sim node;
 };
