@@ -53,8 +53,8 @@ TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
   // clang-format on
   for (const auto& c : cases) EXPECT_EQ(run(c.command, c.arg), c.wire) << int(c.command);
   EXPECT_EQ(app.ui().text("lblImageSettings"), "Control: 0FF");
-  EXPECT_NE(app.ui().text("lblCopyright").find("nothing sent"), std::string::npos);
-  EXPECT_EQ(app.statusTicksLeft(), 200);  // the copyright answer stays 5 s
+  EXPECT_NE(app.statusLine().view().status.find("nothing sent"), std::string::npos);
+  EXPECT_EQ(app.statusLine().statusTicksLeft(), 200);  // the copyright answer stays 5 s
   EXPECT_FALSE(d.busy());
 }
 
@@ -73,8 +73,8 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
       {1, "26", "00", "WK,00"}, {1, "26", "05", "WK,05"}};
   // clang-format on
   for (const auto& c : cases) {
-    app.setModel(c.model);
-    app.ui().setText("txtNODE", c.field);
+    app.choices().setModel(c.model);
+    app.port().setNodeId(c.field);
     EXPECT_EQ(run(C::Wake, c.arg), W{c.wire}) << c.field << "/" << c.model;
   }
   h.port.writes.clear();
@@ -106,26 +106,26 @@ TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
 TEST_F(DispatcherTest, SaveLogoWaitsItsTicksAndRefusesCommandsMeanwhile) {
   h.loop.setTimerEnabled(TimerId::Delay, true);
   for (auto [colour, ticks] : {std::pair{false, 32}, std::pair{true, 128}}) {
-    app.setColourNode(colour);
+    app.choices().setColourNode(colour);
     size_t writesMeanwhile = 99;
     h.loop.at(100, [&] { d.sizeQuery(), writesMeanwhile = h.port.writes.size(); });
     const int64_t start = h.loop.ms();
     EXPECT_EQ(run(C::SaveLogo), W{"ASI"});
     EXPECT_EQ((h.loop.ms() - start + 24) / 25, ticks) << colour;
     EXPECT_EQ(writesMeanwhile, 1u);  // "ASI" alone: the poll's query was refused
-    EXPECT_FALSE(app.ui().visible("ProgressBar1") || d.busy());
+    EXPECT_FALSE(app.statusLine().view().progressShown || d.busy());
   }
 }
 
 TEST_F(DispatcherTest, SendCounterLastSentTextAndFailedSends) {
   d.setSendCount(9998);
   d.send("A");
-  EXPECT_EQ(app.ui().text("lblSCount"), "9999");
+  EXPECT_EQ(app.port().view().sentCount, "9999");
   d.send("B");
-  EXPECT_EQ(app.ui().text("lblSCount"), "0");
-  EXPECT_EQ(app.ui().text("lblDiagSend"), "SendCom: B");
+  EXPECT_EQ(app.port().view().sentCount, "0");
+  EXPECT_EQ(app.port().view().sent, "SendCom: B");
   d.run(C::ClearLastSent);
-  EXPECT_EQ(app.ui().text("lblDiagSend"), "");
+  EXPECT_EQ(app.port().view().sent, "");
   h.port.close();
   app.link().select(0);
   EXPECT_FALSE(d.send("QXS"));  // no port selected: nothing at all, not even counted
@@ -133,7 +133,7 @@ TEST_F(DispatcherTest, SendCounterLastSentTextAndFailedSends) {
   app.link().select(3);
   h.port.failWrites = true;
   EXPECT_FALSE(d.send("QXS"));  // re-opened, but the write fails
-  EXPECT_EQ(app.ui().text("frameError"), "SendCom");
+  EXPECT_EQ(app.statusLine().view().errorTitle, "SendCom");
   EXPECT_EQ(h.port.writes, (W{"A", "B"}));
 }
 

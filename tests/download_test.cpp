@@ -26,8 +26,8 @@ struct DownloadTest : ::testing::Test {
   void loadLogo(int w, int ht, int slot = 1) {
     std::string path = writeLogo(w, ht);
     app.bench().logos().selected = slot;
-    app.ui().setChecked("optRGB(0)", true);
-    ASSERT_EQ(app.readFile(path), 0) << app.ui().text("lblErrTxt");
+    app.choices().chooseFormat(PixelFormat::Rgb);
+    ASSERT_EQ(app.readFile(path), 0) << app.statusLine().view().errorText;
     ASSERT_TRUE(app.ui().checked(indexed("optLOGO", slot)));
   }
   // Sizes the reader refuses (odd widths, one line) are put into the slot as a load would
@@ -40,7 +40,7 @@ struct DownloadTest : ::testing::Test {
     app.bench().logos().height = ht;
     app.bench().logos().imageBytes = w * ht * 3;
     for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == slot);
-    app.ui().setChecked("optRGB(0)", true);
+    app.choices().chooseFormat(PixelFormat::Rgb);
   }
   std::string writeLogo(int w, int ht) {
     const std::string path =
@@ -118,7 +118,7 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   for (size_t k = 65; k < h.port.writes.size(); ++k) EXPECT_EQ(h.port.writes[k], kFiller);
   EXPECT_FALSE(app.lineHeld());
   EXPECT_EQ(app.bench().logos().selected, 1);
-  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 
 TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
@@ -138,18 +138,21 @@ TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
 TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   loadLogo(256, 64);
   std::vector<std::string> statuses;
-  app.ui().onChange = [&](const std::string& name) {
-    if (name == "lblCopyright") statuses.push_back(app.ui().text("lblCopyright"));
-  };
+  std::string shown = app.statusLine().view().status;
+  app.statusLine().onChange([&] {
+    if (app.statusLine().view().status == shown) return;
+    shown = app.statusLine().view().status;
+    statuses.push_back(shown);
+  });
   std::vector<double> progress;
   bool busyAndShownThroughout = true;
   h.port.onWrite = [&](const std::string&) {
-    progress.push_back(app.ui().get("ProgressBar1").value);
-    busyAndShownThroughout = busyAndShownThroughout && app.ui().busyCursor() &&
-                             app.ui().visible("ProgressBar1") && app.lineHeld();
+    progress.push_back(app.statusLine().view().progress);
+    busyAndShownThroughout = busyAndShownThroughout && app.statusLine().view().busy &&
+                             app.statusLine().view().progressShown && app.lineHeld();
   };
   app.runDownload();
-  app.ui().onChange = nullptr;
+  app.statusLine().onChange(nullptr);
   // Once "QXW" is out, the status tells what the line has carried ("Sending Image: 20,000 of
   // 65,667 bytes, 47 s left") and the bar follows the line, not the writes.
   std::vector<std::string> phases;
@@ -163,8 +166,8 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   EXPECT_TRUE(busyAndShownThroughout);
   ASSERT_EQ(progress.size(), 448u);
   EXPECT_DOUBLE_EQ(progress[0], 100);  // the setup block built: 1 + 99 * 255 / 255
-  EXPECT_FALSE(app.ui().busyCursor());
-  EXPECT_FALSE(app.ui().visible("ProgressBar1"));
+  EXPECT_FALSE(app.statusLine().view().busy);
+  EXPECT_FALSE(app.statusLine().view().progressShown);
 }
 
 // ---------------- Refusals ----------------
@@ -173,13 +176,13 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   loadLogo(256, 64, 5);
   app.runDownload();
   EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_EQ(app.ui().text("lblErrTxt"), "No logo was selected for download");
-  EXPECT_EQ(app.ui().text("frameError"), "No Logo");
+  EXPECT_EQ(app.statusLine().view().errorText, "No logo was selected for download");
+  EXPECT_EQ(app.statusLine().view().errorTitle, "No Logo");
   EXPECT_FALSE(app.lineHeld());
-  app.dismissError();
+  app.statusLine().dismissError();
   placeLogo(256, 64, 0);
   app.runDownload();
-  EXPECT_EQ(app.ui().text("frameError"), "No Logo");
+  EXPECT_EQ(app.statusLine().view().errorTitle, "No Logo");
   loadLogo(256, 64, 4);
   app.runDownload();
   EXPECT_EQ(h.port.writes.size(), 448u);
@@ -192,18 +195,19 @@ TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
   app.bench().video().params()[1] = 300;
   app.runDownload();
   EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
-  EXPECT_NE(app.ui().text("lblErrTxt").find("300"), std::string::npos);
+  EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
+  EXPECT_NE(app.statusLine().view().errorText.find("300"), std::string::npos);
   EXPECT_FALSE(app.lineHeld());
-  EXPECT_FALSE(app.ui().busyCursor());
+  EXPECT_FALSE(app.statusLine().view().busy);
 }
 
 TEST_F(DownloadTest, FailingWritesStopTheDownload) {
   loadLogo(256, 64);
   h.port.failWrites = true;
   app.runDownload();
-  EXPECT_EQ(app.ui().text("frameError"), "DivUvOR");
-  EXPECT_EQ(app.ui().text("lblErrTxt").find("Write failed"), 0u);  // SendCom's own report first
+  EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
+  EXPECT_EQ(app.statusLine().view().errorText.find("Write failed"),
+            0u);  // SendCom's own report first
   EXPECT_FALSE(app.lineHeld());
 }
 

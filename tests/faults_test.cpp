@@ -26,8 +26,8 @@ TEST(BadSettingsFile, EmptyGarbledUnreadableOrUnreachableFilesStartWithDefaults)
     Platform platform{h.port, h.loop, ini, h.dialogs, h.launcher, h.dir, h.dir};
     App app(platform);
     app.formSetUp();
-    EXPECT_EQ(app.transparent(), transparent) << name;
-    EXPECT_FALSE(app.intervalShown() || app.isLocked()) << name;
+    EXPECT_EQ(app.choices().transparent(), transparent) << name;
+    EXPECT_FALSE(app.ui().checked("mnuShowMode(0)") || app.isLocked()) << name;
   }
   EXPECT_TRUE(fs::is_directory(h.dir + "/folder.ini"));
   EXPECT_EQ(readFileBytes(h.dir + "/plain"), "x");

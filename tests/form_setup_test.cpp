@@ -35,7 +35,7 @@ TEST_F(FormSetUpTest, TransparencyIsClampedAndZeroBecomes255) {
     Harness fresh;
     fresh.settings.set("Transparent", stored);
     fresh.app->formSetUp();
-    EXPECT_EQ(fresh.app->transparent(), value) << stored;
+    EXPECT_EQ(fresh.app->choices().transparent(), value) << stored;
     EXPECT_EQ(fresh.settings.get("Transparent"), written) << stored;
     EXPECT_EQ(fresh.app->ui().text("mnuShowMode(3)"),
               "Transparent Value= " + std::to_string(value));
@@ -45,7 +45,7 @@ TEST_F(FormSetUpTest, TransparencyIsClampedAndZeroBecomes255) {
 TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   h.settings.set("SX_Model", " 7");
   app.formSetUp();
-  EXPECT_EQ(app.model(), 7);
+  EXPECT_EQ(app.choices().model(), 7);
   EXPECT_TRUE(ui.checked("mnuSetLGx(7)"));
   EXPECT_FALSE(ui.checked("mnuSetLGx(0)"));
   for (int n = 1; n <= 15; ++n) EXPECT_EQ(ui.visible(indexed("mnuLogoSel", n)), n <= 7) << n;
@@ -53,10 +53,10 @@ TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   Harness other;
   other.settings.set("SX_Model", "5");
   other.app->formSetUp();
-  EXPECT_EQ(other.app->model(), 0);
+  EXPECT_EQ(other.app->choices().model(), 0);
   EXPECT_FALSE(other.app->ui().checked("mnuSetLGx(0)"));
-  EXPECT_EQ(other.app->ui().text("frameError"), "Form_SetUp");
-  EXPECT_NE(other.app->ui().text("lblErrTxt").find("SX_Model"), std::string::npos);
+  EXPECT_EQ(other.app->statusLine().view().errorTitle, "Form_SetUp");
+  EXPECT_NE(other.app->statusLine().view().errorText.find("SX_Model"), std::string::npos);
   EXPECT_EQ(other.settings.get("SX_Model"), "5");  // left as stored
 }
 
@@ -79,23 +79,23 @@ TEST_F(FormSetUpTest, ModelMenu) {
   app.formSetUp();
   app.click("mnuSetLGx(2)");
   app.click("mnuSetLGx(4)");
-  EXPECT_EQ(app.model(), 4);
+  EXPECT_EQ(app.choices().model(), 4);
   EXPECT_EQ(h.settings.get("SX_Model"), "4");
-  EXPECT_EQ(ui.title(), "Sigilon - SX4 Selected");
-  EXPECT_EQ(ui.text("lblNode"), "Com");
+  EXPECT_EQ(app.port().view().title, "Sigilon - SX4 Selected");
+  EXPECT_EQ(app.port().view().nodeLabel, "Com");
   for (int n : {0, 1, 2, 3, 7, 15, 31}) EXPECT_FALSE(ui.checked(indexed("mnuSetLGx", n))) << n;
   EXPECT_TRUE(ui.checked("mnuSetLGx(4)"));
   for (int k = 1; k <= 15; ++k) EXPECT_EQ(ui.visible(indexed("mnuLogoSel", k)), k <= 4) << k;
 
   app.click("mnuSetLGx(0)");
-  EXPECT_EQ(app.model(), 1);
+  EXPECT_EQ(app.choices().model(), 1);
   EXPECT_EQ(h.settings.get("SX_Model"), "0");
   EXPECT_TRUE(ui.checked("mnuSetLGx(0)"));
   EXPECT_FALSE(ui.checked("mnuSetLGx(4)"));
   EXPECT_FALSE(ui.visible("mnuLogoSel(2)"));
 
   app.setModelClick(5);  // no such model
-  EXPECT_EQ(app.model(), 1);
+  EXPECT_EQ(app.choices().model(), 1);
   EXPECT_EQ(h.settings.get("SX_Model"), "1");
   EXPECT_TRUE(ui.checked("mnuSetLGx(1)"));
 }

@@ -20,7 +20,7 @@ struct ImageOps : ::testing::Test {
   void SetUp() override {
     app.bench().logos().selected = 1;
     app.session().setLargeMemory(false);
-    app.ui().setChecked("optNTSC(0)", true);
+    app.choices().choosePal(false);
     for (int i = 0; i < 8; ++i) app.ui().setText(indexed("mnuRecentFile", i), "");
   }
   // Writes a bitmap into the test folder and gives its path.
@@ -31,9 +31,9 @@ struct ImageOps : ::testing::Test {
   }
   int load(std::string path) { return app.readFile(path); }
   std::string recent(int i) { return app.ui().text(indexed("mnuRecentFile", i)); }
-  std::string errorTitle() { return app.ui().text("frameError"); }
-  std::string errorText() { return app.ui().text("lblErrTxt"); }
-  bool errorShown() { return app.ui().visible("frameError"); }
+  std::string errorTitle() { return app.statusLine().view().errorTitle; }
+  std::string errorText() { return app.statusLine().view().errorText; }
+  bool errorShown() { return app.statusLine().view().errorShown; }
 };
 
 }  // namespace
@@ -110,7 +110,11 @@ TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
   b.height = 2;
   b.rows = {{50, 100, 200, 255, 255, 255, 0, 0, 0, 50, 100, 200}, std::vector<uint8_t>(12, 0)};
   ASSERT_EQ(load(file("e.bmp", makeBmp(b))), 0);
-  app.ui().setChecked("optRGB(0)", true);
+  // No format chosen yet: nothing written.
+  std::vector<int> none(8, 0);
+  app.encodeLogo(1, none);
+  EXPECT_EQ(none, std::vector<int>(8, 0));
+  app.choices().chooseFormat(PixelFormat::Rgb);
   std::vector<int> out(20, -1);
   app.encodeLogo(1, out);
   EXPECT_EQ(out[0], 185);
@@ -118,42 +122,37 @@ TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
   EXPECT_EQ(out[2], 128);
   EXPECT_EQ(out[4], 128);
   EXPECT_EQ(out[8], -1);  // beyond the picture: untouched
-  EXPECT_EQ(app.ui().get("ProgressBar1").value, 5);
-  app.setTransparent(0);
+  EXPECT_EQ(app.statusLine().view().progress, 5);
+  app.choices().chooseTransparent(0);
   app.encodeLogo(1, out);
   EXPECT_EQ(out[1], 191);
   EXPECT_EQ(out[2], 0);
-  // Neither format chosen: nothing written.
-  app.ui().setChecked("optRGB(0)", false);
-  std::vector<int> none(8, 0);
-  app.encodeLogo(1, none);
-  EXPECT_EQ(none, std::vector<int>(8, 0));
   EXPECT_FALSE(errorShown());
 }
 
 TEST_F(ImageOps, EncodeReportsAMissingOrChangedFile) {
   const std::string path = file("c.bmp", plainBmp(8, 2, 24));
   ASSERT_EQ(load(path), 0);
-  app.ui().setChecked("optRGB(0)", true);
+  app.choices().chooseFormat(PixelFormat::Rgb);
   writeFile(path, plainBmp(16, 2, 24));  // changed behind the program's back
   std::vector<int> out(64, 0);
   app.encodeLogo(1, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
   EXPECT_NE(errorText().find("changed"), std::string::npos);
   EXPECT_EQ(out, std::vector<int>(64, 0));
-  app.dismissError();
+  app.statusLine().dismissError();
   writeFile(path, plainBmp(724, 2, 24));  // beyond the largest picture: not read at all
   app.encodeLogo(1, out);
   EXPECT_NE(errorText().find("Max Width=720 Wide"), std::string::npos);
-  app.dismissError();
+  app.statusLine().dismissError();
   writeFile(path, plainBmp(8, 2, 24).substr(0, 40));
   app.encodeLogo(1, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
-  app.dismissError();
+  app.statusLine().dismissError();
   std::filesystem::remove(path);
   app.encodeLogo(1, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
-  app.dismissError();
+  app.statusLine().dismissError();
   app.encodeLogo(99, out);
   EXPECT_EQ(errorTitle(), "FetchLogo");
   EXPECT_EQ(out, std::vector<int>(64, 0));

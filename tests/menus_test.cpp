@@ -48,8 +48,8 @@ TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
 TEST_F(MenusTest, NoPaintProgramIsReported) {
   app.click("mnuPaintBrush");
   EXPECT_TRUE(h.launcher.started.empty());
-  EXPECT_TRUE(app.ui().visible("frameError"));
-  EXPECT_EQ(app.ui().text("lblErrTxt").rfind("No paint program found", 0), 0u);
+  EXPECT_TRUE(app.statusLine().view().errorShown);
+  EXPECT_EQ(app.statusLine().view().errorText.rfind("No paint program found", 0), 0u);
 }
 
 TEST_F(MenusTest, ExitAsksTheWindowToClose) {
@@ -71,7 +71,7 @@ TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   app.setWindowActions(actions);
   app.splashTick();
   EXPECT_TRUE(shown);
-  EXPECT_TRUE(app.ui().windowEnabled());
+  EXPECT_TRUE(app.statusLine().view().windowEnabled);
 }
 
 // The splash closes itself on its eighth one-second tick, the about window on its 601st.

@@ -105,6 +105,6 @@ TEST(NodeScan, PortFailureStopsTheScanAndIsReported) {
   scan.scanner().onProgress = [&](int id, int, int, int) { l.h.port.failWrites = id == 4; };
   EXPECT_FALSE(scan.run());
   EXPECT_EQ(l.ids(scan.found()), std::vector<int>{3});
-  EXPECT_TRUE(l.h.app->ui().visible("frameError"));
+  EXPECT_TRUE(l.h.app->statusLine().view().errorShown);
   EXPECT_FALSE(l.h.app->lineHeld());
 }

@@ -15,7 +15,7 @@ struct PlacementTest : ::testing::Test {
   void SetUp() override {
     h.lineReady();
     app.bench().logos().selected = 1;
-    app.setModel(15);
+    app.choices().setModel(15);
   }
   const Control& pic(int slot) { return app.ui().get(indexed("picPicture2", slot)); }
   void type(const std::string& field, const std::string& text) { app.textEdited(field, text); }
@@ -97,13 +97,12 @@ TEST_F(PlacementTest, DragMovesByAQuarterOfThePointerOffset) {
 }
 
 TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
-  app.ui().setChecked("optNTSC(0)", true);
+  app.choices().choosePal(false);
   drag(1, 60, 2158, 0, 0);
   EXPECT_EQ(app.bench().video().params()[3], 138);
   EXPECT_EQ(app.bench().video().params()[4], 0);
   app.timerFired(TimerId::Delay);  // the preview follows the pointer once a main tick
-  app.ui().setChecked("optNTSC(0)", false);
-  app.ui().setChecked("optNTSC(1)", true);
+  app.choices().choosePal(true);
   drag(1, 60, 2158, 0, 0);
   EXPECT_EQ(app.bench().video().params()[3], 160);
   EXPECT_EQ(app.bench().video().params()[4], 0);
@@ -116,7 +115,7 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;
   App& app = *h.app;
-  app.setModel(7);
+  app.choices().setModel(7);
   app.bench().logos().selected = 2;
   app.showSlotOptions();
   for (int k = 1; k <= 4; ++k) EXPECT_TRUE(app.ui().visible(indexed("optLOGO", k))) << k;

@@ -61,7 +61,7 @@ TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAlone) {
     Harness h;
     h.lineReady();
     App& a = *h.app;
-    a.setModel(4);
+    a.choices().setModel(4);
     a.session().setLargeMemory(std::string(c.answer) != "QX512K");
     // What the node says while the answer is processed is dropped; what is sent goes out.
     h.port.onWrite = [&](const std::string&) { h.port.receive("AJ-OK!"); };
@@ -69,19 +69,19 @@ TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAlone) {
     a.session().receive();
     h.loop.setTimerEnabled(TimerId::Delay, true);
     h.ticks(2);
-    EXPECT_EQ(a.ui().title(), c.title ? c.title : kDesignTitle) << c.answer;
-    EXPECT_EQ(a.ui().text("lblEEPSize"), c.pixels) << c.answer;
+    EXPECT_EQ(a.port().view().title, c.title ? c.title : kDesignTitle) << c.answer;
+    EXPECT_EQ(a.port().view().memory, c.pixels) << c.answer;
     EXPECT_EQ(a.session().memorySize(), c.memory) << c.answer;
     EXPECT_EQ(a.session().largeMemory(), c.large) << c.answer;
-    EXPECT_EQ(a.model(), c.title ? 1 : 4) << c.answer;
+    EXPECT_EQ(a.choices().model(), c.title ? 1 : 4) << c.answer;
     EXPECT_EQ(a.session().replyCount(), 1) << c.answer;
     EXPECT_EQ(h.port.bytesAvailable(), 0);
     if (!c.title) continue;  // a graphics node: logo 1 chosen on it, YCbCr, its own menus
     EXPECT_EQ(h.port.writes, std::vector<std::string>{kSelectOne});
-    EXPECT_TRUE(a.ui().checked("optRGB(1)") && !a.ui().checked("optRGB(0)"));
+    EXPECT_EQ(a.choices().format(), PixelFormat::YCbCr);
     EXPECT_TRUE(a.ui().visible("mnu_Erase") && a.ui().enabled("mnu_Erase"));
     EXPECT_FALSE(a.ui().visible("mnuUpLoadLogo") || a.ui().visible("optLOGO(2)"));
-    EXPECT_EQ(a.ui().get("txtCom").backColor, kGreen);
+    EXPECT_EQ(a.port().view().portColour, kGreen);
   }
 }
 
@@ -100,7 +100,7 @@ TEST_F(ReceptionTest, AnAnswerIsCompleteAfterItsQuietTicks) {
     h.ticks(1);
     EXPECT_EQ(session.replyCount(), before + (c.ticks ? 1 : 0)) << c.bytes;
     // Shown, or dropped with the polls renewed for what follows.
-    EXPECT_EQ(c.ticks ? app.ui().text("lblDiag") : std::to_string(session.polls()), c.shown);
+    EXPECT_EQ(c.ticks ? app.port().view().answer : std::to_string(session.polls()), c.shown);
     h.ticks(3);
   }
   // A short answer raises no port event: the polls renewed by a dropped one take it in.
@@ -108,14 +108,14 @@ TEST_F(ReceptionTest, AnAnswerIsCompleteAfterItsQuietTicks) {
   h.ticks(2);
   h.port.receive("HELLO");
   h.ticks(3);
-  EXPECT_EQ(app.ui().text("lblDiag"), "HELLO");
+  EXPECT_EQ(app.port().view().answer, "HELLO");
   arrive(std::string(100, 'a') + "\r\n" + std::string(8, 'b'));
   h.ticks(2);
-  EXPECT_EQ(app.ui().text("lblDiag"), std::string(71, 'a') + " " + std::string(8, 'b'));
+  EXPECT_EQ(app.port().view().answer, std::string(71, 'a') + " " + std::string(8, 'b'));
   while (session.replyCount() < 9999) session.process("hello");
-  EXPECT_EQ(app.ui().text("lblCount"), "9999");
+  EXPECT_EQ(app.port().view().answerCount, "9999");
   session.process("hello");
-  EXPECT_EQ(app.ui().text("lblCount"), "0");
+  EXPECT_EQ(app.port().view().answerCount, "0");
   app.link().setValid(false);  // nothing is read from an unusable port
   arrive("QX64K\r\n");
   EXPECT_EQ(h.port.bytesAvailable(), 7);
@@ -125,23 +125,26 @@ TEST_F(ReceptionTest, EraseAcknowledgementRunsTheTenSecondWait) {
   session.process("QXERA");
   EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
   h.loop.advance(5000);
-  EXPECT_DOUBLE_EQ(app.ui().get("ProgressBar1").value, 50);
+  EXPECT_DOUBLE_EQ(app.statusLine().view().progress, 50);
   h.loop.advance(5000);  // 100 steps of 100 ms: the bar is full, the wait not over yet
   EXPECT_FALSE(app.ui().enabled("mnu_ImageToEEPROM"));
   h.loop.advance(100);
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
   EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM") && app.ui().visible("mnu_ImageToEEPROM"));
-  EXPECT_FALSE(app.ui().visible("ProgressBar1"));
+  EXPECT_FALSE(app.statusLine().view().progressShown);
 }
 
 TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
-  app.setModel(1);
-  app.ui().setText("txtNODE", "26");
+  app.choices().setModel(1);
+  app.port().setNodeId("26");
   app.setNodeMenusEnabled(true);
   std::vector<std::pair<int64_t, Color>> colours;
-  app.ui().onChange = [&](const std::string& name) {
-    if (name == "txtCom") colours.emplace_back(h.loop.ms() / 25, app.ui().get("txtCom").backColor);
-  };
+  Color shown = app.port().view().portColour;
+  app.port().onChange([&] {
+    if (app.port().view().portColour == shown) return;
+    shown = app.port().view().portColour;
+    colours.emplace_back(h.loop.ms() / 25, shown);
+  });
   h.ticks(2400);  // one minute
   EXPECT_EQ(ticksOf("ARS"), (Ticks{700, 900, 1100, 1299, 1499, 1699, 1898, 2098, 2298}));
   EXPECT_EQ(ticksOf("WK,1A"), (Ticks{1000, 1599, 2198}));
@@ -157,7 +160,7 @@ TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
   h.ticks(100);  // the node answers again: green, menus back, the count starts over
   h.port.receive("QX64K\r\nQX64K\r\n");
   h.ticks(2);
-  EXPECT_EQ(app.ui().get("txtCom").backColor, kGreen);
+  EXPECT_EQ(app.port().view().portColour, kGreen);
   EXPECT_TRUE(app.ui().enabled("mnuSaveLogoinNVRAM"));
   EXPECT_EQ(app.link().silentTicks(), 1);
 }
@@ -186,9 +189,9 @@ TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {
       {false, 0, 500, "Data stream too short: 0 Bytes of 2052."},
       {false, 9500, 0, ""}};  // cut at 9000 bytes: over at once
   // clang-format on
-  app.setModel(4);
+  app.choices().setModel(4);
   for (const auto& c : cases) {
-    app.setColourNode(c.colour);
+    app.choices().setColourNode(c.colour);
     app.bench().logos().selected = 2;
     app.bench().logos().readBack[2].assign(8193, 0);
     session.awaitReadBack(NodeSession::kReadBackPolls);
@@ -200,15 +203,15 @@ TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {
       EXPECT_TRUE(session.readBackPending()) << c.bytes;
       h.ticks(1);
     }
-    EXPECT_FALSE(session.readBackPending() || app.ui().visible("ProgressBar1")) << c.bytes;
-    EXPECT_EQ(app.ui().text("lblCopyright"), c.status) << c.bytes;
+    EXPECT_FALSE(session.readBackPending() || app.statusLine().view().progressShown) << c.bytes;
+    EXPECT_EQ(app.statusLine().view().status, c.status) << c.bytes;
     EXPECT_EQ(app.bench().logos().readBack[2][62 * 32] != 0, *c.status == '\0') << c.bytes;
   }
   EXPECT_GT(session.lastReadBackLength(), 9000u);
   EXPECT_EQ(h.port.bytesAvailable(), 0);
   arrive("hello");  // ordinary answers again
   h.ticks(2);
-  EXPECT_EQ(app.ui().text("lblDiag"), "hello");
+  EXPECT_EQ(app.port().view().answer, "hello");
 }
 
 TEST(ReadFailureTest, AFailingReadGivesThePortUp) {
@@ -233,11 +236,11 @@ TEST(ReadFailureTest, AFailingReadGivesThePortUp) {
     a.session().receive();
     h.loop.setTimerEnabled(TimerId::Delay, true);
     h.ticks(2);
-    EXPECT_EQ(a.ui().text("lblErrTxt"), c.message);
-    EXPECT_EQ(a.ui().text("frameError"), "RecvData");
+    EXPECT_EQ(a.statusLine().view().errorText, c.message);
+    EXPECT_EQ(a.statusLine().view().errorTitle, "RecvData");
     EXPECT_FALSE(h.port.isOpen() || a.link().valid() || a.session().readBackPending());
-    EXPECT_EQ(a.ui().get("txtCom").backColor, kRed);
-    EXPECT_FALSE(a.ui().enabled("mnuUpLoadLogo") || a.ui().visible("ProgressBar1"));
+    EXPECT_EQ(a.port().view().portColour, kRed);
+    EXPECT_FALSE(a.ui().enabled("mnuUpLoadLogo") || a.statusLine().view().progressShown);
     EXPECT_TRUE(a.session().buffered().empty());
   }
 }

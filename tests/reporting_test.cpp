@@ -11,19 +11,21 @@ struct ReportingTest : ::testing::Test {
   Harness h;
   App& app = *h.app;
   void tick(int n) {
-    for (int i = 0; i < n; ++i) app.reportTick();
+    for (int i = 0; i < n; ++i) app.statusLine().tick();
   }
 };
 }  // namespace
 
 TEST_F(ReportingTest, TwoErrorsWithinTheCountdownShareOnePanel) {
-  app.showError("first failure", "TitleOne");
+  app.statusLine().error("first failure", "TitleOne");
   tick(100);
-  app.showError("second failure", "TitleTwo");
-  EXPECT_TRUE(app.ui().visible("frameError"));
-  EXPECT_EQ(app.ui().text("frameError"), "TitleTwo");
-  EXPECT_EQ(app.ui().text("lblErrTxt"), "first failure\r\nsecond failure");
+  app.statusLine().error("second failure", "TitleTwo");
+  EXPECT_TRUE(app.statusLine().view().errorShown);
+  EXPECT_EQ(app.statusLine().view().errorTitle, "TitleTwo");
+  EXPECT_EQ(app.statusLine().view().errorText, "first failure\r\nsecond failure");
   EXPECT_EQ(h.dialogs.beeps, 2);
-  EXPECT_EQ(app.ui().get("frameError").left, 1000);
-  EXPECT_EQ(app.ui().get("frameError").width, 3500);
+  tick(StatusPresenter::kErrorTicks);  // the second failure starts the countdown again
+  EXPECT_TRUE(app.statusLine().view().errorShown);
+  tick(1);
+  EXPECT_FALSE(app.statusLine().view().errorShown);
 }

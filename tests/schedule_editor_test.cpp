@@ -14,7 +14,7 @@ class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (int i = 0; i < 25; ++i) set(i, i < 20 ? -1 : 0, 0, 0, 0, 0, 0);
-    app.setModel(4);
+    app.choices().setModel(4);
   }
   void set(int i, int start, int end, int on, int off, int logo, int dayBits) {
     s.start[i] = start, s.end[i] = end, s.on[i] = on, s.off[i] = off, s.logo[i] = logo;
@@ -125,12 +125,12 @@ TEST_F(EditorTest, LogoCycleFollowsTheModel) {
     }
     return shown;
   };
-  app.setModel(1);
+  app.choices().setModel(1);
   EXPECT_EQ(cycle(0, 2), (std::vector<std::string>{"Off", "1", "Off"}));
-  app.setModel(4);
+  app.choices().setModel(4);
   EXPECT_EQ(cycle(1, 5), (std::vector<std::string>{"Off", "1", "2", "3", "4", "Off"}));
   EXPECT_EQ(e.currentSequence(), 1);  // the cycle selects the row
-  app.setModel(31);
+  app.choices().setModel(31);
   const std::vector<std::string> all = cycle(2, 32);
   for (int n = 1; n <= 31; ++n) EXPECT_EQ(all[static_cast<size_t>(n)], std::to_string(n));
   EXPECT_EQ(all[32], "Off");

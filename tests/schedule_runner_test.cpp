@@ -22,7 +22,7 @@ class RunnerTest : public ::testing::Test {
     h.openPort(3);
     // The model stays unknown so the logo option click adds no selections of its own; the
     // tests below see the runner's own traffic only (one test turns the model on).
-    app.setModel(0);
+    app.choices().setModel(0);
     for (int i = 0; i < 20; ++i) set(i, -1, 0, 0, 0, 0, 0);
     h.port.onWrite = [this](const std::string& bytes) {
       sent.push_back({startSecond + h.loop.ms() / 1000.0, bytes.substr(0, 4)});
@@ -100,7 +100,7 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
     EXPECT_DOUBLE_EQ(offs[k], 28815 + 600 * k);
   }
   EXPECT_EQ(timesOf("AJ").size(), 1u);  // the logo stays selected
-  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 
 }  // namespace

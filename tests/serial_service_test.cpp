@@ -11,10 +11,6 @@ using namespace osd::test;
 
 namespace {
 
-std::string entry(int i) {
-  return indexed("mnuCOMsel", i);
-}
-
 int wakeUps(const FakePort& port) {
   return static_cast<int>(std::count(port.writes.begin(), port.writes.end(), "WK,00"));
 }
@@ -47,27 +43,25 @@ TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOne) {
 TEST(ComMenuTest, TheMenuShowsTheFoundPortsAndSelectingOneSleepsBothSidesAndStoresIt) {
   Harness h;
   h.port.openable = {1, 2, 3, 4};
-  h.app->determineValidPorts();
-  EXPECT_TRUE(h.app->ui().visible(entry(4)));
+  h.app->port().searchPorts();
+  EXPECT_EQ(h.app->port().view().ports.size(), 4u);
   h.port.openable = {2, 4};
   h.openPort(4);
-  h.app->ui().setChecked(entry(4), true);
-  h.app->determineValidPorts();
-  const WindowModel& ui = h.app->ui();
-  EXPECT_EQ(ui.text(entry(2)) + " " + ui.get(entry(2)).tag, "COM&4 4");
-  EXPECT_EQ(ui.text(indexed("mnuCOMdev", 2)), "/dev/fake4");
-  EXPECT_FALSE(ui.visible(entry(3)) || ui.visible(indexed("mnuCOMdev", 3)));
-  EXPECT_TRUE(ui.checked(entry(2)) && !ui.checked(entry(4)));
+  h.app->port().searchPorts();
+  const PortView& v = h.app->port().view();
+  ASSERT_EQ(v.ports.size(), 2u);
+  EXPECT_EQ(std::to_string(v.ports[1].number) + " " + v.ports[1].device, "4 /dev/fake4");
+  EXPECT_TRUE(v.ports[1].checked && !v.ports[0].checked);     // the mark stays with the port
   EXPECT_TRUE(h.port.isOpen() && h.port.currentNumber == 4);  // the selected port is open again
   h.port.writes.clear();
-  h.app->showStatus("old");
-  h.app->click("mnuCOMsel(1)");
+  h.app->statusLine().status("old");
+  h.app->port().selectPort(2);
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"SP", "SP"}));
   EXPECT_EQ(h.port.writeNumbers, (std::vector<int>{4, 2}));
   EXPECT_EQ(h.settings.get("ComPort"), std::optional<std::string>(" 2"));
   EXPECT_EQ(h.app->link().port(), 2);
-  EXPECT_EQ(ui.text("txtCom") + ui.text("lblCopyright"), "2");
-  EXPECT_TRUE(ui.checked(entry(1)) && !ui.checked(entry(2)));
+  EXPECT_EQ(std::to_string(v.port) + h.app->statusLine().view().status, "2");
+  EXPECT_TRUE(v.ports[0].checked && !v.ports[1].checked);
 }
 
 TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndLeavesThePortUnusable) {
@@ -75,6 +69,12 @@ TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndLeavesThePortUnusable) {
   LinkService& link = h.app->link();
   link.open();  // no port selected: nothing happens
   EXPECT_TRUE(h.port.openedNumbers.empty());
+  h.port.openable = {2};
+  link.select(2);
+  h.app->port().searchPorts();
+  ASSERT_TRUE(h.app->port().view().ports.at(0).checked);
+  h.loop.setTimerEnabled(TimerId::ComInit, false);  // that open's wake-up is not wanted here
+  h.port.openable.clear();
   link.select(9);
   // clang-format off
   struct Case { int failWith; const char* message; } cases[] = {
@@ -85,18 +85,17 @@ TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndLeavesThePortUnusable) {
       {0, "Invalid Port Number - 9 Port not available for use as a device interface."}};
   // clang-format on
   for (const auto& c : cases) {
-    h.app->dismissError();
-    h.app->ui().setChecked(entry(2), true);
+    h.app->statusLine().dismissError();
     h.port.failWith.clear();
     if (c.failWith != 0) h.port.failWith[9] = c.failWith;
     link.open();
-    EXPECT_EQ(h.app->ui().visible("frameError"), *c.message != '\0') << c.message;
+    EXPECT_EQ(h.app->statusLine().view().errorShown, *c.message != '\0') << c.message;
     if (*c.message == '\0') continue;
-    EXPECT_EQ(h.app->ui().text("frameError") + ": " + h.app->ui().text("lblErrTxt"),
+    EXPECT_EQ(h.app->statusLine().view().errorTitle + ": " + h.app->statusLine().view().errorText,
               std::string("StartCom 02: ") + c.message);
-    EXPECT_FALSE(h.app->ui().checked(entry(2)));
+    EXPECT_FALSE(h.app->port().view().ports.at(0).checked);  // a failed open unchecks
   }
-  EXPECT_EQ(h.app->ui().get("txtCom").backColor, kRed);
+  EXPECT_EQ(h.app->port().view().portColour, kRed);
   EXPECT_FALSE(link.valid() || h.loop.timerEnabled(TimerId::ComInit));
 }
 
@@ -115,7 +114,7 @@ TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
   h.port.openable.insert(7);
   h.ticks(1);  // the fourth retry opens it; the error was reported once
   EXPECT_TRUE(h.port.isOpen() && h.port.dtr && h.port.rts && h.dialogs.beeps == 1);
-  EXPECT_EQ(h.app->ui().get("txtCom").backColor, kCyan);
+  EXPECT_EQ(h.app->port().view().portColour, kCyan);
   EXPECT_FALSE(h.app->link().valid());  // usable only once all nodes were woken
   h.app->dispatcher().setGuard(false);
   const int64_t opened = h.loop.ms();
@@ -141,7 +140,7 @@ TEST(PortEventTest, LostConnectionClosesThePortUntilTheNextSend) {
   Harness h;
   h.openPort(3);
   h.port.onEvent(kEvTxFull);
-  EXPECT_EQ(h.app->ui().text("frameError") + ": " + h.app->ui().text("lblErrTxt"),
+  EXPECT_EQ(h.app->statusLine().view().errorTitle + ": " + h.app->statusLine().view().errorText,
             "COMM Status: Lost USB/Serial Connection ");
   EXPECT_FALSE(h.port.isOpen());
   h.port.openedNumbers.clear();
@@ -163,5 +162,5 @@ TEST(PortEventTest, OtherLineEventsOnlyNoteTheirText) {
     h.port.onEvent(code);
     EXPECT_EQ(h.app->link().eventText(), text);
   }
-  EXPECT_TRUE(h.port.isOpen() && !h.app->ui().visible("frameError"));
+  EXPECT_TRUE(h.port.isOpen() && !h.app->statusLine().view().errorShown);
 }

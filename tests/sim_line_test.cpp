@@ -31,7 +31,7 @@ TEST(SimLine, WakeUpBySizeRequestIdentifiesTheNodeAddressed) {
     EXPECT_EQ(line.heard.substr(0, 8), "WK," + std::string(c.wake) + "QXS");
     EXPECT_EQ(h.app->session().memorySize(), c.memory);
     if (c.title) {
-      EXPECT_EQ(h.app->ui().title(), c.title);
+      EXPECT_EQ(h.app->port().view().title, c.title);
     }
     EXPECT_EQ(line.node.awake(), c.memory != 0);
   }
@@ -57,13 +57,13 @@ TEST(SimLine, WholeDownloadIsStoredByteForByte) {
     app.bench().logos().selected = 1;
     app.ui().setChecked("optRGB(0)", true);
     std::string file = path;
-    ASSERT_EQ(app.readFile(file), 0) << app.ui().text("lblErrTxt");
+    ASSERT_EQ(app.readFile(file), 0) << app.statusLine().view().errorText;
     std::vector<int> values(2000001, 0);
     app.encodeLogo(1, values);
     app.dispatcher().run(Command::Wake, "00");
     app.runDownload();
     h.ticks(10);
-    EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
+    EXPECT_FALSE(app.statusLine().view().errorShown) << app.statusLine().view().errorText;
     EXPECT_EQ(line.node.downloadsEnded(), 1);
     EXPECT_TRUE(line.node.lastDownloadComplete());
     EXPECT_EQ(line.node.imageWidth(), c.w);

@@ -127,5 +127,5 @@ TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
   EXPECT_EQ(app.bench().logos().current, file);
   EXPECT_EQ(app.bench().logos().file[app.bench().logos().selected], file);
   EXPECT_EQ(app.ui().text("mnuRecentFile(0)"), file);
-  EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
+  EXPECT_FALSE(app.statusLine().view().errorShown) << app.statusLine().view().errorText;
 }

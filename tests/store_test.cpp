@@ -13,7 +13,8 @@ TEST(StoreTest, PathsAreBuiltUnderTheProgramsKey) {
   EXPECT_EQ(
       h.settings.values.count("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\S_Start"),
       1u);
-  EXPECT_EQ(h.app->readStoreValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\Other", "dflt"), "dflt");
+  EXPECT_EQ(h.app->bench().prefs().readPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\Other", "dflt"),
+            "dflt");
   EXPECT_EQ(h.settings.values.at("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\Other"), "dflt");
 }
 
@@ -31,7 +32,7 @@ TEST(StoreTest, BackendFailuresAreSwallowed) {
   App app(pf);
   EXPECT_EQ(app.readSetting("Locked"), "0");
   EXPECT_NO_THROW(app.writeSetting("Locked", "True"));
-  EXPECT_FALSE(app.ui().visible("frameError"));
+  EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 
 // A stored text as yes or no: most flags are yes only for "True"; the lock, panel lock, colour

@@ -123,11 +123,11 @@ TEST(VideoStartUp, AnUnreadableFileIsKeptAsBadAndReported) {
   EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-ImageData.dat.bad"), edited);
   EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-ImageData.dat").substr(0, 12), "   0\r\n 115\r\n");
   EXPECT_FALSE(fs::exists(h.dir + "/Images/Video-PALMData.dat.bad"));
-  EXPECT_NE(h.app->ui().text("lblErrTxt").find("kept as Video-ImageData.dat.bad"),
+  EXPECT_NE(h.app->statusLine().view().errorText.find("kept as Video-ImageData.dat.bad"),
             std::string::npos);
   Harness again;  // a missing file holds no edit: nothing kept, nothing said
   again.app->formSetUp();
-  EXPECT_EQ(again.app->ui().text("lblErrTxt").find(".bad"), std::string::npos);
+  EXPECT_EQ(again.app->statusLine().view().errorText.find(".bad"), std::string::npos);
 }
 
 TEST(VideoSetupBlock, SizesAndFixedEntries) {

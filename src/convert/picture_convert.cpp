@@ -12,6 +12,7 @@
 #include <map>
 #include <tuple>
 
+#include "convert/png_decoder.h"
 #include "image/bmp.h"
 #include "image/bmp_writer.h"
 #include "image/encoder.h"
@@ -183,6 +184,30 @@ bool pngChunksFit(const QByteArray& bytes) {
   return true;  // cut short: the PNG reader reports that itself
 }
 
+// Qt's picture readers report damage on Qt's message channel. While one of them decodes, those
+// messages are held back (the picture may still convert); the last one names what was wrong
+// when it does not.
+class HeldMessages {
+ public:
+  HeldMessages() {
+    last().clear();
+    previous_ = qInstallMessageHandler(hold);
+  }
+  ~HeldMessages() { qInstallMessageHandler(previous_); }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
+  static std::string& last() {
+    static std::string message;
+    return message;
+  }
+
+ private:
+  static void hold(QtMsgType, const QMessageLogContext&, const QString& message) {
+    last() = message.simplified().toStdString();
+  }
+  QtMessageHandler previous_ = nullptr;
+};
+
 }  // namespace
 
 QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error) {
@@ -195,6 +220,14 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
     error = "not a picture that can be read (a PNG chunk is longer than the file)";
     return {};
   }
+  if (isPng(bytes)) {
+    DecodeLimits limits;
+    limits.maxSide = kMaxSourceSide;
+    limits.maxPixels = kMaxSourcePixels;
+    limits.maxBytes = static_cast<long long>(kMaxDecodeMegabytes) << 20;
+    return decodePng(bytes, limits, error);
+  }
+  HeldMessages held;
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
@@ -209,9 +242,12 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
   }
   QImage img = reader.read();
   if (img.isNull() || img.width() > kMaxSourceSide || img.height() > kMaxSourceSide) {
-    error = "not a picture that can be read (" + reader.errorString().toStdString() + ")";
+    const std::string why =
+        HeldMessages::last().empty() ? reader.errorString().toStdString() : HeldMessages::last();
+    error = "not a picture that can be read (" + why + ")";
     return {};
   }
+  toSrgb(img, img.colorSpace());  // a JPEG's ICC profile, for one
   return img;
 }
 

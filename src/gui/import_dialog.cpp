@@ -40,7 +40,7 @@ void ImportDialog::run(App& app, QWidget* parent) {
   ImportDialog dialog(app, parent);
   std::string error;
   if (!dialog.model().load(path, error)) {
-    app.showError(error, kTitle);
+    app.statusLine().error(error, kTitle);
     return;
   }
   dialog.showModel();
@@ -49,11 +49,11 @@ void ImportDialog::run(App& app, QWidget* parent) {
 
 convert::ImportWindow ImportDialog::windowOf(App& app) {
   return {app.chosenFormat(),
-          app.transparent(),
+          app.choices().transparent(),
           app.session().largeMemory(),
           app.imagesDir(),
           &app.platform().dialogs,
-          [&app](const std::string& message) { app.showError(message, kTitle); },
+          [&app](const std::string& message) { app.statusLine().error(message, kTitle); },
           [&app](const std::string& file) { return app.loadIntoMenuSlot(file, kTitle); }};
 }
 

@@ -17,12 +17,14 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "gui/about_dialog.h"
 #include "gui/import_dialog.h"
 #include "gui/picture_box.h"
 #include "gui/scan_dialog.h"
 #include "gui/schedule_window.h"
+#include "gui/widget_mirror.h"
 #include "shell/about.h"
 #include "shell/app.h"
 
@@ -32,7 +34,9 @@ namespace {
 
 constexpr int kFrameWidthTwips = 5775;
 constexpr int kFrameHeightTwips = 4155;
-constexpr int kReplyAreaHeightTwips = 6125;  // the window at this height shows the replies
+// Where the error panel lies over the window (twips).
+constexpr int kErrorLeftTwips = 1000, kErrorTopTwips = 1000;
+constexpr int kErrorWidthTwips = 3500, kErrorHeightTwips = 2000;
 // Where the screen lies in the "Relative Screen Position" frame (twips): the previews are
 // placed between these edges.
 constexpr int kScreenLeftTwips = 60;
@@ -121,13 +125,13 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   buildMenus();
   buildCentral();
 
-  binder_ = new ModelBinder(app_.ui(), this, this);
+  binder_ = new ModelBinder(app_.ui(), nullptr, this);
   binder_->onControlChanged = [this](const std::string& name) { controlChanged(name); };
-  binder_->onWindowChanged = [this]() { windowChanged(); };
   binder_->bindTree(this);
   binder_->forwardClicks([this](const std::string& name) { forward(name); });
+  bindStatus();
+  bindPort();
   placeScreenLayers();
-  windowChanged();
 
   app_.setWindowActions(
       {[this]() { close(); }, [this](ScheduleEditor& editor) { runScheduleEditor(editor, this); },
@@ -137,6 +141,8 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
 
 MainWindow::~MainWindow() {
   app_.setWindowActions({});
+  app_.statusLine().onChange(nullptr);
+  app_.port().onChange(nullptr);
   delete about_.data();
   delete binder_;
   binder_ = nullptr;
@@ -180,9 +186,14 @@ void MainWindow::buildMenus() {
   addEntry(file, "mnuExit");
 
   QMenu* com = addMenu("mnuCOM");
-  addEntry(com, indexed("mnuCOMsel", 0));
+  portSearch_ = com->addAction(tr("&Search for Com Ports"));
+  portSearch_->setObjectName(q("mnuCOMsel(0)"));
   com->addSeparator();
-  for (int i = 1; i <= 12; ++i) addEntry(com, indexed("mnuCOMsel", i));
+  for (size_t i = 0; i < portEntries_.size(); ++i) {
+    portEntries_[i] = com->addAction(QString());
+    portEntries_[i]->setObjectName(toQt(indexed("mnuCOMsel", static_cast<int>(i) + 1)));
+    portEntries_[i]->setCheckable(true);
+  }
 
   QMenu* node = addMenu("mnuNode");
   for (const char* n : {"mnuWakeUpNode", "mnuWakeUpAllNodes", "mnuAllNodesSleep",
@@ -257,7 +268,7 @@ void MainWindow::buildCentral() {
   buildModeBoxes(right);
   buildPositionBox(right);
   buildNodeBox(right);
-  for (const char* n : {"txtHPOS", "txtVPOS", "txtNODE", "txtCom"}) {
+  for (const char* n : {"txtHPOS", "txtVPOS", "txtNODE"}) {
     central->findChild<QLineEdit*>(q(n))->installEventFilter(this);
   }
 
@@ -270,8 +281,8 @@ void MainWindow::buildCentral() {
 void MainWindow::buildScreen(QBoxLayout* column) {
   logoFrame_ = new QGroupBox;
   logoFrame_->setObjectName(q("LOGO_FRAME"));
-  logoFrame_->setFixedSize(ModelBinder::toPixels(this, kFrameWidthTwips),
-                           ModelBinder::toPixels(this, kFrameHeightTwips, true));
+  logoFrame_->setFixedSize(toPixels(this, kFrameWidthTwips),
+                           toPixels(this, kFrameHeightTwips, true));
   logoFrame_->installEventFilter(this);
   column->addWidget(logoFrame_);
 
@@ -307,11 +318,9 @@ void MainWindow::addSlotPreviews() {
     pic->setSharpPixels(true);
     pic->setToolTip(tr("Drag to place the logo on the screen"));
     pic->onMouse = [this, pic, name](int kind, QPointF pos) {
-      app_.mouse(name, kind, ModelBinder::toTwips(pic, pos.x()),
-                 ModelBinder::toTwips(pic, pos.y(), true));
+      app_.mouse(name, kind, toTwips(pic, pos.x()), toTwips(pic, pos.y(), true));
     };
-    pic->setGeometry(ModelBinder::toPixels(this, kScreenLeftTwips),
-                     ModelBinder::toPixels(this, kScreenTopTwips), 64, 16);
+    pic->setGeometry(toPixels(this, kScreenLeftTwips), toPixels(this, kScreenTopTwips), 64, 16);
   }
 }
 
@@ -442,13 +451,14 @@ void MainWindow::buildReplyArea(QBoxLayout* outer) {
 
 // Status line and progress bar.
 void MainWindow::buildStatusLine() {
-  QLabel* status = namedLabel("lblCopyright");
-  statusBar()->addWidget(status, 1);
-  auto* progress = new QProgressBar;
-  progress->setObjectName(q("ProgressBar1"));
-  progress->setRange(0, 100);
-  progress->setFixedWidth(180);
-  statusBar()->addPermanentWidget(progress);
+  statusText_ = namedLabel("lblCopyright");
+  statusBar()->addWidget(statusText_, 1);
+  progress_ = new QProgressBar;
+  progress_->setObjectName(q("ProgressBar1"));
+  progress_->setRange(0, 100);
+  progress_->setFixedWidth(180);
+  progress_->hide();
+  statusBar()->addPermanentWidget(progress_);
   statusBar()->setSizeGripEnabled(false);
 }
 
@@ -468,12 +478,13 @@ void MainWindow::buildErrorPanel(QWidget* central) {
         " QLabel#lblErrTxt { color: black; }"));
   auto* errLayout = new QVBoxLayout(errorPanel_);
   errLayout->setContentsMargins(8, 6, 8, 6);
-  QLabel* errText = wrappingLabel("lblErrTxt");
-  errText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  errText->installEventFilter(this);
-  errLayout->addWidget(errText, 1);
-  auto* ok = new QPushButton;
+  errorText_ = wrappingLabel("lblErrTxt");
+  errorText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  errorText_->installEventFilter(this);
+  errLayout->addWidget(errorText_, 1);
+  auto* ok = new QPushButton(tr("OK"));
   ok->setObjectName(q("cmdErrOK"));
+  connect(ok, &QPushButton::clicked, this, [this] { app_.statusLine().dismissError(); });
   errLayout->addWidget(ok, 0, Qt::AlignRight);
   errorPanel_->installEventFilter(this);
   errorPanel_->hide();
@@ -482,19 +493,8 @@ void MainWindow::buildErrorPanel(QWidget* central) {
 // ---------------------------------------------------------------------------- mirroring
 
 void MainWindow::controlChanged(const std::string& name) {
-  if (name.rfind("mnuCOMsel(", 0) == 0 && name != "mnuCOMsel(0)") {
-    // The port menu shows the device a number stands for beside it.
-    auto* action = qobject_cast<QAction*>(binder_->object(name));
-    const Control& c = app_.ui().get(name);
-    bool numeric = !c.tag.empty() && c.tag.find_first_not_of("0123456789") == std::string::npos;
-    std::string device =
-        numeric && c.tag.size() <= 3 ? app_.platform().port.deviceName(std::stoi(c.tag)) : "";
-    if (action && !device.empty()) action->setText(toQt(c.text) + QChar('\t') + toQt(device));
-  } else if (name.rfind("picPicture2(", 0) == 0) {
-    sizePreview(name);
-  } else if (name == "frameError" || name == "lblErrTxt") {
-    fitErrorPanel();
-  }
+  if (name.rfind("picPicture2(", 0) == 0) sizePreview(name);
+  if (name == "mnuDiagSub(23)") showPort();  // "Show Dialog" is checked with the reply area
   if (name == "picPicture1" || name == "mnuNodeView" || name.rfind("optRGB(", 0) == 0 ||
       name.rfind("optLOGO(", 0) == 0 || name.rfind("lblLogoName(", 0) == 0) {
     scheduleLargeView();
@@ -502,19 +502,10 @@ void MainWindow::controlChanged(const std::string& name) {
   if (name == "img_SMPTE") placeScreenLayers();
 }
 
-void MainWindow::windowChanged() {
-  if (!replyArea_) return;
-  const bool tall = app_.ui().heightTwips() >= kReplyAreaHeightTwips;
-  if (replyArea_->isVisibleTo(this) != tall || replyArea_->isHidden() == tall) {
-    replyArea_->setVisible(tall);
-    if (isVisible() && !isMaximized()) QTimer::singleShot(0, this, [this]() { adjustSize(); });
-  }
-}
-
 void MainWindow::placeScreenLayers() {
   if (!logoFrame_ || !smpte_ || !largeView_ || !screen_) return;
-  const int l = ModelBinder::toPixels(this, kScreenLeftTwips);
-  const int t = ModelBinder::toPixels(this, kScreenTopTwips, true);
+  const int l = toPixels(this, kScreenLeftTwips);
+  const int t = toPixels(this, kScreenTopTwips, true);
   QRect screen(l, t, logoFrame_->width() - 2 * l, logoFrame_->height() - t - l);
   if (smpte_->geometry() != screen || smpte_->image().size() != screen.size()) {
     smpte_->setGeometry(screen);
@@ -534,8 +525,7 @@ void MainWindow::sizePreview(const std::string& name) {
   QSize size = pic->image().isNull() ? QSize(256, 64) : pic->image().size();
   int w = c.width > 0 ? c.width : static_cast<int>(size.width() * kTwipsPerPixelH);
   int h = c.height > 0 ? c.height : static_cast<int>(size.height() * kTwipsPerPixelV);
-  pic->resize(std::max(8, ModelBinder::toPixels(pic, w)),
-              std::max(4, ModelBinder::toPixels(pic, h, true)));
+  pic->resize(std::max(8, toPixels(pic, w)), std::max(4, toPixels(pic, h, true)));
 }
 
 void MainWindow::scheduleLargeView() {
@@ -572,11 +562,10 @@ void MainWindow::updateLargeView() {
 
 void MainWindow::fitErrorPanel() {
   if (!errorPanel_ || errorPanel_->isHidden()) return;
-  // The model gives the panel's place; it grows where its text needs more room.
-  const Control& c = app_.ui().get("frameError");
-  int w = c.width > 0 ? ModelBinder::toPixels(this, c.width) : errorPanel_->width();
-  int h = c.height > 0 ? ModelBinder::toPixels(this, c.height, true) : errorPanel_->height();
-  w = std::max(w, 300);
+  // The panel's place is fixed; it grows where its text needs more room.
+  errorPanel_->move(toPixels(this, kErrorLeftTwips), toPixels(this, kErrorTopTwips, true));
+  const int w = std::max(toPixels(this, kErrorWidthTwips), 300);
+  const int h = toPixels(this, kErrorHeightTwips, true);
   int need = errorPanel_->layout()->hasHeightForWidth()
                  ? errorPanel_->layout()->totalHeightForWidth(w)
                  : errorPanel_->sizeHint().height();
@@ -604,6 +593,85 @@ void MainWindow::showAbout(AboutWindow& about, bool modal) {
   }
 }
 
+// ---------------------------------------------------------------------------- typed areas
+
+void MainWindow::bindStatus() {
+  app_.statusLine().onChange([this] { showStatus(); });
+  showStatus();
+}
+
+void MainWindow::showStatus() {
+  const StatusView& v = app_.statusLine().view();
+  showText(statusText_, v.status);
+  progress_->setVisible(v.progressShown);
+  progress_->setValue(static_cast<int>(std::lround(v.progress)));
+  errorPanel_->setTitle(displayText(v.errorTitle));
+  showText(errorText_, v.errorText);
+  errorPanel_->setVisible(v.errorShown);
+  fitErrorPanel();
+  if (v.busy) {
+    setCursor(Qt::WaitCursor);
+  } else {
+    unsetCursor();
+  }
+  setEnabled(v.windowEnabled);
+  // A status text set during a long operation is painted at once.
+  if (v.paints != statusPaints_) {
+    statusPaints_ = v.paints;
+    if (statusText_->isVisible()) statusText_->repaint();
+  }
+}
+
+void MainWindow::bindPort() {
+  PortPresenter& port = app_.port();
+  connect(portSearch_, &QAction::triggered, this, [&port] { port.searchPorts(); });
+  for (size_t i = 0; i < portEntries_.size(); ++i) {
+    connect(portEntries_[i], &QAction::triggered, this, [this, &port, i] {
+      if (i < port.view().ports.size()) port.selectPort(port.view().ports[i].number);
+      showPort();  // the check marks are the view's, not the click's
+    });
+  }
+  auto* node = findChild<QLineEdit*>(q("txtNODE"));
+  connect(node, &QLineEdit::textEdited, this,
+          [&port](const QString& text) { port.setNodeId(fromQt(text)); });
+  port.onChange([this] { showPort(); });
+  showPort();
+}
+
+void MainWindow::showPort() {
+  const PortView& v = app_.port().view();
+  for (size_t i = 0; i < portEntries_.size(); ++i) {
+    QAction* entry = portEntries_[i];
+    const bool shown = i < v.ports.size();
+    entry->setVisible(shown);
+    if (!shown) continue;
+    const PortEntry& p = v.ports[i];
+    // The menu shows the device a number stands for beside it.
+    entry->setText(QStringLiteral("COM&%1\t%2").arg(p.number).arg(toQt(p.device)));
+    entry->setChecked(p.checked);
+  }
+  setWindowTitle(toQt(v.title));
+  auto* com = findChild<QLineEdit*>(q("txtCom"));
+  showText(com, std::to_string(v.port));
+  paintColours(com, kColorDefault, v.portColour);
+  showText(findChild<QLineEdit*>(q("txtNODE")), v.nodeId);
+  showText(findChild<QLabel*>(q("lblNode")), v.nodeLabel);
+  showText(findChild<QLabel*>(q("lblEEPSize")), v.memory);
+  showText(findChild<QLabel*>(q("lblDiag")), v.answer);
+  showText(findChild<QLabel*>(q("lblCount")), v.answerCount);
+  showText(findChild<QLabel*>(q("lblDiagSend")), v.sent);
+  showText(findChild<QLabel*>(q("lblSCount")), v.sentCount);
+  showText(findChild<QLabel*>(q("lblCurrentTime")), v.clock);
+  if (auto* showDialog = findChild<QAction*>(q("mnuDiagSub(23)"))) {
+    showDialog->setCheckable(true);
+    showDialog->setChecked(v.replyShown);
+  }
+  if (replyArea_ && replyArea_->isHidden() == v.replyShown) {
+    replyArea_->setVisible(v.replyShown);
+    if (isVisible() && !isMaximized()) QTimer::singleShot(0, this, [this]() { adjustSize(); });
+  }
+}
+
 // ---------------------------------------------------------------------------- events
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -627,9 +695,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this, name]() { forward(name); });
       }
     }
-  } else if ((watched == errorPanel_ || name == "lblErrTxt") &&
+  } else if ((watched == errorPanel_ || watched == errorText_) &&
              event->type() == QEvent::MouseButtonRelease) {
-    forward(name);
+    app_.statusLine().dismissError();
     return true;
   }
   return QMainWindow::eventFilter(watched, event);

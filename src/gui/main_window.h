@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
+#include <array>
 #include <string>
 
 #include "gui/model_binder.h"
@@ -16,7 +17,10 @@
 class QBoxLayout;
 class QFrame;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QMenu;
+class QProgressBar;
 
 namespace osd {
 class App;
@@ -64,7 +68,11 @@ class MainWindow : public QMainWindow {
   QMenu* addMenu(const char* name);
   void addEntry(QMenu* menu, const std::string& name);
   void controlChanged(const std::string& name);
-  void windowChanged();
+  // The areas whose presenters have a typed view: their widgets follow it.
+  void bindStatus();
+  void showStatus();
+  void bindPort();
+  void showPort();
   void placeScreenLayers();
   void sizePreview(const std::string& name);
   void scheduleLargeView();
@@ -80,6 +88,12 @@ class MainWindow : public QMainWindow {
   PictureBox* largeView_ = nullptr;
   QGroupBox* errorPanel_ = nullptr;
   QFrame* replyArea_ = nullptr;
+  QLabel* errorText_ = nullptr;
+  QLabel* statusText_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QAction* portSearch_ = nullptr;
+  std::array<QAction*, 12> portEntries_{};
+  int statusPaints_ = 0;
   QPointer<AboutDialog> about_;
   QHash<QObject*, QSet<int>> keysDown_;  // keys pressed in each text field, not yet released
   bool largeViewPending_ = false;

@@ -19,52 +19,16 @@
 
 #include "common/textnum.h"
 #include "gui/picture_box.h"
+#include "gui/widget_mirror.h"
 
 namespace osd::gui {
 
-QString toQt(const std::string& text) {
-  QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  if (s.contains(QChar::ReplacementCharacter)) {
-    s = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-  }
-  return s;
-}
-
-std::string fromQt(const QString& text) {
-  return text.toStdString();
-}
-
 namespace {
-
-// What a label shows: bytes that are no characters as "\xFF" escapes, line breaks plain.
-QString displayText(const std::string& text) {
-  QString s = toQt(escapeUnprintable(text));
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  s.replace(QChar('\r'), QChar('\n'));
-  return s;
-}
 
 // "optLOGO(3)" -> "optLOGO"; names without an index give themselves.
 std::string familyOf(const std::string& name) {
   size_t open = name.find('(');
   return open == std::string::npos ? name : name.substr(0, open);
-}
-
-QColor colourOf(Color c, const QPalette& system) {
-  switch (c) {
-    case kSysButtonFace:
-      return system.color(QPalette::Button);
-    case kSysWindow:
-      return system.color(QPalette::Base);
-    case kSysWindowText:
-      return system.color(QPalette::WindowText);
-    case kSysHighlightText:
-      return system.color(QPalette::HighlightedText);
-    default:
-      break;
-  }
-  if (c < 0) return {};
-  return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
 }
 
 }  // namespace
@@ -95,20 +59,6 @@ ModelBinder::ModelBinder(WindowModel& model, QWidget* window, QObject* parent)
 ModelBinder::~ModelBinder() {
   model_.onChange = nullptr;
   model_.onRepaint = nullptr;
-}
-
-int ModelBinder::toPixels(const QWidget* widget, int twips, bool vertical) {
-  int dpi = 96;
-  if (widget) dpi = vertical ? widget->logicalDpiY() : widget->logicalDpiX();
-  if (dpi <= 0) dpi = 96;
-  return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
-}
-
-double ModelBinder::toTwips(const QWidget* widget, double pixels, bool vertical) {
-  int dpi = 96;
-  if (widget) dpi = vertical ? widget->logicalDpiY() : widget->logicalDpiX();
-  if (dpi <= 0) dpi = 96;
-  return pixels * 1440.0 / dpi;
 }
 
 void ModelBinder::bindTree(QObject* root) {
@@ -158,12 +108,6 @@ void ModelBinder::applyAll() {
 void ModelBinder::applyWindow() {
   if (window_) {
     window_->setWindowTitle(toQt(model_.title()));
-    if (model_.busyCursor()) {
-      window_->setCursor(Qt::WaitCursor);
-    } else {
-      window_->unsetCursor();
-    }
-    window_->setEnabled(model_.windowEnabled());
   }
   if (onWindowChanged) onWindowChanged();
 }
@@ -223,34 +167,7 @@ void ModelBinder::applyTo(QObject* object, const Control& c) {
 }
 
 void ModelBinder::applyColours(QWidget* w, const Control& c) {
-  const QPalette system = QApplication::palette(w);
-  QPalette pal;
-  bool any = false;
-  QColor fore = colourOf(c.foreColor, system);
-  QColor back = colourOf(c.backColor, system);
-  if (fore.isValid()) {
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-      pal.setColor(role, fore);
-    }
-    any = true;
-  }
-  if (back.isValid()) {
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
-      pal.setColor(role, back);
-    }
-    any = true;
-  }
-  if (!any) {
-    if (w->property("osdColoured").toBool()) {
-      w->setPalette(QPalette());
-      if (!w->property("osdNoFill").toBool()) w->setAutoFillBackground(false);
-      w->setProperty("osdColoured", false);
-    }
-    return;
-  }
-  w->setPalette(pal);
-  w->setProperty("osdColoured", true);
-  if (!w->property("osdNoFill").toBool()) w->setAutoFillBackground(back.isValid());
+  paintColours(w, c.foreColor, c.backColor);
 }
 
 void ModelBinder::applyGeometry(QWidget* w, const Control& c) {

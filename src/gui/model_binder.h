@@ -25,16 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "gui/widget_mirror.h"
 #include "shell/window_model.h"
 
 class QWidget;
 class QAction;
 
 namespace osd::gui {
-
-// Model text (bytes; UTF-8 when valid, else one character per byte) to a QString and back.
-QString toQt(const std::string& text);
-std::string fromQt(const QString& text);
 
 class ModelBinder : public QObject {
   Q_OBJECT
@@ -70,10 +67,6 @@ class ModelBinder : public QObject {
   std::function<void()> onWindowChanged;
   // Called after a control was mirrored (for views that draw from the model).
   std::function<void(const std::string& name)> onControlChanged;
-
-  // Twips to pixels of `widget`'s screen (logical DPI).
-  static int toPixels(const QWidget* widget, int twips, bool vertical = false);
-  static double toTwips(const QWidget* widget, double pixels, bool vertical = false);
 
  private:
   void applyTo(QObject* object, const Control& c);

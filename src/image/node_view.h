@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace osd {
+#include "common/pixel_format.h"
 
-enum class PixelFormat { Rgb, YCbCr };
+namespace osd {
 
 struct Rgb8 {
   uint8_t r = 0, g = 0, b = 0;

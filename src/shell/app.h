@@ -26,8 +26,11 @@
 #include "link/link_service.h"
 #include "link/node_session.h"
 #include "platform/seams.h"
+#include "settings/node_choices.h"
 #include "settings/workbench.h"
 #include "shell/link_presenter.h"
+#include "shell/port_presenter.h"
+#include "shell/status_presenter.h"
 #include "shell/window_model.h"
 #include "transfer/download_job.h"
 #include "transfer/line_progress.h"
@@ -52,7 +55,6 @@ struct Platform {
   Workbench* workbench = nullptr;
 };
 
-constexpr const char* kDesignTitle = "ZI7Dazi Zodororeve (No NodeDetected)";
 constexpr int kSlotCount = LogoSlots::kCount;
 
 // The main window's presenter: it alone knows the controls. It reports on the status line,
@@ -83,21 +85,17 @@ class App : public Reporter {
              double y);  // kind: 0 press, 1 move, 2 release
   void timerFired(TimerId id);
 
-  // ---- The window's state, as its dialogs and the tests see it ----
-  int model() const { return sxModel; }  // the logo generator model ("SX_Model")
-  void setModel(int model) { sxModel = model; }
-  bool colourNode() const { return colorNode; }
-  void setColourNode(bool on) { colorNode = on; }
-  int transparent() const { return transparentValue; }
-  void setTransparent(int value) { transparentValue = value; }
+  // ---- The areas of the window and the choices they share ----
+  NodeChoices& choices() { return choices_; }
+  StatusPresenter& statusLine() { return status_; }
+  PortPresenter& port() { return port_; }
+
   // Held while a download or a scan of the line runs: nothing else goes on the line then
   // (no node poll, no watchdog calls, no command of the dispatcher).
   bool lineHeld() const { return downloading; }
   void holdLine(bool on) { downloading = on; }
-  int statusTicksLeft() const { return statusCountdown; }
   bool isLocked() const { return locked; }
   void setLocked(bool on) { locked = on; }
-  bool intervalShown() const { return showInt; }
   bool editorShown() const { return editorOpen; }
   ScheduleTable& scheduleTable() { return *schedule; }
 
@@ -105,11 +103,6 @@ class App : public Reporter {
   LinkService& link() { return link_; }
   Dispatcher& dispatcher() { return dispatcher_; }
   NodeSession& session() { return session_; }
-  // The port search, and the Com menu filled from it: entries "mnuCOMsel(i)", i = 1..12
-  // (caption "COM&n", tag "n") and beside each the control "mnuCOMdev(i)" holding the device
-  // the number stands for ("/dev/ttyUSB0"), visible together with its entry.
-  void determineValidPorts();
-  void comMenuClick(int index);
   void onPortEvent(int code);
   // The main tick (25 ms) and the erase wait (100 ms).
   void tickDelay();
@@ -124,7 +117,7 @@ class App : public Reporter {
   // ---- Start-up (shell/startup.cpp) ----
   // A simulated node started with the program is on port `number`: for this run it stands in
   // for the saved "ComPort" setting, which stays as it is.
-  void useSimulatedPort(int number) { simulatedPort = number; }
+  void useSimulatedPort(int number) { port_.useSimulatedPort(number); }
   // No splash window at start-up.
   void skipSplash() { splashShown = true; }
   // Runs the start-up sequence. `commandLine` is the text the program was started with.
@@ -176,6 +169,7 @@ class App : public Reporter {
   void sendVideoSetupClick();
   void optNtscClick(int index);
   void optRgbClick(int index);
+  void showFormat();  // the data-type options follow the chosen pixel format
   void buildSetupBlock();
   std::string imagesDir() const;
 
@@ -210,8 +204,6 @@ class App : public Reporter {
   // ---- Settings store (shell/settings_presenter.cpp) ----
   std::string readSetting(const std::string& key);
   void writeSetting(const std::string& key, const std::string& value);
-  std::string readStoreValue(const std::string& path, const std::string& def);
-  void writeStoreValue(const std::string& path, const std::string& value);
 
   // ---- Schedule (shell/schedule_presenter.cpp) ----
   void loadSchedule();
@@ -231,28 +223,20 @@ class App : public Reporter {
   void setModelClick(int model);
   void shutdown();
 
-  // ---- Status line, error panel, progress (shell/reporting.cpp) ----
-  // The reporter on the window's labels.
+  // ---- The reporter of the download job and the window's components ----
   // While the line is followed its figures are the status text, not the job's phase names.
   void status(const std::string& text) override {
-    if (!downloadLine_) showStatus(text);
+    if (!downloadLine_) status_.status(text);
   }
   void error(const std::string& message, const std::string& title) override {
-    showError(message, title);
+    status_.error(message, title);
   }
-  void progressShown(bool shown) override { showProgress(shown); }
+  void progressShown(bool shown) override { status_.progressShown(shown); }
   // While the line is followed the bar shows what the line has carried, not what was written.
   void progress(double percent) override {
-    if (!downloadLine_) setProgress(percent);
+    if (!downloadLine_) status_.progress(percent);
   }
-  void busy(bool on) override;
-  void showStatus(const std::string& text);
-  void showError(const std::string& message, const std::string& title);
-  void reportTick();
-  void dismissError();
-  std::string askValue(const std::string& prompt);
-  void showProgress(bool visible);
-  void setProgress(double value);
+  void busy(bool on) override { status_.busy(on); }
 
   // ---- Menus, about window, outside tools (shell/menus.cpp) ----
   void exitClick();
@@ -310,8 +294,6 @@ class App : public Reporter {
   void openSavedPort(const std::string& commandLine);
 
   // ---- The presenter's own state ----
-  // Start-up
-  int platformCode = 2;
   // Bitmap reader: the logo slots' state, under the names the operations used before it had
   // an owner.
   int& selectedSlot = bench_.logos().selected;
@@ -351,24 +333,14 @@ class App : public Reporter {
   std::array<bool, 25> sequenceOn{};
   std::string scheduleStep;
   // Restoring the window from settings
-  int sxModel = 0;
   bool showInt = false, showMix = false, showFade = false, showReply = false;
   bool scheduleOn = false;
   bool locked = false;
-  bool panelLock = false;
-  bool colorNode = false;
-  int transparentValue = 255;
-  // Status line, error panel, progress
-  int statusCountdown = -1;
-  int errorCountdown = -1;
   // Menus, about window, outside tools
   bool splashShown = false;
 
   std::string commandLine;
   bool nodeView = false;
-  // The port of a simulated node started with the program (0: none). For this run it stands
-  // in for the saved "ComPort" setting, which stays as it is.
-  int simulatedPort = 0;
   WindowActions window_;
   std::optional<LineProgress> downloadLine_;
   int64_t downloadWritten_ = 0;  // bytes of the stream handed to the port
@@ -377,6 +349,8 @@ class App : public Reporter {
   WindowModel ui_;
   std::unique_ptr<ScheduleEditor> editor_;
   std::unique_ptr<AboutWindow> about_;
+  NodeChoices choices_{bench_.prefs()};
+  StatusPresenter status_{pf_.dialogs};
   // The serial link and its presenter (shell/link_presenter.cpp).
   DispatcherHooks dispatcherHooks();
   SessionHooks sessionHooks();
@@ -384,7 +358,7 @@ class App : public Reporter {
   LinkService link_{pf_.port, pf_.loop, linkView_};
   Dispatcher dispatcher_{link_, pf_.loop, pf_.dialogs, linkView_, dispatcherHooks()};
   NodeSession session_{link_, dispatcher_, pf_.loop, linkView_, sessionHooks()};
-  int clockCountdown_ = 0;  // ticks until the clock label is set again
+  PortPresenter port_{link_, dispatcher_, choices_, status_, bench_.prefs()};
 };
 
 }  // namespace osd

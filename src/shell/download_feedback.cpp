@@ -7,7 +7,6 @@ namespace osd {
 
 namespace {
 constexpr int64_t kSetupStream = 3 + DownloadPlan::kSetupBytes;  // "QXW" and the setup block
-constexpr int kUsualStatusTicks = 200;                           // 5 s
 constexpr int kEraseTicks = 100;                                 // of tmr10sec, 100 ms each
 }  // namespace
 
@@ -36,34 +35,34 @@ void App::followDownloadLine() {
     phase = "Sending Image";
     bar = 1 + 99.0 * (at - kSetupStream) / picture;
   }
-  setProgress(bar);
+  status_.progress(bar);
   const std::string text = phaseStatus(phase, line);
-  if (ui_.text("lblCopyright") != text) showStatus(text);
+  if (status_.view().status != text) status_.status(text);
 }
 
 void App::finishDownloadLine(int slot) {
   if (!downloadLine_) return;
-  showProgress(true);
+  status_.progressShown(true);
   // Only the main tick moves the program on; without it (the window closing) nothing more
   // is waited for.
   while (!downloadLine_->complete() && pf_.port.isOpen() && pf_.loop.timerEnabled(TimerId::Delay)) {
     pf_.loop.yield();
     followDownloadLine();
   }
-  showProgress(false);
+  status_.progressShown(false);
   const LineProgress& line = *downloadLine_;
   if (line.complete()) {
     const double started =
         downloadStarted_ >= 0 ? downloadStarted_ : pf_.loop.monotonicSeconds() - line.elapsed();
-    showStatus(downloadedText(slot, line.total(), pf_.loop.monotonicSeconds() - started));
-    statusCountdown = kUsualStatusTicks;
+    status_.status(downloadedText(slot, line.total(), pf_.loop.monotonicSeconds() - started));
+    status_.holdStatus(StatusPresenter::kUsualStatusTicks);
   } else if (!pf_.port.isOpen()) {
-    showStatus("");
-    showError("The node's port closed after " + groupedNumber(line.sent()) + " of " +
-                  groupedNumber(line.total()) + " bytes.",
-              "DivUvOR");
+    status_.status("");
+    status_.error("The node's port closed after " + groupedNumber(line.sent()) + " of " +
+                      groupedNumber(line.total()) + " bytes.",
+                  "DivUvOR");
   } else {
-    showStatus("");
+    status_.status("");
   }
 }
 
@@ -71,7 +70,7 @@ void App::showEraseWait() {
   const int left = (kEraseTicks - session_.eraseCount() + 9) / 10;
   const std::string text =
       "Erasing the node's image memory: " + std::to_string(std::max(left, 0)) + " s left";
-  if (ui_.text("lblCopyright") != text) showStatus(text);
+  if (status_.view().status != text) status_.status(text);
 }
 
 }  // namespace osd

@@ -61,10 +61,10 @@ void App::downloadToRamClick() {
     LineSink sink(dispatcher_, link_);
     DownloadJob(sink, *this, std::move(hooks)).erase();
     ui_.setEnabled("mnuDownloadLogotoRam", wasEnabled);
-    showStatus("");
+    status_.status("");
   } catch (const std::exception& e) {
     downloadStarting = false;
-    showError(e.what(), "mnuDownloadLogotoRam_Click");
+    status_.error(e.what(), "mnuDownloadLogotoRam_Click");
     return;
   }
   downloadStarting = false;
@@ -84,30 +84,30 @@ void App::runDownload() {
   CommandsLocked locked(ui_);
   int slot = 0;
   try {
-    showStatus("");
+    status_.status("");
     if (!link_.valid()) {
       downloading = false;
       return;
     }
     if (!pf_.port.isOpen()) {
       pf_.dialogs.beep();
-      showError("No Valid COM Port Selected", "Communication Error!");
+      status_.error("No Valid COM Port Selected", "Communication Error!");
       downloading = false;
       return;
     }
     // Only slots 1 to 4 are downloaded.
     if (selectedSlot >= 1 && selectedSlot <= 4) slot = selectedSlot;
     if (slot == 0) {
-      showError("No logo was selected for download", "No Logo");
+      status_.error("No logo was selected for download", "No Logo");
       downloading = false;
       return;
     }
   } catch (const std::exception&) {
-    showProgress(false);
+    status_.progressShown(false);
     downloading = false;
     pf_.dialogs.beep();
-    showError("You Need to Open a Logo File First!", "ERROR!");
-    ui_.setBusyCursor(false);
+    status_.error("You Need to Open a Logo File First!", "ERROR!");
+    status_.busy(false);
     return;
   }
 
@@ -130,7 +130,7 @@ void App::runDownload() {
   if (DownloadJob(sink, *this, downloadHooks()).run(plan, source).ok) {
     finishDownloadLine(slot);
   } else if (downloadLine_) {
-    showStatus("");  // the figures of a download that failed tell nothing any more
+    status_.status("");  // the figures of a download that failed tell nothing any more
   }
   downloadLine_.reset();
   downloadStarted_ = -1;

@@ -58,7 +58,7 @@ void App::click(const std::string& name) {
       }
     }
   } catch (const std::exception& e) {
-    showError(e.what(), name);
+    status_.error(e.what(), name);
   }
 }
 
@@ -81,7 +81,6 @@ std::span<const App::ClickRoute> App::clickRoutes() {
       {"mnuRecentFile", 0, 7, [](App& a, [[maybe_unused]] int index) { a.recentFileClick(index); }},
       {"mnuExit", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.exitClick(); }},
       {"btn_Exit", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.exitClick(); }},
-      {"mnuCOMsel", 0, kLast, [](App& a, [[maybe_unused]] int index) { a.comMenuClick(index); }},
       {"mnuWakeUpNode", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.wakeCurrent(); }},
       {"mnuWakeUpAllNodes", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.wakeAll(); }},
       {"mnuAllNodesSleep", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dispatcher_.sleep(); }},
@@ -113,19 +112,17 @@ std::span<const App::ClickRoute> App::clickRoutes() {
       {"optRGB", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optRgbClick(index); }},
       {"txtHPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtHposEdited(); }},
       {"txtVPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtVposEdited(); }},
-      {"frameError", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
-      {"lblErrTxt", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
-      {"cmdErrOK", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.dismissError(); }},
   };
   // clang-format on
   return kRoutes;
 }
 
 void App::textEdited(const std::string& name, const std::string& text) {
-  ui_.setText(name, text);
   if (name == "txtHPOS") {
+    ui_.setText(name, text);
     txtHposEdited();
   } else if (name == "txtVPOS") {
+    ui_.setText(name, text);
     txtVposEdited();
   }
 }
@@ -142,7 +139,7 @@ void App::mouse(const std::string& name, int kind, double x, double y) {
       previewRelease(index);
     }
   } catch (const std::exception& e) {
-    showError(e.what(), kind == 0 ? "picPicture2_MouseDown" : "picPicture2_MouseMove");
+    status_.error(e.what(), kind == 0 ? "picPicture2_MouseDown" : "picPicture2_MouseMove");
   }
 }
 

@@ -14,17 +14,6 @@ namespace osd {
 
 namespace {
 constexpr const char* kFormSetUp = "Form_SetUp";
-constexpr int kModels[] = {1, 2, 3, 4, 7, 15, 31};
-constexpr int kHeightShort = 5650;
-constexpr int kHeightWithReply = 6125;
-
-bool isModel(int v) {
-  for (int m : kModels) {
-    if (m == v) return true;
-  }
-  return false;
-}
-
 std::string transparentCaption(int value) {
   return "Transparent Value= " + std::to_string(value);
 }
@@ -40,7 +29,7 @@ void App::runStep(const char* title, const std::function<void()>& body) {
   try {
     body();
   } catch (const std::exception& e) {
-    showError(e.what(), title);
+    status_.error(e.what(), title);
   }
 }
 
@@ -51,7 +40,7 @@ void App::setUpStep(const std::function<void()>& body) {
 void App::setUpMenus() {
   // 1. Menus that need an answering node start disabled.
   setUpStep([&] {
-    showStatus("");
+    status_.status("");
     ui_.setVisible("mnuSaveLogoDisk", false);
     for (const char* name : {"mnuDownloadLogotoRam", "mnuSaveCurrentSettings", "mnuSaveLogoinNVRAM",
                              "mnuUpLoadLogo", "mnuSaveVideoContolData", "mnu_Erase"}) {
@@ -81,32 +70,26 @@ void App::setUpMenus() {
   // 5. The reply display.
   setUpStep([&] {
     showReply = bench_.prefs().flag("ShowReply");
-    ui_.setChecked(indexed("mnuDiagSub", 23), showReply);
-    if (showReply) {
-      if (ui_.heightTwips() < kHeightWithReply) ui_.setHeightTwips(kHeightWithReply);
-    } else {
-      ui_.setHeightTwips(kHeightShort);
-    }
+    port_.showReply(showReply);
   });
 
   // 6. The logo-generator model.
   setUpStep([&] {
-    const int v = leadingInt(trimBlanks(bench_.prefs().readFixed("SX_Model")));
+    const int v = choices_.restoreModel();
     if (v == 0) {
-      sxModel = 1;
       ui_.setChecked(indexed("mnuSetLGx", 0), true);
       ui_.setVisible(indexed("mnuLogoSel", 1), true);
       ui_.setChecked(indexed("mnuLogoSel", 1), true);
       for (int n = 2; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), false);
-    } else if (isModel(v)) {
-      sxModel = v;
+    } else if (NodeChoices::isModel(v)) {
       ui_.setChecked(indexed("mnuSetLGx", v), true);
       for (int n = 1; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), n <= v);
     } else {
       // Nothing changes; the model comes from the node or the model menu. Say why.
-      showError("Setting SX_Model: " + std::to_string(v) +
-                    " is not a model number (0, 1, 2, 3, 4, 7, 15 or 31); the model stays unset",
-                kFormSetUp);
+      status_.error(
+          "Setting SX_Model: " + std::to_string(v) +
+              " is not a model number (0, 1, 2, 3, 4, 7, 15 or 31); the model stays unset",
+          kFormSetUp);
     }
   });
 
@@ -139,9 +122,9 @@ void App::setUpRunningState() {
 
   // 10. Front panel lock.
   setUpStep([&] {
-    panelLock = bench_.prefs().flag("PanelLock");
-    ui_.setChecked("mnuPanelLock", panelLock);
-    if (panelLock) {
+    choices_.restorePanelLock();
+    ui_.setChecked("mnuPanelLock", choices_.panelLock());
+    if (choices_.panelLock()) {
       ui_.setEnabled(indexed("picPicture2", selectedSlot), false);
       ui_.setEnabled("txtVPOS", false);
       ui_.setEnabled("txtHPOS", false);
@@ -149,14 +132,12 @@ void App::setUpRunningState() {
   });
 
   // 11. Colour node.
-  setUpStep([&] { colorNode = bench_.prefs().flag("Color"); });
+  setUpStep([&] { choices_.restoreColourNode(); });
 
   // 12. Transparency.
   setUpStep([&] {
-    transparentValue = 255;
-    const std::string text = bench_.prefs().readFixed("Transparent");
-    transparentValue = clampInt(leadingInt(text), 0, 255);
-    ui_.setText(indexed("mnuShowMode", 3), transparentCaption(transparentValue));
+    choices_.restoreTransparent();
+    ui_.setText(indexed("mnuShowMode", 3), transparentCaption(choices_.transparent()));
   });
 
   // 13. Logo options 2-4 come back when a node answers.
@@ -170,7 +151,7 @@ void App::setUpVideoAndSlots() {
   setUpStep([&] {
     const VideoData::Loaded loaded = bench_.load(imageWidth, imageHeight);
     // A file that could not be read was kept beside itself before the defaults replaced it.
-    if (!loaded.kept.empty()) showError(loaded.kept, "Form_SetUp");
+    if (!loaded.kept.empty()) status_.error(loaded.kept, "Form_SetUp");
     ui_.setText("lblImageSettings", video::imageSettingsText(loaded.asLoaded));
     ui_.setText("lblStartPosn",
                 "H= " + rightAlign(std::to_string(bench_.video().startH()), 4) +
@@ -179,17 +160,20 @@ void App::setUpVideoAndSlots() {
 
   // 15. Video standard.
   setUpStep([&] {
-    const bool pal = trimBlanks(bench_.prefs().readFixed("OPTNTSC")) == "1";
-    ui_.setChecked(indexed("optNTSC", 1), pal);
-    ui_.setChecked(indexed("optNTSC", 0), !pal);
+    choices_.restorePal();
+    ui_.setChecked(indexed("optNTSC", 1), choices_.pal());
+    ui_.setChecked(indexed("optNTSC", 0), !choices_.pal());
   });
 
   // 16. Colour format.
-  setUpStep([&] { optRgbClick(bench_.prefs().flag("optRGB") ? 0 : 1); });
+  setUpStep([&] {
+    choices_.restoreFormat();
+    showFormat();
+  });
 
   // 17. The slots' last images, highest first, so the lowest slot with a file ends selected.
   setUpStep([&] {
-    for (int n = sxModel; n >= 1; --n) {
+    for (int n = choices_.model(); n >= 1; --n) {
       if (n >= kSlotCount) continue;
       const std::string key = "BMPpath" + std::to_string(n);
       setUpStep([&] {
@@ -222,12 +206,10 @@ void App::showModeClick(int index) {
     return;
   }
   if (index != 3) return;
-  const std::string answer = askValue("Set Transparency value (0-255)");
+  const std::string answer = status_.ask("Set Transparency value (0-255)");
   if (answer.empty()) return;
-  const int value = clampInt(leadingInt(answer), 0, 255);
-  writeSetting("Transparent", std::to_string(value));
-  transparentValue = value;
-  ui_.setText(indexed("mnuShowMode", 3), transparentCaption(value));
+  choices_.chooseTransparent(clampInt(leadingInt(answer), 0, 255));
+  ui_.setText(indexed("mnuShowMode", 3), transparentCaption(choices_.transparent()));
 }
 
 void App::smpteClick() {
@@ -245,16 +227,16 @@ void App::diagToolsClick() {
 }
 
 void App::panelLockClick() {
-  panelLock = !panelLock;
-  ui_.setChecked("mnuPanelLock", panelLock);
-  ui_.setEnabled(indexed("picPicture2", selectedSlot), !panelLock);
-  ui_.setEnabled("txtVPOS", !panelLock);
-  ui_.setEnabled("txtHPOS", !panelLock);
-  writeSetting("PanelLock", truthText(panelLock));
+  choices_.choosePanelLock(!choices_.panelLock());
+  const bool on = choices_.panelLock();
+  ui_.setChecked("mnuPanelLock", on);
+  ui_.setEnabled(indexed("picPicture2", selectedSlot), !on);
+  ui_.setEnabled("txtVPOS", !on);
+  ui_.setEnabled("txtHPOS", !on);
 }
 
 void App::scheduleViewClick() {
-  ui_.setBusyCursor(true);
+  status_.busy(true);
   if (editor_) editor_->close();
   editor_ = std::make_unique<ScheduleEditor>(*this);
   editor_->open();
@@ -264,7 +246,7 @@ void App::scheduleViewClick() {
     editor_->close();
     editor_.reset();
   }
-  ui_.setBusyCursor(false);
+  status_.busy(false);
 }
 
 void App::scheduleLockClick() {
@@ -286,24 +268,13 @@ void App::scheduleOnOffClick() {
 }
 
 void App::setModelClick(int model) {
+  choices_.chooseModel(model);
   ui_.setChecked(indexed("mnuSetLGx", 0), false);
-  for (int m : kModels) ui_.setChecked(indexed("mnuSetLGx", m), false);
-  if (model == 0 || model == 1) {
-    sxModel = 1;
-    writeSetting("SX_Model", std::to_string(model));
-    ui_.setChecked(indexed("mnuSetLGx", model), true);
-  } else if (isModel(model)) {
-    sxModel = model;
-    writeSetting("SX_Model", std::to_string(model));
-    ui_.setTitle("Sigilon - SX" + std::to_string(model) + " Selected");
-    ui_.setChecked(indexed("mnuSetLGx", model), true);
-    ui_.setText("lblNode", "Com");
-  } else {
-    sxModel = 1;
-    writeSetting("SX_Model", "1");
-    ui_.setChecked(indexed("mnuSetLGx", 1), true);
-  }
-  for (int k = 1; k <= 15; ++k) ui_.setVisible(indexed("mnuLogoSel", k), k <= sxModel);
+  for (int m : NodeChoices::kModels) ui_.setChecked(indexed("mnuSetLGx", m), false);
+  const bool known = model == 0 || NodeChoices::isModel(model);
+  ui_.setChecked(indexed("mnuSetLGx", known ? model : 1), true);
+  if (known && model > 1) port_.modelChosen(model);
+  for (int k = 1; k <= 15; ++k) ui_.setVisible(indexed("mnuLogoSel", k), k <= choices_.model());
   showSlotOptions();
 }
 

@@ -16,7 +16,6 @@ Control caption(const std::string& text, bool visible = true, bool enabled = tru
 
 void App::defineControls() {
   WindowModel& m = ui_;
-  m.setTitle(kDesignTitle);
 
   // &File
   m.define("mnuFile", caption("&File"));
@@ -34,13 +33,6 @@ void App::defineControls() {
     m.define(indexed("mnuRecentFile", i), caption("RecentFile" + std::to_string(i)));
   }
   m.define("mnuExit", caption("E&xit"));
-
-  // &Com
-  m.define("mnuCOM", caption("&Com"));
-  m.define(indexed("mnuCOMsel", 0), caption("&Search for Com Ports"));
-  for (int i = 1; i <= 12; ++i) {
-    m.define(indexed("mnuCOMsel", i), caption(std::string("COM&") + char('A' + i - 1), false));
-  }
 
   // &Node
   m.define("mnuNode", caption("&Node"));
@@ -152,27 +144,12 @@ void App::defineControls() {
   m.define("img_SMPTE", caption("", false));
   m.define("txtHPOS", caption("100"));
   m.define("txtVPOS", caption("100"));
-  m.define("txtNODE", caption("1"));
-  m.define("lblNode", caption("Node"));
-  m.define("txtCom", caption("0"));
   m.define("lblStartPosn", caption("Image Start Position"));
   m.define("lblImageSettings", caption("Image Parameters:"));
   m.define("lblVideoSettings", caption("Video ADV7171:"));
   m.define("lblImgSize", caption(""));
-  m.define("lblEEPSize", caption("0 Bytes"));
-  m.define("lblDiag", caption("lblDiag"));
-  m.define("lblDiagSend", caption(""));
-  m.define("lblSCount", caption("00000"));
-  m.define("lblCount", caption("00000"));
-  m.define("lblCurrentTime", caption(""));
   m.define("lblRunning", caption("Schedule Running", false));
-  m.define("lblCopyright", caption(""));
-  m.define("frameError", caption("Error of Some Sort", false));
-  m.define("lblErrTxt", caption(""));
-  m.define("cmdErrOK", caption("OK"));
-  m.define("ProgressBar1", caption("", false));
   m.define("btn_Exit", caption("Exit"));
-  m.setHeightTwips(5650);
 }
 
 }  // namespace osd

@@ -40,18 +40,17 @@ int App::readFile(std::string& fileName) {
     fileName = verdict.file;
     switch (verdict.kind) {
       case SlotVerdict::BadName:
-        if (!fileName.empty()) showError("Invalid File Name or Missing File!", "Read_File-B");
+        if (!fileName.empty()) status_.error("Invalid File Name or Missing File!", "Read_File-B");
         return -1;
       case SlotVerdict::Unreadable:
         throw Failure(verdict.message);
       case SlotVerdict::Rejected:
-        showError(verdict.message, "Read_File-A");
+        status_.error(verdict.message, "Read_File-A");
         return 1;
       case SlotVerdict::Loaded:
         break;
     }
     showLoadedLogo(verdict);
-    if (!dispatcher_.guarded() && scheduleOn && platformCode <= 1) return 0;
     showSlotPreview(verdict);
     if (!dispatcher_.guarded() && trimBlanks(bench_.logos().recent()[0]) != currentFile) {
       for (int e : bench_.logos().pushRecent(currentFile)) {
@@ -67,7 +66,7 @@ int App::readFile(std::string& fileName) {
     return 0;
   } catch (const std::exception& e) {
     // A file that cannot be read is reported whoever asked for it.
-    showError(e.what(), "Read_File");
+    status_.error(e.what(), "Read_File");
     return -1;
   }
 }
@@ -118,7 +117,7 @@ void App::loadImageFile(const std::string& pictureBox, const std::string& fileNa
     if (known != pictureHeights.end() && known->second.first == current)
       base = known->second.second;
     long long heightPx = roundHalfEven(base / 15.0);
-    if (!ui_.checked(indexed("optNTSC", 0))) {
+    if (choices_.pal()) {
       heightPx = roundHalfEven(static_cast<double>(heightPx) * 0.84);
     }
     const int height = static_cast<int>(heightPx * 15);
@@ -127,14 +126,14 @@ void App::loadImageFile(const std::string& pictureBox, const std::string& fileNa
     ui_.setImage(pictureBox, fileName);
     ui_.repaint(pictureBox);
   } catch (const std::exception& e) {
-    showError(e.what(), "LoadImageFile");
+    status_.error(e.what(), "LoadImageFile");
   }
 }
 
 // The slot stays as it is only for a logo generator with several slots while the operator is
 // in charge; otherwise slot 1 is loaded.
 void App::chooseMenuSlot() {
-  if (dispatcher_.guarded() || sxModel <= 1) selectedSlot = 1;
+  if (dispatcher_.guarded() || choices_.model() <= 1) selectedSlot = 1;
 }
 
 std::string App::selectedLogoPath() const {
@@ -143,7 +142,7 @@ std::string App::selectedLogoPath() const {
 }
 
 PixelFormat App::chosenFormat() const {
-  return ui_.checked(indexed("optRGB", 0)) ? PixelFormat::Rgb : PixelFormat::YCbCr;
+  return choices_.format().value_or(PixelFormat::YCbCr);
 }
 
 bool App::loadIntoMenuSlot(std::string file, const std::string& title) {
@@ -151,7 +150,7 @@ bool App::loadIntoMenuSlot(std::string file, const std::string& title) {
   if (selectedSlot == 0) return false;
   file = trimBlanks(file);
   if (readFile(file) == 0) return true;
-  showError("Read of image file failed.", title);
+  status_.error("Read of image file failed.", title);
   return false;
 }
 
@@ -161,7 +160,7 @@ void App::openLogoFileClick() {
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
     loadIntoMenuSlot(name, "mnuOpenLogoFile");
   } catch (const std::exception& e) {
-    showError(e.what(), "mnuOpenLogoFile");
+    status_.error(e.what(), "mnuOpenLogoFile");
   }
 }
 
@@ -170,96 +169,90 @@ void App::recentFileClick(int index) {
     chooseMenuSlot();
     if (selectedSlot == 0) return;
     std::string name = readSetting("FileSelect" + std::to_string(index + 1));
-    if (readFile(name) < 0) showError("Read of image file failed.", "MnuRecentFile");
+    if (readFile(name) < 0) status_.error("Read of image file failed.", "MnuRecentFile");
   } catch (const std::exception& e) {
-    showError(e.what(), "mnuRecentFile_Click");
+    status_.error(e.what(), "mnuRecentFile_Click");
   }
 }
 
 // ---------------------------------------------------------------- encoding for the node
 
 bool App::encodeLogo(int slot, std::vector<int>& out) {
-  std::optional<PixelFormat> format;
-  if (ui_.checked(indexed("optRGB", 0))) {
-    format = PixelFormat::Rgb;
-  } else if (ui_.checked(indexed("optRGB", 1))) {
-    format = PixelFormat::YCbCr;
-  }
   // Events run after each row; waiting for the next one there would cost up to 10 ms a row.
-  return bench_.logos().encode(slot, format, transparentValue, out, *this,
+  return bench_.logos().encode(slot, choices_.format(), choices_.transparent(), out, *this,
                                [this] { pf_.loop.runPending(); });
 }
 
 // ---------------------------------------------------------------- read-back logos
 
 void App::writeLogoBitmap(const std::string& fileName) {
-  showStatus("");
+  status_.status("");
   if (fileName.empty()) {
-    showStatus("");
+    status_.status("");
     return;
   }
   try {
-    setProgress(5);
-    showProgress(true);
+    status_.progress(5);
+    status_.progressShown(true);
     slotFile[0] = fileName;
     requireSlot(selectedSlot);
     const std::vector<uint8_t> bytes =
-        buildLogoBitmap(slotImage.at(static_cast<size_t>(selectedSlot)), colorNode,
-                        [this](double value) { setProgress(value); });
+        buildLogoBitmap(slotImage.at(static_cast<size_t>(selectedSlot)), choices_.colourNode(),
+                        [this](double value) { status_.progress(value); });
     std::string error;
     if (!replaceFile(fileName, bytes, error)) throw Failure(error);
   } catch (const std::exception& e) {
-    showError(e.what(), "mnuSaveLogoDisk");
+    status_.error(e.what(), "mnuSaveLogoDisk");
   }
-  showProgress(false);
-  showStatus("");
+  status_.progressShown(false);
+  status_.status("");
 }
 
 void App::upLoadLogoClick() {
   try {
-    showStatus("");
-    if (sxModel > 1) {
-      showStatus("Waiting for Reply");
+    status_.status("");
+    if (choices_.model() > 1) {
+      status_.status("Waiting for Reply");
       session_.awaitReadBack(NodeSession::kReadBackPolls);
       dispatcher_.readBack();
     } else {
-      showError("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
+      status_.error("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
     }
   } catch (const Failure& e) {
-    showError(std::to_string(e.number()) + " " + e.what(), "mnuUpLoadLogo");
+    status_.error(std::to_string(e.number()) + " " + e.what(), "mnuUpLoadLogo");
   } catch (const std::exception& e) {
-    showError(std::string("0 ") + e.what(), "mnuUpLoadLogo");
+    status_.error(std::string("0 ") + e.what(), "mnuUpLoadLogo");
   }
 }
 
 void App::savePicture(const std::string& stream) {
   std::string mark;  // how far the reconstruction got, for failure reports
   const auto fail = [&](const std::string& what) {
-    showError(what + " " + mark, "Save_Picture");
-    showStatus("");
+    status_.error(what + " " + mark, "Save_Picture");
+    status_.status("");
   };
   session_.cancelReadBack();
-  if (sxModel > 1) {
-    selectedSlot = clampInt(selectedSlot, 1, sxModel);
+  if (choices_.model() > 1) {
+    selectedSlot = clampInt(selectedSlot, 1, choices_.model());
     mark = "01";
   } else {
     selectedSlot = 1;
   }
-  const ReadBackGeometry geometry = readBackGeometry(colorNode);
+  const ReadBackGeometry geometry = readBackGeometry(choices_.colourNode());
   if (stream.size() < geometry.minStream) return;
-  setProgress(0);
-  showProgress(true);
+  status_.progress(0);
+  status_.progressShown(true);
   mark = "02";
-  const std::optional<size_t> start = findImageStart(stream, colorNode);
+  const std::optional<size_t> start = findImageStart(stream, choices_.colourNode());
   if (!start) {
-    showProgress(false);
+    status_.progressShown(false);
     return;
   }
 
-  showStatus("Merging Image");
+  status_.status("Merging Image");
   const std::string_view data = std::string_view(stream).substr(*start);
-  const MergedImage merged =
-      mergeFields(data, colorNode, [this](int, double progress) { setProgress(progress); });
+  const MergedImage merged = mergeFields(
+      data, choices_.colourNode(), [this](int, double progress) { status_.progress(progress); });
   for (size_t at : merged.missing) {
     // The row's codes merged so far, as the progress mark.
     mark.clear();
@@ -268,15 +261,15 @@ void App::savePicture(const std::string& stream) {
     fail("The read-back image ends before byte " + std::to_string(at) + " of the picture.");
   }
 
-  showStatus("Inverting Image");
+  status_.status("Inverting Image");
   try {
     requireSlot(selectedSlot);
     std::vector<uint8_t>& store = slotImage.at(static_cast<size_t>(selectedSlot));
-    const uint8_t flip = colorNode ? 0 : 255;
+    const uint8_t flip = choices_.colourNode() ? 0 : 255;
     for (size_t i = 0; i < geometry.imageBytes; ++i) {
       store.at(i) = static_cast<uint8_t>(merged.picture[i] ^ flip);
       if (i % 16 == 0)
-        setProgress(66.0 + 34.0 * static_cast<double>(i) / (geometry.imageBytes - 1));
+        status_.progress(66.0 + 34.0 * static_cast<double>(i) / (geometry.imageBytes - 1));
     }
   } catch (const std::exception& e) {
     fail(e.what());
@@ -288,7 +281,7 @@ void App::savePicture(const std::string& stream) {
                                       ? bmpPath[static_cast<size_t>(selectedSlot)]
                                       : std::string();
     const std::string name = trimBlanks(pf_.dialogs.saveFileName(startPath, kBmpFilter));
-    showStatus("Saving Image");
+    status_.status("Saving Image");
     writeLogoBitmap(name);
   } catch (const std::exception& e) {
     fail(e.what());

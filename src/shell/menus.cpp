@@ -91,8 +91,8 @@ void App::paintClick() {
     }
     // Saying nothing when nothing could be started leaves the operator waiting for a window.
     if (!started) {
-      showError("No paint program found: install one (kolourpaint, pinta, gimp or mtpaint)",
-                "Paintbrush");
+      status_.error("No paint program found: install one (kolourpaint, pinta, gimp or mtpaint)",
+                    "Paintbrush");
     }
   } catch (...) {
   }
@@ -116,14 +116,14 @@ void App::splashTick() {
   pf_.loop.setTimerEnabled(TimerId::Splash, false);
   if (splashShown) return;
   splashShown = true;
-  ui_.setWindowEnabled(false);
+  status_.enableWindow(false);
   // Whatever happens to the splash, the main window comes back.
   try {
     openAbout(false, true);
   } catch (const std::exception& e) {
-    showError(e.what(), "tmrSplash_Timer");
+    status_.error(e.what(), "tmrSplash_Timer");
   }
-  ui_.setWindowEnabled(true);
+  status_.enableWindow(true);
 }
 
 void App::aboutTimerTick() {

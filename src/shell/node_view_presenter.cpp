@@ -30,8 +30,8 @@ App::NodeViewPicture App::nodeViewPicture() {
   const std::optional<BmpImage> image = loadBmpFile(file, error);
   if (!image) return picture;
   EncodeOptions options;
-  options.format = ui_.checked(indexed("optRGB", 0)) ? PixelFormat::Rgb : PixelFormat::YCbCr;
-  options.transparent = transparentValue;
+  options.format = chosenFormat();
+  options.transparent = choices_.transparent();
   std::vector<int> values;
   try {
     values = encodeImage(*image, options);

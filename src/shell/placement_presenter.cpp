@@ -94,7 +94,7 @@ void App::previewMove(int slot, double px, double py) {
   }
   if (moveThrottle > 0) return;
   moveThrottle = 1;
-  if (dragging && !panelLock) {
+  if (dragging && !choices_.panelLock()) {
     moveBusy = true;
     try {
       previewLeft = static_cast<int>(roundHalfEven((x - pressX) / 4.0 + previewLeft));
@@ -105,8 +105,7 @@ void App::previewMove(int slot, double px, double py) {
       ui_.setLeft(pic, previewLeft);
       const PlacementMove m = bench_.placement().placeAt(
           slot, (previewLeft - kMinLeft) * 100.0 / Placement::kStepsAcross,
-          (previewTop - kMinTop) * 100.0 / Placement::kStepsDown,
-          ui_.checked(indexed("optNTSC", 1)));
+          (previewTop - kMinTop) * 100.0 / Placement::kStepsDown, choices_.pal());
       ui_.setText("txtHPOS", std::to_string(m.hPercent));
       ui_.setText("txtVPOS", std::to_string(m.vPercent));
       dispatcher_.verticalPosition(m.vCode);
@@ -146,7 +145,7 @@ void App::txtHposEdited() {
 // with `rangeMessage`. The field is disabled while the front panel is locked.
 void App::positionTyped(const char* field, const char* rangeMessage,
                         const std::function<void(int percent)>& apply) {
-  if (panelLock) return;
+  if (choices_.panelLock()) return;
   try {
     const std::string text = ui_.text(field);
     if (isNumericText(text)) {
@@ -156,19 +155,19 @@ void App::positionTyped(const char* field, const char* rangeMessage,
     } else {
       pf_.dialogs.beep();
       if (!text.empty()) {
-        showError(rangeMessage, field);
+        status_.error(rangeMessage, field);
         ui_.setText(field, "0");
       }
     }
   } catch (const std::exception& e) {
-    showError(e.what(), field);
+    status_.error(e.what(), field);
   }
 }
 
 void App::optLogoClick(int slot) {
-  if (slot == 0 || slot > sxModel || slot == lastSlot) return;
+  if (slot == 0 || slot > choices_.model() || slot == lastSlot) return;
   try {
-    const int menuCount = sxModel < 15 ? sxModel : 15;
+    const int menuCount = choices_.model() < 15 ? choices_.model() : 15;
     for (int k = 1; k <= menuCount; ++k) ui_.setChecked(indexed("mnuLogoSel", k), false);
     if (lastSlot == 0) lastSlot = 1;
     ui_.setChecked(indexed("mnuLogoSel", lastSlot), false);
@@ -197,7 +196,7 @@ void App::optLogoClick(int slot) {
     const int bankFirst = slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;
     const int bankLast = bankFirst + 3;
     for (int k = 1; k <= 15; ++k) {
-      if (k < bankFirst || k > bankLast || k > sxModel) {
+      if (k < bankFirst || k > bankLast || k > choices_.model()) {
         ui_.setVisible(indexed("optLOGO", k), false);
         ui_.setVisible(indexed("Shape1", k), false);
         ui_.setVisible(indexed("lblLogoName", k), false);
@@ -207,12 +206,12 @@ void App::optLogoClick(int slot) {
     }
     showSlotOptions();
   } catch (const std::exception& e) {
-    showError(std::string(e.what()) + " #" + std::to_string(slot), "optLOGO_Click");
+    status_.error(std::string(e.what()) + " #" + std::to_string(slot), "optLOGO_Click");
   }
 }
 
 void App::showSlotOptions() {
-  const int offered = sxModel < 1 ? 1 : sxModel;
+  const int offered = choices_.model() < 1 ? 1 : choices_.model();
   int slot = selectedSlot >= 1 && selectedSlot <= 15 ? selectedSlot : 1;
   if (slot > offered) slot = offered > 15 ? 15 : offered;
   const int bankFirst = slot <= 4 ? 1 : slot <= 8 ? 5 : slot <= 12 ? 9 : 13;
@@ -225,7 +224,7 @@ void App::logoSelMenuClick(int slot) {
   try {
     optLogoClick(slot);
   } catch (const std::exception& e) {
-    showError(e.what(), "mnuLogoSel_Click");
+    status_.error(e.what(), "mnuLogoSel_Click");
   }
 }
 
@@ -236,7 +235,7 @@ void App::zoomOffClick() {
     ui_.setChecked("mnuZoomOn", false);
     ui_.setChecked("mnuZoomOff", true);
   } catch (const std::exception& e) {
-    showError(e.what(), "mnuZoomOff_Click");
+    status_.error(e.what(), "mnuZoomOff_Click");
   }
 }
 
@@ -247,7 +246,7 @@ void App::zoomOnClick() {
     ui_.setChecked("mnuZoomOff", false);
     ui_.setChecked("mnuZoomOn", true);
   } catch (const std::exception& e) {
-    showError(e.what(), "mnuZoomOn_Click");
+    status_.error(e.what(), "mnuZoomOn_Click");
   }
 }
 

@@ -377,7 +377,7 @@ void ScheduleEditor::cycleLogo(int i) {
   const std::string name = indexed("txtLogo", i);
   const std::string shown = ui_.text(name);
   long long next = shown == "Off" ? 1 : static_cast<long long>(leadingInt(shown)) + 1;
-  if (next > app_.sxModel || next < 0) next = 0;
+  if (next > app_.choices().model() || next < 0) next = 0;
   app_.schedule->logo[i] = static_cast<int>(next);
   ui_.setText(name, logoText(static_cast<int>(next)));
   selectSequence(i);

@@ -54,10 +54,10 @@ void App::loadSchedule() {
         }
       }
       if (!parsed.problem.empty()) {
-        showError(std::string("Setting ") + key + ": " + parsed.problem, "Form_SetUp");
+        status_.error(std::string("Setting ") + key + ": " + parsed.problem, "Form_SetUp");
       }
     } catch (const std::exception& e) {
-      showError(e.what(), "Form_SetUp");
+      status_.error(e.what(), "Form_SetUp");
     }
   }
 }
@@ -144,7 +144,7 @@ void App::scanSchedule() {
       }
     }
   } catch (const std::exception& e) {
-    showError(e.what(), "Scan_Schedule " + scheduleStep);
+    status_.error(e.what(), "Scan_Schedule " + scheduleStep);
   }
 }
 

@@ -10,23 +10,7 @@
 namespace osd {
 
 namespace {
-constexpr int kWindowHeight = 5650;      // twips
-constexpr int kLogoSelectHeight = 4155;  // twips
 constexpr int kHighestSlot = 15;
-constexpr int kNtClassPlatform = 2;  // a current desktop system (only "1 or less" is tested)
-
-// The port the command line asks the search to leave out: the first character after
-// "SKIPCOM" (any case), blanks skipped, read as one decimal digit; anything else gives 0.
-// -1 when the word is not there.
-int skipPortFrom(const std::string& commandLine) {
-  const std::string upper = toUpper(commandLine);
-  const size_t at = upper.find("SKIPCOM");
-  if (at == std::string::npos) return -1;
-  size_t i = at + 7;
-  while (i < upper.size() && (upper[i] == ' ' || upper[i] == '\t')) ++i;
-  if (i < upper.size() && upper[i] >= '0' && upper[i] <= '9') return upper[i] - '0';
-  return 0;
-}
 }  // namespace
 
 void App::formLoad(const std::string& commandLineText) {
@@ -37,12 +21,11 @@ void App::formLoad(const std::string& commandLineText) {
   // Every step reports its own failure and the start-up goes on with the next one.
   const auto step = [this](const std::function<void()>& body) { runStep("Form_Load", body); };
 
-  // 1. Node family, window height, platform.
+  // 1. Node family; the reply area is hidden until the settings are read.
   step([&] {
     session_.setGraphicsNode(true);
     session_.setLargeMemory(true);
-    ui_.setHeightTwips(kWindowHeight);
-    platformCode = kNtClassPlatform;
+    port_.showReply(false);
   });
 
   // 2. Nothing reaches the line until the window is set up (step 14).
@@ -67,9 +50,6 @@ void App::formLoad(const std::string& commandLineText) {
   loadSlotChoice();
   openSavedPort(line);
 
-  // 12.
-  step([&] { ui_.setHeightTwips(kWindowHeight); });
-
   // 13. Menus, options, schedule, video data and slot bitmaps from the settings.
   step([&] { formSetUp(); });
 
@@ -85,9 +65,8 @@ void App::formLoad(const std::string& commandLineText) {
   });
 
   // 16, 17.
-  step([&] { ui_.setText("lblDiag", "No Reply"); });
+  step([&] { port_.noReply(); });
   step([&] { showSlotOptions(); });
-  step([&] { ui_.setHeight("LOGO_SELECT", kLogoSelectHeight); });
 
   // The main tick runs from here until the window closes.
   pf_.loop.setTimerEnabled(TimerId::Delay, true);
@@ -154,26 +133,10 @@ void App::openSavedPort(const std::string& line) {
   step([&] { link_.setSkipPort(skipPortFrom(line)); });
 
   // 9. Port search.
-  step([&] { determineValidPorts(); });
+  step([&] { port_.searchPorts(); });
 
   // 10. The saved port.
-  step([&] {
-    const std::string text = readSetting("ComPort");
-    if (text.empty()) {
-      link_.select(0);
-      return;
-    }
-    const std::string tag = trimBlanks(text);
-    for (int i = 1; i <= 12; ++i) {
-      const std::string entry = indexed("mnuCOMsel", i);
-      if (!tag.empty() && ui_.get(entry).tag == tag) ui_.setChecked(entry, true);
-    }
-    // Port numbers are 1 to 255; anything else selects no port.
-    const int32_t n = leadingInt(text);
-    link_.select((n >= 1 && n <= 255) ? n : 0);
-    ui_.setText("txtCom", std::to_string(link_.port()));
-    link_.open();
-  });
+  step([&] { port_.openSavedPort(); });
 
   // 11. Read time-outs of the port.
   step([&] { link_.applyTimeouts(); });

@@ -50,9 +50,9 @@ void App::editVideoFileClick(const std::string& baseName) {
       args.push_back(path);
       if (pf_.launcher.startProgram(candidate.front(), args)) return;
     }
-    showError("No text editor found: set $VISUAL or install one", "Edit");
+    status_.error("No text editor found: set $VISUAL or install one", "Edit");
   } catch (const std::exception& e) {
-    showError(e.what(), "Edit");
+    status_.error(e.what(), "Edit");
   }
 }
 
@@ -66,7 +66,7 @@ void App::saveCurrentSettingsClick() {
     dispatcher_.saveSettings();
     writeVideoDataFile("Video-ImageData", imageParams.data());
   } catch (const std::exception& e) {
-    showError(e.what(), "mnuSaveCurrentSettings_Click");
+    status_.error(e.what(), "mnuSaveCurrentSettings_Click");
   }
 }
 
@@ -77,44 +77,49 @@ void App::sendVideoSetupClick() {
     return;
   }
   buildSetupBlock();
-  ui_.setBusyCursor(false);
-  showProgress(false);
+  status_.busy(false);
+  status_.progressShown(false);
 }
 
 void App::optNtscClick(int index) {
+  choices_.choosePal(index == 1);
   ui_.setChecked(indexed("optNTSC", index), true);
   ui_.setChecked(indexed("optNTSC", 1 - index), false);
-  writeSetting("OPTNTSC", index == 0 ? "0" : "1");
   if (index == 0) ui_.setText("lblVideoSettings", "Video ADV7171:");
   recentFileClick(0);
 }
 
 void App::optRgbClick(int index) {
-  writeSetting("optRGB", index == 0 ? "True" : "False");
-  ui_.setChecked(indexed("optRGB", index), true);
-  ui_.setChecked(indexed("optRGB", 1 - index), false);
+  choices_.chooseFormat(index == 0 ? PixelFormat::Rgb : PixelFormat::YCbCr);
+  showFormat();
+}
+
+void App::showFormat() {
+  const std::optional<PixelFormat> format = choices_.format();
+  ui_.setChecked(indexed("optRGB", 0), format == PixelFormat::Rgb);
+  ui_.setChecked(indexed("optRGB", 1), format == PixelFormat::YCbCr);
 }
 
 void App::buildSetupBlock() {
   if (dispatcher_.guarded()) return;
   try {
-    showStatus("");
+    status_.status("");
     if (!link_.valid()) return;
     if (!pf_.port.isOpen()) {
       pf_.dialogs.beep();
-      showError("No Valid COM Port Selected", "Communication Error!");
+      status_.error("No Valid COM Port Selected", "Communication Error!");
       return;
     }
-    ui_.setBusyCursor(true);
-    setProgress(0);
-    showProgress(true);
-    setProgress(1);
-    showStatus("Downloading Video Controller Data");
+    status_.busy(true);
+    status_.progress(0);
+    status_.progressShown(true);
+    status_.progress(1);
+    status_.status("Downloading Video Controller Data");
     bench_.video().setupBlock(imageWidth, imageHeight);
   } catch (const std::exception& e) {
-    showError(e.what(), "DivUvOR");
-    showProgress(false);
-    ui_.setBusyCursor(false);
+    status_.error(e.what(), "DivUvOR");
+    status_.progressShown(false);
+    status_.busy(false);
   }
 }
 

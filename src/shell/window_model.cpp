@@ -78,22 +78,4 @@ void WindowModel::setTitle(const std::string& title) {
   if (onChange) onChange("");
 }
 
-void WindowModel::setHeightTwips(int twips) {
-  if (height_ == twips) return;
-  height_ = twips;
-  if (onChange) onChange("");
-}
-
-void WindowModel::setBusyCursor(bool busy) {
-  if (busy_ == busy) return;
-  busy_ = busy;
-  if (onChange) onChange("");
-}
-
-void WindowModel::setWindowEnabled(bool enabled) {
-  if (windowEnabled_ == enabled) return;
-  windowEnabled_ = enabled;
-  if (onChange) onChange("");
-}
-
 }  // namespace osd

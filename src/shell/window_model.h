@@ -10,23 +10,9 @@
 #include <map>
 #include <string>
 
+#include "shell/view_state.h"
+
 namespace osd {
-
-// Colours are 0xRRGGBB. Negative values stand for the desktop's system colours.
-using Color = int32_t;
-constexpr Color kColorDefault = -1;
-constexpr Color kSysButtonFace = -2;
-constexpr Color kSysWindow = -3;
-constexpr Color kSysWindowText = -4;
-constexpr Color kSysHighlightText = -5;
-
-constexpr Color kRed = 0xFF0000;
-constexpr Color kGreen = 0x00FF00;
-constexpr Color kCyan = 0x00FFFF;
-constexpr Color kYellow = 0xFFFF00;
-constexpr Color kBlue = 0x0000FF;
-constexpr Color kWhite = 0xFFFFFF;
-constexpr Color kLightRed = 0xFF8080;
 
 struct Control {
   std::string text;  // caption or text
@@ -35,7 +21,7 @@ struct Control {
   bool checked = false;  // check mark, selected option, checked box
   Color foreColor = kColorDefault;
   Color backColor = kColorDefault;
-  double value = 0;  // progress bar, slider
+  double value = 0;                              // progress bar, slider
   int left = 0, top = 0, width = 0, height = 0;  // twips; 0 means "as laid out"
   std::string tag;
   std::string image;  // picture boxes: the file shown
@@ -75,12 +61,6 @@ class WindowModel {
   // The window itself.
   const std::string& title() const { return title_; }
   void setTitle(const std::string& title);
-  int heightTwips() const { return height_; }
-  void setHeightTwips(int twips);
-  bool busyCursor() const { return busy_; }
-  void setBusyCursor(bool busy);
-  bool windowEnabled() const { return windowEnabled_; }
-  void setWindowEnabled(bool enabled);
 
   // Every control known so far, by name.
   const std::map<std::string, Control>& controls() const { return controls_; }
@@ -94,9 +74,6 @@ class WindowModel {
 
   std::map<std::string, Control> controls_;
   std::string title_;
-  int height_ = 0;
-  bool busy_ = false;
-  bool windowEnabled_ = true;
 };
 
 // "optLOGO" + 3 -> "optLOGO(3)"

@@ -18,7 +18,7 @@ WindowScan::~WindowScan() = default;
 bool WindowScan::run() {
   if (running_) return false;
   if (!app_.platform().port.isOpen() || !app_.link().valid()) {
-    app_.showError("The port is not open: choose a port in the Com menu first.", kTitle);
+    app_.status_.error("The port is not open: choose a port in the Com menu first.", kTitle);
     return false;
   }
   // The line is the scan's alone: what holds the window's traffic during a download (node
@@ -31,14 +31,14 @@ bool WindowScan::run() {
   app_.downloading = wasHeld;
   if (!found_.empty()) app_.link().heard();  // nodes answered: the line is alive
   if (!scan_->error().empty()) {
-    app_.showError(scan_->error(), kTitle);
+    app_.status_.error(scan_->error(), kTitle);
     return false;
   }
   return true;
 }
 
 void WindowScan::useNode(int id) {
-  app_.ui().setText("txtNODE", std::to_string(id));
+  app_.port().useNode(id);
 }
 
 }  // namespace osd

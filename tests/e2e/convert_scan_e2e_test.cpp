@@ -1,6 +1,7 @@
 // osdctl convert (checked with the reader and the encoder) and osdctl scan, as programs.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
 #include <fstream>
 #include <functional>
@@ -119,12 +120,22 @@ TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDraw
       "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x4e"
       "\x06\x75\x31\x00\x01\x38\xf7\xab\x24\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
       109);
+  QBuffer good;
+  good.open(QIODevice::WriteOnly);
+  QImage(4, 2, QImage::Format_RGB32).save(&good, "PNG");
+  std::string damaged = good.data().toStdString(), badGamma = damaged;
+  damaged[damaged.size() - 20] ^= 0x5a;                                  // in the pixel data
+  badGamma.insert(33, std::string("\0\0\0\4gAMA\0\1\x86\xa0XXXX", 16));  // its check sum wrong
   const struct {
     const char* name;
     std::string content;
     int rc;
     const char* said;
   } cases[] = {
+      // The PNG library's own report does not come before the program's line.
+      {"damaged.png", damaged, 1, "not a picture that can be read (IDAT: "},
+      // A damaged ancillary chunk is dropped, and the warning is not printed.
+      {"bad-gamma.png", badGamma, 0, "wrote"},
       {"not.png", "this is no picture", 1, "not a picture"},
       {"huge.png", png, 1, "too large"},
       // Its text chunk claims 2 GB: the PNG library would allocate them before reading.
@@ -133,7 +144,7 @@ TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDraw
       {"poster.svg",
        "<svg xmlns='http://www.w3.org/2000/svg' width='15000' height='12000'>"
        "<rect width='15000' height='6000' fill='#0f0'/></svg>",
-       0, ""},
+       0, "wrote"},
   };
   for (const auto& c : cases) {
     const std::string in = dir.path + "/" + c.name, out = dir.path + "/" + c.name + ".bmp";
@@ -141,7 +152,6 @@ TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDraw
     const ProgramRun run = runProgram(binDir() + "/osdctl", {"convert", in, out}, dir.path);
     EXPECT_EQ(run.rc, c.rc) << c.name << ": " << run.err;
     EXPECT_EQ(std::filesystem::exists(out), c.rc == 0) << c.name;
-    if (c.rc == 0) continue;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
   }

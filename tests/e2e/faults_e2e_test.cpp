@@ -66,18 +66,18 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   app.session().setMemorySize(64 * 1024);
   app.session().setLargeMemory(false);
   app.bench().logos().selected = 1;
-  app.ui().setChecked("optRGB(0)", true);
+  app.choices().chooseFormat(PixelFormat::Rgb);
   app.ui().setChecked("optRGB(1)", false);
   std::string file = dir.path + "/logo.bmp";
-  ASSERT_EQ(app.readFile(file), 0) << app.ui().text("lblErrTxt");
+  ASSERT_EQ(app.readFile(file), 0) << app.statusLine().view().errorText;
   for (int k = 0; k <= 15; ++k) app.ui().setChecked(indexed("optLOGO", k), k == 1);
   app.dispatcher().wakeAll();
-  app.dismissError();
+  app.statusLine().dismissError();
 
   app.runDownload();
   EXPECT_FALSE(app.lineHeld());
-  EXPECT_TRUE(host->runUntil([&] { return app.ui().visible("frameError"); }, 3000));
-  EXPECT_FALSE(app.ui().text("lblErrTxt").empty());
+  EXPECT_TRUE(host->runUntil([&] { return app.statusLine().view().errorShown; }, 3000));
+  EXPECT_FALSE(app.statusLine().view().errorText.empty());
   EXPECT_TRUE(host->runUntil([&] { return !host->port().isOpen(); }, 3000));
 
   // The node returns on a new terminal; the reconnect finds it and wakes it.
@@ -90,9 +90,9 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
 
   // The next download goes through whole: "QXW", 256 setup bytes, 64 rows of 256 values and
   // 383 fillers of 128 bytes (65536 bytes of memory) reach the node, and nothing else.
-  app.dismissError();
+  app.statusLine().dismissError();
   app.runDownload();
-  EXPECT_FALSE(app.ui().visible("frameError")) << app.ui().text("lblErrTxt");
+  EXPECT_FALSE(app.statusLine().view().errorShown) << app.statusLine().view().errorText;
   host->loop().setTimerEnabled(TimerId::Delay, false);  // no node poll after it
   const size_t expected = 3 + 256 + 256 * 64 + 383 * 128;
   auto downloaded = [&] {

@@ -1,0 +1,164 @@
+#include "shell/port_presenter.h"
+
+#include <cmath>
+#include <exception>
+
+#include "common/textnum.h"
+
+namespace osd {
+
+namespace {
+constexpr int kClockTicks = 5;  // the clock is set every sixth tick
+}  // namespace
+
+int skipPortFrom(const std::string& commandLine) {
+  const std::string upper = toUpper(commandLine);
+  const size_t at = upper.find("SKIPCOM");
+  if (at == std::string::npos) return -1;
+  size_t i = at + 7;
+  while (i < upper.size() && (upper[i] == ' ' || upper[i] == '\t')) ++i;
+  if (i < upper.size() && upper[i] >= '0' && upper[i] <= '9') return upper[i] - '0';
+  return 0;
+}
+
+std::string clockText(double secondsSinceMidnight) {
+  long long whole = static_cast<long long>(std::floor(secondsSinceMidnight));
+  if (whole < 0) whole = 0;
+  whole %= 86400;
+  const long long h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
+  return std::to_string(h) + ":" + (m < 10 ? "0" : "") + std::to_string(m) + ":" +
+         (s < 10 ? "0" : "") + std::to_string(s);
+}
+
+PortPresenter::PortPresenter(LinkService& link, Dispatcher& dispatcher, NodeChoices& choices,
+                             StatusPresenter& status, Preferences& prefs)
+    : link_(link), dispatcher_(dispatcher), choices_(choices), status_(status), prefs_(prefs) {}
+
+void PortPresenter::searchPorts() {
+  // Every failure inside the search is ignored; the search goes on with its next step.
+  status_.status("");
+  const std::vector<FoundPort> found = link_.search();
+  {
+    auto v = update();
+    v->ports.clear();
+    const int selected = link_.port();
+    for (const FoundPort& f : found) {
+      if (v->ports.size() >= kMenuPorts) break;
+      // The entries may have moved: the check mark stays with the selected port.
+      v->ports.push_back({f.number, f.device, selected != 0 && f.number == selected});
+    }
+    v->port = selected;
+  }
+  link_.open();
+}
+
+void PortPresenter::selectPort(int number) {
+  try {
+    status_.status("");
+    uncheckPorts();
+    {
+      auto v = update();
+      for (PortEntry& e : v->ports) e.checked = e.number == number;
+    }
+    link_.select(number);
+    dispatcher_.sleep();  // the nodes on the old port go to sleep
+    link_.open();
+    dispatcher_.sleep();  // and those on the new one
+    // The simulated node's port lives for this run only; the saved port stays.
+    if (link_.port() != simulatedPort_) prefs_.write("ComPort", " " + std::to_string(link_.port()));
+    // No node is known on the new port until it answers the settings request.
+    showTrying();
+    update()->port = link_.port();
+  } catch (const std::exception& e) {
+    status_.error(e.what(), "mnuCOMsel_Click");
+  }
+}
+
+void PortPresenter::openSavedPort() {
+  const std::string text = prefs_.read("ComPort");
+  if (text.empty()) {
+    link_.select(0);
+    return;
+  }
+  const std::string tag = trimBlanks(text);
+  {
+    auto v = update();
+    for (PortEntry& e : v->ports) {
+      if (!tag.empty() && std::to_string(e.number) == tag) e.checked = true;
+    }
+  }
+  // Port numbers are 1 to 255; anything else selects no port.
+  const int32_t n = leadingInt(text);
+  link_.select((n >= 1 && n <= 255) ? n : 0);
+  update()->port = link_.port();
+  link_.open();
+}
+
+void PortPresenter::setNodeId(const std::string& text) {
+  choices_.setNodeId(text);
+  update()->nodeId = text;
+}
+
+void PortPresenter::modelChosen(int model) {
+  auto v = update();
+  v->title = "Sigilon - SX" + std::to_string(model) + " Selected";
+  v->nodeLabel = "Com";
+}
+
+void PortPresenter::clockTick(double secondsSinceMidnight) {
+  if (clockCountdown_ > 0) {
+    --clockCountdown_;
+    return;
+  }
+  update()->clock = clockText(secondsSinceMidnight);
+  clockCountdown_ = kClockTicks;
+}
+
+void PortPresenter::portState(PortState state) {
+  switch (state) {
+    case PortState::NotUsable:
+      update()->portColour = kRed;
+      break;
+    case PortState::Open:
+      update()->portColour = kCyan;
+      break;
+    case PortState::DataReceived:
+      update()->portColour = kGreen;
+      break;
+    case PortState::Unknown:
+      break;
+  }
+}
+
+void PortPresenter::openFailed() {
+  uncheckPorts();
+}
+
+void PortPresenter::sent(const std::string& text, int count) {
+  auto v = update();
+  v->sent = "SendCom: " + text;
+  v->sentCount = std::to_string(count);
+}
+
+void PortPresenter::answerShown(int replyCount, const std::string& shown) {
+  auto v = update();
+  v->answerCount = std::to_string(replyCount);
+  v->answer = shown;
+}
+
+void PortPresenter::nodeAnswered(const std::string& digits, int memorySize) {
+  auto v = update();
+  v->title = graphicsNodeTitle(digits);
+  v->memory = imagePixelsText(memorySize);
+}
+
+void PortPresenter::showTrying() {
+  update()->title = std::string(kDesignTitle) + " - trying COM" + std::to_string(link_.port());
+}
+
+void PortPresenter::uncheckPorts() {
+  auto v = update();
+  for (PortEntry& e : v->ports) e.checked = false;
+}
+
+}  // namespace osd

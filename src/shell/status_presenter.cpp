@@ -1,0 +1,64 @@
+#include "shell/status_presenter.h"
+
+#include <algorithm>
+
+namespace osd {
+
+void StatusPresenter::status(const std::string& text) {
+  auto v = update();
+  v->status = text;
+  ++v->paints;
+}
+
+void StatusPresenter::error(const std::string& message, const std::string& title) {
+  {
+    auto v = update();
+    v->errorTitle = title;
+    v->errorText = v->errorShown ? v->errorText + "\r\n" + message : message;
+    v->errorShown = true;
+  }
+  dialogs_.beep();
+  errorCountdown_ = kErrorTicks;
+}
+
+void StatusPresenter::progressShown(bool shown) {
+  update()->progressShown = shown;
+}
+
+void StatusPresenter::progress(double percent) {
+  update()->progress = std::clamp(percent, 0.0, 100.0);
+}
+
+void StatusPresenter::busy(bool on) {
+  update()->busy = on;
+}
+
+void StatusPresenter::dismissError() {
+  errorCountdown_ = 0;
+  update()->errorShown = false;
+}
+
+void StatusPresenter::enableWindow(bool on) {
+  update()->windowEnabled = on;
+}
+
+std::string StatusPresenter::ask(const std::string& prompt) {
+  return dialogs_.askValue(prompt).value_or(std::string());
+}
+
+void StatusPresenter::tick() {
+  if (statusCountdown_ > 0) {
+    --statusCountdown_;
+  } else if (statusCountdown_ == 0) {
+    statusCountdown_ = -1;
+    update()->status.clear();
+  }
+  if (errorCountdown_ > 0) {
+    --errorCountdown_;
+  } else if (errorCountdown_ == 0) {
+    errorCountdown_ = -1;
+    update()->errorShown = false;
+  }
+}
+
+}  // namespace osd
