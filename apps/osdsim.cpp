@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 
+#include "common/logo_models.h"
 #include "common/options.h"
 #include "sim/logo_file.h"
 #include "sim/pty_node.h"
@@ -107,10 +108,9 @@ int readCommandLine(int argc, char** argv, osd::sim::PtyOptions& opt, std::strin
     opt.node.wakeTogether = w == "together";
   }
   if (p.has("--model")) {
-    static const long long kModels[] = {1, 2, 3, 4, 7, 15, 31};
     const auto v = wholeNumber(p.value("--model"), 1, 31);
-    if (!v || std::find(std::begin(kModels), std::end(kModels), *v) == std::end(kModels))
-      return usage(typed("--model", p.value("--model")) + ": 1, 2, 3, 4, 7, 15 or 31");
+    if (!v || !osd::isLogoModel(*v))
+      return usage(typed("--model", p.value("--model")) + ": " + osd::logoModelsText());
     opt.node.model = static_cast<int>(*v);
   }
   opt.node.color = p.has("--color");

@@ -105,6 +105,13 @@ TEST_F(DiagTest, EntriesWithoutAQuestion) {
   app.holdLine(false);
   for (const auto& w : run(8)) EXPECT_NE(w, "ALD");  // the whole download, not "ALD"
   EXPECT_TRUE(h.dialogs.prompts.empty());
+  // The entries above carry the captions of their commands.
+  for (auto [index, caption] : {std::pair{22, "Retreive Copyright"},
+                                {20, "Factory Reset"},
+                                {19, "Retreive Logo"},
+                                {8, "Send Logo"}}) {
+    EXPECT_EQ(app.ui().text(indexed("mnuDiagSub", index)), caption);
+  }
 }
 
 TEST_F(DiagTest, WindowEntries) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/bmp_writer.h"
 #include "support/fakes.h"
 
 using namespace osd;
@@ -212,6 +213,64 @@ TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {
   arrive("hello");  // ordinary answers again
   h.ticks(2);
   EXPECT_EQ(app.port().view().answer, "hello");
+}
+
+// A read-back is stored under the selected slot, brought into 1..model, and saved where the
+// operator says. A stream that ends early reports each byte it lacks with the codes of its
+// row merged so far, and the rest is still stored and saved; one without its marker is
+// dropped quietly. The stream: `at` bytes "x", the marker, image byte k with code k % 256.
+TEST_F(ReceptionTest, ReadBackIsStoredUnderTheSlotAndSaved) {
+  // clang-format off
+  struct Case {
+    bool colour; int model, selected, slot; size_t at, length; int errors; size_t fileSize;
+  } cases[] = {
+      {false, 4, 7, 4, 2, 2052, 0, 2110}, {true, 4, 0, 1, 2, 8196, 0, 8310},
+      {false, 1, 3, 1, 2, 2052, 0, 2110}, {false, 7, 3, 3, 19, 2060, 9, 2110},
+      {false, 4, 2, 2, 2100, 2100, 0, 0}};  // no marker
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    LogoSlots& slots = app.bench().logos();
+    for (auto& store : slots.readBack) store.assign(LogoSlots::kReadBackBytes, 0);
+    app.statusLine().dismissError();
+    app.choices().setModel(c.model);
+    app.choices().setColourNode(c.colour);
+    slots.selected = c.selected;
+    const std::string file = h.dir + "/read" + std::to_string(c.length) + ".bmp";
+    h.dialogs.fileNames.push_back(file);
+    std::string stream(c.at, 'x');
+    if (c.at < c.length) stream += c.colour ? "SC" : "SD";
+    for (size_t k = 0; stream.size() < c.length; ++k) stream.push_back(static_cast<char>(k));
+    session.awaitReadBack(NodeSession::kReadBackPolls);
+    h.port.receive(stream);
+    h.ticks(40);
+    ASSERT_FALSE(session.readBackPending() || app.statusLine().view().progressShown);
+    EXPECT_EQ(slots.selected, c.slot);
+    const std::vector<uint8_t>& store = slots.readBack[static_cast<size_t>(c.slot)];
+    const std::string saved = readFileBytes(file);
+    if (c.fileSize == 0) {
+      EXPECT_EQ(store, std::vector<uint8_t>(LogoSlots::kReadBackBytes, 0));
+      EXPECT_TRUE(saved.empty());
+      h.dialogs.fileNames.clear();
+    } else {
+      // Image bytes 0 and 1024 (4096) begin rows 62 and 63.
+      EXPECT_EQ(store[(c.colour ? 128 : 32) * 62] + store[(c.colour ? 128 : 32) * 63],
+                c.colour ? 0 : 510);
+      EXPECT_EQ(saved.size(), c.fileSize);
+      const std::vector<uint8_t> written = buildLogoBitmap(store, c.colour);
+      EXPECT_EQ(saved, std::string(written.begin(), written.end()));
+    }
+    const StatusView& status = app.statusLine().view();
+    const std::string errors = status.errorShown ? status.errorText : "";
+    EXPECT_EQ(errors.empty() ? 0 : std::count(errors.begin(), errors.end(), '\r') + 1, c.errors);
+    if (c.errors > 0) {
+      // Row 1 lacks its last 9 bytes; the first missing one is picture byte 32 + 23.
+      std::string first = "The read-back image ends before byte 55 of the picture. ";
+      for (int code = 224; code <= 246; ++code) first += " " + std::to_string(code);
+      EXPECT_EQ(errors.substr(0, errors.find("\r\n")), first);
+      EXPECT_EQ(status.errorTitle, "Save_Picture");
+    }
+  }
 }
 
 TEST(ReadFailureTest, AFailingReadGivesThePortUp) {

@@ -35,6 +35,13 @@ TEST(ScheduleText, TimesAndDays) {
                                                {40, "0:10:00 "},    {-1, "Off     "}};
   for (const auto& [units, text] : times) EXPECT_EQ(formatScheduleTime(units), text);
   EXPECT_EQ(formatClockTime(8 * 3600 + 5 * 60 + 9), "8:05:09");
+  // The clock labels: whole seconds of the day, never "24:00:00" or a negative time.
+  const std::pair<double, const char*> clocks[] = {{9 * 3600 + 5 * 60 + 7.9, "9:05:07"},
+                                                   {86399.99, "23:59:59"},
+                                                   {86400.0, "0:00:00"},
+                                                   {-0.5, "0:00:00"},
+                                                   {36000, "10:00:00"}};
+  for (const auto& [seconds, text] : clocks) EXPECT_EQ(clockText(seconds), text) << seconds;
   std::array<bool, 8> flags{};
   flags.fill(true);
   EXPECT_EQ(dayBits(flags), 127);  // column 7 is not a day

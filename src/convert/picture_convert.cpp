@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QThread>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -184,16 +185,17 @@ bool pngChunksFit(const QByteArray& bytes) {
   return true;  // cut short: the PNG reader reports that itself
 }
 
-// Qt's picture readers report damage on Qt's message channel. While one of them decodes, those
-// messages are held back (the picture may still convert); the last one names what was wrong
-// when it does not.
+// Qt's picture readers report damage on Qt's message channel. While a picture is decoded, the
+// messages of the decoding thread are held back (the picture may still convert); the last one
+// names what was wrong when it does not. Other threads' messages go on to the handler before.
 class HeldMessages {
  public:
   HeldMessages() {
     last().clear();
-    previous_ = qInstallMessageHandler(hold);
+    decoder() = QThread::currentThread();
+    previous() = qInstallMessageHandler(hold);
   }
-  ~HeldMessages() { qInstallMessageHandler(previous_); }
+  ~HeldMessages() { qInstallMessageHandler(previous()); }
   HeldMessages(const HeldMessages&) = delete;
   HeldMessages& operator=(const HeldMessages&) = delete;
   static std::string& last() {
@@ -202,16 +204,27 @@ class HeldMessages {
   }
 
  private:
-  static void hold(QtMsgType, const QMessageLogContext&, const QString& message) {
-    last() = message.simplified().toStdString();
+  static QtMessageHandler& previous() {
+    static QtMessageHandler handler = nullptr;
+    return handler;
   }
-  QtMessageHandler previous_ = nullptr;
+  static QThread*& decoder() {
+    static QThread* thread = nullptr;
+    return thread;
+  }
+  static void hold(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (QThread::currentThread() == decoder())
+      last() = message.simplified().toStdString();
+    else if (previous())
+      previous()(type, context, message);
+  }
 };
 
 }  // namespace
 
 QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error) {
   error.clear();
+  HeldMessages held;  // also what the SVG renderer and the colour conversion have to say
   const QString hint = QString::fromStdString(nameHint).toLower();
   const bool svg =
       hint.endsWith(".svg") || hint.endsWith(".svgz") || bytes.left(256).contains("<svg");
@@ -227,7 +240,6 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
     limits.maxBytes = static_cast<long long>(kMaxDecodeMegabytes) << 20;
     return decodePng(bytes, limits, error);
   }
-  HeldMessages held;
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);

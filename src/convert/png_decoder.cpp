@@ -116,9 +116,10 @@ QColorSpace colourSpaceOf(const PngColourChunks& c) {
 
 void toSrgb(QImage& image, const QColorSpace& space) {
   if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb)) return;
-  // Formats Qt transforms directly; the rest (palette, grey, packed) are widened first.
+  // The decoder's own formats are transformed in place; anything else (one bit a pixel,
+  // packed 16-bit colour, a palette) is widened first, so that no colour is left as it was.
   const QImage::Format wide = image.depth() > 32 ? QImage::Format_RGBA64 : QImage::Format_ARGB32;
-  if (image.format() != wide) image.convertTo(wide);
+  if (image.format() != wide && image.format() != QImage::Format_RGBA8888) image.convertTo(wide);
   image.setColorSpace(space);
   image.convertToColorSpace(QColorSpace::SRgb);
 }

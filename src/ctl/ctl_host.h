@@ -28,9 +28,9 @@
 #include "link/link_service.h"
 #include "link/node_session.h"
 #include "settings/ini_settings.h"
-#include "settings/workbench.h"
 #include "transfer/line_progress.h"
 #include "transfer/line_sink.h"
+#include "transfer/workbench.h"
 
 namespace osd::ctl {
 

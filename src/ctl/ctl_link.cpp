@@ -8,22 +8,24 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/logo_models.h"
 #include "common/options.h"
 #include "common/textnum.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
 #include "ctl/ctl_options.h"
 #include "image/bmp_writer.h"
+#include "image/logo_slots.h"
 #include "image/readback.h"
 #include "link/dispatcher.h"
 #include "link/link_service.h"
 #include "link/node_session.h"
+#include "settings/node_choices.h"
 
 namespace osd::ctl {
 
 namespace {
 
-constexpr const char* kSettingsPrefix = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\";
 // How long a node may take to give its size answer.
 constexpr int kAnswerWaitMs = 3000;
 // Ticks of 25 ms during which the port is polled for a short answer (no port event is raised
@@ -80,26 +82,21 @@ bool unescape(const std::string& text, std::string& out, std::string& why) {
   return true;
 }
 
-// The logo in a read-back stream, as the bitmap writer stores it; `why` tells what is wrong.
+// The logo in a read-back stream, stored as the window stores it; `why` tells what is wrong.
 std::optional<std::vector<uint8_t>> logoStore(const std::string& stream, bool colour,
                                               std::string& why) {
-  const ReadBackGeometry geometry = readBackGeometry(colour);
-  const std::optional<size_t> start =
-      stream.size() < geometry.minStream ? std::nullopt : findImageStart(stream, colour);
-  if (!start) {
-    why = std::string("the read-back holds no logo (marker \"") + geometry.marker + "\" missing)";
+  std::vector<uint8_t> store(LogoSlots::kReadBackBytes, 0);
+  const StoredReadBack read =
+      storeReadBack(stream, colour, [&]() -> std::vector<uint8_t>& { return store; });
+  if (read.outcome != StoredReadBack::Stored) {
+    why = std::string("the read-back holds no logo (marker \"") + readBackGeometry(colour).marker +
+          "\" missing)";
     return std::nullopt;
   }
-  const MergedImage merged = mergeFields(std::string_view(stream).substr(*start), colour);
-  if (!merged.missing.empty()) {
+  if (!read.missing.empty()) {
     why = "the read-back is damaged: the image ends before byte " +
-          std::to_string(merged.missing.front()) + " of the picture";
+          std::to_string(read.missing.front()) + " of the picture";
     return std::nullopt;
-  }
-  std::vector<uint8_t> store(8193, 0);
-  const uint8_t flip = colour ? 0 : 255;
-  for (size_t i = 0; i < geometry.imageBytes; ++i) {
-    store[i] = static_cast<uint8_t>(merged.picture[i] ^ flip);
   }
   return store;
 }
@@ -261,11 +258,9 @@ int upload(const Args& args) {
   int node = 0;
   bool color = parsed.has("--color");
   std::string why;
-  if (parsed.has("--model")) {
-    const int m = wholeNumber(parsed.value("--model"), 1, 31, model) ? model : 0;
-    if (m != 1 && m != 2 && m != 3 && m != 4 && m != 7 && m != 15 && m != 31) {
-      return usageError("upload", "--model is 1, 2, 3, 4, 7, 15 or 31", kSynopsis);
-    }
+  if (parsed.has("--model") &&
+      !(wholeNumber(parsed.value("--model"), 1, 31, model) && isLogoModel(model))) {
+    return usageError("upload", "--model is " + logoModelsText(), kSynopsis);
   }
   if (!nodeOption(parsed, node))
     return usageError("upload", "--node needs a node ID 1-255", kSynopsis);
@@ -287,15 +282,15 @@ int upload(const Args& args) {
   std::unique_ptr<Host> host;
   std::unique_ptr<Line> line = openLine("upload", options, host, rc, kSynopsis);
   if (!line) return rc;
-  // Model and colour: the options, else the window's settings.
+  // Model and colour: the options, else the settings restored as the window restores them.
+  NodeChoices stored(host->bench().prefs());
   if (model < 0) {
-    const auto stored = host->settings().read(std::string(kSettingsPrefix) + "SX_Model");
-    model = stored ? leadingInt(trimBlanks(*stored)) : 0;
+    stored.restoreModel();
+    model = stored.model();
   }
   if (!color) {
-    const auto stored = host->settings().read(std::string(kSettingsPrefix) + "Color");
-    const std::string value = stored ? toUpper(trimBlanks(*stored)) : "FALSE";
-    color = value != "FALSE" && value != "0" && !value.empty();
+    stored.restoreColourNode();
+    color = stored.colourNode();
   }
   if (model <= 1) {
     std::fprintf(stderr,

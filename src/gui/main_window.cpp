@@ -19,12 +19,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "common/logo_models.h"
 #include "gui/about_dialog.h"
 #include "gui/import_dialog.h"
 #include "gui/picture_box.h"
 #include "gui/scan_dialog.h"
 #include "gui/schedule_window.h"
 #include "gui/widget_mirror.h"
+#include "link/diag_table.h"
 #include "shell/about.h"
 #include "shell/app.h"
 
@@ -229,10 +231,11 @@ void MainWindow::buildMenus() {
   addEntry(schedule, "mnuScheduleOnOff");
   addEntry(schedule, "mnuPanelLock");
   schedule->addSeparator();
-  for (int n : {0, 1, 2, 3, 4, 7, 15, 31}) addEntry(schedule, indexed("mnuSetLGx", n));
+  addEntry(schedule, indexed("mnuSetLGx", 0));  // automatic
+  for (int n : kLogoModels) addEntry(schedule, indexed("mnuSetLGx", n));
 
   QMenu* diag = addMenu("mnuDiag");
-  for (int i = 0; i < 28; ++i) addEntry(diag, indexed("mnuDiagSub", i));
+  for (int i = 0; i < kDiagEntryCount; ++i) addEntry(diag, indexed("mnuDiagSub", i));
 
   QMenu* help = addMenu("mnuHelp");
   for (const char* n : {"mnuManual", "mnuAbout", "mnuCopyright", "mnuDiagTools"}) addEntry(help, n);

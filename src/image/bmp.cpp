@@ -31,86 +31,67 @@ bool supportedDepth(int bpp) {
   return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24;
 }
 
-// Checks the headers and works out the layout. `applySizeRules` adds the node's size rules.
-BmpVerdict inspect(const uint8_t* head, size_t headSize, uint64_t fileSize, bool applySizeRules,
-                   bool largeMemory) {
-  BmpVerdict v;
-  std::optional<BmpHeaders> parsed;
-  if (fileSize >= kBmpHeadersSize) parsed = parseBmpHeaders(head, headSize);
+// The headers are there and are a bitmap's: "" when they are, else why not.
+std::string headerProblem(const std::optional<BmpHeaders>& parsed, uint64_t fileSize) {
   if (!parsed) {
-    v.message = std::string(kUnusable) + "the file is too short for the bitmap headers (" +
-                std::to_string(fileSize) + " bytes).";
-    return v;
+    return std::string(kUnusable) + "the file is too short for the bitmap headers (" +
+           std::to_string(fileSize) + " bytes).";
   }
-  const BmpHeaders& hd = *parsed;
-  if (hd.type != 0x4D42) {
-    v.message = std::string(kUnusable) + "the file does not start with \"BM\".";
-    return v;
+  if (parsed->type != 0x4D42)
+    return std::string(kUnusable) + "the file does not start with \"BM\".";
+  if (parsed->infoSize < kBmpInfoHeaderSize) {
+    return std::string(kUnusable) + "an info header of " + std::to_string(parsed->infoSize) +
+           " bytes is not supported (40 or more needed).";
   }
-  if (hd.infoSize < kBmpInfoHeaderSize) {
-    v.message = std::string(kUnusable) + "an info header of " + std::to_string(hd.infoSize) +
-                " bytes is not supported (40 or more needed).";
-    return v;
-  }
+  return "";
+}
 
-  long long w = hd.width;
-  long long h = hd.height;
-  const bool topDown = h < 0;
-  if (topDown) h = -h;
-  v.sizeRead = true;
-  v.width = clampToInt(w);
-  v.height = clampToInt(h);
-  v.bpp = hd.bitCount;
-
-  if (applySizeRules) {
-    std::string rule = sizeRuleMessage(w, h, largeMemory);
-    if (!rule.empty()) {
-      v.message = std::move(rule);
-      return v;
-    }
-  }
+// What the reader cannot convert: a size that is not positive, compression, the depth.
+std::string conversionProblem(long long w, long long h, const BmpHeaders& hd) {
   if (w <= 0 || h <= 0) {
-    v.message = std::string(kUnusable) + "width and height must be positive (" + std::to_string(w) +
-                " by " + std::to_string(h) + ").";
-    return v;
+    return std::string(kUnusable) + "width and height must be positive (" + std::to_string(w) +
+           " by " + std::to_string(h) + ").";
   }
   if (hd.compression != 0) {
-    v.message = std::string(kUnusable) + "compressed bitmaps cannot be converted (compression " +
-                std::to_string(hd.compression) + ").";
-    return v;
+    return std::string(kUnusable) + "compressed bitmaps cannot be converted (compression " +
+           std::to_string(hd.compression) + ").";
   }
-  const int bpp = hd.bitCount;
-  if (!supportedDepth(bpp)) {
-    v.message = std::string(kUnusable) + std::to_string(bpp) +
-                " bits per pixel cannot be converted (1, 4, 8 or 24 only).";
-    return v;
+  if (!supportedDepth(hd.bitCount)) {
+    return std::string(kUnusable) + std::to_string(hd.bitCount) +
+           " bits per pixel cannot be converted (1, 4, 8 or 24 only).";
   }
+  return "";
+}
 
+// Where the colour table and the pixel data start: both within the file, in that order.
+std::string placeTables(const BmpHeaders& hd, uint64_t fileSize, BmpLayout& layout) {
+  const int bpp = hd.bitCount;
   const uint64_t infoEnd = kBmpFileHeaderSize + static_cast<uint64_t>(hd.infoSize);
-  if (infoEnd > fileSize) {
-    v.message = std::string(kUnusable) + "the info header is cut short.";
-    return v;
-  }
+  if (infoEnd > fileSize) return std::string(kUnusable) + "the info header is cut short.";
   uint64_t entries = 0;
   if (bpp <= 8) {
     const uint64_t full = 1ull << bpp;
     if (hd.clrUsed > full) {
-      v.message = std::string(kUnusable) + "a colour table of " + std::to_string(hd.clrUsed) +
-                  " entries does not fit " + std::to_string(bpp) + " bits per pixel.";
-      return v;
+      return std::string(kUnusable) + "a colour table of " + std::to_string(hd.clrUsed) +
+             " entries does not fit " + std::to_string(bpp) + " bits per pixel.";
     }
     entries = hd.clrUsed != 0 ? hd.clrUsed : full;
   }
   const uint64_t paletteEnd = infoEnd + 4 * entries;
-  if (paletteEnd > fileSize) {
-    v.message = std::string(kUnusable) + "the colour table is cut short.";
-    return v;
-  }
+  if (paletteEnd > fileSize) return std::string(kUnusable) + "the colour table is cut short.";
   if (hd.offBits < paletteEnd) {
-    v.message = std::string(kUnusable) + "the pixel data would start inside the headers (offset " +
-                std::to_string(hd.offBits) + ").";
-    return v;
+    return std::string(kUnusable) + "the pixel data would start inside the headers (offset " +
+           std::to_string(hd.offBits) + ").";
   }
+  layout.paletteOffset = static_cast<size_t>(infoEnd);
+  layout.paletteEntries = static_cast<int>(entries);
+  layout.pixelOffset = hd.offBits;
+  return "";
+}
+
+// The rows of a w by h picture of `bpp` bits from `pixelOffset` on: their sizes and the length
+// the file needs (the last row may lack its padding), which it must have.
+std::string placeRows(long long w, long long h, int bpp, uint64_t fileSize, BmpLayout& layout) {
   const uint64_t bitsPerRow = static_cast<uint64_t>(w) * static_cast<uint64_t>(bpp);
   const uint64_t stride = (bitsPerRow + 31) / 32 * 4;
   const uint64_t rowBytes = (bitsPerRow + 7) / 8;
@@ -120,28 +101,46 @@ BmpVerdict inspect(const uint8_t* head, size_t headSize, uint64_t fileSize, bool
     if (needed != 0) text += ", the image needs " + std::to_string(needed);
     return text + ").";
   };
-  if (rowBytes > fileSize || static_cast<uint64_t>(h - 1) > fileSize / stride) {
-    v.message = cutShort(0);
-    return v;
-  }
-  // The last row may lack its padding.
-  const uint64_t required = hd.offBits + stride * static_cast<uint64_t>(h - 1) + rowBytes;
-  if (required > fileSize) {
-    v.message = cutShort(required);
-    return v;
-  }
+  if (rowBytes > fileSize || static_cast<uint64_t>(h - 1) > fileSize / stride) return cutShort(0);
+  const uint64_t required = layout.pixelOffset + stride * static_cast<uint64_t>(h - 1) + rowBytes;
+  if (required > fileSize) return cutShort(required);
+  layout.rowStride = static_cast<size_t>(stride);
+  layout.rowBytes = static_cast<size_t>(rowBytes);
+  layout.requiredSize = static_cast<size_t>(required);
+  return "";
+}
 
-  v.layout.width = static_cast<int>(w);
-  v.layout.height = static_cast<int>(h);
-  v.layout.topDown = topDown;
-  v.layout.bpp = bpp;
-  v.layout.paletteOffset = static_cast<size_t>(infoEnd);
-  v.layout.paletteEntries = static_cast<int>(entries);
-  v.layout.pixelOffset = hd.offBits;
-  v.layout.rowStride = static_cast<size_t>(stride);
-  v.layout.rowBytes = static_cast<size_t>(rowBytes);
-  v.layout.requiredSize = static_cast<size_t>(required);
-  v.imageBytes = imageByteCount(w, h, bpp);
+// Checks the headers and works out the layout. `applySizeRules` adds the node's size rules.
+BmpVerdict inspect(const uint8_t* head, size_t headSize, uint64_t fileSize, bool applySizeRules,
+                   bool largeMemory) {
+  BmpVerdict v;
+  std::optional<BmpHeaders> parsed;
+  if (fileSize >= kBmpHeadersSize) parsed = parseBmpHeaders(head, headSize);
+  v.message = headerProblem(parsed, fileSize);
+  if (!v.message.empty()) return v;
+
+  const BmpHeaders& hd = *parsed;
+  const long long w = hd.width;
+  const bool topDown = hd.height < 0;
+  const long long h = topDown ? -static_cast<long long>(hd.height) : hd.height;
+  v.sizeRead = true;
+  v.width = clampToInt(w);
+  v.height = clampToInt(h);
+  v.bpp = hd.bitCount;
+
+  if (applySizeRules) v.message = sizeRuleMessage(w, h, largeMemory);
+  if (v.message.empty()) v.message = conversionProblem(w, h, hd);
+  BmpLayout layout;
+  if (v.message.empty()) v.message = placeTables(hd, fileSize, layout);
+  if (v.message.empty()) v.message = placeRows(w, h, hd.bitCount, fileSize, layout);
+  if (!v.message.empty()) return v;
+
+  layout.width = static_cast<int>(w);
+  layout.height = static_cast<int>(h);
+  layout.topDown = topDown;
+  layout.bpp = hd.bitCount;
+  v.layout = layout;
+  v.imageBytes = imageByteCount(w, h, hd.bitCount);
   v.accepted = true;
   return v;
 }

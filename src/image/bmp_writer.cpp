@@ -72,22 +72,6 @@ std::vector<uint8_t> buildLogoBitmap(const std::vector<uint8_t>& store, bool col
   return b;
 }
 
-std::vector<uint8_t> buildBitmap24(int w, int h, const std::vector<Rgb8>& bottomUp,
-                                   Rgb8 transparentAs) {
-  if (w <= 0 || h <= 0) throw std::invalid_argument("A picture needs a positive size.");
-  const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
-  const size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h);
-  std::vector<uint8_t> b = headers(54 + stride * static_cast<size_t>(h), 54, w, h, 24, 0);
-  for (size_t p = 0; p < pixels && p < bottomUp.size(); ++p) {
-    const Rgb8& c = bottomUp[p].transparent ? transparentAs : bottomUp[p];
-    const size_t at = 54 + (p / static_cast<size_t>(w)) * stride + (p % static_cast<size_t>(w)) * 3;
-    b[at] = c.b;
-    b[at + 1] = c.g;
-    b[at + 2] = c.r;
-  }
-  return b;
-}
-
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
   return safeReplace(
       path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);

@@ -1,14 +1,12 @@
 // Writing bitmap files: the 256 x 64 read-back logo (1 bit per pixel for a monochrome logo
-// generator, 4 bits for the colour one), a 24-bit picture of node pixel colours, and the
-// replace-on-success file write they use.
+// generator, 4 bits for the colour one), the headers any bitmap starts with, and the
+// replace-on-success file write.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "image/node_view.h"
 
 namespace osd {
 
@@ -27,11 +25,6 @@ extern const uint8_t kColourLogoPalette[16][4];
 // `progress`, when given, is called with 5 + 95 * i / N at every 16th pixel byte.
 std::vector<uint8_t> buildLogoBitmap(const std::vector<uint8_t>& store, bool colour,
                                      const std::function<void(double)>& progress = {});
-
-// A 24-bit bottom-up bitmap of `w` by `h` colours given bottom row first; transparent pixels
-// are drawn in `transparentAs`.
-std::vector<uint8_t> buildBitmap24(int w, int h, const std::vector<Rgb8>& bottomUp,
-                                   Rgb8 transparentAs = Rgb8{0, 0, 0, false});
 
 // The 54-byte file and info headers of a bottom-up `w` x `h` bitmap of `bpp` bits with
 // `paletteEntries` colour-table entries (72 dots an inch); the caller appends the colour table

@@ -35,4 +35,32 @@ MergedImage mergeFields(std::string_view data, bool colour,
   return m;
 }
 
+StoredReadBack storeReadBack(std::string_view stream, bool colour,
+                             const std::function<std::vector<uint8_t>&()>& target,
+                             const ReadBackSteps& steps) {
+  StoredReadBack result;
+  const ReadBackGeometry g = readBackGeometry(colour);
+  if (stream.size() < g.minStream) return result;
+  if (steps.started) steps.started();
+  const std::optional<size_t> start = findImageStart(stream, colour);
+  if (!start) {
+    result.outcome = StoredReadBack::NoMarker;
+    return result;
+  }
+  if (steps.merging) steps.merging();
+  const MergedImage merged = mergeFields(stream.substr(*start), colour, steps.afterRow);
+  result.outcome = StoredReadBack::Stored;
+  result.missing = merged.missing;
+  if (steps.merged) steps.merged(merged);
+  std::vector<uint8_t>& store = target();
+  const uint8_t flip = colour ? 0 : 255;
+  for (size_t i = 0; i < g.imageBytes; ++i) {
+    store.at(i) = static_cast<uint8_t>(merged.picture[i] ^ flip);
+    if (i % 16 == 0 && steps.storing) {
+      steps.storing(66.0 + 34.0 * static_cast<double>(i) / static_cast<double>(g.imageBytes - 1));
+    }
+  }
+  return result;
+}
+
 }  // namespace osd

@@ -35,4 +35,32 @@ struct MergedImage {
 MergedImage mergeFields(std::string_view data, bool colour,
                         const std::function<void(int row, double progress)>& afterRow = {});
 
+// What storeReadBack tells as it goes; every hook is optional.
+struct ReadBackSteps {
+  std::function<void()> started;  // the stream is long enough: the marker is looked for
+  std::function<void()> merging;  // the marker was found: the fields are put back together
+  std::function<void(int row, double progress)> afterRow;  // as for mergeFields
+  std::function<void(const MergedImage&)> merged;          // before storing
+  std::function<void(double progress)> storing;  // 66 + 34 * i / (N - 1) at every 16th byte i
+};
+
+struct StoredReadBack {
+  enum Outcome {
+    TooShort,  // shorter than the geometry's minStream: nothing looked at
+    NoMarker,  // no marker: nothing stored
+    Stored,    // the picture was stored; `missing` lists the bytes the stream lacked
+  };
+  Outcome outcome = TooShort;
+  std::vector<size_t> missing;
+};
+
+// Turns a read-back stream into the logo as the logo store keeps it: the fields merged back
+// into rows, bottom row first, and for a monochrome node every byte inverted. The bytes go to
+// the first imageBytes entries of `target()`, which is asked for only once the picture is
+// merged (a failure it throws ends the call). Bytes the stream lacked are stored as 0 before
+// the inversion. Used by the window and osdctl alike, so both keep the same logo.
+StoredReadBack storeReadBack(std::string_view stream, bool colour,
+                             const std::function<std::vector<uint8_t>&()>& target,
+                             const ReadBackSteps& steps = {});
+
 }  // namespace osd

@@ -1,5 +1,5 @@
-// The diagnostic menu's entries: for each entry number the command it issues, the question
-// it asks and how the answer becomes the command's argument.
+// The diagnostic menu's entries: for each entry number its caption, the command it issues, the
+// question it asks and how the answer becomes the command's argument.
 #pragma once
 
 #include <optional>
@@ -37,13 +37,17 @@ enum class DiagExtra {
 };
 
 struct DiagEntry {
+  const char* caption;  // the menu entry
   Command command;
   const char* prompt;  // "" when the entry asks nothing; Logo prompts end in the model
   DiagValue value;
   DiagExtra extra;
 };
 
-// The entry with that number (0..27); nothing for other numbers.
+// The menu's entries are numbered 0 .. kDiagEntryCount - 1.
+constexpr int kDiagEntryCount = 28;
+
+// The entry with that number; nothing for other numbers.
 std::optional<DiagEntry> diagEntry(int index);
 
 // The question of an entry, for a logo generator of `model`.

@@ -58,8 +58,7 @@ class LinkListener : public Reporter {
   virtual void answerShown(int /*replyCount*/, const std::string& /*shown*/) {}
   // A graphics node gave its memory size: the digits as sent and the size in bytes.
   virtual void sizeAnswered(const std::string& /*digits*/, int /*memorySize*/) {}
-  // The erase wait: 1..100 while it runs, then done.
-  virtual void eraseProgress(int /*count*/) {}
+  // The erase wait is over.
   virtual void eraseDone() {}
   // A read-back: still waiting (`polls` left), bytes coming in, and the whole stream.
   virtual void readBackWaiting(int /*polls*/) {}

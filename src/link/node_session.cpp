@@ -213,7 +213,6 @@ void NodeSession::sizeAnswer(const std::string& answer, size_t p, size_t q) {
     return;
   }
   memorySize_ = static_cast<int>(n * 1024);
-  graphicsNode_ = true;
   if (n == 64) largeMemory_ = false;
   if (n == 512) largeMemory_ = true;
   listener_.sizeAnswered(digits, memorySize_);

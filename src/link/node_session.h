@@ -67,8 +67,6 @@ class NodeSession {
   void setMemorySize(int bytes) { memorySize_ = bytes; }
   bool largeMemory() const { return largeMemory_; }
   void setLargeMemory(bool large) { largeMemory_ = large; }
-  bool graphicsNode() const { return graphicsNode_; }
-  void setGraphicsNode(bool graphics) { graphicsNode_ = graphics; }
   int replyCount() const { return replyCount_; }
   bool readBackPending() const { return uploadPending_; }
   int polls() const { return readPolls_; }
@@ -77,8 +75,6 @@ class NodeSession {
   // Length of the last read-back taken in (more than 9000: the node never paused).
   size_t lastReadBackLength() const { return lastReadBackLength_; }
   int eraseCount() const { return tenSecCount_; }
-  // Restarts the node poll's count (a long job kept it from running).
-  void restartNodePoll() { pollTicks_ = 0; }
 
  private:
   bool readWaiting();
@@ -98,7 +94,6 @@ class NodeSession {
   size_t lastReadBackLength_ = 0;
   int memorySize_ = 0;
   bool largeMemory_ = true;
-  bool graphicsNode_ = true;
   int replyCount_ = 0;
   int pollStep_ = 0;
   int pollTicks_ = 0;

@@ -116,7 +116,6 @@ bool QtSerialPort::open(int number, PortOpenError& error) {
   number_ = number;
   device_ = device;
   lost_ = false;
-  errorCount_ = 0;
   burstCount_ = 0;
   burstStartMs_ = monotonicMs();
   return true;
@@ -172,11 +171,8 @@ void QtSerialPort::purge() {
   port_.clearError();
 }
 
-void QtSerialPort::setReadTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) {
-  // Reads are event driven here and never block; the values are kept for the record.
-  timeouts_[0] = interval;
-  timeouts_[1] = multiplier;
-  timeouts_[2] = constant;
+void QtSerialPort::setReadTimeouts(uint32_t, uint32_t, uint32_t) {
+  // Reads are event driven here and never block: there is no time-out to set.
 }
 
 std::string QtSerialPort::deviceName(int number) const {
@@ -218,7 +214,6 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
   if (error == QSerialPort::NoError) return;
   // Failures while opening are handled by open() itself.
   if (!port_.isOpen()) return;
-  ++errorCount_;
   if (lost_) return;  // the loss is already being reported
   switch (error) {
     case QSerialPort::UnsupportedOperationError:  // e.g. DTR/RTS on a pseudo-terminal

@@ -43,17 +43,11 @@ class QtSerialPort : public QObject, public SerialPort {
   std::string deviceName(int number) const override;
 
   PortMap& map() { return map_; }
-  const PortMap& map() const { return map_; }
-  // The number of the open port (0 when closed) and the last open failure.
-  int currentNumber() const { return isOpen() ? number_ : 0; }
+  // The last open failure.
   const PortOpenError& lastOpenError() const { return lastError_; }
-  // The read time-outs last set: interval, total multiplier, total constant (ms).
-  const uint32_t* readTimeouts() const { return timeouts_; }
   // Bytes written by this program that the driver still holds (not yet on the line);
   // includes bytesToWrite(). 0 when closed.
   int64_t pendingOutput() const;
-  // How many port errors were seen since the port was opened (for diagnostics and tests).
-  int errorCount() const { return errorCount_; }
 
  private:
   void onReadyRead();
@@ -66,13 +60,11 @@ class QtSerialPort : public QObject, public SerialPort {
   int number_ = 0;
   std::string device_;
   PortOpenError lastError_;
-  uint32_t timeouts_[3] = {0, 0, 0};
   bool lost_ = false;           // the device went away; the loss is being reported
   bool inReceive_ = false;      // event 2 is being handled
   bool resumePending_ = false;  // reception resumes shortly after a transient error
-  int errorCount_ = 0;
-  int burstCount_ = 0;        // errors within the current burst window
-  int64_t burstStartMs_ = 0;  // start of that window (monotonic ms)
+  int burstCount_ = 0;          // errors within the current burst window
+  int64_t burstStartMs_ = 0;    // start of that window (monotonic ms)
 };
 
 }  // namespace osd::qt

@@ -136,6 +136,11 @@ std::string formatClockTime(long long seconds) {
   return text + std::to_string(s);
 }
 
+std::string clockText(double secondsSinceMidnight) {
+  const long long whole = static_cast<long long>(std::floor(secondsSinceMidnight));
+  return formatClockTime(whole < 0 ? 0 : whole % kSecondsPerDay);
+}
+
 std::string formatScheduleTime(int units) {
   if (units < 0) return "Off     ";
   return formatClockTime(static_cast<long long>(units) * 15) + " ";

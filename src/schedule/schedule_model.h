@@ -81,6 +81,10 @@ std::string formatScheduleTime(int units);
 // "8:05:09" for a clock time in whole seconds since midnight.
 std::string formatClockTime(long long seconds);
 
+// The clock labels of the main window and the schedule editor: the time of day in whole
+// seconds, hours without a leading zero ("9:05:07"); times outside the day are brought into it.
+std::string clockText(double secondsSinceMidnight);
+
 // ---- Evaluation ----
 
 // Whether sequence i is set up to run on day d (0 = Sunday): start not -1, logo, T-ON and

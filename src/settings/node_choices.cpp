@@ -2,13 +2,10 @@
 
 #include <algorithm>
 
+#include "common/logo_models.h"
 #include "settings/setting_rules.h"
 
 namespace osd {
-
-bool NodeChoices::isModel(int value) {
-  return std::find(kModels.begin(), kModels.end(), value) != kModels.end();
-}
 
 void NodeChoices::chooseFormat(PixelFormat format) {
   format_ = format;
@@ -24,14 +21,14 @@ int NodeChoices::restoreModel() {
   const int stored = prefs_.model();
   if (stored == 0) {
     model_ = 1;
-  } else if (isModel(stored)) {
+  } else if (isLogoModel(stored)) {
     model_ = stored;
   }
   return stored;
 }
 
 void NodeChoices::chooseModel(int menuValue) {
-  if (menuValue == 0 || isModel(menuValue)) {
+  if (menuValue == 0 || isLogoModel(menuValue)) {
     model_ = menuValue == 0 ? 1 : menuValue;
     prefs_.write("SX_Model", std::to_string(menuValue));
   } else {

@@ -4,7 +4,6 @@
 // the preferences' own rule and, where the operator changes it, written back through them.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 
@@ -15,9 +14,6 @@ namespace osd {
 
 class NodeChoices {
  public:
-  // The logo-generator models: each number is the count of logos the model holds.
-  static constexpr std::array<int, 7> kModels{1, 2, 3, 4, 7, 15, 31};
-  static bool isModel(int value);
   static constexpr int kOpaque = 255;  // the transparency value that keys nothing out
 
   explicit NodeChoices(Preferences& prefs) : prefs_(prefs) {}

@@ -81,10 +81,6 @@ int Preferences::model() {
   return leadingInt(trimBlanks(readFixed("SX_Model")));
 }
 
-int Preferences::logoSelect() {
-  return leadingInt(read("LogoSelect"));
-}
-
 std::string Preferences::slotFile(int slot) {
   return readFixed("BMPpath" + std::to_string(slot));
 }

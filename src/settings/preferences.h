@@ -39,7 +39,6 @@ class Preferences {
   bool colorNode();                // "Color"
   int transparent();               // "Transparent", 0..255
   int model();                     // "SX_Model" as stored (0 when unset)
-  int logoSelect();                // "LogoSelect" as stored
   std::string slotFile(int slot);  // "BMPpathN"
 
  private:

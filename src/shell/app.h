@@ -27,13 +27,13 @@
 #include "link/node_session.h"
 #include "platform/seams.h"
 #include "settings/node_choices.h"
-#include "settings/workbench.h"
 #include "shell/link_presenter.h"
 #include "shell/port_presenter.h"
 #include "shell/status_presenter.h"
 #include "shell/window_model.h"
 #include "transfer/download_job.h"
 #include "transfer/line_progress.h"
+#include "transfer/workbench.h"
 
 namespace osd {
 

@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 
+#include "common/logo_models.h"
 #include "common/textnum.h"
 #include "schedule/schedule_model.h"
 #include "settings/setting_rules.h"
@@ -81,15 +82,14 @@ void App::setUpMenus() {
       ui_.setVisible(indexed("mnuLogoSel", 1), true);
       ui_.setChecked(indexed("mnuLogoSel", 1), true);
       for (int n = 2; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), false);
-    } else if (NodeChoices::isModel(v)) {
+    } else if (isLogoModel(v)) {
       ui_.setChecked(indexed("mnuSetLGx", v), true);
       for (int n = 1; n <= 15; ++n) ui_.setVisible(indexed("mnuLogoSel", n), n <= v);
     } else {
       // Nothing changes; the model comes from the node or the model menu. Say why.
-      status_.error(
-          "Setting SX_Model: " + std::to_string(v) +
-              " is not a model number (0, 1, 2, 3, 4, 7, 15 or 31); the model stays unset",
-          kFormSetUp);
+      status_.error("Setting SX_Model: " + std::to_string(v) + " is not a model number (0, " +
+                        logoModelsText() + "); the model stays unset",
+                    kFormSetUp);
     }
   });
 
@@ -270,8 +270,8 @@ void App::scheduleOnOffClick() {
 void App::setModelClick(int model) {
   choices_.chooseModel(model);
   ui_.setChecked(indexed("mnuSetLGx", 0), false);
-  for (int m : NodeChoices::kModels) ui_.setChecked(indexed("mnuSetLGx", m), false);
-  const bool known = model == 0 || NodeChoices::isModel(model);
+  for (int m : kLogoModels) ui_.setChecked(indexed("mnuSetLGx", m), false);
+  const bool known = model == 0 || isLogoModel(model);
   ui_.setChecked(indexed("mnuSetLGx", known ? model : 1), true);
   if (known && model > 1) port_.modelChosen(model);
   for (int k = 1; k <= 15; ++k) ui_.setVisible(indexed("mnuLogoSel", k), k <= choices_.model());

@@ -1,5 +1,7 @@
 // The main window's controls with their laid-out (design-time) state: names, captions,
 // visibility. The Qt window creates one widget or menu entry per name.
+#include "common/logo_models.h"
+#include "link/diag_table.h"
 #include "shell/app.h"
 
 namespace osd {
@@ -79,41 +81,15 @@ void App::defineControls() {
   m.define("mnuScheduleOnOff", caption("Scheduler O&N/OFF"));
   m.define("mnuPanelLock", caption("Front Panel &Lock"));
   m.define(indexed("mnuSetLGx", 0), caption("AutoSelect SX Type"));
-  for (int n : {1, 2, 3, 4, 7, 15, 31}) {
+  for (int n : kLogoModels) {
     m.define(indexed("mnuSetLGx", n), caption("Set as SX-" + std::to_string(n)));
   }
 
   // Diag
-  static const char* kDiag[28] = {"Toggle TAKE",
-                                  "TAKE OFF",
-                                  "TAKE ON",
-                                  "Fade Rate",
-                                  "Mix Level",
-                                  "IRE Level",
-                                  "Horiz Posn",
-                                  "Vert Posn",
-                                  "Send Logo",
-                                  "Save Settings to EEPROM",
-                                  "Save Logo to EEPROM",
-                                  "Blink Test",
-                                  "Change ID Num",
-                                  "Set Time ON",
-                                  "Set Time OFF",
-                                  "Wakeup Node",
-                                  "Sleep Node",
-                                  "Retreive Settings",
-                                  "Select Logo",
-                                  "Retreive Logo",
-                                  "Factory Reset",
-                                  "Set Model #",
-                                  "Retreive Copyright",
-                                  "Show Dialog",
-                                  "Read Configuration",
-                                  "Enter Password",
-                                  "Chroma",
-                                  "Misc"};
   m.define("mnuDiag", caption("&Diag", false));
-  for (int i = 0; i < 28; ++i) m.define(indexed("mnuDiagSub", i), caption(kDiag[i]));
+  for (int i = 0; i < kDiagEntryCount; ++i) {
+    m.define(indexed("mnuDiagSub", i), caption(diagEntry(i)->caption));
+  }
 
   // &Help
   m.define("mnuHelp", caption("&Help"));

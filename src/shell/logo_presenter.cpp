@@ -238,38 +238,39 @@ void App::savePicture(const std::string& stream) {
   } else {
     selectedSlot = 1;
   }
-  const ReadBackGeometry geometry = readBackGeometry(choices_.colourNode());
-  if (stream.size() < geometry.minStream) return;
-  status_.progress(0);
-  status_.progressShown(true);
-  mark = "02";
-  const std::optional<size_t> start = findImageStart(stream, choices_.colourNode());
-  if (!start) {
-    status_.progressShown(false);
-    return;
-  }
-
-  status_.status("Merging Image");
-  const std::string_view data = std::string_view(stream).substr(*start);
-  const MergedImage merged = mergeFields(
-      data, choices_.colourNode(), [this](int, double progress) { status_.progress(progress); });
-  for (size_t at : merged.missing) {
-    // The row's codes merged so far, as the progress mark.
-    mark.clear();
-    const size_t rowStart = at - at % geometry.rowBytes;
-    for (size_t k = rowStart; k < at; ++k) mark += " " + std::to_string(merged.picture[k]);
-    fail("The read-back image ends before byte " + std::to_string(at) + " of the picture.");
-  }
-
-  status_.status("Inverting Image");
-  try {
+  const size_t rowBytes = readBackGeometry(choices_.colourNode()).rowBytes;
+  ReadBackSteps steps;
+  steps.started = [&] {
+    status_.progress(0);
+    status_.progressShown(true);
+    mark = "02";
+  };
+  steps.merging = [&] { status_.status("Merging Image"); };
+  steps.afterRow = [this](int, double progress) { status_.progress(progress); };
+  steps.merged = [&](const MergedImage& merged) {
+    for (size_t at : merged.missing) {
+      // The row's codes merged so far, as the progress mark.
+      mark.clear();
+      const size_t rowStart = at - at % rowBytes;
+      for (size_t k = rowStart; k < at; ++k) mark += " " + std::to_string(merged.picture[k]);
+      fail("The read-back image ends before byte " + std::to_string(at) + " of the picture.");
+    }
+  };
+  steps.storing = [this](double progress) { status_.progress(progress); };
+  const auto slotStore = [&]() -> std::vector<uint8_t>& {
+    status_.status("Inverting Image");
     requireSlot(selectedSlot);
-    std::vector<uint8_t>& store = slotImage.at(static_cast<size_t>(selectedSlot));
-    const uint8_t flip = choices_.colourNode() ? 0 : 255;
-    for (size_t i = 0; i < geometry.imageBytes; ++i) {
-      store.at(i) = static_cast<uint8_t>(merged.picture[i] ^ flip);
-      if (i % 16 == 0)
-        status_.progress(66.0 + 34.0 * static_cast<double>(i) / (geometry.imageBytes - 1));
+    return slotImage.at(static_cast<size_t>(selectedSlot));
+  };
+  try {
+    switch (storeReadBack(stream, choices_.colourNode(), slotStore, steps).outcome) {
+      case StoredReadBack::TooShort:
+        return;
+      case StoredReadBack::NoMarker:
+        status_.progressShown(false);
+        return;
+      case StoredReadBack::Stored:
+        break;
     }
   } catch (const std::exception& e) {
     fail(e.what());

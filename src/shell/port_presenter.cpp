@@ -1,9 +1,9 @@
 #include "shell/port_presenter.h"
 
-#include <cmath>
 #include <exception>
 
 #include "common/textnum.h"
+#include "schedule/schedule_model.h"
 
 namespace osd {
 
@@ -19,15 +19,6 @@ int skipPortFrom(const std::string& commandLine) {
   while (i < upper.size() && (upper[i] == ' ' || upper[i] == '\t')) ++i;
   if (i < upper.size() && upper[i] >= '0' && upper[i] <= '9') return upper[i] - '0';
   return 0;
-}
-
-std::string clockText(double secondsSinceMidnight) {
-  long long whole = static_cast<long long>(std::floor(secondsSinceMidnight));
-  if (whole < 0) whole = 0;
-  whole %= 86400;
-  const long long h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
-  return std::to_string(h) + ":" + (m < 10 ? "0" : "") + std::to_string(m) + ":" +
-         (s < 10 ? "0" : "") + std::to_string(s);
 }
 
 PortPresenter::PortPresenter(LinkService& link, Dispatcher& dispatcher, NodeChoices& choices,

@@ -43,9 +43,6 @@ struct PortView {
 // no digit after it, -1 when the word is not there.
 int skipPortFrom(const std::string& commandLine);
 
-// "9:05:07": hours without a leading zero.
-std::string clockText(double secondsSinceMidnight);
-
 class PortPresenter : public ViewState<PortView> {
  public:
   static constexpr int kMenuPorts = 12;

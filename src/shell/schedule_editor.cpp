@@ -394,8 +394,7 @@ void ScheduleEditor::autoScanClick() {
 void ScheduleEditor::timerTick() {
   if (!open_) return;
   const LocalTime now = app_.platform().loop.now();
-  ui_.setText("lblCurrentTime",
-              formatClockTime(static_cast<long long>(std::floor(now.secondsSinceMidnight))));
+  ui_.setText("lblCurrentTime", clockText(now.secondsSinceMidnight));
   if (statusTicks_ > 0 && --statusTicks_ == 0) ui_.setText("lblStatus", "");
   if (ui_.checked("chkAutoScan")) {
     if (autoScanTicks_ >= 4) {

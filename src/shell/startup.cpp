@@ -23,7 +23,6 @@ void App::formLoad(const std::string& commandLineText) {
 
   // 1. Node family; the reply area is hidden until the settings are read.
   step([&] {
-    session_.setGraphicsNode(true);
     session_.setLargeMemory(true);
     port_.showReply(false);
   });

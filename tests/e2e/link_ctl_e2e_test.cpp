@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "link/node_session.h"
 #include "sim/node.h"
 #include "support/bmp_builder.h"
+#include "support/fakes.h"
 
 using namespace osd::e2e;
 
@@ -119,4 +121,64 @@ TEST(LinkCtlE2E, UploadWritesTheLogoTheNodeHolds) {
   ASSERT_GE(out.size(), 2048u);
   EXPECT_EQ(out.substr(out.size() - 2048),
             std::string(node.storedLogo().begin(), node.storedLogo().end()));
+}
+
+// The window and osdctl turn the same read-back into the same file: osdctl from the simulated
+// node on the line, the window from the stream the same node sends, taken in by its reception.
+TEST(LinkCtlE2E, WindowAndOsdctlSaveTheSameReadBack) {
+  for (bool colour : {false, true}) {
+    SCOPED_TRACE(colour);
+    TempDir t;
+    Sim node(words(colour ? "--baud 0 --color" : "--baud 0", t));
+    const ProgramRun r = ctl(
+        t, words("upload ctl.bmp --model 4 --port " + node.pty() + (colour ? " --color" : ""), t));
+    ASSERT_EQ(r.rc, 0) << r.err;
+
+    osd::test::Harness h;
+    h.lineReady();
+    h.loop.setTimerEnabled(osd::TimerId::Delay, true);  // the main tick takes the stream in
+    h.app->choices().setModel(4);
+    h.app->choices().setColourNode(colour);
+    h.dialogs.fileNames.push_back(t.path + "/window.bmp");
+    h.app->session().awaitReadBack(osd::NodeSession::kReadBackPolls);
+    h.port.receive(osd::sim::Node({64, 1, 1, colour}).feed("WK,00ARM"));
+    h.ticks(40);
+    const std::string saved = slurp(t.path + "/window.bmp");
+    EXPECT_EQ(saved.size(), colour ? 8310u : 2110u);
+    EXPECT_TRUE(saved == slurp(t.path + "/ctl.bmp"));
+  }
+}
+
+// osdctl upload reads "SX_Model" and "Color" by the window's rules: for each stored value the
+// window's start-up and osdctl agree on whether a logo can be read back and whether the node
+// is the colour one. The simulated node is a monochrome one: osdctl saves its logo only when
+// it takes the node for a monochrome one ("missing": the key is not stored).
+TEST(LinkCtlE2E, UploadReadsModelAndColourAsTheWindowDoes) {
+  const struct {
+    const char *model, *colour;
+  } cases[] = {
+      {"4", "missing"}, {"4", ""},     {"4", "0"},       {"4", "False"},  {"4", "True"},
+      {"4", "1"},       {"4", "junk"}, {"missing", "0"}, {"", "0"},       {"0", "0"},
+      {"1", "0"},       {"5", "0"},    {"junk", "0"},    {"31", "False"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("SX_Model=") + c.model + " Color=" + c.colour);
+    osd::test::Harness window;
+    std::string ini = "[FormInit]\n";
+    for (auto [key, value] : {std::pair{"SX_Model", c.model}, {"Color", c.colour}}) {
+      if (std::string(value) == "missing") continue;
+      window.settings.set(key, value);
+      ini += std::string(key) + "=" + value + "\n";
+    }
+    window.app->formSetUp();
+    const bool canUpload = window.app->choices().model() > 1;
+    const bool colour = window.app->choices().colourNode();
+
+    TempDir t;
+    writeBytes(t.path + "/settings.ini", ini);
+    Sim node({"--baud", "0"});
+    const ProgramRun r = ctl(t, {"upload", t.path + "/out.bmp", "--port", node.pty()});
+    EXPECT_EQ(r.err.find("SX-1 Cannot upload") == std::string::npos, canUpload) << r.err;
+    EXPECT_EQ(r.rc == 0, canUpload && !colour) << r.err;
+  }
 }
