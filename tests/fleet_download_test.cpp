@@ -122,72 +122,20 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     const char* firstStreamAfter;  // the bytes just before the first erase
     std::vector<std::string> results;
   } cases[] = {
-      {"whole line",
-       {3, 7},
-       {},
-       false,
-       {3, 7},
-       true,
-       false,
-       {3, 7},
-       {k64},
-       "SPWK,00",
+      // clang-format off
+      {"whole line", {3, 7}, {}, false, {3, 7}, true, false, {3, 7}, {k64}, "SPWK,00",
        {"programmed", "programmed"}},
-      {"in turn",
-       {3, 7, 26},
-       {},
-       false,
-       {3, 7},
-       false,
-       false,
-       {3, 7},
-       {k64, k64},
-       "SPWK,03",
+      {"in turn", {3, 7, 26}, {}, false, {3, 7}, false, false, {3, 7}, {k64, k64}, "SPWK,03",
        {"programmed", "programmed"}},
-      {"together",
-       {3, 7, 26},
-       {},
-       true,
-       {3, 7},
-       false,
-       true,
-       {3, 7},
-       {k64},
-       "SPWK,03WK,07",
+      {"together", {3, 7, 26}, {}, true, {3, 7}, false, true, {3, 7}, {k64}, "SPWK,03WK,07",
        {"programmed", "programmed"}},
-      {"two sizes together",
-       {3, 26},
-       {{26, 512}},
-       true,
-       {3, 26},
-       false,
-       true,
-       {3, 26},
-       {k64, k512},
-       "SPWK,03",
-       {"programmed", "programmed"}},
-      {"whole line of two sizes",
-       {3, 26},
-       {{26, 512}},
-       false,
-       {3, 26},
-       true,
-       false,
-       {3, 26},
-       {k64, k512},
-       "SPWK,03",
-       {"programmed", "programmed"}},
-      {"a silent node",
-       {3, 7},
-       {},
-       false,
-       {3, 9, 7},
-       true,
-       false,
-       {3, 7},
-       {k64, k64},
-       "SPWK,03",
+      {"two sizes together", {3, 26}, {{26, 512}}, true, {3, 26}, false, true, {3, 26},
+       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"whole line of two sizes", {3, 26}, {{26, 512}}, false, {3, 26}, true, false, {3, 26},
+       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"a silent node", {3, 7}, {}, false, {3, 9, 7}, true, false, {3, 7}, {k64, k64}, "SPWK,03",
        {"programmed", "no answer within 3 s; left out", "programmed"}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -264,30 +212,21 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   EXPECT_LT(lost.port.sent().size(), 3000u + 2600);
 }
 
-// The plan the dry run prints: its streams and their bytes, as the job will send them.
-TEST(FleetDownload, PlanGroupsSameStreamsOnlyWhereTheWakeUpsAllowIt) {
-  FleetJob job;
-  job.logos = {logo(1), logo(2)};
-  job.nodes = {{3, 0, 0}, {7, 1, 0}, {9, 0, 0}, {26, 0, 512}};
-  const std::map<int, int> memory = {{3, 64}, {7, 64}, {9, 64}, {26, 512}};
-  const auto ids = [](const std::vector<FleetGroup>& groups) {
-    std::vector<std::vector<int>> out;
-    for (const auto& g : groups) out.push_back(g.ids);
-    return out;
-  };
-  EXPECT_EQ(ids(planGroups(job, memory)), (std::vector<std::vector<int>>{{3}, {7}, {9}, {26}}));
-  job.together = true;
-  const auto together = planGroups(job, memory);
-  EXPECT_EQ(ids(together), (std::vector<std::vector<int>>{{3, 9}, {7}, {26}}));
-  // Two wake-ups, the erase, the stream.
+// The plan the dry run prints: which nodes share a stream, its bytes and the line time.
+TEST(FleetDownload, PlanSharesStreamsOnlyWhereTheWakeUpsAllowIt) {
+  FleetJob job{{{3, 0, 0}, {7, 1, 0}, {9, 0, 0}, {26, 0, 512}}, {logo(1), logo(2)}, false, true};
+  std::map<int, int> memory = {{3, 64}, {7, 64}, {9, 64}, {26, 512}};
+  std::vector<std::vector<int>> ids;
+  for (const auto& g : planGroups(job, memory)) ids.push_back(g.ids);
+  EXPECT_EQ(ids, (std::vector<std::vector<int>>{{3, 9}, {7}, {26}}));
   const int64_t stream = DownloadPlan{16, 4, 65536}.streamLength();
-  EXPECT_EQ(groupBytes(job, together[0]), 2 + 10 + 6 + stream);
+  EXPECT_EQ(groupBytes(job, planGroups(job, memory)[0]), 2 + 10 + 6 + stream);
   job.wholeLine = true;  // different logos: still no "WK,00"
   EXPECT_FALSE(planGroups(job, memory)[0].all);
   job.nodes = {{3, 0, 0}, {9, 0, 0}};
-  EXPECT_TRUE(planGroups(job, {{3, 64}, {9, 64}})[0].all);
   EXPECT_FALSE(planGroups(job, {{3, 64}})[0].all);  // node 9 did not answer
-  // One erase wait and the bytes at 960 a second.
-  EXPECT_NEAR(jobSeconds(job, planGroups(job, {{3, 64}, {9, 64}}), 2),
-              10.0 + static_cast<double>(20 + 7 + 6 + stream + 20 + 7) / 960.0, 1e-9);
+  const auto whole = planGroups(job, {{3, 64}, {9, 64}});
+  ASSERT_TRUE(whole[0].all);
+  // Two asks, "SP", "WK,00", the erase, the stream, two checks, "SP", "WK,00"; one erase wait.
+  EXPECT_NEAR(jobSeconds(job, whole, 2), 10.0 + double(20 + 7 + 6 + stream + 20 + 7) / 960.0, 1e-9);
 }
