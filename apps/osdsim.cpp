@@ -50,6 +50,23 @@ std::string typed(const std::string& option, const std::string& value) {
   return option + " '" + value + "'";
 }
 
+// "3,7,26:512": several nodes on the line, each with its own memory where it says so.
+bool readIds(const std::string& ids, osd::sim::PtyOptions& opt) {
+  for (size_t at = 0; at <= ids.size();) {
+    const size_t comma = std::min(ids.find(',', at), ids.size());
+    const std::string item = ids.substr(at, comma - at);
+    const size_t colon = std::min(item.find(':'), item.size());
+    const auto v = osd::cli::wholeNumber(item.substr(0, colon), 1, 255);
+    const std::string memory = colon < item.size() ? item.substr(colon + 1) : "";
+    if (!v || (colon < item.size() && memory != "64" && memory != "512")) return false;
+    opt.ids.push_back(static_cast<int>(*v));
+    if (!memory.empty()) opt.memoryKiB[static_cast<int>(*v)] = std::stoi(memory);
+    at = comma + 1;
+  }
+  opt.node.id = opt.ids.front();
+  return true;
+}
+
 // Reads the command line into `opt` and `logoPath`. Returns -1 to go on, else the exit status.
 int readCommandLine(int argc, char** argv, osd::sim::PtyOptions& opt, std::string& logoPath) {
   using osd::cli::Kind;
@@ -84,24 +101,10 @@ int readCommandLine(int argc, char** argv, osd::sim::PtyOptions& opt, std::strin
       return usage(typed("--memory", p.value("--memory")) + ": 64 or 512");
     opt.node.memoryKiB = static_cast<int>(*v);
   }
-  if (p.has("--id")) {  // several IDs separated by commas: that many nodes on the line
-    const std::string ids = p.value("--id");
-    for (size_t at = 0; at <= ids.size();) {
-      const size_t comma = std::min(ids.find(',', at), ids.size());
-      const std::string item = ids.substr(at, comma - at);
-      const size_t colon = std::min(item.find(':'), item.size());
-      const auto v = wholeNumber(item.substr(0, colon), 1, 255);
-      const std::string memory = colon < item.size() ? item.substr(colon + 1) : "";
-      if (!v || (colon < item.size() && memory != "64" && memory != "512"))
-        return usage(typed("--id", ids) +
-                     ": node IDs 1 to 255, separated by commas, each with :64 or :512 if its "
-                     "memory differs");
-      opt.ids.push_back(static_cast<int>(*v));
-      if (!memory.empty()) opt.memoryKiB[static_cast<int>(*v)] = std::stoi(memory);
-      at = comma + 1;
-    }
-    opt.node.id = opt.ids.front();
-  }
+  if (p.has("--id") && !readIds(p.value("--id"), opt))
+    return usage(typed("--id", p.value("--id")) +
+                 ": node IDs 1 to 255, separated by commas, each with :64 or :512 if its memory "
+                 "differs");
   if (p.has("--wake")) {
     const std::string w = p.value("--wake");
     if (w != "select" && w != "together") return usage(typed("--wake", w) + ": select or together");

@@ -53,6 +53,31 @@ std::string trimmed(const std::string& s) {
   return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
 }
 
+// One key of a [node ID] section; "" or why not ("unknown key ..." or what the value must be).
+std::string readNodeKey(SiteNode& n, const std::string& key, const std::string& value,
+                        const std::filesystem::path& folder) {
+  if (key == "logo") {
+    if (value.empty()) return "a file name";
+    const std::filesystem::path file(value);
+    n.logo.file = (file.is_absolute() ? file : folder / file).string();
+    n.named = n.logo.file;
+  } else if (key == "format") {
+    if (value != "rgb" && value != "ycbcr") return "rgb or ycbcr";
+    n.logo.rgb = value == "rgb";
+  } else if (key == "transparent") {
+    if (!wholeNumber(value, 0, 255, n.logo.transparent)) return "a value 0-255";
+  } else if (key == "x" || key == "y") {
+    if (!wholeNumber(value, 0, 100, key == "x" ? n.logo.x : n.logo.y)) return "a percentage 0-100";
+  } else if (key == "memory") {
+    if (value != "64" && value != "512") return "64 or 512";
+    n.memoryKiB = value == "64" ? 64 : 512;
+  } else {
+    return "unknown key '" + key + "' in [node " + std::to_string(n.id) +
+           "] (logo, format, transparent, x, y, memory)";
+  }
+  return "";
+}
+
 // Reads the site file; "" or "SITE:LINE: why".
 std::string readSite(const std::string& path, Site& site) {
   std::ifstream in(path, std::ios::binary);
@@ -117,28 +142,10 @@ std::string readSite(const std::string& path, Site& site) {
       continue;
     }
     SiteNode& n = site.nodes.back();
-    if (key == "logo") {
-      if (value.empty()) return bad + "a file name";
-      const std::filesystem::path file(value);
-      n.logo.file = (file.is_absolute() ? file : folder / file).string();
-      n.named = n.logo.file;
-      n.logoLine = number;
-    } else if (key == "format") {
-      if (value != "rgb" && value != "ycbcr") return bad + "rgb or ycbcr";
-      n.logo.rgb = value == "rgb";
-    } else if (key == "transparent") {
-      if (!wholeNumber(value, 0, 255, n.logo.transparent)) return bad + "a value 0-255";
-    } else if (key == "x") {
-      if (!wholeNumber(value, 0, 100, n.logo.x)) return bad + "a percentage 0-100";
-    } else if (key == "y") {
-      if (!wholeNumber(value, 0, 100, n.logo.y)) return bad + "a percentage 0-100";
-    } else if (key == "memory") {
-      if (value != "64" && value != "512") return bad + "64 or 512";
-      n.memoryKiB = value == "64" ? 64 : 512;
-    } else {
-      return where(number) + "unknown key '" + key + "' in [node " + std::to_string(n.id) +
-             "] (logo, format, transparent, x, y, memory)";
+    if (const std::string why = readNodeKey(n, key, value, folder); !why.empty()) {
+      return why.rfind("unknown", 0) == 0 ? where(number) + why : bad + why;
     }
+    if (key == "logo") n.logoLine = number;
   }
   if (const std::string why = finishNode(); !why.empty()) return why;
   if (site.nodes.empty()) return path + ": no [node ID] section";

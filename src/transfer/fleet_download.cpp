@@ -259,85 +259,85 @@ bool FleetDownload::sendGroup(const FleetJob& job, const FleetGroup& g, std::str
   return r.ok;
 }
 
+// Each node alone: is it there, and how large is its memory? The memory of every node that
+// can take its logo, by ID; false when the port was lost.
+bool FleetDownload::identify(const FleetJob& job, std::vector<FleetResult>& results,
+                             std::map<int, int>& memory) {
+  for (size_t i = 0; i < job.nodes.size(); ++i) {
+    const FleetNode& n = job.nodes[i];
+    FleetResult& r = results[i];
+    step("Asking node " + std::to_string(n.id));
+    const int answered = ask(n.id);
+    if (!sink_.isOpen()) return false;
+    if (answered == 0) {
+      r.reason = "no answer within 3 s; left out";
+    } else {
+      r.memoryKiB = n.memoryKiB > 0 ? n.memoryKiB : answered;
+      const std::string& refusal = job.logos[static_cast<size_t>(n.logo)].smallMemoryRefusal;
+      if (r.memoryKiB < kLargestMemoryKiB && !refusal.empty()) {
+        r.reason = "the logo does not fit its memory: " + refusal;
+      } else {
+        memory[n.id] = r.memoryKiB;
+        continue;
+      }
+    }
+    reporter_.status("Node " + std::to_string(n.id) + ": " + r.reason);
+  }
+  return true;
+}
+
+// After its stream each node of the group alone again: it answers once it has taken the
+// stream. False when the port was lost.
+bool FleetDownload::check(const FleetGroup& g, std::vector<FleetResult>& results) {
+  for (const int id : g.ids) {
+    step("Checking node " + std::to_string(id));
+    FleetResult& r = *std::find_if(results.begin(), results.end(),
+                                   [id](const FleetResult& x) { return x.id == id; });
+    r.programmed = ask(id) > 0;
+    r.reason = r.programmed ? "programmed" : "no answer after the download";
+    if (!sink_.isOpen()) return false;
+  }
+  if (g.quietAfter) {
+    // A sleeping node of a larger memory may still count this stream as its own; it drops
+    // out of it when the line goes quiet.
+    step("Letting the line go quiet");
+    const double until = lineFree_ + kQuietSeconds;
+    waitsLeft_ = std::max(0.0, waitsLeft_ - kQuietSeconds);
+    quietEnds_ = until;
+    waitUntil(until);
+    quietEnds_ = 0;
+  }
+  return true;
+}
+
 std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
   std::vector<FleetResult> results;
   for (const FleetNode& n : job.nodes) results.push_back(FleetResult{n.id, n.memoryKiB, false, ""});
-  const auto resultOf = [&results](int id) -> FleetResult& {
-    return *std::find_if(results.begin(), results.end(),
-                         [id](const FleetResult& r) { return r.id == id; });
-  };
   // Until the nodes have answered, the plan assumes the memory given, else 64 K.
   std::map<int, int> assumed;
   for (const FleetNode& n : job.nodes) assumed[n.id] = n.memoryKiB > 0 ? n.memoryKiB : 64;
-  const int asked = static_cast<int>(job.nodes.size());
   const std::vector<FleetGroup> guess = planGroups(job, assumed);
-  total_ = jobBytes(job, guess, asked);
+  total_ = jobBytes(job, guess, static_cast<int>(job.nodes.size()));
   waitsLeft_ = waitSeconds(job, guess);
   reporter_.busy(true);
   reporter_.progress(0);
   reporter_.progressShown(true);
 
-  // Each node alone: is it there, and how large is its memory?
   std::map<int, int> memory;
-  bool portLost = false;
-  for (const FleetNode& n : job.nodes) {
-    step("Asking node " + std::to_string(n.id));
-    const int answered = ask(n.id);
-    if (!sink_.isOpen()) {
-      portLost = true;
-      break;
-    }
-    FleetResult& r = resultOf(n.id);
-    if (answered == 0) {
-      r.reason = "no answer within 3 s; left out";
-      reporter_.status("Node " + std::to_string(n.id) + ": no answer within 3 s; left out");
-      continue;
-    }
-    r.memoryKiB = n.memoryKiB > 0 ? n.memoryKiB : answered;
-    const std::string& refusal = job.logos[static_cast<size_t>(n.logo)].smallMemoryRefusal;
-    if (r.memoryKiB < kLargestMemoryKiB && !refusal.empty()) {
-      r.reason = "the logo does not fit its memory: " + refusal;
-      reporter_.status("Node " + std::to_string(n.id) + ": " + r.reason);
-      continue;
-    }
-    memory[n.id] = r.memoryKiB;
-  }
-
+  bool portLost = !identify(job, results, memory);
   const std::vector<FleetGroup> groups =
       portLost ? std::vector<FleetGroup>{} : planGroups(job, memory);
   total_ = jobBytes(job, groups, 0) + written_;
   waitsLeft_ = waitSeconds(job, groups);
   for (const FleetGroup& g : groups) {
     std::string why;
-    if (portLost || !sendGroup(job, g, why)) {
-      if (!sink_.isOpen()) portLost = true;
-      for (const int id : g.ids)
-        resultOf(id).reason = portLost && why.empty() ? "not sent: the port was lost" : why;
+    if (!portLost && sendGroup(job, g, why)) {
+      portLost = !check(g, results);
       continue;
     }
-    // Each node alone again: it answers once it has taken the stream.
-    for (const int id : g.ids) {
-      if (portLost) break;
-      step("Checking node " + std::to_string(id));
-      FleetResult& r = resultOf(id);
-      if (ask(id) > 0) {
-        r.programmed = true;
-        r.reason = "programmed";
-      } else {
-        r.reason = "no answer after the download";
-      }
-      if (!sink_.isOpen()) portLost = true;
-    }
-    if (g.quietAfter && !portLost) {
-      // A sleeping node of a larger memory may still count this stream as its own; it drops
-      // out of it when the line goes quiet.
-      step("Letting the line go quiet");
-      const double until = lineFree_ + kQuietSeconds;
-      waitsLeft_ = std::max(0.0, waitsLeft_ - kQuietSeconds);
-      quietEnds_ = until;
-      waitUntil(until);
-      quietEnds_ = 0;
-    }
+    portLost = portLost || !sink_.isOpen();
+    for (FleetResult& r : results)
+      if (std::find(g.ids.begin(), g.ids.end(), r.id) != g.ids.end()) r.reason = why;
   }
   for (FleetResult& r : results) {
     if (r.reason.empty()) r.reason = "not sent: the port was lost";

@@ -126,7 +126,9 @@ class FleetDownload {
   bool write(const std::string& bytes);
   // "SP", "WK,"+ID, "QXS"; the memory size answered in K, 0 when none came in time.
   int ask(int id);
+  bool identify(const FleetJob& job, std::vector<FleetResult>& results, std::map<int, int>& memory);
   bool sendGroup(const FleetJob& job, const FleetGroup& group, std::string& why);
+  bool check(const FleetGroup& group, std::vector<FleetResult>& results);
   void step(const std::string& text);
   // Lets the loop run until the loop's clock reaches `when` (or the port closes).
   void waitUntil(double when);
