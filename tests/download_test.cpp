@@ -68,8 +68,6 @@ const std::string kFiller(128, '\xFF');
 
 }  // namespace
 
-// ---------------- The byte stream ----------------
-
 // The stream's length and filler for everyone who sends or expects one.
 TEST(DownloadPlanTest, LengthAndFillerAtTheMemoryBorders) {
   struct Row {
@@ -133,8 +131,6 @@ TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
   EXPECT_EQ(h.port.writes.back(), kFiller);
 }
 
-// ---------------- Progress, status, pointer ----------------
-
 TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   loadLogo(256, 64);
   std::vector<std::string> statuses;
@@ -170,8 +166,6 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   EXPECT_FALSE(app.statusLine().view().progressShown);
 }
 
-// ---------------- Refusals ----------------
-
 TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   loadLogo(256, 64, 5);
   app.runDownload();
@@ -187,8 +181,6 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   app.runDownload();
   EXPECT_EQ(h.port.writes.size(), 448u);
 }
-
-// ---------------- Failures ----------------
 
 TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
   loadLogo(256, 64);
@@ -210,8 +202,6 @@ TEST_F(DownloadTest, FailingWritesStopTheDownload) {
             0u);  // SendCom's own report first
   EXPECT_FALSE(app.lineHeld());
 }
-
-// ---------------- The menu commands ----------------
 
 TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   loadLogo(256, 64);

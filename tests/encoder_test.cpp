@@ -120,7 +120,16 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
        255,
        {155, 128, 155, 128, 128, 155, 128, 155}},
   };
-  for (const auto& c : cases) EXPECT_EQ(encode(c.file, c.format, c.t), c.want) << c.what;
+  for (const auto& c : cases) {
+    EXPECT_EQ(encode(c.file, c.format, c.t), c.want) << c.what;
+    // Into a longer buffer: what lies beyond the picture's values stays.
+    EncodeOptions o;
+    o.format = c.format, o.transparent = c.t;
+    std::vector<int> out(c.want.size() + 2, -1), want = c.want;
+    want.insert(want.end(), {-1, -1});
+    encodeImage(decoded(c.file), o, out);
+    EXPECT_EQ(out, want) << c.what;
+  }
   // The node view shows the levels of "24-bit levels" again: red 1, green 2, blue 3 of 3.
   EXPECT_EQ(decodeRgbValue(185), (Rgb8{85, 170, 255, false}));
 }

@@ -75,6 +75,15 @@ TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
 
 // ---- Option menus ----
 
+TEST_F(FormSetUpTest, ScheduleLockMarkFollowsTheSettingAndTheMenu) {
+  h.settings.set("Locked", "True");
+  app.formSetUp();
+  EXPECT_TRUE(ui.checked("mnuScheduleEdit(1)"));
+  app.click("mnuScheduleEdit(1)");
+  EXPECT_FALSE(ui.checked("mnuScheduleEdit(1)"));
+  EXPECT_EQ(h.settings.get("Locked"), "False");
+}
+
 TEST_F(FormSetUpTest, ModelMenu) {
   app.formSetUp();
   app.click("mnuSetLGx(2)");

@@ -38,10 +38,11 @@ TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
   const std::string dir = tempDir(), file = dir + "/s.ini";
   writeFile(file,
             "\xEF\xBB\xBF; by hand\ngarbage\n[Other]\nComPort=99\n[ FormInit ]\n  ComPort =  4 "
-            "\nBMPpath1=/tmp/a=b.bmp\n\n[Tail]\nx=y");
+            "\nBMPpath1=/tmp/a=b.bmp\nNote= ; a comment alone\n\n[Tail]\nx=y");
   IniSettings ini(file, "RA7_Vud");
   EXPECT_EQ(ini.read(kPath + "ComPort"), std::optional<std::string>("4"));
   EXPECT_EQ(ini.read(kPath + "BMPpath1"), std::optional<std::string>("/tmp/a=b.bmp"));
+  EXPECT_EQ(ini.read(kPath + "Note"), std::optional<std::string>(""));
   ASSERT_TRUE(ini.write(kPath + "BMPpath1", "/tmp/c.bmp"));  // the line is found and replaced
   EXPECT_EQ(ini.read(kPath + "BMPpath1"), std::optional<std::string>("/tmp/c.bmp"));
   const std::string values[] = {"",           " 3",

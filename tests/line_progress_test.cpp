@@ -39,6 +39,8 @@ TEST(EscapeUnprintable, BytesThatAreNoCharacters) {
                                                       {"Gr\xC3\xB6\xC3\x9F", "Gr\xC3\xB6\xC3\x9F"},
                                                       {"\xC0\x80\xE2\x82", "\\xC0\\x80\\xE2\\x82"},
                                                       {"\xED\xA0\x80", "\\xED\\xA0\\x80"},
+                                                      {"5 \xE2\x82\xAC", "5 \xE2\x82\xAC"},
+                                                      {"\xE2\x82\x41", "\\xE2\\x82A"},
                                                       {"a\tb\r\nc", "a\tb\r\nc"}};
   for (const auto& [in, want] : rows) EXPECT_EQ(escapeUnprintable(in), want) << in;
 }

@@ -60,6 +60,13 @@ TEST_F(MenusTest, ExitAsksTheWindowToClose) {
   EXPECT_EQ(exits, 2);
 }
 
+// What the window shows before anything happened.
+TEST_F(MenusTest, CaptionsAtStart) {
+  const std::pair<const char*, const char*> captions[] = {{"mnuPaintBrush", "&PaintBrush"},
+                                                          {"mnuNodeView", "&Node View"}};
+  for (const auto& [name, text] : captions) EXPECT_EQ(app.ui().text(name), text) << name;
+}
+
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   bool shown = false;
   // The window is closed while the splash is up: shutdown discards the about window.

@@ -1,6 +1,8 @@
 // Logo placement: typed positions, dragging the preview, the slot choice and zoom.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "logo_bitmap.h"
 #include "support/fakes.h"
 
@@ -42,8 +44,6 @@ std::string packet(int v, int hpos) {
 
 }  // namespace
 
-// ---------------- Typed positions ----------------
-
 TEST_F(PlacementTest, TypedHorizontalPositions) {
   type("txtHPOS", "50");
   type("txtHPOS", "100");
@@ -62,10 +62,11 @@ TEST_F(PlacementTest, TypedVerticalPositions) {
   type("txtVPOS", "100");
   EXPECT_EQ(pic(1).top, 3120);
   type("txtVPOS", "1");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05"}));
+  type("txtVPOS", "&h32");  // 50
+  type("txtVPOS", "&HG1");  // no hexadecimal number: refused
+  EXPECT_EQ(app.ui().text("txtVPOS"), "0");
+  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05", "AVP1E"}));
 }
-
-// ---------------- Dragging ----------------
 
 TEST_F(PlacementTest, DragClampsAtTheCorners) {
   drag(1, 200, 400, -4000, -4000);
@@ -108,9 +109,23 @@ TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
   EXPECT_EQ(app.bench().video().params()[4], 0);
 }
 
-// ---------------- Slot choice ----------------
-
-// ---------------- Zoom ----------------
+// The menus' check marks follow the view and the slot chosen.
+TEST_F(PlacementTest, CheckMarksFollowTheViewAndTheSlot) {
+  app.ui().setVisible("picPicture2(1)", true);  // a logo is shown
+  const std::pair<const char*, const char*> steps[] = {
+      {"mnuZoomOn", "+mnuZoomOn -mnuZoomOff"},
+      {"mnuZoomOff", "+mnuZoomOff -mnuZoomOn"},
+      {"mnuNodeView", "+mnuNodeView +mnuZoomOn -mnuZoomOff"},
+      {"mnuNodeView", "-mnuNodeView +mnuZoomOn"},
+      {"optLOGO(3)", "+mnuLogoSel(3) -mnuLogoSel(1)"}};
+  for (const auto& [click, marks] : steps) {
+    std::string(click) == "mnuNodeView" ? app.nodeViewClick() : app.click(click);
+    std::istringstream in(marks);
+    for (std::string m; in >> m;) {
+      EXPECT_EQ(app.ui().checked(m.substr(1)), m[0] == '+') << click << ": " << m;
+    }
+  }
+}
 
 TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   Harness h;

@@ -42,7 +42,7 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
       {"txtStart(0)", "8:00:15 "}, {"txtEnd(0)", "9:00:00 "}, {"txtTON(0)", "0:00:15 "},
       {"txtOFF(0)", "0:10:00 "},   {"txtLogo(0)", "3"},       {"txtLogo(1)", "Off"},
       {"txtStart(1)", "Off     "}, {"Command1(1)", "x"},      {"Command1(5)", "x"},
-      {"Command1(0)", ""}};
+      {"Command1(0)", ""},         {"cmdButtons(0)", "EXIT"}};
   for (const auto& [name, text] : cells) EXPECT_EQ(e.ui().text(name), text) << name;
   EXPECT_EQ(e.currentSequence(), kNoSequence);
   EXPECT_TRUE(e.ui().checked("Option1(20)"));
@@ -101,6 +101,8 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
   EXPECT_EQ(e.ui().text("Command1(15)"), "x");
   e.click("Command1(15)");
   EXPECT_FALSE(s.dayFlags[2][1]);
+  e.click("Command1(140)");  // past the last row's Saturday: nothing
+  EXPECT_EQ(e.ui().text("Command1(140)"), "");
   e.click("Command1(0)");  // Sunday
   e.click("Command1(6)");  // Saturday
   e.click("cmdButtons(1)");

@@ -90,6 +90,14 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
   EXPECT_FALSE(app.ui().visible("Shape1(1)"));
   EXPECT_EQ(app.ui().get("Shape1(1)").backColor, kSysButtonFace);
 
+  // The open editor marks the time that runs, on or off.
+  app.scheduleViewClick();
+  const auto back = [&](const char* name) { return app.editor()->ui().get(name).backColor; };
+  for (const auto& [second, on] : {std::pair{29400.5, true}, std::pair{29415.5, false}}) {
+    runUntil(second);
+    EXPECT_EQ(back("txtTON(0)"), on ? kYellow : kSysWindow) << second;
+    EXPECT_EQ(back("txtOFF(0)"), on ? kSysWindow : kYellow) << second;
+  }
   runUntil(32500);
   std::vector<double> ons = timesOf("AT1");
   std::vector<double> offs = timesOf("AT0");
@@ -101,6 +109,14 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
   }
   EXPECT_EQ(timesOf("AJ").size(), 1u);  // the logo stays selected
   EXPECT_FALSE(app.statusLine().view().errorShown);
+
+  app.scheduleTable().end[0] = 2400;  // an hour longer: on again at 09:10:00
+  runUntil(33000.5);
+  EXPECT_EQ(back("txtTON(0)"), kYellow);
+  app.scheduleTable().start[0] = -1;  // cleared in the editor: no time marked
+  runUntil(33002);
+  EXPECT_EQ(back("txtTON(0)"), kSysWindow);
+  EXPECT_EQ(back("txtOFF(0)"), kSysWindow);
 }
 
 }  // namespace

@@ -61,8 +61,6 @@ std::string downloadStream(int width, int height, int memoryKiB) {
 
 }  // namespace
 
-// ---- waking, sleeping, node IDs and several nodes on a line ----
-
 TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAll) {
   struct Step {
     const char* bytes;
@@ -162,8 +160,6 @@ TEST(SimNodeCommands, PasswordEndsAtAForeignByteOrWhenTheLineGoesQuiet) {
   EXPECT_EQ(node.feed("AEPW" + std::string(Node::kPasswordMax, 'p') + "QXS"), "QX64K\r\n");
 }
 
-// ---- the byte stream split anywhere ----
-
 TEST(SimNodeStream, ChunkBoundariesDoNotMatter) {
   std::string stream = "WK,00QXS" + std::string("ARC") + static_cast<char>(136) + "AHP22" +
                        std::string("AJ03") + std::string(3, '\0') + "QXE" +
@@ -181,8 +177,6 @@ TEST(SimNodeStream, ChunkBoundariesDoNotMatter) {
     EXPECT_EQ(split.lastPositionPacket().value_or(osd::sim::PositionPacket{}).h, 34);
   }
 }
-
-// ---- download ----
 
 TEST(SimNodeDownload, FullStreamIsStoredTopLineFirst) {
   Node node;
@@ -233,8 +227,6 @@ TEST(SimNodeDownload, CutShortItEndsAtTheFirstCommandByteOrWhenTheLineGoesQuiet)
   EXPECT_TRUE(node.downloadsEnded() == 2 && !node.lastDownloadComplete());
   EXPECT_EQ(node.feed("QXS"), "QX64K\r\n");
 }
-
-// ---- read-back ----
 
 TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
   Node mono;

@@ -81,8 +81,4 @@ int Preferences::model() {
   return leadingInt(trimBlanks(readFixed("SX_Model")));
 }
 
-std::string Preferences::slotFile(int slot) {
-  return readFixed("BMPpath" + std::to_string(slot));
-}
-
 }  // namespace osd

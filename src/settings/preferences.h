@@ -34,12 +34,11 @@ class Preferences {
                           const std::string& key);
 
   // ---- Typed settings ----
-  bool pal();                      // "OPTNTSC" "1": the PAL video standard
-  bool rgb();                      // "optRGB": the RGB pixel format (else YCbCr)
-  bool colorNode();                // "Color"
-  int transparent();               // "Transparent", 0..255
-  int model();                     // "SX_Model" as stored (0 when unset)
-  std::string slotFile(int slot);  // "BMPpathN"
+  bool pal();         // "OPTNTSC" "1": the PAL video standard
+  bool rgb();         // "optRGB": the RGB pixel format (else YCbCr)
+  bool colorNode();   // "Color"
+  int transparent();  // "Transparent", 0..255
+  int model();        // "SX_Model" as stored (0 when unset)
 
  private:
   SettingsBackend& backend_;

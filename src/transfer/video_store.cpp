@@ -60,7 +60,7 @@ VideoData::Loaded VideoData::load(int width, int height) {
       // The defaults stay in memory even when the files cannot be written.
     }
   }
-  const Loaded loaded{gotFiles, params_};
+  const Loaded loaded{params_};
   if (params_[1] == 0) params_[1] = 240;
   if (params_[3] == 0) params_[3] = 50;
   return loaded;

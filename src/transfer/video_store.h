@@ -27,7 +27,6 @@ class VideoData {
   // The start-up load: read, else the defaults; then a start position of 0 becomes 240 across
   // and 50 down.
   struct Loaded {
-    bool fromFiles = false;         // false: the defaults
     video::ImageParams asLoaded{};  // the image-control table before the start position
     std::string kept;               // the files kept beside themselves as unreadable, if any
   };

@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "e2e/e2e_support.h"
 #include "support/bmp_builder.h"
@@ -12,7 +13,7 @@ namespace osd::e2e {
 namespace {
 
 struct Case {
-  const char* program;
+  std::string program;
   std::vector<std::string> args;
   int rc;
   const char* said;  // text that the program's output (standard output, else error) holds
@@ -44,43 +45,37 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs FROM-TO"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
+      {"osdctl",
+       {"download", "x.bmp", "--port=3", "--x=1", "--y=101"},
+       2,
+       "--y needs a percentage"},
       {"osdsim", {"--baud", "300"}, 2, "--baud '300'"},
       {"osdsim", {"--model=99"}, 2, "--model '99'"},
   };
   // Every option that takes a value refuses an empty one, as "--opt=" and as "--opt ''".
-  const struct {
-    const char* program;
-    std::vector<std::string> before, options;
-  } takingValues[] = {
-      {"osdprog", {}, {"--settings", "--data-dir", "--port-map", "--simulate"}},
-      {"osdsim",
-       {},
-       {"--memory", "--id", "--model", "--baud", "--record", "--image-out", "--format", "--logo",
-        "--hangup-after", "--seed"}},
-      {"osdctl", {"identify"}, {"--port", "--port-map", "--settings", "--data-dir", "--node"}},
-      {"osdctl",
-       {"download", "x.bmp"},
-       {"--node", "--format", "--transparent", "--memory", "--slot", "--x", "--y"}},
-      {"osdctl", {"encode", "x.bmp"}, {"--format", "--transparent", "-o", "--output"}},
-      {"osdctl", {"check", "x.bmp"}, {"--memory"}},
-      {"osdctl", {"upload", "x.bmp"}, {"--model"}},
-      {"osdctl", {"scan"}, {"--ids"}},
-      {"osdctl",
-       {"convert", "x.png", "x.bmp"},
-       {"--size", "--fit", "--depth", "--memory", "--format", "--transparent", "--settings"}},
-  };
+  const char* takingValues[] = {
+      "osdprog | --settings --data-dir --port-map --simulate",
+      "osdsim | --memory --id --model --baud --record --image-out --format --logo --seed",
+      "osdsim | --hangup-after",
+      "osdctl identify | --port --port-map --settings --data-dir --node",
+      "osdctl download x.bmp | --node --format --transparent --memory --slot --x --y",
+      "osdctl encode x.bmp | --format --transparent -o --output",
+      "osdctl check x.bmp | --memory",
+      "osdctl upload x.bmp | --model",
+      "osdctl scan | --ids",
+      "osdctl convert x.png x.bmp | --size --fit --depth --memory --format --transparent"};
   std::vector<Case> all = cases;
-  for (const auto& [program, before, options] : takingValues) {
-    for (const std::string& option : options) {
-      std::vector<std::string> args = before;
-      if (option != "-o") {  // a short option takes no "="
-        args.push_back(option + "=");
-        all.push_back({program, args, 2, "needs a value"});
-        args.pop_back();
-      }
-      if (option == "--simulate") continue;  // its value is only ever given after "="
-      args.insert(args.end(), {option, ""});
-      all.push_back({program, args, 2, "needs a value"});
+  for (const char* line : takingValues) {
+    std::istringstream in(line);
+    std::string program, word;
+    std::vector<std::string> before;
+    for (in >> program; in >> word && word != "|";) before.push_back(word);
+    for (std::string option; in >> option;) {
+      std::vector<std::string> joined = before, apart = before;
+      joined.push_back(option + "=");
+      apart.insert(apart.end(), {option, ""});
+      if (option != "-o") all.push_back({program, joined, 2, "needs a value"});  // no "=" after -o
+      if (option != "--simulate") all.push_back({program, apart, 2, "needs a value"});  // "=" only
     }
   }
   for (const Case& c : all) {

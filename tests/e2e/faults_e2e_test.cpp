@@ -103,6 +103,13 @@ TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
   EXPECT_EQ(downloaded(), expected);
 }
 
+// osdctl reports a failure on one line of standard error: a line break becomes a blank.
+TEST(CtlFaults, AFailureIsOneLine) {
+  ctl::StderrReporter reporter;
+  reporter.error("Node 3\r\nnot found", "Scan");
+  EXPECT_EQ(reporter.errors(), std::vector<std::string>{"Node 3  not found (Scan)"});
+}
+
 TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
   const char* env = std::getenv("OSD_BABBLE_SECONDS");
   const int seconds = env ? std::max(1, std::atoi(env)) : 15;

@@ -109,7 +109,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   const int slot = rig.h.app->bench().logos().selected;
   ASSERT_GE(slot, 1);
   auto* pic = child<gui::PictureBox>(rig.window, indexed("picPicture2", slot));
-  ASSERT_TRUE(waitFor([&] { return !pic->image().isNull() && pic->isVisible(); }, 3000));
+  ASSERT_TRUE(waitFor([&] { return !pic->image().isNull() && pic->isVisible(); }, 30000));
   EXPECT_EQ(pic->image().size(), QSize(256, 64));
 
   // The pointer goes down on the preview, moves right and down on the ticks, comes up.
@@ -130,7 +130,21 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
 
   child<QAction>(rig.window, "mnuNodeView")->trigger();
   auto* large = child<gui::PictureBox>(rig.window, "picPicture1");
-  ASSERT_TRUE(waitFor([&] { return large->image().hasAlphaChannel(); }, 3000));
+  ASSERT_TRUE(waitFor([&] { return large->image().hasAlphaChannel(); }, 30000));
   EXPECT_EQ(qAlpha(large->image().pixel(0, 0)), 0);      // white: transparent
   EXPECT_EQ(qAlpha(large->image().pixel(32, 32)), 255);  // the square: opaque
+  // Transparent parts show a checkerboard of 8-pixel squares, down to the logo's bottom.
+  const QImage shot = large->grab().toImage();
+  const QSize shown = large->image().size().scaled(shot.size(), Qt::KeepAspectRatio);
+  const QPoint corner = QPoint(shot.width() + shown.width(), shot.height() + shown.height()) / 2 -
+                        QPoint(5, 5);  // near the bottom right of the logo, in its white
+  EXPECT_NE(shot.pixel(corner), shot.pixel(corner - QPoint(8, 0)));
+  EXPECT_NE(shot.pixel(corner), shot.pixel(corner - QPoint(0, 8)));
+  // A slot's name takes a line; an empty one takes no room.
+  for (int k = 1; k <= 4; ++k) {
+    auto* name = child<QLabel>(rig.window, indexed("lblLogoName", k));
+    for (const QSize hint : {name->minimumSizeHint(), name->sizeHint()}) {
+      EXPECT_EQ(hint.height() > 0, !name->text().isEmpty()) << k << " " << name->text().size();
+    }
+  }
 }

@@ -23,7 +23,7 @@ std::string talk(const std::string& path, const std::string& bytes, int want) {
         got += port.readAll();
         return got.size() >= want;
       },
-      want > 0 ? 3000 : 200);
+      want > 0 ? 30000 : 200);
   return got.toStdString();
 }
 

@@ -1,6 +1,8 @@
 #include "support/e2e_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -122,6 +124,22 @@ Sim::~Sim() {
   process_.terminate();
   if (!process_.waitForFinished(10000)) process_.kill();
   process_.waitForFinished(5000);
+}
+
+std::string lineHeard(const Sim& sim, const std::string& record) {
+  static const std::string kMark = "{heard}";  // no command of the node starts with these
+  const int fd = ::open(sim.pty().c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return "(cannot open " + sim.pty() + ")";
+  const bool written =
+      ::write(fd, kMark.data(), kMark.size()) == static_cast<ssize_t>(kMark.size());
+  ::close(fd);
+  std::string text;
+  const auto marked = [&] {
+    text = slurp(record);
+    return text.ends_with(kMark);
+  };
+  if (!written || !waitFor(marked, 60000)) return text + "(the mark never arrived)";
+  return text.substr(0, text.size() - kMark.size());
 }
 
 }  // namespace osd::e2e

@@ -68,4 +68,9 @@ class Sim {
   std::string pty_;
 };
 
+// What `sim` has heard so far, from its --record file: everything the programs wrote to its
+// terminal before this call. A mark written to the terminal is waited for in the file (the
+// node reads at line speed, after the writer may have exited) and left out.
+std::string lineHeard(const Sim& sim, const std::string& record);
+
 }  // namespace osd::e2e
