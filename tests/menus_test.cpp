@@ -6,6 +6,7 @@
 
 #include "shell/about.h"
 #include "support/fakes.h"
+#include "support/portable.h"
 
 using namespace osd;
 using namespace osd::test;
@@ -35,19 +36,37 @@ struct MenusTest : ::testing::Test {
 
 }  // namespace
 
+// The desktop's paint programs on the search path, each found one started; on Windows, Paint
+// at its known places, each tried in turn.
 TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
-  h.launcher.existing = {"/usr/bin/pinta"};
+#ifdef _WIN32
+  const std::vector<std::string> tried = {"C:\\winnt\\System32\\mspaint.exe",
+                                          "C:\\windows\\System32\\mspaint.exe",
+                                          "C:\\Windows\\Pbrush.exe"};
+  const std::string paint = tried[1];
+#else
+  const std::string paint = "/usr/bin/pinta";
+  const std::vector<std::string> tried = {paint};
+#endif
+  h.launcher.existing = {paint};
   app.ui().setText("mnuRecentFile(2)", "/logos/my logo.bmp");
   app.ui().setChecked("mnuRecentFile(2)", true);
   app.click("mnuPaintBrush_top");
-  ASSERT_EQ(h.launcher.started.size(), 1u);
-  EXPECT_EQ(h.launcher.started[0].first, "/usr/bin/pinta");
-  EXPECT_EQ(h.launcher.started[0].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
+  ASSERT_EQ(h.launcher.started.size(), tried.size());
+  for (size_t i = 0; i < tried.size(); ++i) {
+    EXPECT_EQ(h.launcher.started[i].first, tried[i]);
+    EXPECT_EQ(h.launcher.started[i].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
+  }
+  EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 
 TEST_F(MenusTest, NoPaintProgramIsReported) {
   app.click("mnuPaintBrush");
+#ifdef _WIN32
+  EXPECT_EQ(h.launcher.started.size(), 3u);  // each known place tried, none there
+#else
   EXPECT_TRUE(h.launcher.started.empty());
+#endif
   EXPECT_TRUE(app.statusLine().view().errorShown);
   EXPECT_EQ(app.statusLine().view().errorText.rfind("No paint program found", 0), 0u);
 }

@@ -65,7 +65,7 @@ std::optional<long long> wholeNumber(const std::string& text, long long lo, long
 
 // The folder that holds "Images": `dataDirOption` when given; else `programDir` when it is
 // writable and the program is not installed; else $XDG_DATA_HOME/Norvo/RA7_Vud (an absolute
-// $XDG_DATA_HOME, else ~/.local/share).
+// $XDG_DATA_HOME, else ~/.local/share); on Windows %LOCALAPPDATA%\Norvo\RA7_Vud.
 std::string dataFolder(const std::string& dataDirOption, const std::string& programDir);
 
 // An installed program finds the data files it ships in ../share/osdprog/Images beside its own

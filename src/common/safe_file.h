@@ -3,13 +3,17 @@
 //
 // - A regular file is replaced atomically: the content goes to a temporary file in the same
 //   folder (named ".NAME.osdtmp-XXXXXX"), reaches the disk, is renamed over the file, and the
-//   folder is synced. The new file keeps the old one's permissions.
-// - A symbolic link is followed: the file it points to is replaced and the link kept.
+//   folder is synced. The new file keeps the old one's permissions. On Windows the rename is a
+//   write-through replace and the file keeps its hidden, system and archive marks.
+// - A symbolic link is followed: the file it points to is replaced and the link kept (POSIX).
 // - A device, FIFO or socket is written in place and never renamed over; "-" is standard
-//   output. Kernel-made names (/dev/..., /proc/...) are always written in place.
+//   output. Kernel-made names (/dev/..., /proc/...; \\.\... on Windows) are always written in
+//   place. Bytes are written as they are (on Windows no line-end translation, also on standard
+//   output).
 // - A folder is refused, and so is a file that its mode does not let this user write, even
-//   when the user is root (as an editor would refuse it).
-// Standard library and POSIX.
+//   when the user is root (as an editor would refuse it); on Windows, a file whose read-only
+//   attribute is set. Paths on Windows take "\" and "/" alike.
+// Standard library, with POSIX or Win32.
 #pragma once
 
 #include <memory>

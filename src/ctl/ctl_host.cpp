@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "settings/preferences.h"
+#include "settings/settings_import.h"
+
 namespace osd::ctl {
 
 namespace {
@@ -25,6 +28,7 @@ Host::Host(HostOptions options)
   settings_ = std::make_unique<IniSettings>(
       options_.settingsFile.empty() ? IniSettings::defaultFile(kAppKey) : options_.settingsFile,
       kAppKey);
+  takeMachineSettings();
   const std::string programDir = seams_->programDir();
   dataDir_ = dataFolder(options_.dataDir, programDir);
   cli::prepareDataFolder(dataDir_, programDir);
@@ -32,6 +36,18 @@ Host::Host(HostOptions options)
 }
 
 Host::~Host() = default;
+
+void Host::takeMachineSettings() {
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(settings_->file(), ec) || ec;
+  if (exists) return;
+  const SettingsImport import = importSettings(*settings_, false, kAppKey, kSection,
+                                               seams_->machineSettings(kAppKey, kSection));
+  std::string key = Preferences::path(kAppKey, kSection, "");
+  key.pop_back();  // the path's last backslash
+  const std::string note = importNote(import, "the registry (" + key + ")", settings_->file());
+  if (!note.empty()) std::fprintf(stderr, "osdctl: %s\n", note.c_str());
+}
 
 void Recorder::error(const std::string& message, const std::string& title) {
   if (!failure.empty()) failure += "; ";

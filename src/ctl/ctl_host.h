@@ -98,6 +98,10 @@ class Host {
   const std::string& dataDir() const { return dataDir_; }
 
  private:
+  // On the first start (no settings file yet) takes the settings an earlier installation kept
+  // in the system's store, and says so on standard error.
+  void takeMachineSettings();
+
   HostOptions options_;
   std::unique_ptr<HostSeams> seams_;
   std::unique_ptr<IniSettings> settings_;

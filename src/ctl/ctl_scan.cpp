@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -26,6 +27,22 @@ void onStopSignal(int) {
 }
 
 // SIGINT and SIGTERM set gStop while it lives.
+#ifdef _WIN32
+// Ctrl+C and Ctrl+Break reach the program as SIGINT and SIGBREAK.
+struct StopSignals {
+  StopSignals() {
+    gStop = 0;
+    oldInt = std::signal(SIGINT, onStopSignal);
+    oldBreak = std::signal(SIGBREAK, onStopSignal);
+  }
+  ~StopSignals() {
+    std::signal(SIGINT, oldInt);
+    std::signal(SIGBREAK, oldBreak);
+  }
+  void (*oldInt)(int) = nullptr;
+  void (*oldBreak)(int) = nullptr;
+};
+#else
 struct StopSignals {
   StopSignals() {
     gStop = 0;
@@ -40,6 +57,7 @@ struct StopSignals {
   }
   struct sigaction oldInt = {}, oldTerm = {};
 };
+#endif
 
 // "FROM-TO" or a single ID, within 1..255 and in order.
 bool idRange(const std::string& text, int& from, int& to) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,14 @@ class HostSeams {
   // Runs `tick` every `periodMs` while the loop runs, until stopTicker() (one ticker at a time).
   virtual void startTicker(int periodMs, std::function<void()> tick) = 0;
   virtual void stopTicker() = 0;
+  // The settings an earlier installation kept in the registry (Windows) for `section` of `appKey`;
+  // none where there is no such store.
+  virtual std::map<std::string, std::string> machineSettings(const std::string& appKey,
+                                                             const std::string& section) {
+    (void)appKey;
+    (void)section;
+    return {};
+  }
 };
 
 // The seams of this build, with the port map of --port-map and OSDPROG_PORT_MAP. Throws

@@ -2,10 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+
+#include <filesystem>
+
+#include "common/win_text.h"
+#else
+#include <pwd.h>
+#include <sys/file.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -57,6 +65,59 @@ std::string parsedLine(const std::string& line, size_t index) {
   return trimmed(line);
 }
 
+#ifdef _WIN32
+constexpr const char* kSeparators = "\\/";
+
+// Holds an exclusive lock on the settings folder while a write reads, changes and replaces
+// the file, so that two programs writing at once do not lose each other's settings. A folder
+// takes no byte-range lock on Windows: the lock is on a hidden file in it, ".osdprog.lock",
+// made the first time and left there.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& dir) {
+    handle_ =
+        ::CreateFileW(win::widen(dir + "\\.osdprog.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED whole{};
+    if (!::LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+      ::CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+    }
+  }
+  ~FolderLock() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);  // closing releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+bool makeDirs(const std::string& dir) {
+  if (dir.empty()) return true;
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  return std::filesystem::is_directory(dir, ec);
+}
+
+// What tells one state of the file from another: size and the time of the last write.
+std::string stampOf(const std::string& file, const struct stat& st) {
+  std::error_code ec;
+  const auto written = std::filesystem::last_write_time(file, ec);
+  return std::to_string(st.st_size) + ":" +
+         std::to_string(ec ? 0 : written.time_since_epoch().count());
+}
+
+bool isPlainFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+#else
+constexpr const char* kSeparators = "/";
+
 // Holds an exclusive lock on the settings folder while a write reads, changes and replaces
 // the file, so that two programs writing at once do not lose each other's settings.
 class FolderLock {
@@ -86,8 +147,22 @@ bool makeDirs(const std::string& dir) {
   return ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
+// What tells one state of the file from another: device, inode, size and change time.
+std::string stampOf(const std::string&, const struct stat& st) {
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+         std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_nsec);
+}
+
+// A regular file, not reached through a link.
+bool isPlainFile(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+#endif
+
 std::string dirOf(const std::string& file) {
-  size_t slash = file.find_last_of('/');
+  size_t slash = file.find_last_of(kSeparators);
   return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
 }
 
@@ -95,24 +170,17 @@ std::string dirOf(const std::string& file) {
 // file (the temporaries of today are removed by removeStaleTemporaries).
 void removeOldTemporaries(const std::string& file) {
   const std::string dir = dirOf(file);
-  const std::string prefix = file.substr(file.find_last_of('/') + 1) + ".tmp-";
+  const size_t slash = file.find_last_of(kSeparators);
+  const std::string prefix = file.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
   DIR* d = ::opendir(dir.c_str());
   if (!d) return;
   while (const dirent* entry = ::readdir(d)) {
     const std::string name = entry->d_name;
     if (name.size() != prefix.size() + 6 || name.rfind(prefix, 0) != 0) continue;
-    struct stat st {};
     const std::string full = dir + "/" + name;
-    if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(full.c_str());
+    if (isPlainFile(full)) ::unlink(full.c_str());
   }
   ::closedir(d);
-}
-
-// What tells one state of the file from another: device, inode, size and change time.
-std::string stampOf(const struct stat& st) {
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-         std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_nsec);
 }
 
 // Sets `entry` ("key=value") of `key` in `group`: in place of the key's line, else after the
@@ -162,6 +230,17 @@ IniSettings::IniSettings(std::string file, std::string appKey)
 
 std::string IniSettings::defaultFile(const std::string& appKey) {
   std::string base;
+#ifdef _WIN32
+  // %APPDATA%: the user's roaming application data.
+  const char* appData = std::getenv("APPDATA");
+  const char* profile = std::getenv("USERPROFILE");
+  if (appData && *appData) {
+    base = appData;
+  } else {
+    base = std::string(profile && *profile ? profile : ".") + "\\AppData\\Roaming";
+  }
+  return base + "\\Norvo\\" + appKey + ".ini";
+#else
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && xdg[0] == '/') {  // relative values are not valid and are ignored
     base = xdg;
@@ -174,6 +253,7 @@ std::string IniSettings::defaultFile(const std::string& appKey) {
     base = (h.empty() ? std::string(".") : h) + "/.config";
   }
   return base + "/Norvo/" + appKey + ".ini";
+#endif
 }
 
 bool IniSettings::split(const std::string& path, std::string& group, std::string& key) const {
@@ -299,7 +379,7 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
   std::vector<std::string> lines;
   bool exists = true;
   struct stat st {};
-  const bool known = ::stat(target.c_str(), &st) == 0 && stampOf(st) == cachedStamp_;
+  const bool known = ::stat(target.c_str(), &st) == 0 && stampOf(target, st) == cachedStamp_;
   if (known) {
     lines = cachedLines_;  // the file is as this store last saw it: no need to read it again
   } else if (!readLines(target, lines, exists)) {
@@ -321,7 +401,7 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
 
 void IniSettings::remember(const std::string& target, const std::vector<std::string>& lines) {
   struct stat st {};
-  cachedStamp_ = ::stat(target.c_str(), &st) == 0 ? stampOf(st) : std::string();
+  cachedStamp_ = ::stat(target.c_str(), &st) == 0 ? stampOf(target, st) : std::string();
   cachedLines_ = lines;
 }
 

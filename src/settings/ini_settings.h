@@ -27,7 +27,8 @@ class IniSettings : public SettingsBackend {
 
   const std::string& file() const { return file_; }
 
-  // The default file: $XDG_CONFIG_HOME/Norvo/<appKey>.ini (~/.config when unset).
+  // The default file: $XDG_CONFIG_HOME/Norvo/<appKey>.ini (~/.config when unset); on Windows
+  // %APPDATA%\Norvo\<appKey>.ini.
   static std::string defaultFile(const std::string& appKey);
 
   // INI value quoting, compatible with the common INI readers (quotes where needed,

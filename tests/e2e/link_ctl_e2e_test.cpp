@@ -98,37 +98,28 @@ TEST(LinkCtlE2E, AbsentSilentAndBabblingNodesSlow) {
   });
 }
 
-// The file written is the logo the node holds, byte for byte: rows and fields in their places.
-TEST(LinkCtlE2E, UploadWritesTheLogoTheNodeHolds) {
-  TempDir t;
+// The file osdctl writes is the logo the node holds, byte for byte (rows and fields in their
+// places), and the window saves the same file from the stream that node sends.
+TEST(LinkCtlE2E, UploadWritesTheLogoTheNodeHoldsAsTheWindowSavesIt) {
   std::vector<uint8_t> rows(2048);  // every row different, each half different
   for (size_t k = 0; k < rows.size(); ++k)
     rows[k] = static_cast<uint8_t>(k / 32 * 7 + (k % 32 < 16 ? k % 32 : 3 * (k % 32)));
   osd::test::BmpPlan plan{256, 64, 1};
   plan.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   for (size_t r = 0; r < 64; ++r) plan.rows.emplace_back(&rows[r * 32], &rows[r * 32 + 32]);
-  writeBytes(t.path + "/held.bmp", osd::test::makeBmp(plan));
-  Sim sim({"--logo", t.path + "/held.bmp"});
-  const ProgramRun r = ctl(t, {"upload", t.path + "/out.bmp", "--port", sim.pty(), "--model", "4"});
-  ASSERT_EQ(r.rc, 0) << r.err;
-  osd::sim::Node node;
-  node.setLogoBitmap(rows);
-  const std::string out = slurp(t.path + "/out.bmp");
-  ASSERT_GE(out.size(), 2048u);
-  EXPECT_EQ(out.substr(out.size() - 2048),
-            std::string(node.storedLogo().begin(), node.storedLogo().end()));
-}
-
-// The window and osdctl turn the same read-back into the same file: osdctl from the simulated
-// node on the line, the window from the stream the same node sends, taken in by its reception.
-TEST(LinkCtlE2E, WindowAndOsdctlSaveTheSameReadBack) {
-  for (bool colour : {false, true}) {
+  for (bool colour : {false, true}) {  // the colour node holds its built-in logo
     SCOPED_TRACE(colour);
     TempDir t;
-    Sim node(words(colour ? "--baud 0 --color" : "--baud 0", t));
+    writeBytes(t.path + "/held.bmp", osd::test::makeBmp(plan));
+    osd::sim::Node node({64, 1, 1, colour});
+    if (!colour) node.setLogoBitmap(rows);
+    Sim sim(words(colour ? "--baud 0 --color" : "--baud 0 --logo held.bmp", t));
     const ProgramRun r = ctl(
-        t, words("upload ctl.bmp --model 4 --port " + node.pty() + (colour ? " --color" : ""), t));
+        t, words("upload ctl.bmp --model 4 --port " + sim.pty() + (colour ? " --color" : ""), t));
     ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string out = slurp(t.path + "/ctl.bmp");
+    const std::string held(node.storedLogo().begin(), node.storedLogo().end());
+    EXPECT_TRUE(colour || (out.size() > 2048 && out.substr(out.size() - 2048) == held));
 
     osd::test::Harness h;
     h.lineReady();
@@ -137,11 +128,10 @@ TEST(LinkCtlE2E, WindowAndOsdctlSaveTheSameReadBack) {
     h.app->choices().setColourNode(colour);
     h.dialogs.fileNames.push_back(t.path + "/window.bmp");
     h.app->session().awaitReadBack(osd::NodeSession::kReadBackPolls);
-    h.port.receive(osd::sim::Node({64, 1, 1, colour}).feed("WK,00ARM"));
+    h.port.receive(node.feed("WK,00ARM"));
     h.ticks(40);
-    const std::string saved = slurp(t.path + "/window.bmp");
-    EXPECT_EQ(saved.size(), colour ? 8310u : 2110u);
-    EXPECT_TRUE(saved == slurp(t.path + "/ctl.bmp"));
+    EXPECT_EQ(out.size(), colour ? 8310u : 2110u);
+    EXPECT_TRUE(slurp(t.path + "/window.bmp") == out);
   }
 }
 
@@ -152,11 +142,8 @@ TEST(LinkCtlE2E, WindowAndOsdctlSaveTheSameReadBack) {
 TEST(LinkCtlE2E, UploadReadsModelAndColourAsTheWindowDoes) {
   const struct {
     const char *model, *colour;
-  } cases[] = {
-      {"4", "missing"}, {"4", ""},     {"4", "0"},       {"4", "False"},  {"4", "True"},
-      {"4", "1"},       {"4", "junk"}, {"missing", "0"}, {"", "0"},       {"0", "0"},
-      {"1", "0"},       {"5", "0"},    {"junk", "0"},    {"31", "False"},
-  };
+  } cases[] = {{"4", "missing"}, {"4", ""},  {"4", "False"}, {"4", "True"}, {"4", "junk"},
+               {"missing", "0"}, {"0", "0"}, {"5", "0"},     {"junk", "0"}, {"31", "false"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("SX_Model=") + c.model + " Color=" + c.colour);
     osd::test::Harness window;

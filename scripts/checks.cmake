@@ -1,0 +1,32 @@
+# Structure checks of the sources, run by ctest: no include cycle between the folders of src/,
+# no function over 80 lines, no class with over 40 member functions (src/shell and src/gui not
+# yet; the simulated node's class may have more). The checks are tried on small fixtures in
+# scripts/checks first, so a check that finds nothing cannot pass unnoticed.
+set(OSD_CHECKS ${CMAKE_SOURCE_DIR}/scripts/checks)
+add_test(NAME FolderIncludeCycles
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/include-cycles.sh ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME IncludeCycleCheckFindsACycle
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/include-cycles.sh ${OSD_CHECKS}/cycle)
+set_tests_properties(IncludeCycleCheckFindsACycle PROPERTIES
+  PASS_REGULAR_EXPRESSION "include each other in a cycle: (a b|b a) \n")
+
+find_program(OSD_CTAGS ctags)
+if(OSD_CTAGS)
+  file(GLOB OSD_SRC_FOLDERS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/src/*)
+  list(FILTER OSD_SRC_FOLDERS EXCLUDE REGEX "/src/(shell|gui)$")
+  set(OSD_CLASS_FOLDERS ${OSD_SRC_FOLDERS})
+  list(FILTER OSD_CLASS_FOLDERS EXCLUDE REGEX "/src/sim$")
+  set(OSD_SIZE_CHECK sh ${CMAKE_SOURCE_DIR}/scripts/size-check.sh)
+  add_test(NAME FunctionLength
+    COMMAND ${OSD_SIZE_CHECK} --lines-only ${OSD_SRC_FOLDERS} ${CMAKE_SOURCE_DIR}/apps)
+  add_test(NAME ClassMemberCount
+    COMMAND ${OSD_SIZE_CHECK} --members-only ${OSD_CLASS_FOLDERS} ${CMAKE_SOURCE_DIR}/apps)
+  add_test(NAME SizeCheckAtItsLimits
+    COMMAND ${OSD_SIZE_CHECK} --max-lines 5 --max-members 3 ${OSD_CHECKS}/sizes)
+  add_test(NAME SizeCheckOverItsLimits
+    COMMAND ${OSD_SIZE_CHECK} --max-lines 4 --max-members 2 ${OSD_CHECKS}/sizes)
+  set_tests_properties(SizeCheckOverItsLimits PROPERTIES PASS_REGULAR_EXPRESSION
+    "function fiveLines is 5 lines \\(limit 4\\)\n.*class Three declares 3 member functions")
+else()
+  message(STATUS "ctags not found: no size checks (apt-get install universal-ctags)")
+endif()
