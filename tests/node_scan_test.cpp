@@ -153,7 +153,7 @@ TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
                       return test::stripedLogo(r, col, 64);
                     }));
     app.bench().logos().selected = 1;
-    ASSERT_EQ(app.readFile(logo), 0);
+    ASSERT_EQ(app.logos().readFile(logo), 0);
     app.bench().logos().selected = c.slot;
     l.h.dialogs.confirmAnswers = {c.ok};
     l.h.port.writes.clear();
@@ -167,7 +167,7 @@ TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     EXPECT_EQ(streams, c.streams) << c.slot;
     EXPECT_EQ(results.empty() ? "" : WindowFleet::summary(results), c.summary);
     EXPECT_EQ(sent.empty(), c.streams == 0);
-    EXPECT_FALSE(app.lineHeld());
+    EXPECT_FALSE(app.download().lineHeld());
     EXPECT_EQ(l.line.nodes()[2].downloadsEnded(), 0);  // node 26 was not asked for
   }
 }

@@ -45,6 +45,8 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   // The download itself, of the selected slot (1..4).
   void run();
   void saveLogoInNvram() { dispatcher_.saveLogo(); }
+  // The job's waits and the erase wait, on the window's timers (a fleet download uses them too).
+  DownloadHooks hooks();
 
   // Held while a download or a scan of the line runs.
   bool lineHeld() const { return view().running; }
@@ -86,7 +88,6 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   void download(const DownloadProgress& report) override;
 
  private:
-  DownloadHooks hooks();
   // Why the download cannot start (an empty text when it can); 0 in `slot` when none.
   bool readyToSend(int& slot);
   void followLine();

@@ -19,7 +19,7 @@ bool WindowFleet::prepare(FleetLogo& logo) {
     return false;
   }
   std::vector<int> values(static_cast<size_t>(DownloadPlan::kLargestPicture), 0);
-  if (!app_.encodeLogo(slot, values)) return false;
+  if (!app_.logos().encodeLogo(slot, values)) return false;
   logo.name = "logo " + std::to_string(slot);
   logo.width = logos.width;
   logo.height = logos.height;
@@ -34,7 +34,7 @@ bool WindowFleet::prepare(FleetLogo& logo) {
 
 std::vector<FleetResult> WindowFleet::run(const WindowScan& scan, const std::vector<int>& ids,
                                           bool together) {
-  if (running_ || app_.lineHeld() || scan.running() || ids.empty()) return {};
+  if (running_ || app_.download().lineHeld() || scan.running() || ids.empty()) return {};
   const bool wholeLine =
       scan.wholeRange() && !scan.cancelled() && ids.size() == scan.found().size();
   if (!app_.platform().port.isOpen() || !app_.link().valid()) {
@@ -53,12 +53,13 @@ std::vector<FleetResult> WindowFleet::run(const WindowScan& scan, const std::vec
   job.together = together;
   // The line is the job's alone, as during a single download.
   running_ = true;
-  app_.holdLine(true);
+  app_.download().holdLine(true);
   LineSink sink(app_.dispatcher(), app_.link());
-  FleetDownload fleet(sink, app_.session(), app_.platform().loop, app_, app_.downloadHooks());
+  FleetDownload fleet(sink, app_.session(), app_.platform().loop, app_.download(),
+                      app_.download().hooks());
   fleet.onProgress = onProgress;
   std::vector<FleetResult> results = fleet.run(job);
-  app_.holdLine(false);
+  app_.download().holdLine(false);
   running_ = false;
   app_.statusLine().status(summary(results));
   return results;
