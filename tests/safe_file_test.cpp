@@ -110,9 +110,8 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
     } else if (file) {
       EXPECT_EQ(slurp(t), target.written ? "new content" : "keep") << row;
     }
-    for (const auto& e : fs::directory_iterator(dir)) {
+    for (const auto& e : fs::directory_iterator(dir))
       EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << row;
-    }
     ::chmod(t.c_str(), 0644);  // Windows removes no read-only file
     fs::remove_all(dir);
   }
@@ -215,9 +214,8 @@ TEST(SafeReplace, StepsOfAReplacementAndWhatAFailedStepLeaves) {
     if (row.existing) {
       EXPECT_TRUE(attributesKept(t)) << label;
     }
-    for (const auto& e : fs::directory_iterator(dir)) {
+    for (const auto& e : fs::directory_iterator(dir))
       EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << label;
-    }
     fs::remove_all(dir);
   }
 }
