@@ -110,26 +110,26 @@ TEST_F(ImageOps, EncodeReportsAMissingOrChangedFile) {
   const std::string path = file("c.bmp", plainBmp(8, 2, 24));
   ASSERT_EQ(load(path), 0);
   app.choices().chooseFormat(PixelFormat::Rgb);
-  writeFile(path, plainBmp(16, 2, 24));  // changed behind the program's back
+  // What lies at the path when the slot is encoded ("": nothing) and what the report says.
+  const struct {
+    int slot;
+    std::string bytes;
+    const char* said;
+  } cases[] = {
+      {1, plainBmp(16, 2, 24), "changed"},              // behind the program's back
+      {1, plainBmp(724, 2, 24), "Max Width=720 Wide"},  // beyond the largest picture: not read
+      {1, plainBmp(8, 2, 24).substr(0, 40), ""},
+      {1, "", ""},
+      {99, "", ""},
+  };
   std::vector<int> out(64, 0);
-  app.encodeLogo(1, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
-  EXPECT_NE(errorText().find("changed"), std::string::npos);
-  EXPECT_EQ(out, std::vector<int>(64, 0));
-  app.statusLine().dismissError();
-  writeFile(path, plainBmp(724, 2, 24));  // beyond the largest picture: not read at all
-  app.encodeLogo(1, out);
-  EXPECT_NE(errorText().find("Max Width=720 Wide"), std::string::npos);
-  app.statusLine().dismissError();
-  writeFile(path, plainBmp(8, 2, 24).substr(0, 40));
-  app.encodeLogo(1, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
-  app.statusLine().dismissError();
-  std::filesystem::remove(path);
-  app.encodeLogo(1, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
-  app.statusLine().dismissError();
-  app.encodeLogo(99, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
+  for (const auto& c : cases) {
+    std::filesystem::remove(path);
+    if (!c.bytes.empty()) writeFile(path, c.bytes);
+    app.encodeLogo(c.slot, out);
+    EXPECT_TRUE(errorShown() && errorTitle() == "FetchLogo") << c.slot << c.said;
+    EXPECT_NE(errorText().find(c.said), std::string::npos) << errorText();
+    app.statusLine().dismissError();
+  }
   EXPECT_EQ(out, std::vector<int>(64, 0));
 }
