@@ -33,20 +33,15 @@ std::vector<int> encode(const std::string& file, PixelFormat f, int t) {
 
 // A 4 by 2 image of one 24-bit colour, stored bytes b0 (blue), b1, b2 (red).
 std::string solid24(uint8_t b0, uint8_t b1, uint8_t b2) {
-  BmpPlan b;
   std::vector<uint8_t> row;
   for (int x = 0; x < 4; ++x) row.insert(row.end(), {b0, b1, b2});
-  b.rows = {row, row};
-  return makeBmp(b);
+  return makeBmp(planOf(4, 2, 24, {row, row}));
 }
 
 // A 4 by 2, 8-bit image whose every pixel is `index`, with `entry` at that index.
 std::string solid8(uint8_t index, std::array<uint8_t, 4> entry) {
-  BmpPlan b;
-  b.bpp = 8;
-  b.palette.assign(256, {0, 0, 0, 0});
+  BmpPlan b = planOf(4, 2, 8, {std::vector<uint8_t>(4, index), std::vector<uint8_t>(4, index)});
   b.palette[index] = entry;
-  b.rows = {std::vector<uint8_t>(4, index), std::vector<uint8_t>(4, index)};
   return makeBmp(b);
 }
 
