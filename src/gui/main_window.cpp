@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -252,7 +253,7 @@ void MainWindow::buildMenus() {
     if (run) connect(a, &QAction::triggered, this, [this, run] { run(app_); });
   };
   for (const Entry& e : kNodeEntries) connectEntry(addEntry(node, e.name, q(e.caption)), e.run);
-  connect(addEntry(node, "mnuFindNodes", q("Find Nodes on the Line…")), &QAction::triggered, this,
+  connect(addEntry(node, "mnuFindNodes", q("&Find Nodes on the Line…")), &QAction::triggered, this,
           [this] { ScanDialog::run(app_, this); });
   QMenu* zoom = addMenu("mnuZoom", "&Zoom");
   for (const Entry& e : kZoomEntries) {
@@ -281,7 +282,7 @@ void MainWindow::buildFileMenu() {
   QMenu* file = addMenu("mnuFile", "&File");
   connect(addEntry(file, "mnuOpenLogoFile", q("&Open OSD Image File")), &QAction::triggered, this,
           [this] { app_.logos().openLogo(); });
-  connect(addEntry(file, "mnuImportPicture", q("Import Picture…")), &QAction::triggered, this,
+  connect(addEntry(file, "mnuImportPicture", q("&Import Picture…")), &QAction::triggered, this,
           [this] { ImportDialog::run(app_, this); });
   for (const Entry& e : kFileEntries) {
     QAction* a = addEntry(file, e.name, q(e.caption));
@@ -605,6 +606,7 @@ void MainWindow::buildReplyArea(QBoxLayout* outer) {
 // Status line and progress bar.
 void MainWindow::buildStatusLine() {
   statusText_ = namedLabel("lblCopyright");
+  statusText_->installEventFilter(this);
   statusBar()->addWidget(statusText_, 1);
   progress_ = new QProgressBar;
   progress_->setObjectName(q("ProgressBar1"));
@@ -637,7 +639,12 @@ void MainWindow::buildErrorPanel(QWidget* central) {
   errLayout->addWidget(errorText_, 1);
   auto* ok = new QPushButton(tr("OK"));
   ok->setObjectName(q("cmdErrOK"));
+  ok->setFocusPolicy(Qt::StrongFocus);
   connect(ok, &QPushButton::clicked, this, [this] { app_.statusLine().dismissError(); });
+  // Escape dismisses the panel while it is up.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), errorPanel_);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, [this] { app_.statusLine().dismissError(); });
   errLayout->addWidget(ok, 0, Qt::AlignRight);
   errorPanel_->installEventFilter(this);
   errorPanel_->hide();
@@ -986,6 +993,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
              event->type() == QEvent::MouseButtonRelease) {
     app_.statusLine().dismissError();
     return true;
+  } else if (watched == statusText_ && event->type() == QEvent::MouseButtonRelease) {
+    app_.statusLine().dismissResult();  // a download's result stays until clicked away
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -41,6 +41,8 @@ App::App(Platform& platform)
              [this] { formLoad(std::string(commandLine_)); }}) {
   video_.reloadRecent = [this] { logo_.openRecent(0); };
   download_.exitWindow = [this] { menus_.exit(); };
+  video_.reportThrough(download_);
+  logo_.reportThrough(download_);
   schedule_.openAbout = [this] { menus_.openAbout(true, true); };
   pf_.loop.onTimer = [this](TimerId id) { timerFired(id); };
   pf_.port.onEvent = [this](int code) { link_.handleEvent(code, [this] { session_.receive(); }); };
@@ -107,6 +109,7 @@ void App::tickDelay() {
     if (!link_.valid()) link_.reconnectTick();
     session_.watchdogTick();
     port_.clockTick(pf_.loop.now().secondsSinceMidnight);
+    port_.searchTick();
     download_.tick();
     status_.tick();
     session_.nodePollTick();

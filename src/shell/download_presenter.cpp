@@ -36,6 +36,12 @@ void DownloadPresenter::downloadToRam() {
   if (!dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
   update()->starting = true;
   started_ = loop_.monotonicSeconds();
+  // The erase wait is ten seconds of the bar's way, weighed as bytes at the line's speed.
+  const double eraseBytes = kLineBytesPerSecond * 10;
+  eraseShare_ = eraseBytes / (eraseBytes + static_cast<double>(plannedStream()));
+  bar_ = true;
+  status_.progress(0);
+  status_.progressShown(true);
   try {
     DownloadHooks waits = hooks();
     waits.armEraseWait = [this] {
@@ -47,12 +53,15 @@ void DownloadPresenter::downloadToRam() {
     status_.status("");
     if (stopped) {
       update()->starting = false;
+      bar_ = false;
       reportStopped(0, plannedStream());
       closeIfAsked();
       return;
     }
   } catch (const std::exception& e) {
     update()->starting = false;
+    bar_ = false;
+    status_.progressShown(false);
     status_.error(e.what(), "mnuDownloadLogotoRam_Click");
     return;
   }
@@ -79,11 +88,31 @@ bool DownloadPresenter::readyToSend(int& slot) {
 }
 
 void DownloadPresenter::run() {
+  if (!bar_) eraseShare_ = 0;  // started without the erase
+  bar_ = true;
+  send();
+  bar_ = false;
+  status_.progressShown(false);
+  closeIfAsked();
+}
+
+void DownloadPresenter::showBar(double carried, double total) {
+  status_.progress(100.0 * (eraseShare_ + (1 - eraseShare_) * carried / std::max(total, 1.0)));
+}
+
+std::string DownloadPresenter::failedText(int64_t carried, int64_t total) const {
+  return std::string(link_.isOpen() ? "Download stopped by an error"
+                                    : "Download stopped: port lost") +
+         " after " + groupedNumber(carried) + " of " + groupedNumber(total) + " bytes";
+}
+
+void DownloadPresenter::send() {
   // When the command began, for the completion message (the erase wait included).
   const double commandStart = std::exchange(started_, -1.0);
   if (dispatcher_.guarded()) return;
   if (view().running) return;  // a second start from inside a running download
   holdLine(true);
+  status_.dismissResult();  // the last download's result gives way to this one
   int slot = 0;
   try {
     if (!readyToSend(slot)) {
@@ -116,18 +145,20 @@ void DownloadPresenter::run() {
   written_ = 0;
   picture_ = plan.pictureBytes();
   started_ = commandStart;
+  showBar(0, 1);
+  status_.progressShown(true);
   const DownloadResult result = DownloadJob(sink, *this, hooks()).run(plan, source);
   if (result.ok) {
     finishLine(slot);
   } else if (result.stopped) {
     reportStopped(written_, plan.streamLength());
-  } else if (line_) {
-    status_.status("");  // the figures of a download that failed tell nothing any more
+  } else if (line_ || !link_.isOpen()) {
+    // Whatever the error panel said, the status line keeps how far the download got.
+    status_.showResult(failedText(line_ ? line_->sent() : 0, plan.streamLength()));
   }
   line_.reset();
   started_ = -1;
   holdLine(false);
-  closeIfAsked();
 }
 
 int64_t DownloadPresenter::plannedStream() const {
@@ -176,8 +207,7 @@ void DownloadPresenter::reportStopped(int64_t written, int64_t total) {
   const std::string where =
       groupedNumber(std::max<int64_t>(carried, 0)) + " of " + groupedNumber(total) + " bytes";
   status_.progressShown(false);
-  status_.status("Download stopped at " + where + ".");
-  status_.holdStatus(-1);
+  status_.showResult("Download stopped at " + where + ".");
   exitNote_ = "download stopped at " + where;
 }
 
@@ -220,7 +250,7 @@ void DownloadPresenter::error(const std::string& message, const std::string& tit
 }
 
 void DownloadPresenter::progress(double percent) {
-  if (!line_) status_.progress(percent);
+  if (!line_ && !bar_) status_.progress(percent);
 }
 
 void DownloadPresenter::download(const DownloadProgress& report) {
@@ -237,20 +267,14 @@ void DownloadPresenter::followLine() {
   LineProgress& line = *line_;
   line.update(written_, link_.held(), loop_.monotonicSeconds());
   // The phase the node is in, by what it has received.
-  const double at = static_cast<double>(line.sent());
-  const double picture = static_cast<double>(std::max<int64_t>(picture_, 1));
-  const double filler =
-      static_cast<double>(std::max<int64_t>(line.total() - kSetupStream - picture_, 1));
+  const int64_t at = line.sent();
   const char* phase = "Sending setup data";
-  double bar = 100.0 * at / kSetupStream;
-  if (at >= static_cast<double>(kSetupStream + picture_)) {
+  if (at >= kSetupStream + picture_) {
     phase = "Sending Filler";
-    bar = 99.0 * (at - kSetupStream - picture) / filler;
   } else if (at >= kSetupStream) {
     phase = "Sending Image";
-    bar = 1 + 99.0 * (at - kSetupStream) / picture;
   }
-  status_.progress(bar);
+  showBar(static_cast<double>(at), static_cast<double>(line.total()));
   const std::string text = phaseStatus(phase, line);
   if (status_.view().status != text) status_.status(text);
 }
@@ -275,7 +299,7 @@ void DownloadPresenter::finishLine(int slot) {
     status_.status(downloadedText(slot, line.total(), loop_.monotonicSeconds() - started));
     status_.holdStatus(StatusPresenter::kUsualStatusTicks);
   } else if (!link_.isOpen()) {
-    status_.status("");
+    status_.showResult(failedText(line.sent(), line.total()));
     status_.error("The node's port closed after " + groupedNumber(line.sent()) + " of " +
                       groupedNumber(line.total()) + " bytes.",
                   "DivUvOR");
@@ -286,6 +310,7 @@ void DownloadPresenter::finishLine(int slot) {
 
 void DownloadPresenter::showEraseWait() {
   const int left = (kEraseTicks - session_.eraseCount() + 9) / 10;
+  status_.progress(100.0 * eraseShare_ * session_.eraseCount() / kEraseTicks);
   const std::string text =
       "Erasing the node's image memory: " + std::to_string(std::max(left, 0)) + " s left";
   if (status_.view().status != text) status_.status(text);

@@ -82,8 +82,13 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   // bar, not the job's phase names and written bytes.
   void status(const std::string& text) override;
   void error(const std::string& message, const std::string& title) override;
-  void progressShown(bool shown) override { status_.progressShown(shown); }
+  // During a download command the bar is the download's own, from the erase to the last
+  // byte: the job's (and the link's) per-phase values do not move it.
+  void progressShown(bool shown) override {
+    if (!bar_) status_.progressShown(shown);
+  }
   void progress(double percent) override;
+  bool barShown() const { return bar_; }
   void busy(bool on) override { status_.busy(on); }
   void download(const DownloadProgress& report) override;
 
@@ -95,6 +100,12 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   // all (or the port closed), then shows "Logo N downloaded: ..." for the usual status time.
   void finishLine(int slot);
   void showEraseWait();
+  // The download itself, inside run().
+  void send();
+  // The bar once the node has `carried` of the stream's `total` bytes.
+  void showBar(double carried, double total);
+  // "Download stopped: port lost after 31,405 of 65,667 bytes" (or stopped by an error).
+  std::string failedText(int64_t carried, int64_t total) const;
   // Once the line has gone quiet after a stopped download: says where it stopped.
   void reportStopped(int64_t written, int64_t total);
   // Yields until the port has nothing left to send (or it closed, or 15 s passed).
@@ -114,9 +125,11 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   LogoSlots& logos_;
   VideoData& videoData_;
   std::optional<LineProgress> line_;
-  int64_t written_ = 0;  // bytes of the stream handed to the port
-  int64_t picture_ = 0;  // bytes of its picture
-  double started_ = -1;  // when the download command began (erase included)
+  int64_t written_ = 0;    // bytes of the stream handed to the port
+  int64_t picture_ = 0;    // bytes of its picture
+  double started_ = -1;    // when the download command began (erase included)
+  bool bar_ = false;       // the bar shows the download command's way through
+  double eraseShare_ = 0;  // of the bar, the erase wait's (by line time)
   // Closing during a download: stop after the block being sent, then close the window.
   bool stopRequested_ = false;
   bool closeWhenStopped_ = false;

@@ -36,8 +36,13 @@ class LinkEvents : public LinkListener {
   }
   void status(const std::string& text) override { a_.status.status(text); }
   void statusHold(int ticks) override { a_.status.holdStatus(ticks); }
-  void progressShown(bool visible) override { a_.status.progressShown(visible); }
-  void progress(double percent) override { a_.status.progress(percent); }
+  // The erase wait of a download command counts toward the download's own bar.
+  void progressShown(bool visible) override {
+    if (!a_.download.barShown()) a_.status.progressShown(visible);
+  }
+  void progress(double percent) override {
+    if (!a_.download.barShown()) a_.status.progress(percent);
+  }
   void portState(PortState state) override {
     // A port opened again or lost, a node called again: what it was told last is not known.
     if (state != PortState::DataReceived) a_.placement.forgetSent();

@@ -128,6 +128,9 @@ void VideoPresenter::sendSetup() {
   buildSetupBlock();
   status_.busy(false);
   status_.progressShown(false);
+  // Nothing goes on the line here: the setup block travels ahead of the next logo.
+  status_.status("Setup data prepared: it goes to the node with the next logo download.");
+  status_.holdStatus(StatusPresenter::kUsualStatusTicks);
 }
 
 void VideoPresenter::buildSetupBlock() {
@@ -141,9 +144,10 @@ void VideoPresenter::buildSetupBlock() {
       return;
     }
     status_.busy(true);
-    status_.progress(0);
-    status_.progressShown(true);
-    status_.progress(1);
+    // Through the download's reporter: inside a download the bar stays the download's.
+    reporter_->progress(0);
+    reporter_->progressShown(true);
+    reporter_->progress(1);
     status_.status("Downloading Video Controller Data");
     video_.setupBlock(logos_.width, logos_.height);
   } catch (const std::exception& e) {

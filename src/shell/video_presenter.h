@@ -57,6 +57,8 @@ class VideoPresenter : public ViewState<VideoView> {
   // dispatcher is guarded or the port is not usable.
   void buildSetupBlock();
 
+  // The bar goes through `reporter` (inside a download it stays the download's).
+  void reportThrough(Reporter& reporter) { reporter_ = &reporter; }
   // Read again after the standard changed.
   std::function<void()> reloadRecent;
 
@@ -70,6 +72,7 @@ class VideoPresenter : public ViewState<VideoView> {
   Dialogs& dialogs_;
   Launcher& launcher_;
   std::string dataDir_;
+  Reporter* reporter_ = &status_;
 };
 
 }  // namespace osd
