@@ -15,14 +15,16 @@ void printUsage(std::FILE* to) {
       "  check BMP [--memory 64|512]\n"
       "  ports\n"
       "  identify --port P [--node ID]\n"
-      "  download BMP --port P [--node ID] [--format rgb|ycbcr] [--transparent T]\n"
-      "           [--memory auto|64|512] [--no-erase] [--slot N] [--x PCT --y PCT]\n"
+      "  download BMP --port P [--node ID | --nodes ID[,ID...]|all [--together]]\n"
+      "           [--format rgb|ycbcr] [--transparent T] [--memory auto|64|512]\n"
+      "           [--no-erase] [--slot N] [--x PCT --y PCT]\n"
       "  upload OUT.bmp --port P [--model N] [--color]\n"
       "  send --port P TEXT\n"
       "  select LOGO --port P [--node ID]\n"
       "  convert IN OUT.bmp [--size WxH | --fit WxH] [--depth 8|24] [--memory 64|512]\n"
       "          [--format rgb|ycbcr] [--transparent T]\n"
       "  scan --port P [--ids FROM-TO]\n"
+      "  apply SITE [--port P] [--dry-run]\n"
       "Commands that use the port or settings also take --settings FILE, --data-dir DIR\n"
       "and --port-map MAP. Every option takes its value as --opt VALUE or --opt=VALUE and\n"
       "may be given once. osdctl --help and osdctl --version print this text and the version.\n"
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
     if (command == "download") return download(args);
     if (command == "convert") return convert(args);
     if (command == "scan") return scan(args);
+    if (command == "apply") return apply(args);
     std::fprintf(stderr, "osdctl: unknown command '%s'\n", command.c_str());
     printUsage(stderr);
     return kUsage;

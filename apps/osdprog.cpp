@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -192,32 +193,53 @@ int startSimulatedNode(const Options& options, osd::qt::PortMap& map,
   return simulatedPort;
 }
 
-// Closes the window when a termination signal has come.
-void closeOnSignal(QSocketNotifier& notifier, osd::gui::MainWindow& window) {
+// Closes the window when a termination signal has come. A download running then is stopped
+// after the block being sent and the window closes once the line is quiet.
+void closeOnSignal(QSocketNotifier& notifier, osd::App& app, osd::gui::MainWindow& window) {
   QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&]() {
     char byte = 0;
     ssize_t n = ::read(signalPipe[0], &byte, 1);
     (void)n;
+    if (!app.closeRequested(osd::App::CloseBy::Signal)) return;
     window.close();
     QApplication::quit();
   });
 }
 
 // What a later copy of the program may ask of this one.
-void answerOtherCopies(osd::gui::LocalInstanceGuard& instances, osd::gui::MainWindow& window) {
+void answerOtherCopies(osd::gui::LocalInstanceGuard& instances, osd::App& app,
+                       osd::gui::MainWindow& window) {
   instances.onRaiseRequested = [&window]() {
     window.showNormal();
     window.raise();
     window.activateWindow();
   };
-  // Asked by a later copy: close once the request has been answered.
-  instances.onCloseRequested = [&window]() {
+  // Asked by a later copy: close once the request has been answered, unless a download or a
+  // scan holds the line.
+  instances.onCloseRequested = [&app, &window]() {
+    const osd::Handover answer = app.handoverAnswer();
+    if (answer != osd::Handover::Closed) return answer;
     QTimer::singleShot(0, &window, [&window]() {
       window.close();
       // Queued, so that it also ends a copy asked during its start-up, before the loop runs.
       QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
+    return answer;
   };
+}
+
+// A later copy that leaves the line to a busy one says so on standard error, and in a
+// message box where there is a screen to show it on.
+int refuseStart(const osd::App& app) {
+  std::fprintf(stderr, "osdprog: %s\n", app.exitNote().c_str());
+  const QString platform = QGuiApplication::platformName();
+  if (platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal")) {
+    std::string text = app.exitNote();
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    QMessageBox::information(nullptr, QString::fromUtf8(osd::kAppKey),
+                             QString::fromStdString(text + "."));
+  }
+  return 1;
 }
 
 // OSDPROG_STARTUP_STAMP: a zero timer fires once the events queued by the start-up have
@@ -255,12 +277,13 @@ int runWindow(QApplication& qapp, osd::Platform& platform, osd::gui::GuiDialogs&
   dialogs.setParent(&window);
 
   QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-  closeOnSignal(notifier, window);
-  answerOtherCopies(instances, window);
+  closeOnSignal(notifier, app, window);
+  answerOtherCopies(instances, app, window);
 
   std::string commandLine;
   for (const std::string& w : options.words) commandLine += (commandLine.empty() ? "" : " ") + w;
   app.formLoad(commandLine);
+  if (app.startRefused()) return refuseStart(app);
 
   // Only the copy that holds the instance lock runs on: one that still finds another copy
   // in its place after the start-up asked it to close ends here.
@@ -277,6 +300,7 @@ int runWindow(QApplication& qapp, osd::Platform& platform, osd::gui::GuiDialogs&
   QObject::connect(&qapp, &QApplication::lastWindowClosed, &qapp, &QApplication::quit);
   if (exitCode == 0) exitCode = QApplication::exec();
   window.close();
+  if (!app.exitNote().empty()) std::fprintf(stderr, "osdprog: %s\n", app.exitNote().c_str());
   return exitCode;
 }
 

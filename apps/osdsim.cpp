@@ -1,11 +1,16 @@
 // osdsim: a simulated graphics node on a pseudo-terminal, for demos, training and tests.
 //
-//   osdsim [--memory 64|512] [--id N[,N...]] [--model 1|2|3|4|7|15|31] [--color] [--baud 9600|0]
-//          [--record FILE] [--image-out FILE.bmp] [--format rgb|ycbcr] [--logo FILE.bmp]
+//   osdsim [--memory 64|512] [--id N[:64|:512][,N...]] [--wake select|together]
+//          [--model 1|2|3|4|7|15|31] [--color] [--baud 9600|0] [--record FILE]
+//          [--image-out FILE.bmp] [--format rgb|ycbcr] [--logo FILE.bmp]
 //          [--hangup-after BYTES] [--babble] [--seed N]
 //
 // The first line of standard output is the terminal device to open. The node runs until
 // SIGTERM or SIGINT.
+//   --id          "3,7,26:512": three nodes on the line, node 26 with a 512 K image memory
+//   --wake        select (default): waking one node sends the others to sleep; together: the
+//                 nodes already awake stay awake
+//   --image-out   with "%d" in it, each node writes its own picture (%d: its decimal ID)
 //   --format      how the picture of --image-out is decoded (default ycbcr)
 //   --logo        the logo held for read-back: a 256 x 64 bitmap of 1 bit per pixel
 //   --hangup-after  close the pseudo-terminal once this many bytes have been received
@@ -29,8 +34,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: osdsim [--memory 64|512] [--id N[,N...]] [--model 1|2|3|4|7|15|31] [--color]\n"
-    "              [--baud 9600|0] [--record FILE] [--image-out FILE.bmp]\n"
+    "usage: osdsim [--memory 64|512] [--id N[:64|:512][,N...]] [--wake select|together]\n"
+    "              [--model 1|2|3|4|7|15|31] [--color] [--baud 9600|0] [--record FILE]\n"
+    "              [--image-out FILE.bmp (%d: the node ID)]\n"
     "              [--format rgb|ycbcr] [--logo FILE.bmp] [--hangup-after BYTES] [--babble]\n"
     "              [--seed N]\n";
 
@@ -44,12 +50,30 @@ std::string typed(const std::string& option, const std::string& value) {
   return option + " '" + value + "'";
 }
 
+// "3,7,26:512": several nodes on the line, each with its own memory where it says so.
+bool readIds(const std::string& ids, osd::sim::PtyOptions& opt) {
+  for (size_t at = 0; at <= ids.size();) {
+    const size_t comma = std::min(ids.find(',', at), ids.size());
+    const std::string item = ids.substr(at, comma - at);
+    const size_t colon = std::min(item.find(':'), item.size());
+    const auto v = osd::cli::wholeNumber(item.substr(0, colon), 1, 255);
+    const std::string memory = colon < item.size() ? item.substr(colon + 1) : "";
+    if (!v || (colon < item.size() && memory != "64" && memory != "512")) return false;
+    opt.ids.push_back(static_cast<int>(*v));
+    if (!memory.empty()) opt.memoryKiB[static_cast<int>(*v)] = std::stoi(memory);
+    at = comma + 1;
+  }
+  opt.node.id = opt.ids.front();
+  return true;
+}
+
 // Reads the command line into `opt` and `logoPath`. Returns -1 to go on, else the exit status.
 int readCommandLine(int argc, char** argv, osd::sim::PtyOptions& opt, std::string& logoPath) {
   using osd::cli::Kind;
   const osd::cli::Parsed p =
       osd::cli::parse(osd::cli::argsOf(argc, argv), {{"--memory"},
                                                      {"--id"},
+                                                     {"--wake"},
                                                      {"--model"},
                                                      {"--color", Kind::Flag},
                                                      {"--baud"},
@@ -77,16 +101,14 @@ int readCommandLine(int argc, char** argv, osd::sim::PtyOptions& opt, std::strin
       return usage(typed("--memory", p.value("--memory")) + ": 64 or 512");
     opt.node.memoryKiB = static_cast<int>(*v);
   }
-  if (p.has("--id")) {  // several IDs separated by commas: that many nodes on the line
-    const std::string ids = p.value("--id");
-    for (size_t at = 0; at <= ids.size();) {
-      const size_t comma = std::min(ids.find(',', at), ids.size());
-      const auto v = wholeNumber(ids.substr(at, comma - at), 1, 255);
-      if (!v) return usage(typed("--id", ids) + ": node IDs 1 to 255, separated by commas");
-      opt.ids.push_back(static_cast<int>(*v));
-      at = comma + 1;
-    }
-    opt.node.id = opt.ids.front();
+  if (p.has("--id") && !readIds(p.value("--id"), opt))
+    return usage(typed("--id", p.value("--id")) +
+                 ": node IDs 1 to 255, separated by commas, each with :64 or :512 if its memory "
+                 "differs");
+  if (p.has("--wake")) {
+    const std::string w = p.value("--wake");
+    if (w != "select" && w != "together") return usage(typed("--wake", w) + ": select or together");
+    opt.node.wakeTogether = w == "together";
   }
   if (p.has("--model")) {
     const auto v = wholeNumber(p.value("--model"), 1, 31);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/textnum.h"
 #include "shell/window_scan.h"
 #include "sim/node.h"
 #include "support/fakes.h"
@@ -75,6 +76,30 @@ TEST(NodeScan, CancelledScanWakesAllNodesAndThePollResumes) {
   l.h.port.writes.clear();
   l.h.ticks(200);
   EXPECT_NE(l.h.port.sent().find("QXS"), std::string::npos);
+}
+
+// "Use this node" leaves only the chosen node awake, after the scan's own ending; chosen while
+// the scan runs, it stops the scan first.
+TEST(NodeScan, UseThisNodeWakesOnlyThatNode) {
+  struct Case {
+    int chooseWhenFound;  // 0: after the scan
+    int node;
+    int lastAsked;
+  } cases[] = {{0, 7, 30}, {3, 3, 3}};
+  for (const auto& c : cases) {
+    LineOfNodes l({3, 7, 26});
+    WindowScan scan(*l.h.app, 1, 30);
+    scan.scanner().onFound = [&](const FoundNode& n) {
+      if (n.id == c.chooseWhenFound) scan.useNode(n.id);
+    };
+    scan.run();
+    if (c.chooseWhenFound == 0) scan.useNode(c.node);
+    EXPECT_EQ(l.h.port.sent(), scanBytes(1, c.lastAsked) + "SPWK," + hex2(c.node)) << c.node;
+    EXPECT_EQ(l.h.app->port().view().nodeId, std::to_string(c.node));
+    for (const auto& node : l.line.nodes()) {
+      EXPECT_EQ(node.awake(), node.id() == c.node) << "node " << node.id();
+    }
+  }
 }
 
 TEST(NodeScan, AnswersAreReadForSizeOrCopyrightAndNoiseIsNoNode) {

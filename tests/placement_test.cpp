@@ -20,6 +20,13 @@ struct PlacementTest : ::testing::Test {
     app.choices().setModel(15);
   }
   const Control& pic(int slot) { return app.ui().get(indexed("picPicture2", slot)); }
+  // The position commands on the line (the node poll runs beside them).
+  std::vector<std::string> positions() const {
+    std::vector<std::string> out;
+    for (const auto& w : h.port.writes)
+      if (w.rfind("AHP", 0) == 0 || w.rfind("AVP", 0) == 0) out.push_back(w);
+    return out;
+  }
   void type(const std::string& field, const std::string& text) { app.textEdited(field, text); }
   // A drag on slot `slot` from the preview at (left, top), pressed where the pointer last
   // moved (at first (0, 0)) and moved by (dx, dy) twips from there.
@@ -44,28 +51,68 @@ std::string packet(int v, int hpos) {
 
 }  // namespace
 
-TEST_F(PlacementTest, TypedHorizontalPositions) {
-  type("txtHPOS", "50");
-  type("txtHPOS", "100");
-  type("txtHPOS", "0");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AHP5E", "AHP9A", "AHP22"}));
-  EXPECT_EQ(pic(1).left, 60);
-  type("txtHPOS", "50");
-  EXPECT_EQ(pic(1).left, 2070);
-  type("txtHPOS", "100");
+// Typing 100 keystroke by keystroke, selecting it again and clicking into the field: the
+// position goes out once, 700 ms after the last keystroke.
+TEST_F(PlacementTest, TypedPositionIsSentOnceWhenTheTypingRests) {
+  h.loop.setTimerEnabled(TimerId::Delay, true);
+  for (const char* text : {"1", "10", "100"}) {
+    type("txtHPOS", text);
+    h.ticks(20);  // 500 ms between keystrokes
+  }
+  EXPECT_TRUE(positions().empty());
+  h.ticks(8);
+  EXPECT_EQ(positions(), std::vector<std::string>{"AHP9A"});
   EXPECT_EQ(pic(1).left, 4080);
+  type("txtHPOS", "100");  // select-all: the same text again
+  app.click("txtHPOS");
+  h.ticks(40);
+  EXPECT_EQ(positions(), std::vector<std::string>{"AHP9A"});
 }
 
-TEST_F(PlacementTest, TypedVerticalPositions) {
-  type("txtVPOS", "50");
-  EXPECT_EQ(pic(1).top, 1680);
-  type("txtVPOS", "100");
-  EXPECT_EQ(pic(1).top, 3120);
-  type("txtVPOS", "1");
-  type("txtVPOS", "&h32");  // 50
-  type("txtVPOS", "&HG1");  // no hexadecimal number: refused
-  EXPECT_EQ(app.ui().text("txtVPOS"), "0");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP1E", "AVP38", "AVP05", "AVP1E"}));
+// A committed position: its code, the preview's place, the field written back; text that is
+// no number beeps and, unless empty, shows the range and resets the field.
+TEST_F(PlacementTest, CommittedPositionsTheirCodesAndRangeChecks) {
+  struct Case {
+    const char* field;
+    const char* typed;
+    const char* sent;  // "" when nothing goes out
+    int place;         // the preview's left or top; -1: not moved
+    const char* shown;
+    const char* error;
+  } cases[] = {
+      {"txtHPOS", "50", "AHP5E", 2070, "50", ""},
+      {"txtHPOS", "100", "AHP9A", 4080, "100", ""},
+      {"txtHPOS", "0", "AHP22", 60, "0", ""},
+      {"txtHPOS", "150", "AHP9A", 4080, "100", ""},
+      {"txtHPOS", "abc", "", -1, "0", "Allowable Range 34 to 154  "},
+      {"txtVPOS", "50", "AVP1E", 1680, "50", ""},
+      {"txtVPOS", "100", "AVP38", 3120, "100", ""},
+      {"txtVPOS", "1", "AVP05", 269, "1", ""},
+      {"txtVPOS", " -5", "AVP04", 240, "0", ""},
+      {"txtVPOS", "&h32", "AVP1E", 1680, "50", ""},
+      {"txtVPOS", "&HG1", "", -1, "0", "Allowable Range 4 to 55"},
+      {"txtVPOS", "-", "", -1, "0", "Allowable Range 4 to 55"},
+      {"txtVPOS", "", "", -1, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " '" + c.typed + "'");
+    app.ui().setLeft(indexed("picPicture2", 1), -1);
+    app.ui().setTop(indexed("picPicture2", 1), -1);
+    app.statusLine().dismissError();
+    h.port.writes.clear();
+    const int beeps = h.dialogs.beeps;
+    type(c.field, c.typed);
+    EXPECT_TRUE(h.port.writes.empty());
+    app.commitPosition(c.field);
+    EXPECT_EQ(h.port.sent(), c.sent);
+    const bool across = std::string(c.field) == "txtHPOS";
+    EXPECT_EQ(across ? pic(1).left : pic(1).top, c.place);
+    EXPECT_EQ(app.ui().text(c.field), c.shown);
+    EXPECT_EQ(app.statusLine().view().errorShown ? app.statusLine().view().errorText : "", c.error);
+    EXPECT_EQ(h.dialogs.beeps - beeps, *c.sent ? 0 : *c.error ? 2 : 1);
+    app.commitPosition(c.field);  // committed once only
+    EXPECT_EQ(h.port.sent(), c.sent);
+  }
 }
 
 TEST_F(PlacementTest, DragClampsAtTheCorners) {

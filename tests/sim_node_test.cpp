@@ -97,6 +97,33 @@ TEST(SimNodeWake, SeveralNodesOnALineAnswerInIdOrder) {
   EXPECT_EQ(line.shown().id(), 7);
 }
 
+// Which nodes take a stream after a series of wake-ups, under either reading of waking one
+// node while others are awake; node 26 has a memory of its own.
+TEST(SimNodeWake, WakingOneNodeLeavesTheOthersAsTheWakeModeSays) {
+  struct Case {
+    bool together;
+    const char* wakes;
+    std::vector<int> storing;  // IDs whose memory holds the picture afterwards
+  } cases[] = {
+      {false, "SPWK,03WK,07", {7}}, {true, "SPWK,03WK,07", {3, 7}},
+      {true, "WK,03SPWK,07", {7}},  // "SP" still sends every node to sleep
+      {false, "WK,00", {3, 7, 26}}, {true, "SPWK,1AWK,03", {3, 26}},
+      {false, "SPWK,1AWK,05", {}},
+  };
+  for (const auto& c : cases) {
+    NodeConfig base = config(64);
+    base.wakeTogether = c.together;
+    Line line(base, {3, 7, 26}, {{26, 512}});
+    ASSERT_EQ(line.nodes()[2].imageMemory().size(), 512u * 1024) << c.wakes;
+    EXPECT_EQ(line.feed("WK,00QXS"), "QX64K\r\nQX64K\r\nQX512K\r\n");
+    line.feed(std::string(c.wakes) + downloadStream(16, 2, 64));
+    std::vector<int> storing;
+    for (const Node& n : line.nodes())
+      if (n.imageMemory()[0] == static_cast<uint8_t>(pictureByte(0, 0))) storing.push_back(n.id());
+    EXPECT_EQ(storing, c.storing) << c.wakes << (c.together ? " together" : " select");
+  }
+}
+
 TEST(SimNodeCommands, AnswersAndRememberedSettings) {
   Node node;
   node.feed(std::string("AJ05") + std::string(3, '\0') + "AHP40QXE");  // asleep: nothing

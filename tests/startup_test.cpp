@@ -22,7 +22,7 @@ struct FakeInstances : InstanceGuard {
     return running;
   }
   void bringOtherToFront() override {}
-  bool closeOther() override { return true; }
+  Handover closeOther() override { return Handover::Closed; }
 };
 
 // A port that tries to put bytes on the line the moment it is opened, to prove that the

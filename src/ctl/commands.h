@@ -23,6 +23,12 @@ int upload(const Args& args);    // ctl_link.cpp
 int download(const Args& args);  // ctl_download.cpp
 int convert(const Args& args);   // ctl_convert.cpp
 int scan(const Args& args);      // ctl_scan.cpp
+int apply(const Args& args);     // ctl_apply.cpp
+
+// A picture `convert` reads, written to `out` as a bitmap the reader accepts at the largest
+// size the rules allow at its aspect (for a 512 K node when `largeMemory`). "" or the reason.
+std::string pictureToBitmap(const std::string& in, bool largeMemory, int transparent,
+                            const std::string& out);  // ctl_convert.cpp
 
 // The usage text of every command (to standard error for a usage error, standard output for
 // --help).

@@ -79,21 +79,38 @@ std::string parse(const Args& args, ConvertArgs& c) {
   return "";
 }
 
+// Reading SVG text needs fonts, which need a GUI application; no display is used.
+std::unique_ptr<QGuiApplication> guiApplication() {
+  if (QCoreApplication::instance()) return nullptr;
+  // Qt's own notes (a missing runtime folder, fonts) are no business of this command: it
+  // reports what went wrong itself, in one line.
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  return std::make_unique<QGuiApplication>(gArgc, gArgv);
+}
+
 }  // namespace
+
+std::string pictureToBitmap(const std::string& in, bool largeMemory, int transparent,
+                            const std::string& out) {
+  const std::unique_ptr<QGuiApplication> app = guiApplication();
+  std::string error;
+  const QImage picture = convert::loadPicture(in, error);
+  if (picture.isNull()) return error;
+  convert::Target target;
+  target.largeMemory = largeMemory;
+  target.transparent = transparent;
+  const convert::Converted converted = convert::convertPicture(picture, target);
+  if (!converted.error.empty()) return converted.error;
+  if (!replaceFile(out, converted.bmp, error)) return error;
+  return "";
+}
 
 int convert(const Args& args) {
   ConvertArgs c;
   if (const std::string why = parse(args, c); !why.empty()) return usage(why);
 
-  // Reading SVG text needs fonts, which need a GUI application; no display is used.
-  std::unique_ptr<QGuiApplication> app;
-  if (!QCoreApplication::instance()) {
-    // Qt's own notes (a missing runtime folder, fonts) are no business of this command: it
-    // reports what went wrong itself, in one line.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = std::make_unique<QGuiApplication>(gArgc, gArgv);
-  }
+  const std::unique_ptr<QGuiApplication> app = guiApplication();
   std::string error;
   const QImage picture = convert::loadPicture(c.in, error);
   if (picture.isNull()) {

@@ -1,6 +1,6 @@
 // osdctl download: wakes the node, learns its image memory, erases it as the window does and
 // sends the logo with the download job, from the same settings and data files the window
-// loads at start-up.
+// loads at start-up. With --nodes it programs several nodes of the line (ctl_fleet.cpp).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +12,7 @@
 
 #include "common/textnum.h"
 #include "ctl/commands.h"
+#include "ctl/ctl_fleet.h"
 #include "ctl/ctl_host.h"
 #include "transfer/download_job.h"
 
@@ -28,22 +29,22 @@ struct DownloadOptions {
   bool erase = true;
   int slot = 1;
   bool slotGiven = false;
-  int x = -1, y = -1;  // percentages, -1 when not given
+  int x = -1, y = -1;      // percentages, -1 when not given
+  std::vector<int> nodes;  // --nodes; empty when not given
+  bool wholeLine = false;  // --nodes all
+  bool together = false;
 };
 
 constexpr const char* kSynopsis =
-    "download BMP --port P [--node ID] [--format rgb|ycbcr] [--transparent T]\n"
-    "       [--memory auto|64|512] [--no-erase] [--slot N] [--x PCT --y PCT]";
+    "download BMP --port P [--node ID | --nodes ID[,ID...]|all [--together]]\n"
+    "       [--format rgb|ycbcr] [--transparent T] [--memory auto|64|512] [--no-erase]\n"
+    "       [--slot N] [--x PCT --y PCT]";
 
 // The command's own options, with the shared ones read by readCommandArgs.
-const std::vector<cli::Option> kOwnOptions = {{"--node"},
-                                              {"--format"},
-                                              {"--transparent"},
-                                              {"--memory"},
-                                              {"--no-erase", cli::Kind::Flag},
-                                              {"--slot"},
-                                              {"--x"},
-                                              {"--y"}};
+const std::vector<cli::Option> kOwnOptions = {
+    {"--node"},        {"--nodes"},  {"--together", cli::Kind::Flag}, {"--format"},
+    {"--transparent"}, {"--memory"}, {"--no-erase", cli::Kind::Flag}, {"--slot"},
+    {"--x"},           {"--y"}};
 
 // Takes the command's own options and its bitmap; an empty text or the reason for a usage
 // error.
@@ -54,6 +55,15 @@ std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
     return parsed.has(name);
   };
   if (given("--node") && !wholeNumber(v, 1, 255, o.node)) return "--node needs a node ID 1-255";
+  if (given("--nodes")) {
+    if (parsed.has("--node")) return "give either --node or --nodes";
+    o.wholeLine = v == "all";
+    if (!o.wholeLine) {
+      if (const std::string why = readNodeList(v, o.nodes); !why.empty()) return why;
+    }
+  }
+  o.together = parsed.has("--together");
+  if (o.together && !parsed.has("--nodes")) return "--together goes with --nodes";
   if (given("--format")) {
     if (v != "rgb" && v != "ycbcr") return "--format is rgb or ycbcr";
     o.rgb = v == "rgb";
@@ -164,6 +174,27 @@ void followLine(Host& host, const DownloadPlan& plan, StderrReporter& reporter) 
                static_cast<long long>(p.total));
 }
 
+// --nodes: the logo for every node named (or every node of the line), in as few streams as
+// the wake-ups allow.
+int downloadToNodes(Host& host, Line& line, DownloadOptions& o) {
+  FleetJob job;
+  job.logos.resize(1);
+  LogoChoice choice{o.bitmap, o.rgb, o.transparent, o.slot, o.slotGiven, o.x, o.y};
+  if (const std::string why = prepareLogo(host, choice, job.logos[0]); !why.empty()) {
+    std::fprintf(stderr, "osdctl: %s\n", why.c_str());
+    return kRefused;
+  }
+  if (o.wholeLine) {
+    o.nodes = scanWholeLine(host);
+    if (o.nodes.empty()) return kPortFailure;
+  }
+  for (const int id : o.nodes) job.nodes.push_back(FleetNode{id, 0, o.memoryK});
+  job.wholeLine = o.wholeLine;
+  job.together = o.together;
+  job.erase = o.erase;
+  return runFleet(host, line, job);
+}
+
 }  // namespace
 
 int download(const Args& args) {
@@ -187,6 +218,7 @@ int download(const Args& args) {
   std::filesystem::create_directories(host.bench().video().folder(), ec);
   const VideoData::Loaded loaded = host.bench().load();
   if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl: %s\n", loaded.kept.c_str());
+  if (!o.nodes.empty() || o.wholeLine) return downloadToNodes(host, line, o);
   StderrReporter reporter;
   host.loop().setTimerEnabled(TimerId::Delay, true);
 

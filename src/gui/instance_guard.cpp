@@ -45,12 +45,11 @@ LocalInstanceGuard::LocalInstanceGuard(const QString& key, int handoverMs, QObje
       QPointer<QLocalSocket> guard(socket);
       connect(socket, &QLocalSocket::readyRead, this, [this, guard]() {
         while (guard && guard->canReadLine()) {
-          const QByteArray line = guard->readLine().trimmed();
-          if (line == "close") {
-            guard->write("ok\n");
+          const QByteArray reply = answer(guard->readLine().trimmed());
+          if (!reply.isEmpty()) {
+            guard->write(reply + '\n');
             guard->flush();
           }
-          answer(line);
         }
       });
     }
@@ -62,16 +61,25 @@ LocalInstanceGuard::~LocalInstanceGuard() {
   if (held_) lock_->unlock();
 }
 
-void LocalInstanceGuard::answer(const QByteArray& line) {
+QByteArray LocalInstanceGuard::answer(const QByteArray& line) {
   if (line == "raise") {
     if (onRaiseRequested) onRaiseRequested();
   } else if (line == "close") {
-    if (onCloseRequested) {
-      onCloseRequested();
-    } else {
+    if (!onCloseRequested) {
       closePending_ = true;  // asked before the window was there: closed once it is
+      return "ok";
+    }
+    switch (onCloseRequested()) {
+      case Handover::DownloadRunning:
+        return "busy download";
+      case Handover::ScanRunning:
+        return "busy scan";
+      case Handover::Closed:
+      case Handover::NoAnswer:
+        return "ok";
     }
   }
+  return {};
 }
 
 bool LocalInstanceGuard::takeLock() {
@@ -85,19 +93,19 @@ bool LocalInstanceGuard::takeLock() {
   return true;
 }
 
-bool LocalInstanceGuard::send(const QByteArray& request) {
+QByteArray LocalInstanceGuard::send(const QByteArray& request) {
   QLocalSocket socket;
   socket.connectToServer(name_);
-  if (!socket.waitForConnected(kConnectMs)) return false;
+  if (!socket.waitForConnected(kConnectMs)) return {};
   socket.write(request + '\n');
-  if (!socket.waitForBytesWritten(kWriteMs)) return false;
+  if (!socket.waitForBytesWritten(kWriteMs)) return {};
   if (request == "close") {
-    // The other copy confirms before it closes.
-    if (!socket.waitForReadyRead(kWriteMs)) return false;
-    return socket.readLine().trimmed() == "ok";
+    // The other copy answers before it closes.
+    if (!socket.waitForReadyRead(kWriteMs)) return {};
+    return socket.readLine().trimmed();
   }
   socket.disconnectFromServer();
-  return true;
+  return "ok";
 }
 
 bool LocalInstanceGuard::otherInstanceRunning() {
@@ -108,23 +116,28 @@ void LocalInstanceGuard::bringOtherToFront() {
   if (!held_) send("raise");
 }
 
-bool LocalInstanceGuard::closeOther() {
-  if (takeLock()) return true;
-  std::fprintf(stderr, "osdprog: asking the running copy to close; waiting up to %d s\n",
-               handoverMs_ / 1000);
+Handover LocalInstanceGuard::closeOther() {
+  if (takeLock()) return Handover::Closed;
   bool confirmed = false;
   QElapsedTimer clock;
   clock.start();
   // Several copies may be waiting: each asks whoever holds the lock at the moment.
   while (!takeLock() && clock.elapsed() < handoverMs_) {
-    if (send("close")) confirmed = true;
+    const QByteArray reply = send("close");
+    if (reply == "busy download") return Handover::DownloadRunning;
+    if (reply == "busy scan") return Handover::ScanRunning;
+    if (reply == "ok" && !confirmed) {
+      confirmed = true;
+      std::fprintf(stderr, "osdprog: the running copy closes; waiting up to %d s\n",
+                   handoverMs_ / 1000);
+    }
     QThread::msleep(kRetryMs);
   }
   if (!held_) {
     std::fprintf(stderr, "osdprog: the running copy did not close within %d s\n",
                  handoverMs_ / 1000);
   }
-  return held_ || confirmed;
+  return held_ || confirmed ? Handover::Closed : Handover::NoAnswer;
 }
 
 bool LocalInstanceGuard::listen() {

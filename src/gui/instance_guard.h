@@ -33,9 +33,10 @@ class LocalInstanceGuard : public QObject, public InstanceGuard {
   // True when another copy holds the lock. When none does, this copy takes it and listens.
   bool otherInstanceRunning() override;
   void bringOtherToFront() override;
-  // Asks the holder to close and waits until this copy holds the lock. True when this copy
-  // holds it, or when a copy confirmed that it closes; false when nobody answered at all.
-  bool closeOther() override;
+  // Asks the holder to close and waits until this copy holds the lock. Closed when this copy
+  // holds it, or when a copy confirmed that it closes; a copy that keeps the line says why;
+  // NoAnswer when nobody answered at all.
+  Handover closeOther() override;
 
   // Starts answering the requests of later copies; requests that came before the handlers
   // were set are answered now. False when this copy does not hold the lock.
@@ -44,12 +45,16 @@ class LocalInstanceGuard : public QObject, public InstanceGuard {
 
   // What this copy does when a later one asks.
   std::function<void()> onRaiseRequested;
-  std::function<void()> onCloseRequested;
+  // Asked to close: Closed when this copy closes (it does so once the answer is out),
+  // otherwise why it keeps the line.
+  std::function<Handover()> onCloseRequested;
 
  private:
-  bool send(const QByteArray& request);
+  // Sends a request; the answer to "close" ("ok", "busy download", "busy scan"), "" when
+  // none came.
+  QByteArray send(const QByteArray& request);
   bool takeLock();
-  void answer(const QByteArray& line);
+  QByteArray answer(const QByteArray& line);
   QString name_;
   int handoverMs_;
   std::unique_ptr<QLockFile> lock_;

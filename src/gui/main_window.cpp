@@ -684,15 +684,25 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   } else if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
     // Only a key pressed in the field and released there is typing: the release of the
     // Enter that closed a dialog lands in the field that gets the focus back.
+    // A position field commits its value with Enter and when the focus leaves it.
+    const bool position = name == "txtHPOS" || name == "txtVPOS";
+    const auto commit = [this, edit, &name]() {
+      if (fromQt(edit->text()) != app_.ui().text(name)) app_.textEdited(name, fromQt(edit->text()));
+      app_.commitPosition(name);
+    };
     QSet<int>& down = keysDown_[watched];
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
       down.clear();
+      if (position && event->type() == QEvent::FocusOut) commit();
     } else if (event->type() == QEvent::KeyPress) {
-      down.insert(static_cast<QKeyEvent*>(event)->key());
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      down.insert(key);
+      if (position && (key == Qt::Key_Return || key == Qt::Key_Enter)) commit();
     } else if (event->type() == QEvent::KeyRelease) {
-      const bool typed = down.remove(static_cast<QKeyEvent*>(event)->key());
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      const bool typed = down.remove(key) && key != Qt::Key_Return && key != Qt::Key_Enter;
       if (typed && !edit->isReadOnly()) app_.textEdited(name, fromQt(edit->text()));
-    } else if (event->type() == QEvent::MouseButtonRelease) {
+    } else if (event->type() == QEvent::MouseButtonRelease && !position) {
       auto* me = static_cast<QMouseEvent*>(event);
       if (me->button() == Qt::LeftButton) {
         QTimer::singleShot(0, this, [this, name]() { forward(name); });
@@ -711,6 +721,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // The start-up splash runs modally below this call: it ends first, then the window closes.
     closeAfterAbout_ = true;
     if (app_.about()) app_.about()->close();
+    event->ignore();
+    return;
+  }
+  // A download or a scan keeps the window until it has been stopped at a block's end.
+  if (!closing_ && !app_.closeRequested(App::CloseBy::Operator)) {
     event->ignore();
     return;
   }

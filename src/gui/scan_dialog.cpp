@@ -62,12 +62,14 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app) 
   };
   scan_.scanner().onFound = [this](const FoundNode& node) { addRow(node); };
   connect(table_, &QTableWidget::itemSelectionChanged, this,
-          [this] { use_->setEnabled(!scan_.running() && !table_->selectedItems().isEmpty()); });
+          [this] { use_->setEnabled(!table_->selectedItems().isEmpty()); });
+  // While the scan runs the node is taken once the scan has stopped (start() closes then).
   connect(use_, &QPushButton::clicked, this, [this] {
     const auto rows = table_->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
+    use_->setEnabled(false);
     scan_.useNode(table_->item(rows.first().row(), 0)->data(Qt::UserRole).toInt());
-    accept();
+    if (scan_.nodeUsed()) accept();
   });
   connect(close_, &QPushButton::clicked, this, &ScanDialog::reject);
 }
@@ -75,6 +77,11 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app) 
 void ScanDialog::addRow(const FoundNode& node) {
   const int row = table_->rowCount();
   table_->insertRow(row);
+  // The first node found is offered at once; a choice the operator made stays.
+  if (row == 0)
+    QTimer::singleShot(0, table_, [this] {
+      if (table_->selectedItems().isEmpty()) table_->selectRow(0);
+    });
   auto* id = new QTableWidgetItem(QString::number(node.id));
   id->setData(Qt::UserRole, node.id);
   table_->setItem(row, 0, id);
@@ -97,15 +104,21 @@ void ScanDialog::start() {
                           : n == 1 ? tr("1 node found.")
                                    : tr("%1 nodes found.").arg(n)));
   close_->setText(tr("Close"));
-  if (table_->rowCount() > 0) table_->selectRow(0);
-  use_->setEnabled(table_->rowCount() > 0);
-  if (closeWhenDone_) QDialog::reject();
+  close_->setEnabled(true);
+  use_->setEnabled(!table_->selectedItems().isEmpty());
+  // A node chosen during the scan has been taken; a main window that closed meanwhile (a
+  // termination signal) takes this one with it.
+  if (scan_.nodeUsed()) {
+    accept();
+  } else if (parentWidget() != nullptr && !parentWidget()->isVisible()) {
+    QDialog::reject();
+  }
 }
 
 void ScanDialog::reject() {
   if (scan_.running()) {
-    scan_.scanner().cancel();  // the scan ends after the ID it asks now, then the window closes
-    closeWhenDone_ = true;
+    scan_.scanner().cancel();  // the scan ends after the ID it asks now; the list stays
+    close_->setEnabled(false);
     return;
   }
   QDialog::reject();

@@ -24,7 +24,9 @@ class ScanDialog : public QDialog {
   static void run(App& app, QWidget* parent);
 
  protected:
-  void reject() override;  // Cancel, Escape and the close button: a running scan is cancelled
+  // Cancel, Escape and the close button: a running scan is cancelled and its list stays;
+  // afterwards the window closes.
+  void reject() override;
 
  private:
   void start();
@@ -36,7 +38,6 @@ class ScanDialog : public QDialog {
   QTableWidget* table_ = nullptr;
   QPushButton* use_ = nullptr;
   QPushButton* close_ = nullptr;
-  bool closeWhenDone_ = false;
 };
 
 }  // namespace osd::gui

@@ -284,6 +284,16 @@ void NodeSession::awaitReadBack(int polls) {
   readPolls_ = polls;
 }
 
+void NodeSession::discardInput() {
+  buffer_.clear();
+  readPolls_ = 0;
+  try {
+    if (link_.valid() && link_.available() > 0) link_.dropInput();
+  } catch (const std::exception&) {
+    // A port that cannot be read shows itself on the next read.
+  }
+}
+
 void NodeSession::cancelReadBack() {
   uploadPending_ = false;
 }

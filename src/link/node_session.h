@@ -56,6 +56,9 @@ class NodeSession {
   // Polls the reception for `polls` ticks even without a port event (answers shorter than
   // 11 bytes raise none).
   void listen(int polls) { readPolls_ = polls; }
+  // Forgets what arrived and was not taken in yet (before a request whose answer must stand
+  // alone).
+  void discardInput();
   // Stops awaiting a read-back.
   void cancelReadBack();
 

@@ -160,6 +160,14 @@ class Launcher {
   virtual bool fileExists(const std::string& path) const = 0;
 };
 
+// What a running copy of the program answers when a later copy asks it to close.
+enum class Handover {
+  Closed,           // it closes (or has closed): the later copy takes over
+  DownloadRunning,  // it keeps the line: a logo download runs there
+  ScanRunning,      // it keeps the line: a scan of the line runs there
+  NoAnswer,         // it was found but could not be told to close
+};
+
 // Another copy of the program already running on this desktop (its main window is titled
 // "RA7_Vud"). Start-up asks it to close so that only one copy talks to the serial line.
 class InstanceGuard {
@@ -170,8 +178,8 @@ class InstanceGuard {
   // Brings the other copy's window to the front; where the desktop does not allow it,
   // nothing happens.
   virtual void bringOtherToFront() {}
-  // Asks the other copy to close. False when it was found but could not be told to close.
-  virtual bool closeOther() = 0;
+  // Asks the other copy to close.
+  virtual Handover closeOther() = 0;
 };
 
 }  // namespace osd

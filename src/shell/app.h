@@ -39,6 +39,7 @@ namespace osd {
 
 class ScheduleEditor;
 class AboutWindow;
+class WindowScan;
 struct ScheduleTable;
 
 struct Platform {
@@ -78,7 +79,8 @@ class App : public Reporter {
   // ---- Events forwarded by the window (shell/events.cpp) ----
   // A click on a control or menu entry, by name ("mnuDiagSub(12)", "optLOGO(2)", "cmdErrOK").
   void click(const std::string& name);
-  // A key release in a text field (txtHPOS, txtVPOS): the field's new text.
+  // A key release in a text field: the field's new text (a position field sends it only when
+  // committed, see commitPosition).
   void textEdited(const std::string& name, const std::string& text);
   // Mouse on a slot preview, in the preview's own coordinates (twips).
   void mouse(const std::string& name, int kind, double x,
@@ -143,6 +145,23 @@ class App : public Reporter {
   void upLoadLogoClick();
   void savePicture(const std::string& stream);
 
+  // ---- Closing while the line is in use (shell/download_presenter.cpp) ----
+  // Who asks the window to close.
+  enum class CloseBy { Operator, Signal };
+  // Whether the window may close now. An idle window may. While a download runs the operator
+  // is asked whether to stop it; a termination signal stops it without asking. A download that is
+  // stopped ends after the block being sent, the line is left to go quiet, and the window then
+  // closes by itself (see exitNote). A scan of the line is cancelled and the window closes once it
+  // has ended.
+  bool closeRequested(CloseBy by);
+  // What a later copy of the program is told when it asks this one to close.
+  Handover handoverAnswer() const;
+  // A line for standard error when the program ends ("" when there is none to say).
+  const std::string& exitNote() const { return exitNote_; }
+  // Another copy keeps the line: this one stopped its start-up before touching any port and
+  // must end (exitNote says why).
+  bool startRefused() const { return startRefused_; }
+
   // ---- Logo download (shell/download_presenter.cpp, download_feedback.cpp) ----
   void downloadToRamClick();  // also "Download OSD Image to EEPROM"
   void saveLogoInNvramClick();
@@ -177,6 +196,15 @@ class App : public Reporter {
   void previewPress(int slot);
   void previewMove(int slot, double x, double y);
   void previewRelease(int slot);
+  // A typed position goes to the node when the operator commits it: Enter, leaving the
+  // field (`commitPosition`), or 700 ms after the last keystroke (the main tick). Keystrokes
+  // only change the field.
+  void positionKeyed(const std::string& field, const std::string& text);
+  void commitPosition(const std::string& field);
+  void positionRestTick();
+  // Every text handed to the line: the position commands sent last are remembered.
+  void positionSent(const std::string& text);
+  void sendPosition(Command command, int code);
   void txtVposEdited();
   void txtHposEdited();
   void positionTyped(const char* field, const char* rangeMessage,
@@ -313,6 +341,21 @@ class App : public Reporter {
   // Logo download
   bool downloading = false;
   bool downloadStarting = false;  // from the "Notice" answer through the erase wait
+  // Closing during a download: stop after the block being sent, then close the window.
+  bool stopRequested_ = false;
+  bool closeWhenStopped_ = false;
+  bool startRefused_ = false;
+  std::string exitNote_;
+  WindowScan* activeScan_ = nullptr;  // a scan of the line running now
+  // Once the line has gone quiet after a stopped download: says where it stopped.
+  void reportStopped(int64_t written, int64_t total);
+  // Yields until the port has nothing left to send (or it closed, or 15 s passed).
+  void waitLineQuiet();
+  static constexpr double kQuietLineSeconds = 15;
+  // The length of the stream the selected logo would make now.
+  int64_t plannedStream() const;
+  // The window closes when a close was asked for while the line was in use.
+  void closeIfAsked();
   // Video-controller data, owned by the video data component.
   video::ImageParams& imageParams = bench_.video().params();
   video::RegisterTable& ntscTable = bench_.video().ntsc();
@@ -325,6 +368,10 @@ class App : public Reporter {
   int lastX = 0, lastY = 0, pressX = 0, pressY = 0;
   int moveThrottle = 0;
   int lastSlot = 0;
+  static constexpr int kPositionRestTicks = 28;  // 700 ms
+  int positionRest_ = 0;
+  std::array<bool, 2> positionPending_{};          // vertical, horizontal
+  std::array<std::string, 2> lastPositionSent_{};  // "AVP1E", "AHP5E"
   // Schedule
   std::unique_ptr<ScheduleTable> schedule;
   bool editorOpen = false;

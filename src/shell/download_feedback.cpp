@@ -45,13 +45,17 @@ void App::finishDownloadLine(int slot) {
   status_.progressShown(true);
   // Only the main tick moves the program on; without it (the window closing) nothing more
   // is waited for.
-  while (!downloadLine_->complete() && pf_.port.isOpen() && pf_.loop.timerEnabled(TimerId::Delay)) {
+  while (!downloadLine_->complete() && pf_.port.isOpen() && pf_.loop.timerEnabled(TimerId::Delay) &&
+         !stopRequested_) {
     pf_.loop.yield();
     followDownloadLine();
   }
+  // Closing now: every byte was handed over; once the port has let them go the node has them.
+  if (stopRequested_ && pf_.port.isOpen()) waitLineQuiet();
+  const bool stoppedWhole = stopRequested_ && pf_.port.isOpen() && link_.held() == 0;
   status_.progressShown(false);
   const LineProgress& line = *downloadLine_;
-  if (line.complete()) {
+  if (line.complete() || stoppedWhole) {
     const double started =
         downloadStarted_ >= 0 ? downloadStarted_ : pf_.loop.monotonicSeconds() - line.elapsed();
     status_.status(downloadedText(slot, line.total(), pf_.loop.monotonicSeconds() - started));

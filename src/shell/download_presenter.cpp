@@ -1,11 +1,13 @@
 // The logo download in the window: the "Notice" question, the erase, the checks before a
 // download and the window's part while the download job sends the stream.
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
 
 #include "common/textnum.h"
 #include "shell/app.h"
+#include "shell/window_scan.h"
 #include "transfer/download_job.h"
 #include "transfer/line_sink.h"
 
@@ -59,9 +61,15 @@ void App::downloadToRamClick() {
       ui_.setEnabled("mnuDownloadLogotoRam", false);
     };
     LineSink sink(dispatcher_, link_);
-    DownloadJob(sink, *this, std::move(hooks)).erase();
+    const bool stopped = DownloadJob(sink, *this, std::move(hooks)).erase().stopped;
     ui_.setEnabled("mnuDownloadLogotoRam", wasEnabled);
     status_.status("");
+    if (stopped) {
+      downloadStarting = false;
+      reportStopped(0, plannedStream());
+      closeIfAsked();
+      return;
+    }
   } catch (const std::exception& e) {
     downloadStarting = false;
     status_.error(e.what(), "mnuDownloadLogotoRam_Click");
@@ -125,20 +133,85 @@ void App::runDownload() {
   };
   LineSink sink(dispatcher_, link_);
   downloadLine_.reset();
+  downloadWritten_ = 0;
   downloadPicture_ = plan.pictureBytes();
   downloadStarted_ = commandStart;
-  if (DownloadJob(sink, *this, downloadHooks()).run(plan, source).ok) {
+  const DownloadResult result = DownloadJob(sink, *this, downloadHooks()).run(plan, source);
+  if (result.ok) {
     finishDownloadLine(slot);
+  } else if (result.stopped) {
+    reportStopped(downloadWritten_, plan.streamLength());
   } else if (downloadLine_) {
     status_.status("");  // the figures of a download that failed tell nothing any more
   }
   downloadLine_.reset();
   downloadStarted_ = -1;
   downloading = false;
+  closeIfAsked();
+}
+
+int64_t App::plannedStream() const {
+  return DownloadPlan{imageWidth, imageHeight, session_.memorySize()}.streamLength();
+}
+
+bool App::closeRequested(CloseBy by) {
+  if (!downloading && !downloadStarting) return true;
+  if (stopRequested_) return false;  // already stopping: the window closes when it has
+  if (activeScan_ != nullptr) {
+    activeScan_->scanner().cancel();
+    closeWhenStopped_ = true;
+    return false;
+  }
+  if (by == CloseBy::Operator) {
+    const int64_t total = downloadLine_ ? downloadLine_->total() : plannedStream();
+    const int64_t sent = downloadLine_ ? downloadLine_->sent() : 0;
+    if (!pf_.dialogs.confirm("Notice", "A download is running (" + groupedNumber(sent) + " of " +
+                                           groupedNumber(total) + " bytes). Stop it and close?")) {
+      return false;
+    }
+    // The download may have ended while the question was open.
+    if (!downloading && !downloadStarting) return true;
+  }
+  stopRequested_ = true;
+  closeWhenStopped_ = true;
+  return false;
+}
+
+Handover App::handoverAnswer() const {
+  if (activeScan_ != nullptr) return Handover::ScanRunning;
+  if (downloading || downloadStarting) return Handover::DownloadRunning;
+  return Handover::Closed;
+}
+
+void App::reportStopped(int64_t written, int64_t total) {
+  waitLineQuiet();
+  const int64_t carried = written - (pf_.port.isOpen() ? link_.held() : 0);
+  status_.progressShown(false);
+  status_.status("Download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) + " of " +
+                 groupedNumber(total) + " bytes.");
+  status_.holdStatus(-1);
+  exitNote_ = "download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) + " of " +
+              groupedNumber(total) + " bytes";
+}
+
+void App::waitLineQuiet() {
+  // What was handed to the port still has to reach the node: the port is left to empty (a
+  // bound keeps a port that never empties from holding the window forever).
+  const double until = pf_.loop.monotonicSeconds() + kQuietLineSeconds;
+  while (pf_.port.isOpen() && link_.held() > 0 && pf_.loop.monotonicSeconds() < until) {
+    pf_.loop.yield();
+  }
+}
+
+void App::closeIfAsked() {
+  stopRequested_ = false;
+  if (!std::exchange(closeWhenStopped_, false)) return;
+  if (window_.exit) window_.exit();
 }
 
 DownloadHooks App::downloadHooks() {
   DownloadHooks hooks = lineWaits(dispatcher_, pf_.loop);
+  hooks.stopRequested = [this] { return stopRequested_; };
   hooks.eraseWaiting = [this] {
     if (!pf_.loop.timerEnabled(TimerId::TenSec)) return false;
     showEraseWait();

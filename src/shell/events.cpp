@@ -110,20 +110,14 @@ std::span<const App::ClickRoute> App::clickRoutes() {
       {"optLOGO", 0, 15, [](App& a, [[maybe_unused]] int index) { a.optLogoClick(index); }},
       {"optNTSC", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optNtscClick(index); }},
       {"optRGB", 0, 1, [](App& a, [[maybe_unused]] int index) { a.optRgbClick(index); }},
-      {"txtHPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtHposEdited(); }},
-      {"txtVPOS", kAny, kLast, [](App& a, [[maybe_unused]] int index) { a.txtVposEdited(); }},
   };
   // clang-format on
   return kRoutes;
 }
 
 void App::textEdited(const std::string& name, const std::string& text) {
-  if (name == "txtHPOS") {
-    ui_.setText(name, text);
-    txtHposEdited();
-  } else if (name == "txtVPOS") {
-    ui_.setText(name, text);
-    txtVposEdited();
+  if (name == "txtHPOS" || name == "txtVPOS") {
+    positionKeyed(name, text);
   }
 }
 

@@ -47,6 +47,8 @@ void LinkPresenter::nodeSilent() {
 }
 
 void LinkPresenter::portState(PortState state) {
+  // A port opened again or lost, a node called again: what it was told last is not known.
+  if (state != PortState::DataReceived) app_.lastPositionSent_ = {};
   app_.port_.portState(state);
 }
 
@@ -56,6 +58,7 @@ void LinkPresenter::openFailed(const std::string& message, const std::string& ti
 }
 
 void LinkPresenter::sent(const std::string& text, int count) {
+  app_.positionSent(text);
   app_.port_.sent(text, count);
 }
 
@@ -172,6 +175,7 @@ void App::tickDelay() {
     dispatcher_.sharedWait().tick();
     session_.pollTick();
     if (moveThrottle > 0) --moveThrottle;
+    positionRestTick();
     if (!link_.valid()) link_.reconnectTick();
     session_.watchdogTick();
     port_.clockTick(pf_.loop.now().secondsSinceMidnight);

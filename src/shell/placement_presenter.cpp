@@ -4,6 +4,7 @@
 #include <exception>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "common/textnum.h"
 #include "shell/app.h"
@@ -126,7 +127,7 @@ void App::previewMove(int slot, double px, double py) {
 
 void App::txtVposEdited() {
   positionTyped("txtVPOS", "Allowable Range 4 to 55", [this](int p) {
-    dispatcher_.verticalPosition(Placement::verticalCode(p));
+    sendPosition(Command::VerticalPosition, Placement::verticalCode(p));
     ui_.setTop(indexed("picPicture2", selectedSlot),
                static_cast<int>(roundHalfEven(p / 100.0 * 2880)) + 240);
   });
@@ -134,10 +135,51 @@ void App::txtVposEdited() {
 
 void App::txtHposEdited() {
   positionTyped("txtHPOS", "Allowable Range 34 to 154  ", [this](int p) {
-    dispatcher_.horizontalPosition(Placement::horizontalCode(p));
+    sendPosition(Command::HorizontalPosition, Placement::horizontalCode(p));
     ui_.setLeft(indexed("picPicture2", selectedSlot),
                 static_cast<int>(static_cast<long long>(p * 4020 / 100) + 60));
   });
+}
+
+// A live logo must not jump: a position the node was given last is not sent again.
+void App::sendPosition(Command command, int code) {
+  const bool across = command == Command::HorizontalPosition;
+  if (lastPositionSent_[across ? 1 : 0] == (across ? "AHP" : "AVP") + hex2(code)) return;
+  if (across) {
+    dispatcher_.horizontalPosition(code);
+  } else {
+    dispatcher_.verticalPosition(code);
+  }
+}
+
+void App::positionKeyed(const std::string& field, const std::string& text) {
+  ui_.setText(field, text);
+  positionPending_[field == "txtHPOS" ? 1 : 0] = true;
+  positionRest_ = kPositionRestTicks;
+}
+
+void App::commitPosition(const std::string& field) {
+  const bool across = field == "txtHPOS";
+  if (!across && field != "txtVPOS") return;
+  if (!std::exchange(positionPending_[across ? 1 : 0], false)) return;
+  if (across) {
+    txtHposEdited();
+  } else {
+    txtVposEdited();
+  }
+}
+
+void App::positionRestTick() {
+  if (positionRest_ <= 0 || --positionRest_ > 0) return;
+  commitPosition("txtHPOS");
+  commitPosition("txtVPOS");
+}
+
+void App::positionSent(const std::string& text) {
+  if (!link_.isOpen()) return;
+  if (text.size() == 5 && (text.rfind("AHP", 0) == 0 || text.rfind("AVP", 0) == 0)) {
+    lastPositionSent_[text[1] == 'H' ? 1 : 0] = text;
+  }
 }
 
 // A position typed in percent into `field`: the field shows the whole percent, `apply` tells

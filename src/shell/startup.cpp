@@ -31,20 +31,34 @@ void App::formLoad(const std::string& commandLineText) {
   dispatcher_.setGuard(true);
 
   // 3. Another copy of the program: bring it forward and ask it to close; otherwise the
-  //    splash window comes up from its timer.
+  //    splash window comes up from its timer. A copy in the middle of a download or a scan
+  //    keeps the line: this one then ends here, before it has touched any port.
   step([&] {
     InstanceGuard* other = pf_.instances;
     if (other != nullptr && other->otherInstanceRunning()) {
       other->bringOtherToFront();
-      if (other->closeOther()) {
-        pf_.loop.yield();
-      } else {
-        pf_.dialogs.message(kAppKey, std::string("EndTask: cannot terminate ") + kAppKey + " task");
+      const Handover answer = other->closeOther();
+      switch (answer) {
+        case Handover::Closed:
+          pf_.loop.yield();
+          break;
+        case Handover::DownloadRunning:
+        case Handover::ScanRunning:
+          startRefused_ = true;
+          exitNote_ = std::string("a ") +
+                      (answer == Handover::ScanRunning ? "scan of the line" : "download") +
+                      " is running in the other window; this copy ends";
+          break;
+        case Handover::NoAnswer:
+          pf_.dialogs.message(kAppKey,
+                              std::string("EndTask: cannot terminate ") + kAppKey + " task");
+          break;
       }
     } else {
       pf_.loop.setTimerEnabled(TimerId::Splash, true);
     }
   });
+  if (startRefused_) return;
 
   loadSlotChoice();
   openSavedPort(line);

@@ -25,14 +25,20 @@ class WindowScan {
   bool run();
   const std::vector<FoundNode>& found() const { return found_; }
 
-  // Puts `id` into the Node field.
+  // Makes `id` the node the window addresses: the Node field shows it and the line is left
+  // with that node alone awake ("SP", "WK," and the ID). While the scan runs it is stopped
+  // first, and the node is taken once the scan has ended.
   void useNode(int id);
+  // A node was chosen (at once or at the end of the scan).
+  bool nodeUsed() const { return used_; }
 
  private:
   App& app_;
   std::unique_ptr<NodeScan> scan_;
   std::vector<FoundNode> found_;
   bool running_ = false;
+  int chosen_ = 0;  // chosen while the scan ran
+  bool used_ = false;
 };
 
 }  // namespace osd

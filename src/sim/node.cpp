@@ -204,7 +204,8 @@ const Node::Command Node::kCommands[] = {
     {"WK,", 2, hexArg,
      [](Node& n, const std::string& p, std::string&) {
        const std::string who = p.substr(3, 2);
-       n.awake_ = who == "00" || who == hexId(n.id_);
+       const bool mine = who == "00" || who == hexId(n.id_);
+       n.awake_ = mine || (n.awake_ && n.config_.wakeTogether);
      }},
     {"SP", 0, anyArg, [](Node& n, const std::string&, std::string&) { n.awake_ = false; }},
     {"QXS", 0, anyArg,
@@ -384,7 +385,8 @@ void Node::quiet(int quietMs) {
     endDownload(false);
 }
 
-Line::Line(const NodeConfig& config, const std::vector<int>& ids) {
+Line::Line(const NodeConfig& config, const std::vector<int>& ids,
+           const std::map<int, int>& memoryKiB) {
   std::vector<int> sorted;
   for (const int id : ids)
     if (id >= 1 && id <= 255) sorted.push_back(id);
@@ -394,6 +396,7 @@ Line::Line(const NodeConfig& config, const std::vector<int>& ids) {
   for (const int id : sorted) {
     NodeConfig c = config;
     c.id = id;
+    if (const auto m = memoryKiB.find(id); m != memoryKiB.end()) c.memoryKiB = m->second;
     nodes_.emplace_back(c);
   }
 }

@@ -6,7 +6,8 @@
 //
 // Commands understood (bytes are exact; "h" is an upper-case hexadecimal digit, "d" a decimal
 // digit, "x" any byte):
-//   "WK,hh"        wake-up: this node's ID or "00" wakes it, any other ID puts it to sleep
+//   "WK,hh"        wake-up: this node's ID or "00" wakes it; any other ID puts it to sleep
+//                  (or, with `wakeTogether`, leaves it as it is)
 //   "SP"           sleep
 //   "QXS"          size answer "QX64K\r\n" / "QX512K\r\n"
 //   "QXE"          erase the image memory (to 0xFF), answer "QXERA"
@@ -52,6 +53,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +65,8 @@ struct NodeConfig {
   int id = 1;          // 1..255
   int model = 1;       // logo-generator model number it reports through "ACT"
   bool color = false;  // colour logo generator: "SC" read-back, 128-byte rows
+  // Waking another node leaves this one awake (by default it sends this one to sleep).
+  bool wakeTogether = false;
 };
 
 struct PositionPacket {
@@ -186,8 +190,9 @@ class Node {
 class Line {
  public:
   // `ids` empty: the one node of `config`. Otherwise one node per distinct ID (1..255), each
-  // with the other settings of `config`.
-  Line(const NodeConfig& config, const std::vector<int>& ids);
+  // with the other settings of `config` and the image memory `memoryKiB` names for its ID.
+  Line(const NodeConfig& config, const std::vector<int>& ids,
+       const std::map<int, int>& memoryKiB = {});
 
   std::string feed(const std::string& bytes);
   void quiet(int quietMs);

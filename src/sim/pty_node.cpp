@@ -76,7 +76,8 @@ class LinePacing {
 
 }  // namespace
 
-PtyNode::PtyNode(PtyOptions options) : opt_(std::move(options)), node_(opt_.node, opt_.ids) {}
+PtyNode::PtyNode(PtyOptions options)
+    : opt_(std::move(options)), node_(opt_.node, opt_.ids, opt_.memoryKiB) {}
 
 PtyNode::~PtyNode() {
   stop();
@@ -165,13 +166,39 @@ bool PtyNode::writeImage() {
   return writeImageLocked();
 }
 
+std::string PtyNode::imagePath(int id) const {
+  std::string path = opt_.imageOutPath;
+  const std::string number = std::to_string(id);
+  for (size_t at = path.find("%d"); at != std::string::npos; at = path.find("%d", at)) {
+    path.replace(at, 2, number);
+    at += number.size();
+  }
+  return path;
+}
+
 bool PtyNode::writeImageLocked() {
   if (opt_.imageOutPath.empty()) return false;
-  const std::string bmp = pictureBmp(node_.shown(), opt_.format);
-  if (bmp.empty()) return false;
-  ++imagesWritten_;
   std::string error;
-  return safeReplace(opt_.imageOutPath, bmp, error);
+  if (opt_.imageOutPath.find("%d") == std::string::npos) {
+    const std::string bmp = pictureBmp(node_.shown(), opt_.format);
+    if (bmp.empty()) return false;
+    ++imagesWritten_;
+    return safeReplace(opt_.imageOutPath, bmp, error);
+  }
+  // One file per node, written again only when that node took another download.
+  const auto& nodes = node_.nodes();
+  written_.resize(nodes.size(), 0);
+  bool any = false, ok = true;
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    if (nodes[i].downloadsEnded() == written_[i]) continue;
+    const std::string bmp = pictureBmp(nodes[i], opt_.format);
+    if (bmp.empty()) continue;
+    written_[i] = nodes[i].downloadsEnded();
+    ++imagesWritten_;
+    any = true;
+    ok = safeReplace(imagePath(nodes[i].id()), bmp, error) && ok;
+  }
+  return any && ok;
 }
 
 std::string PtyNode::pictureBmp(const Node& node, PixelFormat format) {

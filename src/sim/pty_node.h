@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,10 +23,13 @@ namespace osd::sim {
 
 struct PtyOptions {
   NodeConfig node;
-  std::vector<int> ids;      // several nodes on the line (empty: node.id alone)
-  int baud = 9600;           // bytes are consumed no faster than baud / 10 a second; 0: no limit
-  std::string recordPath;    // every received byte is appended here
-  std::string imageOutPath;  // the received picture as a 24-bit BMP
+  std::vector<int> ids;          // several nodes on the line (empty: node.id alone)
+  std::map<int, int> memoryKiB;  // the image memory of an ID, where it is not node.memoryKiB
+  int baud = 9600;         // bytes are consumed no faster than baud / 10 a second; 0: no limit
+  std::string recordPath;  // every received byte is appended here
+  // The received picture as a 24-bit BMP. "%d" in it stands for the node's decimal ID: then
+  // every node that took a download writes its own file.
+  std::string imageOutPath;
   PixelFormat format = PixelFormat::YCbCr;  // how node values are decoded for imageOutPath
   int64_t hangupAfter = -1;  // close the pseudo-terminal after this many received bytes
   bool babble = false;       // send random bytes without pause
@@ -55,8 +59,8 @@ class PtyNode {
   // Runs `f` on the node under the node's lock (state queries from other threads). With
   // several nodes: the one that took the last download, else the lowest ID.
   void inspect(const std::function<void(const Node&)>& f) const;
-  // Writes the picture of the last download to imageOutPath now; false when there is none or
-  // the file cannot be written.
+  // Writes the picture of the last download to imageOutPath now (with "%d" in it, the picture
+  // of every node that took one); false when there is none or a file cannot be written.
   bool writeImage();
 
   // The picture in image memory (rows top line first) as a 24-bit BMP file's bytes; empty when
@@ -73,6 +77,8 @@ class PtyNode {
   void noteQuiet(std::chrono::steady_clock::time_point lastRx, int& endedSeen);
   void hangUp();
   bool writeImageLocked();
+  // imageOutPath for node `id`.
+  std::string imagePath(int id) const;
 
   PtyOptions opt_;
   mutable std::mutex mutex_;  // guards node_ and the file outputs
@@ -86,6 +92,7 @@ class PtyNode {
   std::atomic<bool> stopFlag_{false};
   std::atomic<bool> hungUp_{false};
   int imagesWritten_ = 0;
+  std::vector<int> written_;  // per node: its downloads ended when its picture was written
 };
 
 }  // namespace osd::sim

@@ -9,6 +9,9 @@ namespace osd {
 
 namespace {
 
+// Thrown between two blocks when the download is to stop.
+struct StopRequested {};
+
 int checkedByte(int value, const char* what, long long index) {
   if (value < 0 || value > 255) {
     throw Failure(std::string(what) + " " + std::to_string(index) + " holds " +
@@ -27,6 +30,7 @@ void DownloadJob::enter(DownloadPhase phase, const char* status) {
 
 // A download must not go on writing after the port was lost: a failed write ends it here.
 void DownloadJob::send(const std::string& piece) {
+  if (stopping()) throw StopRequested{};
   if (!sink_.write(piece) || !sink_.isOpen()) {
     throw Failure("The download stopped: the serial port did not take the data.");
   }
@@ -42,8 +46,9 @@ DownloadResult DownloadJob::erase() {
   hooks_.armEraseWait();
   sink_.write("ACM");
   if (hooks_.eraseSent) hooks_.eraseSent();
-  while (hooks_.eraseWaiting()) hooks_.yield();
+  while (hooks_.eraseWaiting() && !stopping()) hooks_.yield();
   progress_.phase = DownloadPhase::Idle;
+  if (stopping()) return {false, "stopped", {}, true};
   return {true, {}, {}};
 }
 
@@ -75,6 +80,12 @@ DownloadResult DownloadJob::run(const DownloadPlan& plan, const DownloadSource& 
     reporter_.busy(false);
     enter(DownloadPhase::Done, nullptr);
     return {true, {}, {}};
+  } catch (const StopRequested&) {
+    progress_.phase = DownloadPhase::Failed;
+    reporter_.busy(false);
+    reporter_.progressShown(false);
+    reporter_.download(progress_);
+    return {false, "stopped", {}, true};
   } catch (const std::exception& e) {
     progress_.phase = DownloadPhase::Failed;
     reporter_.error(e.what(), "DivUvOR");

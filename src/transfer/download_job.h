@@ -62,6 +62,9 @@ struct DownloadHooks {
   std::function<void()> armEraseWait;   // starts the 10 s erase wait
   std::function<bool()> eraseWaiting;   // true while it runs
   std::function<void()> eraseSent;      // optional: both erase commands are on their way
+  // Optional: true once the download is to stop. It stops before the next block, so the
+  // node never gets part of one; the erase wait ends at once.
+  std::function<bool()> stopRequested;
 };
 
 // Where the picture and the setup block come from.
@@ -75,8 +78,9 @@ struct DownloadSource {
 
 struct DownloadResult {
   bool ok = false;
-  std::string message;  // why not, when !ok
-  std::string title;    // the operation that failed
+  std::string message;   // why not, when !ok
+  std::string title;     // the operation that failed
+  bool stopped = false;  // stopped on request (nothing failed; nothing was reported)
 };
 
 class DownloadJob {
@@ -95,6 +99,7 @@ class DownloadJob {
   int64_t position() const { return progress_.sent; }
 
  private:
+  bool stopping() const { return hooks_.stopRequested && hooks_.stopRequested(); }
   void send(const std::string& piece);
   void enter(DownloadPhase phase, const char* status);
   void sendStream(const DownloadPlan& plan, const video::SetupBlock& setup,

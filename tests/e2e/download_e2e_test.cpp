@@ -6,10 +6,6 @@
 #include <filesystem>
 
 #include "e2e_support.h"
-#include "image/bmp.h"
-#include "image/encoder.h"
-#include "image/node_view.h"
-#include "support/bmp_builder.h"
 
 using namespace osd;
 using namespace osd::e2e;
@@ -17,11 +13,7 @@ using namespace osd::e2e;
 // One download at line speed (about 80 s with the erase wait).
 TEST(DownloadE2E, WholeLogoAtLineSpeedSlow) {
   TempDir t;
-  // Colours an RGB node stores exactly, different in every line and in each half.
-  const std::string logo = test::makeBitmap24(256, 64, [](int row, int column) {
-    const int k = (row + (column < 128 ? 0 : 13)) % 27;
-    return test::Rgb{(k % 3) * 85, (k / 3 % 3) * 85, (k / 9) * 85};
-  });
+  const std::string logo = rgbExactLogo();
   writeBytes(t.path + "/logo.bmp", logo);
   const std::string record = t.path + "/rec.bin";
   Sim sim({"--memory", "64", "--baud", "9600", "--format", "rgb", "--record", record, "--image-out",
@@ -53,19 +45,5 @@ TEST(DownloadE2E, WholeLogoAtLineSpeedSlow) {
   EXPECT_NE(rec.substr(0, qxw).find("QXE"), std::string::npos);
   // The node's picture is the logo as an RGB node shows it.
   waitFor([&] { return std::filesystem::exists(t.path + "/got.bmp"); }, 5000);
-  std::string error;
-  const auto source = decodeBmp(std::vector<uint8_t>(logo.begin(), logo.end()), error);
-  const auto got = loadBmpFile(t.path + "/got.bmp", error);
-  ASSERT_TRUE(source && got) << error;
-  ASSERT_EQ(got->layout.bpp, 24);
-  const auto want = decodeNodeValues(encodeImage(*source, {PixelFormat::Rgb}), PixelFormat::Rgb);
-  int wrong = 0;
-  for (int r = 0; r < 64; ++r) {
-    for (int c = 0; c < 256; ++c) {
-      const Rgb8& w = want[static_cast<size_t>(256 * r + c)];
-      const uint8_t* p = got->row(r) + 3 * c;
-      wrong += p[0] != w.b || p[1] != w.g || p[2] != w.r;
-    }
-  }
-  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(wrongPixels(t.path + "/got.bmp", logo), 0);
 }

@@ -85,7 +85,11 @@ TEST(GuiWindow, ErrorPanelShowsAndAClickOnItsTextDismissesIt) {
   Rig rig;
   rig.start();
   auto* panel = child<QGroupBox>(rig.window, "frameError");
-  typeInto(child<QLineEdit>(rig.window, "txtVPOS"), QStringLiteral("y"));
+  auto* vpos = child<QLineEdit>(rig.window, "txtVPOS");
+  typeInto(vpos, QStringLiteral("y"));
+  EXPECT_TRUE(panel->isHidden());  // typing alone commits nothing
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+  QApplication::sendEvent(vpos, &enter);
   EXPECT_FALSE(panel->isHidden());
   auto* text = child<QLabel>(rig.window, "lblErrTxt");
   EXPECT_EQ(text->text(), QStringLiteral("Allowable Range 4 to 55"));

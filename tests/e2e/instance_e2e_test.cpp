@@ -1,11 +1,17 @@
-// Copies of osdprog started at the same moment hand over to one another until one is left.
+// Copies of osdprog hand over to one another until one is left; a copy busy on the line keeps it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+
+#include "e2e_support.h"
+#include "gui/instance_guard.h"
+#include "shell/app.h"
 
 namespace {
 
@@ -37,6 +43,41 @@ TEST(InstanceGuardProgram, TenSimultaneousStartsLeaveExactlyOneCopy) {
   while (clock.elapsed() < 2000 && running() == 1) QThread::msleep(50);  // and it stays
   EXPECT_EQ(running(), 1);
   for (QProcess& p : copies) p.terminate(), p.waitForFinished(10000);
+}
+
+// A copy in the middle of a download keeps the line: a later copy touches no port, says why in
+// one line and ends with status 1 (offscreen: no message box, which would never be answered).
+TEST(InstanceGuardProgram, ALaterCopyLeavesABusyCopyAndItsLineAlone) {
+  osd::e2e::TempDir dir;
+  const std::string rec = dir.path + "/line.bin";
+  osd::e2e::Sim sim({"--baud", "0", "--record", rec});
+  qputenv("OSDPROG_INSTANCE", QByteArray("busy-") + QByteArray::number(getpid()));
+  osd::gui::LocalInstanceGuard running(QString::fromUtf8(osd::kAppKey));
+  ASSERT_TRUE(!running.otherInstanceRunning() && running.listen());
+  running.onCloseRequested = [] { return osd::Handover::DownloadRunning; };
+  osd::e2e::writeBytes(dir.path + "/s.ini", "[FormInit]\nComPort=3\n");
+  // The running copy answers on this event loop while the later one waits for it.
+  QProcess later;
+  later.start(QString::fromStdString(osd::e2e::binDir() + "/osdprog"),
+              {QStringLiteral("--settings"), QString::fromStdString(dir.path + "/s.ini"),
+               QStringLiteral("--data-dir"), QString::fromStdString(dir.path),
+               QStringLiteral("--port-map"), QString::fromStdString("3=" + sim.pty())});
+  EXPECT_TRUE(osd::e2e::waitFor([&] { return later.state() == QProcess::NotRunning; }, 30000));
+  qunsetenv("OSDPROG_INSTANCE");
+  EXPECT_EQ(later.exitCode(), 1);
+  // The program's own lines (Qt may add remarks about the environment).
+  QStringList own;
+  for (const QString& line : QString::fromUtf8(later.readAllStandardError()).split('\n'))
+    if (line.startsWith(QStringLiteral("osdprog:"))) own << line;
+  EXPECT_EQ(own, QStringList{QStringLiteral(
+                     "osdprog: a download is running in the other window; this copy ends")});
+  // A mark written after the later copy ended comes after anything it wrote.
+  const int fd = ::open(sim.pty().c_str(), O_WRONLY | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::write(fd, "MARK", 4), 4);
+  EXPECT_TRUE(osd::e2e::waitFor([&rec] { return osd::e2e::slurp(rec).size() >= 4; }, 10000));
+  ::close(fd);
+  EXPECT_EQ(osd::e2e::slurp(rec), "MARK");
 }
 
 }  // namespace

@@ -65,8 +65,10 @@ TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
   const std::string sent = slurp(rec).substr(before);
   EXPECT_EQ(sent.find("AHP"), sent.find("AHP5F")) << sent;
   EXPECT_EQ(sent.find("AHP", sent.find("AHP5F") + 1), std::string::npos) << sent;
-  key(hpos, QEvent::KeyPress, Qt::Key_0);  // typing in the field still sends
+  hpos->setText(QStringLiteral("70"));  // typing in the field and Enter still send
+  key(hpos, QEvent::KeyPress, Qt::Key_0);
   key(hpos, QEvent::KeyRelease, Qt::Key_0);
+  key(hpos, QEvent::KeyPress, Qt::Key_Return);
   runFor(300);
   EXPECT_NE(slurp(rec).find("AHP", before + sent.find("AHP5F") + 1), std::string::npos);
 }

@@ -10,6 +10,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "image/bmp.h"
+#include "image/encoder.h"
+#include "image/node_view.h"
+#include "support/bmp_builder.h"
+
 namespace osd::e2e {
 
 namespace {
@@ -59,7 +64,7 @@ TempDir::TempDir() : path(dir.path().toStdString()) {
 }
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& workDir, const std::string& input) {
+                      const std::string& workDir, const std::string& input, int timeoutMs) {
   ensureApplication();
   QProcess p;
   if (!workDir.empty()) p.setWorkingDirectory(QString::fromStdString(workDir));
@@ -68,12 +73,37 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
   if (!p.waitForStarted(10000)) return r;
   p.write(input.data(), static_cast<qint64>(input.size()));
   p.closeWriteChannel();
-  if (!p.waitForFinished(120000)) p.kill();
+  if (!p.waitForFinished(timeoutMs)) p.kill();
   p.waitForFinished(5000);
   if (p.exitStatus() == QProcess::NormalExit) r.rc = p.exitCode();
   r.out = p.readAllStandardOutput().toStdString();
   r.err = p.readAllStandardError().toStdString();
   return r;
+}
+
+std::string rgbExactLogo(int shift) {
+  return test::makeBitmap24(256, 64, [shift](int row, int column) {
+    const int k = (row + shift + (column < 128 ? 0 : 13)) % 27;
+    return test::Rgb{(k % 3) * 85, (k / 3 % 3) * 85, (k / 9) * 85};
+  });
+}
+
+int wrongPixels(const std::string& picture, const std::string& logo) {
+  std::string error;
+  const auto source = decodeBmp(std::vector<uint8_t>(logo.begin(), logo.end()), error);
+  const auto got = loadBmpFile(picture, error);
+  if (!source || !got || got->layout.bpp != 24 || got->layout.width != source->layout.width ||
+      got->layout.height != source->layout.height)
+    return -1;
+  const auto want = decodeNodeValues(encodeImage(*source, {PixelFormat::Rgb}), PixelFormat::Rgb);
+  int wrong = 0;
+  for (int r = 0; r < got->layout.height; ++r)
+    for (int c = 0; c < got->layout.width; ++c) {
+      const Rgb8& w = want[static_cast<size_t>(got->layout.width * r + c)];
+      const uint8_t* p = got->row(r) + 3 * c;
+      wrong += p[0] != w.b || p[1] != w.g || p[2] != w.r;
+    }
+  return wrong;
 }
 
 ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args) {

@@ -31,12 +31,20 @@ struct ProgramRun {
   std::string out, err;
 };
 
-// Runs `program` with `args` to its end (at most two minutes) with `input` on its standard
+// Runs `program` with `args` to its end (at most `timeoutMs`) with `input` on its standard
 // input; `workDir` is its working folder when not empty.
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& workDir = {}, const std::string& input = {});
+                      const std::string& workDir = {}, const std::string& input = {},
+                      int timeoutMs = 120000);
 // The same for one of the programs in binDir().
 ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args);
+
+// A logo in colours an RGB node stores exactly, different in every line and in each half;
+// `shift` makes another.
+std::string rgbExactLogo(int shift = 0);
+// Pixels of a picture osdsim wrote that differ from `logo` as an RGB node shows it; -1 when
+// there is no such picture.
+int wrongPixels(const std::string& picture, const std::string& logo);
 
 // The Qt event loop until `done` or `ms` passed; what `done` returned last.
 inline bool waitFor(const std::function<bool()>& done, int ms) {

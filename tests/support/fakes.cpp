@@ -156,8 +156,9 @@ T takeFront(std::deque<T>& queue, T otherwise) {
 }
 }  // namespace
 
-bool ScriptedDialogs::confirm(const std::string& title, const std::string&) {
+bool ScriptedDialogs::confirm(const std::string& title, const std::string& text) {
   confirmTitles.push_back(title);
+  confirmTexts.push_back(text);
   return takeFront(confirmAnswers, true);
 }
 

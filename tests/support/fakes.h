@@ -56,11 +56,12 @@ class FakePort : public SerialPort {
   void close() override {
     open_ = false;
     input_.clear();
+    if (onClose) onClose();
   }
   bool isOpen() const override { return open_; }
   void setModemLines(bool d, bool r) override { dtr = d, rts = r; }
   void write(const std::string& bytes) override;
-  int64_t bytesToWrite() const override { return 0; }
+  int64_t bytesToWrite() const override { return held; }
   int64_t bytesAvailable() const override { return static_cast<int64_t>(input_.size()); }
   std::string read(int64_t maxBytes) override;
   void purge() override { input_.clear(); }
@@ -83,6 +84,8 @@ class FakePort : public SerialPort {
   uint32_t timeouts[3] = {0, 0, 0};
   // Called after every write (a node simulation may answer).
   std::function<void(const std::string&)> onWrite;
+  std::function<void()> onClose;
+  int64_t held = 0;  // bytes written that have not left (a line simulation counts them)
 
  private:
   bool open_ = false;
@@ -120,7 +123,7 @@ class ScriptedDialogs : public Dialogs {
   std::deque<bool> confirmAnswers;                 // default: OK
   std::deque<std::optional<std::string>> answers;  // default: closed without Enter
   std::deque<std::string> fileNames;               // default: cancelled
-  std::vector<std::string> confirmTitles, prompts, messages;
+  std::vector<std::string> confirmTitles, confirmTexts, prompts, messages;
   int beeps = 0;
 };
 

@@ -7,19 +7,47 @@ SimLine::SimLine(Harness& harness, sim::NodeConfig config, int port, int delayMs
   if (port > 0) h.lineReady(port);
   h.port.writes.clear();
   lastWriteMs_ = h.loop.ms();
-  h.port.onWrite = [this](const std::string& bytes) {
-    settle();
-    heard += bytes;
-    lastWriteMs_ = h.loop.ms();
-    const std::string answer = node.feed(bytes);
-    if (answer.empty()) return;
-    answered += answer;
-    h.loop.at(answerDelayMs, [port = &h.port, answer] { port->receive(answer); });
-  };
+  h.port.onWrite = [this](const std::string& bytes) { hear(bytes); };
 }
 
 SimLine::~SimLine() {
   h.port.onWrite = nullptr;
+  h.port.onClose = nullptr;
+}
+
+void SimLine::hear(const std::string& bytes) {
+  settle();
+  heard += bytes;
+  lastWriteMs_ = h.loop.ms();
+  const std::string answer = node.feed(bytes);
+  if (answer.empty()) return;
+  answered += answer;
+  h.loop.at(answerDelayMs, [port = &h.port, answer] { port->receive(answer); });
+}
+
+void SimLine::paceAtLineSpeed() {
+  h.port.onWrite = [this](const std::string& bytes) {
+    waiting_ += bytes;
+    h.port.held = static_cast<int64_t>(waiting_.size());
+    if (!carrying_) carry();
+  };
+  h.port.onClose = [this] {
+    waiting_.clear();
+    h.port.held = 0;
+  };
+}
+
+// Ten milliseconds of the line: about ten bytes.
+void SimLine::carry() {
+  carrying_ = !waiting_.empty();
+  if (!carrying_) return;
+  h.loop.at(10, [this] {
+    const std::string part = waiting_.substr(0, 10);
+    waiting_.erase(0, part.size());
+    h.port.held = static_cast<int64_t>(waiting_.size());
+    if (!part.empty()) hear(part);
+    carry();
+  });
 }
 
 void SimLine::settle() {

@@ -3,9 +3,9 @@
 //   Harness h;
 //   SimLine line(h, {.memoryKiB = 512});   // opens port 3 as the program has it once started
 //   h.app->dispatcher().wakeAll();               // the node hears "WK,00" as it is written
-//   h.app->dispatcher().sizeQuery();                     // ... and answers "QX512K\r\n" `answerDelayMs` later
-//   h.ticks(10);                            // virtual time: the answer is read on the ticks
-//   line.node.awake(), line.heard, line.answered
+//   h.app->dispatcher().sizeQuery();                     // ... and answers "QX512K\r\n"
+//   `answerDelayMs` later h.ticks(10);                            // virtual time: the answer is
+//   read on the ticks line.node.awake(), line.heard, line.answered
 //
 // Bytes reach the node as they are written (no line time); the node learns how long the line
 // was quiet before each write, so a pending password or a stalled download ends as on a line.
@@ -29,6 +29,9 @@ class SimLine {
 
   // Tells the node the line has been quiet since the last write (at the current virtual time).
   void settle();
+  // From now on written bytes wait in the port and reach the node at 960 bytes a second, as
+  // on a 9600-baud line; closing the port throws away what still waits, as a driver does.
+  void paceAtLineSpeed();
 
   Harness& h;
   sim::Node node;
@@ -37,7 +40,11 @@ class SimLine {
   std::string answered;  // every byte the node answered
 
  private:
+  void hear(const std::string& bytes);
+  void carry();
   int64_t lastWriteMs_ = 0;
+  std::string waiting_;  // paced: written, not yet on the line
+  bool carrying_ = false;
 };
 
 }  // namespace osd::test

@@ -1,0 +1,232 @@
+// Several nodes programmed in one job, on the virtual clock with simulated nodes on the fake
+// port: which streams go out, who stores them, what each node is told it got.
+#include "transfer/fleet_download.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/textnum.h"
+#include "link/dispatcher.h"
+#include "link/link_service.h"
+#include "link/node_session.h"
+#include "sim/node.h"
+#include "support/fakes.h"
+#include "transfer/line_sink.h"
+
+using namespace osd;
+
+namespace {
+
+struct Reports : LinkListener {
+  void progressShown(bool shown) override { bar = shown; }
+  bool bar = false;
+};
+
+// The link components on the fake port, as osdctl puts them together, with the line's nodes
+// answering every write at once.
+struct Rig {
+  Rig(const std::vector<int>& ids, const std::map<int, int>& memory, bool wakeTogether)
+      : line(sim::NodeConfig{64, 1, 1, false, wakeTogether}, ids, memory),
+        link(port, loop, listener),
+        dispatcher(link, loop, dialogs, listener, {}),
+        session(link, dispatcher, loop, listener, {}),
+        sink(dispatcher, link) {
+    port.openable.insert(3);
+    link.select(3);
+    link.open();
+    link.setValid(true);
+    loop.setTimerEnabled(TimerId::ComInit, false);
+    loop.setTimerEnabled(TimerId::Delay, true);
+    port.onEvent = [this](int code) { link.handleEvent(code, [this] { session.receive(); }); };
+    loop.onTimer = [this](TimerId id) {
+      if (id == TimerId::Delay) {
+        dispatcher.sharedWait().tick();
+        session.pollTick();
+      } else if (id == TimerId::TenSec) {
+        session.eraseTick();
+      }
+    };
+    // The nodes learn how long the line was quiet before each write.
+    port.onWrite = [this](const std::string& bytes) {
+      line.quiet(static_cast<int>(loop.ms() - lastWriteMs));
+      lastWriteMs = loop.ms();
+      port.receive(line.feed(bytes));
+    };
+    port.writes.clear();
+  }
+  std::vector<FleetResult> run(const FleetJob& job) {
+    FleetDownload fleet(sink, session, loop, reports, lineWaits(dispatcher, loop));
+    fleet.onProgress = [this](const FleetProgress& p) { progress.push_back(p); };
+    return fleet.run(job);
+  }
+  sim::Line line;
+  test::VirtualLoop loop;
+  test::FakePort port;
+  LinkListener listener;
+  test::ScriptedDialogs dialogs;
+  LinkService link;
+  Dispatcher dispatcher;
+  NodeSession session;
+  LineSink sink;
+  Reports reports;
+  std::vector<FleetProgress> progress;
+  int64_t lastWriteMs = 0;
+};
+
+// A 16 x 4 logo whose every value tells its row and column.
+FleetLogo logo(int seed) {
+  FleetLogo l;
+  l.name = "logo" + std::to_string(seed);
+  l.width = 16;
+  l.height = 4;
+  for (int i = 0; i < 64; ++i) l.pixels.push_back((i * 7 + seed) % 250);
+  video::fillSetupBlock(l.setup, 16, 4, video::defaultImageParams(16, 4));
+  return l;
+}
+
+// Whether the node's memory starts with the logo as the stream carries it (top line first).
+bool stores(const sim::Node& node, const FleetLogo& l) {
+  for (int r = 0; r < l.height; ++r)
+    for (int c = 0; c < l.width; ++c) {
+      const size_t at = static_cast<size_t>((l.height - 1 - r) * l.width + c);
+      if (node.imageMemory()[at] != l.pixels[static_cast<size_t>(r * l.width + c)]) return false;
+    }
+  return true;
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
+  const std::string ask3 = "SPWK,03QXS";
+  const int64_t k64 = DownloadPlan{16, 4, 64 * 1024}.streamLength();
+  const int64_t k512 = DownloadPlan{16, 4, 512 * 1024}.streamLength();
+  struct Case {
+    const char* name;
+    std::vector<int> line;
+    std::map<int, int> memory;
+    bool wakeTogether;
+    std::vector<int> asked;
+    bool wholeLine, together;
+    std::vector<int> storing;      // nodes whose memory holds the logo afterwards
+    std::vector<int64_t> streams;  // stream lengths in the order they went out
+    const char* firstStreamAfter;  // the bytes just before the first erase
+    std::vector<std::string> results;
+  } cases[] = {
+      // clang-format off
+      {"whole line", {3, 7}, {}, false, {3, 7}, true, false, {3, 7}, {k64}, "SPWK,00",
+       {"programmed", "programmed"}},
+      {"in turn", {3, 7, 26}, {}, false, {3, 7}, false, false, {3, 7}, {k64, k64}, "SPWK,03",
+       {"programmed", "programmed"}},
+      {"together", {3, 7, 26}, {}, true, {3, 7}, false, true, {3, 7}, {k64}, "SPWK,03WK,07",
+       {"programmed", "programmed"}},
+      {"two sizes together", {3, 26}, {{26, 512}}, true, {3, 26}, false, true, {3, 26},
+       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"whole line of two sizes", {3, 26}, {{26, 512}}, false, {3, 26}, true, false, {3, 26},
+       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"a silent node", {3, 7}, {}, false, {3, 9, 7}, true, false, {3, 7}, {k64, k64}, "SPWK,03",
+       {"programmed", "no answer within 3 s; left out", "programmed"}},
+      // clang-format on
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig(c.line, c.memory, c.wakeTogether);
+    FleetJob job;
+    job.logos.push_back(logo(1));
+    for (const int id : c.asked) job.nodes.push_back(FleetNode{id, 0, 0});
+    job.wholeLine = c.wholeLine;
+    job.together = c.together;
+    const std::vector<FleetResult> results = rig.run(job);
+
+    std::vector<std::string> reasons;
+    for (const auto& r : results) reasons.push_back(r.reason);
+    EXPECT_EQ(reasons, c.results);
+    std::vector<int> storing;
+    for (const sim::Node& n : rig.line.nodes())
+      if (stores(n, job.logos[0])) storing.push_back(n.id());
+    EXPECT_EQ(storing, c.storing);
+
+    const std::string sent = rig.port.sent();
+    std::vector<int64_t> streams;
+    for (size_t at = sent.find("QXW"); at != std::string::npos; at = sent.find("QXW", at + 1)) {
+      const size_t next = sent.find("SPWK", at);
+      streams.push_back(static_cast<int64_t>(next - at));
+    }
+    EXPECT_EQ(streams, c.streams);
+    const size_t erase = sent.find("QXEACM");
+    ASSERT_NE(erase, std::string::npos);
+    EXPECT_EQ(sent.substr(0, erase).rfind(c.firstStreamAfter) + strlen(c.firstStreamAfter), erase);
+    // Asked alone before and after, woken again at the end.
+    std::string asks;
+    for (const int id : c.asked) asks += "SPWK," + hex2(id) + "QXS";
+    EXPECT_EQ(sent.rfind(asks, 0), 0u);
+    EXPECT_EQ(count(sent, ask3), 2u);
+    EXPECT_EQ(sent.substr(sent.size() - 7), "SPWK,00");
+    // The whole job's figures agree with what went out, and end with nothing left.
+    ASSERT_FALSE(rig.progress.empty());
+    EXPECT_EQ(rig.progress.back().total, static_cast<int64_t>(sent.size()));
+    EXPECT_EQ(rig.progress.back().done, rig.progress.back().total);
+    EXPECT_FALSE(rig.reports.bar);
+  }
+}
+
+TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
+  Rig rig({3, 7}, {}, false);
+  FleetJob job;
+  job.logos.push_back(logo(2));
+  job.nodes = {{3, 0, 0}, {7, 0, 512}};
+  job.erase = false;
+  // The given memory wins over the answer: node 7 gets a 512 K stream.
+  auto results = rig.run(job);
+  EXPECT_EQ(rig.port.sent().find("QXE"), std::string::npos);
+  EXPECT_EQ(results[1].memoryKiB, 512);
+  EXPECT_EQ(count(rig.port.sent(), "QXW"), 2u);
+  EXPECT_TRUE(results[0].programmed && results[1].programmed);
+
+  // The port fails in the middle of the first stream: nobody is said to be programmed, and
+  // nothing more is written.
+  Rig lost({3, 7}, {}, false);
+  const auto feed = lost.port.onWrite;
+  lost.port.onWrite = [&lost, feed](const std::string& bytes) {
+    feed(bytes);
+    if (lost.port.sent().size() > 3000) {  // the device vanishes
+      lost.port.openable.clear();
+      lost.port.close();
+    }
+  };
+  job.nodes = {{3, 0, 0}, {7, 0, 0}};
+  results = lost.run(job);
+  for (const auto& r : results) {
+    EXPECT_FALSE(r.programmed) << r.id;
+    EXPECT_NE(r.reason.find("port"), std::string::npos) << r.reason;
+  }
+  EXPECT_LT(lost.port.sent().size(), 3000u + 2600);
+}
+
+// The plan the dry run prints: which nodes share a stream, its bytes and the line time.
+TEST(FleetDownload, PlanSharesStreamsOnlyWhereTheWakeUpsAllowIt) {
+  FleetJob job{{{3, 0, 0}, {7, 1, 0}, {9, 0, 0}, {26, 0, 512}}, {logo(1), logo(2)}, false, true};
+  std::map<int, int> memory = {{3, 64}, {7, 64}, {9, 64}, {26, 512}};
+  std::vector<std::vector<int>> ids;
+  for (const auto& g : planGroups(job, memory)) ids.push_back(g.ids);
+  EXPECT_EQ(ids, (std::vector<std::vector<int>>{{3, 9}, {7}, {26}}));
+  const int64_t stream = DownloadPlan{16, 4, 65536}.streamLength();
+  EXPECT_EQ(groupBytes(job, planGroups(job, memory)[0]), 2 + 10 + 6 + stream);
+  job.wholeLine = true;  // different logos: still no "WK,00"
+  EXPECT_FALSE(planGroups(job, memory)[0].all);
+  job.nodes = {{3, 0, 0}, {9, 0, 0}};
+  EXPECT_FALSE(planGroups(job, {{3, 64}})[0].all);  // node 9 did not answer
+  const auto whole = planGroups(job, {{3, 64}, {9, 64}});
+  ASSERT_TRUE(whole[0].all);
+  // Two asks, "SP", "WK,00", the erase, the stream, two checks, "SP", "WK,00"; one erase wait.
+  EXPECT_NEAR(jobSeconds(job, whole, 2), 10.0 + double(20 + 7 + 6 + stream + 20 + 7) / 960.0, 1e-9);
+}

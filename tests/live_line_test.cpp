@@ -1,0 +1,143 @@
+// The window on a live line: a download is never cut by closing the window or by a second copy
+// of the program. The line runs at its real speed here, so a port closed too early loses
+// what still waits in it, as a serial driver does.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "logo_bitmap.h"
+#include "support/sim_line.h"
+#include "transfer/line_progress.h"
+
+using namespace osd;
+using namespace osd::test;
+
+namespace {
+
+constexpr int64_t kStream = 65667;  // a 256 x 64 logo on a 64 K node
+constexpr int64_t kPictureEnd = 259 + 64 * 256;
+
+// A window with a logo in slot 1, its line at 9600 baud; `exits` counts the window closing.
+struct Window {
+  Window() {
+    app.session().setMemorySize(65536);
+    h.loop.setTimerEnabled(TimerId::Delay, true);
+    std::string path = h.dir + "/logo.bmp";
+    writeFile(path, makeBitmap24(256, 64, [](int r, int c) { return stripedLogo(r, c, 256); }));
+    app.bench().logos().selected = 1;
+    app.ui().setChecked("optRGB(0)", true);
+    EXPECT_EQ(app.readFile(path), 0);
+    App::WindowActions actions;
+    actions.exit = [this] { ++exits; };
+    app.setWindowActions(actions);
+    line.paceAtLineSpeed();
+    h.port.writes.clear();
+    line.heard.clear();
+  }
+  // The download, with `during` run `afterMs` into it.
+  void download(int afterMs, std::function<void()> during) {
+    h.loop.at(afterMs, std::move(during));
+    app.runDownload();
+  }
+  Harness h;
+  SimLine line{h};
+  App& app = *h.app;
+  int exits = 0;
+};
+
+// The stream's blocks end after "QXW" and the setup block, after each 256-byte row and after
+// each 128-byte filler.
+bool endsABlock(int64_t n) {
+  if (n == kStream || n == 259) return true;
+  if (n > 259 && n <= kPictureEnd) return (n - 259) % 256 == 0;
+  return n > kPictureEnd && (n - kPictureEnd) % 128 == 0;
+}
+
+}  // namespace
+
+// Closing during a download: the operator is asked; OK and a termination signal stop it after
+// the block being sent, wait until the port has let go of every byte written, and close the
+// window; Cancel lets it run to its end, and so does a second copy asking it to close.
+TEST(LiveLine, ClosingDuringADownloadStopsAtTheEndOfABlockOrNotAtAll) {
+  struct Case {
+    std::optional<App::CloseBy> by;  // none: a later copy of the program asks
+    bool answer;                     // to "Stop it and close?"
+    bool stops;
+  } cases[] = {{App::CloseBy::Operator, true, true},
+               {App::CloseBy::Operator, false, false},
+               {App::CloseBy::Signal, true, true},
+               {std::nullopt, true, false}};
+  for (const Case& c : cases) {
+    Window w;
+    w.h.dialogs.confirmAnswers = {c.answer};
+    bool closesAtOnce = true;
+    EXPECT_EQ(w.app.handoverAnswer(), Handover::Closed);
+    w.download(20000, [&] {
+      closesAtOnce =
+          c.by ? w.app.closeRequested(*c.by) : w.app.handoverAnswer() != Handover::DownloadRunning;
+    });
+    const std::string& heard = w.line.heard;
+    SCOPED_TRACE(std::to_string(c.by ? static_cast<int>(*c.by) : -1) + (c.answer ? " OK" : ""));
+    EXPECT_FALSE(closesAtOnce);
+    // Whatever happened, every byte handed to the port reached the node.
+    EXPECT_EQ(heard, w.h.port.sent());
+    EXPECT_EQ(w.h.dialogs.confirmTitles.size(), c.by == App::CloseBy::Operator ? 1u : 0u);
+    if (c.by == App::CloseBy::Operator) {
+      const std::string& asked = w.h.dialogs.confirmTexts.at(0);
+      EXPECT_EQ(asked.rfind("A download is running (", 0), 0u) << asked;
+      EXPECT_NE(asked.find(" of 65,667 bytes). Stop it and close?"), std::string::npos) << asked;
+    }
+    EXPECT_EQ(w.exits, c.stops ? 1 : 0);
+    const std::string where = groupedNumber(static_cast<int64_t>(heard.size())) + " of 65,667";
+    if (c.stops) {
+      EXPECT_LT(static_cast<int64_t>(heard.size()), kStream);
+      EXPECT_TRUE(endsABlock(static_cast<int64_t>(heard.size()))) << heard.size();
+      EXPECT_EQ(w.app.statusLine().view().status, "Download stopped at " + where + " bytes.");
+      EXPECT_EQ(w.app.exitNote(), "download stopped at " + where + " bytes");
+    } else {
+      EXPECT_EQ(static_cast<int64_t>(heard.size()), kStream);
+      EXPECT_EQ(w.app.statusLine().view().status.rfind("Logo 1 downloaded", 0), 0u);
+    }
+    EXPECT_FALSE(w.app.lineHeld());
+  }
+}
+
+namespace {
+// The copy already running, as a later copy's start-up reaches it.
+struct OtherCopy : InstanceGuard {
+  Handover answer = Handover::Closed;
+  bool otherInstanceRunning() override { return true; }
+  Handover closeOther() override { return answer; }
+};
+}  // namespace
+
+// The later copy: refused, it ends its start-up before it has opened, or even searched, any
+// port, and says why.
+TEST(LiveLine, ASecondCopyThatIsRefusedTouchesNoPort) {
+  struct Case {
+    Handover answer;
+    const char* note;
+  } cases[] = {
+      {Handover::DownloadRunning, "a download is running in the other window; this copy ends"},
+      {Handover::ScanRunning, "a scan of the line is running in the other window; this copy ends"},
+      {Handover::Closed, ""},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    OtherCopy other;
+    other.answer = c.answer;
+    h.port.openable = {3};
+    h.settings.set("ComPort", "3");
+    Platform p{h.port, h.loop, h.settings, h.dialogs, h.launcher, h.dir, h.dir, &other};
+    h.app.reset();
+    App app(p);
+    app.formLoad("");
+    const bool refused = c.answer != Handover::Closed;
+    EXPECT_EQ(app.startRefused(), refused);
+    EXPECT_EQ(app.exitNote(), c.note);
+    EXPECT_EQ(h.port.openedNumbers.empty(), refused);
+    EXPECT_FALSE(h.loop.timerEnabled(TimerId::Delay) && refused);
+    h.loop.advance(10000);
+    EXPECT_EQ(h.port.writes.empty(), refused);
+  }
+}
