@@ -100,6 +100,7 @@ for r in sorted(results, key=lambda r: order[r["run"]]):
     print(json.dumps(r))
     print("%-14s %5d %7d %10d %9.1f %6.3f%s" % (r["run"], r["nodes"], r["streams"], r["bytes"],
           r["line_seconds"], r["ratio_to_single"],
-          "" if r["rc"] == 0 and r["programmed"] == r["nodes"] else "  (failed)"),
+          "" if r["rc"] == 0 and r["programmed"] in (0 if r["mode"] == "single" else r["nodes"],)
+          else "  (failed)"),
           file=sys.stderr)
 PY

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include "logo_bitmap.h"
@@ -135,10 +136,17 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   loadLogo(256, 64);
   std::vector<std::string> statuses;
   std::string shown = app.statusLine().view().status;
+  bool barAgrees = true;  // with the figures on the status line
   app.statusLine().onChange([&] {
     if (app.statusLine().view().status == shown) return;
     shown = app.statusLine().view().status;
     statuses.push_back(shown);
+    const size_t of = shown.find(" of 65,667 bytes");
+    if (of == std::string::npos) return;
+    std::string n = shown.substr(shown.find(": ") + 2, of - shown.find(": ") - 2);
+    std::erase(n, ',');
+    barAgrees = barAgrees &&
+                std::abs(app.statusLine().view().progress - 100.0 * std::stod(n) / 65667) < 1e-9;
   });
   std::vector<double> progress;
   bool busyAndShownThroughout = true;
@@ -161,7 +169,10 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
                                               "Logo 1 downloaded: 65,667 bytes in 1 min 8 s"}));
   EXPECT_TRUE(busyAndShownThroughout);
   ASSERT_EQ(progress.size(), 448u);
-  EXPECT_DOUBLE_EQ(progress[0], 100);  // the setup block built: 1 + 99 * 255 / 255
+  // One bar for the whole stream, never going back.
+  EXPECT_TRUE(barAgrees);
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  EXPECT_LT(progress[0], 1);
   EXPECT_FALSE(app.statusLine().view().busy);
   EXPECT_FALSE(app.statusLine().view().progressShown);
 }
@@ -206,11 +217,22 @@ TEST_F(DownloadTest, FailingWritesStopTheDownload) {
 TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   loadLogo(256, 64);
   int64_t qxwAt = -1;
+  double barAtQxw = -1;
   h.port.onWrite = [&](const std::string& bytes) {
-    if (bytes.rfind("QXW", 0) == 0) qxwAt = h.loop.ms();
+    if (bytes.rfind("QXW", 0) == 0)
+      qxwAt = h.loop.ms(), barAtQxw = app.statusLine().view().progress;
   };
+  // One bar from the erase to the last byte: shown throughout, never going back.
+  std::vector<double> bar;
+  app.statusLine().onChange([&] {
+    if (app.statusLine().view().progressShown) bar.push_back(app.statusLine().view().progress);
+  });
   const int64_t start = h.loop.ms();
   app.downloadToRamClick();
+  app.statusLine().onChange(nullptr);
+  EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+  EXPECT_NEAR(barAtQxw, 100.0 * 9600 / (9600 + 65667), 0.1);  // the erase: 10 s of the line
+  EXPECT_DOUBLE_EQ(bar.back(), 100);
   ASSERT_GE(h.port.writes.size(), 3u);
   EXPECT_EQ(h.port.writes[0], "QXE");
   EXPECT_EQ(h.port.writes[1], "ACM");

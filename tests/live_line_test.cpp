@@ -102,6 +102,25 @@ TEST(LiveLine, ClosingDuringADownloadStopsAtTheEndOfABlockOrNotAtAll) {
   }
 }
 
+// A download that lost its port keeps its result on the status line through the reconnect
+// and the node's answers, until the operator clicks it away.
+TEST(LiveLine, ALostDownloadKeepsItsResultUntilDismissed) {
+  Window w;
+  w.download(20000, [&] {
+    w.h.port.openable.clear();  // the adapter is pulled out
+    w.h.port.close();
+  });
+  const std::string result = w.app.statusLine().view().status;
+  EXPECT_EQ(result.rfind("Download stopped: port lost after ", 0), 0u) << result;
+  EXPECT_NE(result.find(" of 65,667 bytes"), std::string::npos) << result;
+  w.h.port.openable = {3};  // and put back: the port opens again, the node is called
+  w.h.loop.advance(15000);
+  EXPECT_TRUE(w.h.port.isOpen() && w.app.link().valid());
+  EXPECT_EQ(w.app.statusLine().view().status, result);
+  w.app.statusLine().dismissResult();
+  EXPECT_EQ(w.app.statusLine().view().status, "");
+}
+
 namespace {
 // The copy already running, as a later copy's start-up reaches it.
 struct OtherCopy : InstanceGuard {

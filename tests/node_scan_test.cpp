@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/textnum.h"
+#include "logo_bitmap.h"
+#include "shell/window_fleet.h"
 #include "shell/window_scan.h"
 #include "sim/node.h"
 #include "support/fakes.h"
@@ -132,4 +134,40 @@ TEST(NodeScan, PortFailureStopsTheScanAndIsReported) {
   EXPECT_EQ(l.ids(scan.found()), std::vector<int>{3});
   EXPECT_TRUE(l.h.app->statusLine().view().errorShown);
   EXPECT_FALSE(l.h.app->lineHeld());
+}
+
+// "Download to Checked Nodes": the same question as a single download, the selected slot's
+// logo to each node checked, the line given back afterwards.
+TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
+  struct Case {
+    bool ok;  // the answer to "Notice"
+    int slot;
+    size_t streams;
+    std::string summary;
+  } cases[] = {{true, 1, 2, "2 of 2 nodes programmed."}, {false, 1, 0, ""}, {true, 5, 0, ""}};
+  for (const auto& c : cases) {
+    LineOfNodes l({3, 7, 26});
+    App& app = *l.h.app;
+    std::string logo = l.h.dir + "/logo.bmp";
+    test::writeFile(logo, test::makeBitmap24(64, 16, [](int r, int col) {
+                      return test::stripedLogo(r, col, 64);
+                    }));
+    app.bench().logos().selected = 1;
+    ASSERT_EQ(app.readFile(logo), 0);
+    app.bench().logos().selected = c.slot;
+    l.h.dialogs.confirmAnswers = {c.ok};
+    l.h.port.writes.clear();
+    WindowScan scan(app, 1, 30);
+    WindowFleet fleet(app);
+    const auto results = fleet.run(scan, {3, 7}, false);
+    const std::string sent = l.h.port.sent();
+    size_t streams = 0;
+    for (size_t at = sent.find("QXW"); at != std::string::npos; at = sent.find("QXW", at + 1))
+      ++streams;
+    EXPECT_EQ(streams, c.streams) << c.slot;
+    EXPECT_EQ(results.empty() ? "" : WindowFleet::summary(results), c.summary);
+    EXPECT_EQ(sent.empty(), c.streams == 0);
+    EXPECT_FALSE(app.lineHeld());
+    EXPECT_EQ(l.line.nodes()[2].downloadsEnded(), 0);  // node 26 was not asked for
+  }
 }

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "support/bmp_builder.h"
 #include "support/fakes.h"
+#include "support/sim_line.h"
 
 using namespace osd;
 using namespace osd::test;
@@ -94,7 +96,37 @@ TEST_F(StartupTest, AllNodesAreWokenAboutTwoSecondsAfterStart) {
   EXPECT_EQ(countWrites("WK,00"), 1);
 }
 
-// ---- The saved port ----
+// The node search after start-up is on the status line until a node answers or 8 s have
+// passed; with no port chosen the title says so instead of naming a port 0.
+TEST_F(StartupTest, TheNodeSearchIsToldOnTheStatusLine) {
+  struct Case {
+    const char* savedPort;
+    bool node;
+    int64_t afterMs;
+    const char* status;
+    const char* titleEnd;
+  } cases[] = {
+      {"3", true, 1000, "Looking for a node on COM3…", "(No NodeDetected)"},
+      {"3", true, 6000, "", "64K Grapics Node Detected"},
+      {"3", false, 7900, "Looking for a node on COM3…", "(No NodeDetected)"},
+      {"3", false, 8100, "No node answered on COM3.", "(No NodeDetected)"},
+      {"0", false, 21000, "", "(No NodeDetected) - no port chosen"},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    std::optional<SimLine> line;
+    if (c.node) line.emplace(h, sim::NodeConfig{}, 0);
+    h.port.openable = {3};
+    h.settings.set("ComPort", c.savedPort);
+    h.app->skipSplash();
+    h.app->formLoad("");
+    h.loop.advance(c.afterMs);
+    const std::string title = h.app->port().view().title;
+    EXPECT_EQ(h.app->statusLine().view().status, c.status) << c.afterMs;
+    EXPECT_EQ(title.substr(title.size() - std::string(c.titleEnd).size()), c.titleEnd) << title;
+    EXPECT_EQ(title.find("COM0"), std::string::npos);
+  }
+}
 
 // ---- Logo selection and recent files ----
 

@@ -1,5 +1,5 @@
 // osdctl convert in a build without Qt: the picture readers are Qt's, so the command is not
-// there, and other commands take BMP files only; everything else is.
+// there, and a site file's logos must be BMP files; everything else is.
 #include <cstdio>
 
 #include "ctl/commands.h"
@@ -14,9 +14,7 @@ int convert(const Args&) {
 }
 
 std::string pictureToBitmap(const std::string& in, bool, int, const std::string&) {
-  return in +
-         " is no BMP file, and this build reads no other pictures; convert it to a BMP "
-         "elsewhere";
+  return in + " is no BMP, and this build cannot read other pictures; convert it elsewhere";
 }
 
 }  // namespace osd::ctl

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -455,6 +456,7 @@ void MainWindow::buildReplyArea(QBoxLayout* outer) {
 // Status line and progress bar.
 void MainWindow::buildStatusLine() {
   statusText_ = namedLabel("lblCopyright");
+  statusText_->installEventFilter(this);
   statusBar()->addWidget(statusText_, 1);
   progress_ = new QProgressBar;
   progress_->setObjectName(q("ProgressBar1"));
@@ -487,7 +489,12 @@ void MainWindow::buildErrorPanel(QWidget* central) {
   errLayout->addWidget(errorText_, 1);
   auto* ok = new QPushButton(tr("OK"));
   ok->setObjectName(q("cmdErrOK"));
+  ok->setFocusPolicy(Qt::StrongFocus);
   connect(ok, &QPushButton::clicked, this, [this] { app_.statusLine().dismissError(); });
+  // Escape dismisses the panel while it is up.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), errorPanel_);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, [this] { app_.statusLine().dismissError(); });
   errLayout->addWidget(ok, 0, Qt::AlignRight);
   errorPanel_->installEventFilter(this);
   errorPanel_->hide();
@@ -712,6 +719,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
              event->type() == QEvent::MouseButtonRelease) {
     app_.statusLine().dismissError();
     return true;
+  } else if (watched == statusText_ && event->type() == QEvent::MouseButtonRelease) {
+    app_.statusLine().dismissResult();  // a download's result stays until clicked away
   }
   return QMainWindow::eventFilter(watched, event);
 }

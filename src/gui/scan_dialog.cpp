@@ -1,5 +1,6 @@
 #include "gui/scan_dialog.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "shell/app.h"
+#include "transfer/line_progress.h"
 
 namespace osd::gui {
 
@@ -19,16 +21,17 @@ void ScanDialog::run(App& app, QWidget* parent) {
   dialog.exec();
 }
 
-ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app) {
+ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app), fleet_(app) {
   setObjectName("frmFindNodes");
   setWindowTitle(tr("Find Nodes on the Line"));
   status_ = new QLabel;
   status_->setObjectName("lblScanStatus");
   progress_ = new QProgressBar;
   progress_->setObjectName("prgScan");
-  table_ = new QTableWidget(0, 4);
+  table_ = new QTableWidget(0, 5);
   table_->setObjectName("tblNodes");
-  table_->setHorizontalHeaderLabels({tr("Node ID"), tr("Hex"), tr("Answer"), tr("Answer time")});
+  table_->setHorizontalHeaderLabels(
+      {tr("Node ID"), tr("Hex"), tr("Answer"), tr("Answer time"), tr("Download")});
   table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
   table_->verticalHeader()->hide();
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -39,8 +42,15 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app) 
   use_->setEnabled(false);
   close_ = new QPushButton(tr("Cancel"));
   close_->setObjectName("cmdScanClose");
+  together_ = new QCheckBox(tr("nodes stay awake together"));
+  together_->setObjectName("chkTogether");
+  download_ = new QPushButton(tr("Download to Checked Nodes"));
+  download_->setObjectName("cmdDownloadChecked");
+  download_->setEnabled(false);
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(together_);
+  buttons->addWidget(download_);
   buttons->addStretch(1);
   buttons->addWidget(use_);
   buttons->addWidget(close_);
@@ -49,7 +59,7 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app) 
   layout->addWidget(progress_);
   layout->addWidget(table_, 1);
   layout->addLayout(buttons);
-  resize(560, 360);
+  resize(720, 380);
 
   scan_.scanner().onProgress = [this](int id, int index, int count, int secondsLeft) {
     progress_->setRange(0, count);
@@ -72,6 +82,52 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app) 
     if (scan_.nodeUsed()) accept();
   });
   connect(close_, &QPushButton::clicked, this, &ScanDialog::reject);
+  connect(table_, &QTableWidget::itemChanged, this, [this] { enableButtons(); });
+  connect(download_, &QPushButton::clicked, this, &ScanDialog::downloadToChecked);
+  fleet_.onProgress = [this](const FleetProgress& p) {
+    progress_->setRange(0, 1000);
+    progress_->setValue(p.total > 0 ? static_cast<int>(1000 * p.done / p.total) : 0);
+    status_->setText(QString::fromStdString(p.step + ": " + groupedNumber(p.done) + " of " +
+                                            groupedNumber(p.total) + " bytes, " +
+                                            durationText(p.secondsLeft) + " left"));
+  };
+}
+
+std::vector<int> ScanDialog::checkedIds() const {
+  std::vector<int> ids;
+  for (int row = 0; row < table_->rowCount(); ++row) {
+    const QTableWidgetItem* item = table_->item(row, 0);
+    if (item && item->checkState() == Qt::Checked) ids.push_back(item->data(Qt::UserRole).toInt());
+  }
+  return ids;
+}
+
+void ScanDialog::enableButtons() {
+  const bool idle = !scan_.running() && !fleet_.running();
+  download_->setEnabled(idle && !checkedIds().empty());
+  close_->setEnabled(!fleet_.running());
+}
+
+void ScanDialog::downloadToChecked() {
+  const std::vector<int> ids = checkedIds();
+  for (int row = 0; row < table_->rowCount(); ++row) table_->item(row, 4)->setText({});
+  download_->setEnabled(false);
+  use_->setEnabled(false);
+  close_->setEnabled(false);
+  const std::vector<FleetResult> results = fleet_.run(scan_, ids, together_->isChecked());
+  for (const FleetResult& r : results) {
+    for (int row = 0; row < table_->rowCount(); ++row) {
+      if (table_->item(row, 0)->data(Qt::UserRole).toInt() != r.id) continue;
+      table_->item(row, 4)->setText(QString::fromStdString(r.reason));
+      table_->item(row, 4)->setForeground(r.programmed ? Qt::darkGreen : Qt::red);
+    }
+  }
+  if (!results.empty()) {
+    progress_->setValue(progress_->maximum());
+    status_->setText(QString::fromStdString(WindowFleet::summary(results)));
+  }
+  use_->setEnabled(!table_->selectedItems().isEmpty());
+  enableButtons();
 }
 
 void ScanDialog::addRow(const FoundNode& node) {
@@ -84,7 +140,10 @@ void ScanDialog::addRow(const FoundNode& node) {
     });
   auto* id = new QTableWidgetItem(QString::number(node.id));
   id->setData(Qt::UserRole, node.id);
+  id->setFlags(id->flags() | Qt::ItemIsUserCheckable);
+  id->setCheckState(Qt::Unchecked);
   table_->setItem(row, 0, id);
+  table_->setItem(row, 4, new QTableWidgetItem);
   table_->setItem(row, 1, new QTableWidgetItem(QString::asprintf("%02X", node.id)));
   table_->setItem(
       row, 2,
@@ -106,6 +165,7 @@ void ScanDialog::start() {
   close_->setText(tr("Close"));
   close_->setEnabled(true);
   use_->setEnabled(!table_->selectedItems().isEmpty());
+  enableButtons();
   // A node chosen during the scan has been taken; a main window that closed meanwhile (a
   // termination signal) takes this one with it.
   if (scan_.nodeUsed()) {
@@ -116,6 +176,7 @@ void ScanDialog::start() {
 }
 
 void ScanDialog::reject() {
+  if (fleet_.running()) return;  // the job ends by itself; the window closes after it
   if (scan_.running()) {
     scan_.scanner().cancel();  // the scan ends after the ID it asks now; the list stays
     close_->setEnabled(false);

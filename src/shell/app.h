@@ -259,10 +259,13 @@ class App : public Reporter {
   void error(const std::string& message, const std::string& title) override {
     status_.error(message, title);
   }
-  void progressShown(bool shown) override { status_.progressShown(shown); }
-  // While the line is followed the bar shows what the line has carried, not what was written.
+  // During a download command the bar is the download's own, from the erase to the last
+  // byte: the job's per-phase values do not move it.
+  void progressShown(bool shown) override {
+    if (!downloadBar_) status_.progressShown(shown);
+  }
   void progress(double percent) override {
-    if (!downloadLine_) status_.progress(percent);
+    if (!downloadLine_ && !downloadBar_) status_.progress(percent);
   }
   void busy(bool on) override { status_.busy(on); }
 
@@ -342,6 +345,12 @@ class App : public Reporter {
   bool downloading = false;
   bool downloadStarting = false;  // from the "Notice" answer through the erase wait
   // Closing during a download: stop after the block being sent, then close the window.
+  bool downloadBar_ = false;  // the bar shows the download command's way through
+  double eraseShare_ = 0;     // of the bar, the erase wait's (by line time)
+  // The bar once the node has `carried` of the stream's `total` bytes.
+  void showDownloadBar(double carried, double total);
+  // The download itself, inside runDownload.
+  void sendDownload();
   bool stopRequested_ = false;
   bool closeWhenStopped_ = false;
   bool startRefused_ = false;
@@ -349,6 +358,8 @@ class App : public Reporter {
   WindowScan* activeScan_ = nullptr;  // a scan of the line running now
   // Once the line has gone quiet after a stopped download: says where it stopped.
   void reportStopped(int64_t written, int64_t total);
+  // "Download stopped: port lost after 31,405 of 65,667 bytes" (or stopped by an error).
+  std::string failedText(int64_t carried, int64_t total) const;
   // Yields until the port has nothing left to send (or it closed, or 15 s passed).
   void waitLineQuiet();
   static constexpr double kQuietLineSeconds = 15;

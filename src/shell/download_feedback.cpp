@@ -22,20 +22,14 @@ void App::followDownloadLine() {
   LineProgress& line = *downloadLine_;
   line.update(downloadWritten_, pf_.port.heldBytes(), pf_.loop.monotonicSeconds());
   // The phase the node is in, by what it has received.
-  const double at = static_cast<double>(line.sent());
-  const double picture = static_cast<double>(std::max<int64_t>(downloadPicture_, 1));
-  const double filler =
-      static_cast<double>(std::max<int64_t>(line.total() - kSetupStream - downloadPicture_, 1));
+  const int64_t at = line.sent();
   const char* phase = "Sending setup data";
-  double bar = 100.0 * at / kSetupStream;
-  if (at >= static_cast<double>(kSetupStream + downloadPicture_)) {
+  if (at >= kSetupStream + downloadPicture_) {
     phase = "Sending Filler";
-    bar = 99.0 * (at - kSetupStream - picture) / filler;
   } else if (at >= kSetupStream) {
     phase = "Sending Image";
-    bar = 1 + 99.0 * (at - kSetupStream) / picture;
   }
-  status_.progress(bar);
+  showDownloadBar(static_cast<double>(at), static_cast<double>(line.total()));
   const std::string text = phaseStatus(phase, line);
   if (status_.view().status != text) status_.status(text);
 }
@@ -61,7 +55,7 @@ void App::finishDownloadLine(int slot) {
     status_.status(downloadedText(slot, line.total(), pf_.loop.monotonicSeconds() - started));
     status_.holdStatus(StatusPresenter::kUsualStatusTicks);
   } else if (!pf_.port.isOpen()) {
-    status_.status("");
+    status_.showResult(failedText(line.sent(), line.total()));
     status_.error("The node's port closed after " + groupedNumber(line.sent()) + " of " +
                       groupedNumber(line.total()) + " bytes.",
                   "DivUvOR");
@@ -72,6 +66,7 @@ void App::finishDownloadLine(int slot) {
 
 void App::showEraseWait() {
   const int left = (kEraseTicks - session_.eraseCount() + 9) / 10;
+  status_.progress(100.0 * eraseShare_ * session_.eraseCount() / kEraseTicks);
   const std::string text =
       "Erasing the node's image memory: " + std::to_string(std::max(left, 0)) + " s left";
   if (status_.view().status != text) status_.status(text);

@@ -48,6 +48,12 @@ void App::downloadToRamClick() {
   if (!pf_.dialogs.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
   downloadStarting = true;
   downloadStarted_ = pf_.loop.monotonicSeconds();
+  // The erase wait is ten seconds of the bar's way, weighed as bytes at the line's speed.
+  const double eraseBytes = kLineBytesPerSecond * 10;
+  eraseShare_ = eraseBytes / (eraseBytes + static_cast<double>(plannedStream()));
+  downloadBar_ = true;
+  status_.progress(0);
+  status_.progressShown(true);
   try {
     DownloadHooks hooks = downloadHooks();
     hooks.armEraseWait = [this] {
@@ -66,12 +72,15 @@ void App::downloadToRamClick() {
     status_.status("");
     if (stopped) {
       downloadStarting = false;
+      downloadBar_ = false;
       reportStopped(0, plannedStream());
       closeIfAsked();
       return;
     }
   } catch (const std::exception& e) {
     downloadStarting = false;
+    downloadBar_ = false;
+    status_.progressShown(false);
     status_.error(e.what(), "mnuDownloadLogotoRam_Click");
     return;
   }
@@ -84,11 +93,25 @@ void App::saveLogoInNvramClick() {
 }
 
 void App::runDownload() {
+  if (!downloadBar_) eraseShare_ = 0;  // started without the erase
+  downloadBar_ = true;
+  sendDownload();
+  downloadBar_ = false;
+  status_.progressShown(false);
+  closeIfAsked();
+}
+
+void App::showDownloadBar(double carried, double total) {
+  status_.progress(100.0 * (eraseShare_ + (1 - eraseShare_) * carried / std::max(total, 1.0)));
+}
+
+void App::sendDownload() {
   // When the command began, for the completion message (the erase wait included).
   const double commandStart = std::exchange(downloadStarted_, -1.0);
   if (dispatcher_.guarded()) return;
   if (downloading) return;  // a second start from inside a running download
   downloading = true;
+  status_.dismissResult();  // the last download's result gives way to this one
   CommandsLocked locked(ui_);
   int slot = 0;
   try {
@@ -136,18 +159,20 @@ void App::runDownload() {
   downloadWritten_ = 0;
   downloadPicture_ = plan.pictureBytes();
   downloadStarted_ = commandStart;
+  showDownloadBar(0, 1);
+  status_.progressShown(true);
   const DownloadResult result = DownloadJob(sink, *this, downloadHooks()).run(plan, source);
   if (result.ok) {
     finishDownloadLine(slot);
   } else if (result.stopped) {
     reportStopped(downloadWritten_, plan.streamLength());
-  } else if (downloadLine_) {
-    status_.status("");  // the figures of a download that failed tell nothing any more
+  } else if (downloadLine_ || !pf_.port.isOpen()) {
+    // Whatever the error panel said, the status line keeps how far the download got.
+    status_.showResult(failedText(downloadLine_ ? downloadLine_->sent() : 0, plan.streamLength()));
   }
   downloadLine_.reset();
   downloadStarted_ = -1;
   downloading = false;
-  closeIfAsked();
 }
 
 int64_t App::plannedStream() const {
@@ -187,11 +212,16 @@ void App::reportStopped(int64_t written, int64_t total) {
   waitLineQuiet();
   const int64_t carried = written - (pf_.port.isOpen() ? link_.held() : 0);
   status_.progressShown(false);
-  status_.status("Download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) + " of " +
-                 groupedNumber(total) + " bytes.");
-  status_.holdStatus(-1);
+  status_.showResult("Download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) +
+                     " of " + groupedNumber(total) + " bytes.");
   exitNote_ = "download stopped at " + groupedNumber(std::max<int64_t>(carried, 0)) + " of " +
               groupedNumber(total) + " bytes";
+}
+
+std::string App::failedText(int64_t carried, int64_t total) const {
+  return std::string(pf_.port.isOpen() ? "Download stopped by an error"
+                                       : "Download stopped: port lost") +
+         " after " + groupedNumber(carried) + " of " + groupedNumber(total) + " bytes";
 }
 
 void App::waitLineQuiet() {

@@ -22,7 +22,7 @@ void App::defineControls() {
   // &File
   m.define("mnuFile", caption("&File"));
   m.define("mnuOpenLogoFile", caption("&Open OSD Image File"));
-  m.define("mnuImportPicture", caption("Import Picture…"));
+  m.define("mnuImportPicture", caption("&Import Picture…"));
   m.define("mnuDownloadLogotoRam", caption("&Download Image to RAM"));
   m.define("mnu_ImageToEEPROM", caption("Download OSD Image to EEPROM"));
   m.define("mnu_Erase", caption("&Erase Image in EEPROM"));
@@ -42,7 +42,7 @@ void App::defineControls() {
   m.define("mnuWakeUpAllNodes", caption("Wake-Up &All Nodes"));
   m.define("mnuAllNodesSleep", caption("Put Node to &Sleep"));
   m.define("mnuSetIDtoCurrentNode", caption("Change Node &ID"));
-  m.define("mnuFindNodes", caption("Find Nodes on the Line…"));
+  m.define("mnuFindNodes", caption("&Find Nodes on the Line…"));
 
   // &Zoom
   m.define("mnuZoom", caption("&Zoom"));

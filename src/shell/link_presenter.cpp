@@ -34,11 +34,12 @@ void LinkPresenter::statusHold(int ticks) {
 }
 
 void LinkPresenter::progressShown(bool visible) {
-  app_.status_.progressShown(visible);
+  if (!app_.downloadBar_) app_.status_.progressShown(visible);
 }
 
+// The erase wait of a download command counts toward the download's own bar.
 void LinkPresenter::progress(double percent) {
-  app_.status_.progress(percent);
+  if (!app_.downloadBar_) app_.status_.progress(percent);
 }
 
 // No node is known until the next size answer: the title says which port is being tried.
@@ -179,6 +180,7 @@ void App::tickDelay() {
     if (!link_.valid()) link_.reconnectTick();
     session_.watchdogTick();
     port_.clockTick(pf_.loop.now().secondsSinceMidnight);
+    port_.searchTick();
     if (downloading) followDownloadLine();
     status_.tick();
     session_.nodePollTick();

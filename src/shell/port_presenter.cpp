@@ -1,6 +1,7 @@
 #include "shell/port_presenter.h"
 
 #include <exception>
+#include <utility>
 
 #include "common/textnum.h"
 #include "schedule/schedule_model.h"
@@ -138,13 +139,38 @@ void PortPresenter::answerShown(int replyCount, const std::string& shown) {
 }
 
 void PortPresenter::nodeAnswered(const std::string& digits, int memorySize) {
-  auto v = update();
-  v->title = graphicsNodeTitle(digits);
-  v->memory = imagePixelsText(memorySize);
+  {
+    auto v = update();
+    v->title = graphicsNodeTitle(digits);
+    v->memory = imagePixelsText(memorySize);
+  }
+  if (std::exchange(searchTicks_, 0) > 0 && status_.view().status == searchText())
+    status_.status("");
 }
 
 void PortPresenter::showTrying() {
-  update()->title = std::string(kDesignTitle) + " - trying COM" + std::to_string(link_.port());
+  const int port = link_.port();
+  update()->title = std::string(kDesignTitle) +
+                    (port > 0 ? " - trying COM" + std::to_string(port) : " - no port chosen");
+}
+
+void PortPresenter::startSearch() {
+  if (link_.port() <= 0 || !link_.isOpen()) return;
+  searchTicks_ = kSearchTicks;
+  status_.status(searchText());
+}
+
+void PortPresenter::searchTick() {
+  if (searchTicks_ <= 0 || --searchTicks_ > 0) return;
+  const bool shown = status_.view().status == searchText();
+  if (shown) {
+    status_.status("No node answered on COM" + std::to_string(link_.port()) + ".");
+    status_.holdStatus(StatusPresenter::kUsualStatusTicks);
+  }
+}
+
+std::string PortPresenter::searchText() const {
+  return "Looking for a node on COM" + std::to_string(link_.port()) + "…";
 }
 
 void PortPresenter::uncheckPorts() {

@@ -68,6 +68,11 @@ class PortPresenter : public ViewState<PortView> {
   void modelChosen(int model);
   // One main tick: the clock is set every sixth.
   void clockTick(double secondsSinceMidnight);
+  // The node search after the start-up has opened the saved port: the status line says what
+  // goes on until a node answers or, after 8 s (the wake-up and two size requests), that
+  // none did.
+  void startSearch();
+  void searchTick();
 
   // What the link reports.
   void portState(PortState state);
@@ -83,6 +88,8 @@ class PortPresenter : public ViewState<PortView> {
  private:
   void showTrying();
   void uncheckPorts();
+  std::string searchText() const;
+  static constexpr int kSearchTicks = 320;
 
   LinkService& link_;
   Dispatcher& dispatcher_;
@@ -91,6 +98,7 @@ class PortPresenter : public ViewState<PortView> {
   Preferences& prefs_;
   int simulatedPort_ = 0;
   int clockCountdown_ = 0;
+  int searchTicks_ = 0;
 };
 
 }  // namespace osd

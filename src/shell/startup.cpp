@@ -83,6 +83,7 @@ void App::formLoad(const std::string& commandLineText) {
 
   // The main tick runs from here until the window closes.
   pf_.loop.setTimerEnabled(TimerId::Delay, true);
+  port_.startSearch();
 }
 
 // Logo sizes, the slot chosen last time and the recent files (start-up steps 4 to 7).

@@ -6,8 +6,21 @@ namespace osd {
 
 void StatusPresenter::status(const std::string& text) {
   auto v = update();
-  v->status = text;
+  v->status = text.empty() ? result_ : text;
   ++v->paints;
+}
+
+void StatusPresenter::showResult(const std::string& text) {
+  result_ = text;
+  statusCountdown_ = -1;
+  status(text);
+}
+
+void StatusPresenter::dismissResult() {
+  if (result_.empty()) return;
+  const bool shown = view().status == result_;
+  result_.clear();
+  if (shown) status("");
 }
 
 void StatusPresenter::error(const std::string& message, const std::string& title) {
@@ -51,7 +64,7 @@ void StatusPresenter::tick() {
     --statusCountdown_;
   } else if (statusCountdown_ == 0) {
     statusCountdown_ = -1;
-    update()->status.clear();
+    update()->status = result_;
   }
   if (errorCountdown_ > 0) {
     --errorCountdown_;

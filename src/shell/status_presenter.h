@@ -40,6 +40,11 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
 
   // The status text is cleared after `ticks` main ticks.
   void holdStatus(int ticks) { statusCountdown_ = ticks; }
+  // A result the operator must not miss (a download that stopped): it stays on the status
+  // line until dismissed or replaced by the next result; whatever would clear the line
+  // meanwhile (a reconnect, a held text running out) shows it again instead.
+  void showResult(const std::string& text);
+  void dismissResult();
   int statusTicksLeft() const { return statusCountdown_; }
   void dismissError();
   void enableWindow(bool on);
@@ -53,6 +58,7 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
   Dialogs& dialogs_;
   int statusCountdown_ = -1;
   int errorCountdown_ = -1;
+  std::string result_;
 };
 
 }  // namespace osd

@@ -79,6 +79,9 @@ void App::sendVideoSetupClick() {
   buildSetupBlock();
   status_.busy(false);
   status_.progressShown(false);
+  // Nothing goes on the line here: the setup block travels ahead of the next logo.
+  status_.status("Setup data prepared: it goes to the node with the next logo download.");
+  status_.holdStatus(StatusPresenter::kUsualStatusTicks);
 }
 
 void App::optNtscClick(int index) {
@@ -111,9 +114,10 @@ void App::buildSetupBlock() {
       return;
     }
     status_.busy(true);
-    status_.progress(0);
-    status_.progressShown(true);
-    status_.progress(1);
+    // Through the download's reporter: inside a download the bar stays the download's.
+    progress(0);
+    progressShown(true);
+    progress(1);
     status_.status("Downloading Video Controller Data");
     bench_.video().setupBlock(imageWidth, imageHeight);
   } catch (const std::exception& e) {

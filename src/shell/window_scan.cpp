@@ -12,6 +12,8 @@ constexpr const char* kTitle = "mnuFindNodes";
 
 WindowScan::WindowScan(App& app, int firstId, int lastId, ScanTiming timing)
     : app_(app),
+      first_(firstId),
+      last_(lastId),
       scan_(std::make_unique<NodeScan>(app.platform().port, app.platform().loop, firstId, lastId,
                                        timing)) {}
 

@@ -24,6 +24,9 @@ class WindowScan {
   // (false, with the reason on the window's error panel).
   bool run();
   const std::vector<FoundNode>& found() const { return found_; }
+  // The scan covers every ID, 1 to 255.
+  bool wholeRange() const { return first_ == 1 && last_ == 255; }
+  bool cancelled() const { return scan_->cancelled(); }
 
   // Makes `id` the node the window addresses: the Node field shows it and the line is left
   // with that node alone awake ("SP", "WK," and the ID). While the scan runs it is stopped
@@ -34,6 +37,7 @@ class WindowScan {
 
  private:
   App& app_;
+  int first_, last_;
   std::unique_ptr<NodeScan> scan_;
   std::vector<FoundNode> found_;
   bool running_ = false;
