@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,7 +60,9 @@ struct Rig {
     port.writes.clear();
   }
   std::vector<FleetResult> run(const FleetJob& job) {
-    FleetDownload fleet(sink, session, loop, reports, lineWaits(dispatcher, loop));
+    DownloadHooks hooks = lineWaits(dispatcher, loop);
+    hooks.stopRequested = stop;
+    FleetDownload fleet(sink, session, loop, reports, hooks);
     fleet.onProgress = [this](const FleetProgress& p) { progress.push_back(p); };
     return fleet.run(job);
   }
@@ -75,6 +78,7 @@ struct Rig {
   Reports reports;
   std::vector<FleetProgress> progress;
   int64_t lastWriteMs = 0;
+  std::function<bool()> stop;
 };
 
 // A 16 x 4 logo whose every value tells its row and column.
@@ -210,6 +214,15 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
     EXPECT_NE(r.reason.find("port"), std::string::npos) << r.reason;
   }
   EXPECT_LT(lost.port.sent().size(), 3000u + 2600);
+
+  // Stopped (the window closing) in the first stream: no other follows; the line is woken.
+  Rig stopped({3, 7}, {}, false);
+  stopped.stop = [&stopped] { return stopped.port.sent().size() > 3000; };
+  results = stopped.run(job);
+  EXPECT_EQ(count(stopped.port.sent(), "QXW"), 1u);
+  EXPECT_FALSE(results[0].programmed);
+  EXPECT_EQ(results[1].reason, "not sent: the job was stopped");
+  EXPECT_EQ(stopped.port.sent().substr(stopped.port.sent().size() - 7), "SPWK,00");
 }
 
 // The plan the dry run prints: which nodes share a stream, its bytes and the line time.

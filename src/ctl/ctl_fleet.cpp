@@ -97,9 +97,9 @@ std::string prepareLogo(Host& host, const LogoChoice& c, FleetLogo& out) {
   out.width = logos.width;
   out.height = logos.height;
   std::vector<int> values(static_cast<size_t>(DownloadPlan::kLargestPicture), 0);
-  StderrReporter quiet;
+  StderrReporter reporter;
   if (!logos.encode(c.slot, c.rgb ? PixelFormat::Rgb : PixelFormat::YCbCr, c.transparent, values,
-                    quiet)) {
+                    reporter)) {
     return "the logo could not be read from " + c.file;
   }
   values.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));

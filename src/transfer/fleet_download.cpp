@@ -184,8 +184,12 @@ void FleetDownload::report(bool force) {
   if (onProgress) onProgress(p);
 }
 
+bool FleetDownload::stopping() const {
+  return hooks_.stopRequested && hooks_.stopRequested();
+}
+
 void FleetDownload::waitUntil(double when) {
-  while (now() < when && sink_.isOpen()) {
+  while (now() < when && sink_.isOpen() && !stopping()) {
     hooks_.yield();
     report();
   }
@@ -200,7 +204,7 @@ int FleetDownload::ask(int id) {
   // The node can answer only once the line has carried the request.
   const double deadline = now() + lineBacklog() + kAnswerSeconds;
   session_.listen(static_cast<int>((deadline - now()) * 40) + 2);
-  while (session_.memorySize() == 0 && now() < deadline && sink_.isOpen()) {
+  while (session_.memorySize() == 0 && now() < deadline && sink_.isOpen() && !stopping()) {
     if (session_.polls() == 0 && session_.buffered().empty()) session_.listen(2);
     hooks_.yield();
     report();
@@ -266,6 +270,7 @@ bool FleetDownload::identify(const FleetJob& job, std::vector<FleetResult>& resu
   for (size_t i = 0; i < job.nodes.size(); ++i) {
     const FleetNode& n = job.nodes[i];
     FleetResult& r = results[i];
+    if (stopping()) break;
     step("Asking node " + std::to_string(n.id));
     const int answered = ask(n.id);
     if (!sink_.isOpen()) return false;
@@ -331,6 +336,7 @@ std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
   waitsLeft_ = waitSeconds(job, groups);
   for (const FleetGroup& g : groups) {
     std::string why;
+    if (stopping()) break;
     if (!portLost && sendGroup(job, g, why)) {
       portLost = !check(g, results);
       continue;
@@ -340,7 +346,8 @@ std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
       if (std::find(g.ids.begin(), g.ids.end(), r.id) != g.ids.end()) r.reason = why;
   }
   for (FleetResult& r : results) {
-    if (r.reason.empty()) r.reason = "not sent: the port was lost";
+    if (r.reason.empty())
+      r.reason = portLost ? "not sent: the port was lost" : "not sent: the job was stopped";
   }
   if (!portLost) {
     step("Waking all nodes");

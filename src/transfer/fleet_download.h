@@ -113,7 +113,8 @@ class FleetDownload {
 
   std::function<void(const FleetProgress&)> onProgress;
 
-  // Runs the whole job; one result per node of the job, in its order.
+  // Runs the whole job; one result per node of the job, in its order. When the hooks ask for a
+  // stop, the running stream ends after its block and no other follows.
   std::vector<FleetResult> run(const FleetJob& job);
 
   // Seconds on the loop's clock until the line has carried every byte written so far.
@@ -130,6 +131,7 @@ class FleetDownload {
   bool sendGroup(const FleetJob& job, const FleetGroup& group, std::string& why);
   bool check(const FleetGroup& group, std::vector<FleetResult>& results);
   void step(const std::string& text);
+  bool stopping() const;
   // Lets the loop run until the loop's clock reaches `when` (or the port closes).
   void waitUntil(double when);
   void report(bool force = false);
