@@ -488,6 +488,7 @@ void MainWindow::buildErrorPanel(QWidget* central) {
   errorText_->installEventFilter(this);
   errLayout->addWidget(errorText_, 1);
   auto* ok = new QPushButton(tr("OK"));
+  errorOk_ = ok;
   ok->setObjectName(q("cmdErrOK"));
   ok->setFocusPolicy(Qt::StrongFocus);
   connect(ok, &QPushButton::clicked, this, [this] { app_.statusLine().dismissError(); });
@@ -617,6 +618,11 @@ void MainWindow::showStatus() {
   progress_->setValue(static_cast<int>(std::lround(v.progress)));
   errorPanel_->setTitle(displayText(v.errorTitle));
   showText(errorText_, v.errorText);
+  if (v.errorShown && errorPanel_->isHidden()) {
+    // The panel's OK is the next stop of Tab from wherever the operator is.
+    QWidget* at = focusWidget();
+    if (at != nullptr && at != errorOk_ && at->window() == this) QWidget::setTabOrder(at, errorOk_);
+  }
   errorPanel_->setVisible(v.errorShown);
   fitErrorPanel();
   if (v.busy) {
