@@ -335,7 +335,11 @@ void MainWindow::buildFigures(QBoxLayout* column) {
   column->addLayout(figures);
   figures->addWidget(caption(tr("EEPROM Size")), 0, 0);
   figures->addWidget(namedLabel("lblEEPSize"), 0, 1);
-  figures->addWidget(namedLabel("lblImgSize"), 0, 2);
+  // The logo's size takes two lines: their room is there from the start, so that loading a
+  // logo neither overlaps the row below nor makes the window grow at the next layout.
+  QLabel* imageSize = namedLabel("lblImgSize");
+  imageSize->setMinimumHeight(2 * imageSize->fontMetrics().lineSpacing());
+  figures->addWidget(imageSize, 0, 2);
   QLabel* settings[] = {wrappingLabel("lblImageSettings"), wrappingLabel("lblVideoSettings")};
   for (int i = 0; i < 2; ++i) {
     settings[i]->setMaximumWidth(logoFrame_->width());
