@@ -104,6 +104,7 @@ class MainWindow : public QMainWindow {
   PictureBox* largeView_ = nullptr;
   QGroupBox* errorPanel_ = nullptr;
   QLabel* errorText_ = nullptr;
+  QWidget* errorOk_ = nullptr;
   QLabel* statusText_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QFrame* replyArea_ = nullptr;
