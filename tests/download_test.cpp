@@ -248,7 +248,7 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
 // "Send Video Controller setup data" puts nothing on the line: the block goes ahead of the
 // next logo, and the status line says so.
 TEST_F(DownloadTest, SetupDataWaitsForTheNextDownloadAndTheStatusSaysSo) {
-  app.click("mnuSaveVideoContolData");
+  app.video().sendSetup();
   EXPECT_TRUE(h.port.writes.empty());
   EXPECT_EQ(app.statusLine().view().status,
             "Setup data prepared: it goes to the node with the next logo download.");
