@@ -140,9 +140,7 @@ TEST(SimNodeCommands, AnswersAndRememberedSettings) {
   node.feed(packet.substr(0, 1));  // the program writes the 128 on its own
   node.feed(packet.substr(1) + "\x03");
   EXPECT_EQ(node.settingsPacket(), payload);
-  node.feed(
-      "APAxAPIyAFRzACH\x05"
-      "ACT04AT1ASI");
+  node.feed("APAxAPIyAFRzACH\005ACT04AT1ASI");
   EXPECT_EQ(std::vector<int>({node.takeOn(), node.takeOff(), node.fadeRate(), node.chroma(),
                               node.model(), node.takeState(), node.logoSaves()}),
             std::vector<int>({'x', 'y', 'z', 5, 4, 1, 1}));
@@ -247,10 +245,7 @@ TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
 }
 
 TEST(SimNodeReadBack, LogoFromABitmapFile) {
-  osd::test::BmpPlan plan;
-  plan.width = 256;
-  plan.height = 64;
-  plan.bpp = 1;
+  osd::test::BmpPlan plan{256, 64, 1};
   plan.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   plan.rows.assign(64, std::vector<uint8_t>(32, 0));
   plan.rows[0][0] = 0x80;  // the bottom-left pixel

@@ -20,9 +20,8 @@ void SimLine::hear(const std::string& bytes) {
   heard += bytes;
   lastWriteMs_ = h.loop.ms();
   const std::string answer = node.feed(bytes);
-  if (answer.empty()) return;
-  answered += answer;
-  h.loop.at(answerDelayMs, [port = &h.port, answer] { port->receive(answer); });
+  if (!answer.empty())
+    h.loop.at(answerDelayMs, [port = &h.port, answer] { port->receive(answer); });
 }
 
 void SimLine::paceAtLineSpeed() {
