@@ -16,6 +16,7 @@
 #include "link/node_session.h"
 #include "sim/node.h"
 #include "support/fakes.h"
+#include "support/sim_line.h"
 #include "transfer/line_sink.h"
 
 using namespace osd;
@@ -160,12 +161,7 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     EXPECT_EQ(storing, c.storing);
 
     const std::string sent = rig.port.sent();
-    std::vector<int64_t> streams;
-    for (size_t at = sent.find("QXW"); at != std::string::npos; at = sent.find("QXW", at + 1)) {
-      const size_t next = sent.find("SPWK", at);
-      streams.push_back(static_cast<int64_t>(next - at));
-    }
-    EXPECT_EQ(streams, c.streams);
+    EXPECT_EQ(test::streamLengths(sent), c.streams);
     const size_t erase = sent.find("QXEACM");
     ASSERT_NE(erase, std::string::npos);
     EXPECT_EQ(sent.substr(0, erase).rfind(c.firstStreamAfter) + strlen(c.firstStreamAfter), erase);
@@ -193,7 +189,7 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   auto results = rig.run(job);
   EXPECT_EQ(rig.port.sent().find("QXE"), std::string::npos);
   EXPECT_EQ(results[1].memoryKiB, 512);
-  EXPECT_EQ(count(rig.port.sent(), "QXW"), 2u);
+  EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), 2u);
   EXPECT_TRUE(results[0].programmed && results[1].programmed);
 
   // The port fails in the middle of the first stream: nobody is said to be programmed, and
@@ -219,7 +215,7 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   Rig stopped({3, 7}, {}, false);
   stopped.stop = [&stopped] { return stopped.port.sent().size() > 3000; };
   results = stopped.run(job);
-  EXPECT_EQ(count(stopped.port.sent(), "QXW"), 1u);
+  EXPECT_EQ(test::streamLengths(stopped.port.sent()).size(), 1u);
   EXPECT_FALSE(results[0].programmed);
   EXPECT_EQ(results[1].reason, "not sent: the job was stopped");
   EXPECT_EQ(stopped.port.sent().substr(stopped.port.sent().size() - 7), "SPWK,00");

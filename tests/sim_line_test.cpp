@@ -8,33 +8,6 @@
 using namespace osd;
 using namespace osd::test;
 
-TEST(SimLine, WakeUpBySizeRequestIdentifiesTheNodeAddressed) {
-  const struct {
-    int memoryKiB, id;
-    const char* wake;
-    int memory;  // image memory the program takes from the answer, 0: no answer
-    const char* title;
-  } cases[] = {
-      {64, 1, "00", 65536, "QX3/QX7 -64K Grapics Node Detected"},
-      {512, 200, "C8", 524288, "QX3/QX7 -512K Grapics Node Detected"},
-      {512, 10, "0A", 524288, "QX3/QX7 -512K Grapics Node Detected"},
-      {64, 10, "0a", 0, nullptr},  // IDs are upper-case hexadecimal on the wire
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.wake);
-    Harness h;
-    SimLine line(h, {c.memoryKiB, c.id});
-    h.loop.setTimerEnabled(TimerId::Delay, true);
-    h.app->dispatcher().run(Command::Wake, c.wake);
-    h.app->dispatcher().sizeQuery();
-    h.ticks(100);
-    EXPECT_EQ(line.heard.substr(0, 8), "WK," + std::string(c.wake) + "QXS");
-    EXPECT_EQ(h.app->session().memorySize(), c.memory);
-    EXPECT_EQ(c.title ? h.app->port().view().title : "", c.title ? c.title : "");
-    EXPECT_EQ(line.node.awake(), c.memory != 0);
-  }
-}
-
 // The node counts the picture and its fillers to the end of its memory and holds the picture
 // rows top line first: the program and the node agree on every byte.
 TEST(SimLine, WholeDownloadIsStoredByteForByte) {

@@ -53,4 +53,11 @@ void SimLine::settle() {
   node.quiet(static_cast<int>(h.loop.ms() - lastWriteMs_));
 }
 
+std::vector<int64_t> streamLengths(const std::string& line) {
+  std::vector<int64_t> out;
+  for (size_t at = line.find("QXW"); at != std::string::npos; at = line.find("QXW", at + 1))
+    out.push_back(static_cast<int64_t>(line.find("SPWK", at) - at));
+  return out;
+}
+
 }  // namespace osd::test

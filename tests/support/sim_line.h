@@ -4,7 +4,9 @@
 // download ends as on a line.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sim/node.h"
 #include "support/fakes.h"
@@ -38,5 +40,8 @@ class SimLine {
   std::string waiting_;  // paced: written, not yet on the line
   bool carrying_ = false;
 };
+
+// The lengths of the download streams in the bytes of a line: from each "QXW" to the next "SPWK".
+std::vector<int64_t> streamLengths(const std::string& line);
 
 }  // namespace osd::test
