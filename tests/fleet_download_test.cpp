@@ -1,5 +1,4 @@
-// Several nodes programmed in one job, on the virtual clock with simulated nodes on the fake
-// port: which streams go out, who stores them, what each node is told it got.
+// Several nodes programmed in one job, simulated nodes on the fake port, on the virtual clock.
 #include "transfer/fleet_download.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +27,7 @@ struct Reports : LinkListener {
   bool bar = false;
 };
 
-// The link components on the fake port, as osdctl puts them together, with the line's nodes
-// answering every write at once.
+// The link components on the fake port as osdctl puts them together; the nodes answer at once.
 struct Rig {
   Rig(const std::vector<int>& ids, const std::map<int, int>& memory, bool wakeTogether)
       : line(sim::NodeConfig{64, 1, 1, false, wakeTogether}, ids, memory),

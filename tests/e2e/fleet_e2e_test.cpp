@@ -1,6 +1,4 @@
-// osdctl download --nodes and osdctl apply against a line of simulated nodes (osdsim with
-// several IDs, no line pacing): the streams on the line, what every node stored, the result
-// lines and the exit status.
+// osdctl download --nodes and osdctl apply against osdsim with several IDs, unpaced.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -31,9 +31,8 @@ std::vector<std::string> words(const std::string& text, const TempDir& t) {
   return out;
 }
 
-// Each case: osdsim's options, osdctl's words ("--port PTY" added unless the words name a
-// port), the exit status, the whole output ("*": any), a part of the errors, the whole line.
-// Each case's folder holds big.bmp, 256 x 256: too large for a 64K node.
+// osdsim's options, osdctl's words ("--port PTY" added unless they name a port), the exit
+// status, the whole output ("*": any), a part of the errors, the whole line. big.bmp: too large.
 struct CtlCase {
   std::string sim, args;
   int rc;
@@ -130,10 +129,8 @@ TEST(LinkCtlE2E, UploadWritesTheLogoTheNodeHoldsAsTheWindowSavesIt) {
   }
 }
 
-// osdctl upload reads "SX_Model" and "Color" by the window's rules: for each stored value the
-// window's start-up and osdctl agree on whether a logo can be read back and whether the node
-// is the colour one. The simulated node is a monochrome one: osdctl saves its logo only when
-// it takes the node for a monochrome one ("missing": the key is not stored).
+// The window's start-up and osdctl upload agree on "SX_Model" and "Color": whether a logo can
+// be read back and whether the (monochrome) node is taken for the colour one.
 TEST(LinkCtlE2E, UploadReadsModelAndColourAsTheWindowDoes) {
   const struct {
     const char *model, *colour;
