@@ -40,6 +40,32 @@ endforeach()
 execute_process(COMMAND date -u -d ${OSD_RELEASE_DATE} +%s OUTPUT_VARIABLE osd_release_epoch
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 
+# ---- The Windows zip (a build without Qt): osdctl.exe and its manual page as text ----
+if(OSD_CTL_NO_QT)
+  find_program(SCDOC scdoc)
+  find_program(OSD_MAN man)
+  if(SCDOC AND OSD_MAN)
+    set(text ${osd_gen}/osdctl.txt)
+    # Windows line ends, so that every text viewer there shows the lines.
+    add_custom_command(OUTPUT ${text}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${osd_gen}
+      COMMAND sh -c "SOURCE_DATE_EPOCH=${osd_release_epoch} ${SCDOC} < ${CMAKE_SOURCE_DIR}/docs/man/osdctl.1.scd > ${osd_gen}/osdctl.1 && MANWIDTH=78 ${OSD_MAN} -l ${osd_gen}/osdctl.1 2>/dev/null | sed 's/$/\\r/' > ${text}"
+      DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/osdctl.1.scd VERBATIM)
+    add_custom_target(osdctl_manual_text ALL DEPENDS ${text})
+    install(FILES ${text} DESTINATION .)
+  else()
+    message(STATUS "scdoc or man not found: the zip holds no manual page")
+  endif()
+  set(CPACK_PACKAGE_NAME osdprog)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-x64)
+  set(CPACK_PACKAGE_FILE_NAME osdctl-${PROJECT_VERSION}-windows-x64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
+
 # ---- Manual pages: one scdoc source per page in docs/man, installed gzipped ----
 # scdoc: a small tool that Debian ships, with no dependencies, whose sources read as plain
 # text and whose output is the man macros every man-db renders.

@@ -66,9 +66,7 @@ TEST(BmpRules, NameSizeBordersAndImageBytes) {
 TEST(BmpCheck, FiguresOfAcceptedAndSizeRefusedFiles) {
   EXPECT_EQ(verdictOf(plainBmp(256, 64, 8), false).layout.pixelOffset, 1078u);
   const BmpVerdict big = verdictOf(plainBmp(256, 256, 1), false);
-  EXPECT_FALSE(big.accepted);
-  EXPECT_TRUE(big.sizeRead);
-  EXPECT_EQ(big.height, 256);
+  EXPECT_TRUE(!big.accepted && big.sizeRead && big.height == 256);
   EXPECT_EQ(big.message, kSmall256);
   EXPECT_TRUE(verdictOf(plainBmp(256, 256, 1), true).accepted);
   BmpPlan b = planOf(8, 4, 24);
@@ -106,9 +104,7 @@ TEST(BmpCheck, RefusedFilesSayWhy) {
     const BmpVerdict v = verdictOf(file, true);
     EXPECT_FALSE(v.accepted) << why;
     EXPECT_NE(v.message.find(why), std::string::npos) << v.message;
-    if (*why) {
-      EXPECT_EQ(v.message.find('\n'), std::string::npos) << v.message;
-    }
+    EXPECT_TRUE(!*why || v.message.find('\n') == std::string::npos) << v.message;  // one line
   }
   // Without the size rules the decoder still refuses to read beyond the file.
   std::string err;

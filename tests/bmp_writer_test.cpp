@@ -28,10 +28,9 @@ TEST(LogoBitmap, MonochromeInvertsAndColourKeepsTheStoreBytes) {
     const std::vector<uint8_t> f = buildLogoBitmap(store, c.colour, [&](double) { ++calls; });
     ASSERT_EQ(f.size(), c.size);
     EXPECT_EQ(std::string(f.begin(), f.begin() + 2), "BM");
-    EXPECT_EQ(at32(f, 2), c.size);
-    EXPECT_EQ(at32(f, 10), c.offBits);
-    EXPECT_EQ(at32(f, 54), 0u);           // black
-    EXPECT_EQ(at32(f, 58), 0x00FFFFFFu);  // white
+    // File size, pixel offset, colour table: black, white.
+    EXPECT_EQ((std::vector<size_t>{at32(f, 2), at32(f, 10), at32(f, 54), at32(f, 58)}),
+              (std::vector<size_t>{c.size, c.offBits, 0, 0x00FFFFFF}));
     EXPECT_EQ(calls, static_cast<int>(c.pixels / 16));
     for (size_t i = 0; i < c.pixels; ++i) {
       ASSERT_EQ(f[c.offBits + i], c.colour ? store[i] : store[i] ^ 0xFF) << i;
@@ -39,9 +38,8 @@ TEST(LogoBitmap, MonochromeInvertsAndColourKeepsTheStoreBytes) {
     std::string err;
     const auto img = decodeBmp(f, err);
     ASSERT_TRUE(img) << err;
-    EXPECT_EQ(img->layout.width, 256);
-    EXPECT_EQ(img->layout.height, 64);
-    EXPECT_EQ(img->layout.bpp, c.bpp);
+    EXPECT_EQ((std::vector<int>{img->layout.width, img->layout.height, img->layout.bpp}),
+              (std::vector<int>{256, 64, c.bpp}));
   }
   EXPECT_THROW(buildLogoBitmap(std::vector<uint8_t>(100, 0), false), std::out_of_range);
 }

@@ -245,3 +245,12 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   EXPECT_TRUE(app.ui().enabled("mnu_ImageToEEPROM"));
   EXPECT_FALSE(app.lineHeld());
 }
+
+// "Send Video Controller setup data" puts nothing on the line: the block goes ahead of the
+// next logo, and the status line says so.
+TEST_F(DownloadTest, SetupDataWaitsForTheNextDownloadAndTheStatusSaysSo) {
+  app.click("mnuSaveVideoContolData");
+  EXPECT_TRUE(h.port.writes.empty());
+  EXPECT_EQ(app.statusLine().view().status,
+            "Setup data prepared: it goes to the node with the next logo download.");
+}

@@ -30,15 +30,17 @@ struct ImageOps : ::testing::Test {
     return path;
   }
   int load(std::string path) { return app.readFile(path); }
-  std::string recent(int i) { return app.ui().text(indexed("mnuRecentFile", i)); }
+  std::vector<std::string> recents() {
+    std::vector<std::string> list;
+    for (int i = 0; i < 8; ++i) list.push_back(app.ui().text(indexed("mnuRecentFile", i)));
+    return list;
+  }
   std::string errorTitle() { return app.statusLine().view().errorTitle; }
   std::string errorText() { return app.statusLine().view().errorText; }
   bool errorShown() { return app.statusLine().view().errorShown; }
 };
 
 }  // namespace
-
-// ---------------- the reader ----------------
 
 TEST_F(ImageOps, SizeRejectionShowsTheMessageAndKeepsTheOldFigures) {
   ASSERT_EQ(load(file("ok.bmp", plainBmp(256, 64, 8))), 0);
@@ -48,85 +50,59 @@ TEST_F(ImageOps, SizeRejectionShowsTheMessageAndKeepsTheOldFigures) {
   EXPECT_EQ(errorText(),
             "Image Max 65280 bytes, Max Width=720W; Max Height=616H\r\n"
             "Width divisible by 4 && height by 2.\r\nActual 256 by 256");
-  EXPECT_EQ(app.bench().logos().width, 256);
-  EXPECT_EQ(app.bench().logos().height, 256);
-  EXPECT_EQ(app.bench().logos().imageBytes, 16384);  // unchanged
-  EXPECT_EQ(app.bench().logos().file[1], h.dir + "/ok.bmp");
+  const auto& logos = app.bench().logos();  // the size read is shown, the byte count stays
+  EXPECT_EQ((std::vector<long long>{logos.width, logos.height, logos.imageBytes}),
+            (std::vector<long long>{256, 256, 16384}));
+  EXPECT_EQ(logos.file[1], h.dir + "/ok.bmp");
   EXPECT_EQ(load(file("a.bmp", plainBmp(2, 2, 24))), 1);
   EXPECT_NE(errorText().find("Actual 2 by 2"), std::string::npos);
   app.session().setLargeMemory(true);
   EXPECT_EQ(load(big), 0);
-  EXPECT_EQ(app.bench().logos().imageBytes, 8192);
+  EXPECT_EQ(logos.imageBytes, 8192);
   EXPECT_EQ(app.bench().video().params()[5], 128);
   EXPECT_EQ(app.bench().video().params()[6], 64);
 }
 
-// ---------------- recent files ----------------
-
 TEST_F(ImageOps, RecentFilesMoveToTheFront) {
-  std::vector<std::string> paths;
-  for (int i = 0; i < 9; ++i) {
-    paths.push_back(file("r" + std::to_string(i) + ".bmp", plainBmp(8, 2, 24)));
-  }
-  for (int i = 0; i < 8; ++i) ASSERT_EQ(load(paths[static_cast<size_t>(i)]), 0);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(recent(i), paths[static_cast<size_t>(7 - i)]) << i;
-  EXPECT_EQ(h.settings.get("FileSelect8"), paths[0]);
-
+  std::vector<std::string> p;
+  for (int i = 0; i < 9; ++i)
+    p.push_back(file("r" + std::to_string(i) + ".bmp", plainBmp(8, 2, 24)));
+  for (size_t i = 0; i < 8; ++i) ASSERT_EQ(load(p[i]), 0);
+  EXPECT_EQ(recents(), (std::vector<std::string>{p[7], p[6], p[5], p[4], p[3], p[2], p[1], p[0]}));
+  EXPECT_EQ(h.settings.get("FileSelect8"), p[0]);
   // Entry 3 moves to the front, entries 0 to 2 shift down, 4 to 7 stay.
-  const std::string third = recent(3);
-  ASSERT_EQ(load(third), 0);
-  EXPECT_EQ(recent(0), third);
-  EXPECT_EQ(recent(1), paths[7]);
-  EXPECT_EQ(recent(3), paths[5]);
-  EXPECT_EQ(recent(4), paths[3]);
-  EXPECT_EQ(h.settings.get("FileSelect1"), third);
-  EXPECT_EQ(h.settings.get("FileSelect4"), paths[5]);
-
+  ASSERT_EQ(load(p[4]), 0);
+  EXPECT_EQ(recents(), (std::vector<std::string>{p[4], p[7], p[6], p[5], p[3], p[2], p[1], p[0]}));
+  EXPECT_EQ(h.settings.get("FileSelect1"), p[4]);
+  EXPECT_EQ(h.settings.get("FileSelect4"), p[5]);
   // The file already at the front changes nothing.
   const int writes = h.settings.writes;
-  ASSERT_EQ(load(third), 0);
+  ASSERT_EQ(load(p[4]), 0);
   EXPECT_EQ(h.settings.writes, writes + 1);  // only BMPpath1
-  EXPECT_EQ(recent(1), paths[7]);
-
   // A new file when all eight are filled drops the last.
-  const std::string last = recent(7);
-  ASSERT_EQ(load(paths[8]), 0);
-  EXPECT_EQ(recent(0), paths[8]);
-  EXPECT_EQ(recent(1), third);
-  for (int i = 0; i < 8; ++i) EXPECT_NE(recent(i), last);
+  ASSERT_EQ(load(p[8]), 0);
+  EXPECT_EQ(recents(), (std::vector<std::string>{p[8], p[4], p[7], p[6], p[5], p[3], p[2], p[1]}));
   EXPECT_TRUE(app.ui().visible("mnuRecentFile(7)"));
-
   // Loads made by the program itself leave the list alone.
   app.dispatcher().setGuard(true);
-  ASSERT_EQ(load(paths[0]), 0);
-  EXPECT_EQ(recent(0), paths[8]);
+  ASSERT_EQ(load(p[0]), 0);
+  EXPECT_EQ(recents()[0], p[8]);
 }
-
-// ---------------- encoding ----------------
 
 TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
   BmpPlan b;
-  b.width = 4;
-  b.height = 2;
   b.rows = {{50, 100, 200, 255, 255, 255, 0, 0, 0, 50, 100, 200}, std::vector<uint8_t>(12, 0)};
   ASSERT_EQ(load(file("e.bmp", makeBmp(b))), 0);
-  // No format chosen yet: nothing written.
-  std::vector<int> none(8, 0);
-  app.encodeLogo(1, none);
-  EXPECT_EQ(none, std::vector<int>(8, 0));
+  std::vector<int> out(10, -1);
+  app.encodeLogo(1, out);  // no format chosen yet: nothing written
+  EXPECT_EQ(out, std::vector<int>(10, -1));
   app.choices().chooseFormat(PixelFormat::Rgb);
-  std::vector<int> out(20, -1);
-  app.encodeLogo(1, out);
-  EXPECT_EQ(out[0], 185);
-  EXPECT_EQ(out[1], 0);  // transparent with T = 255
-  EXPECT_EQ(out[2], 128);
-  EXPECT_EQ(out[4], 128);
-  EXPECT_EQ(out[8], -1);  // beyond the picture: untouched
+  app.encodeLogo(1, out);  // white is transparent with T = 255; beyond the picture: untouched
+  EXPECT_EQ(out, (std::vector<int>{185, 0, 128, 185, 128, 128, 128, 128, -1, -1}));
   EXPECT_EQ(app.statusLine().view().progress, 5);
   app.choices().chooseTransparent(0);
   app.encodeLogo(1, out);
-  EXPECT_EQ(out[1], 191);
-  EXPECT_EQ(out[2], 0);
+  EXPECT_EQ(out, (std::vector<int>{185, 191, 0, 185, 0, 0, 0, 0, -1, -1}));
   EXPECT_FALSE(errorShown());
 }
 
@@ -134,26 +110,26 @@ TEST_F(ImageOps, EncodeReportsAMissingOrChangedFile) {
   const std::string path = file("c.bmp", plainBmp(8, 2, 24));
   ASSERT_EQ(load(path), 0);
   app.choices().chooseFormat(PixelFormat::Rgb);
-  writeFile(path, plainBmp(16, 2, 24));  // changed behind the program's back
+  // What lies at the path when the slot is encoded ("": nothing) and what the report says.
+  const struct {
+    int slot;
+    std::string bytes;
+    const char* said;
+  } cases[] = {
+      {1, plainBmp(16, 2, 24), "changed"},              // behind the program's back
+      {1, plainBmp(724, 2, 24), "Max Width=720 Wide"},  // beyond the largest picture: not read
+      {1, plainBmp(8, 2, 24).substr(0, 40), ""},
+      {1, "", ""},
+      {99, "", ""},
+  };
   std::vector<int> out(64, 0);
-  app.encodeLogo(1, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
-  EXPECT_NE(errorText().find("changed"), std::string::npos);
-  EXPECT_EQ(out, std::vector<int>(64, 0));
-  app.statusLine().dismissError();
-  writeFile(path, plainBmp(724, 2, 24));  // beyond the largest picture: not read at all
-  app.encodeLogo(1, out);
-  EXPECT_NE(errorText().find("Max Width=720 Wide"), std::string::npos);
-  app.statusLine().dismissError();
-  writeFile(path, plainBmp(8, 2, 24).substr(0, 40));
-  app.encodeLogo(1, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
-  app.statusLine().dismissError();
-  std::filesystem::remove(path);
-  app.encodeLogo(1, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
-  app.statusLine().dismissError();
-  app.encodeLogo(99, out);
-  EXPECT_EQ(errorTitle(), "FetchLogo");
+  for (const auto& c : cases) {
+    std::filesystem::remove(path);
+    if (!c.bytes.empty()) writeFile(path, c.bytes);
+    app.encodeLogo(c.slot, out);
+    EXPECT_TRUE(errorShown() && errorTitle() == "FetchLogo") << c.slot << c.said;
+    EXPECT_NE(errorText().find(c.said), std::string::npos) << errorText();
+    app.statusLine().dismissError();
+  }
   EXPECT_EQ(out, std::vector<int>(64, 0));
 }

@@ -21,18 +21,10 @@ using namespace osd;
 using namespace osd::test;
 namespace fs = std::filesystem;
 
-namespace {
-
 const std::string kPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\";
 
-std::string tempDir() {
-  return makeTempDir("osdini");
-}
-
-}  // namespace
-
 TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
-  const std::string dir = tempDir(), file = dir + "/s.ini";
+  const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
   writeFile(file,
             "\xEF\xBB\xBF; by hand\ngarbage\n[Other]\nComPort=99\n[ FormInit ]\n  ComPort =  4 "
             "\nBMPpath1=/tmp/a=b.bmp\nNote= ; a comment alone\n\n[Tail]\nx=y");
@@ -84,7 +76,7 @@ TEST(IniSettingsFile, WritesHonourWhatIsThere) {
 #endif
   };
   for (const Case& c : cases) {
-    const std::string dir = tempDir(), file = dir + "/s.ini";
+    const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
     c.make(file);
     const auto type = fs::symlink_status(file).type();
     IniSettings ini(file, "RA7_Vud");
@@ -99,7 +91,7 @@ TEST(IniSettingsFile, WritesHonourWhatIsThere) {
 }
 
 TEST(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
-  const std::string dir = tempDir(), file = dir + "/s.ini";
+  const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
   writeFile(dir + "/.s.ini.osdtmp-k1ll3d", "half");
   writeFile(dir + "/s.ini.tmp-AbC123", "half");
   IniSettings ini(file, "RA7_Vud");
@@ -123,7 +115,7 @@ TEST(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
 // two large values by turns while this process reads, and is then killed mid-write (a forked
 // child: POSIX).
 TEST(IniSettingsFile, AKilledWriterLeavesTheOldOrTheNewValueWhole) {
-  const std::string dir = tempDir(), file = dir + "/s.ini";
+  const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
   const std::string values[] = {std::string(1 << 20, 'a'), std::string(1 << 19, 'b')};
   IniSettings reader(file, "RA7_Vud");  // made first: opening a store removes temporaries
   ASSERT_TRUE(reader.write(kPath + "BMPpath1", values[1]));

@@ -45,13 +45,10 @@ TEST(EscapeUnprintable, BytesThatAreNoCharacters) {
   for (const auto& [in, want] : rows) EXPECT_EQ(escapeUnprintable(in), want) << in;
 }
 
-struct RefusingSettings : test::MemorySettings {
-  bool write(const std::string&, const std::string&) override { return false; }
-};
-
 TEST(ScheduleEditorSave, SaysWhetherTheScheduleWasSaved) {
   test::Harness h;
-  RefusingSettings refusing;
+  test::MemorySettings refusing;
+  refusing.refuseWrites = true;
   Platform pf{h.port, h.loop, refusing, h.dialogs, h.launcher, h.dir, h.dir};
   App refused(pf);
   for (App* app : {h.app.get(), &refused}) {

@@ -17,23 +17,16 @@ TEST(ReadBack, MarkerFirstOccurrenceCounts) {
 // Image byte k of the stream has code k mod 256. The first field holds rows 62, 60 .. 0, the
 // second 63, 61 .. 1 (0 = bottom); a short stream leaves the bytes it lacks zero and listed.
 TEST(ReadBack, FieldsGoToEvenThenOddRows) {
+  using Places = std::vector<std::pair<size_t, size_t>>;  // picture index, stream index
+  const Places mono = {{62 * 32, 0},    {62 * 32 + 1, 1},    {60 * 32, 32},      {0, 31 * 32},
+                       {63 * 32, 1024}, {63 * 32 + 5, 1029}, {1 * 32 + 31, 2047}};
   const struct {
     bool colour;
     size_t count;
-    std::vector<std::pair<size_t, size_t>> at;  // picture index, stream index
+    Places at;
     size_t missingFrom, missing;
   } cases[] = {
-      {false,
-       2048,
-       {{62 * 32, 0},
-        {62 * 32 + 1, 1},
-        {60 * 32, 32},
-        {0, 31 * 32},
-        {63 * 32, 1024},
-        {63 * 32 + 5, 1029},
-        {1 * 32 + 31, 2047}},
-       0,
-       0},
+      {false, 2048, mono, 0, 0},
       {true, 8192, {{62 * 128 + 127, 127}, {63 * 128, 4096}, {1 * 128 + 127, 8191}}, 0, 0},
       {false, 2039, {{1 * 32 + 22, 2038}}, 1 * 32 + 23, 9},  // the last 9 of row 1 missing
   };

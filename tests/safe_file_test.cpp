@@ -11,26 +11,17 @@
 #endif
 
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <memory>
 #include <vector>
 
+#include "support/fakes.h"
 #include "support/portable.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void put(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using namespace osd::test;
 
 enum class Kind { None, LongerFile, Device, Fifo, Link, ReadOnly, Folder };
 
@@ -38,7 +29,7 @@ enum class Kind { None, LongerFile, Device, Fifo, Link, ReadOnly, Folder };
 std::shared_future<std::string> make(Kind kind, const std::string& t) {
   switch (kind) {
     case Kind::LongerFile:
-      put(t, std::string(900, 'x'));
+      writeFile(t, std::string(900, 'x'));
       break;
 #ifndef _WIN32
     case Kind::Device:
@@ -46,9 +37,9 @@ std::shared_future<std::string> make(Kind kind, const std::string& t) {
       break;
     case Kind::Fifo:
       ::mkfifo(t.c_str(), 0600);
-      return std::async(std::launch::async, [t] { return slurp(t); }).share();
+      return std::async(std::launch::async, [t] { return readFileBytes(t); }).share();
     case Kind::Link:
-      put(t + ".real", "old"), fs::create_symlink("t.real", t);
+      writeFile(t + ".real", "old"), fs::create_symlink("t.real", t);
       break;
 #else
     case Kind::Device:
@@ -57,7 +48,7 @@ std::shared_future<std::string> make(Kind kind, const std::string& t) {
       break;
 #endif
     case Kind::ReadOnly:
-      put(t, "keep"), ::chmod(t.c_str(), 0444);
+      writeFile(t, "keep"), ::chmod(t.c_str(), 0444);
       break;
     case Kind::Folder:
       fs::create_directory(t);
@@ -91,7 +82,7 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
   };
   for (const Target& target : targets) {
     const int row = static_cast<int>(target.kind);
-    const std::string dir = osd::test::makeTempDir("osdsafe"), t = dir + "/t";
+    const std::string dir = makeTempDir("osdsafe"), t = dir + "/t";
     const std::shared_future<std::string> reader = make(target.kind, t);
     std::string error;
     EXPECT_EQ(osd::safeReplace(t, "new content", error), target.written) << row << error;
@@ -108,11 +99,10 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
     if (reader.valid()) {
       EXPECT_EQ(reader.get(), "new content");
     } else if (file) {
-      EXPECT_EQ(slurp(t), target.written ? "new content" : "keep") << row;
+      EXPECT_EQ(readFileBytes(t), target.written ? "new content" : "keep") << row;
     }
-    for (const auto& e : fs::directory_iterator(dir)) {
+    for (const auto& e : fs::directory_iterator(dir))
       EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << row;
-    }
     ::chmod(t.c_str(), 0644);  // Windows removes no read-only file
     fs::remove_all(dir);
   }
@@ -197,8 +187,8 @@ TEST(SafeReplace, StepsOfAReplacementAndWhatAFailedStepLeaves) {
   };
   for (const Row& row : rows) {
     const std::string label = std::string(row.existing ? "existing, " : "new, ") + row.failing;
-    const std::string dir = osd::test::makeTempDir("osdsafe"), t = dir + "/t";
-    if (row.existing) put(t, "old"), keepable(t);
+    const std::string dir = makeTempDir("osdsafe"), t = dir + "/t";
+    if (row.existing) writeFile(t, "old"), keepable(t);
     RecordedSteps steps(row.failing);
     std::string error;
     const bool fails = *row.failing != '\0';
@@ -210,14 +200,13 @@ TEST(SafeReplace, StepsOfAReplacementAndWhatAFailedStepLeaves) {
     const bool kept = fails && row.existing;
     EXPECT_EQ(fs::exists(t), !fails || row.existing) << label;
     if (fs::exists(t)) {
-      EXPECT_EQ(slurp(t), kept ? "old" : "new content") << label;
+      EXPECT_EQ(readFileBytes(t), kept ? "old" : "new content") << label;
     }
     if (row.existing) {
       EXPECT_TRUE(attributesKept(t)) << label;
     }
-    for (const auto& e : fs::directory_iterator(dir)) {
+    for (const auto& e : fs::directory_iterator(dir))
       EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << label;
-    }
     fs::remove_all(dir);
   }
 }

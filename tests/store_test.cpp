@@ -9,13 +9,11 @@ using namespace osd::test;
 
 TEST(StoreTest, PathsAreBuiltUnderTheProgramsKey) {
   Harness h;
+  const std::string norvo = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\";
   h.app->writeSetting("S_Start", "-1,");
-  EXPECT_EQ(
-      h.settings.values.count("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\S_Start"),
-      1u);
-  EXPECT_EQ(h.app->bench().prefs().readPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\Other", "dflt"),
-            "dflt");
-  EXPECT_EQ(h.settings.values.at("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\Other"), "dflt");
+  EXPECT_EQ(h.settings.values.count(norvo + "RA7_Vud\\FormInit\\S_Start"), 1u);
+  EXPECT_EQ(h.app->bench().prefs().readPath(norvo + "Other", "dflt"), "dflt");
+  EXPECT_EQ(h.settings.values.at(norvo + "Other"), "dflt");
 }
 
 namespace {

@@ -3,46 +3,33 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace osd;
 
 TEST(TextNum, RoundingSendsHalvesToTheEvenNeighbour) {
-  EXPECT_EQ(roundHalfEven(0.5), 0);
-  EXPECT_EQ(roundHalfEven(1.5), 2);
-  EXPECT_EQ(roundHalfEven(2.5), 2);
-  EXPECT_EQ(roundHalfEven(-2.5), -2);
-  EXPECT_EQ(roundHalfEven(-3.5), -4);
-  EXPECT_EQ(roundHalfEven(94.61), 95);
-  EXPECT_EQ(roundHalfEven(4.4999), 4);
+  const std::pair<double, long long> cases[] = {{0.5, 0},   {1.5, 2},    {2.5, 2},   {-2.5, -2},
+                                                {-3.5, -4}, {94.61, 95}, {4.4999, 4}};
+  for (const auto& [v, want] : cases) EXPECT_EQ(roundHalfEven(v), want) << v;
   EXPECT_EQ(roundHalfEven(1e300), roundHalfEven(1e301));  // saturates, no overflow
 }
 
 TEST(TextNum, LeadingNumberReadsWhatAnOperatorTypes) {
-  EXPECT_EQ(leadingNumber("  31 word"), 31);
-  EXPECT_EQ(leadingNumber("4.5"), 4.5);
-  EXPECT_EQ(leadingNumber("&H1F"), 31);
-  EXPECT_EQ(leadingNumber("&o17"), 15);
-  EXPECT_EQ(leadingNumber("1 2 3"), 123);  // blanks inside are skipped
-  EXPECT_EQ(leadingNumber("-5x"), -5);
-  EXPECT_EQ(leadingNumber("1.5e2"), 150);
-  EXPECT_EQ(leadingNumber("2e"), 2);
-  EXPECT_EQ(leadingNumber("abc"), 0);
-  EXPECT_EQ(leadingNumber(""), 0);
-  EXPECT_EQ(leadingNumber("-"), 0);
-  EXPECT_EQ(leadingNumber("1e999999"), 0);  // not a finite number
+  // Blanks inside are skipped; "1e999999" is no finite number.
+  const std::pair<const char*, double> cases[] = {
+      {"  31 word", 31}, {"4.5", 4.5}, {"&H1F", 31}, {"&o17", 15}, {"1 2 3", 123}, {"-5x", -5},
+      {"1.5e2", 150},    {"2e", 2},    {"abc", 0},   {"", 0},      {"-", 0},       {"1e999999", 0}};
+  for (const auto& [text, want] : cases) EXPECT_EQ(leadingNumber(text), want) << text;
   EXPECT_EQ(leadingInt("5.5"), 6);
   EXPECT_EQ(leadingInt("99999999999"), 2147483647);
 }
 
 TEST(TextNum, FixedWidthForms) {
-  EXPECT_EQ(hex2(5), "05");
-  EXPECT_EQ(hex2(308), "34");
-  EXPECT_EQ(hex2(255), "FF");
-  EXPECT_EQ(hexUpper(255), "FF");
-  EXPECT_EQ(hexUpper(0), "0");
-  EXPECT_EQ(dec2(3), "03");
-  EXPECT_EQ(dec2(31), "31");
-  EXPECT_EQ(rightAlign("4", 4), "   4");
-  EXPECT_EQ(rightAlign("12345", 4), "2345");
-  EXPECT_EQ(trimBlanks("  a b  "), "a b");
-  EXPECT_EQ(toUpper(" true "), " TRUE ");
+  using Texts = std::vector<std::string>;
+  EXPECT_EQ((Texts{hex2(5), hex2(308), hex2(255), hexUpper(255), hexUpper(0), dec2(3), dec2(31)}),
+            (Texts{"05", "34", "FF", "FF", "0", "03", "31"}));
+  EXPECT_EQ(
+      (Texts{rightAlign("4", 4), rightAlign("12345", 4), trimBlanks("  a b  "), toUpper(" true ")}),
+      (Texts{"   4", "2345", "a b", " TRUE "}));
 }

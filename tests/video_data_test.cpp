@@ -76,9 +76,8 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
   h.app->writeVideoDataFile("Video-ImageData", h.app->bench().video().params().data());
   // The file keeps its own name (on Windows both names stand for the same file).
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(h.dir + "/Images")) {
+  for (const auto& e : fs::directory_iterator(h.dir + "/Images"))
     names.push_back(e.path().filename().string());
-  }
   EXPECT_EQ(names, std::vector<std::string>{"video-imagedata.DAT"});
   const std::string written = readFileBytes(h.dir + "/Images/video-imagedata.DAT");
   EXPECT_EQ(written.size(), 120u);  // entry 20 is not written
@@ -104,12 +103,9 @@ TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
     if (!*c.file) fs::remove(h.dir + "/Images/Video-PALMData.dat");
     startUpRead(*h.app);
     EXPECT_EQ(h.app->bench().video().ntsc()[0], c.read ? 1 : 4) << c.name;
-    EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-PALMData.dat").substr(0, 6),
-              c.read ? "3\r\n3\r\n" : "   6\r\n")
-        << c.name;
-    if (!c.read) {
-      EXPECT_EQ(readFileBytes(h.dir + "/Images/Video-PALMData.dat").substr(78, 6), " 128\r\n");
-    }
+    const std::string palm = readFileBytes(h.dir + "/Images/Video-PALMData.dat");
+    EXPECT_EQ(palm.substr(0, 6), c.read ? "3\r\n3\r\n" : "   6\r\n") << c.name;
+    EXPECT_TRUE(c.read || palm.substr(78, 6) == " 128\r\n") << c.name;  // entry 13
     EXPECT_EQ(h.app->ui().text("lblImageSettings"),
               c.read ? "Image Parameters: 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09"
                      : "Image Parameters: 00 73 00 E2 00 20 40 00 00 E5 01 63 01 06 04 00")

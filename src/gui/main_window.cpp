@@ -335,7 +335,11 @@ void MainWindow::buildFigures(QBoxLayout* column) {
   column->addLayout(figures);
   figures->addWidget(caption(tr("EEPROM Size")), 0, 0);
   figures->addWidget(namedLabel("lblEEPSize"), 0, 1);
-  figures->addWidget(namedLabel("lblImgSize"), 0, 2);
+  // The logo's size takes two lines: their room is there from the start, so that loading a
+  // logo neither overlaps the row below nor makes the window grow at the next layout.
+  QLabel* imageSize = namedLabel("lblImgSize");
+  imageSize->setMinimumHeight(2 * imageSize->fontMetrics().lineSpacing());
+  figures->addWidget(imageSize, 0, 2);
   QLabel* settings[] = {wrappingLabel("lblImageSettings"), wrappingLabel("lblVideoSettings")};
   for (int i = 0; i < 2; ++i) {
     settings[i]->setMaximumWidth(logoFrame_->width());
@@ -488,6 +492,7 @@ void MainWindow::buildErrorPanel(QWidget* central) {
   errorText_->installEventFilter(this);
   errLayout->addWidget(errorText_, 1);
   auto* ok = new QPushButton(tr("OK"));
+  errorOk_ = ok;
   ok->setObjectName(q("cmdErrOK"));
   ok->setFocusPolicy(Qt::StrongFocus);
   connect(ok, &QPushButton::clicked, this, [this] { app_.statusLine().dismissError(); });
@@ -617,6 +622,11 @@ void MainWindow::showStatus() {
   progress_->setValue(static_cast<int>(std::lround(v.progress)));
   errorPanel_->setTitle(displayText(v.errorTitle));
   showText(errorText_, v.errorText);
+  if (v.errorShown && errorPanel_->isHidden()) {
+    // The panel's OK is the next stop of Tab from wherever the operator is.
+    QWidget* at = focusWidget();
+    if (at != nullptr && at != errorOk_ && at->window() == this) QWidget::setTabOrder(at, errorOk_);
+  }
   errorPanel_->setVisible(v.errorShown);
   fitErrorPanel();
   if (v.busy) {

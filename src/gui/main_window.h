@@ -89,6 +89,7 @@ class MainWindow : public QMainWindow {
   QGroupBox* errorPanel_ = nullptr;
   QFrame* replyArea_ = nullptr;
   QLabel* errorText_ = nullptr;
+  QWidget* errorOk_ = nullptr;
   QLabel* statusText_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QAction* portSearch_ = nullptr;

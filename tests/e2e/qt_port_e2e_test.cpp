@@ -197,9 +197,8 @@ TEST(PortMapTest, MapTextAndPortWords) {
   PortMap map;
   std::string error;
   EXPECT_TRUE(map.addMapText(" 3=/dev/ttyUSB0 , 12=/dev/pts/4,", error));
-  EXPECT_EQ(map.device(3), "/dev/ttyUSB0");
-  EXPECT_EQ(map.device(12), "/dev/pts/4");
-  EXPECT_EQ(map.device(4), "");
+  EXPECT_EQ((std::vector<std::string>{map.device(3), map.device(12), map.device(4)}),
+            (std::vector<std::string>{"/dev/ttyUSB0", "/dev/pts/4", ""}));
   for (const char* bad :
        {"0=/dev/x", "256=/dev/x", "3", "=/dev/x", "3=", "x=/dev/y", "-1=/dev/z", "4=/dev/a,oops"}) {
     PortMap m;

@@ -30,8 +30,7 @@ inline std::string makeBmp(const BmpPlan& b) {
   const size_t stride = b.padRows ? (rowBytes + 3) / 4 * 4 : rowBytes;
   const size_t offBits = 14 + b.infoSize + 4 * b.palette.size() + b.extraGap;
   std::string s(offBits + stride * static_cast<size_t>(b.height), '\0');
-  s[0] = 'B';
-  s[1] = 'M';
+  s.replace(0, 2, "BM");
   put(s, 2, static_cast<uint32_t>(s.size()), 4);
   put(s, 10, static_cast<uint32_t>(offBits), 4);
   put(s, 14, b.infoSize, 4);
@@ -77,9 +76,7 @@ struct Rgb {
 // line of the picture (the file stores the bottom line first).
 inline std::string makeBitmap24(int width, int height,
                                 const std::function<Rgb(int row, int column)>& colour) {
-  BmpPlan b;
-  b.width = width;
-  b.height = height;
+  BmpPlan b = planOf(width, height, 24);
   for (int r = height - 1; r >= 0; --r) {
     std::vector<uint8_t>& row = b.rows.emplace_back();
     for (int c = 0; c < width; ++c) {

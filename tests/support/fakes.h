@@ -96,6 +96,7 @@ class MemorySettings : public SettingsBackend {
  public:
   std::optional<std::string> read(const std::string& path) override;
   bool write(const std::string& path, const std::string& value) override {
+    if (refuseWrites) return false;
     values[path] = value;
     ++writes;
     return true;
@@ -105,6 +106,7 @@ class MemorySettings : public SettingsBackend {
   void set(const std::string& key, const std::string& value);
   std::map<std::string, std::string> values;
   int writes = 0;
+  bool refuseWrites = false;  // a store that keeps nothing (a full disk, a locked file)
 };
 
 class ScriptedDialogs : public Dialogs {
