@@ -1,5 +1,4 @@
-// Several nodes programmed in one job, on the virtual clock with simulated nodes on the fake
-// port: which streams go out, who stores them, what each node is told it got.
+// Several nodes programmed in one job, simulated nodes on the fake port, on the virtual clock.
 #include "transfer/fleet_download.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include "link/node_session.h"
 #include "sim/node.h"
 #include "support/fakes.h"
+#include "support/sim_line.h"
 #include "transfer/line_sink.h"
 
 using namespace osd;
@@ -27,8 +27,7 @@ struct Reports : LinkListener {
   bool bar = false;
 };
 
-// The link components on the fake port, as osdctl puts them together, with the line's nodes
-// answering every write at once.
+// The link components on the fake port as osdctl puts them together; the nodes answer at once.
 struct Rig {
   Rig(const std::vector<int>& ids, const std::map<int, int>& memory, bool wakeTogether)
       : line(sim::NodeConfig{64, 1, 1, false, wakeTogether}, ids, memory),
@@ -160,12 +159,7 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     EXPECT_EQ(storing, c.storing);
 
     const std::string sent = rig.port.sent();
-    std::vector<int64_t> streams;
-    for (size_t at = sent.find("QXW"); at != std::string::npos; at = sent.find("QXW", at + 1)) {
-      const size_t next = sent.find("SPWK", at);
-      streams.push_back(static_cast<int64_t>(next - at));
-    }
-    EXPECT_EQ(streams, c.streams);
+    EXPECT_EQ(test::streamLengths(sent), c.streams);
     const size_t erase = sent.find("QXEACM");
     ASSERT_NE(erase, std::string::npos);
     EXPECT_EQ(sent.substr(0, erase).rfind(c.firstStreamAfter) + strlen(c.firstStreamAfter), erase);
@@ -193,7 +187,7 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   auto results = rig.run(job);
   EXPECT_EQ(rig.port.sent().find("QXE"), std::string::npos);
   EXPECT_EQ(results[1].memoryKiB, 512);
-  EXPECT_EQ(count(rig.port.sent(), "QXW"), 2u);
+  EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), 2u);
   EXPECT_TRUE(results[0].programmed && results[1].programmed);
 
   // The port fails in the middle of the first stream: nobody is said to be programmed, and
@@ -219,7 +213,7 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   Rig stopped({3, 7}, {}, false);
   stopped.stop = [&stopped] { return stopped.port.sent().size() > 3000; };
   results = stopped.run(job);
-  EXPECT_EQ(count(stopped.port.sent(), "QXW"), 1u);
+  EXPECT_EQ(test::streamLengths(stopped.port.sent()).size(), 1u);
   EXPECT_FALSE(results[0].programmed);
   EXPECT_EQ(results[1].reason, "not sent: the job was stopped");
   EXPECT_EQ(stopped.port.sent().substr(stopped.port.sent().size() - 7), "SPWK,00");

@@ -13,6 +13,7 @@
 #include "shell/window_scan.h"
 #include "sim/node.h"
 #include "support/fakes.h"
+#include "support/sim_line.h"
 
 using namespace osd;
 
@@ -161,10 +162,7 @@ TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     WindowFleet fleet(app);
     const auto results = fleet.run(scan, {3, 7}, false);
     const std::string sent = l.h.port.sent();
-    size_t streams = 0;
-    for (size_t at = sent.find("QXW"); at != std::string::npos; at = sent.find("QXW", at + 1))
-      ++streams;
-    EXPECT_EQ(streams, c.streams) << c.slot;
+    EXPECT_EQ(test::streamLengths(sent).size(), c.streams) << c.slot;
     EXPECT_EQ(results.empty() ? "" : WindowFleet::summary(results), c.summary);
     EXPECT_EQ(sent.empty(), c.streams == 0);
     EXPECT_FALSE(app.download().lineHeld());

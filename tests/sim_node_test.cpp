@@ -140,9 +140,7 @@ TEST(SimNodeCommands, AnswersAndRememberedSettings) {
   node.feed(packet.substr(0, 1));  // the program writes the 128 on its own
   node.feed(packet.substr(1) + "\x03");
   EXPECT_EQ(node.settingsPacket(), payload);
-  node.feed(
-      "APAxAPIyAFRzACH\x05"
-      "ACT04AT1ASI");
+  node.feed("APAxAPIyAFRzACH\005ACT04AT1ASI");
   EXPECT_EQ(std::vector<int>({node.takeOn(), node.takeOff(), node.fadeRate(), node.chroma(),
                               node.model(), node.takeState(), node.logoSaves()}),
             std::vector<int>({'x', 'y', 'z', 5, 4, 1, 1}));
@@ -178,10 +176,12 @@ TEST(SimNodeStream, ChunkBoundariesDoNotMatter) {
   }
 }
 
-TEST(SimNodeDownload, FullStreamIsStoredTopLineFirst) {
+// Stored top line first; cut short, a download ends at the first command byte or when the
+// line goes quiet.
+TEST(SimNodeDownload, FullStreamIsStoredTopLineFirstAndACutOneEnds) {
   Node node;
   node.feed("WK,00");
-  const std::string stream = downloadStream(256, 64, 64);
+  std::string stream = downloadStream(256, 64, 64);
   ASSERT_EQ(stream.size(), 259u + 64 * 256 + 383 * 128);
   std::mt19937 rng(3);
   EXPECT_EQ(feedInPieces(node, stream, rng, 700), "");
@@ -193,6 +193,16 @@ TEST(SimNodeDownload, FullStreamIsStoredTopLineFirst) {
     for (int c = 0; c < 256; ++c)
       ASSERT_EQ(mem[r * 256 + c], static_cast<uint8_t>(pictureByte(r, c))) << r << "," << c;
   EXPECT_EQ(mem[64 * 256], 0xFF);
+  EXPECT_EQ(node.feed("QXS"), "QX64K\r\n");
+
+  stream.resize(stream.size() - 100);  // the last filler block is cut short
+  EXPECT_EQ(node.feed(stream + "QXS"), "QX64K\r\n");
+  EXPECT_TRUE(node.downloadsEnded() == 2 && !node.lastDownloadComplete());
+  node.feed(stream.substr(0, 5000));
+  node.quiet(Node::kDownloadQuietMs - 1);
+  EXPECT_TRUE(node.downloading());
+  node.quiet(Node::kDownloadQuietMs);
+  EXPECT_TRUE(node.downloadsEnded() == 3 && !node.lastDownloadComplete());
   EXPECT_EQ(node.feed("QXS"), "QX64K\r\n");
 }
 
@@ -211,21 +221,6 @@ TEST(SimNodeDownload, SleepingNodeStepsOverAnotherNodesDownload) {
   EXPECT_EQ(node.imageMemory(), before);
   EXPECT_TRUE(node.setupBlock().empty());
   EXPECT_EQ(node.feed("WK,02QXS"), "QX64K\r\n");
-}
-
-TEST(SimNodeDownload, CutShortItEndsAtTheFirstCommandByteOrWhenTheLineGoesQuiet) {
-  Node node;
-  node.feed("WK,00");
-  std::string stream = downloadStream(256, 64, 64);
-  stream.resize(stream.size() - 100);  // the last filler block is cut short
-  EXPECT_EQ(node.feed(stream + "QXS"), "QX64K\r\n");
-  EXPECT_TRUE(node.downloadsEnded() == 1 && !node.lastDownloadComplete());
-  node.feed(stream.substr(0, 5000));
-  node.quiet(Node::kDownloadQuietMs - 1);
-  EXPECT_TRUE(node.downloading());
-  node.quiet(Node::kDownloadQuietMs);
-  EXPECT_TRUE(node.downloadsEnded() == 2 && !node.lastDownloadComplete());
-  EXPECT_EQ(node.feed("QXS"), "QX64K\r\n");
 }
 
 TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
@@ -247,10 +242,7 @@ TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
 }
 
 TEST(SimNodeReadBack, LogoFromABitmapFile) {
-  osd::test::BmpPlan plan;
-  plan.width = 256;
-  plan.height = 64;
-  plan.bpp = 1;
+  osd::test::BmpPlan plan{256, 64, 1};
   plan.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   plan.rows.assign(64, std::vector<uint8_t>(32, 0));
   plan.rows[0][0] = 0x80;  // the bottom-left pixel

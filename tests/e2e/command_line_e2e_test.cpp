@@ -21,6 +21,7 @@ struct Case {
 
 TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
   TempDir t;
+  // clang-format off
   const std::vector<Case> cases = {
       {"osdprog", {"--help"}, 0, "usage: osdprog"},
       {"osdprog", {"--version"}, 0, "osdprog 1."},
@@ -34,24 +35,16 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"identify", "--port", "99999999999999999999"}, 2, "--port 99999999999999999999"},
       {"osdctl", {"identify", "--port", t.path + "/tty9"}, 3, "/tty9 cannot be opened"},
       {"osdctl", {"ports", "--port-map", "1=/a", "--port-map=2=/b"}, 2, "given twice"},
-      {"osdctl",
-       {"download", "x.bmp", "--port=" + t.path + "/tty9", "--node=5"},
-       3,
-       "cannot be opened"},
-      {"osdctl",
-       {"download", "x.bmp", "--port", "3", "--x", "5", "--x=6"},
-       2,
-       "--x is given twice"},
+      {"osdctl", {"download", "x.bmp", "--port=" + t.path + "/tty9", "--node=5"}, 3, "cannot be opened"},
+      {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5", "--x=6"}, 2, "--x is given twice"},
       {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs FROM-TO"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
-      {"osdctl",
-       {"download", "x.bmp", "--port=3", "--x=1", "--y=101"},
-       2,
-       "--y needs a percentage"},
+      {"osdctl", {"download", "x.bmp", "--port=3", "--x=1", "--y=101"}, 2, "--y needs a percentage"},
       {"osdsim", {"--baud", "300"}, 2, "--baud '300'"},
       {"osdsim", {"--model=99"}, 2, "--model '99'"},
   };
+  // clang-format on
   // Every option that takes a value refuses an empty one, as "--opt=" and as "--opt ''".
   const char* takingValues[] = {
       "osdprog | --settings --data-dir --port-map --simulate",

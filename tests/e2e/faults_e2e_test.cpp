@@ -1,10 +1,6 @@
-// Faults on a real pseudo-terminal, with the program's logic on the Qt seams as osdctl's host
-// wires it: the node vanishes in the middle of a download and comes back, and a node babbles
-// random bytes without a pause.
-//
-// The port number stands for a link to the node's terminal, as /dev/serial/by-id links stand
-// for USB adapters: when the node comes back on another terminal the link is moved to it.
-// OSD_BABBLE_SECONDS sets how long the node babbles (default 15).
+// Faults on a real pseudo-terminal with the program's logic on osdctl's Qt seams. Port 7 is a
+// link to the node's terminal (as /dev/serial/by-id links are): a node that comes back on
+// another terminal gets the link moved to it. OSD_BABBLE_SECONDS: how long a node babbles.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,4 @@
-// osdctl download --nodes and osdctl apply against a line of simulated nodes (osdsim with
-// several IDs, no line pacing): the streams on the line, what every node stored, the result
-// lines and the exit status.
+// osdctl download --nodes and osdctl apply against osdsim with several IDs, unpaced.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,20 +8,13 @@
 
 #include "e2e_support.h"
 #include "support/bmp_builder.h"
+#include "support/sim_line.h"
 #include "transfer/download_job.h"
 
 using namespace osd;
 using namespace osd::e2e;
 
 namespace {
-
-// The lengths of the download streams in a recording: from each "QXW" to the next request.
-std::vector<int64_t> streams(const std::string& line) {
-  std::vector<int64_t> out;
-  for (size_t at = line.find("QXW"); at != std::string::npos; at = line.find("QXW", at + 1))
-    out.push_back(static_cast<int64_t>(line.find("SPWK", at) - at));
-  return out;
-}
 
 const int64_t k64 = DownloadPlan{256, 64, 64 * 1024}.streamLength();
 const int64_t k512 = DownloadPlan{256, 64, 512 * 1024}.streamLength();
@@ -81,7 +72,7 @@ void runFleetCase(const FleetCase& c) {
 
   std::string line = slurp(t.path + "/rec.bin");
   if (std::string(c.ctl[1]) == "all") line = line.substr(line.find("SPWK,00") + 7);  // the scan
-  EXPECT_EQ(streams(line), c.streams);
+  EXPECT_EQ(test::streamLengths(line), c.streams);
   const size_t first = line.find("QXW");
   ASSERT_NE(first, std::string::npos);
   EXPECT_EQ(line.substr(0, first).substr(first - std::strlen(c.wokenBeforeFirst)),
@@ -172,7 +163,7 @@ TEST(ApplyE2E, ASiteAppliedTwiceSendsTheSameBytesSlow) {
     EXPECT_EQ(run.rc, 0) << run.err;
     EXPECT_EQ(run.out, "3\t64K\tprogrammed\n7\t64K\tprogrammed\n9\t64K\tprogrammed\n");
     const std::string line = s.line();
-    EXPECT_EQ(streams(line), (std::vector<int64_t>{k64, k64}));
+    EXPECT_EQ(test::streamLengths(line), (std::vector<int64_t>{k64, k64}));
     EXPECT_NE(line.find("SPWK,03WK,07QXEACMQXW"), std::string::npos);
     if (pass == 0) first = line;
     EXPECT_EQ(line, first);

@@ -31,9 +31,8 @@ std::vector<std::string> words(const std::string& text, const TempDir& t) {
   return out;
 }
 
-// Each case: osdsim's options, osdctl's words ("--port PTY" added unless the words name a
-// port), the exit status, the whole output ("*": any), a part of the errors, the whole line.
-// Each case's folder holds big.bmp, 256 x 256: too large for a 64K node.
+// osdsim's options, osdctl's words ("--port PTY" added unless they name a port), the exit
+// status, the whole output ("*": any), a part of the errors, the whole line. big.bmp: too large.
 struct CtlCase {
   std::string sim, args;
   int rc;
@@ -55,9 +54,7 @@ void check(const std::vector<CtlCase>& cases) {
     EXPECT_EQ(r.rc, c.rc) << r.err;
     EXPECT_TRUE(c.out == "*" || r.out == c.out) << r.out;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-    if (!c.line.empty()) {
-      EXPECT_EQ(lineHeard(sim, t.path + "/rec.bin"), c.line);
-    }
+    EXPECT_EQ(c.line.empty() ? "" : lineHeard(sim, t.path + "/rec.bin"), c.line);
     EXPECT_TRUE(c.rc == 0 || !std::filesystem::exists(t.path + "/out.bmp"));
   }
 }
@@ -70,10 +67,7 @@ TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
        "QX3/QX7 -512K Grapics Node Detected\n524032 Pixels\n", "", "WK,C8QXS"},
       {"--id 9", "identify", 0, "QX3/QX7 -64K Grapics Node Detected\n65280 Pixels\n", "",
        "WK,00QXS"},
-      {"", "send AB\\x00\\xffC\\\\D", 0, "", "",
-       std::string("AB\0\xff"
-                   "C\\D",
-                   7)},
+      {"", "send AB\\x00\\xffC\\\\D", 0, "", "", std::string("AB\0\377C\\D", 7)},
       {"--id 26", "select 3 --node 26", 0, "*", "", std::string("WK,1AAJ03\0\0\0", 12)},
       {"", "upload out.bmp", 1, "*", "SX-1 Cannot upload logos to this program", ""},
       {"", "upload . --model 4", 1, "", "osdctl upload: Cannot write .: it is a folder", ""},
@@ -135,10 +129,8 @@ TEST(LinkCtlE2E, UploadWritesTheLogoTheNodeHoldsAsTheWindowSavesIt) {
   }
 }
 
-// osdctl upload reads "SX_Model" and "Color" by the window's rules: for each stored value the
-// window's start-up and osdctl agree on whether a logo can be read back and whether the node
-// is the colour one. The simulated node is a monochrome one: osdctl saves its logo only when
-// it takes the node for a monochrome one ("missing": the key is not stored).
+// The window's start-up and osdctl upload agree on "SX_Model" and "Color": whether a logo can
+// be read back and whether the (monochrome) node is taken for the colour one.
 TEST(LinkCtlE2E, UploadReadsModelAndColourAsTheWindowDoes) {
   const struct {
     const char *model, *colour;

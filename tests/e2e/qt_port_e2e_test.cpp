@@ -1,6 +1,5 @@
 // The Qt port on real pseudo-terminals: port numbers through the port map, bytes both ways,
-// the receive event, a hang-up of the other end. (The program's logic on the Qt seams:
-// faults_e2e_test.)
+// the receive event, a hang-up of the other end.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -135,9 +134,8 @@ TEST_F(QtPortTest, BytesPassUnchangedAndElevenRaiseTheEvent) {
   EXPECT_EQ(port->bytesAvailable(), 0);
 }
 
-// A read of a hung-up pseudo-terminal reports "resource temporarily unavailable" once, or the
-// end of the file over and over, depending on the moment; either way the loss is reported
-// once, the port closed, and the loop waits instead of spinning. (After traffic: below.)
+// A hung-up pseudo-terminal reads as "resource temporarily unavailable" once, or as the end of
+// the file over and over: either way the loss is reported once and the loop does not spin.
 TEST_F(QtPortTest, HangUpOfAnIdleLineGivesOneLossEventAndTheLoopStaysIdle) {
   pty.hangUp();
   int yields = 0;
@@ -149,11 +147,9 @@ TEST_F(QtPortTest, HangUpOfAnIdleLineGivesOneLossEventAndTheLoopStaysIdle) {
   EXPECT_THROW(port->write("X"), Failure);
 }
 
-// The loop's own promises: the n-th call of a timer comes n periods after it was enabled or
-// later (a coarse timer may be a few per cent early), enabling a running timer does not
-// restart it, a disabled or unknown one stays quiet, a handler's exception stays inside,
-// yield() waits instead of spinning and runPending() runs what is queued; the time of day
-// counts weekdays from Sunday = 1.
+// The n-th call of a timer comes n periods after it was enabled or later (a coarse timer may be
+// a few per cent early); enabling a running timer does not restart it; weekdays count from
+// Sunday = 1.
 TEST(QtEventLoopTest, TimersKeepTheirPeriodsAndYieldWaits) {
   QtEventLoop loop;
   const TimerId unknown = static_cast<TimerId>(99), ids[] = {TimerId::Delay, TimerId::TenSec};

@@ -1,5 +1,5 @@
-// What the end-to-end tests share. The application object is made before any test runs (on the
-// offscreen platform unless QT_QPA_PLATFORM says otherwise).
+// What the end-to-end tests share; the application is made before any test runs (offscreen
+// unless QT_QPA_PLATFORM says otherwise).
 #pragma once
 
 #include <QProcess>
@@ -31,19 +31,16 @@ struct ProgramRun {
   std::string out, err;
 };
 
-// Runs `program` with `args` to its end (at most `timeoutMs`) with `input` on its standard
-// input; `workDir` is its working folder when not empty.
+// Runs `program` to its end (at most `timeoutMs`) with `input` on its standard input.
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workDir = {}, const std::string& input = {},
                       int timeoutMs = 120000);
 // The same for one of the programs in binDir().
 ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args);
 
-// A logo in colours an RGB node stores exactly, different in every line and in each half;
-// `shift` makes another.
+// A logo in colours an RGB node stores exactly, different in every line and half; `shift`
+// makes another. wrongPixels: pixels of osdsim's picture unlike `logo` on an RGB node (-1: none).
 std::string rgbExactLogo(int shift = 0);
-// Pixels of a picture osdsim wrote that differ from `logo` as an RGB node shows it; -1 when
-// there is no such picture.
 int wrongPixels(const std::string& picture, const std::string& logo);
 
 // The Qt event loop until `done` or `ms` passed; what `done` returned last.
@@ -51,8 +48,7 @@ inline bool waitFor(const std::function<bool()>& done, int ms) {
   return QTest::qWaitFor(done, ms);
 }
 
-// The simulated node (osdsim) started with `options`; its terminal is the first line it
-// prints. Stopped with SIGTERM at the end.
+// osdsim started with `options`; its terminal is the first line it prints. SIGTERM at the end.
 class Sim {
  public:
   explicit Sim(const std::vector<std::string>& options);

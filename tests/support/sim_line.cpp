@@ -20,9 +20,8 @@ void SimLine::hear(const std::string& bytes) {
   heard += bytes;
   lastWriteMs_ = h.loop.ms();
   const std::string answer = node.feed(bytes);
-  if (answer.empty()) return;
-  answered += answer;
-  h.loop.at(answerDelayMs, [port = &h.port, answer] { port->receive(answer); });
+  if (!answer.empty())
+    h.loop.at(answerDelayMs, [port = &h.port, answer] { port->receive(answer); });
 }
 
 void SimLine::paceAtLineSpeed() {
@@ -52,6 +51,13 @@ void SimLine::carry() {
 
 void SimLine::settle() {
   node.quiet(static_cast<int>(h.loop.ms() - lastWriteMs_));
+}
+
+std::vector<int64_t> streamLengths(const std::string& line) {
+  std::vector<int64_t> out;
+  for (size_t at = line.find("QXW"); at != std::string::npos; at = line.find("QXW", at + 1))
+    out.push_back(static_cast<int64_t>(line.find("SPWK", at) - at));
+  return out;
 }
 
 }  // namespace osd::test

@@ -1,17 +1,12 @@
 // The fake port wired to a simulated node (sim::Node) on the virtual clock: an in-process line.
-//
-//   Harness h;
-//   SimLine line(h, {.memoryKiB = 512});   // opens port 3 as the program has it once started
-//   h.app->dispatcher().wakeAll();               // the node hears "WK,00" as it is written
-//   h.app->dispatcher().sizeQuery();                     // ... and answers "QX512K\r\n"
-//   `answerDelayMs` later h.ticks(10);                            // virtual time: the answer is
-//   read on the ticks line.node.awake(), line.heard, line.answered
-//
-// Bytes reach the node as they are written (no line time); the node learns how long the line
-// was quiet before each write, so a pending password or a stalled download ends as on a line.
+// Bytes reach the node as they are written, its answers come `answerDelayMs` later; the node
+// learns how long the line was quiet before each write, so a pending password or a stalled
+// download ends as on a line.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sim/node.h"
 #include "support/fakes.h"
@@ -36,8 +31,7 @@ class SimLine {
   Harness& h;
   sim::Node node;
   int answerDelayMs;
-  std::string heard;     // every byte the node received
-  std::string answered;  // every byte the node answered
+  std::string heard;  // every byte the node received
 
  private:
   void hear(const std::string& bytes);
@@ -46,5 +40,8 @@ class SimLine {
   std::string waiting_;  // paced: written, not yet on the line
   bool carrying_ = false;
 };
+
+// The lengths of the download streams in the bytes of a line: from each "QXW" to the next "SPWK".
+std::vector<int64_t> streamLengths(const std::string& line);
 
 }  // namespace osd::test
