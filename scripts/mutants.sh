@@ -106,6 +106,7 @@ or "$LINK" 'kMenusOffTicks = 800;' 'kMenusOffTicks = 801;'
 m locked-rule-truth src/settings/setting_rules.cpp '{"Locked", {TruthRule::TrueUnlessFalse, "False"}}' '{"Locked", {TruthRule::TrueOnly, "False"}}'
 m sequence-end-inclusive src/schedule/schedule_model.cpp 'if (t < start || t >= end) return false;' 'if (t < start || t > end) return false;'
 m error-panel-countdown 'src/shell/*.cpp src/common/*.cpp' 'errorCountdown = 400;' 'errorCountdown = 40;'
+or 'src/shell/*.h' 'kErrorTicks = 400;' 'kErrorTicks = 40;'
 m int-clamp-lost src/common/textnum.cpp \
   'if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();' ''
 m colour-level-rounding src/image/encoder.cpp 'std::min((c + 32) / 64, 3)' 'std::min((c + 31) / 64, 3)'
@@ -149,6 +150,7 @@ m readback-store-not-inverted src/image/readback.cpp 'colour ? 0 : 255;' 'colour
 m node-view-green-shift src/image/node_view.cpp 'levelByte(value >> 2)' 'levelByte(value >> 3)'
 m image-half-height 'src/image/*.cpp' 'fullPage ? 0 : h / 2;' 'fullPage ? 0 : h / 4;'
 or 'src/shell/*.cpp' 'fullPage ? 0 : h / 2;' 'fullPage ? 0 : h / 4;'
+or 'src/shell/*.cpp' 'fullPage ? 0 : height / 2;' 'fullPage ? 0 : height / 4;'
 
 say() { printf '%-15s %s\n' "$1" "$2"; }
 
