@@ -119,18 +119,6 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 
-TEST_F(DownloadTest, NoFillerWhenTheMemoryIsSmallerThanTheImage) {
-  loadLogo(256, 64);
-  app.session().setMemorySize(256 * 64 + 254);  // n = -2
-  app.download().run();
-  EXPECT_EQ(h.port.writes.size(), 65u);
-  h.port.writes.clear();
-  app.session().setMemorySize(256 * 64 + 255);  // n = -1: one filler
-  app.download().run();
-  EXPECT_EQ(h.port.writes.size(), 66u);
-  EXPECT_EQ(h.port.writes.back(), kFiller);
-}
-
 TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   loadLogo(256, 64);
   std::vector<std::string> statuses;

@@ -48,11 +48,15 @@ TEST(OsdsimProgram, FirstLineIsTheTerminalAndSignalsEndItCleanly) {
 TEST(OsdsimProgram, StoppedMidDownloadItStillWritesWhatItReceived) {
   TempDir t;
   const std::string image = t.path + "/got.bmp";
-  Sim sim({"--baud", "0", "--image-out", image, "--format", "rgb"});
+  const std::string record = t.path + "/rec.bin";
+  Sim sim({"--baud", "0", "--image-out", image, "--format", "rgb", "--record", record});
   std::string setup(256, '\0');
   setup[8] = 1;   // 4 pixels wide
   setup[10] = 1;  // 2 lines
-  talk(sim.pty(), "WK,00QXW" + setup + std::string(4, static_cast<char>(128 + 3)), 0);
+  const std::string sent = "WK,00QXW" + setup + std::string(4, static_cast<char>(128 + 3));
+  talk(sim.pty(), sent, 0);
+  // Stopped only once the node has taken every byte, however busy the machine is.
+  ASSERT_TRUE(waitFor([&] { return slurp(record).size() >= sent.size(); }, 30000));
   EXPECT_EQ(stop(sim, SIGTERM), 0);
   const std::string bmp = slurp(image);
   // 4 x 2 pixels of 3 bytes, rows of 12 bytes: no padding.
