@@ -74,8 +74,6 @@ TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
   EXPECT_EQ(h.settings.get("BMPpath1"), "");
 }
 
-// ---- Option menus ----
-
 TEST_F(FormSetUpTest, ScheduleLockMarkFollowsTheSettingAndTheMenu) {
   h.settings.set("Locked", "True");
   app.formSetUp();
