@@ -14,12 +14,6 @@ namespace osd::ctl {
 
 namespace {
 
-int64_t nowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 // Status texts and failures one line each; the whole job's progress on one updating line on
 // a terminal, else a line at least every 2 s.
 class FleetReporter : public Reporter {

@@ -13,15 +13,11 @@
 
 namespace osd::ctl {
 
-namespace {
-
 int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
-
-}  // namespace
 
 Host::Host(HostOptions options)
     : options_(std::move(options)), seams_(makeHostSeams(options_.portMap)) {

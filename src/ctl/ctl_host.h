@@ -16,6 +16,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,6 +34,9 @@
 #include "transfer/workbench.h"
 
 namespace osd::ctl {
+
+// Milliseconds on the steady clock: what osdctl's own waits and progress lines count in.
+int64_t nowMs();
 
 // Reports on standard error: status texts and failures one line each, a download's figures
 // as "sent N of M bytes" at most every 2 s (N: bytes that have left the port, never more than
