@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = data[0];
   Harness h;
   h.openPort(3);
-  h.app->setColourNode((flags & 2) != 0);
-  h.app->holdLine((flags & 4) != 0);
+  h.app->choices().setColourNode((flags & 2) != 0);
+  h.app->download().holdLine((flags & 4) != 0);
   if (flags & 1) {
     h.app->session().awaitReadBack(20);
   }

@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     App app(platform);
     app.formSetUp();
-    FUZZ_CHECK(app.transparent() >= 0 && app.transparent() <= 255);
+    FUZZ_CHECK(app.choices().transparent() >= 0 && app.choices().transparent() <= 255);
     for (const char* key : {"ShowInt", "Locked", "Color", "optRGB", "ScheduleOn"}) {
       const bool flag = app.bench().prefs().flag(key);
       const std::string text = ini.read(path(key)).value_or("0");

@@ -60,12 +60,11 @@ std::vector<std::string> paintPrograms(const Launcher& launcher) {
 }  // namespace
 
 MenusPresenter::MenusPresenter(Preferences& prefs, NodeChoices& choices, StatusPresenter& status,
-                               Dialogs& dialogs, Launcher& launcher, EventLoop& loop,
-                               std::string programDir, Links links)
+                               Launcher& launcher, EventLoop& loop, std::string programDir,
+                               Links links)
     : prefs_(prefs),
       choices_(choices),
       status_(status),
-      dialogs_(dialogs),
       launcher_(launcher),
       loop_(loop),
       programDir_(std::move(programDir)),

@@ -51,8 +51,7 @@ class MenusPresenter : public ViewState<MenusView> {
   };
 
   MenusPresenter(Preferences& prefs, NodeChoices& choices, StatusPresenter& status,
-                 Dialogs& dialogs, Launcher& launcher, EventLoop& loop, std::string programDir,
-                 Links links);
+                 Launcher& launcher, EventLoop& loop, std::string programDir, Links links);
   ~MenusPresenter();
 
   void setWindowActions(WindowActions actions) { window_ = std::move(actions); }
@@ -98,7 +97,6 @@ class MenusPresenter : public ViewState<MenusView> {
   Preferences& prefs_;
   NodeChoices& choices_;
   StatusPresenter& status_;
-  Dialogs& dialogs_;
   Launcher& launcher_;
   EventLoop& loop_;
   std::string programDir_;
