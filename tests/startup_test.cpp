@@ -54,8 +54,6 @@ struct StartupTest : ::testing::Test {
 
 }  // namespace
 
-// ---- The send guard and the first wake-up ----
-
 TEST_F(StartupTest, NothingReachesTheLineWhileTheWindowIsSetUp) {
   EagerPort port;
   port.openable = {1, 3};
@@ -127,8 +125,6 @@ TEST_F(StartupTest, TheNodeSearchIsToldOnTheStatusLine) {
     EXPECT_EQ(title.find("COM0"), std::string::npos);
   }
 }
-
-// ---- Logo selection and recent files ----
 
 TEST_F(StartupTest, RecentFilesAreFilledFromTheSettings) {
   h.settings.set("FileSelect1", "/logos/newest.bmp");
