@@ -53,8 +53,8 @@ TEST(ScheduleEditorSave, SaysWhetherTheScheduleWasSaved) {
   App refused(pf);
   for (App* app : {h.app.get(), &refused}) {
     ScheduleEditor editor(app->schedule(), app->bench().prefs(), app->choices(), h.loop);
-    editor.click("cmdButtons(1)");
-    EXPECT_EQ(editor.ui().text("lblStatus").substr(0, 14),
+    editor.save();
+    EXPECT_EQ(editor.view().status.substr(0, 14),
               app == &refused ? "The schedule c" : "Schedule saved");
   }
 }

@@ -26,9 +26,6 @@ class EditorTest : public ::testing::Test {
     EXPECT_NE(app.schedule().editor(), nullptr);
     return *app.schedule().editor();
   }
-  int slider(ScheduleEditor& e, int k) {
-    return static_cast<int>(e.ui().get(indexed("VScroll1", k)).value);
-  }
 
   Harness h;
   App& app = *h.app;
@@ -38,21 +35,21 @@ class EditorTest : public ::testing::Test {
 TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
   set(0, 1921, 2160, 1, 40, 3, (1 << 1) | (1 << 5));
   ScheduleEditor& e = open();
-  const std::pair<const char*, const char*> cells[] = {
-      {"txtStart(0)", "8:00:15 "}, {"txtEnd(0)", "9:00:00 "}, {"txtTON(0)", "0:00:15 "},
-      {"txtOFF(0)", "0:10:00 "},   {"txtLogo(0)", "3"},       {"txtLogo(1)", "Off"},
-      {"txtStart(1)", "Off     "}, {"Command1(1)", "x"},      {"Command1(5)", "x"},
-      {"Command1(0)", ""},         {"cmdButtons(0)", "EXIT"}};
-  for (const auto& [name, text] : cells) EXPECT_EQ(e.ui().text(name), text) << name;
+  const EditorRow& row = e.view().rows[0];
+  EXPECT_EQ(row.times,
+            (std::array<std::string, 4>{"8:00:15 ", "0:00:15 ", "0:10:00 ", "9:00:00 "}));
+  EXPECT_EQ(row.logo, "3");
+  EXPECT_EQ(row.days, (std::array<bool, 7>{false, true, false, false, false, true, false}));
+  EXPECT_EQ(e.view().rows[1].logo, "Off");
+  EXPECT_EQ(e.view().rows[1].times[0], "Off     ");
   EXPECT_EQ(e.currentSequence(), kNoSequence);
-  EXPECT_TRUE(e.ui().checked("Option1(20)"));
   e.sliderMoved(0, 300);  // without a selected row: nothing changes
   e.sliderMoved(3, 50);
   EXPECT_EQ(s.start[0], 1921);
   EXPECT_EQ(s.end[0], 2160);
   // Exit closes without saving.
   const int writes = h.settings.writes;
-  e.click("cmdButtons(0)");
+  e.exit();
   EXPECT_FALSE(app.schedule().editorOpen());
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::Editor));
   EXPECT_EQ(h.settings.writes, writes);
@@ -62,22 +59,21 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
 TEST_F(EditorTest, SlidersPushAndPullTheirNeighbours) {
   set(0, 1920, 2160, 4, 8, 1, 2);
   ScheduleEditor& e = open();
-  e.click("txtOFF(0)");
+  e.clickTime(0);
   EXPECT_EQ(e.currentSequence(), 0);
-  EXPECT_EQ(slider(e, 0), 1920);
-  EXPECT_EQ(slider(e, 3), 2160);
+  EXPECT_EQ(e.view().sliders, (std::array<int, 4>{1920, 4, 8, 2160}));
   const struct {
-    int slider, value, start, on, off, end;
-    const char *cell, *text;
+    int slider, value, start, on, off, end, cell;
+    const char* text;
   } steps[] = {
-      {0, 2160, 2160, 4, 8, 2161, "txtEnd(0)", "9:00:15 "},      // Start onto End pushes End
-      {3, 1000, 999, 4, 8, 1000, "txtStart(0)", "4:09:45 "},     // End before Start pulls Start
-      {3, -1, -1, 4, 8, -1, "txtStart(0)", "Off     "},          // End at the top: Start off
-      {0, 5759, 5759, 4, 8, 5760, "txtEnd(0)", "24:00:00 "},     // Start at the bottom
-      {0, 99999, 5759, 4, 8, 5760, "txtStart(0)", "23:59:45 "},  // held at the slider's end
-      {1, 20, 5759, 20, 20, 5760, "txtOFF(0)", "0:05:00 "},      // T-ON raises Repeat
-      {2, 6, 5759, 6, 6, 5760, "txtTON(0)", "0:01:30 "},         // Repeat lowers T-ON
-      {2, 30, 5759, 6, 30, 5760, "txtTON(0)", "0:01:30 "},       // ... and raising it does not
+      {0, 2160, 2160, 4, 8, 2161, 3, "9:00:15 "},    // Start onto End pushes End
+      {3, 1000, 999, 4, 8, 1000, 0, "4:09:45 "},     // End before Start pulls Start
+      {3, -1, -1, 4, 8, -1, 0, "Off     "},          // End at the top: Start off
+      {0, 5759, 5759, 4, 8, 5760, 3, "24:00:00 "},   // Start at the bottom
+      {0, 99999, 5759, 4, 8, 5760, 0, "23:59:45 "},  // held at the slider's end
+      {1, 20, 5759, 20, 20, 5760, 2, "0:05:00 "},    // T-ON raises Repeat
+      {2, 6, 5759, 6, 6, 5760, 1, "0:01:30 "},       // Repeat lowers T-ON
+      {2, 30, 5759, 6, 30, 5760, 1, "0:01:30 "},     // ... and raising it does not
   };
   for (const auto& st : steps) {
     e.sliderMoved(st.slider, st.value);
@@ -88,24 +84,25 @@ TEST_F(EditorTest, SlidersPushAndPullTheirNeighbours) {
     if (st.end >= 0) {
       EXPECT_EQ(s.end[0], st.end);
     }
-    EXPECT_EQ(e.ui().text(st.cell), st.text);
+    EXPECT_EQ(e.view().rows[0].times[static_cast<size_t>(st.cell)], st.text);
   }
-  EXPECT_EQ(e.ui().text("txtEnd(0)"), "24:00:00 ");
+  EXPECT_EQ(e.view().rows[0].times[3], "24:00:00 ");
 }
 
 TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
   set(0, 1920, 2160, 1, 40, 2, 0);
   ScheduleEditor& e = open();
-  e.click("Command1(15)");  // row 2, Monday: on and off again
+  e.toggleDay(2, 1);  // row 2, Monday: on and off again
   EXPECT_TRUE(s.dayFlags[2][1]);
-  EXPECT_EQ(e.ui().text("Command1(15)"), "x");
-  e.click("Command1(15)");
+  EXPECT_TRUE(e.view().rows[2].days[1]);
+  e.toggleDay(2, 1);
   EXPECT_FALSE(s.dayFlags[2][1]);
-  e.click("Command1(140)");  // past the last row's Saturday: nothing
-  EXPECT_EQ(e.ui().text("Command1(140)"), "");
-  e.click("Command1(0)");  // Sunday
-  e.click("Command1(6)");  // Saturday
-  e.click("cmdButtons(1)");
+  e.toggleDay(20, 0);  // past the last row and the last day: nothing
+  e.toggleDay(0, 7);
+  EXPECT_FALSE(s.dayFlags[1][0]);
+  e.toggleDay(0, 0);  // Sunday
+  e.toggleDay(0, 6);  // Saturday
+  e.save();
   const std::pair<const char*, const char*> stored[] = {
       {"S_Days", "65,0,"}, {"S_Start", "1920,-1,"}, {"S_End", "2160,0,"},
       {"S_ON", "1,0,"},    {"S_OFF", "40,0,"},      {"S_Logo", "2,0,"}};
@@ -120,10 +117,10 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
 TEST_F(EditorTest, LogoCycleFollowsTheModel) {
   ScheduleEditor& e = open();
   auto cycle = [&](int row, int presses) {
-    std::vector<std::string> shown{e.ui().text(indexed("txtLogo", row))};
+    std::vector<std::string> shown{e.view().rows[static_cast<size_t>(row)].logo};
     for (int k = 0; k < presses; ++k) {
-      e.click(indexed("txtLogo", row));
-      shown.push_back(e.ui().text(indexed("txtLogo", row)));
+      e.cycleLogo(row);
+      shown.push_back(e.view().rows[static_cast<size_t>(row)].logo);
     }
     return shown;
   };
@@ -142,17 +139,18 @@ TEST_F(EditorTest, LockedEditorAllowsOnlyAutoScan) {
   app.schedule().toggleLock();
   set(0, 1920, 2160, 1, 40, 2, 2);
   ScheduleEditor& e = open();
-  EXPECT_TRUE(e.ui().visible("lblLocked"));
-  EXPECT_FALSE(e.ui().enabled("cmdButtons(1)"));
+  EXPECT_TRUE(e.view().lockedShown);
+  EXPECT_FALSE(e.view().saveEnabled);
+  EXPECT_FALSE(e.view().rows[0].enabled);
   const int writes = h.settings.writes;
-  for (const char* name : {"Command1(3)", "txtLogo(0)", "txtStart(0)", "cmdButtons(1)"})
-    e.click(name);
+  e.toggleDay(0, 3), e.cycleLogo(0), e.clickTime(0), e.selectRow(0), e.save();
   e.sliderMoved(0, 10);
+  EXPECT_EQ(e.currentSequence(), kNoSequence);
   EXPECT_FALSE(s.dayFlags[0][3]);
   EXPECT_EQ(s.logo[0], 2);
   EXPECT_EQ(s.start[0], 1920);
   EXPECT_EQ(h.settings.writes, writes);
-  e.click("chkAutoScan");
+  e.toggleAutoScan();
   EXPECT_EQ(h.settings.get("AutoScan"), "1");
 }
 
@@ -161,37 +159,38 @@ TEST_F(EditorTest, ScanColoursConflictingDaysAndLogos) {
   set(1, 1921, 1930, 1, 1, 2, 1 << 1);                // from 08:00:15 on Monday
   set(2, 3000, 3010, 1, 1, 3, 1 << 1);                // elsewhere
   ScheduleEditor& e = open();                         // the scan runs at the end of filling
-  WindowModel& m = e.ui();
-  EXPECT_EQ(m.get("Command1(1)").backColor, kLightRed);          // row 0 Monday
-  EXPECT_EQ(m.get("Command1(8)").backColor, kLightRed);          // row 1 Monday
-  EXPECT_EQ(m.get("Command1(2)").backColor, kSysHighlightText);  // row 0 Tuesday
-  EXPECT_EQ(m.get("txtLogo(1)").foreColor, kRed);
-  EXPECT_EQ(m.get("txtLogo(2)").foreColor, kSysWindowText);
+  const auto& rows = e.view().rows;
+  EXPECT_EQ(rows[0].dayGround[1], kLightRed);          // row 0 Monday
+  EXPECT_EQ(rows[1].dayGround[1], kLightRed);          // row 1 Monday
+  EXPECT_EQ(rows[0].dayGround[2], kSysHighlightText);  // row 0 Tuesday
+  EXPECT_EQ(rows[1].logoInk, kRed);
+  EXPECT_EQ(rows[2].logoInk, kSysWindowText);
+  EXPECT_EQ(e.view().autoScanInk, kWhite);
   s.start[1] = 1922;  // resolved: a scan clears the colours
-  e.click("cmdScan");
-  EXPECT_EQ(m.get("Command1(1)").backColor, kSysHighlightText);
-  EXPECT_EQ(m.get("txtLogo(1)").foreColor, kSysWindowText);
+  e.scan();
+  EXPECT_EQ(rows[0].dayGround[1], kSysHighlightText);
+  EXPECT_EQ(rows[1].logoInk, kSysWindowText);
 }
 
 TEST_F(EditorTest, AutoScanRunsEveryFifthTickAndSlidersPostponeIt) {
   h.settings.set("AutoScan", " 1 ");
   h.loop.setClock(2, 8 * 3600 + 5 * 60 + 9);
   ScheduleEditor& e = open();
-  EXPECT_FALSE(e.ui().enabled("cmdScan"));
+  EXPECT_FALSE(e.view().scanEnabled);
   set(0, 1920, 2160, 1, 40, 1, 2);
   set(1, 1920, 2160, 1, 40, 2, 2);  // a conflict the grid has not seen yet
   h.loop.advance(500);
-  EXPECT_EQ(e.ui().text("lblCurrentTime"), "8:05:09");
+  EXPECT_EQ(e.view().clock, "8:05:09");
   h.loop.advance(1500);  // four ticks
-  EXPECT_EQ(e.ui().get("txtLogo(0)").foreColor, kSysWindowText);
+  EXPECT_EQ(e.view().rows[0].logoInk, kSysWindowText);
   e.sliderMoved(0, 0);   // no row selected: only postpones
   h.loop.advance(2000);  // four more ticks
-  EXPECT_EQ(e.ui().get("txtLogo(0)").foreColor, kSysWindowText);
+  EXPECT_EQ(e.view().rows[0].logoInk, kSysWindowText);
   h.loop.advance(500);  // the fifth since the slider
-  EXPECT_EQ(e.ui().get("txtLogo(0)").foreColor, kRed);
-  EXPECT_EQ(e.ui().text("lblCurrentTime"), "8:05:13");
-  e.click("chkAutoScan");
-  EXPECT_TRUE(e.ui().enabled("cmdScan"));
+  EXPECT_EQ(e.view().rows[0].logoInk, kRed);
+  EXPECT_EQ(e.view().clock, "8:05:13");
+  e.toggleAutoScan();
+  EXPECT_TRUE(e.view().scanEnabled);
   EXPECT_EQ(h.settings.get("AutoScan"), "0");
 }
 

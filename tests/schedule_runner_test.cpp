@@ -86,13 +86,11 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
 
   // The open editor marks the time that runs, on or off.
   app.schedule().openEditor({});
-  const auto back = [&](const char* name) {
-    return app.schedule().editor()->ui().get(name).backColor;
-  };
+  const auto row = [&] { return app.schedule().editor()->view().rows[0]; };
   for (const auto& [second, on] : {std::pair{29400.5, true}, std::pair{29415.5, false}}) {
     runUntil(second);
-    EXPECT_EQ(back("txtTON(0)"), on ? kYellow : kSysWindow) << second;
-    EXPECT_EQ(back("txtOFF(0)"), on ? kSysWindow : kYellow) << second;
+    EXPECT_EQ(row().onGround, on ? kYellow : kSysWindow) << second;
+    EXPECT_EQ(row().offGround, on ? kSysWindow : kYellow) << second;
   }
   runUntil(32500);
   std::vector<double> ons, offs;
@@ -104,11 +102,11 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
 
   app.schedule().table().end[0] = 2400;  // an hour longer: on again at 09:10:00
   runUntil(33000.5);
-  EXPECT_EQ(back("txtTON(0)"), kYellow);
+  EXPECT_EQ(row().onGround, kYellow);
   app.schedule().table().start[0] = -1;  // cleared in the editor: no time marked
   runUntil(33002);
-  EXPECT_EQ(back("txtTON(0)"), kSysWindow);
-  EXPECT_EQ(back("txtOFF(0)"), kSysWindow);
+  EXPECT_EQ(row().onGround, kSysWindow);
+  EXPECT_EQ(row().offGround, kSysWindow);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/model_binder.h"
+#include "gui/widget_mirror.h"
 
 namespace osd::gui {
 

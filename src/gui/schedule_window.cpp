@@ -15,22 +15,24 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "gui/model_binder.h"
 #include "gui/picture_box.h"
+#include "gui/widget_mirror.h"
 #include "shell/schedule_editor.h"
-#include "shell/window_model.h"
 
 namespace osd::gui {
 
 namespace {
 
-QString name(const std::string& base, int index) {
-  return toQt(indexed(base, index));
-}
+// The captions of the editor window.
+constexpr const char* kHeaderGrid = "START     T-ON     REPEAT     END     LOGO  S M T W T F S";
+constexpr const char* kHeaderSliders = "Start  T-ON  Repeat  End";
+constexpr const char* kTimeBoxes[4] = {"txtStart", "txtTON", "txtOFF", "txtEnd"};
+// The scan shows itself by the auto scan box's text turning green and back to white, so the
+// box sits on a dark ground.
+constexpr Color kAutoScanGround = 0x404040;
 
-// The grid header's words, one per column: "START", "T-ON", ..., "S", "M", ...
-QStringList headerWords(const std::string& header) {
-  return toQt(header).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+QString name(const char* base, size_t index) {
+  return QStringLiteral("%1(%2)").arg(QLatin1String(base)).arg(index);
 }
 
 QString helpDisplayText(int tab) {
@@ -67,17 +69,11 @@ ScheduleHelpDialog::ScheduleHelpDialog(QWidget* parent) : QDialog(parent) {
 ScheduleWindow::ScheduleWindow(ScheduleEditor& editor, QWidget* parent)
     : QDialog(parent), editor_(editor) {
   setObjectName("frmSchedule");
+  setWindowTitle(QString::fromLatin1(kEditorCaption));
   setModal(true);
   build();
-  binder_ = new ModelBinder(editor_.ui(), this, this);
-  binder_->onControlChanged = [this](const std::string& control) {
-    for (int k = 0; k < 4; ++k) {
-      if (control == indexed("VScroll1", k)) mirrorSlider(k);
-    }
-  };
-  binder_->bindTree(this);
-  binder_->forwardClicks([this](const std::string& control) { forward(control); });
-  for (int k = 0; k < 4; ++k) mirrorSlider(k);
+  mirror();
+  editor_.onChange([this] { mirror(); });
   editor_.onClose = [this] { accept(); };
   editor_.onShowHelp = [this] { showHelp(); };
 }
@@ -85,8 +81,7 @@ ScheduleWindow::ScheduleWindow(ScheduleEditor& editor, QWidget* parent)
 ScheduleWindow::~ScheduleWindow() {
   editor_.onClose = nullptr;
   editor_.onShowHelp = nullptr;
-  editor_.ui().onChange = nullptr;
-  editor_.ui().onRepaint = nullptr;
+  editor_.onChange(nullptr);
 }
 
 void ScheduleWindow::build() {
@@ -104,30 +99,32 @@ void ScheduleWindow::build() {
 }
 
 void ScheduleWindow::buildMenus(QVBoxLayout* outer) {
-  WindowModel& m = editor_.ui();
   auto* bar = new QMenuBar(this);
-  QMenu* file = bar->addMenu(toQt(m.text("mnuFile")));
+  QMenu* file = bar->addMenu(tr("&File"));
   file->menuAction()->setObjectName("mnuFile");
-  QAction* exitAction = file->addAction(toQt(m.text("mnuExit")));
+  QAction* exitAction = file->addAction(tr("E&xit"));
   exitAction->setObjectName("mnuExit");
-  QMenu* help = bar->addMenu(toQt(m.text("mnuHelp")));
+  connect(exitAction, &QAction::triggered, this, [this] { editor_.exit(); });
+  QMenu* help = bar->addMenu(tr("&Help"));
   help->menuAction()->setObjectName("mnuHelp");
-  QAction* help2 = help->addAction(toQt(m.text("mnuHelp2")));
+  QAction* help2 = help->addAction(tr("&Help"));
   help2->setObjectName("mnuHelp2");
-  QAction* about = help->addAction(toQt(m.text("mnuAbout")));
+  connect(help2, &QAction::triggered, this, [this] { editor_.showHelp(); });
+  QAction* about = help->addAction(tr("&About"));
   about->setObjectName("mnuAbout");
+  connect(about, &QAction::triggered, this, [this] { editor_.showAbout(); });
   outer->setMenuBar(bar);
 }
 
 // The grid: a header row, then one row per sequence.
 QGridLayout* ScheduleWindow::buildGrid(const QFont& fixed) {
-  WindowModel& m = editor_.ui();
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(3);
   grid->setVerticalSpacing(2);
   // The grid header's text is split into its words, one above each column, so the rows
   // line up under it whatever the font.
-  const QStringList words = headerWords(m.text("lblHeader(0)"));
+  const QStringList words =
+      QString::fromLatin1(kHeaderGrid).split(QLatin1Char(' '), Qt::SkipEmptyParts);
   // Columns: 0 selector, 1-4 times, 5 logo, 6-12 days.
   for (int c = 0; c < words.size() && c < 12; ++c) {
     auto* w = new QLabel(words[c], this);
@@ -137,61 +134,64 @@ QGridLayout* ScheduleWindow::buildGrid(const QFont& fixed) {
     w->setFont(f);
     grid->addWidget(w, 0, c + 1);
   }
-  for (int i = 0; i < 20; ++i) addSequenceRow(grid, i, fixed);
-  auto* none = new QRadioButton(this);
-  none->setObjectName(name("Option1", kNoSequence));
-  none->setAutoExclusive(false);
-  none->hide();
+  for (int i = 0; i < kSequenceCount; ++i) addSequenceRow(grid, i, fixed);
   return grid;
 }
 
 // Row `i` of the grid: the selector, the four times, the logo and the seven days.
 void ScheduleWindow::addSequenceRow(QGridLayout* grid, int i, const QFont& fixed) {
-  auto* option = new QRadioButton(this);
-  option->setObjectName(name("Option1", i));
-  option->setAutoExclusive(false);  // the model decides which one is on
-  grid->addWidget(option, i + 1, 0);
-  const char* boxes[4] = {"txtStart", "txtTON", "txtOFF", "txtEnd"};
-  for (int b = 0; b < 4; ++b) {
+  const auto at = static_cast<size_t>(i);
+  RowWidgets& row = rows_[at];
+  row.option = new QRadioButton(this);
+  row.option->setObjectName(name("Option1", at));
+  row.option->setAutoExclusive(false);  // the editor decides which one is on
+  connect(row.option, &QRadioButton::clicked, this,
+          [this, i] { act([=, this] { editor_.selectRow(i); }); });
+  grid->addWidget(row.option, i + 1, 0);
+  for (size_t b = 0; b < 4; ++b) {
     auto* edit = new QLineEdit(this);
-    edit->setObjectName(name(boxes[b], i));
+    edit->setObjectName(name(kTimeBoxes[b], at));
     edit->setReadOnly(true);
     edit->setFont(fixed);
     edit->setAlignment(Qt::AlignCenter);
     edit->setFixedWidth(84);
     edit->installEventFilter(this);
-    grid->addWidget(edit, i + 1, b + 1);
+    presses_[edit] = [this, i] { editor_.clickTime(i); };
+    row.times[b] = edit;
+    grid->addWidget(edit, i + 1, static_cast<int>(b) + 1);
   }
-  auto* logo = new QLineEdit(this);
-  logo->setObjectName(name("txtLogo", i));
-  logo->setReadOnly(true);
-  logo->setAlignment(Qt::AlignCenter);
-  logo->setFixedWidth(44);
-  logo->setCursor(Qt::PointingHandCursor);
-  logo->setToolTip(tr("Click to choose the next logo"));
-  logo->installEventFilter(this);
-  grid->addWidget(logo, i + 1, 5);
+  row.logo = new QLineEdit(this);
+  row.logo->setObjectName(name("txtLogo", at));
+  row.logo->setReadOnly(true);
+  row.logo->setAlignment(Qt::AlignCenter);
+  row.logo->setFixedWidth(44);
+  row.logo->setCursor(Qt::PointingHandCursor);
+  row.logo->setToolTip(tr("Click to choose the next logo"));
+  row.logo->installEventFilter(this);
+  presses_[row.logo] = [this, i] { editor_.cycleLogo(i); };
+  grid->addWidget(row.logo, i + 1, 5);
   for (int d = 0; d < 7; ++d) {
     auto* day = new QPushButton(this);
-    day->setObjectName(name("Command1", i * 7 + d));
+    day->setObjectName(name("Command1", at * 7 + static_cast<size_t>(d)));
     day->setFixedSize(24, 22);
     day->setFocusPolicy(Qt::NoFocus);
+    connect(day, &QPushButton::clicked, this, [this, i, d] { editor_.toggleDay(i, d); });
+    row.days[static_cast<size_t>(d)] = day;
     grid->addWidget(day, i + 1, 6 + d);
   }
 }
 
 // The four sliders for the selected row, with the lock notice and the clock under them.
 QVBoxLayout* ScheduleWindow::buildSliders(const QFont& fixed) {
-  WindowModel& m = editor_.ui();
   auto* sliderBox = new QVBoxLayout;
-  auto* sliderHeader = new QLabel(toQt(m.text("lblHeader(1)")), this);
-  sliderHeader->setObjectName(name("lblHeader", 1));
+  auto* sliderHeader = new QLabel(QString::fromLatin1(kHeaderSliders), this);
+  sliderHeader->setObjectName("lblHeader(1)");
   sliderBox->addWidget(sliderHeader);
   auto* sliderRow = new QHBoxLayout;
   for (int k = 0; k < 4; ++k) {
     const SliderRange r = sliderRange(k);
     auto* s = new QScrollBar(Qt::Vertical, this);
-    s->setObjectName(name("VScroll1", k));
+    s->setObjectName(name("VScroll1", static_cast<size_t>(k)));
     s->setRange(r.min, r.max);
     s->setSingleStep(r.smallStep);
     s->setPageStep(r.largeStep);
@@ -200,77 +200,114 @@ QVBoxLayout* ScheduleWindow::buildSliders(const QFont& fixed) {
     connect(s, &QScrollBar::valueChanged, this, [this, k](int v) {
       if (!mirroring_) editor_.sliderMoved(k, v);
     });
-    sliders_[k] = s;
+    sliders_[static_cast<size_t>(k)] = s;
     sliderRow->addWidget(s);
     sliderRow->addSpacing(14);
   }
   sliderBox->addLayout(sliderRow, 1);
-  auto* locked = new QLabel(this);
-  locked->setObjectName("lblLocked");
-  QFont lf = locked->font();
+  locked_ = new QLabel(tr("LOCKED"), this);
+  locked_->setObjectName("lblLocked");
+  QFont lf = locked_->font();
   lf.setBold(true);
   lf.setPointSize(lf.pointSize() + 4);
-  locked->setFont(lf);
-  locked->setStyleSheet("color: #c00000;");
-  sliderBox->addWidget(locked);
-  auto* timeCaption = new QLabel(this);
+  locked_->setFont(lf);
+  locked_->setStyleSheet("color: #c00000;");
+  sliderBox->addWidget(locked_);
+  auto* timeCaption = new QLabel(tr("Current Time"), this);
   timeCaption->setObjectName("lblTimeCaption");
   sliderBox->addWidget(timeCaption);
-  auto* clock = new QLabel(this);
-  clock->setObjectName("lblCurrentTime");
-  clock->setFont(fixed);
-  clock->setFrameShape(QFrame::Panel);
-  clock->setFrameShadow(QFrame::Sunken);
-  sliderBox->addWidget(clock);
+  clock_ = new QLabel(this);
+  clock_->setObjectName("lblCurrentTime");
+  clock_->setFont(fixed);
+  clock_->setFrameShape(QFrame::Panel);
+  clock_->setFrameShadow(QFrame::Sunken);
+  sliderBox->addWidget(clock_);
   return sliderBox;
 }
 
 void ScheduleWindow::buildButtons(QVBoxLayout* outer) {
   auto* buttons = new QHBoxLayout;
-  auto* exitButton = new QPushButton(this);
-  exitButton->setObjectName(name("cmdButtons", 0));
-  auto* save = new QPushButton(this);
-  save->setObjectName(name("cmdButtons", 1));
-  auto* scan = new QPushButton(this);
-  scan->setObjectName("cmdScan");
-  auto* autoScan = new QCheckBox(this);
-  autoScan->setObjectName("chkAutoScan");
-  auto* status = new ElidedLabel(this, Qt::ElideRight);
-  status->setObjectName("lblStatus");
+  auto* exitButton = new QPushButton(tr("EXIT"), this);
+  exitButton->setObjectName("cmdButtons(0)");
+  connect(exitButton, &QPushButton::clicked, this, [this] { editor_.exit(); });
+  save_ = new QPushButton(tr("SAVE"), this);
+  save_->setObjectName("cmdButtons(1)");
+  connect(save_, &QPushButton::clicked, this, [this] { editor_.save(); });
+  scan_ = new QPushButton(tr("Scan for Conflicts"), this);
+  scan_->setObjectName("cmdScan");
+  connect(scan_, &QPushButton::clicked, this, [this] { editor_.scan(); });
+  autoScan_ = new QCheckBox(tr("Auto Scan"), this);
+  autoScan_->setObjectName("chkAutoScan");
+  connect(autoScan_, &QCheckBox::clicked, this,
+          [this] { act([this] { editor_.toggleAutoScan(); }); });
+  status_ = new ElidedLabel(this, Qt::ElideRight);
+  status_->setObjectName("lblStatus");
   buttons->addWidget(exitButton);
-  buttons->addWidget(save);
-  buttons->addWidget(status, 1);
-  buttons->addWidget(scan);
-  buttons->addWidget(autoScan);
+  buttons->addWidget(save_);
+  buttons->addWidget(status_, 1);
+  buttons->addWidget(scan_);
+  buttons->addWidget(autoScan_);
   outer->addLayout(buttons);
 }
 
-void ScheduleWindow::forward(const std::string& control) {
-  if (control == "chkAutoScan") {
-    editor_.autoScanClick();  // the binder has already taken the box's new state
-    return;
-  }
-  for (int k = 0; k < 4; ++k) {
-    if (control == indexed("VScroll1", k)) return;  // handled by valueChanged
-  }
-  editor_.click(control);
+void ScheduleWindow::act(const std::function<void()>& operation) {
+  operation();
+  mirror();
 }
 
-void ScheduleWindow::mirrorSlider(int k) {
-  QScrollBar* s = sliders_[k];
-  if (!s) return;
-  const int v = static_cast<int>(editor_.ui().get(indexed("VScroll1", k)).value);
-  if (s->value() == v) return;
+void ScheduleWindow::mirrorRow(size_t i, const EditorRow& row) {
+  RowWidgets& w = rows_[i];
+  w.option->setEnabled(row.enabled);
+  for (size_t b = 0; b < 4; ++b) {
+    showText(w.times[b], row.times[b]);
+    w.times[b]->setEnabled(row.enabled);
+  }
+  paintColours(w.times[1], kColorDefault, row.onGround);
+  paintColours(w.times[2], kColorDefault, row.offGround);
+  showText(w.logo, row.logo);
+  w.logo->setEnabled(row.enabled);
+  paintColours(w.logo, row.logoInk, kColorDefault);
+  for (size_t d = 0; d < 7; ++d) {
+    w.days[d]->setText(row.days[d] ? QStringLiteral("x") : QString());
+    w.days[d]->setEnabled(row.enabled);
+    paintColours(w.days[d], kColorDefault, row.dayGround[d]);
+  }
+}
+
+void ScheduleWindow::mirror() {
+  const EditorView& v = editor_.view();
+  for (size_t i = 0; i < kSequenceCount; ++i) {
+    if (!shown_ || shown_->rows[i] != v.rows[i]) mirrorRow(i, v.rows[i]);
+    rows_[i].option->setChecked(v.selected == static_cast<int>(i));
+  }
   mirroring_ = true;
-  s->setValue(v);
+  for (size_t k = 0; k < 4; ++k) {
+    sliders_[k]->setValue(v.sliders[k]);
+    sliders_[k]->setEnabled(v.slidersEnabled);
+  }
   mirroring_ = false;
+  save_->setEnabled(v.saveEnabled);
+  scan_->setEnabled(v.scanEnabled);
+  autoScan_->setChecked(v.autoScan);
+  paintColours(autoScan_, v.autoScanInk, kAutoScanGround);
+  if (shown_ && shown_->autoScanInk != v.autoScanInk && autoScan_->isVisible()) {
+    autoScan_->repaint();
+  }
+  locked_->setVisible(v.lockedShown);
+  showText(status_, v.status);
+  showText(clock_, v.clock);
+  shown_ = v;
 }
 
 bool ScheduleWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
-    const std::string control = fromQt(watched->objectName());
-    if (!control.empty()) editor_.click(control);
-    return control.rfind("txtLogo", 0) == 0;  // no text cursor games in the logo box
+    auto press = presses_.find(watched);
+    if (press != presses_.end()) {
+      press->second();
+      for (const RowWidgets& row : rows_) {
+        if (row.logo == watched) return true;  // no text cursor games in the logo box
+      }
+    }
   }
   return QDialog::eventFilter(watched, event);
 }

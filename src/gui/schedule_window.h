@@ -1,24 +1,27 @@
-// The schedule editor window and its help window over the ScheduleEditor logic: every
-// widget carries the name of its control in the editor's window model and is kept in step
-// with it; user actions go back to the editor by name.
+// The schedule editor window and its help window over the ScheduleEditor logic: the widgets
+// mirror the editor's view state, and each widget's signal calls one of its operations.
 #pragma once
 
 #include <QDialog>
 #include <QScrollBar>
 #include <array>
+#include <functional>
+#include <map>
+#include <optional>
 
-namespace osd {
-class ScheduleEditor;
-}
+#include "shell/schedule_editor.h"
 
+class QCheckBox;
 class QGridLayout;
+class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
 class QTabBar;
 class QVBoxLayout;
 
 namespace osd::gui {
-
-class ModelBinder;
 
 class ScheduleHelpDialog : public QDialog {
   Q_OBJECT
@@ -43,19 +46,38 @@ class ScheduleWindow : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  struct RowWidgets {
+    QRadioButton* option = nullptr;
+    std::array<QLineEdit*, 4> times{};
+    QLineEdit* logo = nullptr;
+    std::array<QPushButton*, 7> days{};
+  };
+
   void build();
   void buildMenus(QVBoxLayout* outer);
   QGridLayout* buildGrid(const QFont& fixed);
   void addSequenceRow(QGridLayout* grid, int i, const QFont& fixed);
   QVBoxLayout* buildSliders(const QFont& fixed);
   void buildButtons(QVBoxLayout* outer);
-  void forward(const std::string& name);
-  void mirrorSlider(int k);
+  // Runs an operation of the editor, then shows the view again (a button that toggled
+  // itself shows what the editor decided).
+  void act(const std::function<void()>& operation);
+  void mirror();
+  void mirrorRow(size_t i, const EditorRow& row);
   void showHelp();
 
   ScheduleEditor& editor_;
-  ModelBinder* binder_ = nullptr;
+  std::array<RowWidgets, kSequenceCount> rows_{};
   std::array<QScrollBar*, 4> sliders_{};
+  QPushButton* save_ = nullptr;
+  QPushButton* scan_ = nullptr;
+  QCheckBox* autoScan_ = nullptr;
+  QLabel* locked_ = nullptr;
+  QLabel* status_ = nullptr;
+  QLabel* clock_ = nullptr;
+  // A press on a time or logo box: the operation it runs.
+  std::map<QObject*, std::function<void()>> presses_;
+  std::optional<EditorView> shown_;  // what the widgets show
   bool mirroring_ = false;
 };
 

@@ -11,30 +11,6 @@ namespace osd {
 
 namespace {
 
-constexpr const char* kTimeBoxes[4] = {"txtStart", "txtTON", "txtOFF", "txtEnd"};
-constexpr const char* kHeaderGrid = "START     T-ON     REPEAT     END     LOGO  S M T W T F S";
-constexpr const char* kHeaderSliders = "Start  T-ON  Repeat  End";
-constexpr Color kAutoScanGround = 0x404040;
-
-// "name(3)" -> {"name", 3}; no index -> {"name", -1}.
-std::pair<std::string, int> splitIndexed(const std::string& name) {
-  size_t open = name.find('(');
-  if (open == std::string::npos || name.back() != ')') return {name, -1};
-  std::string digits = name.substr(open + 1, name.size() - open - 2);
-  if (digits.empty() || digits.size() > 4) return {name.substr(0, open), -1};
-  for (char c : digits) {
-    if (c < '0' || c > '9') return {name.substr(0, open), -1};
-  }
-  return {name.substr(0, open), std::stoi(digits)};
-}
-
-Control labelled(const std::string& text, bool visible = true) {
-  Control c;
-  c.text = text;
-  c.visible = visible;
-  return c;
-}
-
 std::string logoText(int logo) {
   return logo == 0 ? "Off" : std::to_string(logo);
 }
@@ -200,41 +176,7 @@ const char* helpText(int tab) {
 ScheduleEditor::ScheduleEditor(SchedulePresenter& schedule, Preferences& prefs,
                                NodeChoices& choices, EventLoop& loop)
     : schedule_(schedule), prefs_(prefs), choices_(choices), loop_(loop) {
-  defineControls();
-}
-
-void ScheduleEditor::defineControls() {
-  WindowModel& m = ui_;
-  m.setTitle(kEditorCaption);
-  m.define("mnuFile", labelled("&File"));
-  m.define("mnuExit", labelled("E&xit"));
-  m.define("mnuHelp", labelled("&Help"));
-  m.define("mnuHelp2", labelled("&Help"));
-  m.define("mnuAbout", labelled("&About"));
-  for (int i = 0; i <= kNoSequence; ++i) {
-    m.define(indexed("Option1", i), labelled("", i < kNoSequence));
-  }
-  for (int i = 0; i < kSequenceCount; ++i) {
-    for (const char* box : kTimeBoxes) m.define(indexed(box, i), labelled("00:00:00"));
-    m.define(indexed("txtLogo", i), labelled(""));
-    for (int d = 0; d < 7; ++d) m.define(indexed("Command1", i * 7 + d), labelled(""));
-  }
-  for (int k = 0; k < 4; ++k) m.define(indexed("VScroll1", k), labelled(""));
-  m.define(indexed("cmdButtons", 0), labelled("EXIT"));
-  m.define(indexed("cmdButtons", 1), labelled("SAVE"));
-  m.define("cmdScan", labelled("Scan for Conflicts"));
-  // The scan shows itself by the box's text turning green and back to white, so the box
-  // sits on a dark ground.
-  Control autoScan = labelled("Auto Scan");
-  autoScan.foreColor = kWhite;
-  autoScan.backColor = kAutoScanGround;
-  m.define("chkAutoScan", autoScan);
-  m.define("lblLocked", labelled("LOCKED", false));
-  m.define("lblStatus", labelled(""));
-  m.define("lblCurrentTime", labelled(""));
-  m.define("lblTimeCaption", labelled("Current Time"));
-  m.define(indexed("lblHeader", 0), labelled(kHeaderGrid));
-  m.define(indexed("lblHeader", 1), labelled(kHeaderSliders));
+  for (EditorRow& row : quietly().rows) row.times.fill("00:00:00");
 }
 
 void ScheduleEditor::open() {
@@ -243,6 +185,7 @@ void ScheduleEditor::open() {
   selectSequence(kNoSequence);
   open_ = true;
   schedule_.setEditorOpen(true);
+  changed();
 }
 
 void ScheduleEditor::close() {
@@ -251,55 +194,48 @@ void ScheduleEditor::close() {
   schedule_.setEditorOpen(false);
 }
 
-int ScheduleEditor::slider(int k) const {
-  return static_cast<int>(std::lround(ui_.get(indexed("VScroll1", k)).value));
+bool ScheduleEditor::rowEnabled(int i) const {
+  return i >= 0 && i < kSequenceCount && view().rows[static_cast<size_t>(i)].enabled;
 }
 
 void ScheduleEditor::moveSlider(int k, int value) {
   const SliderRange r = sliderRange(k);
   value = clampInt(value, r.min, r.max);
-  if (slider(k) == value) return;
-  ui_.setValue(indexed("VScroll1", k), value);
+  int& slider = quietly().sliders[static_cast<size_t>(k)];
+  if (slider == value) return;
+  slider = value;
   applySlider(k);
 }
 
 void ScheduleEditor::sliderMoved(int k, int value) {
-  if (k < 0 || k > 3 || !ui_.enabled(indexed("VScroll1", k))) return;
+  if (k < 0 || k > 3 || !view().slidersEnabled) return;
   const SliderRange r = sliderRange(k);
-  ui_.setValue(indexed("VScroll1", k), clampInt(value, r.min, r.max));
+  quietly().sliders[static_cast<size_t>(k)] = clampInt(value, r.min, r.max);
   applySlider(k);
+  changed();
 }
 
 void ScheduleEditor::fillScheduleGrid() {
   loading_ = true;
-  ScheduleTable& s = schedule_.table();
+  const ScheduleTable& s = schedule_.table();
+  EditorView& v = quietly();
   const bool locked = schedule_.view().locked;
-  for (int i = 0; i < kSequenceCount; ++i) {
-    ui_.setText(indexed("txtStart", i), formatScheduleTime(s.start[i]));
-    ui_.setText(indexed("txtTON", i), formatScheduleTime(s.on[i]));
-    ui_.setText(indexed("txtOFF", i), formatScheduleTime(s.off[i]));
-    ui_.setText(indexed("txtEnd", i), formatScheduleTime(s.end[i]));
-    ui_.setText(indexed("txtLogo", i), logoText(s.logo[i]));
-    for (int d = 0; d < 7; ++d) {
-      ui_.setText(indexed("Command1", i * 7 + d), s.dayFlags[i][d] ? "x" : "");
-    }
-    for (const char* box : kTimeBoxes) ui_.setEnabled(indexed(box, i), !locked);
-    ui_.setEnabled(indexed("txtLogo", i), !locked);
-    ui_.setEnabled(indexed("Option1", i), !locked);
-    for (int d = 0; d < 7; ++d) ui_.setEnabled(indexed("Command1", i * 7 + d), !locked);
+  for (size_t i = 0; i < kSequenceCount; ++i) {
+    EditorRow& row = v.rows[i];
+    row.times = {formatScheduleTime(s.start[i]), formatScheduleTime(s.on[i]),
+                 formatScheduleTime(s.off[i]), formatScheduleTime(s.end[i])};
+    row.logo = logoText(s.logo[i]);
+    for (size_t d = 0; d < 7; ++d) row.days[d] = s.dayFlags[i][d];
+    row.enabled = !locked;
   }
+  v.saveEnabled = !locked;
+  v.slidersEnabled = !locked;
+  v.lockedShown = locked;
   if (locked) {
-    ui_.setEnabled(indexed("cmdButtons", 1), false);
-    for (int k = 0; k < 4; ++k) ui_.setEnabled(indexed("VScroll1", k), false);
-    ui_.setEnabled("cmdScan", false);
-    ui_.setVisible("lblLocked", true);
+    v.scanEnabled = false;
   } else {
-    ui_.setEnabled(indexed("cmdButtons", 1), true);
-    for (int k = 0; k < 4; ++k) ui_.setEnabled(indexed("VScroll1", k), true);
-    ui_.setVisible("lblLocked", false);
-    const bool autoScan = trimBlanks(prefs_.read("AutoScan")) == "1";
-    ui_.setChecked("chkAutoScan", autoScan);
-    ui_.setEnabled("cmdScan", !autoScan);
+    v.autoScan = trimBlanks(prefs_.read("AutoScan")) == "1";
+    v.scanEnabled = !v.autoScan;
   }
   scanConflicts();
   loading_ = false;
@@ -307,8 +243,7 @@ void ScheduleEditor::fillScheduleGrid() {
 
 void ScheduleEditor::selectSequence(int i) {
   if (i < 0 || i > kNoSequence) return;
-  current_ = i;
-  for (int r = 0; r <= kNoSequence; ++r) ui_.setChecked(indexed("Option1", r), r == i);
+  quietly().selected = i;
   const ScheduleTable& s = schedule_.table();
   moveSlider(0, s.start[i]);
   moveSlider(1, s.on[i]);
@@ -318,37 +253,34 @@ void ScheduleEditor::selectSequence(int i) {
 
 void ScheduleEditor::applySlider(int k) {
   autoScanTicks_ = 0;
-  if (current_ < 0 || current_ >= kNoSequence) return;
-  const int i = current_;
-  const int v = slider(k);
+  const int i = view().selected;
+  if (i < 0 || i >= kNoSequence) return;
+  const int v = view().sliders[static_cast<size_t>(k)];
   ScheduleTable& s = schedule_.table();
+  std::array<std::string, 4>& times = quietly().rows[static_cast<size_t>(i)].times;
   switch (k) {
     case 0:
       s.start[i] = v;
-      if (v >= 0) {
-        ui_.setText(indexed("txtStart", i), formatScheduleTime(v));
-        if (s.start[i] >= s.end[i]) moveSlider(3, v + 1);
-      } else {
-        ui_.setText(indexed("txtStart", i), formatScheduleTime(-1));
-      }
+      times[0] = formatScheduleTime(v);
+      if (v >= 0 && s.start[i] >= s.end[i]) moveSlider(3, v + 1);
       break;
     case 1:
       s.on[i] = v;
-      ui_.setText(indexed("txtTON", i), formatScheduleTime(v));
+      times[1] = formatScheduleTime(v);
       if (s.off[i] < s.on[i]) moveSlider(2, v);
       break;
     case 2:
       s.off[i] = v;
-      ui_.setText(indexed("txtOFF", i), formatScheduleTime(v));
+      times[2] = formatScheduleTime(v);
       if (s.off[i] < s.on[i]) moveSlider(1, v);
       break;
     case 3:
       s.end[i] = v;
       if (v >= 0) {
-        ui_.setText(indexed("txtEnd", i), formatScheduleTime(v));
+        times[3] = formatScheduleTime(v);
         if (s.start[i] >= s.end[i]) moveSlider(0, v - 1);
       } else {
-        ui_.setText(indexed("txtEnd", i), "");
+        times[3] = "";
         moveSlider(0, -1);
       }
       break;
@@ -357,46 +289,69 @@ void ScheduleEditor::applySlider(int k) {
   }
 }
 
-void ScheduleEditor::toggleDay(int n) {
-  if (loading_ || n < 0 || n >= kSequenceCount * 7) return;
-  const int d = n % 7;
-  const int i = n / 7;
-  const std::string name = indexed("Command1", n);
-  const bool set = ui_.text(name).empty();
-  ui_.setText(name, set ? "x" : "");
-  schedule_.table().dayFlags[i][d] = set;
+void ScheduleEditor::selectRow(int i) {
+  if (i != kNoSequence && !rowEnabled(i)) return;
+  selectSequence(i);
+  changed();
+}
+
+void ScheduleEditor::clickTime(int i) {
+  if (rowEnabled(i)) selectRow(i);
+}
+
+void ScheduleEditor::toggleDay(int i, int day) {
+  if (loading_ || !rowEnabled(i) || day < 0 || day >= 7) return;
+  bool& shown = quietly().rows[static_cast<size_t>(i)].days[static_cast<size_t>(day)];
+  shown = !shown;
+  schedule_.table().dayFlags[static_cast<size_t>(i)][static_cast<size_t>(day)] = shown;
+  changed();
 }
 
 void ScheduleEditor::cycleLogo(int i) {
-  if (i < 0 || i >= kSequenceCount || logoBusy_) return;
-  logoBusy_ = true;
-  struct Release {
-    bool& flag;
-    ~Release() { flag = false; }
-  } release{logoBusy_};
-  const std::string name = indexed("txtLogo", i);
-  const std::string shown = ui_.text(name);
+  if (!rowEnabled(i)) return;
+  std::string& shown = quietly().rows[static_cast<size_t>(i)].logo;
   long long next = shown == "Off" ? 1 : static_cast<long long>(leadingInt(shown)) + 1;
   if (next > choices_.model() || next < 0) next = 0;
   schedule_.table().logo[i] = static_cast<int>(next);
-  ui_.setText(name, logoText(static_cast<int>(next)));
+  shown = logoText(static_cast<int>(next));
   selectSequence(i);
-  ui_.repaint(name);
+  changed();
 }
 
-void ScheduleEditor::autoScanClick() {
+void ScheduleEditor::exit() {
+  close();
+  if (onClose) onClose();
+}
+
+void ScheduleEditor::scan() {
+  if (!view().scanEnabled) return;
+  scanConflicts();
+  changed();
+}
+
+void ScheduleEditor::toggleAutoScan() {
   if (loading_) return;
-  const bool on = ui_.checked("chkAutoScan");
-  ui_.setEnabled("cmdScan", !on);
-  prefs_.write("AutoScan", on ? "1" : "0");
+  EditorView& v = quietly();
+  v.autoScan = !v.autoScan;
+  v.scanEnabled = !v.autoScan;
+  prefs_.write("AutoScan", v.autoScan ? "1" : "0");
+  changed();
+}
+
+void ScheduleEditor::showHelp() {
+  if (onShowHelp) onShowHelp();
+}
+
+void ScheduleEditor::showAbout() {
+  if (schedule_.openAbout) schedule_.openAbout();  // modal over the editor
 }
 
 void ScheduleEditor::timerTick() {
   if (!open_) return;
-  const LocalTime now = loop_.now();
-  ui_.setText("lblCurrentTime", clockText(now.secondsSinceMidnight));
-  if (statusTicks_ > 0 && --statusTicks_ == 0) ui_.setText("lblStatus", "");
-  if (ui_.checked("chkAutoScan")) {
+  EditorView& v = quietly();
+  v.clock = clockText(loop_.now().secondsSinceMidnight);
+  if (statusTicks_ > 0 && --statusTicks_ == 0) v.status.clear();
+  if (v.autoScan) {
     if (autoScanTicks_ >= 4) {
       autoScanTicks_ = 0;
       scanConflicts();
@@ -404,35 +359,37 @@ void ScheduleEditor::timerTick() {
       ++autoScanTicks_;
     }
   }
+  changed();
 }
 
 void ScheduleEditor::colourRow(int i, RowTime time) {
-  ui_.setBackColor(indexed("txtTON", i), time == RowTime::On ? kYellow : kSysWindow);
-  ui_.setBackColor(indexed("txtOFF", i), time == RowTime::Off ? kYellow : kSysWindow);
+  if (i < 0 || i >= kSequenceCount) return;
+  auto change = update();
+  EditorRow& row = change->rows[static_cast<size_t>(i)];
+  row.onGround = time == RowTime::On ? kYellow : kSysWindow;
+  row.offGround = time == RowTime::Off ? kYellow : kSysWindow;
 }
 
 void ScheduleEditor::scanConflicts() {
   if (scanBusy_) return;
   scanBusy_ = true;
-  ui_.setForeColor("chkAutoScan", kGreen);
-  ui_.repaint("chkAutoScan");
-  for (int n = 0; n < kSequenceCount * 7; ++n) {
-    ui_.setBackColor(indexed("Command1", n), kSysHighlightText);
-  }
-  for (int i = 0; i < kSequenceCount; ++i) ui_.setForeColor(indexed("txtLogo", i), kSysWindowText);
+  update()->autoScanInk = kGreen;  // shown at once: the scan is visible while it runs
   const ConflictMap map = scanScheduleConflicts(schedule_.table());
-  for (int i = 0; i < kSequenceCount; ++i) {
-    for (int d = 0; d < 7; ++d) {
-      if (!map.day[i][d]) continue;
-      ui_.setBackColor(indexed("Command1", i * 7 + d), kLightRed);
-      ui_.setForeColor(indexed("txtLogo", i), kRed);
+  EditorView& v = quietly();
+  for (size_t i = 0; i < kSequenceCount; ++i) {
+    EditorRow& row = v.rows[i];
+    row.logoInk = kSysWindowText;
+    for (size_t d = 0; d < 7; ++d) {
+      row.dayGround[d] = map.day[i][d] ? kLightRed : kSysHighlightText;
+      if (map.day[i][d]) row.logoInk = kRed;
     }
   }
-  ui_.setForeColor("chkAutoScan", kWhite);
+  v.autoScanInk = kWhite;
   scanBusy_ = false;
 }
 
-void ScheduleEditor::saveSchedule() {
+void ScheduleEditor::save() {
+  if (!view().saveEnabled) return;
   const ScheduleTable& s = schedule_.table();
   std::array<int, 25> days{};
   for (int i = 0; i < kSequenceCount; ++i) days[i] = dayBits(s.dayFlags[i]);
@@ -444,40 +401,9 @@ void ScheduleEditor::saveSchedule() {
   // The store does not report a failed write; what it reads back tells.
   bool saved = true;
   for (const auto& [key, value] : lists) saved = saved && prefs_.read(key) == value;
-  ui_.setText("lblStatus", saved ? "Schedule saved"
-                                 : "The schedule could not be saved: the settings cannot be "
-                                   "written.");
+  update()->status =
+      saved ? "Schedule saved" : "The schedule could not be saved: the settings cannot be written.";
   statusTicks_ = kStatusTicks;
-}
-
-void ScheduleEditor::click(const std::string& name) {
-  if (ui_.has(name) && !ui_.enabled(name)) return;
-  auto [base, index] = splitIndexed(name);
-  if (base == "Option1" && index >= 0 && index <= kNoSequence) {
-    selectSequence(index);
-  } else if ((base == "txtStart" || base == "txtTON" || base == "txtOFF" || base == "txtEnd") &&
-             index >= 0 && index < kSequenceCount) {
-    if (ui_.enabled(indexed("Option1", index))) selectSequence(index);
-  } else if (base == "Command1" && index >= 0) {
-    toggleDay(index);
-  } else if (base == "txtLogo" && index >= 0) {
-    cycleLogo(index);
-  } else if ((base == "cmdButtons" && index == 0) || base == "mnuExit") {
-    close();
-    if (onClose) onClose();
-  } else if (base == "cmdButtons" && index == 1) {
-    saveSchedule();
-  } else if (base == "cmdScan") {
-    scanConflicts();
-  } else if (base == "chkAutoScan") {
-    if (loading_) return;
-    ui_.setChecked("chkAutoScan", !ui_.checked("chkAutoScan"));
-    autoScanClick();
-  } else if (base == "mnuHelp2") {
-    if (onShowHelp) onShowHelp();
-  } else if (base == "mnuAbout") {
-    if (schedule_.openAbout) schedule_.openAbout();  // modal over the editor
-  }
 }
 
 }  // namespace osd

@@ -3,13 +3,15 @@
 // the runner follows every edit at its next tick; only SAVE writes the settings.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 
 #include "platform/seams.h"
+#include "schedule/schedule_model.h"
 #include "settings/node_choices.h"
 #include "settings/preferences.h"
-#include "shell/window_model.h"
+#include "shell/view_state.h"
 
 namespace osd {
 
@@ -17,9 +19,9 @@ class SchedulePresenter;
 
 constexpr const char* kEditorCaption = "SX-1 and  SX-4 Take Scheduler";
 constexpr const char* kHelpCaption = "Schedule Help";
-constexpr int kNoSequence = 20;  // Option1(20): hidden, no row selected
+constexpr int kNoSequence = kSequenceCount;  // no row selected
 
-// Slider limits: VScroll1(0) Start, (1) T-ON, (2) Repeat, (3) End.
+// The limits of slider k: 0 Start, 1 T-ON, 2 Repeat, 3 End.
 struct SliderRange {
   int min, max, smallStep, largeStep;
 };
@@ -30,11 +32,38 @@ constexpr int kHelpTabCount = 8;
 const char* helpTabCaption(int tab);
 const char* helpText(int tab);
 
-class ScheduleEditor {
+// One row of the grid as the operator sees it.
+struct EditorRow {
+  std::array<std::string, 4> times;  // Start, T-ON, Repeat, End as shown ("8:00:15 ", "Off     ")
+  std::string logo;                  // "Off" or the logo's number
+  std::array<bool, 7> days{};        // Sunday first: the day's button shows "x"
+  bool enabled = true;               // false while the schedule is locked
+  Color logoInk = kColorDefault;     // red: the row has a conflict
+  std::array<Color, 7> dayGround;    // light red: a day in conflict
+  Color onGround = kColorDefault;    // yellow: T-ON applies now
+  Color offGround = kColorDefault;   // yellow: the repeat's off time applies now
+  EditorRow() { dayGround.fill(kColorDefault); }
+  bool operator==(const EditorRow&) const = default;
+};
+
+struct EditorView {
+  std::array<EditorRow, kSequenceCount> rows;
+  int selected = kNoSequence;    // the row the sliders edit; kNoSequence: none
+  std::array<int, 4> sliders{};  // Start, T-ON, Repeat, End in quarter minutes
+  bool slidersEnabled = true;
+  bool saveEnabled = true;
+  bool scanEnabled = true;   // off while auto scan runs or the schedule is locked
+  bool lockedShown = false;  // the "locked" notice under the sliders
+  bool autoScan = false;
+  Color autoScanInk = kWhite;  // green while a scan runs: the window repaints it at once
+  std::string status;          // cleared 5 s after it was written
+  std::string clock;
+};
+
+class ScheduleEditor : public ViewState<EditorView> {
  public:
   ScheduleEditor(SchedulePresenter& schedule, Preferences& prefs, NodeChoices& choices,
                  EventLoop& loop);
-  WindowModel& ui() { return ui_; }
 
   // Opening: fills the grid, selects no row, marks the editor open and starts its timer.
   void open();
@@ -43,30 +72,27 @@ class ScheduleEditor {
   void close();
   bool isOpen() const { return open_; }
 
-  // Events from the window, by control name ("Option1(3)", "Command1(12)", "txtLogo(2)",
-  // "cmdButtons(1)", "cmdScan", "chkAutoScan", "mnuExit", "mnuHelp2", "mnuAbout", and a
-  // click on any of a row's four time boxes). Clicks on disabled controls are ignored.
-  void click(const std::string& name);
+  // The operator's actions. Actions on controls the view shows disabled are ignored.
+  void selectRow(int i);  // a row's option button; kNoSequence selects none
+  void clickTime(int i);  // a click on one of the row's four time boxes selects it
+  void toggleDay(int i, int day);
+  void cycleLogo(int i);
+  void exit();  // EXIT and "E&xit": closes without saving
+  void save();
+  void scan();  // "Scan for Conflicts"
+  void toggleAutoScan();
+  void showHelp();
+  void showAbout();
   // The window moved slider k (0..3) to `value` (drag, arrow or page step).
   void sliderMoved(int k, int value);
-  // Timer1, every 500 ms while the editor is open.
+  // Every 500 ms while the editor is open.
   void timerTick();
 
   // The runner marks the time of a row that applies now.
   enum class RowTime { None, On, Off };
   void colourRow(int i, RowTime time);
 
-  // The operations.
-  void fillScheduleGrid();
-  void selectSequence(int i);
-  void applySlider(int k);
-  void toggleDay(int n);
-  void cycleLogo(int i);
-  void autoScanClick();
-  void scanConflicts();
-  void saveSchedule();
-
-  int currentSequence() const { return current_; }
+  int currentSequence() const { return view().selected; }
   bool loading() const { return loading_; }
   int autoScanTicks() const { return autoScanTicks_; }
 
@@ -75,23 +101,23 @@ class ScheduleEditor {
   std::function<void()> onShowHelp;
 
  private:
-  void defineControls();
+  void fillScheduleGrid();
+  void selectSequence(int i);
+  void applySlider(int k);
+  void scanConflicts();
+  bool rowEnabled(int i) const;
   // Moves slider k the way the program does; a change of value runs applySlider(k).
   void moveSlider(int k, int value);
-  int slider(int k) const;
 
   SchedulePresenter& schedule_;
   Preferences& prefs_;
   NodeChoices& choices_;
   EventLoop& loop_;
-  WindowModel ui_;
   bool open_ = false;
-  int current_ = kNoSequence;
   bool loading_ = false;
   int autoScanTicks_ = 0;
   bool scanBusy_ = false;
-  bool logoBusy_ = false;
-  // The status line (lblStatus) is cleared after this many ticks of Timer1 (5 s).
+  // The status line is cleared after this many ticks (5 s).
   static constexpr int kStatusTicks = 10;
   int statusTicks_ = 0;
 };

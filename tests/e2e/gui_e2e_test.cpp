@@ -15,8 +15,8 @@
 
 #include "e2e_support.h"
 #include "gui/main_window.h"
-#include "gui/model_binder.h"
 #include "gui/picture_box.h"
+#include "gui/widget_mirror.h"
 #include "support/sim_line.h"
 
 using namespace osd;
@@ -24,6 +24,10 @@ using osd::e2e::waitFor;
 using osd::gui::toTwips;
 
 namespace {
+
+std::string indexed(const char* base, int index) {
+  return std::string(base) + "(" + std::to_string(index) + ")";
+}
 
 template <typename T = QWidget>
 T* child(QWidget& w, const std::string& name) {
