@@ -22,7 +22,7 @@ struct Case {
 TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
   TempDir t;
   // clang-format off
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"osdprog", {"--help"}, 0, "usage: osdprog"},
       {"osdprog", {"--version"}, 0, "osdprog 1."},
       {"osdprog", {"--simulate", "512"}, 2, "'512' (give the size as --simulate=512)"},
@@ -57,7 +57,6 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       "osdctl upload x.bmp | --model",
       "osdctl scan | --ids",
       "osdctl convert x.png x.bmp | --size --fit --depth --memory --format --transparent"};
-  std::vector<Case> all = cases;
   for (const char* line : takingValues) {
     std::istringstream in(line);
     std::string program, word;
@@ -67,11 +66,13 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       std::vector<std::string> joined = before, apart = before;
       joined.push_back(option + "=");
       apart.insert(apart.end(), {option, ""});
-      if (option != "-o") all.push_back({program, joined, 2, "needs a value"});  // no "=" after -o
-      if (option != "--simulate") all.push_back({program, apart, 2, "needs a value"});  // "=" only
+      if (option != "-o")
+        cases.push_back({program, joined, 2, "needs a value"});  // no "=" after -o
+      if (option != "--simulate")
+        cases.push_back({program, apart, 2, "needs a value"});  // "=" only
     }
   }
-  for (const Case& c : all) {
+  for (const Case& c : cases) {
     const ProgramRun r = runProgram(binDir() + "/" + c.program, c.args, t.path);
     const std::string& text = r.rc == 0 ? r.out : r.err;
     std::string typed = c.program;
@@ -87,9 +88,8 @@ TEST(CommandLine, EncodeOutputToADeviceWritesInPlace) {
   TempDir t;
   const std::string bmp = t.path + "/four.bmp", device = t.path + "/null";
   std::ofstream(bmp, std::ios::binary) << osd::test::plainBmp(4, 2, 24);
-  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
     GTEST_SKIP() << "making a device node needs root";
-  }
   const ProgramRun r = runProgram(binDir() + "/osdctl", {"encode", bmp, "-o", device}, t.path);
   EXPECT_EQ(r.rc, 0) << r.err;
   struct stat st {};

@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,17 +18,6 @@ using namespace osd::e2e;
 
 namespace {
 
-// A picture of w x h in bands across: each band's colour with its alpha.
-QImage bands(int w, int h, bool across, const std::vector<QColor>& colours) {
-  QImage img(w, h, QImage::Format_ARGB32);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int band = (across ? x * int(colours.size()) / w : y * int(colours.size()) / h);
-      img.setPixelColor(x, y, colours[size_t(band)]);
-    }
-  return img;
-}
-
 using Clear = bool (*)(int x, int y);  // where the source is transparent (top row 0)
 struct Picture {
   const char* name;
@@ -40,10 +28,14 @@ struct Picture {
     if (std::string(name).ends_with(".svg")) {
       std::ofstream(path) << "<svg xmlns='http://www.w3.org/2000/svg' width='256' height='64'>"
                              "<rect x='0' y='0' width='128' height='64' fill='#f00'/></svg>";
-    } else {
-      bands(source.width(), source.height(), source.width() < 10 * source.height(), colours)
-          .save(QString::fromStdString(path), nullptr, 95);
+      return;
     }
+    const int w = source.width(), h = source.height(), n = int(colours.size());
+    QImage img(source, QImage::Format_ARGB32);  // each band's colour with its alpha
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        img.setPixelColor(x, y, colours[w < 10 * h ? x * n / w : y * n / h]);
+    img.save(QString::fromStdString(path), nullptr, 95);
   }
 };
 
@@ -93,14 +85,10 @@ TEST(ConvertE2E, OutputsPassTheReaderAndAreTransparentExactlyWhereTheSourceWas) 
     std::string error;
     const auto verdict = checkBmpFile(out, false, error);
     ASSERT_TRUE(verdict && verdict->accepted) << pic.name << ": " << error;
-    const std::string bytes = slurp(out);
-    const auto image = decodeBmp(std::vector<uint8_t>(bytes.begin(), bytes.end()), error);
-    ASSERT_TRUE(image);
+    const auto image = loadBmpFile(out, error);
+    ASSERT_TRUE(image) << error;
     ASSERT_TRUE(QSize(image->layout.width, image->layout.height) == pic.out) << pic.name;
-    EncodeOptions options;
-    options.format = c.format;
-    options.transparent = c.t;
-    const std::vector<int> values = encodeImage(*image, options);
+    const std::vector<int> values = encodeImage(*image, {c.format, c.t});
     int wrong = 0;
     for (int y = 0; y < pic.out.height(); ++y)  // values: bottom row first
       for (int x = 0; x < pic.out.width(); ++x)

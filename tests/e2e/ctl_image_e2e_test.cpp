@@ -64,17 +64,14 @@ TEST(CtlImage, CheckAndEncodeExitStatusAndOutput) {
       {"encode @px --transparent 256", 2, {}, {}},
       {"encode @px --bogus", 2, {}, {}},
   };
-  auto run = [&](const std::string& line) {
+  for (const ImageCase& c : cases) {
     std::vector<std::string> words;
-    std::istringstream in(line);
+    std::istringstream in(c.args);
     for (std::string w; in >> w;)
       words.push_back(w[0] != '@' ? w
                                   : t.path + "/" + w.substr(1) +
                                         (w.find('.') == std::string::npos ? ".bmp" : ""));
-    return runOsd("osdctl", words);
-  };
-  for (const ImageCase& c : cases) {
-    const ProgramRun r = run(c.args);
+    const ProgramRun r = runProgram(binDir() + "/osdctl", words);
     EXPECT_EQ(r.rc, c.rc) << c.args << ": " << r.err;
     EXPECT_EQ(r.out, c.out.value_or(r.out)) << c.args;
     EXPECT_EQ(r.err, c.err.value_or(r.err)) << c.args;

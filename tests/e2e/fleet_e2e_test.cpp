@@ -19,9 +19,18 @@ namespace {
 const int64_t k64 = DownloadPlan{256, 64, 64 * 1024}.streamLength();
 const int64_t k512 = DownloadPlan{256, 64, 512 * 1024}.streamLength();
 
-// osdctl run to its end, however long (a scan of the whole line takes two minutes).
-ProgramRun osdctl(const std::vector<std::string>& args, const std::string& dir) {
-  return runProgram(binDir() + "/osdctl", args, dir, {}, 400000);
+// osdsim unpaced with RGB nodes, the line recorded in `t` and each node's picture written there.
+Sim fleet(const TempDir& t, std::vector<std::string> options) {
+  options.insert(options.end(), {"--baud", "0", "--format", "rgb", "--record", t.path + "/rec.bin",
+                                 "--image-out", t.path + "/got-%d.bmp"});
+  return Sim(options);
+}
+
+// osdctl on `node` run to its end, however long (a scan of the whole line takes two minutes),
+// its settings and data in `t`.
+ProgramRun osdctl(std::vector<std::string> args, const Sim& node, const TempDir& t) {
+  args.insert(args.end(), {"--port", node.pty(), "--settings", "s.ini", "--data-dir", "."});
+  return runProgram(binDir() + "/osdctl", args, t.path, {}, 400000);
 }
 
 struct FleetCase {
@@ -56,17 +65,10 @@ void runFleetCase(const FleetCase& c) {
   const std::string logo = rgbExactLogo(0);
   TempDir t;
   writeBytes(t.path + "/logo.bmp", logo);
-  std::vector<std::string> sim = {"--baud",      "0",
-                                  "--format",    "rgb",
-                                  "--record",    t.path + "/rec.bin",
-                                  "--image-out", t.path + "/got-%d.bmp"};
-  sim.insert(sim.end(), c.sim.begin(), c.sim.end());
-  Sim node(sim);
-  std::vector<std::string> args = {"download", "logo.bmp",   "--port",     node.pty(),
-                                   "--format", "rgb",        "--no-erase", "--settings",
-                                   "s.ini",    "--data-dir", "."};
+  const Sim node = fleet(t, c.sim);
+  std::vector<std::string> args = {"download", "logo.bmp", "--format", "rgb", "--no-erase"};
   args.insert(args.end(), c.ctl.begin(), c.ctl.end());
-  const ProgramRun run = osdctl(args, t.path);
+  const ProgramRun run = osdctl(args, node, t);
   EXPECT_EQ(run.rc, c.rc) << run.err;
   EXPECT_EQ(run.out, c.out);
 
@@ -93,9 +95,7 @@ const char* kSite =
     "format = rgb\n[node 7]\nlogo=a.bmp\nformat=rgb\n[node 9]\nlogo = b.bmp\nformat = rgb\n";
 
 struct SiteLine {
-  SiteLine()
-      : node({"--baud", "0", "--id", "3,7,9", "--wake", "together", "--format", "rgb", "--record",
-              t.path + "/rec.bin", "--image-out", t.path + "/got-%d.bmp"}) {
+  SiteLine() : node(fleet(t, {"--id", "3,7,9", "--wake", "together"})) {
     writeBytes(t.path + "/a.bmp", rgbExactLogo(0));
     writeBytes(t.path + "/b.bmp", rgbExactLogo(5));
     writeBytes(t.path + "/odd.bmp", test::plainBmp(255, 64, 24));  // the reader refuses it
@@ -103,10 +103,9 @@ struct SiteLine {
   ProgramRun apply(const std::string& site, const std::vector<std::string>& more = {}) {
     std::ofstream(t.path + "/rec.bin", std::ios::trunc).flush();  // osdsim appends to it
     std::ofstream(t.path + "/site.ini") << site;
-    std::vector<std::string> args = {"apply",      "site.ini", "--port",     node.pty(),
-                                     "--settings", "s.ini",    "--data-dir", "."};
+    std::vector<std::string> args = {"apply", "site.ini"};
     args.insert(args.end(), more.begin(), more.end());
-    return osdctl(args, t.path);
+    return osdctl(args, node, t);
   }
   std::string line() const { return slurp(t.path + "/rec.bin"); }
   TempDir t;

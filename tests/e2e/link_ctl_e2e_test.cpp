@@ -27,7 +27,7 @@ std::vector<std::string> words(const std::string& text, const TempDir& t) {
   std::vector<std::string> out;
   std::istringstream in(text);
   for (std::string w; in >> w;)
-    out.push_back(w.find(".bmp") != std::string::npos ? t.path + "/" + w : w);
+    out.push_back(w.ends_with(".bmp") || w.ends_with(".bin") ? t.path + "/" + w : w);
   return out;
 }
 
@@ -45,9 +45,7 @@ void check(const std::vector<CtlCase>& cases) {
     TempDir t;
     writeBytes(t.path + "/big.bmp",
                osd::test::makeBitmap24(256, 256, [](int, int) { return osd::test::Rgb{}; }));
-    std::vector<std::string> options = words(c.sim, t);
-    options.insert(options.end(), {"--record", t.path + "/rec.bin"});
-    Sim sim(options);
+    Sim sim(words(c.sim + " --record rec.bin", t));
     std::vector<std::string> args = words(c.args, t);
     if (c.args.find("--port") == std::string::npos) args.insert(args.end(), {"--port", sim.pty()});
     const ProgramRun r = ctl(t, args);

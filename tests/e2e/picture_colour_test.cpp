@@ -86,7 +86,6 @@ int farthest(const QImage& picture, int x, int y, const int (&want)[3]) {
 }  // namespace
 
 TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValues) {
-  e2e::ensureApplication();
   e2e::TempDir dir;
   const std::string path = dir.path + "/picture";
   const QColorSpace p3(QColorSpace::DisplayP3), adobe(QColorSpace::AdobeRgb);
@@ -162,7 +161,6 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
 }
 
 TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
-  e2e::ensureApplication();
   // Rows of four pixels: clear, opaque, clear, opaque. `a` and `b` are the samples of the clear
   // and the opaque one (one per channel, alpha last).
   const struct {
@@ -206,7 +204,6 @@ TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
 }
 
 TEST(PictureColour, DecoderMessagesAreHeldBackAndNameARefusal) {
-  e2e::ensureApplication();
   static int passedOn = 0;
   const QtMessageHandler before = qInstallMessageHandler(
       [](QtMsgType, const QMessageLogContext&, const QString&) { ++passedOn; });

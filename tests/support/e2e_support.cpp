@@ -65,7 +65,6 @@ TempDir::TempDir() : path(dir.path().toStdString()) {
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workDir, const std::string& input, int timeoutMs) {
-  ensureApplication();
   QProcess p;
   if (!workDir.empty()) p.setWorkingDirectory(QString::fromStdString(workDir));
   p.start(QString::fromStdString(program), toList(args));
@@ -106,12 +105,7 @@ int wrongPixels(const std::string& picture, const std::string& logo) {
   return wrong;
 }
 
-ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args) {
-  return runProgram(binDir() + "/" + name, args);
-}
-
 Sim::Sim(const std::vector<std::string>& options) {
-  ensureApplication();
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   process_.start(QString::fromStdString(binDir() + "/osdsim"), toList(options));
   if (!process_.waitForStarted(10000)) return;

@@ -35,8 +35,6 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workDir = {}, const std::string& input = {},
                       int timeoutMs = 120000);
-// The same for one of the programs in binDir().
-ProgramRun runOsd(const std::string& name, const std::vector<std::string>& args);
 
 // A logo in colours an RGB node stores exactly, different in every line and half; `shift`
 // makes another. wrongPixels: pixels of osdsim's picture unlike `logo` on an RGB node (-1: none).

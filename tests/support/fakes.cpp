@@ -45,7 +45,6 @@ bool VirtualLoop::runNext(int64_t limit) {
 }
 
 void VirtualLoop::yield() {
-  ++yields;
   // One event: the next one due, however far ahead. Nothing pending: time still moves on.
   if (!runNext(now_ + 3600 * 1000)) now_ += 25;
 }
@@ -62,12 +61,9 @@ void VirtualLoop::at(int64_t ms, std::function<void()> action) {
 }
 
 LocalTime VirtualLoop::now() const {
-  double t = clockBase_ + static_cast<double>(now_) / 1000.0;
-  int days = static_cast<int>(t / 86400.0);
-  LocalTime lt;
-  lt.secondsSinceMidnight = t - days * 86400.0;
-  lt.weekday = (weekday_ - 1 + days) % 7 + 1;
-  return lt;
+  const double t = clockBase_ + static_cast<double>(now_) / 1000.0;
+  const int days = static_cast<int>(t / 86400.0);
+  return {t - days * 86400.0, (weekday_ - 1 + days) % 7 + 1};
 }
 
 void VirtualLoop::setClock(int weekday, double secondsSinceMidnight) {
@@ -81,22 +77,18 @@ void VirtualLoop::setClock(int weekday, double secondsSinceMidnight) {
 
 bool FakePort::open(int number, PortOpenError& error) {
   openedNumbers.push_back(number);
+  const auto f = failWith.find(number);
   if (open_) {
     error = {kErrPortInUse, "Port already open"};
-    return false;
-  }
-  auto f = failWith.find(number);
-  if (f != failWith.end()) {
+  } else if (f != failWith.end()) {
     error = {f->second, "Open failed with error " + std::to_string(f->second)};
-    return false;
-  }
-  if (!openable.count(number)) {
+  } else if (!openable.count(number)) {
     error = {kErrNoSuchPort, "No such port"};
-    return false;
+  } else {
+    currentNumber = number;
+    return open_ = true;
   }
-  open_ = true;
-  currentNumber = number;
-  return true;
+  return false;
 }
 
 void FakePort::write(const std::string& bytes) {
@@ -132,9 +124,8 @@ const std::string kPrefix = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormI
 }
 
 std::optional<std::string> MemorySettings::read(const std::string& path) {
-  auto it = values.find(path);
-  if (it == values.end()) return std::nullopt;
-  return it->second;
+  const auto it = values.find(path);
+  return it == values.end() ? std::nullopt : std::optional(it->second);
 }
 
 std::optional<std::string> MemorySettings::get(const std::string& key) const {
@@ -181,16 +172,6 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
-}
-
-Harness::Harness() {
-  platform =
-      std::make_unique<Platform>(Platform{port, loop, settings, dialogs, launcher, dir, dir});
-  app = std::make_unique<App>(*platform);
-}
-
-Harness::~Harness() {
-  app.reset();
 }
 
 void Harness::openPort(int n) {

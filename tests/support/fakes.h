@@ -21,11 +21,6 @@ class VirtualLoop : public EventLoop {
   void setTimerEnabled(TimerId id, bool enabled) override;
   bool timerEnabled(TimerId id) const override;
   void yield() override;
-  // Counted apart, then the same as yield().
-  void runPending() override {
-    ++pendingRuns;
-    yield();
-  }
   LocalTime now() const override;
 
   void advance(int64_t ms);                           // runs all that is due until now + ms
@@ -33,8 +28,6 @@ class VirtualLoop : public EventLoop {
   int64_t ms() const { return now_; }
   // The wall clock: weekday (1 = Sunday) and time of day at virtual time 0.
   void setClock(int weekday, double secondsSinceMidnight);
-  int yields = 0;
-  int pendingRuns = 0;
 
  private:
   bool runNext(int64_t limit);
@@ -156,8 +149,6 @@ struct ScratchDir {
 
 // The program's logic on the doubles, with a temporary data folder.
 struct Harness {
-  Harness();
-  ~Harness();
   VirtualLoop loop;
   FakePort port;
   MemorySettings settings;
@@ -165,8 +156,9 @@ struct Harness {
   FakeLauncher launcher;
   ScratchDir temp;
   std::string dir = temp.path;  // program and data folder
-  std::unique_ptr<Platform> platform;
-  std::unique_ptr<App> app;
+  std::unique_ptr<Platform> platform =
+      std::make_unique<Platform>(Platform{port, loop, settings, dialogs, launcher, dir, dir});
+  std::unique_ptr<App> app = std::make_unique<App>(*platform);
 
   // Opens port `n` as the selected port and lets it become valid (as after start-up),
   // without going through the whole start-up sequence; clears the recorded writes.
