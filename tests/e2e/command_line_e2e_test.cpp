@@ -63,13 +63,11 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
     std::vector<std::string> before;
     for (in >> program; in >> word && word != "|";) before.push_back(word);
     for (std::string option; in >> option;) {
-      std::vector<std::string> joined = before, apart = before;
-      joined.push_back(option + "=");
-      apart.insert(apart.end(), {option, ""});
-      if (option != "-o")
-        cases.push_back({program, joined, 2, "needs a value"});  // no "=" after -o
-      if (option != "--simulate")
-        cases.push_back({program, apart, 2, "needs a value"});  // "=" only
+      Case joined{program, before, 2, "needs a value"}, apart = joined;
+      joined.args.push_back(option + "=");
+      apart.args.insert(apart.args.end(), {option, ""});
+      if (option != "-o") cases.push_back(joined);         // no "=" after -o
+      if (option != "--simulate") cases.push_back(apart);  // "=" only
     }
   }
   for (const Case& c : cases) {

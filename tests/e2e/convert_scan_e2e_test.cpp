@@ -18,11 +18,10 @@ using namespace osd::e2e;
 
 namespace {
 
-using Clear = bool (*)(int x, int y);  // where the source is transparent (top row 0)
 struct Picture {
   const char* name;
-  QSize source, out;  // out: of the bitmap written
-  Clear clear;
+  QSize source, out;            // out: of the bitmap written
+  bool (*clear)(int x, int y);  // where the source is transparent (top row 0)
   std::vector<QColor> colours;  // in bands across (down for a picture wider than high x 10)
   void make(const std::string& path) const {
     if (std::string(name).ends_with(".svg")) {

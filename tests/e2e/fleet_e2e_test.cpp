@@ -77,8 +77,7 @@ void runFleetCase(const FleetCase& c) {
   EXPECT_EQ(test::streamLengths(line), c.streams);
   const size_t first = line.find("QXW");
   ASSERT_NE(first, std::string::npos);
-  EXPECT_EQ(line.substr(0, first).substr(first - std::strlen(c.wokenBeforeFirst)),
-            c.wokenBeforeFirst);
+  EXPECT_TRUE(line.substr(0, first).ends_with(c.wokenBeforeFirst)) << line.substr(0, first);
   EXPECT_EQ(line.substr(line.size() - 7), "SPWK,00");
   for (const int id : c.stored) {
     const std::string got = t.path + "/got-" + std::to_string(id) + ".bmp";

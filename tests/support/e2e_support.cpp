@@ -26,8 +26,7 @@ QStringList toList(const std::vector<std::string>& words) {
 }
 
 // The widgets need a QApplication; it is made before any test of this binary runs.
-class Application : public ::testing::Environment {
- public:
+struct Application : ::testing::Environment {
   void SetUp() override { ensureApplication(); }
 };
 [[maybe_unused]] ::testing::Environment* const kApplication =

@@ -51,8 +51,6 @@ class Sim {
  public:
   explicit Sim(const std::vector<std::string>& options);
   ~Sim();
-  Sim(const Sim&) = delete;
-  Sim& operator=(const Sim&) = delete;
   const std::string& pty() const { return pty_; }
   qint64 pid() const { return process_.processId(); }
   QProcess& process() { return process_; }

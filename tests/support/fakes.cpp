@@ -16,10 +16,6 @@ void VirtualLoop::setTimerEnabled(TimerId id, bool enabled) {
   t.enabled = enabled;
 }
 
-bool VirtualLoop::timerEnabled(TimerId id) const {
-  return timers_[static_cast<int>(id)].enabled;
-}
-
 bool VirtualLoop::runNext(int64_t limit) {
   int64_t best = limit + 1;
   int which = -1;
@@ -163,9 +159,8 @@ std::string ScriptedDialogs::openFileName(const std::string&, const std::string&
 }
 
 ScratchDir::ScratchDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "osdtest-XXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("no temporary folder");
-  path = tmpl;
+  path = (std::filesystem::temp_directory_path() / "osdtest-XXXXXX").string();
+  if (::mkdtemp(path.data()) == nullptr) throw std::runtime_error("no temporary folder");
   std::filesystem::create_directories(path + "/Images");
 }
 
@@ -193,8 +188,7 @@ void Harness::lineReady(int n) {
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string readFileBytes(const std::string& path) {

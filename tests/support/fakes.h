@@ -19,7 +19,7 @@ namespace osd::test {
 class VirtualLoop : public EventLoop {
  public:
   void setTimerEnabled(TimerId id, bool enabled) override;
-  bool timerEnabled(TimerId id) const override;
+  bool timerEnabled(TimerId id) const override { return timers_[static_cast<int>(id)].enabled; }
   void yield() override;
   LocalTime now() const override;
 
