@@ -115,9 +115,7 @@ std::string FakePort::sent() const {
   return all;
 }
 
-namespace {
 const std::string kPrefix = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\";
-}
 
 std::optional<std::string> MemorySettings::read(const std::string& path) {
   const auto it = values.find(path);
