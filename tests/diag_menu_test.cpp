@@ -2,8 +2,6 @@
 // that act in the window.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "link/diag_table.h"
 #include "support/fakes.h"
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 #include "logo_bitmap.h"
 #include "support/fakes.h"
@@ -160,25 +159,22 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   EXPECT_EQ(h.port.writes.size(), 448u);
 }
 
-TEST_F(DownloadTest, SetupValueBeyondAByteStopsBeforeSending) {
+TEST_F(DownloadTest, ABadSetupValueOrAFailingWriteStopsTheDownload) {
   loadLogo();
-  app.bench().video().params()[1] = 300;
-  app.download().run();
-  EXPECT_TRUE(h.port.writes.empty());
-  EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
-  EXPECT_NE(app.statusLine().view().errorText.find("300"), std::string::npos);
-  EXPECT_FALSE(app.download().lineHeld());
-  EXPECT_FALSE(app.statusLine().view().busy);
-}
-
-TEST_F(DownloadTest, FailingWritesStopTheDownload) {
-  loadLogo();
-  h.port.failWrites = true;
-  app.download().run();
-  EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
-  EXPECT_EQ(app.statusLine().view().errorText.find("Write failed"),
-            0u);  // SendCom's own report first
-  EXPECT_FALSE(app.download().lineHeld());
+  for (const bool badValue : {true, false}) {
+    SCOPED_TRACE(badValue ? "setup value 300" : "failing write");
+    app.statusLine().dismissError();
+    app.bench().video().params()[1] = badValue ? 300 : 0x73;
+    h.port.failWrites = !badValue;
+    app.download().run();
+    EXPECT_TRUE(h.port.writes.empty());
+    EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
+    EXPECT_EQ(app.statusLine().view().errorText,
+              badValue
+                  ? "Setup byte 4 holds 300, which is not a byte value."
+                  : "Write failed\r\nThe download stopped: the serial port did not take the data.");
+    EXPECT_FALSE(app.download().lineHeld() || app.statusLine().view().busy);
+  }
 }
 
 TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {

@@ -28,11 +28,6 @@ void writeAllFiles(const std::string& dir) {
   writeFile(dir + "/Images/Video-ImageData.dat", lines(16, "9"));
 }
 
-void startUpRead(App& app) {
-  if (!app.bench().video().read()) app.bench().video().useDefaults(256, 64);
-  app.video().showParams();
-}
-
 }  // namespace
 
 TEST(VideoFieldReader, FieldsAndNumbers) {
@@ -102,7 +97,8 @@ TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
     writeAllFiles(h.dir);
     if (*c.file) writeFile(h.dir + "/Images/" + c.file, c.content);
     if (!*c.file) fs::remove(h.dir + "/Images/Video-PALMData.dat");
-    startUpRead(*h.app);
+    if (!h.app->bench().video().read()) h.app->bench().video().useDefaults(256, 64);
+    h.app->video().showParams();
     EXPECT_EQ(h.app->bench().video().ntsc()[0], c.read ? 1 : 4) << c.name;
     const std::string palm = readFileBytes(h.dir + "/Images/Video-PALMData.dat");
     EXPECT_EQ(palm.substr(0, 6), c.read ? "3\r\n3\r\n" : "   6\r\n") << c.name;
