@@ -14,16 +14,14 @@ using namespace osd::test;
 
 namespace {
 
-// Another copy of the program, as the desktop reports it.
+// No other copy of the program is running; the question is asked with the send guard on.
 struct FakeInstances : InstanceGuard {
-  bool running = false;
   std::vector<bool> guardSeen;  // the send guard at the time of the question
   App* app = nullptr;
   bool otherInstanceRunning() override {
     if (app) guardSeen.push_back(app->dispatcher().guarded());
-    return running;
+    return false;
   }
-  void bringOtherToFront() override {}
   Handover closeOther() override { return Handover::Closed; }
 };
 
@@ -31,11 +29,10 @@ struct FakeInstances : InstanceGuard {
 // send guard holds while the window is being set up.
 struct EagerPort : FakePort {
   App* app = nullptr;
-  bool eager = true;
   int attempts = 0;
   bool open(int number, PortOpenError& error) override {
     bool ok = FakePort::open(number, error);
-    if (ok && eager && app) {
+    if (ok && app) {
       ++attempts;
       app->dispatcher().send("WK,00");
       app->dispatcher().sizeQuery();
@@ -63,7 +60,6 @@ TEST_F(StartupTest, NothingReachesTheLineWhileTheWindowIsSetUp) {
   h.settings.set("ComPort", " 3");
 
   a.formLoad("");
-  port.eager = false;
 
   EXPECT_TRUE(port.isOpen());
   EXPECT_EQ(port.currentNumber, 3);
