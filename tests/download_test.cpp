@@ -31,12 +31,6 @@ struct DownloadTest : ::testing::Test {
     ASSERT_EQ(app.logos().readFile(path), 0) << app.statusLine().view().errorText;
     ASSERT_TRUE(app.logos().view().slot.at(static_cast<size_t>(slot)).chosen);
   }
-  // What the encoder makes of the slot's logo: the rows the download must send.
-  std::vector<int> encoded(int slot) {
-    std::vector<int> values(2000001, 0);
-    app.logos().encodeLogo(slot, values);
-    return values;
-  }
 };
 
 std::string row(const std::vector<int>& values, int w, int r) {
@@ -73,7 +67,8 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   loadLogo();
   app.bench().video().params()[1] = 0x73, app.bench().video().params()[2] = 0,
   app.bench().video().params()[3] = 0xE2;
-  const std::vector<int> values = encoded(1);
+  std::vector<int> values(2000001, 0);  // what the encoder makes of the logo: the rows to send
+  app.logos().encodeLogo(1, values);
   app.download().run();
 
   ASSERT_EQ(h.port.writes.size(), 1u + 64u + 383u);
@@ -138,8 +133,7 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   EXPECT_TRUE(barAgrees);
   EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
   EXPECT_LT(progress[0], 1);
-  EXPECT_FALSE(app.statusLine().view().busy);
-  EXPECT_FALSE(app.statusLine().view().progressShown);
+  EXPECT_FALSE(app.statusLine().view().busy || app.statusLine().view().progressShown);
 }
 
 TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {

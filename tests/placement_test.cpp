@@ -42,12 +42,7 @@ struct PlacementTest : ::testing::Test {
 };
 
 std::string packet(int v, int hpos) {
-  std::string s = "\x80\x89";
-  s += static_cast<char>(v);
-  s += '\0';
-  s += static_cast<char>(hpos);
-  s += '\0';
-  return s;
+  return {'\x80', '\x89', static_cast<char>(v), '\0', static_cast<char>(hpos), '\0'};
 }
 
 }  // namespace
