@@ -27,9 +27,7 @@ struct Window {
     app.bench().logos().selected = 1;
     app.choices().chooseFormat(PixelFormat::Rgb);
     EXPECT_EQ(app.logos().readFile(path), 0);
-    MenusPresenter::WindowActions actions;
-    actions.exit = [this] { ++exits; };
-    app.menus().setWindowActions(actions);
+    app.menus().setWindowActions({.exit = [this] { ++exits; }});
     line.paceAtLineSpeed();
     h.port.writes.clear();
     line.heard.clear();
