@@ -42,12 +42,10 @@ std::shared_future<std::string> make(Kind kind, const std::string& t) {
 }
 
 TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
-  struct Target {
-    Kind kind;
-    bool written;
-    mode_t typeAfter;  // what `t` is afterwards (lstat)
-    const char* said;  // part of the reason for a refusal
-  };
+  // typeAfter: what `t` is afterwards (lstat); said: part of the reason for a refusal
+  // clang-format off
+  struct Target { Kind kind; bool written; mode_t typeAfter; const char* said; };
+  // clang-format on
   const std::vector<Target> targets = {
       {Kind::None, true, S_IFREG, ""},
       {Kind::LongerFile, true, S_IFREG, ""},
@@ -90,8 +88,7 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
   }
 }
 
-// The system's steps, each call written down; the step named `failing` fails instead of
-// running.
+// The system's steps, each call written down; the step named `failing` fails without running.
 class RecordedSteps final : public osd::FileSteps {
  public:
   explicit RecordedSteps(std::string failing) : failing_(std::move(failing)) {}
