@@ -24,13 +24,6 @@ BmpImage decoded(const std::string& file) {
   return img ? *img : BmpImage{};
 }
 
-std::vector<int> encode(const std::string& file, PixelFormat f, int t) {
-  EncodeOptions o;
-  o.format = f;
-  o.transparent = t;
-  return encodeImage(decoded(file), o);
-}
-
 // A 4 by 2 image of one 24-bit colour, stored bytes b0 (blue), b1, b2 (red).
 std::string solid24(uint8_t b0, uint8_t b1, uint8_t b2) {
   std::vector<uint8_t> row;
@@ -69,13 +62,9 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
   std::fill_n(paddedWant.begin(), 13, 191);
   std::fill_n(oneBitYccWant.begin(), 8, 248);
   const std::vector<int> oneBitWant = {191, 0, 191, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 191};
-  const struct {
-    const char* what;
-    std::string file;
-    PixelFormat format;
-    int t;
-    std::vector<int> want;
-  } cases[] = {
+  // clang-format off
+  const struct { const char* what; std::string file; PixelFormat format; int t;
+                 std::vector<int> want; } cases[] = {
       {"24-bit levels", solid24(50, 100, 200), Rgb, 255, std::vector<int>(8, 185)},
       {"white, T 0", solid24(255, 255, 255), Rgb, 0, std::vector<int>(8, 191)},
       {"all three equal T", solid24(255, 255, 255), Rgb, 255, std::vector<int>(8, 0)},
@@ -105,14 +94,13 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
       {"padded rows", paddedFile, Rgb, 255, paddedWant},
       {"large header", makeBmp(large), Rgb, 255, {155, 128, 155, 128, 128, 155, 128, 155}},
   };
+  // clang-format on
   for (const auto& c : cases) {
-    EXPECT_EQ(encode(c.file, c.format, c.t), c.want) << c.what;
+    EXPECT_EQ(encodeImage(decoded(c.file), EncodeOptions{c.format, c.t}), c.want) << c.what;
     // Into a longer buffer: what lies beyond the picture's values stays.
-    EncodeOptions o;
-    o.format = c.format, o.transparent = c.t;
     std::vector<int> out(c.want.size() + 2, -1), want = c.want;
     want.insert(want.end(), {-1, -1});
-    encodeImage(decoded(c.file), o, out);
+    encodeImage(decoded(c.file), EncodeOptions{c.format, c.t}, out);
     EXPECT_EQ(out, want) << c.what;
   }
   // The node view shows the levels of "24-bit levels" again: red 1, green 2, blue 3 of 3.
@@ -165,10 +153,7 @@ TEST(EncoderReference, TwentyFourBitsMatchTheFormulas) {
       }
       for (PixelFormat f : {PixelFormat::YCbCr, PixelFormat::Rgb}) {
         for (int t : {255, 0, 128}) {
-          EncodeOptions o;
-          o.format = f;
-          o.transparent = t;
-          const std::vector<int> out = encodeImage(img, o);
+          const std::vector<int> out = encodeImage(img, EncodeOptions{f, t});
           ASSERT_EQ(out.size(), static_cast<size_t>(w) * 256u);
           for (size_t j = 0; j < out.size(); ++j) {
             const uint8_t* p = img.rows.data() + (j / w) * img.layout.rowBytes + 3 * (j % w);

@@ -82,10 +82,7 @@ struct Rig {
 
 // A 16 x 4 logo whose every value tells its row and column.
 FleetLogo logo(int seed) {
-  FleetLogo l;
-  l.name = "logo" + std::to_string(seed);
-  l.width = 16;
-  l.height = 4;
+  FleetLogo l{.name = "logo" + std::to_string(seed), .width = 16, .height = 4};
   for (int i = 0; i < 64; ++i) l.pixels.push_back((i * 7 + seed) % 250);
   video::fillSetupBlock(l.setup, 16, 4, video::defaultImageParams(16, 4));
   return l;
@@ -110,7 +107,6 @@ size_t count(const std::string& text, const std::string& what) {
 }  // namespace
 
 TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
-  const std::string ask3 = "SPWK,03QXS";
   const int64_t k64 = DownloadPlan{16, 4, 64 * 1024}.streamLength();
   const int64_t k512 = DownloadPlan{16, 4, 512 * 1024}.streamLength();
   struct Case {
@@ -167,7 +163,7 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     std::string asks;
     for (const int id : c.asked) asks += "SPWK," + hex2(id) + "QXS";
     EXPECT_EQ(sent.rfind(asks, 0), 0u);
-    EXPECT_EQ(count(sent, ask3), 2u);
+    EXPECT_EQ(count(sent, "SPWK,03QXS"), 2u);
     EXPECT_EQ(sent.substr(sent.size() - 7), "SPWK,00");
     // The whole job's figures agree with what went out, and end with nothing left.
     ASSERT_FALSE(rig.progress.empty());

@@ -16,6 +16,7 @@
 #include "support/sim_line.h"
 
 using namespace osd;
+using namespace osd::test;
 
 namespace {
 
@@ -150,9 +151,7 @@ TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     LineOfNodes l({3, 7, 26});
     App& app = *l.h.app;
     std::string logo = l.h.dir + "/logo.bmp";
-    test::writeFile(logo, test::makeBitmap24(64, 16, [](int r, int col) {
-                      return test::stripedLogo(r, col, 64);
-                    }));
+    writeFile(logo, makeBitmap24(64, 16, [](int r, int c) { return stripedLogo(r, c, 64); }));
     app.bench().logos().selected = 1;
     ASSERT_EQ(app.logos().readFile(logo), 0);
     app.bench().logos().selected = c.slot;

@@ -42,12 +42,7 @@ struct PlacementTest : ::testing::Test {
 };
 
 std::string packet(int v, int hpos) {
-  std::string s = "\x80\x89";
-  s += static_cast<char>(v);
-  s += '\0';
-  s += static_cast<char>(hpos);
-  s += '\0';
-  return s;
+  return {'\x80', '\x89', static_cast<char>(v), '\0', static_cast<char>(hpos), '\0'};
 }
 
 }  // namespace
@@ -117,10 +112,8 @@ TEST_F(PlacementTest, CommittedPositionsTheirCodesAndRangeChecks) {
 
 TEST_F(PlacementTest, DragClampsAtTheCorners) {
   drag(1, 200, 400, -4000, -4000);
-  EXPECT_EQ(pic(1).left, 60);
-  EXPECT_EQ(pic(1).top, 240);
-  EXPECT_EQ(app.placement().view().hpos, "0");
-  EXPECT_EQ(app.placement().view().vpos, "0");
+  EXPECT_EQ(std::pair(pic(1).left, pic(1).top), std::pair(60, 240));
+  EXPECT_EQ(app.placement().view().hpos + " " + app.placement().view().vpos, "0 0");
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP04", "AHP22", packet(4, 34)}));
   h.port.writes.clear();
   h.loop.onTimer(TimerId::Delay);  // the preview follows the pointer once a main tick
@@ -130,30 +123,27 @@ TEST_F(PlacementTest, DragClampsAtTheCorners) {
 
 TEST_F(PlacementTest, DragMovesByAQuarterOfThePointerOffset) {
   drag(1, 1000, 1000, 400, -200);
-  EXPECT_EQ(pic(1).left, 1100);
-  EXPECT_EQ(pic(1).top, 950);
+  EXPECT_EQ(std::pair(pic(1).left, pic(1).top), std::pair(1100, 950));
   // 1040 * 100 / 5600 = 18.57 -> 19; 710 * 100 / 3840 = 18.49 -> 18.
-  EXPECT_EQ(app.placement().view().hpos, "19");
-  EXPECT_EQ(app.placement().view().vpos, "18");
+  EXPECT_EQ(app.placement().view().hpos + " " + app.placement().view().vpos, "19 18");
   // V = 18 * 0.52 + 4 = 13.36 -> 13; H = Int(22.8) + 34 = 56.
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"AVP0D", "AHP38", packet(13, 56)}));
   // h2 = 1040 * 360 / 5600 = 66.9 -> 67 -> 66; v2 = 712 * 242 / 3840 = 44.87 -> 45 -> 44.
-  EXPECT_EQ(app.bench().video().params()[1], 33);
-  EXPECT_EQ(app.bench().video().params()[3], 62);
+  EXPECT_EQ(std::pair(app.bench().video().params()[1], app.bench().video().params()[3]),
+            std::pair(33, 62));
   EXPECT_EQ(app.placement().view().startPosition, "H=  132    V=   88");
   EXPECT_EQ(app.video().view().imageSettings.substr(0, 29), "Image Parameters: 00 21 00 3E");
 }
 
 TEST_F(PlacementTest, PalScalesTheVerticalEntry) {
-  app.choices().choosePal(false);
-  drag(1, 60, 2158, 0, 0);
-  EXPECT_EQ(app.bench().video().params()[3], 138);
-  EXPECT_EQ(app.bench().video().params()[4], 0);
-  h.loop.onTimer(TimerId::Delay);  // the preview follows the pointer once a main tick
-  app.choices().choosePal(true);
-  drag(1, 60, 2158, 0, 0);
-  EXPECT_EQ(app.bench().video().params()[3], 160);
-  EXPECT_EQ(app.bench().video().params()[4], 0);
+  for (const auto& [pal, entry] : {std::pair{false, 138}, {true, 160}}) {
+    h.loop.onTimer(TimerId::Delay);  // the preview follows the pointer once a main tick
+    app.choices().choosePal(pal);
+    drag(1, 60, 2158, 0, 0);
+    EXPECT_EQ(std::pair(app.bench().video().params()[3], app.bench().video().params()[4]),
+              std::pair(entry, 0))
+        << pal;
+  }
 }
 
 // The menus' check marks follow the view and the slot chosen.
@@ -185,18 +175,17 @@ TEST(SlotOptionsTest, OptionsFollowTheModelAndTheChosenBank) {
   App& app = *h.app;
   app.choices().setModel(7);
   app.bench().logos().selected = 2;
-  app.logos().showSlotOptions();
-  const auto offered = [&](int k) {
-    return app.logos().view().slot.at(static_cast<size_t>(k)).offered;
+  const auto offered = [&] {
+    std::vector<int> slots;
+    for (int k = 0; k < LogoView::kSlots; ++k)
+      if (app.logos().view().slot.at(static_cast<size_t>(k)).offered) slots.push_back(k);
+    return slots;
   };
-  for (int k = 1; k <= 4; ++k) EXPECT_TRUE(offered(k)) << k;
-  for (int k = 5; k <= 15; ++k) EXPECT_FALSE(offered(k)) << k;
+  app.logos().showSlotOptions();
+  EXPECT_EQ(offered(), (std::vector<int>{1, 2, 3, 4}));
   app.bench().logos().selected = 6;
   app.logos().showSlotOptions();
-  for (int k = 5; k <= 7; ++k) EXPECT_TRUE(offered(k)) << k;
-  EXPECT_FALSE(offered(8));  // above the model
-  EXPECT_FALSE(offered(1));
+  EXPECT_EQ(offered(), (std::vector<int>{5, 6, 7}));  // 8 is above the model
   app.menus().chooseModel(1);
-  EXPECT_TRUE(offered(1));
-  EXPECT_FALSE(offered(5));
+  EXPECT_EQ(offered(), std::vector<int>{1});
 }

@@ -27,45 +27,25 @@ enum class Kind { None, LongerFile, Device, Fifo, Link, ReadOnly, Folder };
 
 // Makes `t` of that kind; for a FIFO, returns what its reader will have received.
 std::shared_future<std::string> make(Kind kind, const std::string& t) {
-  switch (kind) {
-    case Kind::LongerFile:
-      writeFile(t, std::string(900, 'x'));
-      break;
+  if (kind == Kind::LongerFile) writeFile(t, std::string(900, 'x'));
+  if (kind == Kind::ReadOnly) writeFile(t, "keep"), ::chmod(t.c_str(), 0444);
+  if (kind == Kind::Folder) fs::create_directory(t);
 #ifndef _WIN32
-    case Kind::Device:
-      ::mknod(t.c_str(), S_IFCHR | 0666, makedev(1, 3));
-      break;
-    case Kind::Fifo:
-      ::mkfifo(t.c_str(), 0600);
-      return std::async(std::launch::async, [t] { return readFileBytes(t); }).share();
-    case Kind::Link:
-      writeFile(t + ".real", "old"), fs::create_symlink("t.real", t);
-      break;
-#else
-    case Kind::Device:
-    case Kind::Fifo:
-    case Kind::Link:
-      break;
-#endif
-    case Kind::ReadOnly:
-      writeFile(t, "keep"), ::chmod(t.c_str(), 0444);
-      break;
-    case Kind::Folder:
-      fs::create_directory(t);
-      break;
-    case Kind::None:
-      break;
+  if (kind == Kind::Device) ::mknod(t.c_str(), S_IFCHR | 0666, makedev(1, 3));
+  if (kind == Kind::Link) writeFile(t + ".real", "old"), fs::create_symlink("t.real", t);
+  if (kind == Kind::Fifo) {
+    ::mkfifo(t.c_str(), 0600);
+    return std::async(std::launch::async, [t] { return readFileBytes(t); }).share();
   }
+#endif
   return {};
 }
 
 TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
-  struct Target {
-    Kind kind;
-    bool written;
-    mode_t typeAfter;  // what `t` is afterwards (lstat)
-    const char* said;  // part of the reason for a refusal
-  };
+  // typeAfter: what `t` is afterwards (lstat); said: part of the reason for a refusal
+  // clang-format off
+  struct Target { Kind kind; bool written; mode_t typeAfter; const char* said; };
+  // clang-format on
   const std::vector<Target> targets = {
       {Kind::None, true, S_IFREG, ""},
       {Kind::LongerFile, true, S_IFREG, ""},
@@ -96,10 +76,10 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
 #endif
     EXPECT_EQ(st.st_mode & S_IFMT, target.typeAfter) << row;
     EXPECT_NE(error.find(target.said), std::string::npos) << row << ": " << error;
-    if (reader.valid()) {
-      EXPECT_EQ(reader.get(), "new content");
-    } else if (file) {
-      EXPECT_EQ(readFileBytes(t), target.written ? "new content" : "keep") << row;
+    if (reader.valid() || file) {  // a FIFO's content is what its reader took
+      EXPECT_EQ(reader.valid() ? reader.get() : readFileBytes(t),
+                target.written ? "new content" : "keep")
+          << row;
     }
     for (const auto& e : fs::directory_iterator(dir))
       EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << row;
@@ -108,8 +88,7 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
   }
 }
 
-// The system's steps, each call written down; the step named `failing` fails instead of
-// running.
+// The system's steps, each call written down; the step named `failing` fails without running.
 class RecordedSteps final : public osd::FileSteps {
  public:
   explicit RecordedSteps(std::string failing) : failing_(std::move(failing)) {}
@@ -167,11 +146,8 @@ bool attributesKept(const std::string& file) {
 // The content reaches the disk before the new file takes the old one's place, and the folder
 // after it; a step that fails leaves the old file whole and no temporary behind.
 TEST(SafeReplace, StepsOfAReplacementAndWhatAFailedStepLeaves) {
-  struct Row {
-    bool existing;
-    const char* failing;
-    std::vector<std::string> calls;
-  };
+  // clang-format off
+  struct Row { bool existing; const char* failing; std::vector<std::string> calls; };
   const std::vector<Row> rows = {
       {false, "", {"open", "write", "flush", "close", "replace", "syncFolder"}},
       {true, "", {"open", "write", "keepAttributes", "flush", "close", "replace", "syncFolder"}},
@@ -180,11 +156,11 @@ TEST(SafeReplace, StepsOfAReplacementAndWhatAFailedStepLeaves) {
       {true, "keepAttributes", {"open", "write", "keepAttributes", "close", "discard"}},
       {true, "flush", {"open", "write", "keepAttributes", "flush", "close", "discard"}},
       {true, "close", {"open", "write", "keepAttributes", "flush", "close", "discard"}},
-      {true,
-       "replace",
+      {true, "replace",
        {"open", "write", "keepAttributes", "flush", "close", "replace", "discard"}},
       {false, "flush", {"open", "write", "flush", "close", "discard"}},
   };
+  // clang-format on
   for (const Row& row : rows) {
     const std::string label = std::string(row.existing ? "existing, " : "new, ") + row.failing;
     const std::string dir = makeTempDir("osdsafe"), t = dir + "/t";
@@ -194,17 +170,11 @@ TEST(SafeReplace, StepsOfAReplacementAndWhatAFailedStepLeaves) {
     const bool fails = *row.failing != '\0';
     EXPECT_EQ(osd::safeReplace(t, "new content", error, steps), !fails) << label;
     EXPECT_EQ(steps.calls, row.calls) << label;
-    if (fails) {
-      EXPECT_EQ(error, "Cannot write " + t + ": made to fail") << label;
-    }
-    const bool kept = fails && row.existing;
-    EXPECT_EQ(fs::exists(t), !fails || row.existing) << label;
-    if (fs::exists(t)) {
-      EXPECT_EQ(readFileBytes(t), kept ? "old" : "new content") << label;
-    }
-    if (row.existing) {
-      EXPECT_TRUE(attributesKept(t)) << label;
-    }
+    EXPECT_EQ(error, fails ? "Cannot write " + t + ": made to fail" : "") << label;
+    // What is at the path afterwards: the new content, the old file whole, or nothing.
+    const char* left = !fails ? "new content" : row.existing ? "old" : "(none)";
+    EXPECT_EQ(fs::exists(t) ? readFileBytes(t) : "(none)", left) << label;
+    EXPECT_TRUE(!row.existing || attributesKept(t)) << label;
     for (const auto& e : fs::directory_iterator(dir))
       EXPECT_EQ(e.path().filename().string().find(osd::kTempMark), std::string::npos) << label;
     fs::remove_all(dir);

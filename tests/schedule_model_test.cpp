@@ -36,11 +36,10 @@ TEST(ScheduleText, TimesAndDays) {
   for (const auto& [units, text] : times) EXPECT_EQ(formatScheduleTime(units), text);
   EXPECT_EQ(formatClockTime(8 * 3600 + 5 * 60 + 9), "8:05:09");
   // The clock labels: whole seconds of the day, never "24:00:00" or a negative time.
+  // clang-format off
   const std::pair<double, const char*> clocks[] = {{9 * 3600 + 5 * 60 + 7.9, "9:05:07"},
-                                                   {86399.99, "23:59:59"},
-                                                   {86400.0, "0:00:00"},
-                                                   {-0.5, "0:00:00"},
-                                                   {36000, "10:00:00"}};
+      {86399.99, "23:59:59"}, {86400.0, "0:00:00"}, {-0.5, "0:00:00"}, {36000, "10:00:00"}};
+  // clang-format on
   for (const auto& [seconds, text] : clocks) EXPECT_EQ(clockText(seconds), text) << seconds;
   std::array<bool, 8> flags{};
   flags.fill(true);
@@ -48,13 +47,10 @@ TEST(ScheduleText, TimesAndDays) {
 }
 
 TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
-  const struct {
-    std::string text;
-    ListKind kind;
-    std::vector<int> first;  // entries from 0
-    int last;                // entry 19
-    const char* problem;     // part of the problem text, "" for none, " " for any
-  } cases[] = {
+  // first: entries from 0; last: entry 19; problem: part of its text, "" for none, " " for any
+  // clang-format off
+  const struct { std::string text; ListKind kind; std::vector<int> first; int last;
+                 const char* problem; } cases[] = {
       // Times take the leading number, halves to even; no number reads as 0.
       {repeated(" 1920,12abc,,7.5,", "5,", 16), ListKind::Start, {1920, 12, 0, 8}, 5, ""},
       // Logos and days must be whole numbers; an unreadable one gets the default.
@@ -66,6 +62,7 @@ TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
       {defaultScheduleList(ListKind::Start), ListKind::Start, {-1}, -1, ""},
       {defaultScheduleList(ListKind::Days), ListKind::Days, {0}, 0, ""},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const ParsedList p = parseScheduleList(c.text, c.kind);
     for (size_t i = 0; i < c.first.size(); ++i) EXPECT_EQ(p.values[i], c.first[i]) << c.text;
@@ -92,37 +89,30 @@ TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDays) {
   setSequence(s, 4, 0, 5760, 0, 1, 1, 127);               // T-ON 0
   setSequence(s, 5, 0, 5760, 1, 0, 1, 127);               // repeat 0
   setSequence(s, 6, -1, 5760, 1, 1, 1, 127);              // start off
-  const struct {
-    int seq, day;
-    long long t;
-    bool on;
-  } cases[] = {{0, kMonday, 28799, false}, {0, kMonday, 28800, true}, {0, kMonday, 28814, true},
-               {0, kMonday, 28815, false}, {0, kMonday, 29400, true}, {0, kMonday, 31800, true},
-               {0, kMonday, 32400, false},  // End is excluded
-               {0, 2, 28800, false},       {1, 3, 74999, false},      {1, 3, 75000, true},
-               {1, 3, 80006, true},        {1, 3, 86399, true},       {2, 1, 100, false},
-               {3, 1, 100, false},         {4, 1, 100, false},        {5, 1, 100, false},
-               {6, 1, 100, false}};
+  // clang-format off
+  const struct { int seq, day; long long t; bool on; } cases[] = {
+      {0, kMonday, 28799, false}, {0, kMonday, 28800, true}, {0, kMonday, 28814, true},
+      {0, kMonday, 28815, false}, {0, kMonday, 29400, true}, {0, kMonday, 31800, true},
+      {0, kMonday, 32400, false},  // End is excluded
+      {0, 2, 28800, false}, {1, 3, 74999, false}, {1, 3, 75000, true}, {1, 3, 80006, true},
+      {1, 3, 86399, true}, {2, 1, 100, false}, {3, 1, 100, false}, {4, 1, 100, false},
+      {5, 1, 100, false}, {6, 1, 100, false}};
+  // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(sequenceOnAt(s, c.seq, c.day, c.t), c.on) << c.seq << " at " << c.t;
 }
 
 TEST(ScheduleRunnerRule, LookAheadCrossesMidnightAndSaturday) {
-  const struct {
-    int weekday;  // 1 = Sunday .. 7 = Saturday
-    double seconds;
-    bool ahead;
-    int day;
-    long long t;
-  } cases[] = {{2, 28792.4, false, 1, 28792},
-               {2, 28792.4, true, 1, 28800},
-               {7, 86395.0, true, 0, 3},
-               {3, 86391.5, true, 3, 0},  // rounds to 86392 (even)
-               {3, 86390.5, true, 2, 86398}};
+  // weekday: 1 = Sunday .. 7 = Saturday; the instant: day from 0, seconds
+  // clang-format off
+  struct { int weekday; double seconds; bool ahead; std::pair<int, long long> at; } cases[] = {
+      {2, 28792.4, false, {1, 28792}}, {2, 28792.4, true, {1, 28800}}, {7, 86395.0, true, {0, 3}},
+      {3, 86391.5, true, {3, 0}},  // rounds to 86392 (even)
+      {3, 86390.5, true, {2, 86398}}};
+  // clang-format on
   for (const auto& c : cases) {
     const ScheduleInstant at = scheduleInstant(c.weekday, c.seconds, c.ahead);
-    EXPECT_EQ(at.day, c.day) << c.seconds;
-    EXPECT_EQ(at.t, c.t) << c.seconds;
+    EXPECT_EQ(std::pair(at.day, at.t), c.at) << c.seconds;
   }
 }
 

@@ -136,9 +136,19 @@ TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
   EXPECT_FALSE(h.port.isOpen() || h.port.dtr || h.port.rts);
 }
 
-TEST(PortEventTest, LostConnectionClosesThePortUntilTheNextSend) {
+TEST(PortEventTest, LineEventsNoteTheirTextAndALostConnectionClosesThePortUntilTheNextSend) {
   Harness h;
   h.openPort(3);
+  // clang-format off
+  const std::pair<int, const char*> cases[] = {{kEvFrame, "Framing Error"},
+      {kEvDcb, "Error retrieving DCB"}, {kEvRing, "The Phone is Ringing"},
+      {4242, "Unknown error or event"}};
+  // clang-format on
+  for (auto [code, text] : cases) {
+    h.port.onEvent(code);
+    EXPECT_EQ(h.app->link().eventText(), text);
+  }
+  EXPECT_TRUE(h.port.isOpen() && !h.app->statusLine().view().errorShown);
   h.port.onEvent(kEvTxFull);
   EXPECT_EQ(h.app->statusLine().view().errorTitle + ": " + h.app->statusLine().view().errorText,
             "COMM Status: Lost USB/Serial Connection ");
@@ -148,19 +158,4 @@ TEST(PortEventTest, LostConnectionClosesThePortUntilTheNextSend) {
   EXPECT_TRUE(h.port.openedNumbers.empty());  // still valid: no automatic re-open
   h.app->dispatcher().send("ARS");
   EXPECT_EQ(h.port.writes, (std::vector<std::string>{"ARS"}));
-}
-
-TEST(PortEventTest, OtherLineEventsOnlyNoteTheirText) {
-  Harness h;
-  h.openPort(3);
-  const std::pair<int, const char*> cases[] = {{kEvFrame, "Framing Error"},
-                                               {kEvDcb, "Error retrieving DCB"},
-                                               {kEvRing, "The Phone is Ringing"},
-                                               {4242, "Unknown error or event"}};
-  // clang-format on
-  for (auto [code, text] : cases) {
-    h.port.onEvent(code);
-    EXPECT_EQ(h.app->link().eventText(), text);
-  }
-  EXPECT_TRUE(h.port.isOpen() && !h.app->statusLine().view().errorShown);
 }

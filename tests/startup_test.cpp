@@ -14,16 +14,14 @@ using namespace osd::test;
 
 namespace {
 
-// Another copy of the program, as the desktop reports it.
+// No other copy of the program is running; the question is asked with the send guard on.
 struct FakeInstances : InstanceGuard {
-  bool running = false;
   std::vector<bool> guardSeen;  // the send guard at the time of the question
   App* app = nullptr;
   bool otherInstanceRunning() override {
     if (app) guardSeen.push_back(app->dispatcher().guarded());
-    return running;
+    return false;
   }
-  void bringOtherToFront() override {}
   Handover closeOther() override { return Handover::Closed; }
 };
 
@@ -31,11 +29,10 @@ struct FakeInstances : InstanceGuard {
 // send guard holds while the window is being set up.
 struct EagerPort : FakePort {
   App* app = nullptr;
-  bool eager = true;
   int attempts = 0;
   bool open(int number, PortOpenError& error) override {
     bool ok = FakePort::open(number, error);
-    if (ok && eager && app) {
+    if (ok && app) {
       ++attempts;
       app->dispatcher().send("WK,00");
       app->dispatcher().sizeQuery();
@@ -47,9 +44,6 @@ struct EagerPort : FakePort {
 struct StartupTest : ::testing::Test {
   Harness h;
   App& app = *h.app;
-  int countWrites(const std::string& text) {
-    return static_cast<int>(std::count(h.port.writes.begin(), h.port.writes.end(), text));
-  }
 };
 
 }  // namespace
@@ -66,49 +60,36 @@ TEST_F(StartupTest, NothingReachesTheLineWhileTheWindowIsSetUp) {
   h.settings.set("ComPort", " 3");
 
   a.formLoad("");
-  port.eager = false;
 
   EXPECT_TRUE(port.isOpen());
   EXPECT_EQ(port.currentNumber, 3);
   EXPECT_GT(port.attempts, 0);  // the port did try to send while opening
-  EXPECT_TRUE(port.writes.empty());
-  ASSERT_EQ(instances.guardSeen.size(), 1u);
-  EXPECT_TRUE(instances.guardSeen[0]);
+  EXPECT_EQ(instances.guardSeen, std::vector<bool>{true});
   EXPECT_FALSE(a.dispatcher().guarded());
-
-  // Once set up, commands go out.
+  // Once set up, commands go out, and only they.
   a.dispatcher().run(Command::Blink);
-  ASSERT_EQ(port.writes.size(), 1u);
-  EXPECT_EQ(port.writes[0], "ACI");
+  EXPECT_EQ(port.writes, std::vector<std::string>{"ACI"});
 }
 
-TEST_F(StartupTest, AllNodesAreWokenAboutTwoSecondsAfterStart) {
-  h.port.openable = {3};
-  h.settings.set("ComPort", " 3");
-  app.formLoad("");
-  EXPECT_TRUE(h.port.writes.empty());
-
-  h.loop.advance(2150);
-  EXPECT_EQ(countWrites("WK,00"), 0);
-  h.loop.advance(150);
-  EXPECT_EQ(countWrites("WK,00"), 1);
-}
-
-// The node search after start-up is on the status line until a node answers or 8 s have
-// passed; with no port chosen the title says so instead of naming a port 0.
-TEST_F(StartupTest, TheNodeSearchIsToldOnTheStatusLine) {
+// All nodes are woken about two seconds after start. The node search is on the status line
+// until a node answers or 8 s have passed; with no port chosen the title says so instead of
+// naming a port 0.
+TEST_F(StartupTest, NodesAreWokenAndTheSearchIsToldOnTheStatusLine) {
   struct Case {
     const char* savedPort;
     bool node;
     int64_t afterMs;
     const char* status;
     const char* titleEnd;
+    int wakeUps;  // "WK,00" sent so far
   } cases[] = {
-      {"3", true, 1000, "Looking for a node on COM3…", "(No NodeDetected)"},
-      {"3", true, 6000, "", "64K Grapics Node Detected"},
-      {"3", false, 7900, "Looking for a node on COM3…", "(No NodeDetected)"},
-      {"3", false, 8100, "No node answered on COM3.", "(No NodeDetected)"},
-      {"0", false, 21000, "", "(No NodeDetected) - no port chosen"},
+      {"3", true, 1000, "Looking for a node on COM3…", "(No NodeDetected)", 0},
+      {"3", false, 2150, "Looking for a node on COM3…", "(No NodeDetected)", 0},
+      {"3", false, 2300, "Looking for a node on COM3…", "(No NodeDetected)", 1},
+      {"3", true, 6000, "", "64K Grapics Node Detected", 1},
+      {"3", false, 7900, "Looking for a node on COM3…", "(No NodeDetected)", 1},
+      {"3", false, 8100, "No node answered on COM3.", "(No NodeDetected)", 1},
+      {"0", false, 21000, "", "(No NodeDetected) - no port chosen", 0},
   };
   for (const Case& c : cases) {
     Harness h;
@@ -123,6 +104,8 @@ TEST_F(StartupTest, TheNodeSearchIsToldOnTheStatusLine) {
     EXPECT_EQ(h.app->statusLine().view().status, c.status) << c.afterMs;
     EXPECT_EQ(title.substr(title.size() - std::string(c.titleEnd).size()), c.titleEnd) << title;
     EXPECT_EQ(title.find("COM0"), std::string::npos);
+    EXPECT_EQ(std::count(h.port.writes.begin(), h.port.writes.end(), "WK,00"), c.wakeUps)
+        << c.afterMs;
   }
 }
 
@@ -133,19 +116,16 @@ TEST_F(StartupTest, RecentFilesAreFilledFromTheSettings) {
   for (int i = 4; i <= 7; ++i) h.settings.set("FileSelect" + std::to_string(i), "");
   h.settings.set("FileSelect8", "0");  // the placeholder of an entry never filled
   app.formLoad("");
-  EXPECT_EQ(app.logos().view().recent[0], "/logos/newest.bmp");
-  EXPECT_EQ(app.logos().view().recent[1], "");
-  EXPECT_EQ(app.logos().view().recent[2], "/logos/older.bmp");
-  EXPECT_EQ(app.logos().view().recent[7], "");
+  const auto& recent = app.logos().view().recent;
+  EXPECT_EQ(
+      std::vector<std::string>(recent.begin(), recent.end()),
+      (std::vector<std::string>{"/logos/newest.bmp", "", "/logos/older.bmp", "", "", "", "", ""}));
   EXPECT_EQ(app.bench().logos().current, "/logos/newest.bmp");
 }
 
 TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
-  BmpPlan picture;
-  picture.width = 256;
-  picture.height = 64;
   const std::string file = h.dir + "/newest.bmp";
-  writeFile(file, makeBmp(picture));
+  writeFile(file, makeBmp(BmpPlan{.width = 256, .height = 64}));
   h.settings.set("FileSelect1", file);
   h.settings.set("LogoSelect", "2");
   app.formLoad("");

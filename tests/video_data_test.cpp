@@ -28,11 +28,6 @@ void writeAllFiles(const std::string& dir) {
   writeFile(dir + "/Images/Video-ImageData.dat", lines(16, "9"));
 }
 
-void startUpRead(App& app) {
-  if (!app.bench().video().read()) app.bench().video().useDefaults(256, 64);
-  app.video().showParams();
-}
-
 }  // namespace
 
 TEST(VideoFieldReader, FieldsAndNumbers) {
@@ -88,8 +83,8 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
 TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
   struct Case {
     const char* name;
-    const char* file;     // replaced in a consistent set; "" deletes PALM
-    std::string content;  //
+    const char* file;  // replaced in a consistent set; "" deletes PALM
+    std::string content;
     bool read;
   };
   const std::vector<Case> cases = {
@@ -98,19 +93,20 @@ TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
       {"deleted file", "", "", false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     Harness h;
     writeAllFiles(h.dir);
     if (*c.file) writeFile(h.dir + "/Images/" + c.file, c.content);
     if (!*c.file) fs::remove(h.dir + "/Images/Video-PALMData.dat");
-    startUpRead(*h.app);
-    EXPECT_EQ(h.app->bench().video().ntsc()[0], c.read ? 1 : 4) << c.name;
+    if (!h.app->bench().video().read()) h.app->bench().video().useDefaults(256, 64);
+    h.app->video().showParams();
+    EXPECT_EQ(h.app->bench().video().ntsc()[0], c.read ? 1 : 4);
     const std::string palm = readFileBytes(h.dir + "/Images/Video-PALMData.dat");
-    EXPECT_EQ(palm.substr(0, 6), c.read ? "3\r\n3\r\n" : "   6\r\n") << c.name;
-    EXPECT_TRUE(c.read || palm.substr(78, 6) == " 128\r\n") << c.name;  // entry 13
+    EXPECT_EQ(palm.substr(0, 6), c.read ? "3\r\n3\r\n" : "   6\r\n");
+    EXPECT_TRUE(c.read || palm.substr(78, 6) == " 128\r\n");  // entry 13
     EXPECT_EQ(h.app->video().view().imageSettings,
               c.read ? "Image Parameters: 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09 09"
-                     : "Image Parameters: 00 73 00 E2 00 20 40 00 00 E5 01 63 01 06 04 00")
-        << c.name;
+                     : "Image Parameters: 00 73 00 E2 00 20 40 00 00 E5 01 63 01 06 04 00");
   }
 }
 

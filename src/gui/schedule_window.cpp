@@ -145,8 +145,7 @@ void ScheduleWindow::addSequenceRow(QGridLayout* grid, int i, const QFont& fixed
   row.option = new QRadioButton(this);
   row.option->setObjectName(name("Option1", at));
   row.option->setAutoExclusive(false);  // the editor decides which one is on
-  connect(row.option, &QRadioButton::clicked, this,
-          [this, i] { act([=, this] { editor_.selectRow(i); }); });
+  connect(row.option, &QRadioButton::clicked, this, [this, i] { editor_.selectRow(i); });
   grid->addWidget(row.option, i + 1, 0);
   for (size_t b = 0; b < 4; ++b) {
     auto* edit = new QLineEdit(this);
@@ -238,8 +237,7 @@ void ScheduleWindow::buildButtons(QVBoxLayout* outer) {
   connect(scan_, &QPushButton::clicked, this, [this] { editor_.scan(); });
   autoScan_ = new QCheckBox(tr("Auto Scan"), this);
   autoScan_->setObjectName("chkAutoScan");
-  connect(autoScan_, &QCheckBox::clicked, this,
-          [this] { act([this] { editor_.toggleAutoScan(); }); });
+  connect(autoScan_, &QCheckBox::clicked, this, [this] { editor_.toggleAutoScan(); });
   status_ = new ElidedLabel(this, Qt::ElideRight);
   status_->setObjectName("lblStatus");
   buttons->addWidget(exitButton);
@@ -248,11 +246,6 @@ void ScheduleWindow::buildButtons(QVBoxLayout* outer) {
   buttons->addWidget(scan_);
   buttons->addWidget(autoScan_);
   outer->addLayout(buttons);
-}
-
-void ScheduleWindow::act(const std::function<void()>& operation) {
-  operation();
-  mirror();
 }
 
 void ScheduleWindow::mirrorRow(size_t i, const EditorRow& row) {

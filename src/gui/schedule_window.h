@@ -59,9 +59,6 @@ class ScheduleWindow : public QDialog {
   void addSequenceRow(QGridLayout* grid, int i, const QFont& fixed);
   QVBoxLayout* buildSliders(const QFont& fixed);
   void buildButtons(QVBoxLayout* outer);
-  // Runs an operation of the editor, then shows the view again (a button that toggled
-  // itself shows what the editor decided).
-  void act(const std::function<void()>& operation);
   void mirror();
   void mirrorRow(size_t i, const EditorRow& row);
   void showHelp();

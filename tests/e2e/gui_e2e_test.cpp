@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -11,11 +12,14 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 
 #include "e2e_support.h"
 #include "gui/main_window.h"
 #include "gui/picture_box.h"
+#include "gui/schedule_window.h"
 #include "gui/widget_mirror.h"
 #include "support/sim_line.h"
 
@@ -182,4 +186,45 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
       EXPECT_EQ(hint.height() > 0, !name->text().isEmpty()) << k << " " << name->text().size();
     }
   }
+}
+
+// The schedule editor window: each widget runs the editor's operation and shows its view.
+TEST(GuiWindow, ScheduleWindowRunsTheEditorAndShowsItsView) {
+  Rig rig;
+  ScheduleTable& s = rig.h.app->schedule().table();
+  s.start[0] = 1920, s.end[0] = 2160, s.on[0] = 1, s.off[0] = 40, s.logo[0] = 0;
+  rig.h.app->choices().setModel(4);
+  rig.h.app->schedule().openEditor([&](ScheduleEditor& editor) {
+    gui::ScheduleWindow w(editor);
+    w.show();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("SX-1 and  SX-4 Take Scheduler"));
+    child<QPushButton>(w, "Command1(3)")->click();  // row 0, Wednesday
+    EXPECT_TRUE(s.dayFlags[0][3]);
+    EXPECT_EQ(child<QPushButton>(w, "Command1(3)")->text(), QStringLiteral("x"));
+    auto* logo = child<QLineEdit>(w, "txtLogo(0)");
+    mouse(logo, QEvent::MouseButtonPress, QPointF(3, 3), true);
+    EXPECT_EQ(s.logo[0], 1);
+    EXPECT_EQ(logo->text(), QStringLiteral("1"));
+    auto* option = child<QRadioButton>(w, "Option1(0)");
+    EXPECT_TRUE(option->isChecked());  // the logo's row is the one the sliders edit
+    option->click();                   // a second click leaves it selected
+    EXPECT_TRUE(option->isChecked());
+    auto* start = child<QScrollBar>(w, "VScroll1(0)");
+    EXPECT_EQ(start->value(), 1920);
+    start->setValue(1924);
+    EXPECT_EQ(s.start[0], 1924);
+    EXPECT_EQ(child<QLineEdit>(w, "txtStart(0)")->text(), QStringLiteral("8:01:00 "));
+    auto* scan = child<QPushButton>(w, "cmdScan");
+    EXPECT_EQ(scan->text(), QStringLiteral("Scan for Conflicts"));
+    child<QCheckBox>(w, "chkAutoScan")->click();
+    EXPECT_FALSE(scan->isEnabled());
+    EXPECT_EQ(rig.h.settings.get("AutoScan"), "1");
+    child<QPushButton>(w, "cmdButtons(1)")->click();
+    EXPECT_EQ(child<QLabel>(w, "lblStatus")->text(), QStringLiteral("Schedule saved"));
+    auto* exitButton = child<QPushButton>(w, "cmdButtons(0)");
+    EXPECT_EQ(exitButton->text(), QStringLiteral("EXIT"));
+    exitButton->click();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(rig.h.app->schedule().editorOpen());
+  });
 }
