@@ -95,7 +95,8 @@ TEST(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
   writeFile(dir + "/.s.ini.osdtmp-k1ll3d", "half");
   writeFile(dir + "/s.ini.tmp-AbC123", "half");
   IniSettings ini(file, "RA7_Vud");
-  EXPECT_TRUE(fs::is_empty(dir));
+  EXPECT_FALSE(fs::exists(dir + "/.s.ini.osdtmp-k1ll3d"));
+  EXPECT_FALSE(fs::exists(dir + "/s.ini.tmp-AbC123"));
   ASSERT_TRUE(ini.write(kPath + "SX_Model", "1"));
   const unsigned long long first = fileIdentity(file);
   ASSERT_NE(first, 0u);
