@@ -24,7 +24,9 @@ namespace {
 
 struct Reports : LinkListener {
   void progressShown(bool shown) override { bar = shown; }
+  void progress(double percent) override { this->percent = percent; }
   bool bar = false;
+  double percent = 0;
 };
 
 // The link components on the fake port as osdctl puts them together; the nodes answer at once.
@@ -169,6 +171,7 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     ASSERT_FALSE(rig.progress.empty());
     EXPECT_EQ(rig.progress.back().total, static_cast<int64_t>(sent.size()));
     EXPECT_EQ(rig.progress.back().done, rig.progress.back().total);
+    EXPECT_EQ(rig.reports.percent, 100.0);
     EXPECT_FALSE(rig.reports.bar);
   }
 }

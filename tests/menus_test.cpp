@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "settings/setting_rules.h"
 #include "shell/about.h"
 #include "support/fakes.h"
 #include "support/portable.h"
@@ -82,4 +83,19 @@ TEST_F(MenusTest, SplashAndAboutWindowCloseThemselvesOnTheirTick) {
     EXPECT_EQ(tick, closingTick) << (asAbout ? "about window" : "splash");
     EXPECT_FALSE(w.isOpen());
   }
+}
+
+// The show modes: each entry inverts its flag and stores it; no other index is one of them.
+TEST_F(MenusTest, ShowModesInvertAndStoreTheirFlag) {
+  const auto flags = [&] {
+    const MenusView& v = app.menus().view();
+    return std::vector<bool>{v.showIntensity, v.showMix, v.showFade};
+  };
+  const std::vector<bool> before = flags();
+  for (const int i : {-1, 0, 1, 2, 3, 0}) app.menus().showMode(i);
+  EXPECT_EQ(flags(), (std::vector<bool>{before[0], !before[1], !before[2]}));
+  const std::vector<std::string> stored = {*h.settings.get("ShowInt"), *h.settings.get("ShowMix"),
+                                           *h.settings.get("ShowFade")};
+  EXPECT_EQ(stored, (std::vector<std::string>{truthText(before[0]), truthText(!before[1]),
+                                              truthText(!before[2])}));
 }

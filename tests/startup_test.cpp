@@ -89,13 +89,15 @@ TEST_F(StartupTest, NodesAreWokenAndTheSearchIsToldOnTheStatusLine) {
       {"3", true, 6000, "", "64K Grapics Node Detected", 1},
       {"3", false, 7900, "Looking for a node on COM3…", "(No NodeDetected)", 1},
       {"3", false, 8100, "No node answered on COM3.", "(No NodeDetected)", 1},
+      {"255", false, 8100, "No node answered on COM255.", "(No NodeDetected)", 1},
+      {"256", false, 21000, "", "(No NodeDetected) - no port chosen", 0},
       {"0", false, 21000, "", "(No NodeDetected) - no port chosen", 0},
   };
   for (const Case& c : cases) {
     Harness h;
     std::optional<SimLine> line;
     if (c.node) line.emplace(h, sim::NodeConfig{}, 0);
-    h.port.openable = {3};
+    h.port.openable = {3, 255, 256};
     h.settings.set("ComPort", c.savedPort);
     h.app->menus().skipSplash();
     h.app->formLoad("");

@@ -147,6 +147,7 @@ TEST(ApplyE2E, ADryRunOrABadSiteFileSendsNothing) {
     run = s.apply(b.site);
     EXPECT_EQ(run.rc, 1) << b.site;
     EXPECT_NE(run.err.find(b.said), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.rfind("osdctl apply: ", 0), 0u) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(s.line(), "") << b.site;
   }

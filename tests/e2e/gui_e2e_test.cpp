@@ -87,6 +87,7 @@ TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
       {"mnuCOMsel(0)", "&Search for Com Ports"},
       {"mnuUpLoadLogo", "&Upload Selected Logo From RU7+"},
       {"mnuPaintBrush", "&PaintBrush"},
+      {"mnuPaintBrush_top", "&Paintbrush_Editor"},
       {"mnuNodeView", "&Node View"}};
   for (auto [name, caption] : captions) {
     EXPECT_EQ(rig.window.action(name)->text(), QString::fromUtf8(caption)) << name;
@@ -147,6 +148,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   child<QAction>(rig.window, "mnuOpenLogoFile")->trigger();
   const int slot = rig.h.app->bench().logos().selected;
   ASSERT_GE(slot, 1);
+  EXPECT_TRUE(child<QRadioButton>(rig.window, indexed("optLOGO", slot))->isChecked());
   auto* pic = child<gui::PictureBox>(rig.window, indexed("picPicture2", slot));
   ASSERT_TRUE(waitFor([&] { return !pic->image().isNull() && pic->isVisible(); }, 30000));
   EXPECT_EQ(pic->image().size(), QSize(256, 64));
