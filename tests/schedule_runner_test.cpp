@@ -109,5 +109,17 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
   EXPECT_EQ(row().offGround, kSysWindow);
 }
 
+// A logo above the window's fifteen slots runs on the node with no lamp or slot of its own.
+TEST_F(RunnerTest, LogoAboveTheSlotsRunsWithoutControlsOfItsOwn) {
+  app.choices().setModel(31);
+  set(0, 1920, 2160, 1, 40, 20, 1 << 1);
+  const int checked = app.logos().view().menuChecked;
+  startAt(kMonday, 28790);
+  runUntil(28801);
+  EXPECT_EQ(timesOf("AT1").size(), 1u);
+  EXPECT_EQ(app.logos().view().menuChecked, checked);
+  for (int k = 0; k < LogoView::kSlots; ++k) EXPECT_FALSE(lampLit(k)) << k;
+}
+
 }  // namespace
 }  // namespace osd::test
