@@ -65,7 +65,7 @@ void DiagPresenter::run(int index) {
     dispatcher_.run(entry->command, argument);
     if (entry->extra == DiagExtra::ClearLastSent) dispatcher_.run(Command::ClearLastSent);
   } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuLogoSel_Click");
+    status_.error(e.what(), ErrorAt::LogoMenu);
   }
 }
 

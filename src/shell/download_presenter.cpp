@@ -62,7 +62,7 @@ void DownloadPresenter::downloadToRam() {
     update()->starting = false;
     bar_ = false;
     status_.progressShown(false);
-    status_.error(e.what(), "mnuDownloadLogotoRam_Click");
+    status_.error(e.what(), ErrorAt::DownloadToRam);
     return;
   }
   update()->starting = false;

@@ -170,9 +170,9 @@ void LogoPresenter::openLogo() {
   try {
     const std::string name = dialogs_.openFileName(selectedLogoPath(), kBmpFilter);
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
-    loadIntoMenuSlot(name, "mnuOpenLogoFile");
+    loadIntoMenuSlot(name, errorTitle(ErrorAt::OpenLogo));
   } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuOpenLogoFile");
+    status_.error(e.what(), ErrorAt::OpenLogo);
   }
 }
 
@@ -181,9 +181,9 @@ void LogoPresenter::openRecent(int index) {
     chooseMenuSlot();
     if (logos_.selected == 0) return;
     std::string name = prefs_.read("FileSelect" + std::to_string(index + 1));
-    if (readFile(name) < 0) status_.error("Read of image file failed.", "MnuRecentFile");
+    if (readFile(name) < 0) status_.error("Read of image file failed.", ErrorAt::RecentFileRead);
   } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuRecentFile_Click");
+    status_.error(e.what(), ErrorAt::RecentFile);
   }
 }
 
@@ -212,7 +212,7 @@ void LogoPresenter::chooseSlot(int slot) {
   try {
     applySlotChoice(slot);
   } catch (const std::exception& e) {
-    status_.error(std::string(e.what()) + " #" + std::to_string(slot), "optLOGO_Click");
+    status_.error(std::string(e.what()) + " #" + std::to_string(slot), ErrorAt::LogoOption);
   }
 }
 
@@ -261,7 +261,7 @@ void LogoPresenter::chooseFromMenu(int slot) {
   try {
     chooseSlot(slot);
   } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuLogoSel_Click");
+    status_.error(e.what(), ErrorAt::LogoMenu);
   }
 }
 
@@ -408,7 +408,7 @@ void LogoPresenter::writeLogoBitmap(const std::string& fileName) {
     std::string error;
     if (!replaceFile(fileName, bytes, error)) throw Failure(error);
   } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuSaveLogoDisk");
+    status_.error(e.what(), ErrorAt::SaveLogoToDisk);
   }
   status_.progressShown(false);
   status_.status("");
@@ -425,9 +425,9 @@ void LogoPresenter::upload() {
       status_.error("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
     }
   } catch (const Failure& e) {
-    status_.error(std::to_string(e.number()) + " " + e.what(), "mnuUpLoadLogo");
+    status_.error(std::to_string(e.number()) + " " + e.what(), ErrorAt::Upload);
   } catch (const std::exception& e) {
-    status_.error(std::string("0 ") + e.what(), "mnuUpLoadLogo");
+    status_.error(std::string("0 ") + e.what(), ErrorAt::Upload);
   }
 }
 

@@ -252,7 +252,7 @@ void MenusPresenter::splashTick() {
   try {
     openAbout(false, true);
   } catch (const std::exception& e) {
-    status_.error(e.what(), "tmrSplash_Timer");
+    status_.error(e.what(), ErrorAt::Splash);
   }
   status_.enableWindow(true);
 }

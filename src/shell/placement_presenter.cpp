@@ -188,7 +188,7 @@ void PlacementPresenter::applyPosition(Axis axis) {
   // The field is disabled while the front panel is locked.
   if (choices_.panelLock()) return;
   const bool across = axis == Axis::Horizontal;
-  const char* title = across ? "txtHPOS" : "txtVPOS";
+  const ErrorAt title = across ? ErrorAt::HorizontalPosition : ErrorAt::VerticalPosition;
   const std::string text = across ? view().hpos : view().vpos;
   const auto show = [&](const std::string& shown) {
     auto v = update();

@@ -62,7 +62,7 @@ void PortPresenter::selectPort(int number) {
     showTrying();
     update()->port = link_.port();
   } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuCOMsel_Click");
+    status_.error(e.what(), ErrorAt::ComMenu);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/reporter.h"
 #include "platform/seams.h"
+#include "shell/error_titles.h"
 #include "shell/view_state.h"
 
 namespace osd {
@@ -34,6 +35,7 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
   void status(const std::string& text) override;
   // A failure beeps and opens the panel under `title`; one already open gains a line.
   void error(const std::string& message, const std::string& title) override;
+  void error(const std::string& message, ErrorAt at) { error(message, errorTitle(at)); }
   void progressShown(bool shown) override;
   void progress(double percent) override;  // limited to 0..100
   void busy(bool on) override;

@@ -115,7 +115,7 @@ void VideoPresenter::saveCurrentSettings() {
     dispatcher_.saveSettings();
     video_.writeTable("Video-ImageData", video_.params().data());
   } catch (const std::exception& e) {
-    status_.error(e.what(), "mnuSaveCurrentSettings_Click");
+    status_.error(e.what(), ErrorAt::SaveSettings);
   }
 }
 
