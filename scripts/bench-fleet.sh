@@ -22,24 +22,15 @@ for p in osdsim osdctl; do
   [[ -x "$build/$p" ]] || { echo "bench-fleet: $build/$p is missing (build it first)" >&2; exit 2; }
 done
 
-exec python3 - "$build" <<'PY'
-import json, os, struct, subprocess, sys, tempfile, threading, time
+PYTHONPATH="$here/scripts" exec python3 - "$build" <<'PY'
+import json, os, subprocess, sys, tempfile, threading, time
+from bench_logo import write_logo
 
 build = sys.argv[1]
 W, H = 64, 16  # the picture is small; the stream is the node's memory either way
 
 def logo(path):
-    stride = (W * 3 + 3) // 4 * 4
-    data = bytearray()
-    for y in range(H):
-        row = bytearray()
-        for x in range(W):
-            row += bytes(((x * 9) & 255, (y * 13) & 255, ((x ^ y) * 5) & 255))
-        data += row + bytes(stride - len(row))
-    head = b"BM" + struct.pack("<IHHI", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
-        f.write(head + info + data)
+    write_logo(path, W, H, (9, 13))
 
 def run(name, nodes, mode, results):
     tmp = tempfile.mkdtemp(prefix="bench-fleet-")

@@ -22,8 +22,9 @@ for p in osdsim osdctl; do
   [[ -x "$build/$p" ]] || { echo "bench-line: $build/$p is missing (build it first)" >&2; exit 2; }
 done
 
-exec python3 - "$build" "$runs" <<'PY'
-import json, os, re, subprocess, sys, tempfile, threading, time, struct, math
+PYTHONPATH="$here/scripts" exec python3 - "$build" "$runs" <<'PY'
+import json, os, re, subprocess, sys, tempfile, threading, time, math
+from bench_logo import write_logo
 
 build, runs = sys.argv[1], int(sys.argv[2])
 W, H, MEMORY = 256, 64, 65536
@@ -34,17 +35,7 @@ RATE = 960.0                                  # bytes a second at 9600 baud
 FLOOR = TOTAL / RATE
 
 def logo(path):
-    stride = (W * 3 + 3) // 4 * 4
-    data = bytearray()
-    for y in range(H):
-        row = bytearray()
-        for x in range(W):
-            row += bytes(((x * 3) & 255, (y * 4) & 255, ((x ^ y) * 5) & 255))
-        data += row + bytes(stride - len(row))
-    head = b"BM" + struct.pack("<IHHI", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
-        f.write(head + info + data)
+    write_logo(path, W, H, (3, 4))
 
 def one_run(tmp):
     bmp = os.path.join(tmp, "logo.bmp")
