@@ -175,9 +175,7 @@ const char* helpText(int tab) {
 
 ScheduleEditor::ScheduleEditor(SchedulePresenter& schedule, Preferences& prefs,
                                NodeChoices& choices, EventLoop& loop)
-    : schedule_(schedule), prefs_(prefs), choices_(choices), loop_(loop) {
-  for (EditorRow& row : quietly().rows) row.times.fill("00:00:00");
-}
+    : schedule_(schedule), prefs_(prefs), choices_(choices), loop_(loop) {}
 
 void ScheduleEditor::open() {
   loading_ = true;

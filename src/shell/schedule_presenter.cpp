@@ -169,7 +169,7 @@ void SchedulePresenter::sequenceChanged(int i, bool on, int logo) {
 // The editor's rows while it is open: yellow for the time that applies now.
 void SchedulePresenter::colourEditorRow(int i, bool on, int logo) {
   step_ = on ? "x6" : "x8";
-  if (!editorOpen_ || !editor_) return;
+  if (!editorOpen()) return;
   if (on) {
     editor_->colourRow(i, ScheduleEditor::RowTime::On);
   } else if (logo < 1 || table_.start[i] < 0) {
@@ -199,13 +199,16 @@ void SchedulePresenter::closeEditor() {
   editor_.reset();
 }
 
+bool SchedulePresenter::editorOpen() const {
+  return editor_ && editor_->isOpen();
+}
+
 void SchedulePresenter::setEditorOpen(bool open) {
-  editorOpen_ = open;
   loop_.setTimerEnabled(TimerId::Editor, open);
 }
 
 void SchedulePresenter::editorTick() {
-  if (editor_ && editor_->isOpen()) editor_->timerTick();
+  if (editorOpen()) editor_->timerTick();
 }
 
 }  // namespace osd

@@ -57,7 +57,8 @@ class SchedulePresenter : public ViewState<ScheduleView> {
   void openEditor(const std::function<void(ScheduleEditor&)>& show);
   ScheduleEditor* editor() { return editor_.get(); }
   void editorTick();
-  bool editorOpen() const { return editorOpen_; }
+  bool editorOpen() const;
+  // The editor tells when it opens and closes: its timer runs while it is open.
   void setEditorOpen(bool open);
   void closeEditor();
   // The editor's Help menu opens the about window over it.
@@ -76,7 +77,6 @@ class SchedulePresenter : public ViewState<ScheduleView> {
   LogoPresenter& logo_;
   ScheduleTable table_;
   std::unique_ptr<ScheduleEditor> editor_;
-  bool editorOpen_ = false;
   bool lookAhead_ = false;
   int currentLogo_ = 0;
   std::array<bool, kSequenceCount> sequenceOn_{};
