@@ -28,7 +28,6 @@ class LocalInstanceGuard : public QObject, public InstanceGuard {
   ~LocalInstanceGuard() override;
 
   static QString serverNameFor(const QString& key);
-  const QString& serverName() const { return name_; }
 
   // True when another copy holds the lock. When none does, this copy takes it and listens.
   bool otherInstanceRunning() override;
@@ -41,7 +40,6 @@ class LocalInstanceGuard : public QObject, public InstanceGuard {
   // Starts answering the requests of later copies; requests that came before the handlers
   // were set are answered now. False when this copy does not hold the lock.
   bool listen();
-  bool holdsLock() const { return held_; }
 
   // What this copy does when a later one asks.
   std::function<void()> onRaiseRequested;

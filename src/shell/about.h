@@ -47,10 +47,6 @@ class AboutWindow : public ViewState<AboutView> {
   void close();
 
   bool isOpen() const { return open_; }
-  bool held() const { return held_; }
-  int closeCountdown() const { return closeCountdown_; }
-  int waitCounter() const { return wait_; }
-  int showCounter() const { return show_; }
 
   std::function<void()> closed;
 

@@ -93,8 +93,6 @@ class ScheduleEditor : public ViewState<EditorView> {
   void colourRow(int i, RowTime time);
 
   int currentSequence() const { return view().selected; }
-  bool loading() const { return loading_; }
-  int autoScanTicks() const { return autoScanTicks_; }
 
   // Set by the window: close the editor window; open the help window.
   std::function<void()> onClose;
