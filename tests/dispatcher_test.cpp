@@ -1,5 +1,5 @@
 // The dispatcher: the exact bytes of every command, refusals, the erase question, the wait
-// after "ASI", the send counter and paced writing.
+// after "ASI", the send counter and the operator's wake choice.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,20 +67,30 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   std::string arg = "7";
   d.run(C::ChangeId, arg);
   EXPECT_EQ(arg, "01");
+  // A wake-up of one node puts the others to sleep first; each is the operator's wake choice,
+  // and so is a sleep. "SP" of a port change and raw text change nothing.
   // clang-format off
-  struct Case { int model; const char *field, *arg, *wire; } cases[] = {
-      {1, "26", "", "WK,1A"}, {1, "300", "", "WK,2C"}, {4, "26", "", "WK,00"},
-      {1, "26", "00", "WK,00"}, {1, "26", "05", "WK,05"}};
+  struct Case { int model; const char *field, *arg; W wire; const char* awake; } cases[] = {
+      {1, "26", "", {"SP", "WK,1A"}, "Awake: node 26"}, {1, "300", "", {"SP", "WK,2C"}, "Awake: node 44"},
+      {4, "26", "", {"WK,00"}, "Awake: all nodes"}, {1, "26", "00", {"WK,00"}, "Awake: all nodes"},
+      {1, "26", "05", {"SP", "WK,05"}, "Awake: node 5"}};
   // clang-format on
   for (const auto& c : cases) {
     app.choices().setModel(c.model);
     app.port().setNodeId(c.field);
-    EXPECT_EQ(run(C::Wake, c.arg), W{c.wire}) << c.field << "/" << c.model;
+    EXPECT_EQ(run(C::Wake, c.arg), c.wire) << c.field << "/" << c.model;
+    EXPECT_EQ(app.statusLine().view().awake, c.awake);
   }
   h.port.writes.clear();
   d.wake(255);
+  d.sleepLine();
+  d.run(C::Raw, "WK,03");
+  EXPECT_EQ(app.statusLine().view().awake, "Awake: node 255");
+  d.sleep();
+  EXPECT_EQ(app.statusLine().view().awake, "Awake: none");
   d.wakeAll();
-  EXPECT_EQ(h.port.writes, (W{"WK,FF", "WK,00"}));
+  EXPECT_EQ(app.statusLine().view().awake, "Awake: all nodes");
+  EXPECT_EQ(h.port.writes, (W{"SP", "WK,FF", "SP", "WK,03", "SP", "WK,00"}));
 }
 
 TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
@@ -135,36 +145,3 @@ TEST_F(DispatcherTest, SendCounterLastSentTextAndFailedSends) {
   EXPECT_EQ(h.port.writes, (W{"A", "B"}));
 }
 
-namespace {
-// A 9600-baud line: 0.96 bytes leave the port every virtual millisecond.
-struct LinePort : FakePort {
-  VirtualLoop* loop = nullptr;
-  int64_t written = 0, most = 0;
-  int64_t bytesToWrite() const override {
-    return std::max<int64_t>(0, written - loop->ms() * 96 / 100);
-  }
-  void write(const std::string& b) override {
-    FakePort::write(b);
-    written = std::max(written, loop->ms() * 96 / 100) + static_cast<int64_t>(b.size());
-    most = std::max(most, bytesToWrite());
-  }
-};
-}  // namespace
-
-TEST(LinkPacingTest, NeverMoreThanOneBufferWaitsInThePort) {
-  VirtualLoop loop;
-  LinePort port;
-  port.loop = &loop;
-  port.openable = {1};
-  LinkListener quiet;
-  LinkService link(port, loop, quiet);
-  link.select(1);
-  link.open();
-  std::string stream;
-  for (int k = 0; k < 12000; ++k) stream.push_back(static_cast<char>(k % 251));
-  link.write(stream);
-  link.write("END");
-  EXPECT_EQ(port.sent(), stream + "END");
-  EXPECT_EQ(port.most, LinkService::kOutBufferSize);
-  EXPECT_GE(loop.ms(), (12003 - 2500) * 100 / 96);
-}

@@ -69,10 +69,15 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   app.bench().video().params()[3] = 0xE2;
   std::vector<int> values(2000001, 0);  // what the encoder makes of the logo: the rows to send
   app.logos().encodeLogo(1, values);
+  app.dispatcher().wake(7);
+  h.port.writes.clear();
   app.download().run();
 
-  ASSERT_EQ(h.port.writes.size(), 1u + 64u + 383u);
-  EXPECT_EQ(h.port.sent().size(), 65667u);
+  // Without the erase, "SP" and the operator's wake choice go right before the stream.
+  ASSERT_EQ(h.port.writes.size(), 2u + 1u + 64u + 383u);
+  EXPECT_EQ(h.port.sent().size(), 7u + 65667u);
+  EXPECT_EQ(h.port.writes[0] + h.port.writes[1], "SPWK,07");
+  h.port.writes.erase(h.port.writes.begin(), h.port.writes.begin() + 2);
   // "QXW" and the setup block in one write.
   std::string setup = "QXW";
   for (const int b : {0x55, 0xAA, 1, 0,  0x73, 0,   0xE2, 0,   64, 0,  32, 0,   0, 0,  0,   0,
@@ -110,7 +115,8 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   });
   std::vector<double> progress;
   bool busyAndShownThroughout = true;
-  h.port.onWrite = [&](const std::string&) {
+  h.port.onWrite = [&](const std::string& bytes) {
+    if (bytes == "SP" || bytes.starts_with("WK,")) return;  // the wake-ups before the stream
     progress.push_back(app.statusLine().view().progress);
     busyAndShownThroughout = busyAndShownThroughout && app.statusLine().view().busy &&
                              app.statusLine().view().progressShown && app.download().lineHeld();
@@ -150,7 +156,7 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   EXPECT_EQ(app.statusLine().view().errorTitle, "No Logo");
   loadLogo(4);
   app.download().run();
-  EXPECT_EQ(h.port.writes.size(), 448u);
+  EXPECT_EQ(h.port.writes.size(), 2u + 448u);
 }
 
 TEST_F(DownloadTest, ABadSetupValueOrAFailingWriteStopsTheDownload) {
@@ -190,9 +196,13 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
   EXPECT_NEAR(barAtQxw, 100.0 * 9600 / (9600 + 65667), 0.1);  // the erase: 10 s of the line
   EXPECT_DOUBLE_EQ(bar.back(), 100);
-  ASSERT_GE(h.port.writes.size(), 3u);
-  EXPECT_EQ(h.port.writes[0], "QXE");
-  EXPECT_EQ(h.port.writes[1], "ACM");
+  ASSERT_GE(h.port.writes.size(), 5u);
+  // "SP" and the operator's wake choice (all nodes) before the erase; the question names them.
+  EXPECT_EQ(h.port.writes[0] + h.port.writes[1] + h.port.writes[2] + h.port.writes[3],
+            "SPWK,00QXEACM");
+  EXPECT_EQ(h.dialogs.confirmTexts,
+            std::vector<std::string>{"This will write the new Image data to the EEPROM.\n"
+                                     "It goes to every node on the line."});
   EXPECT_GE(qxwAt - start, 10000);
   EXPECT_LE(qxwAt - start, 10300);
   // The node poll goes on during the erase wait; the download itself is complete.

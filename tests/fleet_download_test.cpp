@@ -16,6 +16,7 @@
 #include "sim/node.h"
 #include "support/fakes.h"
 #include "support/sim_line.h"
+#include "transfer/line_progress.h"
 #include "transfer/line_sink.h"
 
 using namespace osd;
@@ -182,12 +183,14 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   job.logos.push_back(logo(2));
   job.nodes = {{3, 0, 0}, {7, 0, 512}};
   job.erase = false;
-  // The given memory wins over the answer: node 7 gets a 512 K stream.
+  // A given memory the node's answer contradicts: never a stream for it; the node is named
+  // with both sizes.
   auto results = rig.run(job);
   EXPECT_EQ(rig.port.sent().find("QXE"), std::string::npos);
-  EXPECT_EQ(results[1].memoryKiB, 512);
-  EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), 2u);
-  EXPECT_TRUE(results[0].programmed && results[1].programmed);
+  EXPECT_EQ(results[1].memoryKiB, 64);
+  EXPECT_EQ(results[1].reason, "the node answered 64K, but 512K was stated; left out");
+  EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), 1u);
+  EXPECT_TRUE(results[0].programmed && !results[1].programmed);
 
   // The port fails in the middle of the first stream: nobody is said to be programmed, and
   // nothing more is written.
@@ -208,14 +211,28 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   }
   EXPECT_LT(lost.port.sent().size(), 3000u + 2600);
 
-  // Stopped (the window closing) in the first stream: no other follows; the line is woken.
-  Rig stopped({3, 7}, {}, false);
-  stopped.stop = [&stopped] { return stopped.port.sent().size() > 3000; };
-  results = stopped.run(job);
-  EXPECT_EQ(test::streamLengths(stopped.port.sent()).size(), 1u);
-  EXPECT_FALSE(results[0].programmed);
-  EXPECT_EQ(results[1].reason, "not sent: the job was stopped");
-  EXPECT_EQ(stopped.port.sent().substr(stopped.port.sent().size() - 7), "SPWK,00");
+  // Stopped inside the first stream: it ends after its block, and nothing at all follows (a
+  // byte after it would be picture data); stopped before a stream, the line is still woken.
+  struct Stop {
+    size_t after;  // bytes on the line when the stop comes
+    bool inStream;
+    std::string ending;
+  } stops[] = {{3000, true, "\xFF"}, {30, false, "SPWK,00"}};  // 30: in the erase wait
+  for (const Stop& s : stops) {
+    Rig stopped({3, 7}, {}, false);
+    job.erase = s.after < 100;
+    stopped.stop = [&stopped, &s] { return stopped.port.sent().size() > s.after; };
+    results = stopped.run(job);
+    const std::string sent = stopped.port.sent();
+    EXPECT_EQ(test::streamLengths(sent).size(), s.after < 100 ? 0u : 1u);
+    EXPECT_FALSE(results[0].programmed || results[1].programmed);
+    EXPECT_EQ(results[1].reason, "not started");
+    const size_t qxw = sent.find("QXW");
+    EXPECT_EQ(results[0].reason, s.inStream ? stoppedAtText(static_cast<int64_t>(sent.size() - qxw),
+                                                            DownloadPlan{16, 4, 65536}.streamLength())
+                                            : "not started");
+    EXPECT_EQ(sent.substr(sent.size() - s.ending.size()), s.ending);
+  }
 }
 
 // The plan the dry run prints: which nodes share a stream, its bytes and the line time.

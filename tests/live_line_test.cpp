@@ -81,11 +81,13 @@ TEST(LiveLine, ClosingDuringADownloadStopsAtTheEndOfABlockOrNotAtAll) {
       closesAtOnce = c.by ? w.app.download().closeRequested(*c.by)
                           : w.app.download().handoverAnswer() != Handover::DownloadRunning;
     });
-    const std::string& heard = w.line.heard;
     SCOPED_TRACE(std::to_string(c.by ? static_cast<int>(*c.by) : -1) + (c.answer ? " OK" : ""));
     EXPECT_FALSE(closesAtOnce);
-    // Whatever happened, every byte handed to the port reached the node.
-    EXPECT_EQ(heard, w.h.port.sent());
+    // Whatever happened, every byte handed to the port reached the node, and nothing came
+    // after the block the stop ended; the stream follows the operator's wake choice.
+    EXPECT_EQ(w.line.heard, w.h.port.sent());
+    ASSERT_EQ(w.line.heard.substr(0, 10), "SPWK,00QXW");
+    const std::string heard = w.line.heard.substr(7);
     EXPECT_EQ(w.h.dialogs.confirmTexts.size(), c.by == CloseBy::Operator ? 1u : 0u);
     for (const std::string& asked : w.h.dialogs.confirmTexts) {
       EXPECT_TRUE(asked.starts_with("A download is running (") &&

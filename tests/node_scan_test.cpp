@@ -36,12 +36,13 @@ struct LineOfNodes {
   sim::Line line;
 };
 
-// The bytes of a scan of IDs from..to: each ID's requests, then sleep and wake all.
-std::string scanBytes(int from, int to) {
+// The bytes of a scan of IDs from..to from the window: each ID's requests, then the line
+// back in the operator's wake choice (all nodes: "WK,00").
+std::string scanBytes(int from, int to, const std::string& finish = "WK,00") {
   std::string s;
   for (int id = from; id <= to; ++id)
     for (const auto& part : scanRequests(id)) s += part;
-  return s + "SPWK,00";
+  return s + finish;
 }
 
 }  // namespace
@@ -67,19 +68,34 @@ TEST(NodeScan, FindsExactlyTheNodesThatAnswerWithTheRequestsInOrder) {
   }
 }
 
-TEST(NodeScan, CancelledScanWakesAllNodesAndThePollResumes) {
-  LineOfNodes l({3, 7, 26});
-  WindowScan scan(*l.h.app);
-  scan.scanner().onProgress = [&](int id, int, int, int) {
-    if (id == 5) scan.scanner().cancel();
-  };
-  EXPECT_TRUE(scan.run() && scan.scanner().cancelled());
-  EXPECT_EQ(l.ids(scan.found()), std::vector<int>{3});
-  EXPECT_EQ(l.h.port.sent(), scanBytes(1, 4));
-  EXPECT_TRUE(l.line.nodes()[0].awake() && l.line.nodes()[2].awake());
-  l.h.port.writes.clear();
-  l.h.ticks(200);
-  EXPECT_NE(l.h.port.sent().find("QXS"), std::string::npos);
+// A scan, finished or cancelled, leaves the line in the operator's wake choice.
+TEST(NodeScan, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
+  struct Case {
+    int choice;  // 0: all nodes, -1: none
+    int cancelAt;
+    std::string finish;
+    std::vector<bool> awake;
+  } cases[] = {{0, 5, "WK,00", {true, true, true}},
+               {7, 5, "SPWK,07", {false, true, false}},
+               {-1, 0, "SP", {false, false, false}}};
+  for (const Case& c : cases) {
+    LineOfNodes l({3, 7, 26});
+    if (c.choice < 0) l.h.app->dispatcher().sleep();
+    if (c.choice > 0) l.h.app->dispatcher().wake(c.choice);
+    l.h.port.writes.clear();
+    WindowScan scan(*l.h.app, 1, 30);
+    scan.scanner().onProgress = [&](int id, int, int, int) {
+      if (id == c.cancelAt) scan.scanner().cancel();
+    };
+    EXPECT_TRUE(scan.run());
+    EXPECT_EQ(scan.scanner().cancelled(), c.cancelAt > 0);
+    const int last = c.cancelAt > 0 ? c.cancelAt - 1 : 30;
+    EXPECT_EQ(l.h.port.sent(), scanBytes(1, last, c.finish));
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(l.line.nodes()[i].awake(), c.awake[i]) << c.choice;
+    l.h.port.writes.clear();
+    l.h.ticks(200);
+    EXPECT_NE(l.h.port.sent().find("QXS"), std::string::npos);
+  }
 }
 
 // "Use this node" leaves only the chosen node awake, after the scan's own ending; chosen while
@@ -100,6 +116,7 @@ TEST(NodeScan, UseThisNodeWakesOnlyThatNode) {
     if (c.chooseWhenFound == 0) scan.useNode(c.node);
     EXPECT_EQ(l.h.port.sent(), scanBytes(1, c.lastAsked) + "SPWK," + hex2(c.node)) << c.node;
     EXPECT_EQ(l.h.app->port().view().nodeId, std::to_string(c.node));
+    EXPECT_EQ(l.h.app->statusLine().view().awake, "Awake: node " + std::to_string(c.node));
     for (const auto& node : l.line.nodes()) {
       EXPECT_EQ(node.awake(), node.id() == c.node) << "node " << node.id();
     }
@@ -138,8 +155,8 @@ TEST(NodeScan, PortFailureStopsTheScanAndIsReported) {
   EXPECT_FALSE(l.h.app->download().lineHeld());
 }
 
-// "Download to Checked Nodes": the same question as a single download, the selected slot's
-// logo to each node checked, the line given back afterwards.
+// "Download to Checked Nodes": the same question as a single download, naming the nodes, the
+// selected slot's logo to each node checked, the line given back in the operator's choice.
 TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
   struct Case {
     bool ok;  // the answer to "Notice"
@@ -156,11 +173,17 @@ TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     ASSERT_EQ(app.logos().readFile(logo), 0);
     app.bench().logos().selected = c.slot;
     l.h.dialogs.confirmAnswers = {c.ok};
+    app.dispatcher().wake(26);
     l.h.port.writes.clear();
     WindowScan scan(app, 1, 30);
     WindowFleet fleet(app);
     const auto results = fleet.run(scan, {3, 7}, false);
     const std::string sent = l.h.port.sent();
+    if (c.slot == 1) {
+      EXPECT_EQ(l.h.dialogs.confirmTexts.at(0),
+                "This will write the new Image data to the EEPROM.\nIt goes to nodes 3, 7.");
+    }
+    EXPECT_TRUE(c.streams == 0 || sent.ends_with("QXSSPWK,1A")) << sent;
     EXPECT_EQ(test::streamLengths(sent).size(), c.streams) << c.slot;
     EXPECT_EQ(results.empty() ? "" : WindowFleet::summary(results), c.summary);
     EXPECT_EQ(sent.empty(), c.streams == 0);

@@ -135,8 +135,10 @@ TEST_F(ReceptionTest, EraseAcknowledgementRunsTheTenSecondWait) {
 }
 
 TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
+  // The silent node is called with the operator's wake choice, not the node field's ID.
   app.choices().setModel(1);
-  app.port().setNodeId("26");
+  app.port().setNodeId("5");
+  app.dispatcher().wake(26);
   app.menus().nodeMenusEnabled(true);
   using Colours = std::vector<std::pair<int64_t, Color>>;
   Colours colours;
@@ -148,7 +150,8 @@ TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
   });
   h.ticks(2400);  // one minute
   EXPECT_EQ(ticksOf("ARS"), (Ticks{700, 900, 1100, 1299, 1499, 1699, 1898, 2098, 2298}));
-  EXPECT_EQ(ticksOf("WK,1A"), (Ticks{1000, 1599, 2198}));
+  // The operator's wake-up, the watchdog's calls, and the re-opens after the port was closed.
+  EXPECT_EQ(ticksOf("WK,1A"), (Ticks{0, 1000, 1363, 1599, 1971, 2198}));
   // Cyan at 20 s, red when the port is closed at 30 s and every 15 s after, cyan in between.
   EXPECT_EQ(
       colours,

@@ -11,8 +11,8 @@ using namespace osd::test;
 
 namespace {
 
-int wakeUps(const FakePort& port) {
-  return static_cast<int>(std::count(port.writes.begin(), port.writes.end(), "WK,00"));
+int wakeUps(const FakePort& port, const char* wake = "WK,00") {
+  return static_cast<int>(std::count(port.writes.begin(), port.writes.end(), wake));
 }
 
 }  // namespace
@@ -121,14 +121,19 @@ TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
   while (wakeUps(h.port) == 0 && h.loop.ms() < opened + 5000) h.loop.advance(100);
   EXPECT_EQ(h.loop.ms() - opened, 2200);  // the first open: armed, then 21 ticks
   EXPECT_TRUE(h.app->link().valid());
-  h.app->link().open();  // a later open: 21 ticks, not counting those of a download
+  // A later open puts the line back into the operator's choice, 21 ticks after it, not
+  // counting those of a download.
+  h.app->dispatcher().wake(7);
+  h.port.writes.clear();
+  h.app->link().open();
   h.app->download().holdLine(true);
   h.loop.advance(4000);
   h.app->download().holdLine(false);
   h.loop.advance(2000);
-  EXPECT_EQ(wakeUps(h.port), 1);
+  EXPECT_EQ(wakeUps(h.port, "WK,07"), 0);
   h.loop.advance(100);
-  EXPECT_EQ(wakeUps(h.port), 2);
+  EXPECT_EQ(wakeUps(h.port, "WK,07") + wakeUps(h.port), 1);
+  EXPECT_EQ(h.app->statusLine().view().awake, "Awake: node 7");
   h.app->link().applyTimeouts();
   EXPECT_EQ(std::vector<uint32_t>(h.port.timeouts, h.port.timeouts + 3),
             (std::vector<uint32_t>{2, 1, 1000}));

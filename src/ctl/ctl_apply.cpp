@@ -23,6 +23,7 @@
 #include "ctl/ctl_fleet.h"
 #include "ctl/ctl_host.h"
 #include "image/bmp.h"
+#include "platform/stop_signals.h"
 #include "transfer/line_progress.h"
 
 namespace osd::ctl {
@@ -296,7 +297,8 @@ int apply(const Args& args) {
   auto line = std::make_unique<Line>(*host);
   if (const int rc = host->openPort(line->link); rc != kOk) return rc;
   line->recorder.failure.clear();
-  return runFleet(*host, *line, job);
+  const StopSignals stop;
+  return runFleet(*host, *line, job, "apply");
 }
 
 }  // namespace osd::ctl

@@ -14,11 +14,15 @@
 #include "ctl/commands.h"
 #include "ctl/ctl_fleet.h"
 #include "ctl/ctl_host.h"
+#include "platform/stop_signals.h"
 #include "transfer/download_job.h"
 
 namespace osd::ctl {
 
 namespace {
+
+// How long a second answer to the size question is waited for after the first.
+constexpr int kSecondAnswerMs = 500;
 
 struct DownloadOptions {
   std::string bitmap;
@@ -89,69 +93,77 @@ std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
   return "";
 }
 
-// Learns the node's image memory (or takes the one given): 0 when it cannot be had.
-int64_t imageMemory(Host& host, Line& line, const DownloadOptions& o) {
-  NodeSession& session = line.session;
-  if (o.memoryK != 0) {
-    session.setMemorySize(o.memoryK * 1024);
-    session.setLargeMemory(o.memoryK == 512);
-    return session.memorySize();
-  }
-  session.setMemorySize(0);
+// "QXS" and what came back, after the wake-up: the memory in K, 0 when no node answered, -1
+// when more than one did (answers run together or garbled), or the stop came first.
+int askMemory(Host& host, Line& line) {
+  line.recorder.answers.clear();
+  line.session.setMemorySize(0);
   line.dispatcher.sizeQuery();
-  session.listen(3000 / 25);  // a short answer raises no port event: poll every tick
-  if (!host.runUntil([&] { return session.memorySize() > 0; }, 3000)) {
-    std::fprintf(stderr, "osdctl: no size answer within 3 s; taking 512 K\n");
-    session.setMemorySize(512 * 1024);
-    session.setLargeMemory(true);
+  // The node can answer only once the line has carried the request.
+  const int waitMs = static_cast<int>(line.link.line().backlogSeconds() * 1000) + 3000;
+  line.session.listen(waitMs / 25);  // a short answer raises no port event: poll every tick
+  const auto answered = [&] { return !line.recorder.answers.empty() || StopSignals::raised(); };
+  if (host.runUntil(answered, waitMs) && !StopSignals::raised()) {
+    // A second node's answer comes right behind the first.
+    line.session.listen(kSecondAnswerMs / 25);
+    host.runUntil([] { return StopSignals::raised(); }, kSecondAnswerMs);
   }
-  return session.memorySize();
+  line.session.listen(0);
+  return sizeReplyKiB(line.recorder.answers);
 }
 
-// Tells the node where the logo goes, as a drag of the preview to that spot would.
-void place(Host& host, Line& line, const DownloadOptions& o) {
-  const PlacementMove m =
-      host.bench().placement().placeAt(o.slot, o.x, o.y, host.bench().prefs().pal());
-  line.dispatcher.verticalPosition(m.vCode);
-  line.dispatcher.horizontalPosition(m.hCode);
-  line.dispatcher.send(m.packet);
+// The memory the stream is made for, in K; 0 after saying why there is none.
+int streamMemory(Host& host, Line& line, const DownloadOptions& o) {
+  const int answered = askMemory(host, line);
+  if (StopSignals::raised()) return 0;
+  const std::string why = answered < 0    ? severalSizeAnswersText()
+                          : answered == 0 ? (o.memoryK ? "" : noSizeAnswerText(o.node))
+                          : (o.memoryK && o.memoryK != answered)
+                              ? contradictedMemoryText(o.node, answered, o.memoryK)
+                              : "";
+  if (!why.empty()) {
+    std::fprintf(stderr, "osdctl download: %s\n", why.c_str());
+    return 0;
+  }
+  if (answered == 0) {
+    std::fprintf(stderr, "osdctl download: no size answer; --memory %d decides\n", o.memoryK);
+  }
+  return answered > 0 ? answered : o.memoryK;
 }
 
-// Sends the stream; false after saying why.
-bool sendLogo(Host& host, Line& line, const DownloadPlan& plan, const DownloadOptions& o,
-              StderrReporter& reporter) {
-  Workbench& bench = host.bench();
-  LogoSlots& logos = bench.logos();
+// Sends the stream; false after saying why. A stop ends it after the block being sent.
+bool sendLogo(Host& host, Line& line, const DownloadPlan& plan, const FleetLogo& logo,
+              StderrReporter& reporter, DownloadResult& result) {
   DownloadSource source;
-  source.encode = [&](std::vector<int>& pixels) -> std::string {
-    const PixelFormat format = o.rgb ? PixelFormat::Rgb : PixelFormat::YCbCr;
-    if (logos.encode(o.slot, format, o.transparent, pixels, reporter)) return {};
-    return "the logo could not be read from " + o.bitmap;
+  source.encode = [&logo](std::vector<int>& pixels) -> std::string {
+    std::copy(logo.pixels.begin(), logo.pixels.end(), pixels.begin());
+    return {};
   };
   source.setupBlock = [&]() -> const video::SetupBlock& {
     reporter.status("Downloading Video Controller Data");
-    return bench.video().setupBlock(plan.width, plan.height);
+    return logo.setup;
   };
   line.downloading = true;
-  const DownloadResult result = DownloadJob(line.sink, reporter, line.waits()).run(plan, source);
+  result = DownloadJob(line.sink, reporter, stoppable(line.waits())).run(plan, source);
   line.downloading = false;
   // Nothing may follow the download on the line: the main tick stops here.
   host.loop().setTimerEnabled(TimerId::Delay, false);
+  if (result.stopped) return false;
   if (!result.ok) {
     reporter.endBar();
     const LineProgress* progress = reporter.line();
     if (!host.port().isOpen() && progress) {
-      std::fprintf(stderr, "osdctl: the node's port closed after %s of %s bytes\n",
+      std::fprintf(stderr, "osdctl download: the node's port closed after %s of %s bytes\n",
                    groupedNumber(progress->sent()).c_str(),
                    groupedNumber(progress->total()).c_str());
     } else {
-      std::fprintf(stderr, "osdctl: download failed: %s (%s)\n", result.message.c_str(),
+      std::fprintf(stderr, "osdctl download: download failed: %s (%s)\n", result.message.c_str(),
                    result.title.c_str());
     }
     return false;
   }
   if (!host.drain(static_cast<int>(line.sink.waiting() * 1000 / 960) + 10000)) {
-    std::fprintf(stderr, "osdctl: the port did not send everything\n");
+    std::fprintf(stderr, "osdctl download: the port did not send everything\n");
     return false;
   }
   return true;
@@ -176,23 +188,61 @@ void followLine(Host& host, const DownloadPlan& plan, StderrReporter& reporter) 
 
 // --nodes: the logo for every node named (or every node of the line), in as few streams as
 // the wake-ups allow.
-int downloadToNodes(Host& host, Line& line, DownloadOptions& o) {
+int downloadToNodes(Host& host, Line& line, DownloadOptions& o, FleetLogo logo) {
   FleetJob job;
-  job.logos.resize(1);
-  LogoChoice choice{o.bitmap, o.rgb, o.transparent, o.slot, o.slotGiven, o.x, o.y};
-  if (const std::string why = prepareLogo(host, choice, job.logos[0]); !why.empty()) {
-    std::fprintf(stderr, "osdctl: %s\n", why.c_str());
-    return kRefused;
-  }
+  job.logos.push_back(std::move(logo));
   if (o.wholeLine) {
-    o.nodes = scanWholeLine(host);
+    o.nodes = scanWholeLine(host, line);
     if (o.nodes.empty()) return kPortFailure;
   }
   for (const int id : o.nodes) job.nodes.push_back(FleetNode{id, 0, o.memoryK});
   job.wholeLine = o.wholeLine;
   job.together = o.together;
   job.erase = o.erase;
-  return runFleet(host, line, job);
+  return runFleet(host, line, job, "download");
+}
+
+// One node, or whichever nodes are awake: wake, size question, erase, stream.
+int downloadToNode(Host& host, Line& line, const DownloadOptions& o, const FleetLogo& logo) {
+  StderrReporter reporter;
+  host.loop().setTimerEnabled(TimerId::Delay, true);
+  const DownloadPlan unknown{logo.width, logo.height, 0};
+  line.dispatcher.wake(o.node);
+  const int kiB = streamMemory(host, line, o);
+  if (StopSignals::raised()) return stoppedAt(line, 0, unknown.streamLength(), "download");
+  if (kiB == 0) return kPortFailure;
+  std::fprintf(stderr, "osdctl download: image memory %dK\n", kiB);
+  if (kiB < 512 && !logo.smallMemoryRefusal.empty()) {
+    std::fprintf(stderr, "osdctl download: %s does not fit the node's %dK memory: %s\n",
+                 o.bitmap.c_str(), kiB, logo.smallMemoryRefusal.c_str());
+    return kRefused;
+  }
+  const DownloadPlan plan{logo.width, logo.height, int64_t{kiB} * 1024};
+  for (const std::string& c : logo.beforeErase) line.dispatcher.send(c);
+  if (o.erase) {
+    const bool stopped = DownloadJob(line.sink, reporter, stoppable(line.waits())).erase().stopped;
+    reporter.status("");
+    if (stopped) return stoppedAt(line, 0, plan.streamLength(), "download");
+  }
+  if (!host.port().isOpen()) {
+    std::fprintf(stderr, "osdctl download: the port was lost\n");
+    return kPortFailure;
+  }
+  for (const std::string& c : logo.beforeStream) line.dispatcher.send(c);
+
+  // While a write waits for the line, the progress keeps being shown.
+  host.seams().startTicker(250, [&reporter, &host] { reporter.refresh(host.port().heldBytes()); });
+  DownloadResult result;
+  const bool sent = sendLogo(host, line, plan, logo, reporter, result);
+  host.seams().stopTicker();
+  if (result.stopped) {
+    reporter.endBar();
+    return stoppedAt(line, result.written, plan.streamLength(), "download", true);
+  }
+  if (!sent) return kPortFailure;
+  followLine(host, plan, reporter);
+  std::fprintf(stderr, "osdctl download: download complete\n");
+  return kOk;
 }
 
 }  // namespace
@@ -206,57 +256,32 @@ int download(const Args& args) {
   DownloadOptions o;
   const std::string why = parse(parsed, o);
   if (!why.empty()) return usageError("download", why, kSynopsis);
-  std::unique_ptr<Host> hostPtr;
   int rc = kOk;
-  const std::unique_ptr<Line> linePtr = openLine("download", hostOptions, hostPtr, rc, kSynopsis);
-  if (!linePtr) return rc;
-  Host& host = *hostPtr;
-  Line& line = *linePtr;
+  const std::unique_ptr<Host> host = makeHost("download", hostOptions, rc, kSynopsis);
+  if (!host) return rc;
   // The window's start-up load of the data files, so the same data folder gives the same
   // setup block.
   std::error_code ec;
-  std::filesystem::create_directories(host.bench().video().folder(), ec);
-  const VideoData::Loaded loaded = host.bench().load();
-  if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl: %s\n", loaded.kept.c_str());
-  if (!o.nodes.empty() || o.wholeLine) return downloadToNodes(host, line, o);
-  StderrReporter reporter;
-  host.loop().setTimerEnabled(TimerId::Delay, true);
-
-  // Wake the node (or all nodes) and learn its image memory.
-  line.dispatcher.wake(o.node);
-  std::fprintf(stderr, "osdctl: image memory %lld bytes\n",
-               static_cast<long long>(imageMemory(host, line, o)));
-
-  // Check the bitmap against the node before anything is erased.
-  LogoSlots& logos = host.bench().logos();
-  const SlotVerdict verdict = logos.load(o.slot, o.bitmap, line.session.largeMemory());
-  if (verdict.kind != SlotVerdict::Loaded) {
-    std::fprintf(stderr, "osdctl: %s\n",
-                 verdict.message.empty() ? "the bitmap cannot be read" : verdict.message.c_str());
+  std::filesystem::create_directories(host->bench().video().folder(), ec);
+  const VideoData::Loaded loaded = host->bench().load();
+  if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl download: %s\n", loaded.kept.c_str());
+  // The bitmap is read, checked and encoded before the port is opened: a refused file puts
+  // nothing on the line.
+  FleetLogo logo;
+  const LogoChoice choice{o.bitmap, o.rgb, o.transparent, o.slot, o.slotGiven, o.x, o.y};
+  std::string refused = prepareLogo(*host, choice, logo);
+  if (refused.empty() && o.memoryK == 64 && !logo.smallMemoryRefusal.empty()) {
+    refused = "does not fit a 64K memory: " + logo.smallMemoryRefusal;
+  }
+  if (!refused.empty()) {
+    std::fprintf(stderr, "osdctl download: %s: %s\n", o.bitmap.c_str(), refused.c_str());
     return kRefused;
   }
-  logos.selected = o.slot;
-  if (o.slotGiven) line.dispatcher.selectLogo(o.slot);
-
-  if (o.erase) {
-    DownloadJob(line.sink, reporter, line.waits()).erase();
-    reporter.status("");
-  }
-  if (!host.port().isOpen()) {
-    std::fprintf(stderr, "osdctl: the port was lost\n");
-    return kPortFailure;
-  }
-  if (o.x >= 0) place(host, line, o);
-
-  // While a write waits for the line, the progress keeps being shown.
-  host.seams().startTicker(250, [&reporter, &host] { reporter.refresh(host.port().heldBytes()); });
-  const DownloadPlan plan{logos.width, logos.height, line.session.memorySize()};
-  const bool sent = sendLogo(host, line, plan, o, reporter);
-  host.seams().stopTicker();
-  if (!sent) return kPortFailure;
-  followLine(host, plan, reporter);
-  std::fprintf(stderr, "osdctl: download complete\n");
-  return kOk;
+  const std::unique_ptr<Line> line = openLine(*host, rc);
+  if (!line) return rc;
+  const StopSignals stop;
+  if (!o.nodes.empty() || o.wholeLine) return downloadToNodes(*host, *line, o, std::move(logo));
+  return downloadToNode(*host, *line, o, logo);
 }
 
 }  // namespace osd::ctl

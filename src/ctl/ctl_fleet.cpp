@@ -8,6 +8,7 @@
 #include <set>
 
 #include "common/textnum.h"
+#include "platform/stop_signals.h"
 #include "scan/node_scan.h"
 
 namespace osd::ctl {
@@ -19,6 +20,12 @@ namespace {
 class FleetReporter : public Reporter {
  public:
   void status(const std::string& text) override {
+    // The bytes still on their way after a stop: an updating line on a terminal only.
+    if (text.rfind("Stopping:", 0) == 0) {
+      if (terminal_) std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
+      barOpen_ = terminal_;
+      return;
+    }
     if (text.empty() || text == last_) return;
     last_ = text;
     endBar();
@@ -127,9 +134,10 @@ std::string readNodeList(const std::string& text, std::vector<int>& ids) {
   return "";
 }
 
-std::vector<int> scanWholeLine(Host& host) {
-  NodeScan scanner(host.port(), host.loop(), 1, 255);
-  scanner.onProgress = [](int id, int index, int count, int secondsLeft) {
+std::vector<int> scanWholeLine(Host& host, Line& line) {
+  NodeScan scanner(host.port(), line.link.line(), host.loop(), 1, 255);
+  scanner.onProgress = [&scanner](int id, int index, int count, int secondsLeft) {
+    if (StopSignals::raised()) scanner.cancel();
     if (index % 4 == 0) {
       std::fprintf(stderr, "osdctl: scanning node ID %d (%d of %d), about %d s left\n", id,
                    index + 1, count, secondsLeft);
@@ -137,6 +145,11 @@ std::vector<int> scanWholeLine(Host& host) {
   };
   std::vector<int> ids;
   for (const FoundNode& f : scanner.run()) ids.push_back(f.id);
+  // A scan that did not reach its end is no scan of the whole line.
+  if (scanner.cancelled()) {
+    std::fprintf(stderr, "osdctl download: stopped during the scan; nothing was sent\n");
+    return {};
+  }
   if (!scanner.error().empty()) {
     std::fprintf(stderr, "osdctl: the port failed during the scan: %s\n", scanner.error().c_str());
     return {};
@@ -150,11 +163,11 @@ std::string resultLine(const FleetResult& r) {
   return std::to_string(r.id) + "\t" + memory + "\t" + r.reason;
 }
 
-int runFleet(Host& host, Line& line, const FleetJob& job) {
+int runFleet(Host& host, Line& line, const FleetJob& job, const char* command) {
   FleetReporter reporter;
   host.loop().setTimerEnabled(TimerId::Delay, true);
   line.downloading = true;
-  FleetDownload fleet(line.sink, line.session, host.loop(), reporter, line.waits());
+  FleetDownload fleet(line.sink, line.session, host.loop(), reporter, stoppable(line.waits()));
   fleet.onProgress = [&reporter](const FleetProgress& p) { reporter.show(p); };
   const std::vector<FleetResult> results = fleet.run(job);
   line.downloading = false;
@@ -166,6 +179,12 @@ int runFleet(Host& host, Line& line, const FleetJob& job) {
     programmed += r.programmed;
   }
   std::fflush(stdout);
+  if (fleet.stop().insideStream) {
+    std::fprintf(stderr, "osdctl %s: %s\n", command,
+                 stoppedAtText(fleet.stop().at, fleet.stop().of).c_str());
+  } else if (StopSignals::raised()) {
+    std::fprintf(stderr, "osdctl %s: stopped before a stream\n", command);
+  }
   std::fprintf(stderr, "osdctl: %d of %zu nodes programmed\n", programmed, results.size());
   if (!drained) std::fprintf(stderr, "osdctl: the port did not send everything\n");
   return drained && programmed == static_cast<int>(results.size()) ? kOk : kPortFailure;

@@ -30,13 +30,14 @@ std::string readNodeList(const std::string& text, std::vector<int>& ids);
 
 // The node IDs a scan of 1-255 finds, with its progress on standard error; empty after
 // saying why (no node, a port failure).
-std::vector<int> scanWholeLine(Host& host);
+std::vector<int> scanWholeLine(Host& host, Line& line);
 
 // "ID<TAB>64K<TAB>programmed".
 std::string resultLine(const FleetResult& r);
 
 // Runs the job on the line: progress on standard error, one result line per node on
-// standard output. kOk when every node was programmed, kPortFailure otherwise.
-int runFleet(Host& host, Line& line, const FleetJob& job);
+// standard output. kOk when every node was programmed, kPortFailure otherwise. SIGINT and
+// SIGTERM stop it (StopSignals must live): "osdctl COMMAND: stopped at N of M bytes".
+int runFleet(Host& host, Line& line, const FleetJob& job, const char* command);
 
 }  // namespace osd::ctl

@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/stop_signals.h"
 #include "settings/preferences.h"
 #include "settings/settings_import.h"
 
@@ -71,19 +73,47 @@ Line::Line(Host& host)
   };
 }
 
-std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
-                               std::unique_ptr<Host>& host, int& rc, const char* synopsis) {
+std::unique_ptr<Host> makeHost(const char* command, const HostOptions& options, int& rc,
+                               const char* synopsis) {
   try {
-    host = std::make_unique<Host>(options);
+    return std::make_unique<Host>(options);
   } catch (const std::invalid_argument& e) {
     rc = usageError(command, e.what(), synopsis);
     return nullptr;
   }
-  auto line = std::make_unique<Line>(*host);
-  rc = host->openPort(line->link);
+}
+
+std::unique_ptr<Line> openLine(Host& host, int& rc) {
+  auto line = std::make_unique<Line>(host);
+  rc = host.openPort(line->link);
   if (rc != kOk) return nullptr;
   line->recorder.failure.clear();
   return line;
+}
+
+std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
+                               std::unique_ptr<Host>& host, int& rc, const char* synopsis) {
+  host = makeHost(command, options, rc, synopsis);
+  return host ? openLine(*host, rc) : nullptr;
+}
+
+DownloadHooks stoppable(DownloadHooks hooks) {
+  hooks.stopRequested = [] { return StopSignals::raised(); };
+  return hooks;
+}
+
+int stoppedAt(Line& line, int64_t written, int64_t total, const char* command, bool inFlight) {
+  LineState& state = line.link.line();
+  const bool terminal = ::isatty(2) == 1;
+  if (inFlight) {
+    state.drain(LineState::kStallSeconds + state.backlogSeconds(), {}, [&](int64_t left) {
+      if (terminal) std::fprintf(stderr, "\r%s\x1b[K", stoppingText(left).c_str());
+    });
+    if (terminal) std::fputc('\n', stderr);
+  }
+  const int64_t carried = std::max<int64_t>(0, written - state.inFlight());
+  std::fprintf(stderr, "osdctl %s: %s\n", command, stoppedAtText(carried, total).c_str());
+  return kPortFailure;
 }
 
 Line::~Line() {

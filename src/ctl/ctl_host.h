@@ -118,11 +118,16 @@ class Recorder : public LinkListener {
  public:
   void error(const std::string& message, const std::string& title) override;
   void status(const std::string& text) override { lastStatus = text; }
-  void answerShown(int, const std::string& shown) override { lastAnswer = shown; }
+  void answerShown(int, const std::string& shown) override {
+    lastAnswer = shown;
+    answers.push_back(shown);
+  }
   void sizeAnswered(const std::string& d, int) override { digits = d; }
   void readBack(const std::string& s) override { stream = s; }
 
   std::string failure, lastStatus, lastAnswer, digits, stream;
+  // Every answer taken in since it was last cleared.
+  std::vector<std::string> answers;
 };
 
 // The link components on the host's port and clock. Only what a command asks for goes on the
@@ -150,5 +155,17 @@ struct Line {
 // status (a usage error of `command` or kPortFailure) after the reason was printed.
 std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
                                std::unique_ptr<Host>& host, int& rc, const char* synopsis);
+// The two steps apart, for a command that checks its files before the port is opened.
+std::unique_ptr<Host> makeHost(const char* command, const HostOptions& options, int& rc,
+                               const char* synopsis);
+std::unique_ptr<Line> openLine(Host& host, int& rc);
+
+// The job's waits, and a stop when SIGINT or SIGTERM came (StopSignals).
+DownloadHooks stoppable(DownloadHooks hooks);
+// After a stop: lets the line carry what is on its way (on a terminal "Stopping: N bytes
+// still on their way"), then "osdctl COMMAND: stopped at N of M bytes" where N is what the
+// line carried of the `written` bytes of the stream; kPortFailure.
+int stoppedAt(Line& line, int64_t written, int64_t total, const char* command,
+              bool inFlight = false);
 
 }  // namespace osd::ctl

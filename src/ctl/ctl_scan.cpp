@@ -1,8 +1,6 @@
 // osdctl scan --port P [--ids FROM-TO]: which node IDs answer on the line.
-#include <signal.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -11,6 +9,7 @@
 
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
+#include "platform/stop_signals.h"
 #include "scan/node_scan.h"
 
 namespace osd::ctl {
@@ -18,46 +17,6 @@ namespace osd::ctl {
 namespace {
 
 constexpr const char* kSynopsis = "scan --port P [--ids FROM-TO]";
-
-// Set by SIGINT or SIGTERM: the scan stops after the ID it asks and still wakes the nodes, so
-// an interrupted scan does not leave the line asleep.
-volatile sig_atomic_t gStop = 0;
-void onStopSignal(int) {
-  gStop = 1;
-}
-
-// SIGINT and SIGTERM set gStop while it lives.
-#ifdef _WIN32
-// Ctrl+C and Ctrl+Break reach the program as SIGINT and SIGBREAK.
-struct StopSignals {
-  StopSignals() {
-    gStop = 0;
-    oldInt = std::signal(SIGINT, onStopSignal);
-    oldBreak = std::signal(SIGBREAK, onStopSignal);
-  }
-  ~StopSignals() {
-    std::signal(SIGINT, oldInt);
-    std::signal(SIGBREAK, oldBreak);
-  }
-  void (*oldInt)(int) = nullptr;
-  void (*oldBreak)(int) = nullptr;
-};
-#else
-struct StopSignals {
-  StopSignals() {
-    gStop = 0;
-    struct sigaction stop = {};
-    stop.sa_handler = onStopSignal;
-    sigaction(SIGINT, &stop, &oldInt);
-    sigaction(SIGTERM, &stop, &oldTerm);
-  }
-  ~StopSignals() {
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
-  }
-  struct sigaction oldInt = {}, oldTerm = {};
-};
-#endif
 
 // "FROM-TO" or a single ID, within 1..255 and in order.
 bool idRange(const std::string& text, int& from, int& to) {
@@ -91,10 +50,10 @@ int scan(const Args& args) {
   if (!line) return rc;
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  NodeScan scanner(host->port(), host->loop(), from, to);
+  NodeScan scanner(host->port(), line->link.line(), host->loop(), from, to);
   std::optional<StopSignals> stopSignals(std::in_place);
   scanner.onProgress = [&](int id, int index, int count, int secondsLeft) {
-    if (gStop) scanner.cancel();
+    if (StopSignals::raised()) scanner.cancel();
     if (terminal) {
       std::fprintf(stderr, "\rscanning node ID %d (%d of %d), about %d s left   ", id, index + 1,
                    count, secondsLeft);

@@ -612,6 +612,8 @@ void MainWindow::buildStatusLine() {
   statusText_ = namedLabel("lblCopyright");
   statusText_->installEventFilter(this);
   statusBar()->addWidget(statusText_, 1);
+  awake_ = namedLabel("lblAwake");
+  statusBar()->addPermanentWidget(awake_);
   progress_ = new QProgressBar;
   progress_->setObjectName(q("ProgressBar1"));
   progress_->setRange(0, 100);
@@ -686,6 +688,7 @@ void MainWindow::bindAreas() {
 void MainWindow::showStatus() {
   const StatusView& v = app_.statusLine().view();
   showText(statusText_, v.status);
+  showText(awake_, v.awake);
   progress_->setVisible(v.progressShown);
   progress_->setValue(static_cast<int>(std::lround(v.progress)));
   errorPanel_->setTitle(displayText(v.errorTitle));

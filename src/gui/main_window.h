@@ -106,6 +106,7 @@ class MainWindow : public QMainWindow {
   QLabel* errorText_ = nullptr;
   QWidget* errorOk_ = nullptr;
   QLabel* statusText_ = nullptr;
+  QLabel* awake_ = nullptr;  // the operator's wake choice
   QProgressBar* progress_ = nullptr;
   QFrame* replyArea_ = nullptr;
   QAction* portSearch_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "shell/app.h"
 #include "transfer/line_progress.h"
@@ -86,7 +87,7 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app),
   connect(download_, &QPushButton::clicked, this, &ScanDialog::downloadToChecked);
   fleet_.onProgress = [this](const FleetProgress& p) {
     progress_->setRange(0, 1000);
-    progress_->setValue(p.total > 0 ? static_cast<int>(1000 * p.done / p.total) : 0);
+    progress_->setValue(static_cast<int>(std::lround(10 * p.percent)));
     status_->setText(QString::fromStdString(p.step + ": " + groupedNumber(p.done) + " of " +
                                             groupedNumber(p.total) + " bytes, " +
                                             durationText(p.secondsLeft) + " left"));
@@ -154,7 +155,8 @@ void ScanDialog::addRow(const FoundNode& node) {
 
 void ScanDialog::start() {
   const bool finished = scan_.run();
-  progress_->setValue(progress_->maximum());
+  // A cancelled scan keeps the share of the IDs it asked.
+  if (!scan_.scanner().cancelled()) progress_->setValue(progress_->maximum());
   const int n = static_cast<int>(scan_.found().size());
   QString end = scan_.scanner().cancelled() ? tr("Scan cancelled: ")
                 : finished                  ? tr("Scan finished: ")

@@ -1,6 +1,7 @@
 // Sending to the nodes and the command dispatcher: the wire vocabulary of the nodes.
 #include "link/dispatcher.h"
 
+#include <cctype>
 #include <exception>
 
 #include "common/textnum.h"
@@ -93,7 +94,7 @@ constexpr Plain kPlain[] = {
     {Command::FadeRate, "AFR", true},         {Command::HorizontalPosition, "AHP", true},
     {Command::VerticalPosition, "AVP", true}, {Command::LoadLogo, "ALD", false},
     {Command::Blink, "ACI", false},           {Command::TakeOnTime, "APA", true},
-    {Command::TakeOffTime, "API", true},      {Command::Sleep, "SP", false},
+    {Command::TakeOffTime, "API", true},
     {Command::SizeQuery, "QXS", false},       {Command::ReadBack, "ARM", false},
     {Command::SetModel, "ACT", true},         {Command::Password, "AEPW", true},
     {Command::Chroma, "ACH", true},           {Command::Raw, "", true},
@@ -136,7 +137,11 @@ void Dispatcher::act(Command command, std::string& arg) {
       send("ANI," + arg);
       break;
     case Command::Wake:
-      send("WK," + nodeArgument(arg));
+      wakeNodes(nodeArgument(arg));
+      break;
+    case Command::Sleep:
+      send("SP");
+      link_.line().setAwake(Awake::none());
       break;
     case Command::SelectLogo:
       send("AJ" + arg + std::string(3, '\0'));
@@ -207,6 +212,33 @@ void Dispatcher::confirmedErase(bool factoryReset) {
 void Dispatcher::startEraseWait() {
   loop_.setTimerEnabled(TimerId::TenSec, true);
   listener_.eraseStarted();
+}
+
+// "00" wakes all nodes; one node is woken alone ("SP" first). Either way it is the operator's
+// wake choice from now on.
+void Dispatcher::wakeNodes(const std::string& node) {
+  int id = 0;
+  const bool hex = node.size() == 2 && std::isxdigit(static_cast<unsigned char>(node[0])) &&
+                   std::isxdigit(static_cast<unsigned char>(node[1]));
+  if (hex) id = std::stoi(node, nullptr, 16);
+  if (id > 0) send("SP");
+  send("WK," + node);
+  if (hex) link_.line().setAwake(id > 0 ? Awake::node(id) : Awake::all());
+}
+
+void Dispatcher::restoreWake() {
+  if (refusing()) return;
+  busy_ = true;
+  try {
+    for (const std::string& c : restoreCommands(link_.line().awake())) send(c);
+  } catch (const std::exception& e) {
+    listener_.error(e.what(), "CmdTree");
+  }
+  busy_ = false;
+}
+
+void Dispatcher::sleepLine() {
+  run(Command::Raw, "SP");
 }
 
 // An empty node argument: the node in the node field for a graphics node, else all nodes.

@@ -85,11 +85,19 @@ class Dispatcher {
   void run(Command command, const std::string& argument = std::string());
 
   // ---- Typed commands ----
-  void wake(int node);  // node 1..255; 0 wakes all
+  // The operator's wake actions, which set the wake choice: node 1..255 alone ("SP",
+  // "WK,"+ID) or all nodes (0: "WK,00").
+  void wake(int node);
   void wakeAll() { wake(0); }
   // Wakes the node in the node field for a graphics node, else all.
   void wakeCurrent() { run(Command::Wake); }
+  // The operator puts the awake nodes to sleep: no node is awake from now on.
   void sleep() { run(Command::Sleep); }
+  // "SP" alone, leaving the wake choice as it is (the port changes).
+  void sleepLine();
+  // Puts the line back into the operator's wake choice (after a port open, for a silent
+  // node, after a job that woke other nodes).
+  void restoreWake();
   void sizeQuery() { run(Command::SizeQuery); }
   void copyrightQuery() { run(Command::CopyrightQuery); }
   void selectLogo(int logo);
@@ -123,6 +131,7 @@ class Dispatcher {
   void settingsPacket();
   void saveLogoWait();
   void confirmedErase(bool factoryReset);
+  void wakeNodes(const std::string& node);
   std::string nodeArgument(const std::string& arg) const;
 
   LinkService& link_;

@@ -12,8 +12,6 @@ constexpr int kMenuSlots = 12;
 constexpr int kHighestPort = 255;
 constexpr int kComInitTicks = 20;
 constexpr int kReconnectTicks = 40;
-// Yields a paced write may wait for room before it gives up on the port.
-constexpr int kMaxWaitsForRoom = 2000000;
 // Failures that carry no number of their own are reported with this one.
 constexpr int kUnnumberedFailure = -1;
 
@@ -134,6 +132,7 @@ void LinkService::open() {
   } catch (const std::exception& e) {
     reportOpenError(failureNumber(e), e.what(), step);
   }
+  line_.forget();
   // 4./5. The port state.
   if (!isOpen()) {
     valid_ = false;
@@ -193,6 +192,7 @@ void LinkService::closeAtExit() {
 }
 
 void LinkService::close() {
+  line_.forget();
   try {
     if (port_.isOpen()) port_.close();
   } catch (...) {
@@ -205,27 +205,6 @@ bool LinkService::isOpen() const {
     return port_.isOpen();
   } catch (...) {
     return false;
-  }
-}
-
-int64_t LinkService::waiting() const {
-  return port_.bytesToWrite();
-}
-
-void LinkService::write(const std::string& bytes) {
-  size_t offset = 0;
-  while (offset < bytes.size()) {
-    int waits = 0;
-    while (port_.isOpen() && port_.bytesToWrite() >= kOutBufferSize) {
-      loop_.yield();
-      if (++waits > kMaxWaitsForRoom) throw Failure("The serial port does not take any more data.");
-    }
-    if (!port_.isOpen()) throw Failure("The serial port was closed while sending.");
-    const int64_t room = kOutBufferSize - port_.bytesToWrite();
-    size_t chunk = static_cast<size_t>(room > 0 ? room : 1);
-    if (chunk > bytes.size() - offset) chunk = bytes.size() - offset;
-    port_.write(bytes.substr(offset, chunk));
-    offset += chunk;
   }
 }
 

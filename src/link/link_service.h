@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "link/line_state.h"
 #include "link/link_listener.h"
 #include "platform/seams.h"
 
@@ -23,8 +24,6 @@ enum class WatchdogStep { None, CallReset, CallWake };
 
 class LinkService {
  public:
-  // Most bytes waiting in the port at any time.
-  static constexpr int64_t kOutBufferSize = 2500;
   // One read of the port delivers at most this many bytes.
   static constexpr int64_t kInputLen = 2500;
   // Reads of one call at most: what arrives meanwhile is taken by the next poll or event, so
@@ -65,13 +64,14 @@ class LinkService {
 
   // ---- Data ----
   bool isOpen() const;
-  // Bytes still waiting to leave the port.
-  int64_t waiting() const;
-  // The same, with what the device driver still holds.
-  int64_t held() const { return port_.heldBytes(); }
-  // Writes `bytes`, never letting more than kOutBufferSize wait in the port (yields to the
-  // event loop meanwhile). Throws Failure when the port fails or closes.
-  void write(const std::string& bytes);
+  // The wake choice and the bytes on their way: every write goes through it.
+  LineState& line() { return line_; }
+  const LineState& line() const { return line_; }
+  // Bytes written that the line has not carried yet.
+  int64_t held() const { return line_.inFlight(); }
+  // Writes `bytes` through the line state (never more than about a second of the line
+  // ahead). Throws Failure when the port fails or closes.
+  void write(const std::string& bytes) { line_.write(bytes); }
   int64_t available() const;
   std::string read(int64_t maxBytes);
   // Reads and drops a bounded amount of what waits.
@@ -94,6 +94,7 @@ class LinkService {
   SerialPort& port_;
   EventLoop& loop_;
   LinkListener& listener_;
+  LineState line_{port_, loop_};
   int comPort_ = 0;
   int skipPort_ = -1;
   bool valid_ = false;

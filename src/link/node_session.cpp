@@ -59,6 +59,39 @@ std::string imagePixelsText(int memorySize) {
   return std::to_string(memorySize - 256) + " Pixels";
 }
 
+int sizeReplyKiB(const std::vector<std::string>& answers) {
+  std::string text;
+  for (const std::string& a : answers) text += a;
+  // Line ends and blanks around an answer are no part of it.
+  std::string bare;
+  for (const char c : text)
+    if (c != '\r' && c != '\n' && c != ' ') bare.push_back(c);
+  if (bare.empty()) return 0;
+  if (bare.size() < 4 || bare.compare(0, 2, "QX") != 0 || bare.back() != 'K') return -1;
+  long long kiB = 0;
+  for (size_t i = 2; i + 1 < bare.size(); ++i) {
+    if (bare[i] < '0' || bare[i] > '9' || kiB > 100000) return -1;
+    kiB = kiB * 10 + (bare[i] - '0');
+  }
+  return kiB > 0 ? static_cast<int>(kiB) : -1;
+}
+
+std::string noSizeAnswerText(int node) {
+  return (node > 0 ? "node " + std::to_string(node) + " did not answer"
+                   : std::string("no node answered")) +
+         " the size question; a node still inside an interrupted download answers nothing: "
+         "wait for it, or switch it off and on";
+}
+
+std::string severalSizeAnswersText() {
+  return "several nodes answered the size question; name one with --node, or use --nodes";
+}
+
+std::string contradictedMemoryText(int node, int answeredKiB, int statedKiB) {
+  return (node > 0 ? "node " + std::to_string(node) : std::string("the node")) + " answered " +
+         std::to_string(answeredKiB) + "K, but " + std::to_string(statedKiB) + "K was stated";
+}
+
 NodeSession::NodeSession(LinkService& link, Dispatcher& dispatcher, EventLoop& loop,
                          LinkListener& listener, SessionHooks hooks)
     : link_(link),
@@ -228,7 +261,7 @@ void NodeSession::watchdogTick() {
   const bool downloading = hooks_.downloading && hooks_.downloading();
   switch (link_.watchdogTick(downloading)) {
     case WatchdogStep::CallWake:
-      dispatcher_.wakeCurrent();
+      dispatcher_.restoreWake();
       break;
     case WatchdogStep::CallReset:
       dispatcher_.send("ARS");

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/dispatcher.h"
 #include "link/link_listener.h"
@@ -18,6 +19,19 @@ namespace osd {
 // "65280 Pixels" (the image memory less the setup block).
 std::string graphicsNodeTitle(const std::string& digits);
 std::string imagePixelsText(int memorySize);
+
+// ---- The size question before a download ----
+// What came back to one "QXS": the answers as the session took them in, one text each.
+// The memory in K when they are exactly one size answer ("QX64K"); 0 when nothing came;
+// -1 when there was more (two answers run together, or garbled text): more than one node
+// is awake.
+int sizeReplyKiB(const std::vector<std::string>& answers);
+// "node 3 did not answer the size question; ..." ("no node answered ..." for node 0).
+std::string noSizeAnswerText(int node);
+// "several nodes answered the size question; ...".
+std::string severalSizeAnswersText();
+// "node 3 answered 64K, but 512K was stated" ("the node answered ..." for node 0).
+std::string contradictedMemoryText(int node, int answeredKiB, int statedKiB);
 
 struct SessionHooks {
   std::function<bool()> downloading;  // a logo download runs: no poll, no watchdog calls

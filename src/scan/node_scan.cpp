@@ -70,8 +70,9 @@ std::string describeNode(const FoundNode& node) {
   return head + what + ", " + std::to_string(node.answerMs) + " ms";
 }
 
-NodeScan::NodeScan(SerialPort& port, EventLoop& loop, int firstId, int lastId, ScanTiming timing)
-    : port_(port), loop_(loop), first_(firstId), last_(lastId), timing_(timing) {}
+NodeScan::NodeScan(SerialPort& port, LineState& line, EventLoop& loop, int firstId, int lastId,
+                   ScanTiming timing)
+    : port_(port), line_(line), loop_(loop), first_(firstId), last_(lastId), timing_(timing) {}
 
 int NodeScan::estimateSeconds(int count, const ScanTiming& timing) {
   return (count * (timing.answerWaitMs + kRequestLineMs) + 999) / 1000;
@@ -90,7 +91,7 @@ double NodeScan::elapsedMs(double sinceMs) const {
 bool NodeScan::write(const std::vector<std::string>& parts) {
   try {
     if (!port_.isOpen()) throw Failure("the port is closed");
-    for (const auto& p : parts) port_.write(p);
+    for (const auto& p : parts) line_.write(p);
     return true;
   } catch (const Failure& e) {
     error_ = e.what();
@@ -148,7 +149,7 @@ std::vector<FoundNode> NodeScan::run() {
     found.push_back(node);
     if (onFound) onFound(node);
   }
-  if (error_.empty()) write(scanFinish());
+  if (error_.empty()) write(finish);
   port_.onEvent = std::move(ownEvents);
   return found;
 }

@@ -2,17 +2,19 @@
 // ID in turn is woken alone ("SP", then "WK," and the ID as two upper-case hexadecimal
 // digits) and asked for its memory size ("QXS") and its copyright text ("ARC" and the byte
 // 136); an ID that answers within a short wait is a node on the line. At the end every node
-// is put to sleep and all are woken ("SP", "WK,00"), as after opening a port; a cancelled
-// scan ends the same way.
+// is put to sleep and all are woken ("SP", "WK,00"), or the line is put back into the
+// operator's wake choice (`finish`); a cancelled scan ends the same way.
 //
-// The scan talks to the port itself: while it runs it takes the port's events, and gives them
-// back when it ends. Whoever polls the line must hold that poll for the scan's duration.
+// The scan reads the port itself and writes through the line state: while it runs it takes
+// the port's events, and gives them back when it ends. Whoever polls the line must hold that
+// poll for the scan's duration.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "link/line_state.h"
 #include "platform/seams.h"
 
 namespace osd {
@@ -42,11 +44,14 @@ struct ScanTiming {
 
 class NodeScan {
  public:
-  NodeScan(SerialPort& port, EventLoop& loop, int firstId, int lastId, ScanTiming timing = {});
+  NodeScan(SerialPort& port, LineState& line, EventLoop& loop, int firstId, int lastId,
+           ScanTiming timing = {});
 
   // Before each ID: its place (0-based) among `count` and the seconds still to go.
   std::function<void(int id, int index, int count, int secondsLeft)> onProgress;
   std::function<void(const FoundNode&)> onFound;
+  // What ends the scan, cancelled or not.
+  std::vector<std::string> finish = scanFinish();
 
   // Stops the scan after the ID being asked; the finishing bytes are still sent.
   void cancel() { cancelled_ = true; }
@@ -68,6 +73,7 @@ class NodeScan {
   std::string collect(int& firstByteMs);
 
   SerialPort& port_;
+  LineState& line_;
   EventLoop& loop_;
   int first_, last_;
   ScanTiming timing_;

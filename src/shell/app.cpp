@@ -39,6 +39,7 @@ App::App(Platform& platform)
              [this] { return port_.view().replyShown; },
              [this](bool shown) { port_.showReply(shown); },
              [this] { formLoad(std::string(commandLine_)); }}) {
+  link_.line().onAwakeChanged = [this](const Awake& awake) { status_.showAwake(awakeText(awake)); };
   video_.reloadRecent = [this] { logo_.openRecent(0); };
   download_.exitWindow = [this] { menus_.exit(); };
   video_.reportThrough(download_);
@@ -81,7 +82,7 @@ void App::timerFired(TimerId id) {
     case TimerId::ComInit:
       if (link_.comInitTick(download_.lineHeld())) {
         dispatcher_.clearBusy();
-        dispatcher_.wakeAll();
+        dispatcher_.restoreWake();
       }
       break;
     case TimerId::Schedule:

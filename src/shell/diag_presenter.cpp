@@ -36,7 +36,8 @@ void DiagPresenter::run(int index) {
         links_.download();
         return;
       case DiagExtra::SleepFirst:
-        dispatcher_.sleep();
+        // One node is woken alone by the wake-up itself; all nodes after a sleep.
+        if (argument == "00") dispatcher_.sleepLine();
         break;
       case DiagExtra::ReadBack:
         // A request the dispatcher would refuse must not leave the reception waiting for a

@@ -29,11 +29,33 @@ DownloadPresenter::DownloadPresenter(Dispatcher& dispatcher, LinkService& link,
       logos_(logos),
       videoData_(videoData) {}
 
+std::string DownloadPresenter::lineRefusal() const {
+  const Awake& awake = link_.line().awake();
+  if (awake.kind == Awake::Kind::None) {
+    return "No node is awake: wake a node (Node menu) before a download.";
+  }
+  if (session_.memorySize() <= 0) {
+    return noSizeAnswerText(awake.kind == Awake::Kind::Node ? awake.id : 0);
+  }
+  return "";
+}
+
+bool DownloadPresenter::lineReady() {
+  const std::string why = lineRefusal();
+  if (why.empty()) return true;
+  status_.error(why, ErrorAt::DownloadToRam);
+  return false;
+}
+
 void DownloadPresenter::downloadToRam() {
   // One download at a time: a start from inside the erase wait or a running download is
   // refused.
   if (view().running || view().starting) return;
-  if (!dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
+  if (!lineReady()) return;
+  if (!dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.\n" +
+                                      targetText(link_.line().awake()))) {
+    return;
+  }
   update()->starting = true;
   started_ = loop_.monotonicSeconds();
   // The erase wait is ten seconds of the bar's way, weighed as bytes at the line's speed.
@@ -49,7 +71,12 @@ void DownloadPresenter::downloadToRam() {
       eraseStarted(true);
     };
     LineSink sink(dispatcher_, link_);
-    const bool stopped = DownloadJob(sink, *this, std::move(waits)).erase().stopped;
+    // Every awake node takes the download: the line is put into the operator's choice first.
+    DownloadJob job(sink, *this, std::move(waits));
+    job.sendFirst(targetCommands(link_.line().awake()));
+    const DownloadResult erased = job.erase();
+    const bool stopped = erased.stopped;
+    if (!erased.ok && !stopped) throw Failure(erased.message);
     status_.status("");
     if (stopped) {
       update()->starting = false;
@@ -88,9 +115,10 @@ bool DownloadPresenter::readyToSend(int& slot) {
 }
 
 void DownloadPresenter::run() {
-  if (!bar_) eraseShare_ = 0;  // started without the erase
+  const bool erased = bar_;
+  if (!erased) eraseShare_ = 0;  // started without the erase
   bar_ = true;
-  send();
+  send(!erased);
   bar_ = false;
   status_.progressShown(false);
   closeIfAsked();
@@ -106,7 +134,7 @@ std::string DownloadPresenter::failedText(int64_t carried, int64_t total) const 
          " after " + groupedNumber(carried) + " of " + groupedNumber(total) + " bytes";
 }
 
-void DownloadPresenter::send() {
+void DownloadPresenter::send(bool targetFirst) {
   // When the command began, for the completion message (the erase wait included).
   const double commandStart = std::exchange(started_, -1.0);
   if (dispatcher_.guarded()) return;
@@ -115,7 +143,7 @@ void DownloadPresenter::send() {
   status_.dismissResult();  // the last download's result gives way to this one
   int slot = 0;
   try {
-    if (!readyToSend(slot)) {
+    if (!readyToSend(slot) || !lineReady()) {
       holdLine(false);
       return;
     }
@@ -141,13 +169,15 @@ void DownloadPresenter::send() {
     return videoData_.block();
   };
   LineSink sink(dispatcher_, link_);
+  DownloadJob job(sink, *this, hooks());
+  if (targetFirst) job.sendFirst(targetCommands(link_.line().awake()));
   line_.reset();
   written_ = 0;
   picture_ = plan.pictureBytes();
   started_ = commandStart;
   showBar(0, 1);
   status_.progressShown(true);
-  const DownloadResult result = DownloadJob(sink, *this, hooks()).run(plan, source);
+  const DownloadResult result = job.run(plan, source);
   if (result.ok) {
     finishLine(slot);
   } else if (result.stopped) {
@@ -203,7 +233,7 @@ void DownloadPresenter::refuseStart(Handover answer) {
 
 void DownloadPresenter::reportStopped(int64_t written, int64_t total) {
   waitLineQuiet();
-  const int64_t carried = written - (link_.isOpen() ? link_.held() : 0);
+  const int64_t carried = written - link_.held();
   const std::string where =
       groupedNumber(std::max<int64_t>(carried, 0)) + " of " + groupedNumber(total) + " bytes";
   status_.progressShown(false);
@@ -212,10 +242,12 @@ void DownloadPresenter::reportStopped(int64_t written, int64_t total) {
 }
 
 void DownloadPresenter::waitLineQuiet() {
-  // What was handed to the port still has to reach the node: the port is left to empty (a
-  // bound keeps a port that never empties from holding the window forever).
-  const double until = loop_.monotonicSeconds() + kQuietLineSeconds;
-  while (link_.isOpen() && link_.held() > 0 && loop_.monotonicSeconds() < until) loop_.yield();
+  // What was handed to the port still has to reach the node: the line is left to carry it
+  // (a bound keeps a port that never empties from holding the window forever).
+  link_.line().drain(kQuietLineSeconds, {}, [this](int64_t left) {
+    const std::string text = stoppingText(left);
+    if (status_.view().status != text) status_.status(text);
+  });
 }
 
 void DownloadPresenter::closeIfAsked() {

@@ -95,13 +95,18 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
  private:
   // Why the download cannot start (an empty text when it can); 0 in `slot` when none.
   bool readyToSend(int& slot);
+  // Why no download can go to the line now: no node awake, or a memory the program does not
+  // know (no size answer). "" when it can.
+  std::string lineRefusal() const;
+  // The same, shown on the error panel; true when the download can go.
+  bool lineReady();
   void followLine();
   // After the last byte was handed to the port: follows the line until the node can have it
   // all (or the port closed), then shows "Logo N downloaded: ..." for the usual status time.
   void finishLine(int slot);
   void showEraseWait();
-  // The download itself, inside run().
-  void send();
+  // The download itself, inside run(); `targetFirst`: there was no erase before it.
+  void send(bool targetFirst);
   // The bar once the node has `carried` of the stream's `total` bytes.
   void showBar(double carried, double total);
   // "Download stopped: port lost after 31,405 of 65,667 bytes" (or stopped by an error).

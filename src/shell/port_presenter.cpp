@@ -53,9 +53,9 @@ void PortPresenter::selectPort(int number) {
       for (PortEntry& e : v->ports) e.checked = e.number == number;
     }
     link_.select(number);
-    dispatcher_.sleep();  // the nodes on the old port go to sleep
+    dispatcher_.sleepLine();  // the nodes on the old port go to sleep
     link_.open();
-    dispatcher_.sleep();  // and those on the new one
+    dispatcher_.sleepLine();  // and those on the new one
     // The simulated node's port lives for this run only; the saved port stays.
     if (link_.port() != simulatedPort_) prefs_.write("ComPort", " " + std::to_string(link_.port()));
     // No node is known on the new port until it answers the settings request.

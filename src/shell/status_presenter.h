@@ -21,6 +21,7 @@ struct StatusView {
   bool busy = false;
   bool windowEnabled = true;  // off while the start-up splash is up
   int paints = 0;             // raised when the status line must be painted at once
+  std::string awake = "Awake: all nodes";  // the operator's wake choice
 };
 
 class StatusPresenter : public Reporter, public ViewState<StatusView> {
@@ -40,6 +41,10 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
   void progress(double percent) override;  // limited to 0..100
   void busy(bool on) override;
 
+  // The operator's wake choice, in its own field ("Awake: node 7").
+  void showAwake(const std::string& text) {
+    if (view().awake != text) update()->awake = text;
+  }
   // The status text is cleared after `ticks` main ticks.
   void holdStatus(int ticks) { statusCountdown_ = ticks; }
   // A result the operator must not miss (a download that stopped): it stays on the status

@@ -41,8 +41,11 @@ std::vector<FleetResult> WindowFleet::run(const WindowScan& scan, const std::vec
     app_.statusLine().error("The port is not open: choose a port in the Com menu first.", kTitle);
     return {};
   }
-  if (!app_.platform().dialogs.confirm("Notice",
-                                       "This will write the new Image data to the EEPROM.")) {
+  std::string target;
+  for (const int id : ids) target += (target.empty() ? "" : ", ") + std::to_string(id);
+  if (!app_.platform().dialogs.confirm(
+          "Notice", "This will write the new Image data to the EEPROM.\nIt goes to node" +
+                        std::string(ids.size() == 1 ? " " : "s ") + target + ".")) {
     return {};
   }
   FleetJob job;
@@ -51,6 +54,8 @@ std::vector<FleetResult> WindowFleet::run(const WindowScan& scan, const std::vec
   for (const int id : ids) job.nodes.push_back(FleetNode{id, 0, 0});
   job.wholeLine = wholeLine;
   job.together = together;
+  // The job wakes other nodes; it ends with the line in the operator's wake choice.
+  job.finish = restoreCommands(app_.link().line().awake());
   // The line is the job's alone, as during a single download.
   running_ = true;
   app_.download().holdLine(true);

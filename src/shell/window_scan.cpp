@@ -14,8 +14,8 @@ WindowScan::WindowScan(App& app, int firstId, int lastId, ScanTiming timing)
     : app_(app),
       first_(firstId),
       last_(lastId),
-      scan_(std::make_unique<NodeScan>(app.platform().port, app.platform().loop, firstId, lastId,
-                                       timing)) {}
+      scan_(std::make_unique<NodeScan>(app.platform().port, app.link().line(), app.platform().loop,
+                                       firstId, lastId, timing)) {}
 
 WindowScan::~WindowScan() {
   if (running_) app_.download().scanRunning({});
@@ -34,6 +34,8 @@ bool WindowScan::run() {
   line.holdLine(true);
   running_ = true;
   line.scanRunning([this] { scan_->cancel(); });
+  // The scan wakes every node in turn; it ends with the line in the operator's wake choice.
+  scan_->finish = restoreCommands(app_.link().line().awake());
   found_ = scan_->run();
   line.scanRunning({});
   running_ = false;
@@ -55,8 +57,7 @@ void WindowScan::useNode(int id) {
     return;
   }
   app_.port().useNode(id);
-  // The scan ended with every node awake; the next command is meant for this one alone.
-  app_.dispatcher().sleep();
+  // The next command is meant for this one alone: "SP", "WK,"+ID, the operator's choice now.
   app_.dispatcher().wake(id);
   used_ = true;
 }

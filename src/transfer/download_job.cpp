@@ -1,6 +1,7 @@
 #include "transfer/download_job.h"
 
 #include <exception>
+#include <utility>
 
 #include "common/textnum.h"
 #include "platform/seams.h"
@@ -39,9 +40,23 @@ void DownloadJob::send(const std::string& piece) {
   reporter_.download(progress_);
 }
 
+void DownloadJob::sendFirstCommands() {
+  for (const std::string& c : std::exchange(first_, {})) {
+    if (!sink_.write(c) || !sink_.isOpen()) {
+      throw Failure("The download stopped: the serial port did not take the data.");
+    }
+  }
+}
+
 DownloadResult DownloadJob::erase() {
   progress_ = DownloadProgress{};
   enter(DownloadPhase::Erasing, nullptr);
+  try {
+    sendFirstCommands();
+  } catch (const Failure& e) {
+    progress_.phase = DownloadPhase::Idle;
+    return {false, e.what(), "DivUvOR"};
+  }
   sink_.write("QXE");
   hooks_.armEraseWait();
   sink_.write("ACM");
@@ -79,13 +94,13 @@ DownloadResult DownloadJob::run(const DownloadPlan& plan, const DownloadSource& 
     reporter_.status("");
     reporter_.busy(false);
     enter(DownloadPhase::Done, nullptr);
-    return {true, {}, {}};
+    return {true, {}, {}, false, progress_.sent};
   } catch (const StopRequested&) {
     progress_.phase = DownloadPhase::Failed;
     reporter_.busy(false);
     reporter_.progressShown(false);
     reporter_.download(progress_);
-    return {false, "stopped", {}, true};
+    return {false, "stopped", {}, true, progress_.sent};
   } catch (const std::exception& e) {
     progress_.phase = DownloadPhase::Failed;
     reporter_.error(e.what(), "DivUvOR");
@@ -93,7 +108,7 @@ DownloadResult DownloadJob::run(const DownloadPlan& plan, const DownloadSource& 
     reporter_.busy(false);
     reporter_.progressShown(false);
     reporter_.download(progress_);
-    return {false, e.what(), "DivUvOR"};
+    return {false, e.what(), "DivUvOR", false, progress_.sent};
   }
 }
 
@@ -106,6 +121,7 @@ void DownloadJob::sendStream(const DownloadPlan& plan, const video::SetupBlock& 
     setup += byteChar(checkedByte(setupBlock[static_cast<size_t>(i)], "Setup byte", i));
     reporter_.progress(1 + 99.0 * i / 255);
   }
+  sendFirstCommands();
   send(setup);
   reporter_.progress(1);
   hooks_.wait(2);

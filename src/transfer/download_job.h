@@ -50,9 +50,11 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // Hands the bytes to the port; false when the port did not take them all.
   virtual bool write(const std::string& bytes) = 0;
-  // Bytes handed over that have not left the port yet.
+  // Bytes handed over that the line has not carried yet.
   virtual int64_t waiting() const = 0;
   virtual bool isOpen() const = 0;
+  // A node answered: the line has carried everything handed over before.
+  virtual void carried() {}
 };
 
 // What the job needs from around it: the program's waits and the event loop.
@@ -81,6 +83,7 @@ struct DownloadResult {
   std::string message;   // why not, when !ok
   std::string title;     // the operation that failed
   bool stopped = false;  // stopped on request (nothing failed; nothing was reported)
+  int64_t written = 0;   // bytes of the stream handed to the port (from "QXW" on)
 };
 
 class DownloadJob {
@@ -88,6 +91,9 @@ class DownloadJob {
   DownloadJob(ByteSink& sink, Reporter& reporter, DownloadHooks hooks)
       : sink_(sink), reporter_(reporter), hooks_(std::move(hooks)) {}
 
+  // Commands that go to the line first: before "QXE", or before "QXW" when there is no erase
+  // (the wake-ups that choose which nodes take the download).
+  void sendFirst(std::vector<std::string> commands) { first_ = std::move(commands); }
   // "QXE", the erase wait armed, "ACM", then waits until the erase wait has ended.
   DownloadResult erase();
   // Encodes the logo, then sends the whole stream. The busy pointer and the progress bar are
@@ -101,6 +107,7 @@ class DownloadJob {
  private:
   bool stopping() const { return hooks_.stopRequested && hooks_.stopRequested(); }
   void send(const std::string& piece);
+  void sendFirstCommands();
   void enter(DownloadPhase phase, const char* status);
   void sendStream(const DownloadPlan& plan, const video::SetupBlock& setup,
                   const std::vector<int>& pixels);
@@ -109,6 +116,7 @@ class DownloadJob {
   Reporter& reporter_;
   DownloadHooks hooks_;
   DownloadProgress progress_;
+  std::vector<std::string> first_;
 };
 
 }  // namespace osd

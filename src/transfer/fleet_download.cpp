@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/textnum.h"
+#include "link/line_state.h"
 #include "transfer/line_progress.h"
 
 namespace osd {
@@ -147,13 +148,12 @@ double FleetDownload::now() const {
 }
 
 double FleetDownload::lineBacklog() const {
-  return std::max(0.0, lineFree_ - now());
+  return static_cast<double>(sink_.waiting()) / kLineBytesPerSecond;
 }
 
 bool FleetDownload::write(const std::string& bytes) {
   const bool ok = sink_.write(bytes);
   written_ += static_cast<int64_t>(bytes.size());
-  lineFree_ = std::max(lineFree_, now()) + static_cast<double>(bytes.size()) / kLineBytesPerSecond;
   return ok;
 }
 
@@ -167,21 +167,35 @@ void FleetDownload::report(bool force) {
   const double t = now();
   if (!force && lastReport_ >= 0 && t - lastReport_ < 0.25) return;
   lastReport_ = t;
-  const double backlog = lineBacklog();
-  const auto held =
-      std::max(static_cast<int64_t>(std::ceil(backlog * kLineBytesPerSecond)), sink_.waiting());
+  const int64_t held = sink_.waiting();
   FleetProgress p;
   p.step = step_;
   p.total = std::max(total_, written_);
   p.done = std::clamp<int64_t>(written_ - held, 0, p.total);
   // The running wait's rest beyond the line's backlog (which the bytes count already).
-  const double busyUntil = std::max(t, lineFree_);
+  const double busyUntil = t + lineBacklog();
   const double eraseNow =
       std::max(0.0, eraseEnds_ - busyUntil) + std::max(0.0, quietEnds_ - busyUntil);
   p.secondsLeft =
       static_cast<double>(p.total - p.done) / kLineBytesPerSecond + eraseNow + waitsLeft_;
-  reporter_.progress(p.total > 0 ? 100.0 * static_cast<double>(p.done) / p.total : 0.0);
+  // The bar moves by line time, so it moves through the erase waits too.
+  jobSeconds_ = std::max(jobSeconds_, p.secondsLeft);
+  p.percent = jobSeconds_ > 0 ? 100.0 * (1.0 - p.secondsLeft / jobSeconds_) : 0.0;
+  reporter_.progress(p.percent);
+  if (eraseNow > 0 && eraseEnds_ > 0) {
+    reporter_.status(step_ + ": " + std::to_string(static_cast<int>(std::ceil(eraseNow))) +
+                     " s left");
+  }
   if (onProgress) onProgress(p);
+}
+
+void FleetDownload::drainLine(bool stopping) {
+  const double until = now() + lineBacklog() + LineState::kStallSeconds;
+  while (sink_.waiting() > 0 && sink_.isOpen() && now() < until) {
+    if (stopping) reporter_.status(stoppingText(sink_.waiting()));
+    hooks_.yield();
+    if (!stopping) report();
+  }
 }
 
 bool FleetDownload::stopping() const {
@@ -203,6 +217,7 @@ int FleetDownload::ask(int id) {
   if (!sent) return 0;
   // The node can answer only once the line has carried the request.
   const double deadline = now() + lineBacklog() + kAnswerSeconds;
+  if (stopping()) return 0;
   session_.listen(static_cast<int>((deadline - now()) * 40) + 2);
   while (session_.memorySize() == 0 && now() < deadline && sink_.isOpen() && !stopping()) {
     if (session_.polls() == 0 && session_.buffered().empty()) session_.listen(2);
@@ -212,7 +227,7 @@ int FleetDownload::ask(int id) {
   session_.listen(0);
   const int kiB = session_.memorySize() / 1024;
   // The answer shows that the line has carried everything up to the request.
-  if (kiB > 0) lineFree_ = std::min(lineFree_, now());
+  if (kiB > 0) sink_.carried();
   return kiB;
 }
 
@@ -241,9 +256,14 @@ bool FleetDownload::sendGroup(const FleetJob& job, const FleetGroup& g, std::str
   }
   for (const auto& c : logo.beforeErase) ok = write(c) && ok;
   if (job.erase && ok) {
-    step("Erasing " + nodesText(g) + ", about 10 s");
+    step("Erasing " + nodesText(g));
     download.erase();
     eraseEnds_ = 0;
+  }
+  // A stop during the erase wait: nothing more goes to these nodes.
+  if (stopping()) {
+    why = "not started";
+    return false;
   }
   for (const auto& c : logo.beforeStream) ok = write(c) && ok;
   if (!ok || !sink_.isOpen()) {
@@ -259,7 +279,17 @@ bool FleetDownload::sendGroup(const FleetJob& job, const FleetGroup& g, std::str
   source.setupBlock = [&logo]() -> const video::SetupBlock& { return logo.setup; };
   const DownloadPlan plan{logo.width, logo.height, int64_t{g.memoryKiB} * 1024};
   const DownloadResult r = download.run(plan, source);
-  if (!r.ok) why = "the download failed: " + r.message;
+  if (r.stopped && download.position() > 0) {
+    stop_ = {true, download.position(), plan.streamLength()};
+    drainLine(true);
+    // What the nodes have: the stream up to where the line had carried it.
+    stop_.at = std::clamp<int64_t>(stop_.at - sink_.waiting(), 0, stop_.of);
+    why = stoppedAtText(stop_.at, stop_.of);
+  } else if (r.stopped) {
+    why = "not started";
+  } else if (!r.ok) {
+    why = "the download failed: " + r.message;
+  }
   return r.ok;
 }
 
@@ -276,8 +306,12 @@ bool FleetDownload::identify(const FleetJob& job, std::vector<FleetResult>& resu
     if (!sink_.isOpen()) return false;
     if (answered == 0) {
       r.reason = "no answer within 3 s; left out";
+    } else if (n.memoryKiB > 0 && n.memoryKiB != answered) {
+      // Never a stream for a memory the node did not state.
+      r.memoryKiB = answered;
+      r.reason = contradictedMemoryText(0, answered, n.memoryKiB) + "; left out";
     } else {
-      r.memoryKiB = n.memoryKiB > 0 ? n.memoryKiB : answered;
+      r.memoryKiB = answered;
       const std::string& refusal = job.logos[static_cast<size_t>(n.logo)].smallMemoryRefusal;
       if (r.memoryKiB < kLargestMemoryKiB && !refusal.empty()) {
         r.reason = "the logo does not fit its memory: " + refusal;
@@ -306,7 +340,7 @@ bool FleetDownload::check(const FleetGroup& g, std::vector<FleetResult>& results
     // A sleeping node of a larger memory may still count this stream as its own; it drops
     // out of it when the line goes quiet.
     step("Letting the line go quiet");
-    const double until = lineFree_ + kQuietSeconds;
+    const double until = now() + lineBacklog() + kQuietSeconds;
     waitsLeft_ = std::max(0.0, waitsLeft_ - kQuietSeconds);
     quietEnds_ = until;
     waitUntil(until);
@@ -317,6 +351,8 @@ bool FleetDownload::check(const FleetGroup& g, std::vector<FleetResult>& results
 
 std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
   std::vector<FleetResult> results;
+  stop_ = {};
+  jobSeconds_ = 0;
   for (const FleetNode& n : job.nodes) results.push_back(FleetResult{n.id, n.memoryKiB, false, ""});
   // Until the nodes have answered, the plan assumes the memory given, else 64 K.
   std::map<int, int> assumed;
@@ -346,14 +382,16 @@ std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
       if (std::find(g.ids.begin(), g.ids.end(), r.id) != g.ids.end()) r.reason = why;
   }
   for (FleetResult& r : results) {
-    if (r.reason.empty())
-      r.reason = portLost ? "not sent: the port was lost" : "not sent: the job was stopped";
+    if (r.reason.empty()) r.reason = portLost ? "not sent: the port was lost" : "not started";
   }
-  if (!portLost) {
-    step("Waking all nodes");
-    write("SP");
-    write("WK,00");
-    waitUntil(lineFree_);
+  // After a stop inside a stream every byte is picture data to the nodes that took it:
+  // nothing more goes on the line, not even the closing wake.
+  if (!portLost && !stop_.insideStream) {
+    step("Waking " + std::string(job.finish == std::vector<std::string>{"SP", "WK,00"}
+                                      ? "all nodes"
+                                      : "the chosen nodes"));
+    for (const std::string& c : job.finish) write(c);
+    drainLine(false);
   }
   step_ = "Done";
   report(true);

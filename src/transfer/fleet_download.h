@@ -64,6 +64,15 @@ struct FleetJob {
   bool wholeLine = false;  // `nodes` are every node on the line
   bool together = false;   // the line's nodes stay awake when another is woken
   bool erase = true;
+  // What the job ends with: the line's resting state, or the window's wake choice.
+  std::vector<std::string> finish = {"SP", "WK,00"};
+};
+
+// Where a stop inside a stream left it: `at` of `of` bytes of the stream from "QXW" on.
+struct FleetStop {
+  bool insideStream = false;
+  int64_t at = 0;
+  int64_t of = 0;
 };
 
 // One stream and the nodes awake for it.
@@ -99,6 +108,7 @@ struct FleetProgress {
   int64_t done = 0;        // bytes of the job the line has carried
   int64_t total = 0;       // bytes of the whole job
   double secondsLeft = 0;  // line time of the rest, erase waits included
+  double percent = 0;      // of the whole job's time, erase waits included
 };
 
 class FleetDownload {
@@ -119,6 +129,8 @@ class FleetDownload {
 
   // Seconds on the loop's clock until the line has carried every byte written so far.
   double lineBacklog() const;
+  // After run(): whether a stop came inside a stream, and where.
+  const FleetStop& stop() const { return stop_; }
 
  private:
   class CountingSink;
@@ -134,6 +146,9 @@ class FleetDownload {
   bool stopping() const;
   // Lets the loop run until the loop's clock reaches `when` (or the port closes).
   void waitUntil(double when);
+  // Lets the line carry what is on its way (bounded by a stalled port); `stopping`: saying
+  // so, after a stop inside a stream.
+  void drainLine(bool stopping);
   void report(bool force = false);
   double now() const;
 
@@ -148,8 +163,9 @@ class FleetDownload {
   double waitsLeft_ = 0;  // seconds of erase waits and quiet spells still to come
   double eraseEnds_ = 0;  // when the running erase wait ends; 0 when none runs
   double quietEnds_ = 0;  // when the running quiet spell ends; 0 when none runs
-  double lineFree_ = 0;   // when the line will have carried every byte written
+  double jobSeconds_ = 0;  // the whole job's line time and waits, as planned
   double lastReport_ = -1;
+  FleetStop stop_;
 };
 
 }  // namespace osd

@@ -73,4 +73,12 @@ std::string downloadedText(int slot, int64_t bytes, double seconds) {
          durationText(seconds);
 }
 
+std::string stoppingText(int64_t bytes) {
+  return "Stopping: " + groupedNumber(bytes) + " bytes still on their way";
+}
+
+std::string stoppedAtText(int64_t at, int64_t of) {
+  return "stopped at " + std::to_string(at) + " of " + std::to_string(of) + " bytes";
+}
+
 }  // namespace osd

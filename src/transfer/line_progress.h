@@ -50,6 +50,10 @@ std::string phaseStatus(const std::string& phase, const LineProgress& p);
 // One terminal line of `width` columns at most:
 // "[########------------]  20,000 of 65,667 bytes  960 B/s  47 s left".
 std::string progressBarLine(const LineProgress& p, int width = 80);
+// "Stopping: 1,088 bytes still on their way".
+std::string stoppingText(int64_t bytes);
+// "stopped at 31488 of 65667 bytes" (plain figures, for scripts).
+std::string stoppedAtText(int64_t at, int64_t of);
 // "Logo 1 downloaded: 65,667 bytes in 1 min 18 s".
 std::string downloadedText(int slot, int64_t bytes, double seconds);
 

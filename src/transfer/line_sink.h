@@ -20,6 +20,7 @@ class LineSink : public ByteSink {
   bool write(const std::string& bytes) override { return dispatcher_.send(bytes); }
   int64_t waiting() const override { return link_.held(); }
   bool isOpen() const override { return link_.isOpen(); }
+  void carried() override { link_.line().carried(); }
 
  private:
   Dispatcher& dispatcher_;

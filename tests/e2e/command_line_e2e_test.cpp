@@ -35,7 +35,7 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"identify", "--port", "99999999999999999999"}, 2, "--port 99999999999999999999"},
       {"osdctl", {"identify", "--port", t.path + "/tty9"}, 3, "/tty9 cannot be opened"},
       {"osdctl", {"ports", "--port-map", "1=/a", "--port-map=2=/b"}, 2, "given twice"},
-      {"osdctl", {"download", "x.bmp", "--port=" + t.path + "/tty9", "--node=5"}, 3, "cannot be opened"},
+      {"osdctl", {"download", "x.bmp", "--port=" + t.path + "/tty9", "--node=5"}, 1, "osdctl download: x.bmp: File not found"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5", "--x=6"}, 2, "--x is given twice"},
       {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs FROM-TO"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},

@@ -62,11 +62,11 @@ void check(const std::vector<CtlCase>& cases) {
 TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
   check({
       {"--id 200 --memory 512", "identify --node 200", 0,
-       "QX3/QX7 -512K Grapics Node Detected\n524032 Pixels\n", "", "WK,C8QXS"},
+       "QX3/QX7 -512K Grapics Node Detected\n524032 Pixels\n", "", "SPWK,C8QXS"},
       {"--id 9", "identify", 0, "QX3/QX7 -64K Grapics Node Detected\n65280 Pixels\n", "",
        "WK,00QXS"},
       {"", "send AB\\x00\\xffC\\\\D", 0, "", "", std::string("AB\0\377C\\D", 7)},
-      {"--id 26", "select 3 --node 26", 0, "*", "", std::string("WK,1AAJ03\0\0\0", 12)},
+      {"--id 26", "select 3 --node 26", 0, "*", "", std::string("SPWK,1AAJ03\0\0\0", 14)},
       {"", "upload out.bmp", 1, "*", "SX-1 Cannot upload logos to this program", ""},
       {"", "upload . --model 4", 1, "", "osdctl upload: Cannot write .: it is a folder", ""},
       {"", "identify --port /nonexistent/tty", 3, "*", "", ""},
