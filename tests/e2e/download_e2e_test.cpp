@@ -2,6 +2,8 @@
 // the line, the time they take and the picture the node ends up with.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <QElapsedTimer>
 #include <filesystem>
 
@@ -46,4 +48,50 @@ TEST(DownloadE2E, WholeLogoAtLineSpeedSlow) {
   // The node's picture is the logo as an RGB node shows it.
   waitFor([&] { return std::filesystem::exists(t.path + "/got.bmp"); }, 5000);
   EXPECT_EQ(wrongPixels(t.path + "/got.bmp", logo), 0);
+}
+
+// SIGINT inside the stream: it ends after the block being sent and the bytes on their way,
+// and says where; a second run at once finds the node still inside that stream and sends no
+// stream of its own.
+TEST(DownloadE2E, ASignalStopsTheStreamWithinASecondOfTheLineSlow) {
+  TempDir t;
+  writeBytes(t.path + "/logo.bmp", rgbExactLogo());
+  const std::string record = t.path + "/rec.bin";
+  Sim sim({"--memory", "64", "--baud", "9600", "--record", record});
+  const QStringList args = {"download", "logo.bmp",   "--port",     QString::fromStdString(sim.pty()),
+                            "--no-erase", "--settings", "settings.ini", "--data-dir", "."};
+  QProcess ctl;
+  ctl.setWorkingDirectory(QString::fromStdString(t.path));
+  ctl.start(QString::fromStdString(binDir() + "/osdctl"), args);
+  size_t qxw = std::string::npos;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        const std::string rec = slurp(record);
+        qxw = rec.find("QXW");
+        return qxw != std::string::npos && rec.size() >= qxw + 8000;
+      },
+      60000));
+  const size_t atSignal = slurp(record).size();
+  QElapsedTimer clock;
+  clock.start();
+  ::kill(static_cast<pid_t>(ctl.processId()), SIGINT);
+  ASSERT_TRUE(waitFor([&] { return ctl.state() == QProcess::NotRunning; }, 4000));
+  EXPECT_LE(clock.elapsed(), 4000);
+  EXPECT_EQ(ctl.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(ctl.exitCode(), 3);
+  const std::string err = ctl.readAllStandardError().toStdString();
+  const size_t carried = slurp(record).size() - qxw;
+  EXPECT_NE(err.find("osdctl download: stopped at " + std::to_string(carried) + " of 65667 bytes"),
+            std::string::npos)
+      << err;
+  EXPECT_LE(slurp(record).size() - atSignal, 1400u);
+
+  ProgramRun again = runProgram(binDir() + "/osdctl",
+                                {"download", "logo.bmp", "--port", sim.pty(), "--settings",
+                                 "settings.ini", "--data-dir", "."},
+                                t.path);
+  EXPECT_EQ(again.rc, 3);
+  EXPECT_NE(again.err.find("no node answered the size question"), std::string::npos) << again.err;
+  waitFor([] { return false; }, 300);
+  EXPECT_EQ(slurp(record).find("QXW", qxw + 1), std::string::npos);
 }

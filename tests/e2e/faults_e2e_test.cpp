@@ -47,7 +47,7 @@ struct Window {
 
 }  // namespace
 
-TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorks) {
+TEST(NodeFaultsE2E, NodeVanishesMidDownloadThenReturnsAndTheNextDownloadWorksSlow) {
   TempDir dir;
   writeBytes(dir.path + "/logo.bmp", test::makeBitmap24(256, 64, [](int r, int c) {
                return test::stripedLogo(r, c, 256);

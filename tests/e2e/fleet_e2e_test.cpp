@@ -113,7 +113,7 @@ struct SiteLine {
 
 }  // namespace
 
-TEST(FleetE2E, NodesThatStayAwakeTogetherTakeOneStream) {
+TEST(FleetE2E, NodesThatStayAwakeTogetherTakeOneStreamSlow) {
   runFleetCase(kFleetCases[1]);
 }
 
@@ -170,4 +170,25 @@ TEST(ApplyE2E, ASiteAppliedTwiceSendsTheSameBytesSlow) {
   EXPECT_EQ(wrongPixels(s.t.path + "/got-3.bmp", rgbExactLogo(0)), 0);
   EXPECT_EQ(wrongPixels(s.t.path + "/got-7.bmp", rgbExactLogo(0)), 0);
   EXPECT_EQ(wrongPixels(s.t.path + "/got-9.bmp", rgbExactLogo(5)), 0);
+}
+
+// After a job that left every node awake, a download for one node reaches that node alone.
+TEST(FleetE2E, ADownloadForOneNodeAfterAJobOfSeveralStoresOnlyThereSlow) {
+  TempDir t;
+  Sim node = fleet(t, {"--id", "3,7,26:512", "--wake", "together"});
+  writeBytes(t.path + "/logo.bmp", rgbExactLogo(2));
+  ProgramRun run = osdctl({"download", "logo.bmp", "--format", "rgb", "--no-erase", "--nodes",
+                           "3,7", "--together"},
+                          node, t);
+  EXPECT_EQ(run.rc, 0) << run.err;
+  const std::string got3 = t.path + "/got-3.bmp";
+  waitFor([&] { return std::filesystem::exists(t.path + "/got-7.bmp"); }, 5000);
+  std::filesystem::remove(got3);
+  std::filesystem::remove(t.path + "/got-7.bmp");
+  run = osdctl({"download", "logo.bmp", "--format", "rgb", "--no-erase", "--node", "3"}, node, t);
+  EXPECT_EQ(run.rc, 0) << run.err;
+  waitFor([&] { return std::filesystem::exists(got3); }, 5000);
+  EXPECT_EQ(wrongPixels(got3, rgbExactLogo(2)), 0);
+  for (const int id : {7, 26})
+    EXPECT_FALSE(std::filesystem::exists(t.path + "/got-" + std::to_string(id) + ".bmp")) << id;
 }
