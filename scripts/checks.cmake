@@ -29,3 +29,10 @@ if(OSD_CTAGS)
 else()
   message(STATUS "ctags not found: no size checks (apt-get install universal-ctags)")
 endif()
+
+# Only the line state writes to the serial port (it owns the bytes in flight).
+add_test(NAME OnlyTheLineStateWritesToThePort
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/port-writers.sh ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME PortWriterCheckFindsAWriter
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/port-writers.sh ${OSD_CHECKS}/writers)
+set_tests_properties(PortWriterCheckFindsAWriter PROPERTIES WILL_FAIL TRUE)

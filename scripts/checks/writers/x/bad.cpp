@@ -1,0 +1,1 @@
+void f(SerialPort& port) { port.write("QXS"); }
