@@ -613,6 +613,7 @@ void MainWindow::buildStatusLine() {
   statusText_->installEventFilter(this);
   statusBar()->addWidget(statusText_, 1);
   awake_ = namedLabel("lblAwake");
+  awake_->setContentsMargins(8, 0, 8, 0);
   statusBar()->addPermanentWidget(awake_);
   progress_ = new QProgressBar;
   progress_->setObjectName(q("ProgressBar1"));
