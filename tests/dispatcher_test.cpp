@@ -144,4 +144,3 @@ TEST_F(DispatcherTest, SendCounterLastSentTextAndFailedSends) {
   EXPECT_EQ(app.statusLine().view().errorTitle, "SendCom");
   EXPECT_EQ(h.port.writes, (W{"A", "B"}));
 }
-

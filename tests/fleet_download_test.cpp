@@ -228,9 +228,10 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
     EXPECT_FALSE(results[0].programmed || results[1].programmed);
     EXPECT_EQ(results[1].reason, "not started");
     const size_t qxw = sent.find("QXW");
-    EXPECT_EQ(results[0].reason, s.inStream ? stoppedAtText(static_cast<int64_t>(sent.size() - qxw),
-                                                            DownloadPlan{16, 4, 65536}.streamLength())
-                                            : "not started");
+    EXPECT_EQ(results[0].reason, s.inStream
+                                     ? stoppedAtText(static_cast<int64_t>(sent.size() - qxw),
+                                                     DownloadPlan{16, 4, 65536}.streamLength())
+                                     : "not started");
     EXPECT_EQ(sent.substr(sent.size() - s.ending.size()), s.ending);
   }
 }

@@ -90,10 +90,16 @@ TEST(LineState, TheWakeChoiceNamesItsTextsAndItsCommands) {
     const char *shown, *target;
     W restore, beforeDownload;
   } cases[] = {
-      {Awake::all(), "Awake: all nodes", "It goes to every node on the line.", {"WK,00"},
+      {Awake::all(),
+       "Awake: all nodes",
+       "It goes to every node on the line.",
+       {"WK,00"},
        {"SP", "WK,00"}},
       {Awake::node(7), "Awake: node 7", "It goes to node 7.", {"SP", "WK,07"}, {"SP", "WK,07"}},
-      {Awake::node(255), "Awake: node 255", "It goes to node 255.", {"SP", "WK,FF"},
+      {Awake::node(255),
+       "Awake: node 255",
+       "It goes to node 255.",
+       {"SP", "WK,FF"},
        {"SP", "WK,FF"}},
       {Awake::none(), "Awake: none", "", {"SP"}, {}},
   };
@@ -117,13 +123,16 @@ TEST(LineState, OnlyExactlyOneSizeAnswerTellsTheMemory) {
       {{" "}, 0},
       {{"QX64K QX512K "}, -1},  // two answers run together
       {{"QX64K ", "QX64K "}, -1},
-      {{"QX6\x13" "4K"}, -1},  // garbled
+      {{"QX6\x13"
+        "4K"},
+       -1},  // garbled
       {{"QXK "}, -1},
       {{"QX0K"}, -1},
       {{"(C) Norvo QX64K"}, -1},
       {{"QX99999999999K"}, -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(sizeReplyKiB(c.answers), c.kiB) << ::testing::PrintToString(c.answers);
+  for (const Case& c : cases)
+    EXPECT_EQ(sizeReplyKiB(c.answers), c.kiB) << ::testing::PrintToString(c.answers);
   EXPECT_EQ(noSizeAnswerText(3),
             "node 3 did not answer the size question; a node still inside an interrupted "
             "download answers nothing: wait for it, or switch it off and on");

@@ -91,13 +91,19 @@ struct Plain {
   bool withArgument;
 };
 constexpr Plain kPlain[] = {
-    {Command::FadeRate, "AFR", true},         {Command::HorizontalPosition, "AHP", true},
-    {Command::VerticalPosition, "AVP", true}, {Command::LoadLogo, "ALD", false},
-    {Command::Blink, "ACI", false},           {Command::TakeOnTime, "APA", true},
+    {Command::FadeRate, "AFR", true},
+    {Command::HorizontalPosition, "AHP", true},
+    {Command::VerticalPosition, "AVP", true},
+    {Command::LoadLogo, "ALD", false},
+    {Command::Blink, "ACI", false},
+    {Command::TakeOnTime, "APA", true},
     {Command::TakeOffTime, "API", true},
-    {Command::SizeQuery, "QXS", false},       {Command::ReadBack, "ARM", false},
-    {Command::SetModel, "ACT", true},         {Command::Password, "AEPW", true},
-    {Command::Chroma, "ACH", true},           {Command::Raw, "", true},
+    {Command::SizeQuery, "QXS", false},
+    {Command::ReadBack, "ARM", false},
+    {Command::SetModel, "ACT", true},
+    {Command::Password, "AEPW", true},
+    {Command::Chroma, "ACH", true},
+    {Command::Raw, "", true},
 };
 
 }  // namespace

@@ -101,8 +101,8 @@ void LineState::write(const std::string& bytes) {
     port_.write(piece);
     const auto n = static_cast<int64_t>(piece.size());
     written_ += n;
-    lineFree_ = std::max(lineFree_, loop_.monotonicSeconds()) +
-                static_cast<double>(n) / kBytesPerSecond;
+    lineFree_ =
+        std::max(lineFree_, loop_.monotonicSeconds()) + static_cast<double>(n) / kBytesPerSecond;
   }
 }
 

@@ -7,7 +7,7 @@ namespace osd {
 
 class StopSignals {
  public:
-  StopSignals();  // takes the signals over and clears the flag
+  StopSignals();   // takes the signals over and clears the flag
   ~StopSignals();  // gives them back
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;

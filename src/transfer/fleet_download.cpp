@@ -388,8 +388,8 @@ std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
   // nothing more goes on the line, not even the closing wake.
   if (!portLost && !stop_.insideStream) {
     step("Waking " + std::string(job.finish == std::vector<std::string>{"SP", "WK,00"}
-                                      ? "all nodes"
-                                      : "the chosen nodes"));
+                                     ? "all nodes"
+                                     : "the chosen nodes"));
     for (const std::string& c : job.finish) write(c);
     drainLine(false);
   }

@@ -160,9 +160,9 @@ class FleetDownload {
   std::string step_;
   int64_t written_ = 0;
   int64_t total_ = 0;
-  double waitsLeft_ = 0;  // seconds of erase waits and quiet spells still to come
-  double eraseEnds_ = 0;  // when the running erase wait ends; 0 when none runs
-  double quietEnds_ = 0;  // when the running quiet spell ends; 0 when none runs
+  double waitsLeft_ = 0;   // seconds of erase waits and quiet spells still to come
+  double eraseEnds_ = 0;   // when the running erase wait ends; 0 when none runs
+  double quietEnds_ = 0;   // when the running quiet spell ends; 0 when none runs
   double jobSeconds_ = 0;  // the whole job's line time and waits, as planned
   double lastReport_ = -1;
   FleetStop stop_;

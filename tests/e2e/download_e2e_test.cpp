@@ -1,7 +1,6 @@
 // osdctl download against the simulated node on a pseudo-terminal at 9600 baud: the bytes on
 // the line, the time they take and the picture the node ends up with.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <QElapsedTimer>
@@ -58,8 +57,10 @@ TEST(DownloadE2E, ASignalStopsTheStreamWithinASecondOfTheLineSlow) {
   writeBytes(t.path + "/logo.bmp", rgbExactLogo());
   const std::string record = t.path + "/rec.bin";
   Sim sim({"--memory", "64", "--baud", "9600", "--record", record});
-  const QStringList args = {"download", "logo.bmp",   "--port",     QString::fromStdString(sim.pty()),
-                            "--no-erase", "--settings", "settings.ini", "--data-dir", "."};
+  const QStringList args = {
+      "download",   "logo.bmp",   "--port",       QString::fromStdString(sim.pty()),
+      "--no-erase", "--settings", "settings.ini", "--data-dir",
+      "."};
   QProcess ctl;
   ctl.setWorkingDirectory(QString::fromStdString(t.path));
   ctl.start(QString::fromStdString(binDir() + "/osdctl"), args);
@@ -94,4 +95,40 @@ TEST(DownloadE2E, ASignalStopsTheStreamWithinASecondOfTheLineSlow) {
   EXPECT_NE(again.err.find("no node answered the size question"), std::string::npos) << again.err;
   waitFor([] { return false; }, 300);
   EXPECT_EQ(slurp(record).find("QXW", qxw + 1), std::string::npos);
+}
+
+// No stream for a memory the program does not know: the size question's refusals come before
+// the erase, exit status 3, with nothing after the question on the line.
+TEST(DownloadE2E, ASizeAnswerThatIsNotExactlyOneNodesRefusesBeforeTheErase) {
+  struct Case {
+    std::vector<std::string> sim, ctl;
+    std::string said, line;
+  } cases[] = {
+      {{"--id", "3,7"},
+       {},
+       "several nodes answered the size question; name one with --node",
+       "WK,00QXS"},
+      {{"--id", "3"},
+       {"--node", "9"},
+       "node 9 did not answer the size question; a node still",
+       "SPWK,09QXS"},
+      {{"--memory", "64"},
+       {"--memory", "512"},
+       "the node answered 64K, but 512K was stated",
+       "WK,00QXS"},
+  };
+  for (const Case& c : cases) {
+    TempDir t;
+    writeBytes(t.path + "/logo.bmp", rgbExactLogo());
+    std::vector<std::string> sim = c.sim;
+    sim.insert(sim.end(), {"--baud", "0", "--record", t.path + "/rec.bin"});
+    Sim node(sim);
+    std::vector<std::string> args = {"download",   "logo.bmp", "--port",     node.pty(),
+                                     "--settings", "s.ini",    "--data-dir", "."};
+    args.insert(args.end(), c.ctl.begin(), c.ctl.end());
+    const ProgramRun run = runProgram(binDir() + "/osdctl", args, t.path);
+    EXPECT_EQ(run.rc, 3) << run.err;
+    EXPECT_NE(run.err.find("osdctl download: " + c.said), std::string::npos) << run.err;
+    EXPECT_EQ(lineHeard(node, t.path + "/rec.bin"), c.line);
+  }
 }

@@ -177,9 +177,9 @@ TEST(FleetE2E, ADownloadForOneNodeAfterAJobOfSeveralStoresOnlyThereSlow) {
   TempDir t;
   Sim node = fleet(t, {"--id", "3,7,26:512", "--wake", "together"});
   writeBytes(t.path + "/logo.bmp", rgbExactLogo(2));
-  ProgramRun run = osdctl({"download", "logo.bmp", "--format", "rgb", "--no-erase", "--nodes",
-                           "3,7", "--together"},
-                          node, t);
+  ProgramRun run = osdctl(
+      {"download", "logo.bmp", "--format", "rgb", "--no-erase", "--nodes", "3,7", "--together"},
+      node, t);
   EXPECT_EQ(run.rc, 0) << run.err;
   const std::string got3 = t.path + "/got-3.bmp";
   waitFor([&] { return std::filesystem::exists(t.path + "/got-7.bmp"); }, 5000);
