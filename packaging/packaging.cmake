@@ -140,9 +140,10 @@ weekly schedule of logo sequences.
 The package holds the window (osdprog), a command-line tool for scripts
 (osdctl) and a simulated node on a pseudo-terminal (osdsim).")
 # Help -> Manual opens a PDF through xdg-open; the Paintbrush menu starts the first of these
-# paint programs that it finds.
+# paint programs that it finds. The shell completion also works without bash-completion, which
+# loads it on demand.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "evince | okular | atril | pdf-viewer, kolourpaint | pinta | gimp | mtpaint, xdg-utils")
+    "evince | okular | atril | pdf-viewer, kolourpaint | pinta | gimp | mtpaint, xdg-utils, bash-completion")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

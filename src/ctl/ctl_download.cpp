@@ -35,17 +35,6 @@ struct DownloadOptions {
   bool together = false;
 };
 
-constexpr const char* kSynopsis =
-    "download BMP --port P [--node ID | --nodes ID[,ID...]|all [--together]]\n"
-    "       [--format rgb|ycbcr] [--transparent T] [--memory auto|64|512] [--no-erase]\n"
-    "       [--slot N] [--x PCT --y PCT]";
-
-// The command's own options, with the shared ones read by readCommandArgs.
-const std::vector<cli::Option> kOwnOptions = {
-    {"--node"},        {"--nodes"},  {"--together", cli::Kind::Flag}, {"--format"},
-    {"--transparent"}, {"--memory"}, {"--no-erase", cli::Kind::Flag}, {"--slot"},
-    {"--x"},           {"--y"}};
-
 // Takes the command's own options and its bitmap; an empty text or the reason for a usage
 // error.
 std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
@@ -65,8 +54,8 @@ std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
   o.together = parsed.has("--together");
   if (o.together && !parsed.has("--nodes")) return "--together goes with --nodes";
   if (given("--format")) {
-    if (v != "rgb" && v != "ycbcr") return "--format is rgb or ycbcr";
-    o.rgb = v == "rgb";
+    if (!parsePixelFormat(v)) return "--format is rgb or ycbcr";
+    o.rgb = parsePixelFormat(v) == PixelFormat::Rgb;
   }
   if (given("--transparent") && !wholeNumber(v, 0, 255, o.transparent)) {
     return "--transparent needs a value 0-255";
@@ -101,7 +90,7 @@ int64_t imageMemory(Host& host, Line& line, const DownloadOptions& o) {
   line.dispatcher.sizeQuery();
   session.listen(3000 / 25);  // a short answer raises no port event: poll every tick
   if (!host.runUntil([&] { return session.memorySize() > 0; }, 3000)) {
-    std::fprintf(stderr, "osdctl: no size answer within 3 s; taking 512 K\n");
+    std::fprintf(stderr, "osdctl download: no size answer within 3 s; taking 512 K\n");
     session.setMemorySize(512 * 1024);
     session.setLargeMemory(true);
   }
@@ -141,17 +130,17 @@ bool sendLogo(Host& host, Line& line, const DownloadPlan& plan, const DownloadOp
     reporter.endBar();
     const LineProgress* progress = reporter.line();
     if (!host.port().isOpen() && progress) {
-      std::fprintf(stderr, "osdctl: the node's port closed after %s of %s bytes\n",
+      std::fprintf(stderr, "osdctl download: the node's port closed after %s of %s bytes\n",
                    groupedNumber(progress->sent()).c_str(),
                    groupedNumber(progress->total()).c_str());
     } else {
-      std::fprintf(stderr, "osdctl: download failed: %s (%s)\n", result.message.c_str(),
+      std::fprintf(stderr, "osdctl download: download failed: %s (%s)\n", result.message.c_str(),
                    result.title.c_str());
     }
     return false;
   }
   if (!host.drain(static_cast<int>(line.sink.waiting() * 1000 / 960) + 10000)) {
-    std::fprintf(stderr, "osdctl: the port did not send everything\n");
+    std::fprintf(stderr, "osdctl download: the port did not send everything\n");
     return false;
   }
   return true;
@@ -170,8 +159,8 @@ void followLine(Host& host, const DownloadPlan& plan, StderrReporter& reporter) 
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   reporter.endBar();
-  std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(p.total),
-               static_cast<long long>(p.total));
+  std::fprintf(stderr, "osdctl download: sent %lld of %lld bytes\n",
+               static_cast<long long>(p.total), static_cast<long long>(p.total));
 }
 
 // --nodes: the logo for every node named (or every node of the line), in as few streams as
@@ -181,7 +170,7 @@ int downloadToNodes(Host& host, Line& line, DownloadOptions& o) {
   job.logos.resize(1);
   LogoChoice choice{o.bitmap, o.rgb, o.transparent, o.slot, o.slotGiven, o.x, o.y};
   if (const std::string why = prepareLogo(host, choice, job.logos[0]); !why.empty()) {
-    std::fprintf(stderr, "osdctl: %s\n", why.c_str());
+    std::fprintf(stderr, "osdctl download: %s\n", why.c_str());
     return kRefused;
   }
   if (o.wholeLine) {
@@ -200,15 +189,13 @@ int downloadToNodes(Host& host, Line& line, DownloadOptions& o) {
 int download(const Args& args) {
   cli::Parsed parsed;
   HostOptions hostOptions;
-  if (auto rc = readCommandArgs(args, kOwnOptions, "download", kSynopsis, parsed, hostOptions)) {
-    return *rc;
-  }
+  if (auto rc = readCommandArgs(args, "download", parsed, hostOptions)) return *rc;
   DownloadOptions o;
   const std::string why = parse(parsed, o);
-  if (!why.empty()) return usageError("download", why, kSynopsis);
+  if (!why.empty()) return usageError("download", why);
   std::unique_ptr<Host> hostPtr;
   int rc = kOk;
-  const std::unique_ptr<Line> linePtr = openLine("download", hostOptions, hostPtr, rc, kSynopsis);
+  const std::unique_ptr<Line> linePtr = openLine("download", hostOptions, hostPtr, rc);
   if (!linePtr) return rc;
   Host& host = *hostPtr;
   Line& line = *linePtr;
@@ -217,21 +204,21 @@ int download(const Args& args) {
   std::error_code ec;
   std::filesystem::create_directories(host.bench().video().folder(), ec);
   const VideoData::Loaded loaded = host.bench().load();
-  if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl: %s\n", loaded.kept.c_str());
+  if (!loaded.kept.empty()) std::fprintf(stderr, "osdctl download: %s\n", loaded.kept.c_str());
   if (!o.nodes.empty() || o.wholeLine) return downloadToNodes(host, line, o);
   StderrReporter reporter;
   host.loop().setTimerEnabled(TimerId::Delay, true);
 
   // Wake the node (or all nodes) and learn its image memory.
   line.dispatcher.wake(o.node);
-  std::fprintf(stderr, "osdctl: image memory %lld bytes\n",
+  std::fprintf(stderr, "osdctl download: image memory %lld bytes\n",
                static_cast<long long>(imageMemory(host, line, o)));
 
   // Check the bitmap against the node before anything is erased.
   LogoSlots& logos = host.bench().logos();
   const SlotVerdict verdict = logos.load(o.slot, o.bitmap, line.session.largeMemory());
   if (verdict.kind != SlotVerdict::Loaded) {
-    std::fprintf(stderr, "osdctl: %s\n",
+    std::fprintf(stderr, "osdctl download: %s\n",
                  verdict.message.empty() ? "the bitmap cannot be read" : verdict.message.c_str());
     return kRefused;
   }
@@ -243,7 +230,7 @@ int download(const Args& args) {
     reporter.status("");
   }
   if (!host.port().isOpen()) {
-    std::fprintf(stderr, "osdctl: the port was lost\n");
+    std::fprintf(stderr, "osdctl download: the port was lost\n");
     return kPortFailure;
   }
   if (o.x >= 0) place(host, line, o);
@@ -255,7 +242,7 @@ int download(const Args& args) {
   host.seams().stopTicker();
   if (!sent) return kPortFailure;
   followLine(host, plan, reporter);
-  std::fprintf(stderr, "osdctl: download complete\n");
+  std::fprintf(stderr, "osdctl download: download complete\n");
   return kOk;
 }
 

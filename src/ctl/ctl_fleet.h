@@ -25,9 +25,6 @@ struct LogoChoice {
 // and the setup block that go with it. "" when it is ready, else the reader's reason.
 std::string prepareLogo(Host& host, const LogoChoice& choice, FleetLogo& out);
 
-// "3,7,26": node IDs 1-255, each once. "" or why not.
-std::string readNodeList(const std::string& text, std::vector<int>& ids);
-
 // The node IDs a scan of 1-255 finds, with its progress on standard error; empty after
 // saying why (no node, a port failure).
 std::vector<int> scanWholeLine(Host& host);

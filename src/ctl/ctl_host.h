@@ -4,11 +4,11 @@
 //
 //   cli::Parsed parsed;
 //   HostOptions options;
-//   if (auto rc = readCommandArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options))
+//   if (auto rc = readCommandArgs(args, "identify", parsed, options))
 //     return *rc;                                     // help, version or a usage error
 //   std::unique_ptr<Host> host;
 //   int rc = kOk;
-//   auto line = openLine("identify", options, host, rc, kSynopsis);
+//   auto line = openLine("identify", options, host, rc);
 //   if (!line) return rc;                             // 3 with a one-line reason on stderr
 //   line->dispatcher.wakeAll();
 //   host->runUntil([&] { return line->session.replyCount() > 0; }, 3000);
@@ -149,6 +149,6 @@ struct Line {
 // Builds the host and opens the --port on a line; on failure null, with `rc` holding the exit
 // status (a usage error of `command` or kPortFailure) after the reason was printed.
 std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
-                               std::unique_ptr<Host>& host, int& rc, const char* synopsis);
+                               std::unique_ptr<Host>& host, int& rc);
 
 }  // namespace osd::ctl

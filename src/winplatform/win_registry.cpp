@@ -79,6 +79,15 @@ std::vector<int> comPorts() {
     }
     break;
   }
+  // A name the list left out: Wine lists only the ports its mount manager made, not a COM
+  // port mapped in its dosdevices folder, which a lookup by name still finds. Asking for a
+  // name opens nothing.
+  for (int number = 1; number <= 255; ++number) {
+    wchar_t target[1024];
+    const std::wstring name = L"COM" + std::to_wstring(number);
+    if (!numbers.count(number) && ::QueryDosDeviceW(name.c_str(), target, 1024) != 0)
+      numbers.insert(number);
+  }
   return {numbers.begin(), numbers.end()};
 }
 
