@@ -69,8 +69,8 @@ std::string readIdList(const std::string& text, const std::string& option, std::
     if (!(range ? wholeNumber(item.substr(0, dash), 1, 255, from) &&
                       wholeNumber(item.substr(dash + 1), 1, 255, to) && from <= to
                 : wholeNumber(item, 1, 255, from))) {
-      return option + " needs node IDs 1-255 and ranges FROM-TO, such as 3-7,9 ('" + item +
-             "' is none)";
+      return option + " needs node IDs 1-255 and ranges FROM-TO, such as 3-7,9" +
+             (option == "--nodes" ? ", or all" : "") + " ('" + item + "' is none)";
     }
     for (int id = from; id <= (range ? to : from); ++id) {
       if (!seen.insert(id).second) return option + " names node " + std::to_string(id) + " twice";
