@@ -96,6 +96,13 @@ if(OSD_BUILD_TESTS AND OSD_BUILD_GUI)
             $<TARGET_FILE:osdprog> $<TARGET_FILE:osdctl> $<TARGET_FILE:osdsim>)
 endif()
 
+# osdctl's completion works in a bash without the bash-completion package.
+if(OSD_BUILD_TESTS AND OSD_BUILD_GUI)
+  add_test(NAME completion_without_bash_completion
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/completion_check.sh
+            ${CMAKE_SOURCE_DIR}/completions/bash/osdctl $<TARGET_FILE:osdctl>)
+endif()
+
 foreach(program IN LISTS osd_programs)
   install(FILES completions/bash/${program}
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
