@@ -83,3 +83,19 @@ write("fuzz_osdctl", "check_64", b"check\n@\n--memory\n64\0" + bmp(4, 2, 24))
 write("fuzz_osdctl", "encode_rgb", b"encode\n@\n--format\nrgb\n--transparent\n0\n-o\nout.bin\0" + small)
 write("fuzz_osdctl", "encode_bad", b"encode\n--transparent\n300\n@\0" + small)
 write("fuzz_osdctl", "unknown", b"help\n--settings\0")
+site = (b"\xef\xbb\xbf; lobby\r\n[line]\r\nport = 3   ; --port wins\r\ntogether = yes\r\n"
+        b"[node 3]\r\nlogo = in.bmp  # the lobby\r\nformat = rgb\r\nx = 10\r\ny = 90\r\n"
+        b"[node 7]\r\nlogo = in.bmp\r\nmemory = 512\r\n")
+write("fuzz_osdctl", "apply_dry", b"apply\n@@\n--dry-run\0" + site.replace(b"in.bmp", b"in.bmp"))
+write("fuzz_osdctl", "download_nodes",
+      b"--port-map\n3=x\ndownload\n@\n--port\n3\n--nodes\n3-7,9\n--together\0" + small)
+write("fuzz_osdctl", "scan_ids", b"scan\n--port=9\n--ids\n1-3,200\0")
+write("fuzz_osdctl", "identify_help", b"--settings=s.ini\nidentify\n--node\n4\n--help\0")
+write("fuzz_osdctl", "upload", b"upload\nout.bmp\n--port\n2\n--model\n7\n--color\0")
+write("fuzz_osdctl", "send_select", b"send\n--port\n1\n\\x41\\\\\0")
+write("fuzz_osdctl", "ports_map", b"ports\n--port-map\n3=a,3=b\0")
+
+# Site files for osdctl apply.
+write("fuzz_site", "readme", site)
+write("fuzz_site", "faults", b"[line]\nport = 300\n[node 3]\nformat = gray\n[node 3]\n[node x]\nkey\n")
+write("fuzz_site", "last_without_logo", b"[node 1]\nlogo=a.bmp\n[node 2]\nx=5\n")

@@ -96,6 +96,13 @@ if(OSD_BUILD_TESTS AND OSD_BUILD_GUI)
             $<TARGET_FILE:osdprog> $<TARGET_FILE:osdctl> $<TARGET_FILE:osdsim>)
 endif()
 
+# osdctl's completion works in a bash without the bash-completion package.
+if(OSD_BUILD_TESTS AND OSD_BUILD_GUI)
+  add_test(NAME completion_without_bash_completion
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/completion_check.sh
+            ${CMAKE_SOURCE_DIR}/completions/bash/osdctl $<TARGET_FILE:osdctl>)
+endif()
+
 foreach(program IN LISTS osd_programs)
   install(FILES completions/bash/${program}
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
@@ -140,9 +147,10 @@ weekly schedule of logo sequences.
 The package holds the window (osdprog), a command-line tool for scripts
 (osdctl) and a simulated node on a pseudo-terminal (osdsim).")
 # Help -> Manual opens a PDF through xdg-open; the Paintbrush menu starts the first of these
-# paint programs that it finds.
+# paint programs that it finds. The shell completion also works without bash-completion, which
+# loads it on demand.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "evince | okular | atril | pdf-viewer, kolourpaint | pinta | gimp | mtpaint, xdg-utils")
+    "evince | okular | atril | pdf-viewer, kolourpaint | pinta | gimp | mtpaint, xdg-utils, bash-completion")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -142,6 +142,15 @@ m ycbcr-lanes-shift src/image/encoder.cpp '((y & 240) + (c >> 4))' '((y & 240) +
 m diag-fade-scale "$LINK" '34.0 + v * 120.0 / 99.0' '34.0 + v * 120.0 / 100.0'
 or "$LINK" '* 120.0 / 99.0' '* 120.0 / 100.0'
 m ctl-format-rgb 'src/ctl/*.cpp' 'o.rgb = v == "rgb";' 'o.rgb = v != "ycbcr";'
+or src/common/pixel_format.h 'if (text == "rgb") return PixelFormat::Rgb;' 'if (text == "rgb") return PixelFormat::YCbCr;'
+m site-last-section src/ctl/site_file.cpp \
+  'if (const std::string why = reader.finishNode(); !why.empty()) return why;' ''
+m site-needs-512 src/ctl/ctl_apply.cpp 'n.memoryKiB == 0 && !logo.smallMemoryRefusal.empty()' \
+  'n.memoryKiB == 1 && !logo.smallMemoryRefusal.empty()'
+m site-comment-after-blank src/ctl/site_file.cpp "(line[i - 1] == ' ' || line[i - 1] == '\\t')" \
+  "(line[i - 1] == '\\t')"
+m site-bom src/ctl/site_file.cpp 'raw.erase(0, 3);' 'raw.erase(0, 0);'
+m site-port-value src/ctl/site_file.cpp '!cli::wholeNumber(text, 1, 255)' '!cli::wholeNumber(text, 1, 999)'
 m readback-field-order src/image/readback.cpp 'r = field == 0 ? 62 : 63' 'r = field == 0 ? 63 : 62'
 m ctl-large-memory 'src/ctl/*.cpp' 'app.largeMemory = o.memoryK == 512;' 'app.largeMemory = o.memoryK >= 64;'
 or 'src/ctl/*.cpp' 'setLargeMemory(o.memoryK == 512);' 'setLargeMemory(o.memoryK >= 64);'

@@ -26,7 +26,7 @@ FUZZ_BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 FUZZ_SECONDS=${FUZZ_SECONDS:-25}
 FUZZ_JOBS=${FUZZ_JOBS:-2}
 JOBS=${JOBS:-$(nproc)}
-ALL_TARGETS="fuzz_bmp fuzz_reception fuzz_readback fuzz_video_data fuzz_schedule fuzz_settings fuzz_osdctl fuzz_convert"
+ALL_TARGETS="fuzz_bmp fuzz_reception fuzz_readback fuzz_video_data fuzz_schedule fuzz_settings fuzz_osdctl fuzz_site fuzz_convert"
 # The tests that run the simulated node's thread (in osdsim, sanitized as well) or a thread of
 # their own beside the program's event loop.
 TSAN_FILTER=${TSAN_FILTER:-'NodeFaultsE2E.*:OsdsimProgram.*:QtPortTest.*'}

@@ -8,7 +8,10 @@
 #     the same one-line message as on Linux;
 #   - the first start takes the settings kept in the registry (64-bit view, then the 32-bit
 #     view) into the new settings file, says so once, and never again;
-#   - osdctl.exe ports lists the Wine COM port, and convert says it is not in this build;
+#   - osdctl.exe ports lists the Wine COM ports (one only mapped in dosdevices), and convert
+#     says it is not in this build;
+#   - a site file saved by Notepad (byte order mark, CRLF, comments) gives the same dry-run
+#     plan as on Linux;
 # and makes the zip of osdctl.exe with its manual page. The Linux programs come from
 # BUILD_DIR (default build, as scripts/test.sh leaves it). The Wine prefix lives in a
 # temporary folder and is removed at the end.
@@ -117,8 +120,10 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$PTY" /f >/dev/null 2>&1
 wineserver -k && wineserver -w
 wineserver -p >/dev/null 2>&1
 ln -sf "$PTY" "$WINEPREFIX/dosdevices/com7"
+ln -sf "$LINUX_PTY" "$WINEPREFIX/dosdevices/com5"  # in dosdevices only, not among Wine's Ports
 wine "$OSDCTL_EXE" ports >"$WORK/ports.txt"
 check "osdctl.exe ports lists COM7" grep -qx "7	COM7" <(unix "$WORK/ports.txt")
+check "osdctl.exe ports lists the mapped COM5" grep -qx "5	COM5" <(unix "$WORK/ports.txt")
 (
   cd "$WORK/linux"
   "$LINUX_BUILD/osdctl" identify --port "$LINUX_PTY" --settings s.ini --data-dir data >identify.txt
@@ -189,7 +194,19 @@ check "said once: $(echo "$first" | grep registry || true)" \
   test "$(echo "$first" | grep -c 'took 2 settings from the registry')" = 1 \
   -a "$(echo "$second" | grep -c registry)" = 0
 check "a port the system lacks: one line, exit 3" test "${rcs[second]}" = 3 -a \
-  "$(echo "$second" | tail -n 1)" = "osdctl: port 231 (COM231) cannot be opened: No such device: COM231"
+  "$(echo "$second" | tail -n 1)" = "osdctl identify: COM231 cannot be opened: No such device: COM231"
+
+step "a site file saved by Notepad"
+printf '\xef\xbb\xbf; lobby\r\n[line]\r\ntogether = yes   ; one stream\r\n[node 3]\r\nlogo = logo.bmp  # a BMP\r\n[node 7]\r\nlogo = logo.bmp\r\n' \
+  >"$WORK/site.ini"
+"$LINUX_BUILD/osdctl" apply "$WORK/site.ini" --dry-run --settings "$WORK/linux/s.ini" \
+  --data-dir "$WORK/linux/data" >"$WORK/linux/plan.txt" 2>/dev/null
+site_rc=0
+wine "$OSDCTL_EXE" apply "$(winpath "$WORK/site.ini")" --dry-run --settings "$(winpath "$WORK/windows/s.ini")" \
+  --data-dir "$(winpath "$WORK/windows/data")" >"$WORK/windows/plan.txt" 2>/dev/null || site_rc=$?
+check "the same plan on Windows (exit $site_rc): $(unix "$WORK/windows/plan.txt" | tail -n 1)" \
+  test "$site_rc" = 0 -a -s "$WORK/linux/plan.txt" -a \
+  "$(cat "$WORK/linux/plan.txt")" = "$(unix "$WORK/windows/plan.txt")"
 
 step "the zip of osdctl.exe"
 (cd "$WIN_BUILD" && rm -f osdctl-*.zip && cpack -G ZIP >/dev/null && python3 -m zipfile -l osdctl-*.zip)

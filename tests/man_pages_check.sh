@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Every option a program names in its --help, and every osdctl command, must be described in
-# that program's manual page source. Usage: man_pages_check.sh MAN_SOURCE_DIR PROGRAM...
+# Every option a program names in its --help (osdctl: also in each command's --help), and every
+# osdctl command, must be described in that program's manual page source. Usage: man_pages_check.sh MAN_SOURCE_DIR PROGRAM...
 set -u
 mandir=$1
 shift
@@ -10,6 +10,12 @@ for program in "$@"; do
   name=$(basename "$program")
   page="$mandir/$name.1.scd"
   help=$("$program" --help 2>&1 </dev/null)
+  # osdctl's commands each list their options in their own help (from the command table).
+  if [ "$name" = osdctl ]; then
+    for command in $(sed -nE 's/^ {2}([a-z]+)( .*)?$/\1/p' <<<"$help"); do
+      help+=$'\n'$("$program" "$command" --help 2>&1 </dev/null)
+    done
+  fi
   options=$(grep -oE -- '(^|[^[:alnum:]-])--?[[:alpha:]][[:alnum:]-]*' <<<"$help" |
     sed -E 's/^[^-]*//' | sort -u)
   if [ -z "$options" ]; then

@@ -220,10 +220,22 @@ class HeldMessages {
   }
 };
 
+// What shows a JPEG or GIF cut short: a GIF's last byte is its trailer (";"), a JPEG holds
+// its end marker. "" when nothing does.
+std::string cutShort(const QByteArray& bytes) {
+  if (bytes.startsWith("GIF8") && !bytes.endsWith(';'))
+    return "the GIF picture is damaged: it ends before its trailer";
+  if (bytes.startsWith("\xff\xd8\xff") && !bytes.contains("\xff\xd9"))
+    return "the JPEG picture is damaged: it ends before its end marker";
+  return "";
+}
+
 }  // namespace
 
-QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error) {
+QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error,
+                   int* frames) {
   error.clear();
+  if (frames) *frames = 1;
   HeldMessages held;  // also what the SVG renderer and the colour conversion have to say
   const QString hint = QString::fromStdString(nameHint).toLower();
   const bool svg =
@@ -252,6 +264,11 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
             std::to_string(size.height()) + ")";
     return {};
   }
+  if (const std::string why = cutShort(bytes); !why.empty()) {
+    error = why;
+    return {};
+  }
+  const int count = reader.imageCount();
   QImage img = reader.read();
   if (img.isNull() || img.width() > kMaxSourceSide || img.height() > kMaxSourceSide) {
     const std::string why =
@@ -259,11 +276,17 @@ QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::st
     error = "not a picture that can be read (" + why + ")";
     return {};
   }
+  // The JPEG decoder goes on over damaged data (grey where it is missing) and says so.
+  if (bytes.startsWith("\xff\xd8\xff") && !HeldMessages::last().empty()) {
+    error = "the JPEG picture is damaged: " + HeldMessages::last();
+    return {};
+  }
+  if (frames) *frames = std::max(count, 1);
   toSrgb(img, img.colorSpace());  // a JPEG's ICC profile, for one
   return img;
 }
 
-QImage loadPicture(const std::string& path, std::string& error) {
+QImage loadPicture(const std::string& path, std::string& error, int* frames) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) {
     error = path + ": " + file.errorString().toStdString();
@@ -274,7 +297,7 @@ QImage loadPicture(const std::string& path, std::string& error) {
     error = path + ": the file is too large for a picture";
     return {};
   }
-  QImage img = readPicture(file.readAll(), path, error);
+  QImage img = readPicture(file.readAll(), path, error, frames);
   if (img.isNull()) error = path + ": " + error;
   return img;
 }

@@ -33,10 +33,13 @@ struct Target {
 };
 
 // Reads a picture file; SVG is drawn large enough for the biggest logo. A null image, with
-// `error` set to one line, when Qt cannot read it.
-QImage loadPicture(const std::string& path, std::string& error);
+// `error` set to one line, when Qt cannot read it or it is damaged (a JPEG or GIF cut short,
+// a JPEG the decoder warned about, a PNG with a bad chunk). A picture of several frames gives
+// its first; `frames` (when given) is set to their number.
+QImage loadPicture(const std::string& path, std::string& error, int* frames = nullptr);
 // The same from the file's bytes (`nameHint` gives the kind where the bytes do not).
-QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error);
+QImage readPicture(const QByteArray& bytes, const std::string& nameHint, std::string& error,
+                   int* frames = nullptr);
 
 // The largest size at the aspect ratio of `picture` that meets the size rules (width a
 // multiple of 4, even height, at most 720 x 616, and 65,280 pixels on a 64 K node), padding

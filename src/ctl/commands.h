@@ -3,7 +3,6 @@
 // 3 port or node failure.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,13 +24,13 @@ int convert(const Args& args);   // ctl_convert.cpp
 int scan(const Args& args);      // ctl_scan.cpp
 int apply(const Args& args);     // ctl_apply.cpp
 
+// "osdctl COMMAND:" for the command being run ("osdctl:" before one is chosen): every
+// message starts with it (command_table.cpp).
+std::string tag();
+
 // A picture `convert` reads, written to `out` as a bitmap the reader accepts at the largest
 // size the rules allow at its aspect (for a 512 K node when `largeMemory`). "" or the reason.
 std::string pictureToBitmap(const std::string& in, bool largeMemory, int transparent,
                             const std::string& out);  // ctl_convert.cpp
-
-// The usage text of every command (to standard error for a usage error, standard output for
-// --help).
-void printUsage(std::FILE* to);
 
 }  // namespace osd::ctl

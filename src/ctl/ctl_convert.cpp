@@ -7,7 +7,8 @@
 
 #include "common/options.h"
 #include "convert/picture_convert.h"
-#include "ctl/commands.h"
+#include "ctl/command_table.h"
+#include "ctl/ctl_options.h"
 #include "image/bmp.h"
 #include "image/bmp_writer.h"
 
@@ -15,18 +16,9 @@ namespace osd::ctl {
 
 namespace {
 
-constexpr const char* kSynopsis =
-    "convert IN OUT.bmp [--size WxH | --fit WxH] [--depth 8|24] [--memory 64|512]\n"
-    "               [--format rgb|ycbcr] [--transparent T]";
-
 int gArgc = 1;
 char gProgramName[] = "osdctl";
 char* gArgv[] = {gProgramName, nullptr};
-
-int usage(const std::string& why) {
-  std::fprintf(stderr, "osdctl convert: %s\nusage: osdctl %s\n", why.c_str(), kSynopsis);
-  return kUsage;
-}
 
 // "WxH" with whole numbers 1..9999.
 bool sizeOf(const std::string& text, QSize& size) {
@@ -47,30 +39,20 @@ struct ConvertArgs {
 };
 
 // Takes the words; "" when they are fine, else the usage reason.
-std::string parse(const Args& args, ConvertArgs& c) {
-  const cli::Parsed p = cli::parse(args, {{"--size"},
-                                          {"--fit"},
-                                          {"--depth"},
-                                          {"--memory"},
-                                          {"--format"},
-                                          {"--transparent"},
-                                          {"--settings"},
-                                          {"--data-dir"},
-                                          {"--port-map"}});
-  if (p.outcome != cli::Outcome::Run) return p.error.empty() ? "see the usage" : p.error;
+std::string parse(const cli::Parsed& p, ConvertArgs& c) {
   if (p.has("--size") && p.has("--fit")) return "give either --size or --fit";
   if (p.has("--size") && !sizeOf(p.value("--size"), c.target.size)) return "--size needs WxH";
   if (p.has("--fit") && !sizeOf(p.value("--fit"), c.fitBox)) return "--fit needs WxH";
   const std::string depth = p.value("--depth", "24"), memory = p.value("--memory", "64");
-  const std::string format = p.value("--format", "ycbcr");
+  const std::optional<PixelFormat> format = parsePixelFormat(p.value("--format", "ycbcr"));
   if (depth != "24" && depth != "8") return "--depth must be 8 or 24";
   if (memory != "64" && memory != "512") return "--memory must be 64 or 512";
-  if (format != "rgb" && format != "ycbcr") return "--format must be rgb or ycbcr";
+  if (!format) return "--format must be rgb or ycbcr";
   const auto t = cli::wholeNumber(p.value("--transparent", "255"), 0, 255);
   if (!t) return "--transparent must be 0 to 255";
   c.target.depth = depth == "8" ? 8 : 24;
   c.target.largeMemory = memory == "512";
-  c.format = format == "rgb" ? PixelFormat::Rgb : PixelFormat::YCbCr;
+  c.format = *format;
   c.target.transparent = static_cast<int>(*t);
   if (p.words.size() != 2) return "give the picture and the bitmap to write";
   c.in = p.words[0];
@@ -89,13 +71,24 @@ std::unique_ptr<QGuiApplication> guiApplication() {
   return std::make_unique<QGuiApplication>(gArgc, gArgv);
 }
 
+// The picture, or its first frame with a line on standard error saying so.
+QImage firstFrame(const std::string& in, std::string& error) {
+  int frames = 1;
+  const QImage picture = convert::loadPicture(in, error, &frames);
+  if (!picture.isNull() && frames > 1) {
+    std::fprintf(stderr, "%s %s: %d frames; the first is taken\n", tag().c_str(), in.c_str(),
+                 frames);
+  }
+  return picture;
+}
+
 }  // namespace
 
 std::string pictureToBitmap(const std::string& in, bool largeMemory, int transparent,
                             const std::string& out) {
   const std::unique_ptr<QGuiApplication> app = guiApplication();
   std::string error;
-  const QImage picture = convert::loadPicture(in, error);
+  const QImage picture = firstFrame(in, error);
   if (picture.isNull()) return error;
   convert::Target target;
   target.largeMemory = largeMemory;
@@ -107,12 +100,19 @@ std::string pictureToBitmap(const std::string& in, bool largeMemory, int transpa
 }
 
 int convert(const Args& args) {
+  cli::Parsed parsed;
+  HostOptions shared;
+  if (auto rc = readCommandArgs(args, "convert", parsed, shared)) return *rc;
   ConvertArgs c;
-  if (const std::string why = parse(args, c); !why.empty()) return usage(why);
+  if (const std::string why = parse(parsed, c); !why.empty()) return usageError("convert", why);
 
+  if (const std::string fault = fileFault(c.in); !fault.empty()) {
+    std::fprintf(stderr, "osdctl convert: %s: %s\n", c.in.c_str(), fault.c_str());
+    return kRefused;
+  }
   const std::unique_ptr<QGuiApplication> app = guiApplication();
   std::string error;
-  const QImage picture = convert::loadPicture(c.in, error);
+  const QImage picture = firstFrame(c.in, error);
   if (picture.isNull()) {
     std::fprintf(stderr, "osdctl convert: %s\n", error.c_str());
     return kRefused;

@@ -39,17 +39,6 @@ struct DownloadOptions {
   bool together = false;
 };
 
-constexpr const char* kSynopsis =
-    "download BMP --port P [--node ID | --nodes ID[,ID...]|all [--together]]\n"
-    "       [--format rgb|ycbcr] [--transparent T] [--memory auto|64|512] [--no-erase]\n"
-    "       [--slot N] [--x PCT --y PCT]";
-
-// The command's own options, with the shared ones read by readCommandArgs.
-const std::vector<cli::Option> kOwnOptions = {
-    {"--node"},        {"--nodes"},  {"--together", cli::Kind::Flag}, {"--format"},
-    {"--transparent"}, {"--memory"}, {"--no-erase", cli::Kind::Flag}, {"--slot"},
-    {"--x"},           {"--y"}};
-
 // Takes the command's own options and its bitmap; an empty text or the reason for a usage
 // error.
 std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
@@ -69,8 +58,8 @@ std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
   o.together = parsed.has("--together");
   if (o.together && !parsed.has("--nodes")) return "--together goes with --nodes";
   if (given("--format")) {
-    if (v != "rgb" && v != "ycbcr") return "--format is rgb or ycbcr";
-    o.rgb = v == "rgb";
+    if (!parsePixelFormat(v)) return "--format is rgb or ycbcr";
+    o.rgb = parsePixelFormat(v) == PixelFormat::Rgb;
   }
   if (given("--transparent") && !wholeNumber(v, 0, 255, o.transparent)) {
     return "--transparent needs a value 0-255";
@@ -182,8 +171,8 @@ void followLine(Host& host, const DownloadPlan& plan, StderrReporter& reporter) 
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   reporter.endBar();
-  std::fprintf(stderr, "osdctl: sent %lld of %lld bytes\n", static_cast<long long>(p.total),
-               static_cast<long long>(p.total));
+  std::fprintf(stderr, "osdctl download: sent %lld of %lld bytes\n",
+               static_cast<long long>(p.total), static_cast<long long>(p.total));
 }
 
 // --nodes: the logo for every node named (or every node of the line), in as few streams as
@@ -199,7 +188,7 @@ int downloadToNodes(Host& host, Line& line, DownloadOptions& o, FleetLogo logo) 
   job.wholeLine = o.wholeLine;
   job.together = o.together;
   job.erase = o.erase;
-  return runFleet(host, line, job, "download");
+  return runFleet(host, line, job);
 }
 
 // One node, or whichever nodes are awake: wake, size question, erase, stream.
@@ -209,7 +198,7 @@ int downloadToNode(Host& host, Line& line, const DownloadOptions& o, const Fleet
   const DownloadPlan unknown{logo.width, logo.height, 0};
   line.dispatcher.wake(o.node);
   const int kiB = streamMemory(host, line, o);
-  if (StopSignals::raised()) return stoppedAt(line, 0, unknown.streamLength(), "download");
+  if (StopSignals::raised()) return stoppedAt(line, 0, unknown.streamLength());
   if (kiB == 0) return kPortFailure;
   std::fprintf(stderr, "osdctl download: image memory %dK\n", kiB);
   if (kiB < 512 && !logo.smallMemoryRefusal.empty()) {
@@ -222,7 +211,7 @@ int downloadToNode(Host& host, Line& line, const DownloadOptions& o, const Fleet
   if (o.erase) {
     const bool stopped = DownloadJob(line.sink, reporter, stoppable(line.waits())).erase().stopped;
     reporter.status("");
-    if (stopped) return stoppedAt(line, 0, plan.streamLength(), "download");
+    if (stopped) return stoppedAt(line, 0, plan.streamLength());
   }
   if (!host.port().isOpen()) {
     std::fprintf(stderr, "osdctl download: the port was lost\n");
@@ -237,7 +226,7 @@ int downloadToNode(Host& host, Line& line, const DownloadOptions& o, const Fleet
   host.seams().stopTicker();
   if (result.stopped) {
     reporter.endBar();
-    return stoppedAt(line, result.written, plan.streamLength(), "download", true);
+    return stoppedAt(line, result.written, plan.streamLength(), true);
   }
   if (!sent) return kPortFailure;
   followLine(host, plan, reporter);
@@ -250,14 +239,12 @@ int downloadToNode(Host& host, Line& line, const DownloadOptions& o, const Fleet
 int download(const Args& args) {
   cli::Parsed parsed;
   HostOptions hostOptions;
-  if (auto rc = readCommandArgs(args, kOwnOptions, "download", kSynopsis, parsed, hostOptions)) {
-    return *rc;
-  }
+  if (auto rc = readCommandArgs(args, "download", parsed, hostOptions)) return *rc;
   DownloadOptions o;
   const std::string why = parse(parsed, o);
-  if (!why.empty()) return usageError("download", why, kSynopsis);
+  if (!why.empty()) return usageError("download", why);
   int rc = kOk;
-  const std::unique_ptr<Host> host = makeHost("download", hostOptions, rc, kSynopsis);
+  const std::unique_ptr<Host> host = makeHost("download", hostOptions, rc);
   if (!host) return rc;
   // The window's start-up load of the data files, so the same data folder gives the same
   // setup block.

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <set>
 
 #include "common/textnum.h"
 #include "platform/stop_signals.h"
@@ -29,14 +28,14 @@ class FleetReporter : public Reporter {
     if (text.empty() || text == last_) return;
     last_ = text;
     endBar();
-    std::fprintf(stderr, "osdctl: %s\n", text.c_str());
+    std::fprintf(stderr, "%s %s\n", tag().c_str(), text.c_str());
   }
   void error(const std::string& message, const std::string& title) override {
     std::string line = message;
     for (char& c : line)
       if (c == '\r' || c == '\n') c = ' ';
     endBar();
-    std::fprintf(stderr, "osdctl: %s (%s)\n", line.c_str(), title.c_str());
+    std::fprintf(stderr, "%s %s (%s)\n", tag().c_str(), line.c_str(), title.c_str());
   }
   void progressShown(bool) override {}
   void progress(double) override {}
@@ -51,7 +50,7 @@ class FleetReporter : public Reporter {
       std::fprintf(stderr, "\r%s\x1b[K", figures.c_str());
       barOpen_ = true;
     } else {
-      std::fprintf(stderr, "osdctl: sent %lld of %lld bytes of the job, %s left\n",
+      std::fprintf(stderr, "%s sent %lld of %lld bytes of the job, %s left\n", tag().c_str(),
                    static_cast<long long>(p.done), static_cast<long long>(p.total),
                    durationText(p.secondsLeft).c_str());
     }
@@ -117,53 +116,36 @@ std::string prepareLogo(Host& host, const LogoChoice& c, FleetLogo& out) {
   return "";
 }
 
-std::string readNodeList(const std::string& text, std::vector<int>& ids) {
-  std::set<int> seen;
-  ids.clear();
-  for (size_t at = 0; at <= text.size();) {
-    const size_t comma = std::min(text.find(',', at), text.size());
-    const std::string item = text.substr(at, comma - at);
-    int id = 0;
-    if (!wholeNumber(item, 1, 255, id)) {
-      return "--nodes needs node IDs 1-255 separated by commas, or all ('" + item + "' is none)";
-    }
-    if (!seen.insert(id).second) return "--nodes names node " + item + " twice";
-    ids.push_back(id);
-    at = comma + 1;
-  }
-  return "";
-}
-
 std::vector<int> scanWholeLine(Host& host, Line& line) {
   NodeScan scanner(host.port(), line.link.line(), host.loop(), 1, 255);
   scanner.onProgress = [&scanner](int id, int index, int count, int secondsLeft) {
     if (StopSignals::raised()) scanner.cancel();
     if (index % 4 == 0) {
-      std::fprintf(stderr, "osdctl: scanning node ID %d (%d of %d), about %d s left\n", id,
-                   index + 1, count, secondsLeft);
+      std::fprintf(stderr, "%s scanning node ID %d (%d of %d), about %d s left\n", tag().c_str(),
+                   id, index + 1, count, secondsLeft);
     }
   };
   std::vector<int> ids;
   for (const FoundNode& f : scanner.run()) ids.push_back(f.id);
   // A scan that did not reach its end is no scan of the whole line.
   if (scanner.cancelled()) {
-    std::fprintf(stderr, "osdctl download: stopped during the scan; nothing was sent\n");
+    std::fprintf(stderr, "%s stopped during the scan; nothing was sent\n", tag().c_str());
     return {};
   }
   if (!scanner.error().empty()) {
-    std::fprintf(stderr, "osdctl: the port failed during the scan: %s\n", scanner.error().c_str());
+    std::fprintf(stderr, "%s the port failed during the scan: %s\n", tag().c_str(),
+                 scanner.error().c_str());
     return {};
   }
-  if (ids.empty()) std::fprintf(stderr, "osdctl: no node answered on IDs 1-255\n");
+  if (ids.empty()) std::fprintf(stderr, "%s no node answered on IDs 1-255\n", tag().c_str());
   return ids;
 }
 
 std::string resultLine(const FleetResult& r) {
-  const std::string memory = r.memoryKiB > 0 ? std::to_string(r.memoryKiB) + "K" : "-";
-  return std::to_string(r.id) + "\t" + memory + "\t" + r.reason;
+  return std::to_string(r.id) + "\t" + memoryColumn(r.memoryKiB) + "\t" + r.reason;
 }
 
-int runFleet(Host& host, Line& line, const FleetJob& job, const char* command) {
+int runFleet(Host& host, Line& line, const FleetJob& job) {
   FleetReporter reporter;
   host.loop().setTimerEnabled(TimerId::Delay, true);
   line.downloading = true;
@@ -180,13 +162,14 @@ int runFleet(Host& host, Line& line, const FleetJob& job, const char* command) {
   }
   std::fflush(stdout);
   if (fleet.stop().insideStream) {
-    std::fprintf(stderr, "osdctl %s: %s\n", command,
+    std::fprintf(stderr, "%s %s\n", tag().c_str(),
                  stoppedAtText(fleet.stop().at, fleet.stop().of).c_str());
   } else if (StopSignals::raised()) {
-    std::fprintf(stderr, "osdctl %s: stopped before a stream\n", command);
+    std::fprintf(stderr, "%s stopped before a stream\n", tag().c_str());
   }
-  std::fprintf(stderr, "osdctl: %d of %zu nodes programmed\n", programmed, results.size());
-  if (!drained) std::fprintf(stderr, "osdctl: the port did not send everything\n");
+  std::fprintf(stderr, "%s %d of %zu nodes programmed\n", tag().c_str(), programmed,
+               results.size());
+  if (!drained) std::fprintf(stderr, "%s the port did not send everything\n", tag().c_str());
   return drained && programmed == static_cast<int>(results.size()) ? kOk : kPortFailure;
 }
 

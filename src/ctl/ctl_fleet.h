@@ -25,9 +25,6 @@ struct LogoChoice {
 // and the setup block that go with it. "" when it is ready, else the reader's reason.
 std::string prepareLogo(Host& host, const LogoChoice& choice, FleetLogo& out);
 
-// "3,7,26": node IDs 1-255, each once. "" or why not.
-std::string readNodeList(const std::string& text, std::vector<int>& ids);
-
 // The node IDs a scan of 1-255 finds, with its progress on standard error; empty after
 // saying why (no node, a port failure).
 std::vector<int> scanWholeLine(Host& host, Line& line);
@@ -38,6 +35,6 @@ std::string resultLine(const FleetResult& r);
 // Runs the job on the line: progress on standard error, one result line per node on
 // standard output. kOk when every node was programmed, kPortFailure otherwise. SIGINT and
 // SIGTERM stop it (StopSignals must live): "osdctl COMMAND: stopped at N of M bytes".
-int runFleet(Host& host, Line& line, const FleetJob& job, const char* command);
+int runFleet(Host& host, Line& line, const FleetJob& job);
 
 }  // namespace osd::ctl

@@ -44,7 +44,7 @@ void Host::takeMachineSettings() {
   std::string key = Preferences::path(kAppKey, kSection, "");
   key.pop_back();  // the path's last backslash
   const std::string note = importNote(import, "the registry (" + key + ")", settings_->file());
-  if (!note.empty()) std::fprintf(stderr, "osdctl: %s\n", note.c_str());
+  if (!note.empty()) std::fprintf(stderr, "%s %s\n", tag().c_str(), note.c_str());
 }
 
 void Recorder::error(const std::string& message, const std::string& title) {
@@ -73,12 +73,11 @@ Line::Line(Host& host)
   };
 }
 
-std::unique_ptr<Host> makeHost(const char* command, const HostOptions& options, int& rc,
-                               const char* synopsis) {
+std::unique_ptr<Host> makeHost(const char* command, const HostOptions& options, int& rc) {
   try {
     return std::make_unique<Host>(options);
   } catch (const std::invalid_argument& e) {
-    rc = usageError(command, e.what(), synopsis);
+    rc = usageError(command, e.what());
     return nullptr;
   }
 }
@@ -92,8 +91,8 @@ std::unique_ptr<Line> openLine(Host& host, int& rc) {
 }
 
 std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
-                               std::unique_ptr<Host>& host, int& rc, const char* synopsis) {
-  host = makeHost(command, options, rc, synopsis);
+                               std::unique_ptr<Host>& host, int& rc) {
+  host = makeHost(command, options, rc);
   return host ? openLine(*host, rc) : nullptr;
 }
 
@@ -102,7 +101,7 @@ DownloadHooks stoppable(DownloadHooks hooks) {
   return hooks;
 }
 
-int stoppedAt(Line& line, int64_t written, int64_t total, const char* command, bool inFlight) {
+int stoppedAt(Line& line, int64_t written, int64_t total, bool inFlight) {
   LineState& state = line.link.line();
   const bool terminal = ::isatty(2) == 1;
   if (inFlight) {
@@ -112,7 +111,7 @@ int stoppedAt(Line& line, int64_t written, int64_t total, const char* command, b
     if (terminal) std::fputc('\n', stderr);
   }
   const int64_t carried = std::max<int64_t>(0, written - state.inFlight());
-  std::fprintf(stderr, "osdctl %s: %s\n", command, stoppedAtText(carried, total).c_str());
+  std::fprintf(stderr, "%s %s\n", tag().c_str(), stoppedAtText(carried, total).c_str());
   return kPortFailure;
 }
 
@@ -123,14 +122,15 @@ Line::~Line() {
 }
 
 int Host::openPort(LinkService& link) {
+  const std::string tagged = tag();
   if (options_.port.empty()) {
-    std::fprintf(stderr, "osdctl: no port given (--port N or --port DEVICE)\n");
+    std::fprintf(stderr, "%s no port given (--port N or --port DEVICE)\n", tagged.c_str());
     return kPortFailure;
   }
   const int number = seams_->resolvePort(options_.port);
   if (number == 0) {
-    std::fprintf(stderr, "osdctl: '%s' is neither a port number 1-255 nor a device path\n",
-                 options_.port.c_str());
+    std::fprintf(stderr, "%s '%s' is neither a port number 1-255 nor a device path\n",
+                 tagged.c_str(), options_.port.c_str());
     return kPortFailure;
   }
   link.select(number);
@@ -139,12 +139,17 @@ int Host::openPort(LinkService& link) {
     const std::string why = seams_->openFailure();
     // Name the port as the user gave it: a device path, or the number and its device.
     const std::string device = port().deviceName(number);
+    const bool byDevice = options_.port.find_first_not_of("0123456789") != std::string::npos;
+    const std::string com = "COM" + options_.port;
     const std::string named =
-        options_.port.find_first_not_of("0123456789") != std::string::npos
-            ? options_.port
-            : "port " + options_.port + (device.empty() ? "" : " (" + device + ")");
-    std::fprintf(stderr, "osdctl: %s cannot be opened: %s\n", named.c_str(),
-                 why.empty() ? "unknown reason" : why.c_str());
+        byDevice ? options_.port
+                 : com + (device.empty() || device == com ? "" : " (" + device + ")");
+    if (seams_->openFailureInUse()) {
+      std::fprintf(stderr, "%s %s is in use by another program\n", tagged.c_str(), named.c_str());
+    } else {
+      std::fprintf(stderr, "%s %s cannot be opened: %s\n", tagged.c_str(), named.c_str(),
+                   why.empty() ? "unknown reason" : why.c_str());
+    }
     return kPortFailure;
   }
   loop().setTimerEnabled(TimerId::ComInit, false);
@@ -175,7 +180,7 @@ bool Host::drain(int timeoutMs) {
 }
 
 void StderrReporter::status(const std::string& text) {
-  if (!text.empty()) std::fprintf(stderr, "osdctl: %s\n", text.c_str());
+  if (!text.empty()) std::fprintf(stderr, "%s %s\n", tag().c_str(), text.c_str());
 }
 
 void StderrReporter::error(const std::string& message, const std::string& title) {
@@ -185,7 +190,7 @@ void StderrReporter::error(const std::string& message, const std::string& title)
   }
   line += " (" + title + ")";
   errors_.push_back(line);
-  std::fprintf(stderr, "osdctl: %s\n", line.c_str());
+  std::fprintf(stderr, "%s %s\n", tag().c_str(), line.c_str());
 }
 
 void StderrReporter::download(const DownloadProgress& p) {
@@ -193,7 +198,8 @@ void StderrReporter::download(const DownloadProgress& p) {
   const int64_t now = nowMs();
   if (p.phase != phase_) {
     phase_ = p.phase;
-    if (p.phase == DownloadPhase::Erasing) std::fprintf(stderr, "osdctl: erasing, about 10 s\n");
+    if (p.phase == DownloadPhase::Erasing)
+      std::fprintf(stderr, "%s erasing, about 10 s\n", tag().c_str());
     if (p.phase == DownloadPhase::Setup && p.total > 0) {
       line_ = std::make_unique<LineProgress>(p.total, static_cast<double>(now) / 1000.0);
     }
@@ -207,7 +213,7 @@ void StderrReporter::download(const DownloadProgress& p) {
     std::fprintf(stderr, "\r%s\x1b[K", progressBarLine(*line_, 79).c_str());
     barOpen_ = true;
   } else {
-    std::fprintf(stderr, "osdctl: %s\n", sentOfTotal(*line_).c_str());
+    std::fprintf(stderr, "%s %s\n", tag().c_str(), sentOfTotal(*line_).c_str());
   }
 }
 

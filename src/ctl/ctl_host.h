@@ -4,11 +4,11 @@
 //
 //   cli::Parsed parsed;
 //   HostOptions options;
-//   if (auto rc = readCommandArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options))
+//   if (auto rc = readCommandArgs(args, "identify", parsed, options))
 //     return *rc;                                     // help, version or a usage error
 //   std::unique_ptr<Host> host;
 //   int rc = kOk;
-//   auto line = openLine("identify", options, host, rc, kSynopsis);
+//   auto line = openLine("identify", options, host, rc);
 //   if (!line) return rc;                             // 3 with a one-line reason on stderr
 //   line->dispatcher.wakeAll();
 //   host->runUntil([&] { return line->session.replyCount() > 0; }, 3000);
@@ -154,10 +154,9 @@ struct Line {
 // Builds the host and opens the --port on a line; on failure null, with `rc` holding the exit
 // status (a usage error of `command` or kPortFailure) after the reason was printed.
 std::unique_ptr<Line> openLine(const char* command, const HostOptions& options,
-                               std::unique_ptr<Host>& host, int& rc, const char* synopsis);
+                               std::unique_ptr<Host>& host, int& rc);
 // The two steps apart, for a command that checks its files before the port is opened.
-std::unique_ptr<Host> makeHost(const char* command, const HostOptions& options, int& rc,
-                               const char* synopsis);
+std::unique_ptr<Host> makeHost(const char* command, const HostOptions& options, int& rc);
 std::unique_ptr<Line> openLine(Host& host, int& rc);
 
 // The job's waits, and a stop when SIGINT or SIGTERM came (StopSignals).
@@ -165,7 +164,6 @@ DownloadHooks stoppable(DownloadHooks hooks);
 // After a stop: lets the line carry what is on its way (on a terminal "Stopping: N bytes
 // still on their way"), then "osdctl COMMAND: stopped at N of M bytes" where N is what the
 // line carried of the `written` bytes of the stream; kPortFailure.
-int stoppedAt(Line& line, int64_t written, int64_t total, const char* command,
-              bool inFlight = false);
+int stoppedAt(Line& line, int64_t written, int64_t total, bool inFlight = false);
 
 }  // namespace osd::ctl

@@ -102,8 +102,9 @@ std::optional<std::vector<uint8_t>> logoStore(const std::string& stream, bool co
 }
 
 // Asks for the logo and waits for the stream: 12.5 s without data or 0.5 s after the last byte
-// ends it. False with the reason when no whole stream came.
-bool receiveReadBack(Host& host, Line& line, std::string& stream, std::string& why) {
+// ends it. False with the reason when no whole stream came ("no answer from node N" when not a
+// byte came).
+bool receiveReadBack(Host& host, Line& line, int node, std::string& stream, std::string& why) {
   NodeSession& session = line.session;
   if (!session.requestReadBack() || !line.recorder.failure.empty()) {
     why = "the read-back request failed: " +
@@ -120,6 +121,10 @@ bool receiveReadBack(Host& host, Line& line, std::string& stream, std::string& w
     return false;
   }
   stream = line.recorder.stream;
+  if (stream.empty() && line.recorder.failure.empty() && session.lastReadBackLength() == 0) {
+    why = node > 0 ? "no answer from node " + std::to_string(node) : "no answer from the line";
+    return false;
+  }
   if (stream.empty()) {
     why = line.recorder.failure.empty() ? line.recorder.lastStatus : line.recorder.failure;
     return false;
@@ -134,21 +139,18 @@ bool receiveReadBack(Host& host, Line& line, std::string& stream, std::string& w
 // ---------------------------------------------------------------------------------------
 
 int identify(const Args& args) {
-  static const char* kSynopsis = "identify --port P [--node ID]";
   cli::Parsed parsed;
   HostOptions options;
-  if (auto rc = readCommandArgs(args, {{"--node"}}, "identify", kSynopsis, parsed, options))
-    return *rc;
+  if (auto rc = readCommandArgs(args, "identify", parsed, options)) return *rc;
   int node = 0;
-  if (!nodeOption(parsed, node))
-    return usageError("identify", "--node needs a node ID 1-255", kSynopsis);
+  if (!nodeOption(parsed, node)) return usageError("identify", "--node needs a node ID 1-255");
   if (!parsed.words.empty()) {
-    return usageError("identify", "unexpected argument '" + parsed.words[0] + "'", kSynopsis);
+    return usageError("identify", "unexpected argument '" + parsed.words[0] + "'");
   }
 
   int rc = kOk;
   std::unique_ptr<Host> host;
-  std::unique_ptr<Line> line = openLine("identify", options, host, rc, kSynopsis);
+  std::unique_ptr<Line> line = openLine("identify", options, host, rc);
   if (!line) return rc;
   NodeSession& session = line->session;
 
@@ -156,12 +158,14 @@ int identify(const Args& args) {
   line->dispatcher.sizeQuery();  // "QXS": a graphics node answers with its memory size
   session.listen(kAnswerPolls);
   const bool answered = host->runUntil([&] { return session.memorySize() > 0; }, kAnswerWaitMs);
+  const std::string nodeColumn = node > 0 ? std::to_string(node) : "all";
   if (!answered) {
     if (!session.buffered().empty()) {
       std::fprintf(stderr,
                    "osdctl identify: the line never went quiet: a node keeps sending without a "
                    "pause\n");
     } else if (session.replyCount() > 0) {
+      std::printf("%s\t-\n", nodeColumn.c_str());
       std::fprintf(stderr,
                    "osdctl identify: the node answered \"%s\" but gave no memory size (not a "
                    "QX3/QX7 graphics node)\n",
@@ -173,8 +177,11 @@ int identify(const Args& args) {
     }
     return kPortFailure;
   }
-  std::printf("%s\n%s\n", graphicsNodeTitle(line->recorder.digits).c_str(),
-              imagePixelsText(session.memorySize()).c_str());
+  // NODE MEMORY on standard output; the window's detection text on standard error.
+  std::printf("%s\t%s\n", nodeColumn.c_str(), memoryColumn(session.memorySize() / 1024).c_str());
+  std::fprintf(stderr, "osdctl identify: %s; %s\n",
+               graphicsNodeTitle(line->recorder.digits).c_str(),
+               imagePixelsText(session.memorySize()).c_str());
   return kOk;
 }
 
@@ -183,22 +190,20 @@ int identify(const Args& args) {
 // ---------------------------------------------------------------------------------------
 
 int send(const Args& args) {
-  static const char* kSynopsis = "send --port P TEXT   (\\xNN for a byte, \\\\ for a backslash)";
   cli::Parsed parsed;
   HostOptions options;
-  if (auto rc = readCommandArgs(args, {}, "send", kSynopsis, parsed, options)) return *rc;
+  if (auto rc = readCommandArgs(args, "send", parsed, options)) return *rc;
   if (parsed.words.size() != 1) {
     return usageError("send",
-                      parsed.words.empty() ? "no text given" : "give the text as one argument",
-                      kSynopsis);
+                      parsed.words.empty() ? "no text given" : "give the text as one argument");
   }
   std::string bytes, why;
-  if (!unescape(parsed.words[0], bytes, why)) return usageError("send", why, kSynopsis);
-  if (bytes.empty()) return usageError("send", "the text is empty", kSynopsis);
+  if (!unescape(parsed.words[0], bytes, why)) return usageError("send", why);
+  if (bytes.empty()) return usageError("send", "the text is empty");
 
   int rc = kOk;
   std::unique_ptr<Host> host;
-  std::unique_ptr<Line> line = openLine("send", options, host, rc, kSynopsis);
+  std::unique_ptr<Line> line = openLine("send", options, host, rc);
   if (!line) return rc;
   if (!line->dispatcher.send(bytes)) {
     std::fprintf(stderr, "osdctl send: %s\n", line->recorder.failure.c_str());
@@ -213,26 +218,23 @@ int send(const Args& args) {
 // ---------------------------------------------------------------------------------------
 
 int select(const Args& args) {
-  static const char* kSynopsis = "select LOGO --port P [--node ID]";
   cli::Parsed parsed;
   HostOptions options;
-  if (auto rc = readCommandArgs(args, {{"--node"}}, "select", kSynopsis, parsed, options))
-    return *rc;
+  if (auto rc = readCommandArgs(args, "select", parsed, options)) return *rc;
   int node = 0;
   int logo = 0;
-  if (!nodeOption(parsed, node))
-    return usageError("select", "--node needs a node ID 1-255", kSynopsis);
-  if (parsed.words.empty()) return usageError("select", "no logo number given", kSynopsis);
+  if (!nodeOption(parsed, node)) return usageError("select", "--node needs a node ID 1-255");
+  if (parsed.words.empty()) return usageError("select", "no logo number given");
   if (parsed.words.size() > 1) {
-    return usageError("select", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
+    return usageError("select", "unexpected argument '" + parsed.words[1] + "'");
   }
   if (!wholeNumber(parsed.words[0], 1, 15, logo)) {
-    return usageError("select", "LOGO is a logo number 1-15", kSynopsis);
+    return usageError("select", "LOGO is a logo number 1-15");
   }
 
   int rc = kOk;
   std::unique_ptr<Host> host;
-  std::unique_ptr<Line> line = openLine("select", options, host, rc, kSynopsis);
+  std::unique_ptr<Line> line = openLine("select", options, host, rc);
   if (!line) return rc;
   line->dispatcher.wake(node);
   line->dispatcher.selectLogo(logo);  // "AJ" + two digits + three zero bytes
@@ -249,24 +251,21 @@ int select(const Args& args) {
 // ---------------------------------------------------------------------------------------
 
 int upload(const Args& args) {
-  static const char* kSynopsis = "upload OUT.bmp --port P [--model N] [--color] [--node ID]";
   cli::Parsed parsed;
   HostOptions options;
-  const std::vector<cli::Option> own = {{"--model"}, {"--node"}, {"--color", cli::Kind::Flag}};
-  if (auto rc = readCommandArgs(args, own, "upload", kSynopsis, parsed, options)) return *rc;
+  if (auto rc = readCommandArgs(args, "upload", parsed, options)) return *rc;
   int model = -1;
   int node = 0;
   bool color = parsed.has("--color");
   std::string why;
   if (parsed.has("--model") &&
       !(wholeNumber(parsed.value("--model"), 1, 31, model) && isLogoModel(model))) {
-    return usageError("upload", "--model is " + logoModelsText(), kSynopsis);
+    return usageError("upload", "--model is " + logoModelsText());
   }
-  if (!nodeOption(parsed, node))
-    return usageError("upload", "--node needs a node ID 1-255", kSynopsis);
-  if (parsed.words.empty()) return usageError("upload", "no output file given", kSynopsis);
+  if (!nodeOption(parsed, node)) return usageError("upload", "--node needs a node ID 1-255");
+  if (parsed.words.empty()) return usageError("upload", "no output file given");
   if (parsed.words.size() > 1) {
-    return usageError("upload", "unexpected argument '" + parsed.words[1] + "'", kSynopsis);
+    return usageError("upload", "unexpected argument '" + parsed.words[1] + "'");
   }
   const std::string out = parsed.words[0];
   {
@@ -280,7 +279,7 @@ int upload(const Args& args) {
 
   int rc = kOk;
   std::unique_ptr<Host> host;
-  std::unique_ptr<Line> line = openLine("upload", options, host, rc, kSynopsis);
+  std::unique_ptr<Line> line = openLine("upload", options, host, rc);
   if (!line) return rc;
   // Model and colour: the options, else the settings restored as the window restores them.
   NodeChoices stored(host->bench().prefs());
@@ -300,7 +299,7 @@ int upload(const Args& args) {
   line->colour = color;
   line->dispatcher.wake(node);
   std::string stream;
-  if (!receiveReadBack(*host, *line, stream, why)) {
+  if (!receiveReadBack(*host, *line, node, stream, why)) {
     std::fprintf(stderr, "osdctl upload: %s\n", why.c_str());
     return kPortFailure;
   }
@@ -314,8 +313,9 @@ int upload(const Args& args) {
     return kRefused;
   }
   std::error_code ec;
-  std::printf("%s: logo of slot 1, %s, %ju bytes\n", out.c_str(), color ? "colour" : "monochrome",
-              static_cast<uintmax_t>(std::filesystem::file_size(out, ec)));
+  std::fprintf(stderr, "osdctl upload: wrote %s: logo of slot 1, %s, %ju bytes\n", out.c_str(),
+               color ? "colour" : "monochrome",
+               static_cast<uintmax_t>(std::filesystem::file_size(out, ec)));
   return kOk;
 }
 

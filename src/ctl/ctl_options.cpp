@@ -1,16 +1,15 @@
 #include "ctl/ctl_options.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
 
+#include "ctl/command_table.h"
 #include "qtplatform/port_map.h"
 
 namespace osd::ctl {
-
-const std::vector<cli::Option>& commonOptions() {
-  static const std::vector<cli::Option> kOptions = {
-      {"--port"}, {"--port-map"}, {"--settings"}, {"--data-dir"}};
-  return kOptions;
-}
 
 bool takeCommonOptions(const cli::Parsed& parsed, HostOptions& options, std::string& error) {
   options.port = parsed.value("--port");
@@ -31,19 +30,20 @@ bool takeCommonOptions(const cli::Parsed& parsed, HostOptions& options, std::str
   return true;
 }
 
-int usageError(const char* command, const std::string& why, const char* synopsis) {
-  std::fprintf(stderr, "osdctl %s: %s\nusage: osdctl %s\n", command, why.c_str(), synopsis);
+int usageError(const char* command, const std::string& why) {
+  const Command* c = findCommand(command);
+  std::fprintf(stderr, "osdctl %s: %s\nusage: osdctl %s\n", command, why.c_str(),
+               c ? wrappedSynopsis(*c, 14).c_str() : command);
   return kUsage;
 }
 
-std::optional<int> readCommandArgs(const Args& args, std::vector<cli::Option> own,
-                                   const char* command, const char* synopsis, cli::Parsed& parsed,
+std::optional<int> readCommandArgs(const Args& args, const char* command, cli::Parsed& parsed,
                                    HostOptions& options) {
-  own.insert(own.end(), commonOptions().begin(), commonOptions().end());
-  parsed = cli::parse(args, own);
+  const Command* c = findCommand(command);
+  parsed = cli::parse(args, optionsOf(*c));
   std::string why = parsed.error;
   if (parsed.outcome == cli::Outcome::Help) {
-    std::printf("usage: osdctl %s\n", synopsis);
+    printCommandHelp(*c, stdout);
     return kOk;
   }
   if (parsed.outcome == cli::Outcome::Version) {
@@ -51,10 +51,46 @@ std::optional<int> readCommandArgs(const Args& args, std::vector<cli::Option> ow
     return kOk;
   }
   if (parsed.outcome == cli::Outcome::Run && takeCommonOptions(parsed, options, why)) {
-    if (!options.port.empty()) return std::nullopt;
+    if (!options.port.empty() || c->port != PortUse::Needed) return std::nullopt;
     why = "--port is needed";
   }
-  return usageError(command, why, synopsis);
+  return usageError(command, why);
+}
+
+std::string readIdList(const std::string& text, const std::string& option, std::vector<int>& ids) {
+  std::set<int> seen;
+  ids.clear();
+  for (size_t at = 0; at <= text.size();) {
+    const size_t comma = std::min(text.find(',', at), text.size());
+    const std::string item = text.substr(at, comma - at);
+    const size_t dash = item.find('-');
+    int from = 0, to = 0;
+    const bool range = dash != std::string::npos;
+    if (!(range ? wholeNumber(item.substr(0, dash), 1, 255, from) &&
+                      wholeNumber(item.substr(dash + 1), 1, 255, to) && from <= to
+                : wholeNumber(item, 1, 255, from))) {
+      return option + " needs node IDs 1-255 and ranges FROM-TO, such as 3-7,9" +
+             (option == "--nodes" ? ", or all" : "") + " ('" + item + "' is none)";
+    }
+    for (int id = from; id <= (range ? to : from); ++id) {
+      if (!seen.insert(id).second) return option + " names node " + std::to_string(id) + " twice";
+      ids.push_back(id);
+    }
+    at = comma + 1;
+  }
+  return "";
+}
+
+std::string fileFault(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return "is a folder";
+  if (!std::filesystem::exists(path, ec)) return "no such file";
+  if (!std::ifstream(path, std::ios::binary)) return "cannot be read";
+  return "";
+}
+
+std::string memoryColumn(int kib) {
+  return kib > 0 ? std::to_string(kib) + "K" : "-";
 }
 
 std::string dataFolder(const std::string& dataDirOption, const std::string& programDir) {

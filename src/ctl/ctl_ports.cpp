@@ -9,25 +9,16 @@
 namespace osd::ctl {
 
 int ports(const Args& args) {
-  const cli::Parsed parsed = cli::parse(args, commonOptions());
+  cli::Parsed parsed;
   HostOptions options;
-  std::string error = parsed.error;
-  if (parsed.outcome == cli::Outcome::Run) takeCommonOptions(parsed, options, error);
-  if (!error.empty()) {
-    std::fprintf(stderr, "osdctl ports: %s\n", error.c_str());
-    return kUsage;
-  }
-  if (!parsed.words.empty() || !options.port.empty()) {
-    std::fprintf(stderr, "osdctl ports: unexpected argument '%s'\n",
-                 parsed.words.empty() ? "--port" : parsed.words.front().c_str());
-    return kUsage;
-  }
+  if (auto rc = readCommandArgs(args, "ports", parsed, options)) return *rc;
+  if (!parsed.words.empty())
+    return usageError("ports", "unexpected argument '" + parsed.words.front() + "'");
   std::vector<PortListing> found;
   try {
     found = listPorts(options.portMap);
   } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "osdctl ports: %s\n", e.what());
-    return kUsage;
+    return usageError("ports", e.what());
   }
   if (found.empty()) {
     std::fprintf(stderr, "osdctl ports: no serial devices found\n");

@@ -26,6 +26,8 @@ class HostSeams {
   virtual int resolvePort(const std::string& typed) = 0;
   // Why the last open of the port failed; "" when it did not or nobody said.
   virtual std::string openFailure() const = 0;
+  // Whether it failed because another program holds the port (kErrPortInUse).
+  virtual bool openFailureInUse() const = 0;
   // The folder of the running program.
   virtual std::string programDir() const = 0;
   // Runs `tick` every `periodMs` while the loop runs, until stopTicker() (one ticker at a time).

@@ -32,6 +32,7 @@ class QtSeams : public HostSeams {
   Launcher& launcher() override { return launcher_; }
   int resolvePort(const std::string& typed) override { return port_->map().resolve(typed); }
   std::string openFailure() const override { return port_->lastOpenError().description; }
+  bool openFailureInUse() const override { return port_->lastOpenError().number == kErrPortInUse; }
   std::string programDir() const override {
     return QCoreApplication::applicationDirPath().toStdString();
   }

@@ -70,6 +70,7 @@ class StdSeams : public HostSeams {
   Launcher& launcher() override { return launcher_; }
   int resolvePort(const std::string& typed) override { return port_.resolve(typed); }
   std::string openFailure() const override { return port_.lastOpenError().description; }
+  bool openFailureInUse() const override { return port_.lastOpenError().number == kErrPortInUse; }
   std::string programDir() const override {
     std::wstring path(32768, L'\0');
     const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));

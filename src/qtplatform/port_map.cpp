@@ -70,6 +70,7 @@ PortMap PortMap::fromSources(const std::string& commandLineMap) {
 
 bool PortMap::addMapText(const std::string& text, std::string& error) {
   std::vector<std::pair<int, std::string>> parsed;
+  std::vector<std::string> items;
   size_t start = 0;
   while (start <= text.size()) {
     size_t comma = text.find(',', start);
@@ -84,7 +85,19 @@ bool PortMap::addMapText(const std::string& text, std::string& error) {
       error = "bad entry \"" + item + "\": expected N=DEVICE with N from 1 to 255";
       return false;
     }
+    // One number for two devices, or one device under two numbers: one of them is a mistake,
+    // and taking either would address the wrong node.
+    for (size_t k = 0; k < parsed.size(); ++k) {
+      const bool sameNumber = parsed[k].first == number;
+      if (sameNumber || canonical(parsed[k].second) == canonical(device)) {
+        error =
+            "\"" + items[k] + "\" and \"" + item + "\" give " +
+            (sameNumber ? "port " + std::to_string(number) + " twice" : device + " two numbers");
+        return false;
+      }
+    }
     parsed.emplace_back(number, device);
+    items.push_back(item);
   }
   for (const auto& [number, device] : parsed) set(number, device);
   return true;

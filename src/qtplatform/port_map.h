@@ -27,8 +27,9 @@ class PortMap {
   // one-line reason when a map text is malformed.
   static PortMap fromSources(const std::string& commandLineMap);
 
-  // Adds the explicit entries of a map text; later entries replace earlier ones for the same
-  // number. Returns false and sets `error` (nothing added) when the text is malformed.
+  // Adds the explicit entries of a map text, replacing earlier entries for the same numbers.
+  // Returns false and sets `error` (nothing added) when the text is malformed or gives one
+  // number twice or one device two numbers (the error names both entries).
   bool addMapText(const std::string& text, std::string& error);
   // Maps `number` explicitly (replacing an automatic entry for that number or that device).
   void set(int number, const std::string& device);

@@ -79,6 +79,24 @@ std::vector<int> comPorts() {
     }
     break;
   }
+  // Wine lists only the ports its mount manager made, not a COM port mapped by a link in the
+  // prefix's dosdevices folder, which opens all the same: the folder's comN entries count too.
+  // Only the names are read; no port is opened.
+  wchar_t config[4096];
+  const DWORD length = ::GetEnvironmentVariableW(L"WINECONFIGDIR", config, 4096);
+  if (length > 0 && length < 4096) {
+    std::wstring folder(config, length);
+    if (folder.rfind(L"\\??\\", 0) == 0) folder.erase(0, 4);
+    WIN32_FIND_DATAW entry;
+    const HANDLE found = ::FindFirstFileW((folder + L"\\dosdevices\\com*").c_str(), &entry);
+    if (found != INVALID_HANDLE_VALUE) {
+      do {
+        if (const int number = WinSerialPort::comNumber(narrow(entry.cFileName)))
+          numbers.insert(number);
+      } while (::FindNextFileW(found, &entry));
+      ::FindClose(found);
+    }
+  }
   return {numbers.begin(), numbers.end()};
 }
 

@@ -9,7 +9,8 @@
 namespace osd::win {
 
 // The numbers of the system's COM ports, rising: the values under
-// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM and the DOS device names COMn.
+// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, the DOS device names COMn and, under Wine,
+// the comN links of the prefix's dosdevices folder.
 std::vector<int> comPorts();
 
 // The values under HKEY_LOCAL_MACHINE\SOFTWARE\Norvo\<appKey>\<section> as text: those of the

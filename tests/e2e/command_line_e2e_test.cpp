@@ -16,7 +16,7 @@ struct Case {
   std::string program;
   std::vector<std::string> args;
   int rc;
-  const char* said;  // text that the program's output (standard output, else error) holds
+  std::string said;  // text that the program's output (standard output, else error) holds
 };
 
 TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
@@ -29,7 +29,14 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdprog", {"--data-dir", "a", "--data-dir=b"}, 2, "--data-dir is given twice"},
       {"osdprog", {"--port-map", "9=x,bad"}, 2, "osdprog: --port-map: bad entry \"bad\""},
       {"osdctl", {"--version"}, 0, "osdctl 1."},
-      {"osdctl", {"encode", "x.bmp", "--help"}, 0, "usage: osdctl"},
+      {"osdctl", {"encode", "x.bmp", "--help"}, 0, "usage: osdctl encode BMP"},
+      {"osdctl", {"scan", "--port=3", "--help"}, 0, "usage: osdctl scan --port P [--ids LIST]\n"},
+      {"osdctl", {"help", "apply"}, 0, "  --dry-run "},
+      {"osdctl", {"--port-map", "3=/a,3=/b", "ports"}, 2, "\"3=/a\" and \"3=/b\" give port 3"},
+      {"osdctl", {"--settings=s.ini", "--port-map", "9=" + t.path + "/tty9", "identify", "--port", "9"},
+       3, "osdctl identify: COM9 (" + t.path + "/tty9) cannot be opened"},
+      {"osdctl", {"--port", "3", "scan"}, 2, "osdctl: '--port' before the command"},
+      {"osdctl", {"upload"}, 2, "osdctl upload: --port is needed\nusage: osdctl upload OUT.bmp"},
       {"osdctl", {"identify", "--port", "0"}, 2, "--port 0:"},
       {"osdctl", {"identify", "--port=256"}, 2, "--port 256:"},
       {"osdctl", {"identify", "--port", "99999999999999999999"}, 2, "--port 99999999999999999999"},
@@ -37,7 +44,8 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"ports", "--port-map", "1=/a", "--port-map=2=/b"}, 2, "given twice"},
       {"osdctl", {"download", "x.bmp", "--port=" + t.path + "/tty9", "--node=5"}, 1, "osdctl download: x.bmp: File not found"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5", "--x=6"}, 2, "--x is given twice"},
-      {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs FROM-TO"},
+      {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs node IDs 1-255 and ranges"},
+      {"osdctl", {"download", "x.bmp", "--port", "3", "--nodes=3,"}, 2, "('' is none)"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port=3", "--x=1", "--y=101"}, 2, "--y needs a percentage"},

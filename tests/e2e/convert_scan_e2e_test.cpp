@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -152,16 +153,22 @@ TEST(ScanE2E, ListsExactlyTheThreeNodesWithTheRequestsOnTheLine) {
   ProgramRun run =
       runProgram(binDir() + "/osdctl", {"scan", "--port", sim.pty(), "--ids", "9-16"}, dir.path);
   EXPECT_EQ(run.rc, 0) << run.err;
-  std::vector<std::string> ids;
-  std::istringstream lines(run.out);
-  for (std::string line; std::getline(lines, line);) ids.push_back(line.substr(0, line.find(':')));
-  EXPECT_EQ(ids, (std::vector<std::string>{"10 (0A)", "12 (0C)", "15 (0F)"})) << run.out;
-  std::string expected;
-  for (int id = 9; id <= 16; ++id)
-    for (const auto& part : scanRequests(id)) expected += part;
-  EXPECT_EQ(lineHeard(sim, record), expected + "SPWK,00");
+  // ID, HEX, MEMORY, MS
+  EXPECT_TRUE(std::regex_match(
+      run.out, std::regex("10\t0A\t64K\t\\d+\n12\t0C\t64K\t\\d+\n15\t0F\t64K\t\\d+\n")))
+      << run.out;
+  const auto asked = [](int from, int to) {
+    std::string bytes;
+    for (int id = from; id <= to; ++id)
+      for (const auto& part : scanRequests(id)) bytes += part;
+    return bytes + "SPWK,00";
+  };
+  EXPECT_EQ(lineHeard(sim, record), asked(9, 16));
 
-  run = runProgram(binDir() + "/osdctl", {"scan", "--port", sim.pty(), "--ids", "13-14"}, dir.path);
+  // A list: each run of IDs in turn, the IDs between them never asked.
+  run = runProgram(binDir() + "/osdctl", {"scan", "--port", sim.pty(), "--ids", "13-14,16"},
+                   dir.path);
   EXPECT_EQ(run.rc, 3) << run.err;
   EXPECT_TRUE(run.out.empty());
+  EXPECT_TRUE(lineHeard(sim, record).ends_with("}" + asked(13, 14) + asked(16, 16)));
 }

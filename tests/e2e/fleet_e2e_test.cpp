@@ -1,8 +1,11 @@
 // osdctl download --nodes and osdctl apply against osdsim with several IDs, unpaced.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QImage>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -17,7 +20,6 @@ using namespace osd::e2e;
 namespace {
 
 const int64_t k64 = DownloadPlan{256, 64, 64 * 1024}.streamLength();
-const int64_t k512 = DownloadPlan{256, 64, 512 * 1024}.streamLength();
 
 // osdsim unpaced with RGB nodes, the line recorded in `t` and each node's picture written there.
 Sim fleet(const TempDir& t, std::vector<std::string> options) {
@@ -52,8 +54,10 @@ const FleetCase kFleetCases[] = {
      {k64}, "SPWK,03WK,07", {3, 7}, {26}, "3\t64K\tprogrammed\n7\t64K\tprogrammed\n", 0},
     {"in turn", {"--id", "3,7,26"}, {"--nodes", "7,3"}, {k64, k64}, "SPWK,07", {3, 7}, {26},
      "7\t64K\tprogrammed\n3\t64K\tprogrammed\n", 0},
-    {"two memory sizes", {"--id", "3,26:512"}, {"--nodes", "3,26"}, {k64, k512}, "SPWK,03",
-     {3, 26}, {}, "3\t64K\tprogrammed\n26\t512K\tprogrammed\n", 0},
+    // A 512 K node sleeps on the line: the 64 K stream is followed by a quiet spell, and the
+    // larger memory keeps nothing of it. (A 512 K stream takes nine minutes of line.)
+    {"a larger memory asleep", {"--id", "3,26:512"}, {"--nodes", "3"}, {k64}, "SPWK,03",
+     {3}, {26}, "3\t64K\tprogrammed\n", 0},
     {"a silent node", {"--id", "3,7"}, {"--nodes", "3,9"}, {k64}, "SPWK,03", {3}, {7},
      "3\t64K\tprogrammed\n9\t-\tno answer within 3 s; left out\n", 3},
 };
@@ -88,21 +92,33 @@ void runFleetCase(const FleetCase& c) {
     EXPECT_FALSE(std::filesystem::exists(t.path + "/got-" + std::to_string(id) + ".bmp")) << id;
 }
 
-// The site file used by both tests: nodes 3 and 7 share one stream, node 9 has its own.
-const char* kSite =
-    "[line]\ntogether = yes\n; nodes 3 and 7 share one stream\n[node 3]\nlogo = a.bmp\n"
-    "format = rgb\n[node 7]\nlogo=a.bmp\nformat=rgb\n[node 9]\nlogo = b.bmp\nformat = rgb\n";
+// The README's site file as printed, saved as Notepad saves it (a byte order mark, CRLF):
+// nodes 3 and 7 share one stream, node 9 has its own.
+const std::string kSite =
+    "\xEF\xBB\xBF[line]\r\ntogether = yes        ; the nodes stay awake together\r\n"
+    "; nodes 3 and 7 share one stream\r\n[node 3]\r\nlogo = a.bmp      ; a BMP\r\n"
+    "format = rgb          # optional\r\n[node 7]\r\nlogo=a.bmp\r\nformat=rgb\r\n"
+    "[node 9]\r\nlogo = b.bmp\r\nformat = rgb\r\n";
 
 struct SiteLine {
   SiteLine() : node(fleet(t, {"--id", "3,7,9", "--wake", "together"})) {
     writeBytes(t.path + "/a.bmp", rgbExactLogo(0));
     writeBytes(t.path + "/b.bmp", rgbExactLogo(5));
-    writeBytes(t.path + "/odd.bmp", test::plainBmp(255, 64, 24));  // the reader refuses it
+    writeBytes(t.path + "/odd.bmp", test::plainBmp(255, 64, 24));     // the reader refuses it
+    writeBytes(t.path + "/huge.bmp", test::plainBmp(1000, 1000, 8));  // too large for any node
+    writeBytes(t.path + "/wide.bmp", test::plainBmp(512, 256, 8));    // 512 K nodes only
+    writeBytes(t.path + "/text.bmp", "[node 3]\nlogo = a.bmp\n");
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    QImage(64, 32, QImage::Format_RGB32).save(&jpeg, "JPEG");
+    writeBytes(t.path + "/cut.jpg", jpeg.data().left(jpeg.data().size() / 2).toStdString());
+    std::filesystem::create_directory(t.path + "/sub");
   }
+  // "@PATH" runs PATH as the site file.
   ProgramRun apply(const std::string& site, const std::vector<std::string>& more = {}) {
     std::ofstream(t.path + "/rec.bin", std::ios::trunc).flush();  // osdsim appends to it
-    std::ofstream(t.path + "/site.ini") << site;
-    std::vector<std::string> args = {"apply", "site.ini"};
+    std::ofstream(t.path + "/site.ini", std::ios::binary) << site;
+    std::vector<std::string> args = {"apply", site[0] == '@' ? site.substr(1) : "site.ini"};
     args.insert(args.end(), more.begin(), more.end());
     return osdctl(args, node, t);
   }
@@ -117,39 +133,77 @@ TEST(FleetE2E, NodesThatStayAwakeTogetherTakeOneStreamSlow) {
   runFleetCase(kFleetCases[1]);
 }
 
-// The whole line (a scan of 255 IDs first), in turn, two memory sizes, a silent node.
+// The whole line (a scan of 255 IDs first), in turn, a larger memory asleep, a silent node.
 TEST(FleetE2E, EveryNodeAskedForStoresTheLogoInAsFewStreamsAsItsWakeUpsAllowSlow) {
   for (const FleetCase& c : kFleetCases)
     if (&c != &kFleetCases[1]) runFleetCase(c);
 }
 
-TEST(ApplyE2E, ADryRunOrABadSiteFileSendsNothing) {
+// A dry run prints the streams in columns and sends nothing; a site file or logo it refuses
+// gets the same exit status and the same one line from the dry run and the real run, with the
+// file and line, and the real run sends nothing either.
+TEST(ApplyE2E, TheDryRunRefusesWhatTheRealRunRefusesAndNeitherSends) {
   SiteLine s;
   ProgramRun run = s.apply(kSite, {"--dry-run"});
   EXPECT_EQ(run.rc, 0) << run.err;
-  EXPECT_NE(run.out.find("stream 1: nodes 3, 7, 64K, a.bmp"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("stream 2: node 9, 64K, b.bmp"), std::string::npos) << run.out;
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(run.out, m,
+                               std::regex("1\t3,7\t64K\t(\\d+)\t(\\d+)\n2\t9\t64K\t(\\d+)\t(\\d+)\n"
+                                          "total\t2\t(\\d+)\t(\\d+)\n")))
+      << run.out;
+  const auto n = [&m](int i) { return std::stoll(m[i].str()); };
+  EXPECT_GT(n(1), k64);
+  EXPECT_EQ(n(5), n(1) + n(3));
+  EXPECT_GE(n(6), std::max(n(2), n(4)));
   EXPECT_EQ(s.line(), "");
+  // The README's example, as printed, passes.
+  std::ifstream readme(OSD_SOURCE_DIR "/README.md");
+  std::string text = "[line]\n";
+  for (std::string l; std::getline(readme, l) && l != "    [line]";) {
+  }
+  for (std::string l; std::getline(readme, l) && l.starts_with("    ");) text += l.substr(4) + "\n";
+  QImage(256, 64, QImage::Format_RGB32).save(QString::fromStdString(s.t.path + "/lobby.png"));
+  run = s.apply(text, {"--dry-run"});
+  EXPECT_EQ(run.rc, 0) << text << run.err;
+  EXPECT_EQ(run.out.substr(0, 4), "1\t3\t") << run.out;
 
-  // Refused with the file and line, before a byte goes out.
   const struct {
     std::string site;
     const char* said;
   } bad[] = {
+      {"[node 3]\nlogo = none.bmp\n", "site.ini:2: logo of node 3: "},
+      {"[node 3]\nlogo = text.bmp\n", "site.ini:2: logo of node 3: "},
+      {"[node 3]\nlogo = sub\n", "sub: is a folder"},
+      {"[node 3]\nlogo = huge.bmp\nmemory = 512\n", "site.ini:2: logo of node 3: Max Width"},
+      {"[node 3]\nlogo = cut.jpg\n", "site.ini:2: logo of node 3: "},
+      {"[node 3]\nlogo = wide.bmp\n",
+       "site.ini:2: logo of node 3: too large for a 64 K node; "
+       "needs memory = 512"},
+      {"[node 3]\nlogo = wide.bmp\nmemory = 64\n", "site.ini:2: logo of node 3: Image Max"},
       {"[line]\ntogether = yes\n[node 3]\nlogo = a.bmp\ncolour = red\n", "site.ini:5: unknown key"},
-      {"[node 3]\nformat = rgb\n[node 7]\nlogo = a.bmp\n", "site.ini:1: [node 3] has no logo"},
+      {"[node 3]\nlogo = a.bmp\n[node 7]\nformat = rgb\n", "site.ini:3: [node 7] has no logo"},
+      {"[node 3]\nlogo = a.bmp\n[node 7]\nlogo = a.bmp\nx = 5\n",
+       "site.ini:3: x and y go together"},
       {"[node 3]\nlogo = a.bmp\n[node 3]\nlogo = b.bmp\n", "site.ini:3: node 3 is listed twice"},
       {"[node 3]\nlogo = a.bmp\n[node 7]\nlogo = odd.bmp\n", "site.ini:4: logo of node 7"},
-      {"[node 3]\nlogo = none.png\n", "site.ini:2: logo of node 3: no such file"},
       {"[line]\ntogether = maybe\n[node 3]\nlogo = a.bmp\n", "site.ini:2: together = maybe"},
+      {"[line]\nport = 300 ; 3 \n[node 3]\nlogo = a.bmp\n",
+       "site.ini:2: port = 300: a port number"},
+      {"@sub", "sub: is a folder"},
+      {"@none.ini", "none.ini: no such file"},
   };
   for (const auto& b : bad) {
+    SCOPED_TRACE(b.site);
+    const ProgramRun dry = s.apply(b.site, {"--dry-run"});
     run = s.apply(b.site);
-    EXPECT_EQ(run.rc, 1) << b.site;
+    EXPECT_EQ(run.rc, 1) << run.err;
+    EXPECT_EQ(dry.rc, run.rc);
+    EXPECT_EQ(dry.err, run.err);
+    EXPECT_EQ(run.out + dry.out, "");
     EXPECT_NE(run.err.find(b.said), std::string::npos) << run.err;
     EXPECT_EQ(run.err.rfind("osdctl apply: ", 0), 0u) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    EXPECT_EQ(s.line(), "") << b.site;
+    EXPECT_EQ(s.line(), "");
   }
 }
 

@@ -61,9 +61,9 @@ void check(const std::vector<CtlCase>& cases) {
 
 TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
   check({
-      {"--id 200 --memory 512", "identify --node 200", 0,
-       "QX3/QX7 -512K Grapics Node Detected\n524032 Pixels\n", "", "SPWK,C8QXS"},
-      {"--id 9", "identify", 0, "QX3/QX7 -64K Grapics Node Detected\n65280 Pixels\n", "",
+      {"--id 200 --memory 512", "identify --node 200", 0, "200\t512K\n",
+       "osdctl identify: QX3/QX7 -512K Grapics Node Detected; 524032 Pixels\n", "SPWK,C8QXS"},
+      {"--id 9", "identify", 0, "all\t64K\n", "QX3/QX7 -64K Grapics Node Detected; 65280 Pixels",
        "WK,00QXS"},
       {"", "send AB\\x00\\xffC\\\\D", 0, "", "", std::string("AB\0\377C\\D", 7)},
       {"--id 26", "select 3 --node 26", 0, "*", "", std::string("SPWK,1AAJ03\0\0\0", 14)},
@@ -84,7 +84,7 @@ TEST(LinkCtlE2E, AbsentSilentAndBabblingNodesSlow) {
   check({
       {"--id 26", "identify --node 27", 3, "", "no answer from node 27", ""},
       {"--id 26", "upload out.bmp --model 4 --node 27", 3, "",
-       "Data stream too short: 0 Bytes of 2052.", ""},
+       "osdctl upload: no answer from node 27\n", ""},
       {"--babble --seed 3", "identify", 3, "*", "keeps sending", ""},
       {"--babble --seed 3", "upload out.bmp --model 4", 3, "*", "without a pause", ""},
   });

@@ -203,20 +203,44 @@ TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
   }
 }
 
-TEST(PictureColour, DecoderMessagesAreHeldBackAndNameARefusal) {
+// A damaged or cut JPEG, GIF or PNG is refused with the damage named, and the decoder's own
+// messages are held back; a picture of several frames gives its first and says how many.
+TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
   static int passedOn = 0;
   const QtMessageHandler before = qInstallMessageHandler(
       [](QtMsgType, const QMessageLogContext&, const QString&) { ++passedOn; });
   QImage img(16, 16, QImage::Format_RGB32);
   img.fill(Qt::darkCyan);
-  QBuffer jpeg;
+  QBuffer jpeg, png;
   jpeg.open(QIODevice::WriteOnly);
-  ASSERT_TRUE(img.save(&jpeg, "JPEG"));
-  std::string error;  // data that ends early: a warning, and the picture still converts
-  const QByteArray cut = jpeg.data().left(jpeg.data().size() - 8) + "\xff\xd9";
-  EXPECT_FALSE(convert::readPicture(cut, "in.jpg", error).isNull()) << error;
-  EXPECT_TRUE(convert::readPicture(jpeg.data().left(300), "in.jpg", error).isNull());
-  EXPECT_NE(error.find("JPEG"), std::string::npos) << error;  // the decoder's own reason
+  png.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(img.save(&jpeg, "JPEG") && img.save(&png, "PNG"));
+  const QByteArray j = jpeg.data(), p = png.data();
+  // A 1 x 1 GIF: header, screen, two colours, one frame (descriptor and data), trailer.
+  const QByteArray head("GIF89a\1\0\1\0\x80\0\0\xff\xff\xff\0\0\0", 19);
+  const QByteArray frame(",\0\0\0\0\1\0\1\0\0\2\2D\1\0", 15);
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    const char* said;  // "": read, with `frames` frames
+    int frames;
+  } cases[] = {
+      {"whole.jpg", j, "", 1},
+      {"ends early.jpg", j.left(j.size() - 8) + "\xff\xd9", "the JPEG picture is damaged: ", 0},
+      {"cut.jpg", j.left(300), "the JPEG picture is damaged: it ends before", 0},
+      {"one frame.gif", head + frame + ";", "", 1},
+      {"two frames.gif", head + frame + frame + ";", "", 2},
+      {"cut.gif", head + frame.left(12), "the GIF picture is damaged: it ends before", 0},
+      {"cut.png", p.left(p.size() - 20), "not a picture that can be read", 0},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    int frames = 0;
+    const QImage read = convert::readPicture(c.bytes, c.name, error, &frames);
+    EXPECT_EQ(read.isNull(), *c.said != 0) << c.name << ": " << error;
+    EXPECT_EQ(error.rfind(c.said, 0), 0u) << c.name << ": " << error;
+    EXPECT_EQ(frames, *c.said ? 1 : c.frames) << c.name;
+  }
   qInstallMessageHandler(before);
   EXPECT_EQ(passedOn, 0);
 }

@@ -199,11 +199,23 @@ TEST(PortMapTest, MapTextAndPortWords) {
   EXPECT_TRUE(map.addMapText(" 3=/dev/ttyUSB0 , 12=/dev/pts/4,", error));
   EXPECT_EQ((std::vector<std::string>{map.device(3), map.device(12), map.device(4)}),
             (std::vector<std::string>{"/dev/ttyUSB0", "/dev/pts/4", ""}));
-  for (const char* bad :
-       {"0=/dev/x", "256=/dev/x", "3", "=/dev/x", "3=", "x=/dev/y", "-1=/dev/z", "4=/dev/a,oops"}) {
+  // Refused whole; one number twice or one device under two numbers names both entries.
+  const std::pair<const char*, const char*> bad[] = {
+      {"0=/dev/x", "bad entry"},
+      {"256=/dev/x", ""},
+      {"3", ""},
+      {"=/dev/x", ""},
+      {"3=", ""},
+      {"x=/dev/y", ""},
+      {"-1=/dev/z", ""},
+      {"4=/dev/a,oops", "\"oops\""},
+      {"3=/dev/a,5=/dev/c,3=/dev/b", "\"3=/dev/a\" and \"3=/dev/b\" give port 3 twice"},
+      {"3=/dev/a, 4=/dev/a", "\"3=/dev/a\" and \"4=/dev/a\" give /dev/a two numbers"}};
+  for (const auto& [text, said] : bad) {
     PortMap m;
-    EXPECT_FALSE(m.addMapText(bad, error)) << bad;
-    EXPECT_TRUE(m.entries().empty()) << bad;
+    EXPECT_FALSE(m.addMapText(text, error)) << text;
+    EXPECT_NE(error.find(said), std::string::npos) << error;
+    EXPECT_TRUE(m.entries().empty()) << text;
   }
   // A port is a number 1-255, mapped or not, or a device path (given the lowest free number).
   const std::pair<const char*, int> words[] = {
