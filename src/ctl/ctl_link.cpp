@@ -20,6 +20,7 @@
 #include "link/dispatcher.h"
 #include "link/link_service.h"
 #include "link/node_session.h"
+#include "platform/stop_signals.h"
 #include "settings/node_choices.h"
 
 namespace osd::ctl {
@@ -111,8 +112,14 @@ bool receiveReadBack(Host& host, Line& line, int node, std::string& stream, std:
           (line.recorder.failure.empty() ? std::string("not sent") : line.recorder.failure);
     return false;
   }
-  if (!host.runUntil([&] { return !session.readBackPending(); }, 60000)) {
+  const StopSignals stop;  // SIGINT or SIGTERM ends the wait; the request is all that was sent
+  if (!host.runUntil([&] { return !session.readBackPending() || StopSignals::raised(); }, 60000)) {
     why = "the read-back did not end";
+    return false;
+  }
+  if (StopSignals::raised()) {
+    session.cancelReadBack();
+    why = "stopped while waiting for the read-back";
     return false;
   }
   if (session.lastReadBackLength() > kReadBackLimit) {
