@@ -221,3 +221,30 @@ TEST_F(DownloadTest, SetupDataWaitsForTheNextDownloadAndTheStatusSaysSo) {
   EXPECT_EQ(app.statusLine().view().status,
             "Setup data prepared: it goes to the node with the next logo download.");
 }
+
+// A download only goes where the operator's wake choice points, and only for a memory a node
+// has stated: otherwise it is refused before the question and before any byte.
+TEST_F(DownloadTest, NoNodeAwakeOrNoSizeAnswerRefusesBeforeTheQuestion) {
+  loadLogo();
+  struct Case {
+    int choice;  // 0: all nodes, -1: none
+    int memory;
+    std::string why;
+  } cases[] = {
+      {-1, 65536, "No node is awake: wake a node (Node menu) before a download."},
+      {7, 0, noSizeAnswerText(7)},
+      {0, 0, noSizeAnswerText(0)},
+  };
+  for (const Case& c : cases) {
+    if (c.choice < 0) app.dispatcher().sleep();
+    if (c.choice >= 0) app.dispatcher().wake(c.choice);
+    app.session().setMemorySize(c.memory);
+    h.port.writes.clear();
+    app.statusLine().dismissError();
+    app.download().downloadToRam();
+    app.download().run();
+    EXPECT_EQ(h.port.writes, std::vector<std::string>{}) << c.why;
+    EXPECT_TRUE(h.dialogs.confirmTexts.empty());
+    EXPECT_EQ(app.statusLine().view().errorText, c.why + "\r\n" + c.why);
+  }
+}
