@@ -113,14 +113,14 @@ struct SiteLine {
 
 }  // namespace
 
-TEST(FleetE2E, NodesThatStayAwakeTogetherTakeOneStream) {
-  runFleetCase(kFleetCases[1]);
+// Nodes awake together take one stream; a silent node is left out, and the exit status says so.
+TEST(FleetE2E, NodesThatStayAwakeTogetherTakeOneStreamASilentOneIsLeftOut) {
+  for (const int i : {1, 4}) runFleetCase(kFleetCases[i]);
 }
 
-// The whole line (a scan of 255 IDs first), in turn, two memory sizes, a silent node.
+// The whole line (a scan of 255 IDs first), in turn, two memory sizes.
 TEST(FleetE2E, EveryNodeAskedForStoresTheLogoInAsFewStreamsAsItsWakeUpsAllowSlow) {
-  for (const FleetCase& c : kFleetCases)
-    if (&c != &kFleetCases[1]) runFleetCase(c);
+  for (const int i : {0, 2, 3}) runFleetCase(kFleetCases[i]);
 }
 
 TEST(ApplyE2E, ADryRunOrABadSiteFileSendsNothing) {

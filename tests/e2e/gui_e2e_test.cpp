@@ -164,8 +164,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
     rig.h.ticks(1);
   }
   mouse(pic, QEvent::MouseButtonRelease, local(), false);
-  EXPECT_GT(pic->x(), before.x());
-  EXPECT_GT(pic->y(), before.y());
+  EXPECT_TRUE(pic->x() > before.x() && pic->y() > before.y());
   EXPECT_NEAR(toTwips(pic, pic->x()),
               rig.h.app->placement().view().places.at(static_cast<size_t>(slot)).left, 15.0);
 
@@ -226,7 +225,6 @@ TEST(GuiWindow, ScheduleWindowRunsTheEditorAndShowsItsView) {
     auto* exitButton = child<QPushButton>(w, "cmdButtons(0)");
     EXPECT_EQ(exitButton->text(), QStringLiteral("EXIT"));
     exitButton->click();
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(rig.h.app->schedule().editorOpen());
+    EXPECT_FALSE(w.isVisible() || rig.h.app->schedule().editorOpen());
   });
 }
