@@ -161,7 +161,8 @@ or 'src/shell/*.cpp' 'fullPage ? 0 : height / 2;' 'fullPage ? 0 : height / 4;'
 # Several nodes on a line, the window's guards of a live line, pictures: the behaviours of the
 # misses list in docs/testing.md, each with the test that holds it named there.
 m fleet-quiet-spell 'src/transfer/*.cpp' 'g.quietAfter = g.memoryKiB < largest;' 'g.quietAfter = false;'
-m fleet-quiet-planned 'src/transfer/*.cpp' 'if (g.quietAfter) seconds += FleetDownload::kQuietSeconds;' ''
+m fleet-quiet-planned 'src/transfer/*.cpp' 'if (g.quietAfter) seconds += FleetDownload::kQuietSeconds;' \
+  'if (!g.quietAfter) seconds += FleetDownload::kQuietSeconds;'
 m fleet-cancelled-scan 'src/shell/*.cpp' 'scan.wholeRange() && !scan.cancelled() &&' 'scan.wholeRange() &&'
 m fleet-answer-deadline 'src/transfer/*.cpp' 'now() + lineBacklog() + kAnswerSeconds' 'now() + kAnswerSeconds'
 m fleet-refusal-stated-memory 'src/transfer/*.cpp' 'if (r.memoryKiB < kLargestMemoryKiB && !refusal.empty())' \

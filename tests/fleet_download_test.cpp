@@ -254,16 +254,15 @@ TEST(FleetDownload, PlanSharesStreamsOnlyWhereTheWakeUpsAllowIt) {
 
 // A logo too large for 64 K goes only to a node that answers 512 K; a stated 64 K refuses it too.
 TEST(FleetDownload, TheNodesAnswerDecidesWhetherALargeLogoFits) {
-  const struct {
-    int stated, answers;
-    bool programmed;
-  } cases[] = {{0, 512, true}, {0, 64, false}, {512, 512, true}, {64, 512, false}};
-  for (const auto& c : cases) {
-    Rig rig({3}, {{3, c.answers}}, false);
-    FleetJob job{{{3, 0, c.stated}}, {logo(1)}};
+  // The memory stated (0: none), the one the node answers, whether the node is programmed.
+  const std::tuple<int, int, bool> cases[] = {
+      {0, 512, true}, {0, 64, false}, {512, 512, true}, {64, 512, false}};
+  for (const auto& [stated, answers, programmed] : cases) {
+    Rig rig({3}, {{3, answers}}, false);
+    FleetJob job{{{3, 0, stated}}, {logo(1)}};
     job.logos[0].smallMemoryRefusal = "too large";
     const std::vector<FleetResult> results = rig.run(job);
-    EXPECT_EQ(results[0].programmed, c.programmed) << c.stated << " " << c.answers;
-    EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), c.programmed ? 1u : 0u);
+    EXPECT_EQ(results[0].programmed, programmed) << stated << " " << answers;
+    EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), programmed ? 1u : 0u);
   }
 }

@@ -100,9 +100,8 @@ TEST(NodeScan, UseThisNodeWakesOnlyThatNode) {
     if (c.chooseWhenFound == 0) scan.useNode(c.node);
     EXPECT_EQ(l.h.port.sent(), scanBytes(1, c.lastAsked) + "SPWK," + hex2(c.node)) << c.node;
     EXPECT_EQ(l.h.app->port().view().nodeId, std::to_string(c.node));
-    for (const auto& node : l.line.nodes()) {
+    for (const auto& node : l.line.nodes())
       EXPECT_EQ(node.awake(), node.id() == c.node) << "node " << node.id();
-    }
   }
 }
 

@@ -75,12 +75,8 @@ TEST_F(EditorTest, SlidersPushAndPullTheirNeighbours) {
   for (const auto& st : steps) {
     e.sliderMoved(st.slider, st.value);
     SCOPED_TRACE(std::to_string(st.slider) + " to " + std::to_string(st.value));
-    EXPECT_EQ(s.start[0], st.start);
-    EXPECT_EQ(s.on[0], st.on);
-    EXPECT_EQ(s.off[0], st.off);
-    if (st.end >= 0) {
-      EXPECT_EQ(s.end[0], st.end);
-    }
+    EXPECT_EQ(std::tuple(s.start[0], s.on[0], s.off[0], st.end < 0 ? -1 : s.end[0]),
+              std::tuple(st.start, st.on, st.off, st.end));
     EXPECT_EQ(e.view().rows[0].times[static_cast<size_t>(st.cell)], st.text);
   }
   EXPECT_EQ(e.view().rows[0].times[3], "24:00:00 ");

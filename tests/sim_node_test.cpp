@@ -199,8 +199,7 @@ TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
   Node mono;
   EXPECT_EQ(mono.feed("ARM"), "");  // asleep
   const std::string s = mono.feed("WK,00ARM");
-  ASSERT_EQ(s.size(), 2052u);
-  ASSERT_EQ(s.find("SD"), 2u);
+  ASSERT_EQ(std::pair(s.size(), s.find("SD")), std::pair(size_t{2052}, size_t{2}));
   size_t k = 4;
   for (int first : {62, 63})
     for (int r = first; r >= 0; r -= 2)
@@ -208,8 +207,7 @@ TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
         ASSERT_EQ(static_cast<uint8_t>(s[k]), Node::patternByte(r, c)) << r << "," << c;
   Node colour(NodeConfig{64, 1, 1, true});
   const std::string cs = colour.feed("WK,01ARM");
-  ASSERT_EQ(cs.size(), 8196u);
-  ASSERT_EQ(cs.find("SC"), 2u);
+  ASSERT_EQ(std::pair(cs.size(), cs.find("SC")), std::pair(size_t{8196}, size_t{2}));
   EXPECT_EQ(static_cast<uint8_t>(cs[4 + 32 * 128]), colour.storedLogo()[63 * 128]);
 }
 

@@ -128,8 +128,8 @@ TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
   h.settings.set("FileSelect1", file);
   h.settings.set("LogoSelect", "2");
   app.formLoad("");
-  EXPECT_EQ(app.bench().logos().current, file);
-  EXPECT_EQ(app.bench().logos().file[app.bench().logos().selected], file);
-  EXPECT_EQ(app.logos().view().recent[0], file);
+  const LogoSlots& logos = app.bench().logos();
+  EXPECT_EQ((std::vector{logos.current, logos.file[logos.selected], app.logos().view().recent[0]}),
+            std::vector<std::string>(3, file));
   EXPECT_FALSE(app.statusLine().view().errorShown) << app.statusLine().view().errorText;
 }

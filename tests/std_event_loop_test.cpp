@@ -30,9 +30,8 @@ struct VirtualClockLoop {
 
 TEST(StdEventLoop, TimersFireAtTheirPeriodsAndTheWaitsStayShort) {
   VirtualClockLoop v;
-  for (TimerId id : {TimerId::Delay, TimerId::TenSec, TimerId::Schedule, TimerId::About}) {
+  for (TimerId id : {TimerId::Delay, TimerId::TenSec, TimerId::Schedule, TimerId::About})
     v.loop.setTimerEnabled(id, true);
-  }
   v.loop.setTimerEnabled(TimerId::About, false);
   int polls = 0;
   v.loop.repeat(4, [&] { ++polls; });
