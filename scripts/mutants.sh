@@ -174,8 +174,15 @@ m ctl-nodes-trailing-comma 'src/ctl/*.cpp' 'for (size_t at = 0; at <= text.size(
 m window-second-start-erasing 'src/shell/*.cpp' 'if (view().running || view().starting) return;' 'if (view().running) return;'
 m window-close-after-end 'src/shell/*.cpp' '    // The download may have ended while the question was open.
     if (!view().running && !view().starting) return true;' ''
-m window-failure-status-lost 'src/shell/*.cpp' '} else if (line_ || !link_.isOpen()) {' '} else if (line_) {'
-m window-failure-status-open 'src/shell/*.cpp' '} else if (line_ || !link_.isOpen()) {' '} else if (!link_.isOpen()) {'
+m window-failure-status-lost 'src/shell/*.cpp' '} else {
+    // Whatever the error panel said' '} else if (line_) {
+    // Whatever the error panel said'
+m window-failure-status-open 'src/shell/*.cpp' '} else {
+    // Whatever the error panel said' '} else if (!link_.isOpen()) {
+    // Whatever the error panel said'
+m window-failure-status-unsent 'src/shell/*.cpp' '} else {
+    // Whatever the error panel said' '} else if (line_ || !link_.isOpen()) {
+    // Whatever the error panel said'
 m convert-cube-green-index 'src/convert/*.cpp' 'g = (qGreen(p) * 6 + 127) / 255' 'g = (qGreen(p) * 5 + 127) / 255'
 m convert-cube-red-level 'src/convert/*.cpp' 'r * 51, (g * 255 + 3) / 6' 'r * 50, (g * 255 + 3) / 6'
 m bmp-last-row-exact src/image/bmp.cpp 'if (required > fileSize) return cutShort(required);' 'if (required >= fileSize) return cutShort(required);'

@@ -153,8 +153,8 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   EXPECT_EQ(h.port.writes.size(), 448u);
 }
 
-// A failure stops the download. Once a byte has gone, or the port was lost, the status line
-// keeps how far it got, whatever the error panel says.
+// A failure stops the download; whether or not a byte had gone and the port is still open, the
+// status line keeps how far it got, whatever the error panel says.
 TEST_F(DownloadTest, ABadSetupValueAFailingWriteOrALostPortStopsTheDownload) {
   loadLogo();
   const std::string stopped = "The download stopped: the serial port did not take the data.",
@@ -165,8 +165,9 @@ TEST_F(DownloadTest, ABadSetupValueAFailingWriteOrALostPortStopsTheDownload) {
     bool lost;                 // the port closes before the first byte
     std::string error, status;
   } cases[] = {
-      {"setup value 300", 300, 0, false, "Setup byte 4 holds 300, which is not a byte value.", ""},
-      {"failing write", 0x73, 1, false, failed, ""},
+      {"setup value 300", 300, 0, false, "Setup byte 4 holds 300, which is not a byte value.",
+       "Download stopped by an error"},
+      {"failing write", 0x73, 1, false, failed, "Download stopped by an error"},
       {"failing second write", 0x73, 2, false, failed, "Download stopped by an error"},
       {"port lost", 0x73, 0, true, stopped, "Download stopped: port lost"},
   };
