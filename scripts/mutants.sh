@@ -177,9 +177,11 @@ m window-close-after-end 'src/shell/*.cpp' '    // The download may have ended w
 m window-failure-status-lost 'src/shell/*.cpp' '} else {
     // Whatever the error panel said' '} else if (line_) {
     // Whatever the error panel said'
+or 'src/shell/*.cpp' '} else if (line_ || !link_.isOpen()) {' '} else if (line_) {'
 m window-failure-status-open 'src/shell/*.cpp' '} else {
     // Whatever the error panel said' '} else if (!link_.isOpen()) {
     // Whatever the error panel said'
+or 'src/shell/*.cpp' '} else if (line_ || !link_.isOpen()) {' '} else if (!link_.isOpen()) {'
 m window-failure-status-unsent 'src/shell/*.cpp' '} else {
     // Whatever the error panel said' '} else if (line_ || !link_.isOpen()) {
     // Whatever the error panel said'
