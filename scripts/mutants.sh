@@ -163,6 +163,8 @@ or 'src/shell/*.cpp' 'fullPage ? 0 : height / 2;' 'fullPage ? 0 : height / 4;'
 m fleet-quiet-spell 'src/transfer/*.cpp' 'g.quietAfter = g.memoryKiB < largest;' 'g.quietAfter = false;'
 m fleet-quiet-planned 'src/transfer/*.cpp' 'if (g.quietAfter) seconds += FleetDownload::kQuietSeconds;' \
   'if (!g.quietAfter) seconds += FleetDownload::kQuietSeconds;'
+m fleet-quiet-unasked-memory 'src/transfer/*.cpp' 'int largest = job.wholeLine ? 0 : kLargestMemoryKiB;' \
+  'int largest = 0;'
 m fleet-cancelled-scan 'src/shell/*.cpp' 'scan.wholeRange() && !scan.cancelled() &&' 'scan.wholeRange() &&'
 m fleet-answer-deadline 'src/transfer/*.cpp' 'now() + lineBacklog() + kAnswerSeconds' 'now() + kAnswerSeconds'
 m fleet-refusal-stated-memory 'src/transfer/*.cpp' 'if (r.memoryKiB < kLargestMemoryKiB && !refusal.empty())' \
