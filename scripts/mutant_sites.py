@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
 """Picks mutation sites at random over the product's .cpp files for scripts/mutants.sh.
 
-    mutant_sites.py TREE N SEED     prints N mutants, one a line:
+    mutant_sites.py TREE N SEED [--since REV --repo REPO [--to COMMIT]]
+                                    prints N mutants, one a line:
                                     FILE<TAB>LINE<TAB>KIND<TAB>ORIGINAL<TAB>MUTATED
+
+With --since only sites on lines changed since the commit REV of the git repository REPO are
+drawn: changed in COMMIT, or without --to in REPO's working tree (whose files not yet known to
+git count as changed throughout). TREE must hold the same files as what is compared.
 
 Every place where one of the kinds below applies is a site. Each site gets a rank from a hash
 of the seed, its file, the text of its line, its place in that line and its kind (not its line
@@ -18,6 +23,7 @@ swapped arguments (a call with two plain arguments).
 import hashlib
 import os
 import re
+import subprocess
 import sys
 
 SWAPS = {
@@ -145,10 +151,43 @@ def product_files(tree):
                     yield os.path.relpath(os.path.join(folder, name), tree)
 
 
+def git(repo, *args):
+    return subprocess.run(["git", "-C", repo, *args], check=True, capture_output=True,
+                          text=True).stdout
+
+
+HUNK = re.compile(r"^@@ -\S+ \+(\d+)(?:,(\d+))? @@")
+
+
+def changed_lines(repo, since, to):
+    """{path: set of line numbers, or None for every line} of the product .cpp files changed
+    since `since` (in `to`, else in the working tree)."""
+    files = ["--", "src/*.cpp", "apps/*.cpp"]
+    diff = git(repo, "diff", "-U0", "--no-color", "--no-renames", "--no-ext-diff", since,
+               *([to] if to else []), *files)
+    changed, path = {}, None
+    for line in diff.splitlines():
+        if line.startswith("+++ "):
+            path = None if line == "+++ /dev/null" else line[len("+++ b/"):]
+        elif path and (hunk := HUNK.match(line)):
+            start, length = int(hunk.group(1)), int(hunk.group(2) or 1)
+            changed.setdefault(path, set()).update(range(start, start + length))
+    if not to:
+        for path in git(repo, "ls-files", "--others", "--exclude-standard", *files).split():
+            changed[path] = None
+    return changed
+
+
 def main():
     tree, count, seed = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+    options = dict(zip(sys.argv[4::2], sys.argv[5::2]))
+    since = options.get("--since")
+    changed = changed_lines(options["--repo"], since, options.get("--to")) if since else None
     ranked = []
     for path in sorted(product_files(tree)):
+        if changed is not None and path not in changed:
+            continue
+        wanted = changed[path] if changed is not None else None
         with open(os.path.join(tree, path), encoding="utf-8") as f:
             lines = f.readlines()
         in_block_comment = False
@@ -158,6 +197,8 @@ def main():
             copy = seen[line.strip()] = seen.get(line.strip(), -1) + 1
             if in_block_comment or line.lstrip().startswith("/*"):
                 in_block_comment = "*/" not in line
+                continue
+            if wanted is not None and number not in wanted:
                 continue
             for place, (kind, mutated) in enumerate(sites_of_line(line)):
                 if mutated == line:
@@ -170,7 +211,8 @@ def main():
     for _, path, number, kind, line, mutated in ranked[:count]:
         print("\t".join((path, str(number), kind, line.rstrip("\n").replace("\t", " "),
                          mutated.rstrip("\n").replace("\t", " "))))
-    print(f"{len(ranked)} sites", file=sys.stderr)
+    print(f"{len(ranked)} sites" + (f" on lines changed since {since}" if since else ""),
+          file=sys.stderr)
 
 
 if __name__ == "__main__":

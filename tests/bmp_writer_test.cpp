@@ -32,9 +32,8 @@ TEST(LogoBitmap, MonochromeInvertsAndColourKeepsTheStoreBytes) {
     EXPECT_EQ((std::vector<size_t>{at32(f, 2), at32(f, 10), at32(f, 54), at32(f, 58)}),
               (std::vector<size_t>{c.size, c.offBits, 0, 0x00FFFFFF}));
     EXPECT_EQ(calls, static_cast<int>(c.pixels / 16));
-    for (size_t i = 0; i < c.pixels; ++i) {
+    for (size_t i = 0; i < c.pixels; ++i)
       ASSERT_EQ(f[c.offBits + i], c.colour ? store[i] : store[i] ^ 0xFF) << i;
-    }
     std::string err;
     const auto img = decodeBmp(f, err);
     ASSERT_TRUE(img) << err;

@@ -68,9 +68,7 @@ TEST_F(DiagTest, AnswersAreLimitedScaledAndEncoded) {
   for (const auto& c : cases) {
     app.choices().setModel(c.model);
     EXPECT_EQ(run(c.index, c.answer), c.wire) << c.index << " " << c.answer;
-    if (*c.prompt) {
-      EXPECT_EQ(h.dialogs.prompts.back(), c.prompt);
-    }
+    EXPECT_EQ(*c.prompt ? h.dialogs.prompts.back() : "", c.prompt);
   }
   app.choices().setColourNode(true);
   EXPECT_EQ(run(21, "2"), W{"ACT2"});

@@ -159,22 +159,49 @@ TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloaded) {
   EXPECT_EQ(h.port.writes.size(), 2u + 448u);
 }
 
-TEST_F(DownloadTest, ABadSetupValueOrAFailingWriteStopsTheDownload) {
+// A failure stops the download; whether or not a byte had gone and the port is still open, the
+// status line keeps how far it got, whatever the error panel says.
+TEST_F(DownloadTest, ABadSetupValueAFailingWriteOrALostPortStopsTheDownload) {
   loadLogo();
-  for (const bool badValue : {true, false}) {
-    SCOPED_TRACE(badValue ? "setup value 300" : "failing write");
+  const std::string stopped = "The download stopped: the serial port did not take the data.",
+                    failed = "Write failed\r\n" + stopped;
+  const struct {
+    const char* name;
+    int setupValue, failFrom;  // the write (1 = "QXW") from which writes fail; 0: none
+    bool lost;                 // the port closes before the first byte
+    std::string error, status;
+  } cases[] = {
+      {"setup value 300", 300, 0, false, "Setup byte 4 holds 300, which is not a byte value.",
+       "Download stopped by an error"},
+      {"failing write", 0x73, 1, false, failed, "Download stopped by an error"},
+      {"failing second write", 0x73, 2, false, failed, "Download stopped by an error"},
+      {"port lost", 0x73, 0, true, stopped, "Download stopped: port lost"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     app.statusLine().dismissError();
-    app.bench().video().params()[1] = badValue ? 300 : 0x73;
-    h.port.failWrites = !badValue;
+    h.port.writes.clear();
+    app.bench().video().params()[1] = c.setupValue;
+    h.port.failWrites = c.failFrom == 1;
+    h.port.onWrite = [&](const std::string&) { h.port.failWrites = c.failFrom == 2; };
+    app.statusLine().onChange([&] {  // the port is lost just before the first byte
+      if (c.lost && app.statusLine().view().status == "Starting Download") {
+        h.port.openable.clear(), h.port.close();
+      }
+    });
     app.download().run();
-    EXPECT_TRUE(h.port.writes.empty());
+    EXPECT_EQ(h.port.writes.size(), c.failFrom == 2 ? 1u : 0u);
     EXPECT_EQ(app.statusLine().view().errorTitle, "DivUvOR");
-    EXPECT_EQ(app.statusLine().view().errorText,
-              badValue
-                  ? "Setup byte 4 holds 300, which is not a byte value."
-                  : "Write failed\r\nThe download stopped: the serial port did not take the data.");
+    const std::string& error = app.statusLine().view().errorText;  // lost: the job's own line
+    EXPECT_EQ(c.lost ? error.substr(error.rfind("\r\n") + 2) : error, c.error);
+    const std::string& status = app.statusLine().view().status;  // how far it got, if said
+    EXPECT_EQ(
+        status.starts_with("Download stopped") ? status.substr(0, status.find(" after ")) : "",
+        c.status);
+    EXPECT_TRUE(c.status.empty() || status.ends_with(" of 65,667 bytes")) << status;
     EXPECT_FALSE(app.download().lineHeld() || app.statusLine().view().busy);
   }
+  app.statusLine().onChange(nullptr);
 }
 
 TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
@@ -191,7 +218,9 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
     if (app.statusLine().view().progressShown) bar.push_back(app.statusLine().view().progress);
   });
   const int64_t start = h.loop.ms();
+  h.loop.at(5000, [&] { app.download().downloadToRam(); });  // a second start: refused, unasked
   app.download().downloadToRam();
+  EXPECT_EQ(h.dialogs.confirmTexts.size(), 1u);
   app.statusLine().onChange(nullptr);
   EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
   EXPECT_NEAR(barAtQxw, 100.0 * 9600 / (9600 + 65667), 0.1);  // the erase: 10 s of the line

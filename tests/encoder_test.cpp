@@ -42,8 +42,7 @@ std::string solid8(uint8_t index, std::array<uint8_t, 4> entry) {
 
 // Hand-computed node values: depth, format, transparency value T, stored order.
 TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
-  const auto Rgb = PixelFormat::Rgb;
-  const auto Ycc = PixelFormat::YCbCr;
+  const auto Rgb = PixelFormat::Rgb, Ycc = PixelFormat::YCbCr;
   BmpPlan oneBit = planOf(8, 2, 1, {{160}, {1}});  // highest bit first
   oneBit.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   BmpPlan oneBitYcc = oneBit;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -53,11 +54,16 @@ struct Rig {
         session.eraseTick();
       }
     };
-    // The nodes learn how long the line was quiet before each write.
+    // The nodes hear each write once a 9600-baud line has carried it, and learn how long the
+    // line was quiet before it; their answers come then.
     port.onWrite = [this](const std::string& bytes) {
-      line.quiet(static_cast<int>(loop.ms() - lastWriteMs));
-      lastWriteMs = loop.ms();
-      port.receive(line.feed(bytes));
+      const int64_t start = std::max(carriedMs, loop.ms());
+      carriedMs = start + static_cast<int64_t>(bytes.size()) * 1000 / 960;
+      loop.at(carriedMs - loop.ms(), [this, bytes, start, end = carriedMs] {
+        line.quiet(static_cast<int>(start - heardMs));
+        heardMs = end;
+        port.receive(line.feed(bytes));
+      });
     };
     port.writes.clear();
   }
@@ -79,7 +85,7 @@ struct Rig {
   LineSink sink;
   Reports reports;
   std::vector<FleetProgress> progress;
-  int64_t lastWriteMs = 0;
+  int64_t carriedMs = 0, heardMs = 0;
   std::function<bool()> stop;
 };
 
@@ -137,6 +143,9 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
        {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
       {"a silent node", {3, 7}, {}, false, {3, 9, 7}, true, false, {3, 7}, {k64, k64}, "SPWK,03",
        {"programmed", "no answer within 3 s; left out", "programmed"}},
+      // Node 26 steps over the 64 K stream only once the line has been quiet a while.
+      {"a 512 K node asleep", {3, 26}, {{26, 512}}, false, {3}, false, false, {3}, {k64}, "SPWK,03",
+       {"programmed"}},
       // clang-format on
   };
   for (const Case& c : cases) {
@@ -168,6 +177,7 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     EXPECT_EQ(sent.rfind(asks, 0), 0u);
     EXPECT_EQ(count(sent, "SPWK,03QXS"), 2u);
     EXPECT_EQ(sent.substr(sent.size() - 7), "SPWK,00");
+    for (const sim::Node& n : rig.line.nodes()) EXPECT_TRUE(n.awake()) << n.id();
     // The whole job's figures agree with what went out, and end with nothing left.
     ASSERT_FALSE(rig.progress.empty());
     EXPECT_EQ(rig.progress.back().total, static_cast<int64_t>(sent.size()));
@@ -241,8 +251,13 @@ TEST(FleetDownload, PlanSharesStreamsOnlyWhereTheWakeUpsAllowIt) {
   FleetJob job{{{3, 0, 0}, {7, 1, 0}, {9, 0, 0}, {26, 0, 512}}, {logo(1), logo(2)}, false, true};
   std::map<int, int> memory = {{3, 64}, {7, 64}, {9, 64}, {26, 512}};
   std::vector<std::vector<int>> ids;
-  for (const auto& g : planGroups(job, memory)) ids.push_back(g.ids);
+  std::vector<bool> quiet;
+  auto groups = planGroups(job, memory);
+  for (auto& g : groups) ids.push_back(g.ids), quiet.push_back(std::exchange(g.quietAfter, false));
   EXPECT_EQ(ids, (std::vector<std::vector<int>>{{3, 9}, {7}, {26}}));
+  // A quiet spell after each 64 K stream (a 512 K node may sleep on the line), in the line time.
+  EXPECT_EQ(quiet, (std::vector<bool>{true, true, false}));
+  EXPECT_NEAR(jobSeconds(job, planGroups(job, memory), 4) - jobSeconds(job, groups, 4), 5, 1e-9);
   const int64_t stream = DownloadPlan{16, 4, 65536}.streamLength();
   EXPECT_EQ(groupBytes(job, planGroups(job, memory)[0]), 2 + 10 + 6 + stream);
   job.wholeLine = true;  // different logos: still no "WK,00"
@@ -253,4 +268,24 @@ TEST(FleetDownload, PlanSharesStreamsOnlyWhereTheWakeUpsAllowIt) {
   ASSERT_TRUE(whole[0].all);
   // Two asks, "SP", "WK,00", the erase, the stream, two checks, "SP", "WK,00"; one erase wait.
   EXPECT_NEAR(jobSeconds(job, whole, 2), 10.0 + double(20 + 7 + 6 + stream + 20 + 7) / 960.0, 1e-9);
+}
+
+// A logo too large for 64 K goes only to a node that answers 512 K; a stated 64 K refuses it too.
+TEST(FleetDownload, TheNodesAnswerDecidesWhetherALargeLogoFits) {
+  // The memory stated (0: none), the one the node answers, whether the node is programmed.
+  // A stated memory the answer contradicts is refused whatever the logo.
+  const std::tuple<int, int, bool> cases[] = {
+      {0, 512, true}, {0, 64, false}, {512, 512, true}, {64, 512, false}, {512, 64, false}};
+  for (const auto& [stated, answers, programmed] : cases) {
+    Rig rig({3}, {{3, answers}}, false);
+    FleetJob job{{{3, 0, stated}}, {logo(1)}};
+    job.logos[0].smallMemoryRefusal = "too large";
+    const std::vector<FleetResult> results = rig.run(job);
+    EXPECT_EQ(results[0].programmed, programmed) << stated << " " << answers;
+    EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), programmed ? 1u : 0u);
+  }
+  // The job's exit status: every node programmed, not just some.
+  const FleetResult yes{3, 64, true, "programmed"}, no{7, 0, false, "no answer within 3 s"};
+  EXPECT_TRUE(everyNodeProgrammed({yes, yes}));
+  EXPECT_FALSE(everyNodeProgrammed({yes, no}) || everyNodeProgrammed({no, yes}));
 }

@@ -34,13 +34,11 @@ TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
   EXPECT_EQ(ini.read(kPath + "Note"), std::optional<std::string>(""));
   ASSERT_TRUE(ini.write(kPath + "BMPpath1", "/tmp/c.bmp"));  // the line is found and replaced
   EXPECT_EQ(ini.read(kPath + "BMPpath1"), std::optional<std::string>("/tmp/c.bmp"));
-  const std::string values[] = {"",           " 3",
-                                "-1,-1,",     "C:\\Images\\logo 1.bmp",
-                                "a\\",        "\"q\"",
-                                "x;y",        "k=v",
-                                "two\nlines", "cr\r",
-                                "[FormInit]", std::string("nul\0b", 5),
-                                "\xE9t\xE9",  "\\\\srv\\share"};
+  // clang-format off
+  const std::string values[] = {"", " 3", "-1,-1,", "C:\\Images\\logo 1.bmp", "a\\", "\"q\"", "x;y",
+      "k=v", "two\nlines", "cr\r", "[FormInit]", std::string("nul\0b", 5), "\xE9t\xE9",
+      "\\\\srv\\share"};
+  // clang-format on
   int n = 0;
   for (const auto& v : values) {
     const std::string key = kPath + "Key" + std::to_string(n++);
@@ -55,13 +53,12 @@ TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
 }
 
 TEST(IniSettingsFile, WritesHonourWhatIsThere) {
-  struct Case {
+  // A read-only file: its mode on POSIX, its read-only attribute on Windows (which chmod sets).
+  const struct {
     const char* name;
     std::function<void(const std::string&)> make;  // makes the settings path
     bool written;
-  };
-  // A read-only file: its mode on POSIX, its read-only attribute on Windows (which chmod sets).
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"folder", [](const std::string& f) { fs::create_directory(f); }, false},
       {"read-only file",
        [](const std::string& f) { writeFile(f, "[FormInit]\nA=1\n"), ::chmod(f.c_str(), 0444); },
@@ -75,7 +72,7 @@ TEST(IniSettingsFile, WritesHonourWhatIsThere) {
        true},
 #endif
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
     c.make(file);
     const auto type = fs::symlink_status(file).type();
@@ -95,8 +92,7 @@ TEST(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
   writeFile(dir + "/.s.ini.osdtmp-k1ll3d", "half");
   writeFile(dir + "/s.ini.tmp-AbC123", "half");
   IniSettings ini(file, "RA7_Vud");
-  EXPECT_FALSE(fs::exists(dir + "/.s.ini.osdtmp-k1ll3d"));
-  EXPECT_FALSE(fs::exists(dir + "/s.ini.tmp-AbC123"));
+  EXPECT_FALSE(fs::exists(dir + "/.s.ini.osdtmp-k1ll3d") || fs::exists(dir + "/s.ini.tmp-AbC123"));
   ASSERT_TRUE(ini.write(kPath + "SX_Model", "1"));
   const unsigned long long first = fileIdentity(file);
   ASSERT_NE(first, 0u);

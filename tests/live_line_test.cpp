@@ -107,6 +107,12 @@ TEST(LiveLine, ClosingDuringADownloadStopsAtTheEndOfABlockOrNotAtAll) {
     }
     EXPECT_FALSE(w.app.download().lineHeld());
   }
+  // A download that ends while the question is open lets the window close at once.
+  Window w;
+  w.app.download().holdLine(true);
+  w.h.dialogs.whileAsked = [&w] { w.app.download().holdLine(false); };
+  EXPECT_TRUE(w.app.download().closeRequested(CloseBy::Operator));
+  EXPECT_FALSE(w.app.download().closing());
 }
 
 // A download that lost its port keeps its result on the status line through the reconnect

@@ -62,15 +62,12 @@ TEST_F(MenusTest, NoPaintProgramIsReported) {
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   bool shown = false;
   // The window is closed while the splash is up: shutdown discards the about window.
-  MenusPresenter::WindowActions actions;
-  actions.showAbout = [&](AboutWindow&, bool modal) {
+  app.menus().setWindowActions({.showAbout = [&](AboutWindow&, bool modal) {
     shown = modal;
     app.shutdown();
-  };
-  app.menus().setWindowActions(actions);
+  }});
   app.menus().splashTick();
-  EXPECT_TRUE(shown);
-  EXPECT_TRUE(app.statusLine().view().windowEnabled);
+  EXPECT_TRUE(shown && app.statusLine().view().windowEnabled);
 }
 
 // The splash closes itself on its eighth one-second tick, the about window on its 601st.

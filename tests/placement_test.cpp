@@ -164,9 +164,7 @@ TEST_F(PlacementTest, CheckMarksFollowTheViewAndTheSlot) {
     const std::string marks = std::string(v.zoomOn ? "+on" : "-on") +
                               (v.zoomOff ? " +off" : " -off") + (v.nodeView ? " +node" : " -node");
     EXPECT_EQ(marks, step.marks);
-    if (step.menuSlot != 0) {
-      EXPECT_EQ(v.menuChecked, step.menuSlot);
-    }
+    EXPECT_EQ(step.menuSlot ? v.menuChecked : 0, step.menuSlot);
   }
 }
 

@@ -6,12 +6,12 @@
 using namespace osd;
 
 TEST(ReadBack, MarkerFirstOccurrenceCounts) {
-  EXPECT_EQ(findImageStart("xxSDabcSD", false), 4u);
-  EXPECT_EQ(findImageStart("SCSD", true), 2u);
-  EXPECT_FALSE(findImageStart("xxSCxx", false).has_value());
-  EXPECT_FALSE(findImageStart("", true).has_value());
-  EXPECT_EQ(readBackGeometry(false).minStream, 2051u);
-  EXPECT_EQ(readBackGeometry(true).minStream, 8195u);
+  using Found = std::vector<std::optional<size_t>>;
+  EXPECT_EQ((Found{findImageStart("xxSDabcSD", false), findImageStart("SCSD", true),
+                   findImageStart("xxSCxx", false), findImageStart("", true)}),
+            (Found{4u, 2u, std::nullopt, std::nullopt}));
+  EXPECT_EQ(std::pair(readBackGeometry(false).minStream, readBackGeometry(true).minStream),
+            std::pair(size_t{2051}, size_t{8195}));
 }
 
 // Image byte k of the stream has code k mod 256. The first field holds rows 62, 60 .. 0, the
@@ -43,8 +43,7 @@ TEST(ReadBack, FieldsGoToEvenThenOddRows) {
       EXPECT_EQ(m.picture[c.missingFrom + k], 0);
     }
     ASSERT_EQ(progress.size(), 64u);
-    EXPECT_DOUBLE_EQ(progress[31], 33.0);
-    EXPECT_DOUBLE_EQ(progress[32], 33.0 - 33.0 / 62);
-    EXPECT_DOUBLE_EQ(progress[63], 33.0 + 33.0 * 61 / 62);
+    EXPECT_EQ((std::vector<double>{progress[31], progress[32], progress[63]}),
+              (std::vector<double>{33.0, 33.0 - 33.0 / 62, 33.0 + 33.0 * 61 / 62}));
   }
 }

@@ -72,8 +72,7 @@ TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
                                         : p.problem.empty();
     EXPECT_TRUE(said) << c.text << ": " << p.problem;
   }
-  EXPECT_TRUE(listNeedsDefault("0"));
-  EXPECT_FALSE(listNeedsDefault("0,"));
+  EXPECT_TRUE(listNeedsDefault("0") && !listNeedsDefault("0,"));
   std::array<int, 25> values{};
   for (int i = 0; i < 25; ++i) values[i] = i * 10 - 1;
   const std::string text = formatScheduleList(values);  // entries 0 to 19
@@ -130,8 +129,7 @@ TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflict) {
   EXPECT_FALSE(scanScheduleConflicts(s).found());
   setSequence(s, 4, 1925, 1926, 1, 1, 1, 1 << kMonday);
   map = scanScheduleConflicts(s);
-  EXPECT_TRUE(map.day[1][kMonday] && map.day[4][kMonday]);
-  EXPECT_FALSE(map.any[0]);
+  EXPECT_TRUE(map.day[1][kMonday] && map.day[4][kMonday] && !map.any[0]);
   // Repeats are followed: A shows 80 and 81 of every 40 from 0.
   s = emptyTable();
   setSequence(s, 0, 0, 5760, 1, 40, 1, 1);

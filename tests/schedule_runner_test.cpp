@@ -49,9 +49,8 @@ class RunnerTest : public ::testing::Test {
 
   std::vector<double> timesOf(const std::string& text) const {
     std::vector<double> out;
-    for (const Sent& s : sent) {
+    for (const Sent& s : sent)
       if (s.text.rfind(text, 0) == 0) out.push_back(s.second);
-    }
     return out;
   }
   bool lampLit(int logo) {

@@ -9,16 +9,13 @@
 #include "sim/node.h"
 #include "support/bmp_builder.h"
 #include "transfer/download_job.h"
+#include "transfer/video_data.h"
 
 using osd::sim::Line;
 using osd::sim::Node;
 using osd::sim::NodeConfig;
 
 namespace {
-
-NodeConfig config(int memoryKiB = 64, int id = 1, bool color = false) {
-  return NodeConfig{memoryKiB, id, 1, color};
-}
 
 // Feeds `bytes` in pieces whose lengths come from `rng` (1 to maxPiece bytes).
 std::string feedInPieces(Node& node, const std::string& bytes, std::mt19937& rng, size_t maxPiece) {
@@ -32,16 +29,11 @@ std::string feedInPieces(Node& node, const std::string& bytes, std::mt19937& rng
   return out;
 }
 
+// The program's setup block: W / 4 and H / 2 in bytes 8 to 11, 16 bits each, little-endian.
 std::string setupBlock(int width, int height) {
-  std::string s(256, '\0');
-  s[0] = '\x55';
-  s[1] = static_cast<char>(0xAA);
-  for (int i = 12; i < 256; ++i) s[i] = static_cast<char>(i * 7);
-  for (int k : {0, 1}) {  // W / 4 and H / 2, 16 bits each, little-endian
-    s[8 + k] = static_cast<char>((width / 4) >> (8 * k));
-    s[10 + k] = static_cast<char>((height / 2) >> (8 * k));
-  }
-  return s;
+  osd::video::SetupBlock b{};
+  osd::video::fillSetupBlock(b, width, height, osd::video::defaultImageParams(width, height));
+  return std::string(b.begin(), b.begin() + 256);  // entry 256 is not sent
 }
 
 // The picture byte of row r (top line = 0, as sent), column c.
@@ -68,13 +60,13 @@ TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAll) {
       {"WK,1BQXS", ""}, {"WK,1aQXS", ""}, {"WK,1AANI,2CWK,1AQXS", ""}, {"WK,2CQXS", "QX64K\r\n"},
       {"ANI,00SPANI,05WK,2CQXS", "QX64K\r\n"}};  // 00 is no ID; asleep it keeps its own
   // clang-format on
-  Node node(config(64, 26));
+  Node node(NodeConfig{64, 26});
   for (const auto& s : steps) EXPECT_EQ(node.feed(s.bytes), s.answer) << s.bytes;
   EXPECT_EQ(node.id(), 44);
 }
 
 TEST(SimNodeWake, SeveralNodesOnALineAnswerInIdOrder) {
-  Line line(config(512), {26, 3, 7, 3});
+  Line line(NodeConfig{512}, {26, 3, 7, 3});
   ASSERT_EQ(line.nodes().size(), 3u);
   const std::string size = "QX512K\r\n";
   EXPECT_EQ(line.feed("WK,07QXS"), size);
@@ -100,7 +92,7 @@ TEST(SimNodeWake, WakingOneNodeLeavesTheOthersAsTheWakeModeSays) {
       {false, "WK,00", {3, 7, 26}}, {true, "SPWK,1AWK,03", {3, 26}}, {false, "SPWK,1AWK,05", {}}};
   // clang-format on
   for (const auto& c : cases) {
-    NodeConfig base = config(64);
+    NodeConfig base;
     base.wakeTogether = c.together;
     Line line(base, {3, 7, 26}, {{26, 512}});
     ASSERT_EQ(line.nodes()[2].imageMemory().size(), 512u * 1024) << c.wakes;
@@ -121,10 +113,10 @@ TEST(SimNodeCommands, AnswersAndRememberedSettings) {
   EXPECT_EQ(node.feed("ARC\x88").rfind("(C)", 0), 0u);
   EXPECT_EQ(node.feed("ARCxQXS"), "QX64K\r\n");  // "ARC" without 136 is no request
   EXPECT_EQ(node.feed("QXE"), "QXERA");
-  std::string packet = {'\x80', '\x82', '\x8A', '1', 16};
-  std::vector<uint8_t> payload;
-  for (int i = 0; i < 16; ++i) payload.push_back(static_cast<uint8_t>(i * 17));
-  packet.append(payload.begin(), payload.end());
+  std::vector<uint8_t> payload(16);
+  for (int i = 0; i < 16; ++i) payload[size_t(i)] = static_cast<uint8_t>(i * 17);
+  const std::string packet =
+      std::string{'\x80', '\x82', '\x8A', '1', 16} + std::string(payload.begin(), payload.end());
   node.feed(packet.substr(0, 1));  // the program writes the 128 on its own
   node.feed(packet.substr(1) + "\x03");
   EXPECT_EQ(node.settingsPacket(), payload);
@@ -191,7 +183,7 @@ TEST(SimNodeDownload, FullStreamIsStoredTopLineFirstAndACutOneEnds) {
 }
 
 TEST(SimNodeDownload, SleepingNodeStepsOverAnotherNodesDownload) {
-  Node node(config(64, 2));
+  Node node(NodeConfig{64, 2});
   const std::vector<uint8_t> before = node.imageMemory();
   // The picture is full of command-like bytes; a sleeping node must not act on them.
   std::string stream = "QXW" + setupBlock(8, 2) + "WK,02QXS" + "ANI,09QX";
@@ -207,17 +199,15 @@ TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
   Node mono;
   EXPECT_EQ(mono.feed("ARM"), "");  // asleep
   const std::string s = mono.feed("WK,00ARM");
-  ASSERT_EQ(s.size(), 2052u);
-  ASSERT_EQ(s.find("SD"), 2u);
+  ASSERT_EQ(std::pair(s.size(), s.find("SD")), std::pair(size_t{2052}, size_t{2}));
   size_t k = 4;
   for (int first : {62, 63})
     for (int r = first; r >= 0; r -= 2)
       for (int c = 0; c < 32; ++c, ++k)
         ASSERT_EQ(static_cast<uint8_t>(s[k]), Node::patternByte(r, c)) << r << "," << c;
-  Node colour(config(64, 1, true));
+  Node colour(NodeConfig{64, 1, 1, true});
   const std::string cs = colour.feed("WK,01ARM");
-  ASSERT_EQ(cs.size(), 8196u);
-  ASSERT_EQ(cs.find("SC"), 2u);
+  ASSERT_EQ(std::pair(cs.size(), cs.find("SC")), std::pair(size_t{8196}, size_t{2}));
   EXPECT_EQ(static_cast<uint8_t>(cs[4 + 32 * 128]), colour.storedLogo()[63 * 128]);
 }
 

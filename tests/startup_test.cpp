@@ -61,8 +61,7 @@ TEST_F(StartupTest, NothingReachesTheLineWhileTheWindowIsSetUp) {
 
   a.formLoad("");
 
-  EXPECT_TRUE(port.isOpen());
-  EXPECT_EQ(port.currentNumber, 3);
+  EXPECT_TRUE(port.isOpen() && port.currentNumber == 3);
   EXPECT_GT(port.attempts, 0);  // the port did try to send while opening
   EXPECT_EQ(instances.guardSeen, std::vector<bool>{true});
   EXPECT_FALSE(a.dispatcher().guarded());
@@ -112,11 +111,9 @@ TEST_F(StartupTest, NodesAreWokenAndTheSearchIsToldOnTheStatusLine) {
 }
 
 TEST_F(StartupTest, RecentFilesAreFilledFromTheSettings) {
-  h.settings.set("FileSelect1", "/logos/newest.bmp");
-  h.settings.set("FileSelect2", "");
-  h.settings.set("FileSelect3", "/logos/older.bmp");
-  for (int i = 4; i <= 7; ++i) h.settings.set("FileSelect" + std::to_string(i), "");
-  h.settings.set("FileSelect8", "0");  // the placeholder of an entry never filled
+  // "0": the placeholder of an entry never filled.
+  const char* stored[] = {"/logos/newest.bmp", "", "/logos/older.bmp", "", "", "", "", "0"};
+  for (int i = 0; i < 8; ++i) h.settings.set("FileSelect" + std::to_string(i + 1), stored[i]);
   app.formLoad("");
   const auto& recent = app.logos().view().recent;
   EXPECT_EQ(
@@ -131,8 +128,8 @@ TEST_F(StartupTest, NewestRecentFileIsLoadedIntoTheSelectedSlot) {
   h.settings.set("FileSelect1", file);
   h.settings.set("LogoSelect", "2");
   app.formLoad("");
-  EXPECT_EQ(app.bench().logos().current, file);
-  EXPECT_EQ(app.bench().logos().file[app.bench().logos().selected], file);
-  EXPECT_EQ(app.logos().view().recent[0], file);
+  const LogoSlots& logos = app.bench().logos();
+  EXPECT_EQ((std::vector{logos.current, logos.file[logos.selected], app.logos().view().recent[0]}),
+            std::vector<std::string>(3, file));
   EXPECT_FALSE(app.statusLine().view().errorShown) << app.statusLine().view().errorText;
 }

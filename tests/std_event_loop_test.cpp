@@ -30,19 +30,15 @@ struct VirtualClockLoop {
 
 TEST(StdEventLoop, TimersFireAtTheirPeriodsAndTheWaitsStayShort) {
   VirtualClockLoop v;
-  for (TimerId id : {TimerId::Delay, TimerId::TenSec, TimerId::Schedule, TimerId::About}) {
+  for (TimerId id : {TimerId::Delay, TimerId::TenSec, TimerId::Schedule, TimerId::About})
     v.loop.setTimerEnabled(id, true);
-  }
   v.loop.setTimerEnabled(TimerId::About, false);
   int polls = 0;
   v.loop.repeat(4, [&] { ++polls; });
   v.runFor(1000);
-  const std::pair<TimerId, int> rows[] = {{TimerId::Delay, 40},
-                                          {TimerId::TenSec, 10},
-                                          {TimerId::Schedule, 2},
-                                          {TimerId::About, 0},
-                                          {TimerId::ComInit, 0}};
-  for (const auto& [id, count] : rows) EXPECT_EQ(v.fired[id], count) << static_cast<int>(id);
+  // The About timer was disabled again; nothing else fired.
+  EXPECT_EQ(v.fired, (std::map<TimerId, int>{
+                         {TimerId::Delay, 40}, {TimerId::TenSec, 10}, {TimerId::Schedule, 2}}));
   EXPECT_EQ(polls, 250);
   for (int64_t w : v.waits) EXPECT_TRUE(w > 0 && w <= StdEventLoop::kMaxWaitMs) << w;
   // Nothing enabled: a yield still waits, and no longer than the bound.

@@ -21,8 +21,7 @@ TEST(TextNum, LeadingNumberReadsWhatAnOperatorTypes) {
       {"  31 word", 31}, {"4.5", 4.5}, {"&H1F", 31}, {"&o17", 15}, {"1 2 3", 123}, {"-5x", -5},
       {"1.5e2", 150},    {"2e", 2},    {"abc", 0},   {"", 0},      {"-", 0},       {"1e999999", 0}};
   for (const auto& [text, want] : cases) EXPECT_EQ(leadingNumber(text), want) << text;
-  EXPECT_EQ(leadingInt("5.5"), 6);
-  EXPECT_EQ(leadingInt("99999999999"), 2147483647);
+  EXPECT_EQ(std::pair(leadingInt("5.5"), leadingInt("99999999999")), std::pair(6, 2147483647));
 }
 
 TEST(TextNum, FixedWidthForms) {

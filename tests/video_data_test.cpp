@@ -22,21 +22,19 @@ std::string lines(int count, const std::string& value = "7") {
 
 // The four files of a consistent set: register files of 20 lines, image file of 16.
 void writeAllFiles(const std::string& dir) {
-  writeFile(dir + "/Images/Video-NTSBData.dat", lines(20, "1"));
-  writeFile(dir + "/Images/Video-PALBData.dat", lines(20, "2"));
-  writeFile(dir + "/Images/Video-PALMData.dat", lines(20, "3"));
-  writeFile(dir + "/Images/Video-ImageData.dat", lines(16, "9"));
+  for (const auto& [name, count, value] :
+       {std::tuple{"NTSB", 20, "1"}, {"PALB", 20, "2"}, {"PALM", 20, "3"}, {"Image", 16, "9"}})
+    writeFile(dir + "/Images/Video-" + name + "Data.dat", lines(count, value));
 }
 
 }  // namespace
 
 TEST(VideoFieldReader, FieldsAndNumbers) {
-  struct Case {
+  const struct {
     const char* text;
     int count;
     std::vector<int32_t> values;  // empty: the read fails
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"4,0\r\n7\r\n", 3, {4, 0, 7}},
       {"31 word\r\n  12 note, 5\r\n", 3, {31, 12, 5}},
       {"&H1F\r\n&o17\r\n&hff\r\n", 3, {31, 15, 255}},
@@ -52,7 +50,7 @@ TEST(VideoFieldReader, FieldsAndNumbers) {
       {"2147483648", 1, {}},
       {"-1e12", 1, {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     if (c.values.empty()) {
       EXPECT_THROW(video::readValues(c.text, c.count, "f"), video::DataError) << c.text;
     } else {
@@ -81,18 +79,17 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
 }
 
 TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
-  struct Case {
+  const struct {
     const char* name;
     const char* file;  // replaced in a consistent set; "" deletes PALM
     std::string content;
     bool read;
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"image file of 16 lines", "Video-ImageData.dat", lines(16, "9"), true},
       {"register file of 19 lines", "Video-PALBData.dat", lines(19, "2"), false},
       {"deleted file", "", "", false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Harness h;
     writeAllFiles(h.dir);
@@ -129,15 +126,14 @@ TEST(VideoStartUp, AnUnreadableFileIsKeptAsBadAndReported) {
 }
 
 TEST(VideoSetupBlock, SizesAndFixedEntries) {
-  struct Case {
+  const struct {
     int w, h;
     std::vector<int> sizeBytes;  // entries 8 to 11
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {256, 64, {64, 0, 32, 0}}, {720, 480, {180, 0, 240, 0}}, {2048, 1000, {0, 2, 244, 1}}};
   video::ImageParams params{};
   params[1] = 11, params[2] = 22, params[3] = 33, params[4] = 44;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     video::SetupBlock block{};
     block[40] = 77;
     video::fillSetupBlock(block, c.w, c.h, params);

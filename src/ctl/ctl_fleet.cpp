@@ -170,7 +170,7 @@ int runFleet(Host& host, Line& line, const FleetJob& job) {
   std::fprintf(stderr, "%s %d of %zu nodes programmed\n", tag().c_str(), programmed,
                results.size());
   if (!drained) std::fprintf(stderr, "%s the port did not send everything\n", tag().c_str());
-  return drained && programmed == static_cast<int>(results.size()) ? kOk : kPortFailure;
+  return drained && everyNodeProgrammed(results) ? kOk : kPortFailure;
 }
 
 }  // namespace osd::ctl

@@ -182,8 +182,9 @@ void DownloadPresenter::send(bool targetFirst) {
     finishLine(slot);
   } else if (result.stopped) {
     reportStopped(written_, plan.streamLength());
-  } else if (line_ || !link_.isOpen()) {
-    // Whatever the error panel said, the status line keeps how far the download got.
+  } else {
+    // Whatever the error panel said, the status line keeps how far the download got, also
+    // when it failed before its first byte.
     status_.showResult(failedText(line_ ? line_->sent() : 0, plan.streamLength()));
   }
   line_.reset();

@@ -37,6 +37,11 @@ std::string nodesText(const FleetGroup& g) {
 
 }  // namespace
 
+bool everyNodeProgrammed(const std::vector<FleetResult>& results) {
+  return std::all_of(results.begin(), results.end(),
+                     [](const FleetResult& r) { return r.programmed; });
+}
+
 bool FleetLogo::sameBytes(const FleetLogo& o) const {
   return width == o.width && height == o.height && pixels == o.pixels && setup == o.setup &&
          beforeErase == o.beforeErase && beforeStream == o.beforeStream;

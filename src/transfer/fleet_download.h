@@ -101,6 +101,8 @@ struct FleetResult {
   bool programmed = false;
   std::string reason;  // "programmed", or why not
 };
+// The job succeeded: every node of it was programmed (some is not enough).
+bool everyNodeProgrammed(const std::vector<FleetResult>& results);
 
 // The whole job as it goes.
 struct FleetProgress {

@@ -45,7 +45,7 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"download", "x.bmp", "--port=" + t.path + "/tty9", "--node=5"}, 1, "osdctl download: x.bmp: File not found"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5", "--x=6"}, 2, "--x is given twice"},
       {"osdctl", {"scan", "--port", "3", "--ids=9-3"}, 2, "--ids needs node IDs 1-255 and ranges"},
-      {"osdctl", {"download", "x.bmp", "--port", "3", "--nodes=3,"}, 2, "('' is none)"},
+      {"osdctl", {"download", "x.bmp", "--port", "3", "--nodes", "3,7,"}, 2, "('' is none)"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port=3", "--x=1", "--y=101"}, 2, "--y needs a percentage"},

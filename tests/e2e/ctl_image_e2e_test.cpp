@@ -32,17 +32,14 @@ TEST(CtlImage, CheckAndEncodeExitStatusAndOutput) {
   std::string hostile = good;  // huge width and the most negative height
   osd::test::put(hostile, 18, 0x7FFFFFFF, 4);
   osd::test::put(hostile, 22, 0x80000000u, 4);
+  // px: the bottom row (50, 100, 200) gives 185 in RGB; the white top row is transparent.
+  // clang-format off
   const std::map<std::string, std::string> files = {
-      {"ok", bmp24(256, 64)},
-      {"big", bmp24(256, 256)},
-      {"odd", bmp24(722, 100)},
-      {"cut", good.substr(0, good.size() - 5)},
-      {"zero", ""},
-      {"junk", std::string(500, '\x7f')},
-      {"hostile", hostile},
-      // The bottom row (50, 100, 200) gives 185 in RGB; the white top row is transparent.
-      {"px", bmp24(4, 2, Rgb{200, 100, 50}, Rgb{255, 255, 255})},
+      {"ok", bmp24(256, 64)}, {"big", bmp24(256, 256)}, {"odd", bmp24(722, 100)},
+      {"cut", good.substr(0, good.size() - 5)}, {"zero", ""}, {"junk", std::string(500, '\x7f')},
+      {"hostile", hostile}, {"px", bmp24(4, 2, Rgb{200, 100, 50}, Rgb{255, 255, 255})},
       {"white", bmp24(4, 2, Rgb{254, 254, 254}, Rgb{254, 254, 254})}};
+  // clang-format on
   for (const auto& [name, bytes] : files) writeBytes(t.path + "/" + name + ".bmp", bytes);
   const std::string sizeRule =
       "osdctl check: " + t.path + "/big.bmp: Image Max 65280 bytes, Max Width=720W; Max Height=616H / "

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "e2e_support.h"
+#include "support/bmp_builder.h"
 
 using namespace osd;
 using namespace osd::e2e;
@@ -103,31 +104,28 @@ TEST(DownloadE2E, ASizeAnswerThatIsNotExactlyOneNodesRefusesBeforeTheErase) {
   struct Case {
     std::vector<std::string> sim, ctl;
     std::string said, line;
+    int rc = 3;
   } cases[] = {
-      {{"--id", "3,7"},
-       {},
-       "several nodes answered the size question; name one with --node",
-       "WK,00QXS"},
-      {{"--id", "3"},
-       {"--node", "9"},
-       "node 9 did not answer the size question; a node still",
-       "SPWK,09QXS"},
-      {{"--memory", "64"},
-       {"--memory", "512"},
-       "the node answered 64K, but 512K was stated",
-       "WK,00QXS"},
+      // clang-format off
+      {{"--id", "3,7"}, {}, "several nodes answered the size question; name one with --node", "WK,00QXS"},
+      {{"--id", "3"}, {"--node", "9"}, "node 9 did not answer the size question; a node still", "SPWK,09QXS"},
+      {{"--memory", "64"}, {"--memory", "512"}, "the node answered 64K, but 512K was stated", "WK,00QXS"},
+      // The node's answer decides whether the logo fits: too large for 64 K, refused.
+      {{"--memory", "64"}, {}, "big.bmp does not fit the node's 64K memory", "WK,00QXS", 1},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TempDir t;
     writeBytes(t.path + "/logo.bmp", rgbExactLogo());
+    writeBytes(t.path + "/big.bmp", test::plainBmp(320, 240, 24));
     std::vector<std::string> sim = c.sim;
     sim.insert(sim.end(), {"--baud", "0", "--record", t.path + "/rec.bin"});
     Sim node(sim);
-    std::vector<std::string> args = {"download",   "logo.bmp", "--port",     node.pty(),
-                                     "--settings", "s.ini",    "--data-dir", "."};
+    std::vector<std::string> args = {"download", c.rc == 1 ? "big.bmp" : "logo.bmp", "--port",
+                                     node.pty(), "--settings", "s.ini", "--data-dir", "."};
     args.insert(args.end(), c.ctl.begin(), c.ctl.end());
     const ProgramRun run = runProgram(binDir() + "/osdctl", args, t.path);
-    EXPECT_EQ(run.rc, 3) << run.err;
+    EXPECT_EQ(run.rc, c.rc) << run.err;
     EXPECT_NE(run.err.find("osdctl download: " + c.said), std::string::npos) << run.err;
     EXPECT_EQ(lineHeard(node, t.path + "/rec.bin"), c.line);
   }

@@ -129,14 +129,15 @@ struct SiteLine {
 
 }  // namespace
 
-TEST(FleetE2E, NodesThatStayAwakeTogetherTakeOneStreamSlow) {
-  runFleetCase(kFleetCases[1]);
+// Nodes awake together take one stream; a silent node is left out, and the exit status says so.
+// (Every download takes the line's own time, about 70 s for a 64 K node.)
+TEST(FleetE2E, NodesThatStayAwakeTogetherTakeOneStreamASilentOneIsLeftOutSlow) {
+  for (const int i : {1, 4}) runFleetCase(kFleetCases[i]);
 }
 
-// The whole line (a scan of 255 IDs first), in turn, a larger memory asleep, a silent node.
+// The whole line (a scan of 255 IDs first), in turn, a larger memory asleep.
 TEST(FleetE2E, EveryNodeAskedForStoresTheLogoInAsFewStreamsAsItsWakeUpsAllowSlow) {
-  for (const FleetCase& c : kFleetCases)
-    if (&c != &kFleetCases[1]) runFleetCase(c);
+  for (const int i : {0, 2, 3}) runFleetCase(kFleetCases[i]);
 }
 
 // A dry run prints the streams in columns and sends nothing; a site file or logo it refuses

@@ -89,9 +89,8 @@ TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
       {"mnuPaintBrush", "&PaintBrush"},
       {"mnuPaintBrush_top", "&Paintbrush_Editor"},
       {"mnuNodeView", "&Node View"}};
-  for (auto [name, caption] : captions) {
+  for (auto [name, caption] : captions)
     EXPECT_EQ(rig.window.action(name)->text(), QString::fromUtf8(caption)) << name;
-  }
   EXPECT_EQ(child<QRadioButton>(rig.window, "optLOGO(9)")->text(), QStringLiteral("Logo9"));
   EXPECT_EQ(child<QGroupBox>(rig.window, "Frame2")->title(), QStringLiteral("Data Type"));
   auto* reply = child(rig.window, "replyArea");
@@ -164,8 +163,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
     rig.h.ticks(1);
   }
   mouse(pic, QEvent::MouseButtonRelease, local(), false);
-  EXPECT_GT(pic->x(), before.x());
-  EXPECT_GT(pic->y(), before.y());
+  EXPECT_TRUE(pic->x() > before.x() && pic->y() > before.y());
   EXPECT_NEAR(toTwips(pic, pic->x()),
               rig.h.app->placement().view().places.at(static_cast<size_t>(slot)).left, 15.0);
 
@@ -184,9 +182,8 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   // A slot's name takes a line; an empty one takes no room.
   for (int k = 1; k <= 4; ++k) {
     auto* name = child<QLabel>(rig.window, indexed("lblLogoName", k));
-    for (const QSize hint : {name->minimumSizeHint(), name->sizeHint()}) {
+    for (const QSize hint : {name->minimumSizeHint(), name->sizeHint()})
       EXPECT_EQ(hint.height() > 0, !name->text().isEmpty()) << k << " " << name->text().size();
-    }
   }
 }
 
@@ -226,7 +223,6 @@ TEST(GuiWindow, ScheduleWindowRunsTheEditorAndShowsItsView) {
     auto* exitButton = child<QPushButton>(w, "cmdButtons(0)");
     EXPECT_EQ(exitButton->text(), QStringLiteral("EXIT"));
     exitButton->click();
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(rig.h.app->schedule().editorOpen());
+    EXPECT_FALSE(w.isVisible() || rig.h.app->schedule().editorOpen());
   });
 }

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QtEndian>
+#include <set>
 
 #include "convert/import_model.h"
 #include "e2e/e2e_support.h"
@@ -169,14 +170,12 @@ TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
     int opaque[3];  // what the opaque pixel shows
     double gamma = 0;
   } cases[] = {
-      {3, 1, {0}, {1}, {0}, {0, 0, 255}},
-      {3, 2, {0}, {1}, {0, 255}, {0, 0, 255}},
-      {3, 4, {1}, {0}, {255, 60}, {255, 0, 0}},
-      {3, 8, {1}, {0}, {255, 0}, {255, 0, 0}},
-      {0, 1, {1}, {0}, {1}, {0, 0, 0}},
-      {0, 2, {2}, {3}, {2}, {255, 255, 255}},
-      {0, 4, {7}, {8}, {7}, {136, 136, 136}},
-      {0, 8, {9}, {10}, {9}, {10, 10, 10}},
+      // clang-format off
+      {3, 1, {0}, {1}, {0}, {0, 0, 255}}, {3, 2, {0}, {1}, {0, 255}, {0, 0, 255}},
+      {3, 4, {1}, {0}, {255, 60}, {255, 0, 0}}, {3, 8, {1}, {0}, {255, 0}, {255, 0, 0}},
+      {0, 1, {1}, {0}, {1}, {0, 0, 0}}, {0, 2, {2}, {3}, {2}, {255, 255, 255}},
+      {0, 4, {7}, {8}, {7}, {136, 136, 136}}, {0, 8, {9}, {10}, {9}, {10, 10, 10}},
+      // clang-format on
       {0, 16, {514}, {515}, {514}, {2, 2, 2}},
       {2, 8, {10, 20, 30}, {10, 20, 31}, {10, 20, 30}, {10, 20, 31}},
       {2, 16, {9, 9, 9}, {1028, 20560, 40092}, {9, 9, 9}, {4, 80, 156}},
@@ -243,4 +242,27 @@ TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
   }
   qInstallMessageHandler(before);
   EXPECT_EQ(passedOn, 0);
+}
+
+// More than 255 colours at 8 bits: each channel takes the nearest of its levels (6 red, 7 green,
+// 6 blue) spread evenly from 0 to 255, and every level is used.
+TEST(PictureColour, EightBitsTakeTheNearestLevelOfEachChannel) {
+  QImage img(256, 64, QImage::Format_ARGB32);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 256; ++x) img.setPixel(x, y, qRgb(x, 255 - y * 4, (x * 7 + y * 13) % 256));
+  std::string error;
+  const auto bmp = decodeBmp(convert::convertPicture(img, {{256, 64}, {}, 8, false, 1}).bmp, error);
+  ASSERT_TRUE(bmp) << error;
+  const int levels[3] = {6, 7, 6};
+  std::set<int> used[3];
+  for (int i = 0; i < 256 * 64; ++i) {
+    const QRgb p = img.pixel(i % 256, 63 - i / 256);         // rows bottom first
+    const auto& entry = bmp->palette[bmp->rows[size_t(i)]];  // blue, green, red
+    for (int k = 0; k < 3; ++k) {
+      const double step = 255.0 / (levels[k] - 1), source = (p >> (16 - 8 * k)) & 255;
+      used[k].insert(entry[size_t(2 - k)]);
+      ASSERT_EQ(entry[size_t(2 - k)], std::lround(std::lround(source / step) * step)) << i << k;
+    }
+  }
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(used[k].size(), size_t(levels[k])) << "channel " << k;
 }

@@ -118,8 +118,7 @@ TEST_F(QtPortTest, BytesPassUnchangedAndElevenRaiseTheEvent) {
   EXPECT_TRUE(runFor(loop, 2000, [&] { return port->pendingOutput() == 0; }));
   // A short answer waits for the poll; eleven bytes raise the receive event.
   pty.send("QX64K");
-  EXPECT_TRUE(runFor(loop, 2000, [&] { return port->bytesAvailable() == 5; }));
-  EXPECT_TRUE(events.empty());
+  EXPECT_TRUE(runFor(loop, 2000, [&] { return port->bytesAvailable() == 5; }) && events.empty());
   EXPECT_EQ(port->read(100), "QX64K");
   pty.send("0123456789A");
   EXPECT_TRUE(runFor(loop, 2000, [&] { return !events.empty(); }));

@@ -44,11 +44,9 @@ void prepare(const std::string& dir, const Case& c, const std::string& logo) {
   if (!c.storedPosition) return;
   video::ImageParams params = video::defaultImageParams(256, 64);
   params[1] = 44, params[2] = 1, params[3] = 77, params[4] = 0;
-  const video::Table tables[3] = {video::Table::Ntsc, video::Table::PalB, video::Table::PalM};
-  for (video::Table t : tables) {
+  for (video::Table t : {video::Table::Ntsc, video::Table::PalB, video::Table::PalM})
     std::ofstream(dir + "/Images/" + video::baseName(t) + ".dat")
         << video::formatValues(video::defaultRegisters(t).data());
-  }
   std::ofstream(dir + "/Images/Video-ImageData.dat") << video::formatValues(params.data());
 }
 

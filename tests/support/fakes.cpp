@@ -144,6 +144,7 @@ T takeFront(std::deque<T>& queue, T otherwise) {
 bool ScriptedDialogs::confirm(const std::string& title, const std::string& text) {
   confirmTitles.push_back(title);
   confirmTexts.push_back(text);
+  if (whileAsked) whileAsked();
   return takeFront(confirmAnswers, true);
 }
 

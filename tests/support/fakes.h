@@ -115,7 +115,8 @@ class ScriptedDialogs : public Dialogs {
   }
   void beep() override { ++beeps; }
 
-  std::deque<bool> confirmAnswers;                 // default: OK
+  std::function<void()> whileAsked;  // runs while a question is open (a modal dialog's loop)
+  std::deque<bool> confirmAnswers;   // default: OK
   std::deque<std::optional<std::string>> answers;  // default: closed without Enter
   std::deque<std::string> fileNames;               // default: cancelled
   std::vector<std::string> confirmTitles, confirmTexts, prompts, messages;
