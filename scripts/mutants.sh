@@ -203,6 +203,23 @@ m convert-cube-red-level 'src/convert/*.cpp' 'r * 51, (g * 255 + 3) / 6' 'r * 50
 m bmp-last-row-exact src/image/bmp.cpp 'if (required > fileSize) return cutShort(required);' 'if (required >= fileSize) return cutShort(required);'
 m bmp-last-row-padded src/image/bmp.cpp 'stride * static_cast<uint64_t>(h - 1) + rowBytes' 'stride * static_cast<uint64_t>(h)'
 
+# The line belongs to the operator: the wake choice, the bytes in flight, the stop and the
+# refusals before the line.
+m wake-one-without-sleep "$LINK" '  if (id > 0) send("SP");' ''
+m reopen-wakes-all src/shell/app.cpp 'dispatcher_.restoreWake();' 'dispatcher_.wakeAll();'
+m watchdog-wakes-node-field src/link/node_session.cpp 'dispatcher_.restoreWake();' 'dispatcher_.wakeCurrent();'
+m download-without-target src/shell/download_presenter.cpp 'job.sendFirst(targetCommands(link_.line().awake()));' ''
+m scan-ends-waking-all src/shell/window_scan.cpp 'scan_->finish = restoreCommands(app_.link().line().awake());' ''
+m fleet-ends-waking-all src/shell/window_fleet.cpp 'job.finish = restoreCommands(app_.link().line().awake());' ''
+m in-flight-unbounded src/link/line_state.cpp 'last > kMostInFlight' 'last > 8 * kMostInFlight'
+m in-flight-ignores-rate src/link/line_state.cpp 'return std::max(byRate, port_.heldBytes());' 'return port_.heldBytes();'
+m stop-then-closing-wake 'src/transfer/*.cpp' 'if (!portLost && !stop_.insideStream) {' 'if (!portLost) {'
+m stop-not-drained src/shell/download_presenter.cpp 'link_.line().drain(kQuietLineSeconds, {}, [this](int64_t left) {' 'link_.line().drain(0, {}, [this](int64_t left) {'
+m size-two-answers-taken src/link/node_session.cpp "if (bare[i] < '0' || bare[i] > '9' || kiB > 100000) return -1;" "if (bare[i] < '0' || bare[i] > '9' || kiB > 100000) break;"
+m stated-memory-wins 'src/transfer/*.cpp' '} else if (n.memoryKiB > 0 && n.memoryKiB != answered) {' '} else if (false) {'
+m window-unknown-memory-sent src/shell/download_presenter.cpp 'if (session_.memorySize() <= 0) {' 'if (false) {'
+m ctl-bitmap-after-open 'src/ctl/ctl_download.cpp' '  if (!refused.empty()) {' '  if (false) {'
+
 say() { printf '%-15s %s\n' "$1" "$2"; }
 
 # The scratch tree mirrors the worktree (tracked and new files) or MUTANTS_REV, keeping
