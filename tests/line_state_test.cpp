@@ -31,6 +31,13 @@ struct LinePort : FakePort {
   }
 };
 
+FakePort& opened(FakePort& port) {
+  port.openable = {1};
+  PortOpenError error;
+  port.open(1, error);
+  return port;
+}
+
 }  // namespace
 
 TEST(LineState, AtMostASecondOfTheLineIsInFlightOnAnyPort) {
@@ -43,10 +50,7 @@ TEST(LineState, AtMostASecondOfTheLineIsInFlightOnAnyPort) {
     LinePort port;
     port.loop = &loop;
     port.reports = c.reports;
-    port.openable = {1};
-    PortOpenError error;
-    port.open(1, error);
-    LineState line(port, loop);
+    LineState line(opened(port), loop);
     std::string stream;
     for (int k = 0; k < 12000; ++k) stream.push_back(static_cast<char>(k % 251));
     for (size_t at = 0; at < stream.size(); at += c.piece) line.write(stream.substr(at, c.piece));
@@ -65,10 +69,7 @@ TEST(LineState, AtMostASecondOfTheLineIsInFlightOnAnyPort) {
 TEST(LineState, AStalledPortOrAClosedOneEndsTheWrite) {
   VirtualLoop loop;
   FakePort port;
-  port.openable = {1};
-  PortOpenError error;
-  port.open(1, error);
-  LineState line(port, loop);
+  LineState line(opened(port), loop);
   port.held = 5000;  // a port that never lets go
   EXPECT_THROW(line.write("QXS"), Failure);
   EXPECT_FALSE(line.drain(2));
@@ -85,24 +86,13 @@ TEST(LineState, AStalledPortOrAClosedOneEndsTheWrite) {
 
 TEST(LineState, TheWakeChoiceNamesItsTextsAndItsCommands) {
   using W = std::vector<std::string>;
-  struct Case {
-    Awake awake;
-    const char *shown, *target;
-    W restore, beforeDownload;
-  } cases[] = {
-      {Awake::all(),
-       "Awake: all nodes",
-       "It goes to every node on the line.",
-       {"WK,00"},
-       {"SP", "WK,00"}},
+  // clang-format off
+  struct Case { Awake awake; const char *shown, *target; W restore, beforeDownload; } cases[] = {
+      {Awake::all(), "Awake: all nodes", "It goes to every node on the line.", {"WK,00"}, {"SP", "WK,00"}},
       {Awake::node(7), "Awake: node 7", "It goes to node 7.", {"SP", "WK,07"}, {"SP", "WK,07"}},
-      {Awake::node(255),
-       "Awake: node 255",
-       "It goes to node 255.",
-       {"SP", "WK,FF"},
-       {"SP", "WK,FF"}},
-      {Awake::none(), "Awake: none", "", {"SP"}, {}},
-  };
+      {Awake::node(255), "Awake: node 255", "It goes to node 255.", {"SP", "WK,FF"}, {"SP", "WK,FF"}},
+      {Awake::none(), "Awake: none", "", {"SP"}, {}}};
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(awakeText(c.awake), c.shown);
     EXPECT_EQ(targetText(c.awake), c.target);
@@ -112,25 +102,13 @@ TEST(LineState, TheWakeChoiceNamesItsTextsAndItsCommands) {
 }
 
 TEST(LineState, OnlyExactlyOneSizeAnswerTellsTheMemory) {
-  using A = std::vector<std::string>;
-  struct Case {
-    A answers;
-    int kiB;
-  } cases[] = {
-      {{"QX64K "}, 64},
-      {{"QX512K "}, 512},
-      {{}, 0},
-      {{" "}, 0},
-      {{"QX64K QX512K "}, -1},  // two answers run together
-      {{"QX64K ", "QX64K "}, -1},
-      {{"QX6\x13"
-        "4K"},
-       -1},  // garbled
-      {{"QXK "}, -1},
-      {{"QX0K"}, -1},
-      {{"(C) Norvo QX64K"}, -1},
-      {{"QX99999999999K"}, -1},
-  };
+  // Two answers run together, or garbled text, are more than one node: -1.
+  // clang-format off
+  struct Case { std::vector<std::string> answers; int kiB; } cases[] = {
+      {{"QX64K "}, 64}, {{"QX512K "}, 512}, {{}, 0}, {{" "}, 0}, {{"QX64K QX512K "}, -1},
+      {{"QX64K ", "QX64K "}, -1}, {{"QX6\x13" "4K"}, -1}, {{"QXK "}, -1}, {{"QX0K"}, -1},
+      {{"(C) Norvo QX64K"}, -1}, {{"QX99999999999K"}, -1}};
+  // clang-format on
   for (const Case& c : cases)
     EXPECT_EQ(sizeReplyKiB(c.answers), c.kiB) << ::testing::PrintToString(c.answers);
   EXPECT_EQ(noSizeAnswerText(3),
