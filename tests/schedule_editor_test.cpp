@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/textnum.h"
 #include "schedule/schedule_model.h"
 #include "support/fakes.h"
 
@@ -47,12 +48,57 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
   e.sliderMoved(3, 50);
   EXPECT_EQ(s.start[0], 1921);
   EXPECT_EQ(s.end[0], 2160);
-  // Exit closes without saving.
-  const int writes = h.settings.writes;
-  e.exit();
-  EXPECT_FALSE(app.schedule().editorOpen());
-  EXPECT_FALSE(h.loop.timerEnabled(TimerId::Editor));
-  EXPECT_EQ(h.settings.writes, writes);
+}
+
+// The status line marks edits the settings do not hold; closing with such edits asks, OK
+// saves as SAVE does, Cancel closes and the edits stay live; a store that keeps nothing is
+// told and the mark comes back.
+TEST_F(EditorTest, UnsavedEditsAreMarkedAndClosingAsksAboutThem) {
+  set(0, 1920, 2160, 4, 8, 1, 1);
+  enum Op { Open, Save, Toggle, Ok, Cancel, Refuse };
+  const struct {
+    Op op;
+    const char* status;  // the open editor's status line after the step (5 s after a save)
+    int asked;           // questions so far
+    int storedDays;      // "S_Days" entry 0 as stored (Monday: the edit Cancel kept live)
+    bool open;
+  } steps[] = {
+      {Open, "Changes not saved", 0, 0, true},
+      {Save, "", 0, 1, true},
+      {Toggle, "Changes not saved", 0, 1, true},
+      {Toggle, "", 0, 1, true},
+      {Toggle, "Changes not saved", 0, 1, true},
+      {Cancel, "", 1, 1, false},
+      {Open, "Changes not saved", 1, 1, true},
+      {Ok, "", 2, 3, false},
+      {Open, "", 2, 3, true},
+      {Ok, "", 2, 3, false},
+      {Open, "", 2, 3, true},
+      {Refuse, "Changes not saved", 2, 3, true},
+  };
+  for (const auto& st : steps) {
+    SCOPED_TRACE(st.op);
+    if (st.op == Open) open();
+    ScheduleEditor& e = *app.schedule().editor();
+    if (st.op == Ok || st.op == Cancel) h.dialogs.confirmAnswers = {st.op == Ok};
+    if (st.op == Ok || st.op == Cancel) e.exit();
+    if (st.op == Toggle || st.op == Refuse) e.toggleDay(0, 1);
+    h.settings.refuseWrites = st.op == Refuse;
+    if (st.op == Save || st.op == Refuse) {
+      e.save();
+      EXPECT_EQ(e.view().status.substr(0, 14), st.op == Save ? "Schedule saved" : "The schedule c");
+      for (int i = 0; i < 10; ++i) e.timerTick();
+    }
+    if (st.open) {
+      EXPECT_EQ(e.view().status, st.status);
+    }
+    EXPECT_EQ(app.schedule().editorOpen(), st.open);
+    EXPECT_EQ(h.loop.timerEnabled(TimerId::Editor), st.open);
+    EXPECT_EQ(h.dialogs.confirmTexts.size(), static_cast<size_t>(st.asked));
+    EXPECT_EQ(leadingInt(h.settings.get("S_Days").value_or("")), st.storedDays);
+  }
+  EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>(2, kEditorCaption));
+  EXPECT_EQ(h.dialogs.confirmTexts.back(), "Save the changes to the schedule?");
 }
 
 // Each step: the slider moved, then the four values and the row's texts that must follow.

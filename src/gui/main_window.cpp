@@ -988,6 +988,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       const int pressed = static_cast<QKeyEvent*>(event)->key();
       down.insert(pressed);
       if (position && (pressed == Qt::Key_Return || pressed == Qt::Key_Enter)) commit();
+      if (position && (pressed == Qt::Key_Up || pressed == Qt::Key_Down)) {
+        key();  // Up and Down step as a spin box does, and send at once
+        app_.placement().stepPosition(axis, pressed == Qt::Key_Up ? 1 : -1);
+        return true;
+      }
     } else if (event->type() == QEvent::KeyRelease) {
       const int released = static_cast<QKeyEvent*>(event)->key();
       const bool typed =

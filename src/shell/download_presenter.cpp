@@ -33,7 +33,10 @@ void DownloadPresenter::downloadToRam() {
   // One download at a time: a start from inside the erase wait or a running download is
   // refused.
   if (view().running || view().starting) return;
-  if (!dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.")) return;
+  if (!dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.",
+                        Dialogs::Preset::Cancel)) {
+    return;
+  }
   update()->starting = true;
   started_ = loop_.monotonicSeconds();
   // The erase wait is ten seconds of the bar's way, weighed as bytes at the line's speed.
@@ -174,12 +177,13 @@ bool DownloadPresenter::closeRequested(CloseBy by) {
     return false;
   }
   if (by == CloseBy::Operator) {
-    const int64_t total = line_ ? line_->total() : plannedStream();
-    const int64_t sent = line_ ? line_->sent() : 0;
-    if (!dialogs_.confirm("Notice", "A download is running (" + groupedNumber(sent) + " of " +
-                                        groupedNumber(total) + " bytes). Stop it and close?")) {
-      return false;
-    }
+    // The count follows the line while the question is open.
+    const auto question = [this] {
+      const int64_t total = line_ ? line_->total() : plannedStream();
+      return "A download is running (" + groupedNumber(line_ ? line_->sent() : 0) + " of " +
+             groupedNumber(total) + " bytes). Stop it and close?";
+    };
+    if (!dialogs_.confirm("Notice", question(), Dialogs::Preset::Cancel, question)) return false;
     // The download may have ended while the question was open.
     if (!view().running && !view().starting) return true;
   }

@@ -23,13 +23,14 @@ void checkLogoNumber(int logo) {
 
 SchedulePresenter::SchedulePresenter(Dispatcher& dispatcher, EventLoop& loop, Preferences& prefs,
                                      NodeChoices& choices, StatusPresenter& status,
-                                     LogoPresenter& logo)
+                                     LogoPresenter& logo, Dialogs& dialogs)
     : dispatcher_(dispatcher),
       loop_(loop),
       prefs_(prefs),
       choices_(choices),
       status_(status),
-      logo_(logo) {}
+      logo_(logo),
+      dialogs_(dialogs) {}
 
 SchedulePresenter::~SchedulePresenter() = default;
 
@@ -183,7 +184,7 @@ void SchedulePresenter::colourEditorRow(int i, bool on, int logo) {
 void SchedulePresenter::openEditor(const std::function<void(ScheduleEditor&)>& show) {
   status_.busy(true);
   if (editor_) editor_->close();
-  editor_ = std::make_unique<ScheduleEditor>(*this, prefs_, choices_, loop_);
+  editor_ = std::make_unique<ScheduleEditor>(*this, prefs_, choices_, loop_, dialogs_);
   editor_->open();
   if (show) {
     // Modal: returns when the editor window has closed; the editor is then discarded.

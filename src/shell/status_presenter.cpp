@@ -6,13 +6,25 @@ namespace osd {
 
 void StatusPresenter::status(const std::string& text) {
   auto v = update();
-  v->status = text.empty() ? result_ : text;
+  // A held text belongs to the action that held it: a new text is not cleared by its count.
+  if (held_ && text != v->status) {
+    held_ = false;
+    statusCountdown_ = -1;
+  }
+  v->status = text.empty() ? resting() : text;
   ++v->paints;
+}
+
+void StatusPresenter::showStanding(const std::string& text) {
+  const bool shown = !view().status.empty() && view().status == resting();
+  standing_ = text;
+  if (shown || view().status.empty()) status("");
 }
 
 void StatusPresenter::showResult(const std::string& text) {
   result_ = text;
   statusCountdown_ = -1;
+  held_ = false;
   status(text);
 }
 
@@ -35,6 +47,8 @@ void StatusPresenter::error(const std::string& message, const std::string& title
 }
 
 void StatusPresenter::progressShown(bool shown) {
+  // A bar of the next action: the held text of the last one no longer tells what happens.
+  if (shown && held_ && !view().progressShown) status("");
   update()->progressShown = shown;
 }
 
@@ -64,7 +78,8 @@ void StatusPresenter::tick() {
     --statusCountdown_;
   } else if (statusCountdown_ == 0) {
     statusCountdown_ = -1;
-    update()->status = result_;
+    held_ = false;
+    update()->status = resting();
   }
   if (errorCountdown_ > 0) {
     --errorCountdown_;

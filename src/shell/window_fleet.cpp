@@ -41,8 +41,8 @@ std::vector<FleetResult> WindowFleet::run(const WindowScan& scan, const std::vec
     app_.statusLine().error("The port is not open: choose a port in the Com menu first.", kTitle);
     return {};
   }
-  if (!app_.platform().dialogs.confirm("Notice",
-                                       "This will write the new Image data to the EEPROM.")) {
+  if (!app_.platform().dialogs.confirm(
+          "Notice", "This will write the new Image data to the EEPROM.", Dialogs::Preset::Cancel)) {
     return {};
   }
   FleetJob job;
