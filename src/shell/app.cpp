@@ -108,7 +108,7 @@ void App::tickDelay() {
     placement_.tick();
     if (!link_.valid()) link_.reconnectTick();
     session_.watchdogTick();
-    port_.clockTick(pf_.loop.now().secondsSinceMidnight);
+    port_.clockTick([this] { return pf_.loop.now().secondsSinceMidnight; });
     port_.searchTick();
     download_.tick();
     status_.tick();

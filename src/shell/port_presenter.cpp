@@ -99,14 +99,14 @@ void PortPresenter::modelChosen(int model) {
   v->nodeLabel = "Com";
 }
 
-void PortPresenter::clockTick(double secondsSinceMidnight) {
+void PortPresenter::clockTick(const std::function<double()>& secondsSinceMidnight) {
   if (clockCountdown_ > 0) {
     --clockCountdown_;
     return;
   }
   clockCountdown_ = kClockTicks;
   // The window is told only when the clock shows another second.
-  std::string text = clockText(secondsSinceMidnight);
+  std::string text = clockText(secondsSinceMidnight());
   if (text != view().clock) update()->clock = std::move(text);
 }
 

@@ -86,7 +86,7 @@ void SchedulePresenter::toggleOn() {
   auto v = update();
   v->on = on;
   for (int i = 1; i <= 4; ++i) {
-    v->optionColours[static_cast<size_t>(i)] = kWhite;
+    v->optionColours[static_cast<size_t>(i)] = kColorDefault;  // the desktop's own text colour
     v->lamps[static_cast<size_t>(i)].shown = false;
   }
 }
@@ -136,7 +136,9 @@ void SchedulePresenter::lookAheadFor(int logo) {
   if (currentLogo_ == 0) currentLogo_ = 1;
   {
     auto v = update();
-    if (hasLogoControls(currentLogo_)) v->optionColours[static_cast<size_t>(currentLogo_)] = kWhite;
+    if (hasLogoControls(currentLogo_)) {
+      v->optionColours[static_cast<size_t>(currentLogo_)] = kColorDefault;
+    }
     if (hasLogoControls(logo)) v->optionColours[static_cast<size_t>(logo)] = kGreen;
   }
   dispatcher_.selectLogo(logo);

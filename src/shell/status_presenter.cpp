@@ -5,13 +5,15 @@
 namespace osd {
 
 void StatusPresenter::status(const std::string& text) {
-  auto v = update();
   // A held text belongs to the action that held it: a new text is not cleared by its count.
-  if (held_ && text != v->status) {
+  if (held_ && text != view().status) {
     held_ = false;
     statusCountdown_ = -1;
   }
-  v->status = text.empty() ? resting() : text;
+  std::string shown = text.empty() ? resting() : text;
+  if (shown == view().status) return;  // on the line already: nothing to paint
+  auto v = update();
+  v->status = std::move(shown);
   ++v->paints;
 }
 
