@@ -184,6 +184,9 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   app.statusLine().onChange([&] {
     if (app.statusLine().view().progressShown) bar.push_back(app.statusLine().view().progress);
   });
+  h.dialogs.confirmAnswers = {false};  // Cancel first: nothing goes out
+  app.download().downloadToRam();
+  EXPECT_TRUE(h.port.writes.empty());
   const int64_t start = h.loop.ms();
   app.download().downloadToRam();
   app.statusLine().onChange(nullptr);
@@ -201,6 +204,7 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   EXPECT_EQ(h.port.writes.size() - qxw, 448u);
   EXPECT_TRUE(app.menus().view().toEeprom.enabled && !app.download().view().erasing);
   EXPECT_FALSE(app.download().lineHeld());
+  EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Cancel));  // Enter: Cancel
 }
 
 // "Send Video Controller setup data" puts nothing on the line: the block goes ahead of the

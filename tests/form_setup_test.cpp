@@ -47,18 +47,16 @@ TEST_F(FormSetUpTest, TransparencyIsClampedAndZeroBecomes255) {
 TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   h.settings.set("SX_Model", " 7");
   app.formSetUp();
-  EXPECT_EQ(app.choices().model(), 7);
-  EXPECT_EQ(menus.model, 7);
-  EXPECT_EQ(logos.menuSlots, 7);
+  EXPECT_EQ(std::tuple(app.choices().model(), menus.model, logos.menuSlots), std::tuple(7, 7, 7));
 
   Harness other;
   other.settings.set("SX_Model", "5");
   other.app->formSetUp();
-  EXPECT_EQ(other.app->choices().model(), 0);
-  EXPECT_EQ(other.app->menus().view().model, -1);
-  EXPECT_EQ(other.app->statusLine().view().errorTitle, "Form_SetUp");
-  EXPECT_NE(other.app->statusLine().view().errorText.find("SX_Model"), std::string::npos);
-  EXPECT_EQ(other.settings.get("SX_Model"), "5");  // left as stored
+  const StatusView& status = other.app->statusLine().view();
+  EXPECT_EQ(std::tuple(other.app->choices().model(), other.app->menus().view().model,
+                       status.errorTitle, other.settings.get("SX_Model")),  // left as stored
+            std::tuple(0, -1, "Form_SetUp", std::optional<std::string>("5")));
+  EXPECT_NE(status.errorText.find("SX_Model"), std::string::npos);
 }
 
 TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
@@ -67,10 +65,9 @@ TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
   h.settings.set("BMPpath4", h.dir + "/four.bmp");
   h.settings.set("BMPpath3", "ab.bmp");  // six characters: not loaded
   app.formSetUp();
-  EXPECT_EQ(app.bench().logos().selected, 2);
-  EXPECT_EQ(app.bench().logos().file[4], h.dir + "/four.bmp");
-  EXPECT_EQ(app.bench().logos().file[3], "ab.bmp");
-  EXPECT_EQ(app.bench().logos().file[1], "");
+  const LogoSlots& slots = app.bench().logos();
+  EXPECT_EQ(std::tuple(slots.selected, slots.file[4], slots.file[3], slots.file[1]),
+            std::tuple(2, h.dir + "/four.bmp", "ab.bmp", ""));
   EXPECT_EQ(h.settings.get("BMPpath1"), "");
 }
 
@@ -79,31 +76,25 @@ TEST_F(FormSetUpTest, ScheduleLockMarkFollowsTheSettingAndTheMenu) {
   app.formSetUp();
   EXPECT_TRUE(app.schedule().view().locked);
   app.schedule().toggleLock();
-  EXPECT_FALSE(app.schedule().view().locked);
-  EXPECT_EQ(h.settings.get("Locked"), "False");
+  EXPECT_TRUE(!app.schedule().view().locked && h.settings.get("Locked") == "False");
 }
 
 TEST_F(FormSetUpTest, ModelMenu) {
   app.formSetUp();
+  // The model chosen, what is stored, the menu's mark and the logo menu's entries.
+  const auto state = [&] {
+    return std::tuple(app.choices().model(), *h.settings.get("SX_Model"), menus.model,
+                      logos.menuSlots);
+  };
   app.menus().chooseModel(2);
   app.menus().chooseModel(4);
-  EXPECT_EQ(app.choices().model(), 4);
-  EXPECT_EQ(h.settings.get("SX_Model"), "4");
-  EXPECT_EQ(app.port().view().title, "Sigilon - SX4 Selected");
-  EXPECT_EQ(app.port().view().nodeLabel, "Com");
-  EXPECT_EQ(menus.model, 4);
-  EXPECT_EQ(logos.menuSlots, 4);
-
+  EXPECT_EQ(state(), std::tuple(4, "4", 4, 4));
+  EXPECT_EQ(app.port().view().title + " " + app.port().view().nodeLabel,
+            "Sigilon - SX4 Selected Com");
   app.menus().chooseModel(0);
-  EXPECT_EQ(app.choices().model(), 1);
-  EXPECT_EQ(h.settings.get("SX_Model"), "0");
-  EXPECT_EQ(menus.model, 0);
-  EXPECT_EQ(logos.menuSlots, 1);
-
+  EXPECT_EQ(state(), std::tuple(1, "0", 0, 1));
   app.menus().chooseModel(5);  // no such model
-  EXPECT_EQ(app.choices().model(), 1);
-  EXPECT_EQ(h.settings.get("SX_Model"), "1");
-  EXPECT_EQ(menus.model, 1);
+  EXPECT_EQ(state(), std::tuple(1, "1", 1, 1));
 }
 
 }  // namespace

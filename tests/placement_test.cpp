@@ -52,13 +52,9 @@ std::string packet(int v, int hpos) {
 TEST_F(PlacementTest, TypedPositionsGoOutOnlyWhenCommittedOrStepped) {
   h.loop.setTimerEnabled(TimerId::Delay, true);
   enum Op { Type, Commit, Step };
-  const struct {
-    Op op;
-    Axis axis;
-    const char* text;  // typed; for a step, "+" or "-"
-    const char* sent;  // the position command that goes out, "" for none
-    const char* shown;
-  } steps[] = {
+  // The operator's step, its field, the text typed ("+" or "-" for a step), the position
+  // command that goes out ("" for none), the field after it.
+  const std::tuple<Op, Axis, const char*, const char*, const char*> steps[] = {
       {Type, Axis::Vertical, "3", "", "3"},           {Type, Axis::Vertical, "37", "", "37"},
       {Commit, Axis::Vertical, "", "AVP17", "37"},    {Commit, Axis::Vertical, "", "", "37"},
       {Step, Axis::Vertical, "+", "AVP18", "38"},     {Step, Axis::Vertical, "-", "AVP17", "37"},
@@ -67,16 +63,17 @@ TEST_F(PlacementTest, TypedPositionsGoOutOnlyWhenCommittedOrStepped) {
       {Step, Axis::Horizontal, "-", "AHP98", "99"},   {Type, Axis::Horizontal, "x", "", "x"},
       {Step, Axis::Horizontal, "+", "AHP23", "1"},
   };
-  for (const auto& s : steps) {
+  for (const auto& [op, axis, text, sent, shown] : steps) {
     h.port.writes.clear();
-    if (s.op == Type) type(s.axis, s.text);
-    if (s.op == Commit) app.placement().commitPosition(s.axis);
-    if (s.op == Step) app.placement().stepPosition(s.axis, *s.text == '+' ? 1 : -1);
+    if (op == Type) type(axis, text);
+    if (op == Commit) app.placement().commitPosition(axis);
+    if (op == Step) app.placement().stepPosition(axis, *text == '+' ? 1 : -1);
     h.ticks(80);  // a 2 s pause after each step
     const PlacementView& v = app.placement().view();
-    EXPECT_EQ(positions(), *s.sent ? std::vector<std::string>{s.sent} : std::vector<std::string>{})
-        << s.op << s.text;
-    EXPECT_EQ(s.axis == Axis::Horizontal ? v.hpos : v.vpos, s.shown);
+    EXPECT_EQ(std::pair(positions(), axis == Axis::Horizontal ? v.hpos : v.vpos),
+              std::pair(*sent ? std::vector<std::string>{sent} : std::vector<std::string>{},
+                        std::string(shown)))
+        << op << text;
   }
   EXPECT_EQ(pic(1).left, 100);  // 1 % of the way: 40 twips from the left edge at 60
 }

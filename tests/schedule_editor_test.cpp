@@ -56,49 +56,35 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
 TEST_F(EditorTest, UnsavedEditsAreMarkedAndClosingAsksAboutThem) {
   set(0, 1920, 2160, 4, 8, 1, 1);
   enum Op { Open, Save, Toggle, Ok, Cancel, Refuse };
-  const struct {
-    Op op;
-    const char* status;  // the open editor's status line after the step (5 s after a save)
-    int asked;           // questions so far
-    int storedDays;      // "S_Days" entry 0 as stored (Monday: the edit Cancel kept live)
-    bool open;
-  } steps[] = {
-      {Open, "Changes not saved", 0, 0, true},
-      {Save, "", 0, 1, true},
-      {Toggle, "Changes not saved", 0, 1, true},
-      {Toggle, "", 0, 1, true},
-      {Toggle, "Changes not saved", 0, 1, true},
-      {Cancel, "", 1, 1, false},
-      {Open, "Changes not saved", 1, 1, true},
-      {Ok, "", 2, 3, false},
-      {Open, "", 2, 3, true},
-      {Ok, "", 2, 3, false},
-      {Open, "", 2, 3, true},
-      {Refuse, "Changes not saved", 2, 3, true},
-  };
-  for (const auto& st : steps) {
-    SCOPED_TRACE(st.op);
-    if (st.op == Open) open();
-    ScheduleEditor& e = *app.schedule().editor();
-    if (st.op == Ok || st.op == Cancel) h.dialogs.confirmAnswers = {st.op == Ok};
-    if (st.op == Ok || st.op == Cancel) e.exit();
-    if (st.op == Toggle || st.op == Refuse) e.toggleDay(0, 1);
-    h.settings.refuseWrites = st.op == Refuse;
-    if (st.op == Save || st.op == Refuse) {
+  // The step; the open editor's status line after it (5 s after a save); questions so far;
+  // "S_Days" entry 0 as stored (Monday: the edit Cancel kept live); whether it is open.
+  const char* kU = "Changes not saved";
+  const std::tuple<Op, const char*, int, int, bool> steps[] = {
+      {Open, kU, 0, 0, true},   {Save, "", 0, 1, true},   {Toggle, kU, 0, 1, true},
+      {Toggle, "", 0, 1, true}, {Toggle, kU, 0, 1, true}, {Cancel, "", 1, 1, false},
+      {Open, kU, 1, 1, true},   {Ok, "", 2, 3, false},    {Open, "", 2, 3, true},
+      {Ok, "", 2, 3, false},    {Open, "", 2, 3, true},   {Refuse, kU, 2, 3, true}};
+  for (const auto& [op, status, asked, storedDays, open] : steps) {
+    ScheduleEditor& e = op == Open ? this->open() : *app.schedule().editor();
+    h.dialogs.confirmAnswers = {op == Ok};
+    if (op == Ok || op == Cancel) e.exit();
+    if (op == Toggle || op == Refuse) e.toggleDay(0, 1);
+    h.settings.refuseWrites = op == Refuse;
+    if (op == Save || op == Refuse) {
       e.save();
-      EXPECT_EQ(e.view().status.substr(0, 14), st.op == Save ? "Schedule saved" : "The schedule c");
+      EXPECT_EQ(e.view().status.substr(0, 14), op == Save ? "Schedule saved" : "The schedule c");
       for (int i = 0; i < 10; ++i) e.timerTick();
     }
-    if (st.open) {
-      EXPECT_EQ(e.view().status, st.status);
-    }
-    EXPECT_EQ(app.schedule().editorOpen(), st.open);
-    EXPECT_EQ(h.loop.timerEnabled(TimerId::Editor), st.open);
-    EXPECT_EQ(h.dialogs.confirmTexts.size(), static_cast<size_t>(st.asked));
-    EXPECT_EQ(leadingInt(h.settings.get("S_Days").value_or("")), st.storedDays);
+    EXPECT_EQ(open ? e.view().status : "", status) << op;
+    EXPECT_EQ(std::tuple(app.schedule().editorOpen(), h.loop.timerEnabled(TimerId::Editor),
+                         h.dialogs.confirmTexts.size()),
+              std::tuple(open, open, static_cast<size_t>(asked)))
+        << op;
+    EXPECT_EQ(leadingInt(h.settings.get("S_Days").value_or("")), storedDays) << op;
   }
   EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>(2, kEditorCaption));
   EXPECT_EQ(h.dialogs.confirmTexts.back(), "Save the changes to the schedule?");
+  EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Ok));  // it writes no node
 }
 
 // Each step: the slider moved, then the four values and the row's texts that must follow.
@@ -139,8 +125,7 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
   set(0, 1920, 2160, 1, 40, 2, 0);
   ScheduleEditor& e = open();
   e.toggleDay(2, 1);  // row 2, Monday: on and off again
-  EXPECT_TRUE(s.dayFlags[2][1]);
-  EXPECT_TRUE(e.view().rows[2].days[1]);
+  EXPECT_TRUE(s.dayFlags[2][1] && e.view().rows[2].days[1]);
   e.toggleDay(2, 1);
   EXPECT_FALSE(s.dayFlags[2][1]);
   e.toggleDay(20, 0);  // past the last row and the last day: nothing
@@ -185,17 +170,13 @@ TEST_F(EditorTest, LockedEditorAllowsOnlyAutoScan) {
   app.schedule().toggleLock();
   set(0, 1920, 2160, 1, 40, 2, 2);
   ScheduleEditor& e = open();
-  EXPECT_TRUE(e.view().lockedShown);
-  EXPECT_FALSE(e.view().saveEnabled);
-  EXPECT_FALSE(e.view().rows[0].enabled);
+  EXPECT_EQ(std::tuple(e.view().lockedShown, e.view().saveEnabled, e.view().rows[0].enabled),
+            std::tuple(true, false, false));
   const int writes = h.settings.writes;
   e.toggleDay(0, 3), e.cycleLogo(0), e.clickTime(0), e.selectRow(0), e.save();
   e.sliderMoved(0, 10);
-  EXPECT_EQ(e.currentSequence(), kNoSequence);
-  EXPECT_FALSE(s.dayFlags[0][3]);
-  EXPECT_EQ(s.logo[0], 2);
-  EXPECT_EQ(s.start[0], 1920);
-  EXPECT_EQ(h.settings.writes, writes);
+  EXPECT_EQ(std::tuple(e.currentSequence(), s.dayFlags[0][3], s.logo[0], s.start[0], writes),
+            std::tuple(kNoSequence, false, 2, 1920, h.settings.writes));
   e.toggleAutoScan();
   EXPECT_EQ(h.settings.get("AutoScan"), "1");
 }
@@ -206,16 +187,16 @@ TEST_F(EditorTest, ScanColoursConflictingDaysAndLogos) {
   set(2, 3000, 3010, 1, 1, 3, 1 << 1);                // elsewhere
   ScheduleEditor& e = open();                         // the scan runs at the end of filling
   const auto& rows = e.view().rows;
-  EXPECT_EQ(rows[0].dayGround[1], kLightRed);          // row 0 Monday
-  EXPECT_EQ(rows[1].dayGround[1], kLightRed);          // row 1 Monday
-  EXPECT_EQ(rows[0].dayGround[2], kSysHighlightText);  // row 0 Tuesday
-  EXPECT_EQ(rows[1].logoInk, kRed);
-  EXPECT_EQ(rows[2].logoInk, kSysWindowText);
-  EXPECT_EQ(e.view().autoScanInk, kWhite);
+  // Rows 0 and 1 on Monday, row 0 on Tuesday, the logos of rows 1 and 2, the scan's ink.
+  const auto colours = [&] {
+    return std::vector{rows[0].dayGround[1], rows[1].dayGround[1], rows[0].dayGround[2],
+                       rows[1].logoInk,      rows[2].logoInk,      e.view().autoScanInk};
+  };
+  const Color ground = kSysHighlightText, ink = kSysWindowText;
+  EXPECT_EQ(colours(), (std::vector{kLightRed, kLightRed, ground, kRed, ink, kWhite}));
   s.start[1] = 1922;  // resolved: a scan clears the colours
   e.scan();
-  EXPECT_EQ(rows[0].dayGround[1], kSysHighlightText);
-  EXPECT_EQ(rows[1].logoInk, kSysWindowText);
+  EXPECT_EQ(colours(), (std::vector{ground, ground, ground, ink, ink, kWhite}));
 }
 
 TEST_F(EditorTest, AutoScanRunsEveryFifthTickAndSlidersPostponeIt) {
