@@ -110,6 +110,7 @@ TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::TenSec) && app.download().view().erasing &&
               !app.menus().view().toEeprom.enabled);
   EXPECT_EQ(run(C::Erase), W{"QXE"});
+  EXPECT_EQ(h.dialogs.presets, std::vector(3, Dialogs::Preset::Cancel));  // Enter: Cancel
 }
 
 TEST_F(DispatcherTest, SaveLogoWaitsItsTicksAndRefusesCommandsMeanwhile) {

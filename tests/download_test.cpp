@@ -217,10 +217,12 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   app.statusLine().onChange([&] {
     if (app.statusLine().view().progressShown) bar.push_back(app.statusLine().view().progress);
   });
+  h.dialogs.confirmAnswers = {false};  // Cancel first: nothing goes out
+  app.download().downloadToRam();
+  EXPECT_TRUE(h.port.writes.empty());
   const int64_t start = h.loop.ms();
   h.loop.at(5000, [&] { app.download().downloadToRam(); });  // a second start: refused, unasked
   app.download().downloadToRam();
-  EXPECT_EQ(h.dialogs.confirmTexts.size(), 1u);
   app.statusLine().onChange(nullptr);
   EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
   EXPECT_NEAR(barAtQxw, 100.0 * 9600 / (9600 + 65667), 0.1);  // the erase: 10 s of the line
@@ -229,9 +231,10 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   // "SP" and the operator's wake choice (all nodes) before the erase; the question names them.
   EXPECT_EQ(h.port.writes[0] + h.port.writes[1] + h.port.writes[2] + h.port.writes[3],
             "SPWK,00QXEACM");
+  // Asked twice (Cancel, then OK); the start during the erase wait was refused unasked.
   EXPECT_EQ(h.dialogs.confirmTexts,
-            std::vector<std::string>{"This will write the new Image data to the EEPROM.\n"
-                                     "It goes to every node on the line."});
+            std::vector<std::string>(2, "This will write the new Image data to the EEPROM.\n"
+                                        "It goes to every node on the line."));
   EXPECT_GE(qxwAt - start, 10000);
   EXPECT_LE(qxwAt - start, 10300);
   // The node poll goes on during the erase wait; the download itself is complete.
@@ -240,6 +243,7 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   EXPECT_EQ(h.port.writes.size() - qxw, 448u);
   EXPECT_TRUE(app.menus().view().toEeprom.enabled && !app.download().view().erasing);
   EXPECT_FALSE(app.download().lineHeld());
+  EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Cancel));  // Enter: Cancel
 }
 
 // "Send Video Controller setup data" puts nothing on the line: the block goes ahead of the

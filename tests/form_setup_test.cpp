@@ -50,11 +50,11 @@ TEST_F(FormSetUpTest, ModelSevenOffersSevenLogosAndUnknownModelsChangeNothing) {
   Harness other;
   other.settings.set("SX_Model", "5");
   other.app->formSetUp();
-  EXPECT_EQ(std::pair(other.app->choices().model(), other.app->menus().view().model),
-            std::pair(0, -1));
-  EXPECT_EQ(other.app->statusLine().view().errorTitle, "Form_SetUp");
-  EXPECT_NE(other.app->statusLine().view().errorText.find("SX_Model"), std::string::npos);
-  EXPECT_EQ(other.settings.get("SX_Model"), "5");  // left as stored
+  const StatusView& status = other.app->statusLine().view();
+  EXPECT_EQ(std::tuple(other.app->choices().model(), other.app->menus().view().model,
+                       status.errorTitle, other.settings.get("SX_Model")),  // left as stored
+            std::tuple(0, -1, "Form_SetUp", std::optional<std::string>("5")));
+  EXPECT_NE(status.errorText.find("SX_Model"), std::string::npos);
 }
 
 TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
@@ -63,10 +63,10 @@ TEST_F(FormSetUpTest, SlotFilesLoadHighestFirstAndTheLowestEndsSelected) {
   h.settings.set("BMPpath4", h.dir + "/four.bmp");
   h.settings.set("BMPpath3", "ab.bmp");  // six characters: not loaded
   app.formSetUp();
-  const auto& files = app.bench().logos().file;
-  EXPECT_EQ((std::vector<std::string>{files[1], files[3], files[4], *h.settings.get("BMPpath1")}),
-            (std::vector<std::string>{"", "ab.bmp", h.dir + "/four.bmp", ""}));
-  EXPECT_EQ(app.bench().logos().selected, 2);
+  const LogoSlots& slots = app.bench().logos();
+  EXPECT_EQ(std::tuple(slots.selected, slots.file[4], slots.file[3], slots.file[1]),
+            std::tuple(2, h.dir + "/four.bmp", "ab.bmp", ""));
+  EXPECT_EQ(h.settings.get("BMPpath1"), "");
 }
 
 TEST_F(FormSetUpTest, ScheduleLockMarkFollowsTheSettingAndTheMenu) {
@@ -74,26 +74,25 @@ TEST_F(FormSetUpTest, ScheduleLockMarkFollowsTheSettingAndTheMenu) {
   app.formSetUp();
   EXPECT_TRUE(app.schedule().view().locked);
   app.schedule().toggleLock();
-  EXPECT_FALSE(app.schedule().view().locked);
-  EXPECT_EQ(h.settings.get("Locked"), "False");
+  EXPECT_TRUE(!app.schedule().view().locked && h.settings.get("Locked") == "False");
 }
 
 TEST_F(FormSetUpTest, ModelMenu) {
   app.formSetUp();
+  // The model chosen, what is stored, the menu's mark and the logo menu's entries.
+  const auto state = [&] {
+    return std::tuple(app.choices().model(), *h.settings.get("SX_Model"), menus.model,
+                      logos.menuSlots);
+  };
   app.menus().chooseModel(2);
-  // Chosen, then the model, the stored word, the menu's mark and the logos the menu offers.
-  const std::tuple<int, int, std::string, int, int> steps[] = {
-      {4, 4, "4", 4, 4}, {0, 1, "0", 0, 1}, {5, 1, "1", 1, 1}};  // 5: no such model
-  for (const auto& step : steps) {
-    app.menus().chooseModel(std::get<0>(step));
-    EXPECT_EQ(std::tuple(std::get<0>(step), app.choices().model(), *h.settings.get("SX_Model"),
-                         menus.model, logos.menuSlots),
-              step);
-    if (std::get<0>(step) == 4) {
-      EXPECT_EQ(app.port().view().title, "Sigilon - SX4 Selected");
-      EXPECT_EQ(app.port().view().nodeLabel, "Com");
-    }
-  }
+  app.menus().chooseModel(4);
+  EXPECT_EQ(state(), std::tuple(4, "4", 4, 4));
+  EXPECT_EQ(app.port().view().title + " " + app.port().view().nodeLabel,
+            "Sigilon - SX4 Selected Com");
+  app.menus().chooseModel(0);
+  EXPECT_EQ(state(), std::tuple(1, "0", 0, 1));
+  app.menus().chooseModel(5);  // no such model
+  EXPECT_EQ(state(), std::tuple(1, "1", 1, 1));
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "common/textnum.h"
-#include "shell/schedule_editor.h"
-#include "support/fakes.h"
 
 namespace osd {
 namespace {
@@ -43,20 +41,6 @@ TEST(EscapeUnprintable, BytesThatAreNoCharacters) {
                                                       {"\xE2\x82\x41", "\\xE2\\x82A"},
                                                       {"a\tb\r\nc", "a\tb\r\nc"}};
   for (const auto& [in, want] : rows) EXPECT_EQ(escapeUnprintable(in), want) << in;
-}
-
-TEST(ScheduleEditorSave, SaysWhetherTheScheduleWasSaved) {
-  test::Harness h;
-  test::MemorySettings refusing;
-  refusing.refuseWrites = true;
-  Platform pf{h.port, h.loop, refusing, h.dialogs, h.launcher, h.dir, h.dir};
-  App refused(pf);
-  for (App* app : {h.app.get(), &refused}) {
-    ScheduleEditor editor(app->schedule(), app->bench().prefs(), app->choices(), h.loop);
-    editor.save();
-    EXPECT_EQ(editor.view().status.substr(0, 14),
-              app == &refused ? "The schedule c" : "Schedule saved");
-  }
 }
 
 }  // namespace

@@ -64,39 +64,52 @@ struct OtherCopy : InstanceGuard {
 // the block being sent, wait until the port has let go of every byte written, and close the
 // window; Cancel lets it run to its end, and so does a second copy asking it to close.
 TEST(LiveLine, ClosingDuringADownloadStopsAtTheEndOfABlockOrNotAtAll) {
-  struct Case {
-    std::optional<CloseBy> by;  // none: a later copy of the program asks
-    bool answer;                // to "Stop it and close?"
-    bool stops;
-  } cases[] = {{CloseBy::Operator, true, true},
-               {CloseBy::Operator, false, false},
-               {CloseBy::Signal, true, true},
-               {std::nullopt, true, false}};
-  for (const Case& c : cases) {
+  // Who asks to close (none: a later copy of the program), the answer to "Stop it and close?",
+  // whether the download stops.
+  const std::tuple<std::optional<CloseBy>, bool, bool> cases[] = {{CloseBy::Operator, true, true},
+                                                                  {CloseBy::Operator, false, false},
+                                                                  {CloseBy::Signal, true, true},
+                                                                  {std::nullopt, true, false}};
+  // The bytes the line has carried, as a text gives them ("..., 20,000 of 65,667 bytes").
+  const auto count = [](const std::string& text, const char* after) {
+    const size_t from = text.find(after) + std::string(after).size();
+    return text.substr(from, text.find(" of ") - from);
+  };
+  for (const auto& [by, answer, stops] : cases) {
     Window w;
-    w.h.dialogs.confirmAnswers = {c.answer};
+    w.h.dialogs.confirmAnswers = {answer};
+    std::string opened, later;  // the status line's count as the question opens, 1.5 s later
+    w.h.dialogs.whileAsked = [&] {
+      opened = count(w.app.statusLine().view().status, ": ");
+      w.h.loop.advance(1500);
+      later = count(w.app.statusLine().view().status, ": ");
+    };
     bool closesAtOnce = true;
     EXPECT_EQ(w.app.download().handoverAnswer(), Handover::Closed);
     w.download(20000, [&] {
-      closesAtOnce = c.by ? w.app.download().closeRequested(*c.by)
-                          : w.app.download().handoverAnswer() != Handover::DownloadRunning;
+      closesAtOnce = by ? w.app.download().closeRequested(*by)
+                        : w.app.download().handoverAnswer() != Handover::DownloadRunning;
     });
-    SCOPED_TRACE(std::to_string(c.by ? static_cast<int>(*c.by) : -1) + (c.answer ? " OK" : ""));
+    SCOPED_TRACE(std::to_string(by ? static_cast<int>(*by) : -1) + (answer ? " OK" : ""));
     EXPECT_FALSE(closesAtOnce);
     // Whatever happened, every byte handed to the port reached the node, and nothing came
     // after the block the stop ended; the stream follows the operator's wake choice.
     EXPECT_EQ(w.line.heard, w.h.port.sent());
     ASSERT_EQ(w.line.heard.substr(0, 10), "SPWK,00QXW");
     const std::string heard = w.line.heard.substr(7);
-    EXPECT_EQ(w.h.dialogs.confirmTexts.size(), c.by == CloseBy::Operator ? 1u : 0u);
+    EXPECT_EQ(w.h.dialogs.confirmTexts.size(), by == CloseBy::Operator ? 1u : 0u);
     for (const std::string& asked : w.h.dialogs.confirmTexts) {
       EXPECT_TRUE(asked.starts_with("A download is running (") &&
                   asked.ends_with(" of 65,667 bytes). Stop it and close?"))
           << asked;
+      // The question's count follows the line while it is open; Enter takes Cancel.
+      EXPECT_NE(opened, later);
+      EXPECT_EQ(count(asked, "("), later);
+      EXPECT_EQ(w.h.dialogs.presets, std::vector(1, Dialogs::Preset::Cancel));
     }
-    EXPECT_EQ(w.exits, c.stops ? 1 : 0);
+    EXPECT_EQ(w.exits, stops ? 1 : 0);
     const std::string where = groupedNumber(static_cast<int64_t>(heard.size())) + " of 65,667";
-    if (c.stops) {
+    if (stops) {
       EXPECT_LT(static_cast<int64_t>(heard.size()), kStream);
       EXPECT_TRUE(endsABlock(static_cast<int64_t>(heard.size()))) << heard.size();
       EXPECT_EQ(w.app.statusLine().view().status, "Download stopped at " + where + " bytes.");

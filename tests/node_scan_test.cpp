@@ -195,5 +195,6 @@ TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     EXPECT_EQ(sent.empty(), c.streams == 0);
     EXPECT_FALSE(app.download().lineHeld());
     EXPECT_EQ(l.line.nodes()[2].downloadsEnded(), 0);  // node 26 was not asked for
+    EXPECT_EQ(l.h.dialogs.presets, std::vector(1, Dialogs::Preset::Cancel));  // Enter: Cancel
   }
 }

@@ -47,22 +47,35 @@ std::string packet(int v, int hpos) {
 
 }  // namespace
 
-// Typing 100 keystroke by keystroke, selecting it again and clicking into the field: the
-// position goes out once, 700 ms after the last keystroke.
-TEST_F(PlacementTest, TypedPositionIsSentOnceWhenTheTypingRests) {
+// Typing keystroke by keystroke with pauses sends nothing; a commit (Enter, Tab, leaving the
+// field) sends the whole number once; Up and Down step by one and send at once.
+TEST_F(PlacementTest, TypedPositionsGoOutOnlyWhenCommittedOrStepped) {
   h.loop.setTimerEnabled(TimerId::Delay, true);
-  for (const char* text : {"1", "10", "100"}) {
-    type(Axis::Horizontal, text);
-    h.ticks(20);  // 500 ms between keystrokes
+  enum Op { Type, Commit, Step };
+  // The operator's step, its field, the text typed ("+" or "-" for a step), the position
+  // command that goes out ("" for none), the field after it.
+  const std::tuple<Op, Axis, const char*, const char*, const char*> steps[] = {
+      {Type, Axis::Vertical, "3", "", "3"},           {Type, Axis::Vertical, "37", "", "37"},
+      {Commit, Axis::Vertical, "", "AVP17", "37"},    {Commit, Axis::Vertical, "", "", "37"},
+      {Step, Axis::Vertical, "+", "AVP18", "38"},     {Step, Axis::Vertical, "-", "AVP17", "37"},
+      {Type, Axis::Horizontal, "10", "", "10"},       {Type, Axis::Horizontal, "100", "", "100"},
+      {Commit, Axis::Horizontal, "", "AHP9A", "100"}, {Step, Axis::Horizontal, "+", "", "100"},
+      {Step, Axis::Horizontal, "-", "AHP98", "99"},   {Type, Axis::Horizontal, "x", "", "x"},
+      {Step, Axis::Horizontal, "+", "AHP23", "1"},
+  };
+  for (const auto& [op, axis, text, sent, shown] : steps) {
+    h.port.writes.clear();
+    if (op == Type) type(axis, text);
+    if (op == Commit) app.placement().commitPosition(axis);
+    if (op == Step) app.placement().stepPosition(axis, *text == '+' ? 1 : -1);
+    h.ticks(80);  // a 2 s pause after each step
+    const PlacementView& v = app.placement().view();
+    EXPECT_EQ(std::pair(positions(), axis == Axis::Horizontal ? v.hpos : v.vpos),
+              std::pair(*sent ? std::vector<std::string>{sent} : std::vector<std::string>{},
+                        std::string(shown)))
+        << op << text;
   }
-  EXPECT_TRUE(positions().empty());
-  h.ticks(8);
-  EXPECT_EQ(positions(), std::vector<std::string>{"AHP9A"});
-  EXPECT_EQ(pic(1).left, 4080);
-  type(Axis::Horizontal, "100");                     // select-all: the same text again
-  app.placement().commitPosition(Axis::Horizontal);  // a click into the field
-  h.ticks(40);
-  EXPECT_EQ(positions(), std::vector<std::string>{"AHP9A"});
+  EXPECT_EQ(pic(1).left, 100);  // 1 % of the way: 40 twips from the left edge at 60
 }
 
 // A committed position: its code, the preview's place, the field written back; text that is

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/textnum.h"
 #include "schedule/schedule_model.h"
 #include "support/fakes.h"
 
@@ -44,12 +45,45 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
   EXPECT_EQ(e.currentSequence(), kNoSequence);
   e.sliderMoved(0, 300);  // without a selected row: nothing changes
   e.sliderMoved(3, 50);
-  EXPECT_EQ(std::pair(s.start[0], s.end[0]), std::pair(1921, 2160));
-  // Exit closes without saving.
-  const int writes = h.settings.writes;
-  e.exit();
-  EXPECT_FALSE(app.schedule().editorOpen() || h.loop.timerEnabled(TimerId::Editor));
-  EXPECT_EQ(h.settings.writes, writes);
+  EXPECT_EQ(s.start[0], 1921);
+  EXPECT_EQ(s.end[0], 2160);
+}
+
+// The status line marks edits the settings do not hold; closing with such edits asks, OK
+// saves as SAVE does, Cancel closes and the edits stay live; a store that keeps nothing is
+// told and the mark comes back.
+TEST_F(EditorTest, UnsavedEditsAreMarkedAndClosingAsksAboutThem) {
+  set(0, 1920, 2160, 4, 8, 1, 1);
+  enum Op { Open, Save, Toggle, Ok, Cancel, Refuse };
+  // The step; the open editor's status line after it (5 s after a save); questions so far;
+  // "S_Days" entry 0 as stored (Monday: the edit Cancel kept live); whether it is open.
+  const char* kU = "Changes not saved";
+  const std::tuple<Op, const char*, int, int, bool> steps[] = {
+      {Open, kU, 0, 0, true},   {Save, "", 0, 1, true},   {Toggle, kU, 0, 1, true},
+      {Toggle, "", 0, 1, true}, {Toggle, kU, 0, 1, true}, {Cancel, "", 1, 1, false},
+      {Open, kU, 1, 1, true},   {Ok, "", 2, 3, false},    {Open, "", 2, 3, true},
+      {Ok, "", 2, 3, false},    {Open, "", 2, 3, true},   {Refuse, kU, 2, 3, true}};
+  for (const auto& [op, status, asked, storedDays, open] : steps) {
+    ScheduleEditor& e = op == Open ? this->open() : *app.schedule().editor();
+    h.dialogs.confirmAnswers = {op == Ok};
+    if (op == Ok || op == Cancel) e.exit();
+    if (op == Toggle || op == Refuse) e.toggleDay(0, 1);
+    h.settings.refuseWrites = op == Refuse;
+    if (op == Save || op == Refuse) {
+      e.save();
+      EXPECT_EQ(e.view().status.substr(0, 14), op == Save ? "Schedule saved" : "The schedule c");
+      for (int i = 0; i < 10; ++i) e.timerTick();
+    }
+    EXPECT_EQ(open ? e.view().status : "", status) << op;
+    EXPECT_EQ(std::tuple(app.schedule().editorOpen(), h.loop.timerEnabled(TimerId::Editor),
+                         h.dialogs.confirmTexts.size()),
+              std::tuple(open, open, static_cast<size_t>(asked)))
+        << op;
+    EXPECT_EQ(leadingInt(h.settings.get("S_Days").value_or("")), storedDays) << op;
+  }
+  EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>(2, kEditorCaption));
+  EXPECT_EQ(h.dialogs.confirmTexts.back(), "Save the changes to the schedule?");
+  EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Ok));  // it writes no node
 }
 
 // Each step: the slider moved, then the four values and the row's texts that must follow.
@@ -131,13 +165,13 @@ TEST_F(EditorTest, LockedEditorAllowsOnlyAutoScan) {
   app.schedule().toggleLock();
   set(0, 1920, 2160, 1, 40, 2, 2);
   ScheduleEditor& e = open();
-  EXPECT_TRUE(e.view().lockedShown && !e.view().saveEnabled && !e.view().rows[0].enabled);
+  EXPECT_EQ(std::tuple(e.view().lockedShown, e.view().saveEnabled, e.view().rows[0].enabled),
+            std::tuple(true, false, false));
   const int writes = h.settings.writes;
   e.toggleDay(0, 3), e.cycleLogo(0), e.clickTime(0), e.selectRow(0), e.save();
   e.sliderMoved(0, 10);
-  EXPECT_EQ(
-      std::tuple(e.currentSequence(), s.dayFlags[0][3], s.logo[0], s.start[0], h.settings.writes),
-      std::tuple(kNoSequence, false, 2, 1920, writes));
+  EXPECT_EQ(std::tuple(e.currentSequence(), s.dayFlags[0][3], s.logo[0], s.start[0], writes),
+            std::tuple(kNoSequence, false, 2, 1920, h.settings.writes));
   e.toggleAutoScan();
   EXPECT_EQ(h.settings.get("AutoScan"), "1");
 }
@@ -148,15 +182,16 @@ TEST_F(EditorTest, ScanColoursConflictingDaysAndLogos) {
   set(2, 3000, 3010, 1, 1, 3, 1 << 1);                // elsewhere
   ScheduleEditor& e = open();                         // the scan runs at the end of filling
   const auto& rows = e.view().rows;
-  // Rows 0 and 1 on Monday, row 0 on Tuesday; the logos' ink of rows 1 and 2.
-  EXPECT_EQ(std::vector({rows[0].dayGround[1], rows[1].dayGround[1], rows[0].dayGround[2],
-                         rows[1].logoInk, rows[2].logoInk}),
-            std::vector({kLightRed, kLightRed, kSysHighlightText, kRed, kSysWindowText}));
-  EXPECT_EQ(e.view().autoScanInk, kWhite);
+  // Rows 0 and 1 on Monday, row 0 on Tuesday, the logos of rows 1 and 2, the scan's ink.
+  const auto colours = [&] {
+    return std::vector{rows[0].dayGround[1], rows[1].dayGround[1], rows[0].dayGround[2],
+                       rows[1].logoInk,      rows[2].logoInk,      e.view().autoScanInk};
+  };
+  const Color ground = kSysHighlightText, ink = kSysWindowText;
+  EXPECT_EQ(colours(), (std::vector{kLightRed, kLightRed, ground, kRed, ink, kWhite}));
   s.start[1] = 1922;  // resolved: a scan clears the colours
   e.scan();
-  EXPECT_EQ(rows[0].dayGround[1], kSysHighlightText);
-  EXPECT_EQ(rows[1].logoInk, kSysWindowText);
+  EXPECT_EQ(colours(), (std::vector{ground, ground, ground, ink, ink, kWhite}));
 }
 
 TEST_F(EditorTest, AutoScanRunsEveryFifthTickAndSlidersPostponeIt) {

@@ -106,6 +106,9 @@ TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
   runUntil(33002);
   EXPECT_EQ(row().onGround, kSysWindow);
   EXPECT_EQ(row().offGround, kSysWindow);
+  // Off: the logo buttons' text is the desktop's own again (not white on a light button).
+  for (int i = app.schedule().view().on ? 1 : 2; i > 0; --i) app.schedule().toggleOn();
+  EXPECT_EQ(app.schedule().view().optionColours, ScheduleView().optionColours);
 }
 
 // A logo above the window's fifteen slots runs on the node with no lamp or slot of its own.

@@ -71,9 +71,10 @@ TEST_F(StartupTest, NothingReachesTheLineWhileTheWindowIsSetUp) {
 }
 
 // All nodes are woken about two seconds after start. The node search is on the status line
-// until a node answers or 8 s have passed; with no port chosen the title says so instead of
-// naming a port 0.
+// until a node answers or 8 s have passed; with no port chosen the title and the status line
+// say so, until the operator chooses one.
 TEST_F(StartupTest, NodesAreWokenAndTheSearchIsToldOnTheStatusLine) {
+  const char* kNoPort = "No port chosen: pick one in the Com menu";
   struct Case {
     const char* savedPort;
     bool node;
@@ -89,8 +90,8 @@ TEST_F(StartupTest, NodesAreWokenAndTheSearchIsToldOnTheStatusLine) {
       {"3", false, 7900, "Looking for a node on COM3…", "(No NodeDetected)", 1},
       {"3", false, 8100, "No node answered on COM3.", "(No NodeDetected)", 1},
       {"255", false, 8100, "No node answered on COM255.", "(No NodeDetected)", 1},
-      {"256", false, 21000, "", "(No NodeDetected) - no port chosen", 0},
-      {"0", false, 21000, "", "(No NodeDetected) - no port chosen", 0},
+      {"256", false, 21000, kNoPort, "(No NodeDetected) - no port chosen", 0},
+      {"0", false, 21000, kNoPort, "(No NodeDetected) - no port chosen", 0},
   };
   for (const Case& c : cases) {
     Harness h;
@@ -107,6 +108,9 @@ TEST_F(StartupTest, NodesAreWokenAndTheSearchIsToldOnTheStatusLine) {
     EXPECT_EQ(title.find("COM0"), std::string::npos);
     EXPECT_EQ(std::count(h.port.writes.begin(), h.port.writes.end(), "WK,00"), c.wakeUps)
         << c.afterMs;
+    if (c.status != kNoPort) continue;
+    h.app->port().selectPort(3);
+    EXPECT_EQ(h.app->statusLine().view().status, "");
   }
 }
 

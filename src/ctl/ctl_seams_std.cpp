@@ -19,7 +19,10 @@ namespace {
 // asked for the action), messages go to standard error.
 class QuietDialogs : public Dialogs {
  public:
-  bool confirm(const std::string&, const std::string&) override { return true; }
+  bool confirm(const std::string&, const std::string&, Preset,
+               const std::function<std::string()>&) override {
+    return true;
+  }
   std::optional<std::string> askValue(const std::string&) override { return std::nullopt; }
   std::string openFileName(const std::string&, const std::string&) override { return ""; }
   std::string saveFileName(const std::string&, const std::string&) override { return ""; }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "gui/widget_mirror.h"
@@ -68,11 +69,26 @@ std::optional<std::string> InputWindow::ask(const std::string& prompt) {
   return fromQt(input_->text());
 }
 
-bool GuiDialogs::confirm(const std::string& title, const std::string& text) {
-  QString body = toQt(text);
-  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return QMessageBox::question(parent_, toQt(title), body, QMessageBox::Ok | QMessageBox::Cancel,
-                               QMessageBox::Ok) == QMessageBox::Ok;
+bool GuiDialogs::confirm(const std::string& title, const std::string& text, Preset preset,
+                         const std::function<std::string()>& liveText) {
+  const auto shown = [](const std::string& t) {
+    QString body = toQt(t);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return body;
+  };
+  QMessageBox box(QMessageBox::Question, toQt(title), shown(text),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+  box.setDefaultButton(preset == Preset::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  QTimer follow;
+  if (liveText) {
+    QObject::connect(&follow, &QTimer::timeout, &box, [&box, &liveText, &shown] {
+      const QString now = shown(liveText());
+      if (box.text() != now) box.setText(now);
+    });
+    follow.start(250);
+  }
+  return box.exec() == QMessageBox::Ok;
 }
 
 std::optional<std::string> GuiDialogs::askValue(const std::string& prompt) {

@@ -44,7 +44,8 @@ class GuiDialogs : public Dialogs {
   // Dialogs open over `parent` once it is set (the main window).
   void setParent(QWidget* parent) { parent_ = parent; }
 
-  bool confirm(const std::string& title, const std::string& text) override;
+  bool confirm(const std::string& title, const std::string& text, Preset preset,
+               const std::function<std::string()>& liveText) override;
   std::optional<std::string> askValue(const std::string& prompt) override;
   std::string openFileName(const std::string& startPath, const std::string& filter) override;
   std::string saveFileName(const std::string& startPath, const std::string& filter) override;

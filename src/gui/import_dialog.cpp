@@ -43,8 +43,12 @@ void ImportDialog::run(App& app, QWidget* parent) {
     app.statusLine().error(error, kTitle);
     return;
   }
+  // The window keeps the place and size the operator gave it from one picture to the next.
+  static QByteArray geometry;
+  if (!geometry.isEmpty()) dialog.restoreGeometry(geometry);
   dialog.showModel();
   dialog.exec();
+  geometry = dialog.saveGeometry();
 }
 
 convert::ImportWindow ImportDialog::windowOf(App& app) {
@@ -64,6 +68,8 @@ ImportDialog::ImportDialog(App& app, QWidget* parent) : QDialog(parent), model_(
   preview_->setObjectName("picImportPreview");
   preview_->setAlignment(Qt::AlignCenter);
   preview_->setMinimumSize(kPreviewWidth / 2, 160);
+  // The picture does not size the window: it is fitted into the room the window gives it.
+  preview_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   summary_ = new QLabel;
   summary_->setObjectName("lblImportSummary");
   summary_->setWordWrap(true);
@@ -143,7 +149,12 @@ void ImportDialog::showModel() {
   summary_->setText(QString::fromStdString(model_.summary()));
   const QImage& view = model_.nodeView();
   const int scale = view.isNull() ? 1 : std::max(1, kPreviewWidth / 2 / std::max(1, view.width()));
-  preview_->setPixmap(QPixmap::fromImage(convert::onCheckerboard(view, scale)));
+  QPixmap shown = QPixmap::fromImage(convert::onCheckerboard(view, scale));
+  const QSize room = preview_->size().expandedTo(preview_->minimumSize());
+  if (shown.width() > room.width() || shown.height() > room.height()) {
+    shown = shown.scaled(room, Qt::KeepAspectRatio, Qt::FastTransformation);
+  }
+  preview_->setPixmap(shown);
   import_->setEnabled(!view.isNull());
   showing_ = false;
 }

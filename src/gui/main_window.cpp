@@ -368,14 +368,14 @@ void MainWindow::buildCentral() {
   buildFigures(left);
   left->addStretch(1);
 
-  // Right column: slot choice, video mode, data type, position and node.
+  // Right column: slot choice, position, node, video mode and data type.
   auto* right = new QVBoxLayout;
   right->setSpacing(6);
   top->addLayout(right, 1);
   buildSlotChoice(right);
-  buildModeBoxes(right);
   buildPositionBox(right);
   buildNodeBox(right);
+  buildModeBoxes(right);
   for (QLineEdit* field : {hpos_, vpos_, node_}) field->installEventFilter(this);
   connect(node_, &QLineEdit::textEdited, this,
           [this](const QString& text) { app_.port().setNodeId(fromQt(text)); });
@@ -384,6 +384,55 @@ void MainWindow::buildCentral() {
   buildReplyArea(outer);
   buildStatusLine();
   buildErrorPanel(central);
+
+  // Tab goes down the right column as it is laid out, then to Exit. The slot options are one
+  // stop (arrows move inside them, see showLogos).
+  QWidget* last = nullptr;
+  const auto next = [&last](QWidget* w) {
+    if (last != nullptr) QWidget::setTabOrder(last, w);
+    last = w;
+  };
+  for (SlotWidgets& w : slots_) {
+    next(w.option);
+    w.option->installEventFilter(this);
+  }
+  for (QWidget* w : {static_cast<QWidget*>(hpos_), static_cast<QWidget*>(vpos_),
+                     static_cast<QWidget*>(node_), static_cast<QWidget*>(standard_[0]),
+                     static_cast<QWidget*>(standard_[1]), static_cast<QWidget*>(format_[0]),
+                     static_cast<QWidget*>(format_[1]), findChild<QWidget*>(q("btn_Exit"))}) {
+    next(w);
+  }
+}
+
+// The slot options take Tab as one stop: the chosen one (or the first offered) is reached by
+// Tab, the others by the arrows and the mouse.
+void MainWindow::slotTabStop() {
+  QRadioButton* stop = nullptr;
+  for (const SlotWidgets& w : slots_) {
+    if (!w.option->isHidden() && (stop == nullptr || w.option->isChecked())) stop = w.option;
+    if (stop != nullptr && stop->isChecked()) break;
+  }
+  for (const SlotWidgets& w : slots_) {
+    w.option->setFocusPolicy(w.option == stop ? Qt::StrongFocus : Qt::ClickFocus);
+  }
+}
+
+// An arrow on a slot option moves the focus to the next offered option that way; choosing
+// stays with Space or a click, so that moving through them sends nothing to the node.
+bool MainWindow::slotArrow(QObject* watched, int key) {
+  int at = -1;
+  for (int i = 0; i < LogoView::kSlots; ++i) {
+    if (slots_[static_cast<size_t>(i)].option == watched) at = i;
+  }
+  if (at < 0) return false;
+  const int step = key == Qt::Key_Up || key == Qt::Key_Left ? -1 : 1;
+  for (int i = at + step; i >= 0 && i < LogoView::kSlots; i += step) {
+    QRadioButton* option = slots_[static_cast<size_t>(i)].option;
+    if (option->isHidden() || !option->isEnabled()) continue;
+    option->setFocus(Qt::OtherFocusReason);
+    break;
+  }
+  return true;
 }
 
 void MainWindow::buildScreen(QBoxLayout* column) {
@@ -580,7 +629,10 @@ void MainWindow::buildBottomStrip(QBoxLayout* outer) {
   strip->addWidget(running_);
   strip->addStretch(1);
   QLabel* clock = namedLabel("lblCurrentTime");
-  clock->setMinimumWidth(90);
+  // A fixed size: the text changing every second then repaints the label alone, without
+  // laying out the window again.
+  clock->setFixedSize(std::max(90, clock->fontMetrics().horizontalAdvance(q("23:59:59")) + 12),
+                      clock->fontMetrics().height() + 4);
   clock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   strip->addWidget(clock);
   auto* exit = new QPushButton(q("Exit"));
@@ -761,6 +813,7 @@ void MainWindow::showLogos() {
     entry->setEnabled(offered);
   }
   showText(findChild<QLabel*>(q("lblImgSize")), v.size);
+  slotTabStop();
   setChecked("mnuZoomOn", v.zoomOn);
   setChecked("mnuZoomOff", v.zoomOff);
   setChecked("mnuNodeView", v.nodeView);
@@ -803,7 +856,8 @@ void MainWindow::showMenus() {
   setEntry("mnuSaveVideoContolData", v.sendSetup.shown, v.sendSetup.enabled);
   setEntry("mnuSaveLogoDisk", v.saveToDisk.shown, v.saveToDisk.enabled);
   setEntry("mnuUpLoadLogo", v.upload.shown, v.upload.enabled);
-  setEntry("mnuDiagSub(8)", true, !d.running);  // "Send Logo"
+  setEntry("mnuDiagSub(8)", true, !d.running);         // "Send Logo"
+  portSearch_->setEnabled(!d.running && !d.starting);  // a search would wake the nodes
   setChecked("mnuShowMode(0)", v.showIntensity);
   setChecked("mnuShowMode(1)", v.showMix);
   setChecked("mnuShowMode(2)", v.showFade);
@@ -966,6 +1020,11 @@ void MainWindow::showAbout(AboutWindow& about, bool modal) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == logoFrame_ && event->type() == QEvent::Resize) {
     placeScreenLayers();
+  } else if (event->type() == QEvent::KeyPress && qobject_cast<QRadioButton*>(watched)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const bool arrow =
+        key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
+    if (arrow && slotArrow(watched, key)) return true;
   } else if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
     // Only a key pressed in the field and released there is typing: the release of the
     // Enter that closed a dialog lands in the field that gets the focus back. A position
@@ -992,6 +1051,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       const int pressed = static_cast<QKeyEvent*>(event)->key();
       down.insert(pressed);
       if (position && (pressed == Qt::Key_Return || pressed == Qt::Key_Enter)) commit();
+      if (position && (pressed == Qt::Key_Up || pressed == Qt::Key_Down)) {
+        key();  // Up and Down step as a spin box does, and send at once
+        app_.placement().stepPosition(axis, pressed == Qt::Key_Up ? 1 : -1);
+        return true;
+      }
     } else if (event->type() == QEvent::KeyRelease) {
       const int released = static_cast<QKeyEvent*>(event)->key();
       const bool typed =

@@ -84,6 +84,8 @@ class MainWindow : public QMainWindow {
   void showPort();
   void showLogos();
   void showSlot(int i);
+  void slotTabStop();
+  bool slotArrow(QObject* watched, int key);
   void showMenus();
   void showVideo();
   void showPlacement();

@@ -306,8 +306,16 @@ bool ScheduleWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ScheduleWindow::closeEvent(QCloseEvent* event) {
-  editor_.close();
+  if (editor_.isOpen()) editor_.exit();  // the close box asks as EXIT does
   QDialog::closeEvent(event);
+}
+
+void ScheduleWindow::reject() {
+  if (editor_.isOpen()) {
+    editor_.exit();
+  } else {
+    QDialog::reject();
+  }
 }
 
 void ScheduleWindow::showHelp() {

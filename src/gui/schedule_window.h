@@ -44,6 +44,8 @@ class ScheduleWindow : public QDialog {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Escape: closes as EXIT does, asking about unsaved edits first.
+  void reject() override;
 
  private:
   struct RowWidgets {

@@ -57,6 +57,12 @@ int dpiOf(const QWidget* widget, bool vertical) {
 }  // namespace
 
 void paintColours(QWidget* w, Color foreColour, Color backColour) {
+  // A palette set again, even an equal one, makes the widget polish and repaint itself: the
+  // colours a widget shows are remembered and only a change reaches it.
+  const QVariant shown = w->property("osdColours");
+  const qlonglong wanted = (static_cast<qlonglong>(foreColour) << 32) ^ (backColour & 0xFFFFFFFF);
+  if (shown.isValid() && shown.toLongLong() == wanted) return;
+  w->setProperty("osdColours", wanted);
   const QPalette system = QApplication::palette(w);
   const QColor fore = colourOf(foreColour, system);
   const QColor back = colourOf(backColour, system);

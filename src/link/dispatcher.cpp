@@ -207,7 +207,8 @@ void Dispatcher::saveLogoWait() {
 void Dispatcher::confirmedErase(bool factoryReset) {
   if (!dialogs_.confirm("EEPROM ERASE: Notice!",
                         "This will erase the entire EEPROM. This cannot be reversed.\r\n"
-                        "Erase takes about 10 seconds to complete.")) {
+                        "Erase takes about 10 seconds to complete.",
+                        Dialogs::Preset::Cancel)) {
     return;
   }
   send("QXE");

@@ -136,8 +136,13 @@ class SettingsBackend {
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // OK/Cancel box; true for OK.
-  virtual bool confirm(const std::string& title, const std::string& text) = 0;
+  // OK/Cancel box; true for OK. `preset` is the button Enter takes: Cancel for every question
+  // whose OK writes to a node. `liveText`, when given, is the text as it is now: the box
+  // follows it while it is open.
+  enum class Preset { Ok, Cancel };
+  virtual bool confirm(const std::string& title, const std::string& text,
+                       Preset preset = Preset::Ok,
+                       const std::function<std::string()>& liveText = {}) = 0;
   // The input window: the answer typed and confirmed with Enter; nothing when it was
   // closed another way.
   virtual std::optional<std::string> askValue(const std::string& prompt) = 0;

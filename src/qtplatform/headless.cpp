@@ -7,7 +7,8 @@
 
 namespace osd::qt {
 
-bool HeadlessDialogs::confirm(const std::string&, const std::string&) {
+bool HeadlessDialogs::confirm(const std::string&, const std::string&, Preset,
+                              const std::function<std::string()>&) {
   return true;
 }
 

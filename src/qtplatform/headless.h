@@ -13,7 +13,8 @@ namespace osd::qt {
 // nobody to type a value or choose a file; messages go to standard error.
 class HeadlessDialogs : public Dialogs {
  public:
-  bool confirm(const std::string& title, const std::string& text) override;
+  bool confirm(const std::string& title, const std::string& text, Preset preset,
+               const std::function<std::string()>& liveText) override;
   std::optional<std::string> askValue(const std::string& prompt) override;
   std::string openFileName(const std::string& startPath, const std::string& filter) override;
   std::string saveFileName(const std::string& startPath, const std::string& filter) override;

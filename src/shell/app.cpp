@@ -26,7 +26,7 @@ App::App(Platform& platform)
                 bench_.logos(), bench_.video()),
       placement_(bench_.placement(), bench_.logos(), choices_, dispatcher_, status_, pf_.dialogs,
                  {[this] { return download_.lineHeld(); }, [this] { video_.showParams(); }}),
-      schedule_(dispatcher_, pf_.loop, bench_.prefs(), choices_, status_, logo_),
+      schedule_(dispatcher_, pf_.loop, bench_.prefs(), choices_, status_, logo_, pf_.dialogs),
       menus_(bench_.prefs(), choices_, status_, pf_.launcher, pf_.loop, pf_.programDir,
              {[this](int count) { logo_.offerMenuSlots(count); },
               [this](int slot) { logo_.checkMenuSlot(slot); },
@@ -109,7 +109,7 @@ void App::tickDelay() {
     placement_.tick();
     if (!link_.valid()) link_.reconnectTick();
     session_.watchdogTick();
-    port_.clockTick(pf_.loop.now().secondsSinceMidnight);
+    port_.clockTick([this] { return pf_.loop.now().secondsSinceMidnight; });
     port_.searchTick();
     download_.tick();
     status_.tick();

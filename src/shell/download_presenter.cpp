@@ -52,8 +52,10 @@ void DownloadPresenter::downloadToRam() {
   // refused.
   if (view().running || view().starting) return;
   if (!lineReady()) return;
-  if (!dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.\n" +
-                                      targetText(link_.line().awake()))) {
+  if (!dialogs_.confirm("Notice",
+                        "This will write the new Image data to the EEPROM.\n" +
+                            targetText(link_.line().awake()),
+                        Dialogs::Preset::Cancel)) {
     return;
   }
   update()->starting = true;
@@ -205,12 +207,13 @@ bool DownloadPresenter::closeRequested(CloseBy by) {
     return false;
   }
   if (by == CloseBy::Operator) {
-    const int64_t total = line_ ? line_->total() : plannedStream();
-    const int64_t sent = line_ ? line_->sent() : 0;
-    if (!dialogs_.confirm("Notice", "A download is running (" + groupedNumber(sent) + " of " +
-                                        groupedNumber(total) + " bytes). Stop it and close?")) {
-      return false;
-    }
+    // The count follows the line while the question is open.
+    const auto question = [this] {
+      const int64_t total = line_ ? line_->total() : plannedStream();
+      return "A download is running (" + groupedNumber(line_ ? line_->sent() : 0) + " of " +
+             groupedNumber(total) + " bytes). Stop it and close?";
+    };
+    if (!dialogs_.confirm("Notice", question(), Dialogs::Preset::Cancel, question)) return false;
     // The download may have ended while the question was open.
     if (!view().running && !view().starting) return true;
   }

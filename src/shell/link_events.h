@@ -35,7 +35,7 @@ class LinkEvents : public LinkListener {
     a_.status.error(message, title);
   }
   void status(const std::string& text) override { a_.status.status(text); }
-  void statusHold(int ticks) override { a_.status.holdStatus(ticks); }
+  void statusHold(int ticks) override { a_.status.keepStatus(ticks); }
   // The erase wait of a download command counts toward the download's own bar.
   void progressShown(bool visible) override {
     if (!a_.download.barShown()) a_.status.progressShown(visible);

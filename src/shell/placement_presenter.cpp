@@ -151,19 +151,23 @@ void PlacementPresenter::keyPosition(Axis axis, const std::string& text) {
   auto v = update();
   (axis == Axis::Horizontal ? v->hpos : v->vpos) = text;
   pending_[axis == Axis::Horizontal ? 0 : 1] = true;
-  rest_ = kRestTicks;
+}
+
+void PlacementPresenter::stepPosition(Axis axis, int step) {
+  if (choices_.panelLock()) return;
+  const std::string& text = axis == Axis::Horizontal ? view().hpos : view().vpos;
+  try {
+    const int p = isNumericText(text) ? typedPercent(text) : 0;
+    keyPosition(axis, std::to_string(clampInt(p + step, 0, 100)));
+  } catch (const std::exception&) {
+    keyPosition(axis, text);  // beyond any number: the commit reports it
+  }
+  commitPosition(axis);
 }
 
 void PlacementPresenter::commitPosition(Axis axis) {
   if (!std::exchange(pending_[axis == Axis::Horizontal ? 0 : 1], false)) return;
   applyPosition(axis);
-}
-
-void PlacementPresenter::tick() {
-  if (throttle_ > 0) --throttle_;
-  if (rest_ <= 0 || --rest_ > 0) return;
-  commitPosition(Axis::Horizontal);
-  commitPosition(Axis::Vertical);
 }
 
 void PlacementPresenter::sent(const std::string& text, bool portOpen) {

@@ -46,16 +46,19 @@ class PlacementPresenter : public ViewState<PlacementView> {
   void move(int slot, double x, double y);
   void release(int slot);
   // A keystroke in a position field: only the field changes. The position goes to the node
-  // when the operator commits it: Enter, leaving the field (`commitPosition`), or 700 ms
-  // after the last keystroke (the main tick).
+  // when the operator commits it (`commitPosition`: Enter, Tab or leaving the field); a
+  // partly typed number never reaches a node on air.
   void keyPosition(Axis axis, const std::string& text);
+  // Up and Down in a position field: the field's percent one step up or down, sent at once.
+  void stepPosition(Axis axis, int step);
   // The field's position in percent: the field shows the whole percent and the node and the
   // preview follow. Text that is no number beeps and, unless empty, is refused. Nothing
   // happens when nothing was typed since the last commit.
   void commitPosition(Axis axis);
-  // One main tick: the preview follows the pointer at most once a tick; typing that rests
-  // is committed.
-  void tick();
+  // One main tick: the preview follows the pointer at most once a tick.
+  void tick() {
+    if (throttle_ > 0) --throttle_;
+  }
   // Every text handed to the line: the position commands sent last are remembered, so a
   // live logo does not jump to the place it already has.
   void sent(const std::string& text, bool portOpen);
@@ -83,8 +86,6 @@ class PlacementPresenter : public ViewState<PlacementView> {
   bool dragging_ = false, originCaptured_ = false, moveBusy_ = false;
   int lastX_ = 0, lastY_ = 0, pressX_ = 0, pressY_ = 0;
   int throttle_ = 0;
-  static constexpr int kRestTicks = 28;  // 700 ms
-  int rest_ = 0;
   std::array<bool, 2> pending_{};          // horizontal, vertical
   std::array<std::string, 2> lastSent_{};  // "AHP5E", "AVP1E"
 };

@@ -10,6 +10,7 @@ namespace osd {
 
 namespace {
 constexpr int kClockTicks = 5;  // the clock is set every sixth tick
+constexpr const char* kNoPortText = "No port chosen: pick one in the Com menu";
 }  // namespace
 
 int skipPortFrom(const std::string& commandLine) {
@@ -53,6 +54,7 @@ void PortPresenter::selectPort(int number) {
       for (PortEntry& e : v->ports) e.checked = e.number == number;
     }
     link_.select(number);
+    if (link_.port() > 0) status_.showStanding("");
     dispatcher_.sleepLine();  // the nodes on the old port go to sleep
     link_.open();
     dispatcher_.sleepLine();  // and those on the new one
@@ -97,13 +99,15 @@ void PortPresenter::modelChosen(int model) {
   v->nodeLabel = "Com";
 }
 
-void PortPresenter::clockTick(double secondsSinceMidnight) {
+void PortPresenter::clockTick(const std::function<double()>& secondsSinceMidnight) {
   if (clockCountdown_ > 0) {
     --clockCountdown_;
     return;
   }
-  update()->clock = clockText(secondsSinceMidnight);
   clockCountdown_ = kClockTicks;
+  // The window is told only when the clock shows another second.
+  std::string text = clockText(secondsSinceMidnight());
+  if (text != view().clock) update()->clock = std::move(text);
 }
 
 void PortPresenter::portState(PortState state) {
@@ -155,6 +159,8 @@ void PortPresenter::showTrying() {
 }
 
 void PortPresenter::startSearch() {
+  // Until the operator chooses a port the status line says so.
+  status_.showStanding(link_.port() > 0 ? "" : kNoPortText);
   if (link_.port() <= 0 || !link_.isOpen()) return;
   searchTicks_ = kSearchTicks;
   status_.status(searchText());

@@ -3,6 +3,7 @@
 // command sent, their counters) with the clock.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,8 @@ class PortPresenter : public ViewState<PortView> {
   // A model chosen from the menu is named in the title; the node field is then the port's.
   void modelChosen(int model);
   // One main tick: the clock is set every sixth.
-  void clockTick(double secondsSinceMidnight);
+  // Reads the time of day (`secondsSinceMidnight`) only on the ticks that set the clock.
+  void clockTick(const std::function<double()>& secondsSinceMidnight);
   // The node search after the start-up has opened the saved port: the status line says what
   // goes on until a node answers or, after 8 s (the wake-up and two size requests), that
   // none did.

@@ -174,13 +174,15 @@ const char* helpText(int tab) {
 }
 
 ScheduleEditor::ScheduleEditor(SchedulePresenter& schedule, Preferences& prefs,
-                               NodeChoices& choices, EventLoop& loop)
-    : schedule_(schedule), prefs_(prefs), choices_(choices), loop_(loop) {}
+                               NodeChoices& choices, EventLoop& loop, Dialogs& dialogs)
+    : schedule_(schedule), prefs_(prefs), choices_(choices), loop_(loop), dialogs_(dialogs) {}
 
 void ScheduleEditor::open() {
   loading_ = true;
   fillScheduleGrid();
   selectSequence(kNoSequence);
+  readStored();
+  quietly().status = restingStatus();
   open_ = true;
   schedule_.setEditorOpen(true);
   changed();
@@ -210,7 +212,7 @@ void ScheduleEditor::sliderMoved(int k, int value) {
   const SliderRange r = sliderRange(k);
   quietly().sliders[static_cast<size_t>(k)] = clampInt(value, r.min, r.max);
   applySlider(k);
-  changed();
+  edited();
 }
 
 void ScheduleEditor::fillScheduleGrid() {
@@ -302,7 +304,7 @@ void ScheduleEditor::toggleDay(int i, int day) {
   bool& shown = quietly().rows[static_cast<size_t>(i)].days[static_cast<size_t>(day)];
   shown = !shown;
   schedule_.table().dayFlags[static_cast<size_t>(i)][static_cast<size_t>(day)] = shown;
-  changed();
+  edited();
 }
 
 void ScheduleEditor::cycleLogo(int i) {
@@ -313,10 +315,44 @@ void ScheduleEditor::cycleLogo(int i) {
   schedule_.table().logo[i] = static_cast<int>(next);
   shown = logoText(static_cast<int>(next));
   selectSequence(i);
+  edited();
+}
+
+void ScheduleEditor::readStored() {
+  for (size_t k = 0; k < stored_.size(); ++k) {
+    const char* key = kScheduleLoadOrder[k];
+    stored_[k] = parseScheduleList(prefs_.read(key), listKindOf(key)).values;
+  }
+}
+
+bool ScheduleEditor::unsaved() const {
+  const ScheduleTable& s = schedule_.table();
+  const std::array<const std::array<int, 25>*, 5> lists = {&s.start, &s.end, &s.on, &s.off,
+                                                           &s.logo};
+  for (size_t i = 0; i < kSequenceCount; ++i) {
+    for (size_t k = 0; k < lists.size(); ++k) {
+      if ((*lists[k])[i] != stored_[k][i]) return true;
+    }
+    if (dayBits(s.dayFlags[i]) != stored_[5][i]) return true;
+  }
+  return false;
+}
+
+std::string ScheduleEditor::restingStatus() const {
+  return unsaved() ? "Changes not saved" : "";
+}
+
+void ScheduleEditor::edited() {
+  statusTicks_ = 0;
+  quietly().status = restingStatus();
   changed();
 }
 
 void ScheduleEditor::exit() {
+  if (view().saveEnabled && unsaved() &&
+      dialogs_.confirm(kEditorCaption, "Save the changes to the schedule?")) {
+    save();
+  }
   close();
   if (onClose) onClose();
 }
@@ -348,7 +384,7 @@ void ScheduleEditor::timerTick() {
   if (!open_) return;
   EditorView& v = quietly();
   v.clock = clockText(loop_.now().secondsSinceMidnight);
-  if (statusTicks_ > 0 && --statusTicks_ == 0) v.status.clear();
+  if (statusTicks_ > 0 && --statusTicks_ == 0) v.status = restingStatus();
   if (v.autoScan) {
     if (autoScanTicks_ >= 4) {
       autoScanTicks_ = 0;
@@ -399,6 +435,7 @@ void ScheduleEditor::save() {
   // The store does not report a failed write; what it reads back tells.
   bool saved = true;
   for (const auto& [key, value] : lists) saved = saved && prefs_.read(key) == value;
+  readStored();
   update()->status =
       saved ? "Schedule saved" : "The schedule could not be saved: the settings cannot be written.";
   statusTicks_ = kStatusTicks;

@@ -56,19 +56,18 @@ struct EditorView {
   bool lockedShown = false;  // the "locked" notice under the sliders
   bool autoScan = false;
   Color autoScanInk = kWhite;  // green while a scan runs: the window repaints it at once
-  std::string status;          // cleared 5 s after it was written
+  std::string status;          // "Changes not saved" while so; a message for 5 s after SAVE
   std::string clock;
 };
 
 class ScheduleEditor : public ViewState<EditorView> {
  public:
   ScheduleEditor(SchedulePresenter& schedule, Preferences& prefs, NodeChoices& choices,
-                 EventLoop& loop);
+                 EventLoop& loop, Dialogs& dialogs);
 
   // Opening: fills the grid, selects no row, marks the editor open and starts its timer.
   void open();
-  // Closing (EXIT, "E&xit" or the window closed): the editor is no longer open, its timer
-  // stops. Nothing is saved.
+  // The editor is no longer open, its timer stops. Nothing is saved.
   void close();
   bool isOpen() const { return open_; }
 
@@ -77,7 +76,11 @@ class ScheduleEditor : public ViewState<EditorView> {
   void clickTime(int i);  // a click on one of the row's four time boxes selects it
   void toggleDay(int i, int day);
   void cycleLogo(int i);
-  void exit();  // EXIT and "E&xit": closes without saving
+  // EXIT, "E&xit", Escape and the close box: with edits not yet stored, asks whether to
+  // save them (OK saves as SAVE does; Cancel keeps them live, unsaved); then closes.
+  void exit();
+  // The schedule differs from what the settings hold.
+  bool unsaved() const;
   void save();
   void scan();  // "Scan for Conflicts"
   void toggleAutoScan();
@@ -111,6 +114,14 @@ class ScheduleEditor : public ViewState<EditorView> {
   Preferences& prefs_;
   NodeChoices& choices_;
   EventLoop& loop_;
+  Dialogs& dialogs_;
+  // The six lists as the settings hold them (read on opening and after saving), in load order.
+  std::array<std::array<int, kSequenceCount>, 6> stored_{};
+  void readStored();
+  // After an edit: the status line tells whether the schedule is stored as shown.
+  void edited();
+  // The status line's standing text: the unsaved mark, or nothing.
+  std::string restingStatus() const;
   bool open_ = false;
   bool loading_ = false;
   int autoScanTicks_ = 0;

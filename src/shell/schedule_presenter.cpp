@@ -23,13 +23,14 @@ void checkLogoNumber(int logo) {
 
 SchedulePresenter::SchedulePresenter(Dispatcher& dispatcher, EventLoop& loop, Preferences& prefs,
                                      NodeChoices& choices, StatusPresenter& status,
-                                     LogoPresenter& logo)
+                                     LogoPresenter& logo, Dialogs& dialogs)
     : dispatcher_(dispatcher),
       loop_(loop),
       prefs_(prefs),
       choices_(choices),
       status_(status),
-      logo_(logo) {}
+      logo_(logo),
+      dialogs_(dialogs) {}
 
 SchedulePresenter::~SchedulePresenter() = default;
 
@@ -85,7 +86,7 @@ void SchedulePresenter::toggleOn() {
   auto v = update();
   v->on = on;
   for (int i = 1; i <= 4; ++i) {
-    v->optionColours[static_cast<size_t>(i)] = kWhite;
+    v->optionColours[static_cast<size_t>(i)] = kColorDefault;  // the desktop's own text colour
     v->lamps[static_cast<size_t>(i)].shown = false;
   }
 }
@@ -135,7 +136,9 @@ void SchedulePresenter::lookAheadFor(int logo) {
   if (currentLogo_ == 0) currentLogo_ = 1;
   {
     auto v = update();
-    if (hasLogoControls(currentLogo_)) v->optionColours[static_cast<size_t>(currentLogo_)] = kWhite;
+    if (hasLogoControls(currentLogo_)) {
+      v->optionColours[static_cast<size_t>(currentLogo_)] = kColorDefault;
+    }
     if (hasLogoControls(logo)) v->optionColours[static_cast<size_t>(logo)] = kGreen;
   }
   dispatcher_.selectLogo(logo);
@@ -183,7 +186,7 @@ void SchedulePresenter::colourEditorRow(int i, bool on, int logo) {
 void SchedulePresenter::openEditor(const std::function<void(ScheduleEditor&)>& show) {
   status_.busy(true);
   if (editor_) editor_->close();
-  editor_ = std::make_unique<ScheduleEditor>(*this, prefs_, choices_, loop_);
+  editor_ = std::make_unique<ScheduleEditor>(*this, prefs_, choices_, loop_, dialogs_);
   editor_->open();
   if (show) {
     // Modal: returns when the editor window has closed; the editor is then discarded.

@@ -38,7 +38,8 @@ struct ScheduleView {
 class SchedulePresenter : public ViewState<ScheduleView> {
  public:
   SchedulePresenter(Dispatcher& dispatcher, EventLoop& loop, Preferences& prefs,
-                    NodeChoices& choices, StatusPresenter& status, LogoPresenter& logo);
+                    NodeChoices& choices, StatusPresenter& status, LogoPresenter& logo,
+                    Dialogs& dialogs);
   ~SchedulePresenter();
 
   ScheduleTable& table() { return table_; }
@@ -75,6 +76,7 @@ class SchedulePresenter : public ViewState<ScheduleView> {
   NodeChoices& choices_;
   StatusPresenter& status_;
   LogoPresenter& logo_;
+  Dialogs& dialogs_;
   ScheduleTable table_;
   std::unique_ptr<ScheduleEditor> editor_;
   bool lookAhead_ = false;

@@ -5,14 +5,28 @@
 namespace osd {
 
 void StatusPresenter::status(const std::string& text) {
+  // A held text belongs to the action that held it: a new text is not cleared by its count.
+  if (held_ && text != view().status) {
+    held_ = false;
+    statusCountdown_ = -1;
+  }
+  std::string shown = text.empty() ? resting() : text;
+  if (shown == view().status) return;  // on the line already: nothing to paint
   auto v = update();
-  v->status = text.empty() ? result_ : text;
+  v->status = std::move(shown);
   ++v->paints;
+}
+
+void StatusPresenter::showStanding(const std::string& text) {
+  const bool shown = !view().status.empty() && view().status == resting();
+  standing_ = text;
+  if (shown || view().status.empty()) status("");
 }
 
 void StatusPresenter::showResult(const std::string& text) {
   result_ = text;
   statusCountdown_ = -1;
+  held_ = false;
   status(text);
 }
 
@@ -35,6 +49,8 @@ void StatusPresenter::error(const std::string& message, const std::string& title
 }
 
 void StatusPresenter::progressShown(bool shown) {
+  // A bar of the next action: the held text of the last one no longer tells what happens.
+  if (shown && held_ && !view().progressShown) status("");
   update()->progressShown = shown;
 }
 
@@ -64,7 +80,8 @@ void StatusPresenter::tick() {
     --statusCountdown_;
   } else if (statusCountdown_ == 0) {
     statusCountdown_ = -1;
-    update()->status = result_;
+    held_ = false;
+    update()->status = resting();
   }
   if (errorCountdown_ > 0) {
     --errorCountdown_;

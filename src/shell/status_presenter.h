@@ -45,13 +45,25 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
   void showAwake(const std::string& text) {
     if (view().awake != text) update()->awake = text;
   }
-  // The status text is cleared after `ticks` main ticks.
-  void holdStatus(int ticks) { statusCountdown_ = ticks; }
+  // An action's result on the status line: cleared after `ticks` main ticks, or as soon as
+  // the next action shows a text or a bar of its own.
+  void holdStatus(int ticks) {
+    statusCountdown_ = ticks;
+    held_ = true;
+  }
+  // Whatever the status line shows next is cleared after `ticks` main ticks (a node's answer
+  // to a request); it does not keep a held result up longer.
+  void keepStatus(int ticks) {
+    if (!held_) statusCountdown_ = ticks;
+  }
   // A result the operator must not miss (a download that stopped): it stays on the status
   // line until dismissed or replaced by the next result; whatever would clear the line
   // meanwhile (a reconnect, a held text running out) shows it again instead.
   void showResult(const std::string& text);
   void dismissResult();
+  // What the status line says while nothing else is on it ("No port chosen: ..."); "" for
+  // nothing.
+  void showStanding(const std::string& text);
   int statusTicksLeft() const { return statusCountdown_; }
   void dismissError();
   void enableWindow(bool on);
@@ -66,6 +78,10 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
   int statusCountdown_ = -1;
   int errorCountdown_ = -1;
   std::string result_;
+  std::string standing_;
+  // The text on the line is held (a download's result) and gives way to the next action.
+  bool held_ = false;
+  std::string resting() const { return result_.empty() ? standing_ : result_; }
 };
 
 }  // namespace osd

@@ -44,8 +44,10 @@ std::vector<FleetResult> WindowFleet::run(const WindowScan& scan, const std::vec
   std::string target;
   for (const int id : ids) target += (target.empty() ? "" : ", ") + std::to_string(id);
   if (!app_.platform().dialogs.confirm(
-          "Notice", "This will write the new Image data to the EEPROM.\nIt goes to node" +
-                        std::string(ids.size() == 1 ? " " : "s ") + target + ".")) {
+          "Notice",
+          "This will write the new Image data to the EEPROM.\nIt goes to node" +
+              std::string(ids.size() == 1 ? " " : "s ") + target + ".",
+          Dialogs::Preset::Cancel)) {
     return {};
   }
   FleetJob job;

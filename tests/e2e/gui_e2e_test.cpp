@@ -75,8 +75,9 @@ struct Rig {
 
 }  // namespace
 
-// Every menu entry runs an operation, the captions are the program's own, and "Show
-// Dialog" of the diagnostic menu shows the reply area.
+// Every menu entry runs an operation, the captions are the program's own (with an access key,
+// apart from the captions the node's maker gave), and "Show Dialog" of the diagnostic menu
+// shows the reply area.
 TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
   Rig rig;
   const std::pair<const char*, const char*> captions[] = {
@@ -102,7 +103,16 @@ TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
     EXPECT_EQ(showDialog->isChecked(), shown);
     EXPECT_EQ(reply->isHidden(), !shown);
   }
+  const char* given[] = {
+      "mnuDiagSub(",           "mnuSetLGx(", "mnuShowMode(", "mnuLogoSel(1", "mnu_",
+      "mnuRecentFile(",        "mnuZoomO",   "mnuNTSB",      "mnuPAL",       "mnuImageControl",
+      "mnuSaveVideoContolData"};
   for (QAction* a : rig.window.findChildren<QAction*>()) {
+    const std::string name = a->objectName().toStdString();
+    const bool own = std::none_of(std::begin(given), std::end(given),
+                                  [&](const char* g) { return name.starts_with(g); });
+    const bool shown = !a->isSeparator() && a->isVisible() && !name.empty();
+    EXPECT_TRUE(!shown || !own || a->text().contains('&')) << name;
     // Separators and the menus themselves run nothing; "Save Logo to .SX1 DOS Disk File" is
     // never offered.
     if (a->isSeparator() || a->menu() || a->objectName().isEmpty() ||
@@ -113,6 +123,30 @@ TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
     EXPECT_TRUE(QObject::disconnect(a, &QAction::triggered, nullptr, nullptr))
         << a->objectName().toStdString();
   }
+}
+
+// Tab goes down the window as it is laid out, the slot options being one stop; an arrow moves
+// inside them and sends nothing.
+TEST(GuiWindow, TabFollowsTheLayoutAndArrowsMoveAmongTheSlots) {
+  Rig rig;
+  rig.start();
+  rig.h.app->menus().chooseModel(4);
+  QApplication::setActiveWindow(&rig.window);
+  auto* first = child<QRadioButton>(rig.window, "optLOGO(1)");
+  first->setFocus();
+  const auto press = [](int key) {
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(QApplication::focusWidget(), &e);
+    return QApplication::focusWidget()->objectName().toStdString();
+  };
+  const size_t sent = rig.h.port.writes.size();
+  std::vector<std::string> order;
+  for (int key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) order.push_back(press(key));
+  for (int i = 0; i < 8; ++i) order.push_back(press(Qt::Key_Tab));
+  EXPECT_EQ(order, (std::vector<std::string>{"optLOGO(2)", "optLOGO(3)", "optLOGO(2)", "txtHPOS",
+                                             "txtVPOS", "txtNODE", "optNTSC(0)", "optNTSC(1)",
+                                             "optRGB(0)", "optRGB(1)", "btn_Exit"}));
+  EXPECT_TRUE(rig.h.port.writes.size() == sent && first->isChecked());  // nothing chosen
 }
 
 // A letter in a position field shows the error panel; a click on its text dismisses it.
@@ -198,12 +232,10 @@ TEST(GuiWindow, ScheduleWindowRunsTheEditorAndShowsItsView) {
     w.show();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("SX-1 and  SX-4 Take Scheduler"));
     child<QPushButton>(w, "Command1(3)")->click();  // row 0, Wednesday
-    EXPECT_TRUE(s.dayFlags[0][3]);
-    EXPECT_EQ(child<QPushButton>(w, "Command1(3)")->text(), QStringLiteral("x"));
+    EXPECT_TRUE(s.dayFlags[0][3] && child<QPushButton>(w, "Command1(3)")->text() == "x");
     auto* logo = child<QLineEdit>(w, "txtLogo(0)");
     mouse(logo, QEvent::MouseButtonPress, QPointF(3, 3), true);
-    EXPECT_EQ(s.logo[0], 1);
-    EXPECT_EQ(logo->text(), QStringLiteral("1"));
+    EXPECT_TRUE(s.logo[0] == 1 && logo->text() == "1");
     auto* option = child<QRadioButton>(w, "Option1(0)");
     EXPECT_TRUE(option->isChecked());  // the logo's row is the one the sliders edit
     option->click();                   // a second click leaves it selected
@@ -211,13 +243,11 @@ TEST(GuiWindow, ScheduleWindowRunsTheEditorAndShowsItsView) {
     auto* start = child<QScrollBar>(w, "VScroll1(0)");
     EXPECT_EQ(start->value(), 1920);
     start->setValue(1924);
-    EXPECT_EQ(s.start[0], 1924);
-    EXPECT_EQ(child<QLineEdit>(w, "txtStart(0)")->text(), QStringLiteral("8:01:00 "));
+    EXPECT_TRUE(s.start[0] == 1924 && child<QLineEdit>(w, "txtStart(0)")->text() == "8:01:00 ");
     auto* scan = child<QPushButton>(w, "cmdScan");
     EXPECT_EQ(scan->text(), QStringLiteral("Scan for Conflicts"));
     child<QCheckBox>(w, "chkAutoScan")->click();
-    EXPECT_FALSE(scan->isEnabled());
-    EXPECT_EQ(rig.h.settings.get("AutoScan"), "1");
+    EXPECT_TRUE(!scan->isEnabled() && rig.h.settings.get("AutoScan") == "1");
     child<QPushButton>(w, "cmdButtons(1)")->click();
     EXPECT_EQ(child<QLabel>(w, "lblStatus")->text(), QStringLiteral("Schedule saved"));
     auto* exitButton = child<QPushButton>(w, "cmdButtons(0)");

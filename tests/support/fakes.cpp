@@ -141,10 +141,12 @@ T takeFront(std::deque<T>& queue, T otherwise) {
 }
 }  // namespace
 
-bool ScriptedDialogs::confirm(const std::string& title, const std::string& text) {
-  confirmTitles.push_back(title);
-  confirmTexts.push_back(text);
+bool ScriptedDialogs::confirm(const std::string& title, const std::string& text, Preset preset,
+                              const std::function<std::string()>& liveText) {
   if (whileAsked) whileAsked();
+  confirmTitles.push_back(title);
+  confirmTexts.push_back(liveText ? liveText() : text);
+  presets.push_back(preset);
   return takeFront(confirmAnswers, true);
 }
 

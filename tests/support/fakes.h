@@ -104,7 +104,8 @@ class MemorySettings : public SettingsBackend {
 
 class ScriptedDialogs : public Dialogs {
  public:
-  bool confirm(const std::string& title, const std::string& text) override;
+  bool confirm(const std::string& title, const std::string& text, Preset preset,
+               const std::function<std::string()>& liveText) override;
   std::optional<std::string> askValue(const std::string& prompt) override;
   std::string openFileName(const std::string& startPath, const std::string& filter) override;
   std::string saveFileName(const std::string& start, const std::string& filter) override {
@@ -115,11 +116,12 @@ class ScriptedDialogs : public Dialogs {
   }
   void beep() override { ++beeps; }
 
-  std::function<void()> whileAsked;  // runs while a question is open (a modal dialog's loop)
   std::deque<bool> confirmAnswers;   // default: OK
   std::deque<std::optional<std::string>> answers;  // default: closed without Enter
   std::deque<std::string> fileNames;               // default: cancelled
   std::vector<std::string> confirmTitles, confirmTexts, prompts, messages;
+  std::vector<Preset> presets;       // the button Enter takes, per question
+  std::function<void()> whileAsked;  // runs while a question is open; its text as it is then
   int beeps = 0;
 };
 
