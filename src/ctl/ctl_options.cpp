@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "qtplatform/port_map.h"
+#include "platform/port_map.h"
 
 namespace osd::ctl {
 
