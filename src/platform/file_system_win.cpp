@@ -12,14 +12,6 @@
 
 namespace osd::sys {
 
-namespace {
-
-HANDLE handleOf(std::intptr_t h) {
-  return reinterpret_cast<HANDLE>(h);
-}
-
-}  // namespace
-
 const char* pathSeparators() {
   return "\\/";
 }
@@ -121,7 +113,7 @@ FolderLock::FolderLock(const std::string& dir) {
 }
 
 FolderLock::~FolderLock() {
-  if (handle_ != -1) ::CloseHandle(handleOf(handle_));
+  if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 }  // namespace osd::sys
