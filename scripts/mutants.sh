@@ -95,7 +95,7 @@ or "$LINK" 'kSendCounterWrap = 10000;' 'kSendCounterWrap = 1 << 30;'
 # The first changes the writer's search for the line it replaces, the second the reader.
 m settings-last-equals src/settings/ini_settings.cpp "size_t eq = t.find('=');" "size_t eq = t.rfind('=');"
 m settings-reader-last-equals src/settings/ini_settings.cpp "    size_t eq = t.find('=');" "    size_t eq = t.rfind('=');"
-m settings-written-in-place src/common/safe_file.cpp 'if (exists && (!S_ISREG(st.st_mode) || kernelName)) {' 'if (exists && (S_ISREG(st.st_mode) || kernelName)) {'
+m settings-written-in-place src/common/safe_file.cpp 'if (exists && (!S_ISREG(st.st_mode) || sys::isKernelName(path))) {' 'if (exists && (S_ISREG(st.st_mode) || sys::isKernelName(path))) {'
 m runner-day-bit-shifted 'src/schedule/*.cpp src/shell/*.cpp' '(1 << d)' '(2 << d)'
 m splash-countdown src/shell/about.h 'kSplashCountdown = 7;' 'kSplashCountdown = 8;'
 m octal-base-ten src/common/textnum.cpp "(kind == 'O' ? 8 : 0)" "(kind == 'O' ? 10 : 0)"
