@@ -22,7 +22,7 @@
 #include "ctl/command_table.h"
 #include "ctl/ctl_seams.h"
 #include "fuzz_check.h"
-#include "qtplatform/port_map.h"
+#include "platform/port_map.h"
 #include "support/fakes.h"
 
 namespace osd::ctl {

@@ -1,6 +1,6 @@
 # Structure checks of the sources, run by ctest: no include cycle between the folders of src/,
 # no function over 80 lines, no class with over 40 member functions (the simulated node's class
-# may have more). The checks are tried on small fixtures in
+# may have more), no Windows conditional outside the platform folders. The checks are tried on small fixtures in
 # scripts/checks first, so a check that finds nothing cannot pass unnoticed.
 set(OSD_CHECKS ${CMAKE_SOURCE_DIR}/scripts/checks)
 add_test(NAME FolderIncludeCycles
@@ -36,3 +36,13 @@ add_test(NAME OnlyTheLineStateWritesToThePort
 add_test(NAME PortWriterCheckFindsAWriter
   COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/port-writers.sh ${OSD_CHECKS}/writers)
 set_tests_properties(PortWriterCheckFindsAWriter PROPERTIES WILL_FAIL TRUE)
+
+# What differs on Windows stays in src/platform, src/qtplatform and src/winplatform.
+add_test(NAME WindowsConditionalsOnlyInPlatformFolders
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/windows-conditionals.sh ${CMAKE_SOURCE_DIR}/src
+    ${CMAKE_SOURCE_DIR}/apps)
+add_test(NAME WindowsConditionalCheckFindsEachForm
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/windows-conditionals.sh ${OSD_CHECKS}/conditionals)
+set_tests_properties(WindowsConditionalCheckFindsEachForm PROPERTIES
+  PASS_REGULAR_EXPRESSION "forms.cpp:2: .*:4: .*:6: .*:7: .*:9: .*:12: .*:14: .*\n7 Windows conditionals stand outside"
+  FAIL_REGULAR_EXPRESSION "allowed.cpp")

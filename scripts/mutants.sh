@@ -102,7 +102,7 @@ or "$LINK" 'kSendCounterWrap = 10000;' 'kSendCounterWrap = 1 << 30;'
 # The first changes the writer's search for the line it replaces, the second the reader.
 m settings-last-equals src/settings/ini_settings.cpp "size_t eq = t.find('=');" "size_t eq = t.rfind('=');"
 m settings-reader-last-equals src/settings/ini_settings.cpp "    size_t eq = t.find('=');" "    size_t eq = t.rfind('=');"
-m settings-written-in-place src/common/safe_file.cpp 'if (exists && (!S_ISREG(st.st_mode) || kernelName)) {' 'if (exists && (S_ISREG(st.st_mode) || kernelName)) {'
+m settings-written-in-place src/common/safe_file.cpp 'if (exists && (!S_ISREG(st.st_mode) || sys::isKernelName(path))) {' 'if (exists && (S_ISREG(st.st_mode) || sys::isKernelName(path))) {'
 m runner-day-bit-shifted 'src/schedule/*.cpp src/shell/*.cpp' '(1 << d)' '(2 << d)'
 m splash-countdown src/shell/about.h 'kSplashCountdown = 7;' 'kSplashCountdown = 8;'
 m octal-base-ten src/common/textnum.cpp "(kind == 'O' ? 8 : 0)" "(kind == 'O' ? 10 : 0)"
@@ -144,7 +144,7 @@ m reconnect-ticks "$LINK" 'kReconnectTicks = 40;' 'kReconnectTicks = 41;'
 m qt-lost-port-open src/qtplatform/qt_serial_port.cpp 'return port_.isOpen() && !lost_;' 'return port_.isOpen();'
 m ycbcr-brightness-mask src/image/encoder.cpp 'return (brightness & 240) + colour / 16;' 'return (brightness & 224) + colour / 16;'
 m port-init-ticks "$LINK" 'kComInitTicks = 20;' 'kComInitTicks = 19;'
-m port-map-largest src/qtplatform/port_map.cpp 'n >= 1 && n <= PortMap::kMaxNumber' 'n >= 1 && n < PortMap::kMaxNumber'
+m port-map-largest src/platform/port_map.cpp 'n >= 1 && n <= PortMap::kMaxNumber' 'n >= 1 && n < PortMap::kMaxNumber'
 m ycbcr-lanes-shift src/image/encoder.cpp '((y & 240) + (c >> 4))' '((y & 240) + (c >> 3))'
 m diag-fade-scale "$LINK" '34.0 + v * 120.0 / 99.0' '34.0 + v * 120.0 / 100.0'
 or "$LINK" '* 120.0 / 99.0' '* 120.0 / 100.0'

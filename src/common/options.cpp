@@ -1,17 +1,10 @@
 #include "common/options.h"
 
-#include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-
-#include "common/win_text.h"
-#endif
-
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "build_config.h"
+#include "platform/file_system.h"
 
 namespace osd::cli {
 
@@ -126,41 +119,6 @@ bool isInstalled(const std::string& programDir) {
          fs::is_directory(fs::path(programDir) / ".." / "share" / "osdprog" / "Images", ec);
 }
 
-namespace {
-
-// Whether this user may make files in `dir`.
-bool folderWritable(const std::string& dir) {
-#ifdef _WIN32
-  // The read-only attribute says nothing about a folder: a file made and dropped at once tells.
-  const std::string probe = dir + "\\.osdprog-probe-" + std::to_string(::GetCurrentProcessId());
-  const HANDLE h = ::CreateFileW(win::widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(h);
-  return true;
-#else
-  return ::access(dir.c_str(), W_OK) == 0;
-#endif
-}
-
-// The user's own data folder: %LOCALAPPDATA% on Windows, else $XDG_DATA_HOME (absolute) or
-// ~/.local/share.
-std::string userDataBase() {
-#ifdef _WIN32
-  const char* local = std::getenv("LOCALAPPDATA");
-  if (local && *local) return local;
-  const char* profile = std::getenv("USERPROFILE");
-  return std::string(profile && *profile ? profile : ".") + "\\AppData\\Local";
-#else
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return xdg;  // a relative value is not valid and is ignored
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.local/share";
-#endif
-}
-
-}  // namespace
-
 std::string dataFolder(const std::string& dataDirOption, const std::string& programDir) {
   if (!dataDirOption.empty()) {
     std::error_code ec;
@@ -169,14 +127,11 @@ std::string dataFolder(const std::string& dataDirOption, const std::string& prog
   }
   std::error_code ec;
   if (!programDir.empty() && !isInstalled(programDir) && fs::is_directory(programDir, ec) &&
-      folderWritable(programDir)) {
+      sys::folderWritable(programDir)) {
     return programDir;
   }
-#ifdef _WIN32
-  return userDataBase() + "\\Norvo\\RA7_Vud";
-#else
-  return userDataBase() + "/Norvo/RA7_Vud";
-#endif
+  const char sep = sys::pathSeparator();
+  return sys::userDataBase() + sep + "Norvo" + sep + "RA7_Vud";
 }
 
 void prepareDataFolder(const std::string& dir, const std::string& programDir) {

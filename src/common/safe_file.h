@@ -13,54 +13,23 @@
 // - A folder is refused, and so is a file that its mode does not let this user write, even
 //   when the user is root (as an editor would refuse it); on Windows, a file whose read-only
 //   attribute is set. Paths on Windows take "\" and "/" alike.
-// Standard library, with POSIX or Win32.
+// Standard library; what differs from system to system comes from src/platform (the steps of a
+// replacement behind `FileSteps`, the rest in file_system.h).
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/file_steps.h"
+#include "platform/file_system.h"
+
 namespace osd {
-
-// The file operations that replace a file through a temporary one, one call per step. The
-// writer calls them in this order and stops at the first that fails:
-//   open, write, keepAttributes (only when a file is replaced), flush, close, replace,
-//   syncFolder (after a successful replace);
-// discard (after a failure, once the temporary exists; close comes first when it was opened).
-// Each platform has one implementation (fsync and rename with a folder sync on POSIX; a flush
-// and a write-through replace on Windows, whose syncFolder does nothing). Tests pass their own
-// to see the steps or to make one fail.
-class FileSteps {
- public:
-  virtual ~FileSteps() = default;
-  // Makes and opens a new temporary file beside `file` and names it in `temp`.
-  virtual bool open(const std::string& file, bool replacing, std::string& temp) = 0;
-  virtual bool write(std::string_view content) = 0;
-  // Gives the temporary the permissions and owner of `file`, which it is about to replace.
-  virtual bool keepAttributes(const std::string& file) = 0;
-  // The temporary's content reaches the disk.
-  virtual bool flush() = 0;
-  virtual bool close() = 0;
-  // Puts the temporary in the place of `file` in one step.
-  virtual bool replace(const std::string& temp, const std::string& file) = 0;
-  // The folder's new entry reaches the disk.
-  virtual void syncFolder(const std::string& file) = 0;
-  virtual void discard(const std::string& temp) = 0;
-  // Why the last step that failed failed, in a few words ("Permission denied").
-  virtual std::string failure() const = 0;
-};
-
-// This system's file steps.
-std::unique_ptr<FileSteps> systemFileSteps();
 
 // Replaces (or makes, when `replacing` is false) the regular file `file` with `content` through
 // `steps`. False with a one-line reason naming `path` in `error`; `file` is then as it was and
 // the temporary is gone.
 bool replaceThrough(FileSteps& steps, const std::string& path, const std::string& file,
                     bool replacing, std::string_view content, std::string& error);
-
-// The mark in the name of every temporary file the programs make.
-constexpr const char* kTempMark = ".osdtmp-";
 
 // Writes `content` as the whole new content of `path` by the rules above. False with a
 // one-line reason naming the path in `error`; a regular file is then left as it was and no
@@ -70,12 +39,9 @@ bool safeReplace(const std::string& path, std::string_view content, std::string&
 bool safeReplace(const std::string& path, std::string_view content, std::string& error,
                  FileSteps& steps);
 
-// Writes all of `content` to `fd`, going on after interrupted writes. False on an error.
-bool writeAll(int fd, std::string_view content);
-
-// The file a path stands for once symbolic links are followed (the last link's target, which
-// may not exist yet). `path` itself when it is no link.
-std::string linkTarget(const std::string& path);
+// writeAll(fd, content) and linkTarget(path), as the system gives them.
+using sys::linkTarget;
+using sys::writeAll;
 
 // Removes the temporary files that writes of `path` left behind when the writer was killed
 // (".NAME.osdtmp-*" beside the file the path stands for). Returns how many were removed. The

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "ctl/command_table.h"
-#include "qtplatform/port_map.h"
+#include "platform/port_map.h"
 
 namespace osd::ctl {
 

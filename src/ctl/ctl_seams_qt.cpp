@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "ctl/ctl_seams.h"
+#include "platform/port_map.h"
 #include "qtplatform/headless.h"
-#include "qtplatform/port_map.h"
 #include "qtplatform/qt_event_loop.h"
 #include "qtplatform/qt_serial_port.h"
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "common/win_text.h"
 #include "ctl/ctl_seams.h"
 #include "platform/std_event_loop.h"
+#include "platform/win_text.h"
 #include "winplatform/win_registry.h"
 #include "winplatform/win_serial_port.h"
 

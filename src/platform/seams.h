@@ -163,6 +163,13 @@ class Launcher {
   // Opens a document or address with the desktop's associated program.
   virtual bool openDocument(const std::string& pathOrUrl) = 0;
   virtual bool fileExists(const std::string& path) const = 0;
+  // The paint programs to try, in order, as full paths: on Windows Paint at its known places;
+  // elsewhere the desktop's paint programs found on the search path (by fileExists).
+  virtual std::vector<std::string> paintPrograms() const;
+  // The text editors to try, in order, each a program and its leading arguments: on Windows
+  // Notepad; elsewhere $VISUAL and $EDITOR (those that need a terminal left out), the desktop's
+  // opener and common desktop editors.
+  virtual std::vector<std::vector<std::string>> textEditors() const;
 };
 
 // What a running copy of the program answers when a later copy asks it to close.

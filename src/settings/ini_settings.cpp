@@ -1,28 +1,16 @@
 #include "settings/ini_settings.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-
-#include <filesystem>
-
-#include "common/win_text.h"
-#else
-#include <pwd.h>
-#include <sys/file.h>
-#endif
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "common/safe_file.h"
+#include "platform/file_system.h"
 
 namespace osd {
 
@@ -65,104 +53,8 @@ std::string parsedLine(const std::string& line, size_t index) {
   return trimmed(line);
 }
 
-#ifdef _WIN32
-constexpr const char* kSeparators = "\\/";
-
-// Holds an exclusive lock on the settings folder while a write reads, changes and replaces
-// the file, so that two programs writing at once do not lose each other's settings. A folder
-// takes no byte-range lock on Windows: the lock is on a hidden file in it, ".osdprog.lock",
-// made the first time and left there.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& dir) {
-    handle_ =
-        ::CreateFileW(win::widen(dir + "\\.osdprog.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) return;
-    OVERLAPPED whole{};
-    if (!::LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
-      ::CloseHandle(handle_);
-      handle_ = INVALID_HANDLE_VALUE;
-    }
-  }
-  ~FolderLock() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);  // closing releases the lock
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
-bool makeDirs(const std::string& dir) {
-  if (dir.empty()) return true;
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  return std::filesystem::is_directory(dir, ec);
-}
-
-// What tells one state of the file from another: size and the time of the last write.
-std::string stampOf(const std::string& file, const struct stat& st) {
-  std::error_code ec;
-  const auto written = std::filesystem::last_write_time(file, ec);
-  return std::to_string(st.st_size) + ":" +
-         std::to_string(ec ? 0 : written.time_since_epoch().count());
-}
-
-bool isPlainFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-#else
-constexpr const char* kSeparators = "/";
-
-// Holds an exclusive lock on the settings folder while a write reads, changes and replaces
-// the file, so that two programs writing at once do not lose each other's settings.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& dir) : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY)) {
-    if (fd_ >= 0) {
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_;
-};
-
-bool makeDirs(const std::string& dir) {
-  if (dir.empty()) return true;
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  size_t slash = dir.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !makeDirs(dir.substr(0, slash))) return false;
-  return ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-// What tells one state of the file from another: device, inode, size and change time.
-std::string stampOf(const std::string&, const struct stat& st) {
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-         std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_nsec);
-}
-
-// A regular file, not reached through a link.
-bool isPlainFile(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-#endif
-
 std::string dirOf(const std::string& file) {
-  size_t slash = file.find_last_of(kSeparators);
+  size_t slash = file.find_last_of(sys::pathSeparators());
   return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
 }
 
@@ -170,7 +62,7 @@ std::string dirOf(const std::string& file) {
 // file (the temporaries of today are removed by removeStaleTemporaries).
 void removeOldTemporaries(const std::string& file) {
   const std::string dir = dirOf(file);
-  const size_t slash = file.find_last_of(kSeparators);
+  const size_t slash = file.find_last_of(sys::pathSeparators());
   const std::string prefix = file.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
   DIR* d = ::opendir(dir.c_str());
   if (!d) return;
@@ -178,7 +70,7 @@ void removeOldTemporaries(const std::string& file) {
     const std::string name = entry->d_name;
     if (name.size() != prefix.size() + 6 || name.rfind(prefix, 0) != 0) continue;
     const std::string full = dir + "/" + name;
-    if (isPlainFile(full)) ::unlink(full.c_str());
+    if (sys::isPlainFile(full)) ::unlink(full.c_str());
   }
   ::closedir(d);
 }
@@ -223,37 +115,14 @@ IniSettings::IniSettings(std::string file, std::string appKey)
     : file_(std::move(file)), appKey_(std::move(appKey)) {
   // Temporary files of writers that were killed; a write running elsewhere holds the lock.
   const std::string target = linkTarget(file_);
-  FolderLock lock(dirOf(target));
+  sys::FolderLock lock(dirOf(target));
   removeStaleTemporaries(target);
   removeOldTemporaries(target);
 }
 
 std::string IniSettings::defaultFile(const std::string& appKey) {
-  std::string base;
-#ifdef _WIN32
-  // %APPDATA%: the user's roaming application data.
-  const char* appData = std::getenv("APPDATA");
-  const char* profile = std::getenv("USERPROFILE");
-  if (appData && *appData) {
-    base = appData;
-  } else {
-    base = std::string(profile && *profile ? profile : ".") + "\\AppData\\Roaming";
-  }
-  return base + "\\Norvo\\" + appKey + ".ini";
-#else
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && xdg[0] == '/') {  // relative values are not valid and are ignored
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    std::string h = home && *home ? home : "";
-    if (h.empty()) {
-      if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) h = pw->pw_dir;
-    }
-    base = (h.empty() ? std::string(".") : h) + "/.config";
-  }
-  return base + "/Norvo/" + appKey + ".ini";
-#endif
+  const char sep = sys::pathSeparator();
+  return sys::userConfigBase() + sep + "Norvo" + sep + appKey + ".ini";
 }
 
 bool IniSettings::split(const std::string& path, std::string& group, std::string& key) const {
@@ -374,12 +243,12 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
   std::string group, key;
   if (!split(path, group, key)) return false;
   const std::string target = linkTarget(file_);
-  if (!makeDirs(dirOf(target))) return false;
-  FolderLock lock(dirOf(target));
+  if (!sys::makeFolders(dirOf(target))) return false;
+  sys::FolderLock lock(dirOf(target));
   std::vector<std::string> lines;
   bool exists = true;
   struct stat st {};
-  const bool known = ::stat(target.c_str(), &st) == 0 && stampOf(target, st) == cachedStamp_;
+  const bool known = ::stat(target.c_str(), &st) == 0 && sys::stampOf(target, st) == cachedStamp_;
   if (known) {
     lines = cachedLines_;  // the file is as this store last saw it: no need to read it again
   } else if (!readLines(target, lines, exists)) {
@@ -401,7 +270,7 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
 
 void IniSettings::remember(const std::string& target, const std::vector<std::string>& lines) {
   struct stat st {};
-  cachedStamp_ = ::stat(target.c_str(), &st) == 0 ? stampOf(target, st) : std::string();
+  cachedStamp_ = ::stat(target.c_str(), &st) == 0 ? sys::stampOf(target, st) : std::string();
   cachedLines_ = lines;
 }
 

@@ -1,62 +1,24 @@
 #include "shell/menus_presenter.h"
 
-#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "common/logo_models.h"
 #include "common/textnum.h"
+#include "platform/file_system.h"
 #include "settings/setting_rules.h"
 
 namespace osd {
 
 namespace {
-#ifdef _WIN32
-constexpr char kDirSeparator = '\\';
-#else
-constexpr char kDirSeparator = '/';
-#endif
 
 std::string joinPath(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
   if (dir.back() == '/' || dir.back() == '\\') return dir + name;
-  return dir + kDirSeparator + name;
+  return dir + sys::pathSeparator() + name;
 }
 
-// The paint programs to start, in order, as full paths.
-std::vector<std::string> paintPrograms(const Launcher& launcher) {
-#ifdef _WIN32
-  (void)launcher;
-  return {"C:\\winnt\\System32\\mspaint.exe", "C:\\windows\\System32\\mspaint.exe",
-          "C:\\Windows\\Pbrush.exe"};
-#else
-  // The desktop's paint programs, each found on the search path.
-  static const char* const kNames[] = {"kolourpaint", "pinta", "gimp", "mtpaint"};
-  const char* env = std::getenv("PATH");
-  const std::string searchPath =
-      (env != nullptr && *env != '\0') ? env : "/usr/local/bin:/usr/bin:/bin";
-  std::vector<std::string> dirs;
-  size_t start = 0;
-  while (start <= searchPath.size()) {
-    size_t end = searchPath.find(':', start);
-    if (end == std::string::npos) end = searchPath.size();
-    if (end > start) dirs.push_back(searchPath.substr(start, end - start));
-    start = end + 1;
-  }
-  std::vector<std::string> found;
-  for (const char* name : kNames) {
-    for (const std::string& dir : dirs) {
-      const std::string candidate = joinPath(dir, name);
-      if (launcher.fileExists(candidate)) {
-        found.push_back(candidate);
-        break;
-      }
-    }
-  }
-  return found;
-#endif
-}
 }  // namespace
 
 MenusPresenter::MenusPresenter(Preferences& prefs, NodeChoices& choices, StatusPresenter& status,
@@ -216,7 +178,7 @@ void MenusPresenter::openPaint() {
   // Each program is tried; one that cannot be started is passed over without a word.
   bool started = false;
   try {
-    for (const std::string& program : paintPrograms(launcher_)) {
+    for (const std::string& program : launcher_.paintPrograms()) {
       try {
         started = launcher_.startProgram(program, args) || started;
       } catch (...) {

@@ -1,6 +1,5 @@
 #include "shell/video_presenter.h"
 
-#include <cstdlib>
 #include <exception>
 
 #include "common/textnum.h"
@@ -86,15 +85,7 @@ void VideoPresenter::showControl(int value) {
 void VideoPresenter::editFile(VideoFile file) {
   try {
     const std::string path = video::findFile(imagesDir(), std::string(baseNameOf(file)) + ".dat");
-#if defined(_WIN32)
-    const bool windows = true;
-#else
-    const bool windows = false;
-#endif
-    const char* visual = std::getenv("VISUAL");
-    const char* editor = std::getenv("EDITOR");
-    for (auto& candidate :
-         video::editorCandidates(visual ? visual : "", editor ? editor : "", windows)) {
+    for (auto& candidate : launcher_.textEditors()) {
       std::vector<std::string> args(candidate.begin() + 1, candidate.end());
       args.push_back(path);
       if (launcher_.startProgram(candidate.front(), args)) return;

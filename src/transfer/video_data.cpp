@@ -247,40 +247,4 @@ void fillSetupBlock(SetupBlock& block, int width, int height, const ImageParams&
   block[31] = 255;
 }
 
-std::vector<std::vector<std::string>> editorCandidates(const std::string& visual,
-                                                       const std::string& editor, bool windows) {
-  if (windows) return {{"Notepad.exe"}};
-  std::vector<std::vector<std::string>> out;
-  auto addWords = [&](const std::string& command) {
-    // The variable may hold a program and its options ("code -w"); no shell is involved.
-    std::vector<std::string> words;
-    std::string word;
-    for (char c : command) {
-      if (c == ' ' || c == '\t') {
-        if (!word.empty()) words.push_back(word);
-        word.clear();
-      } else {
-        word.push_back(c);
-      }
-    }
-    if (!word.empty()) words.push_back(word);
-    if (words.empty()) return;
-    // Editors that need a terminal would start with none and never show the file.
-    const std::string program = fs::path(words.front()).filename().string();
-    for (const char* console : {"vi", "vim", "nvim", "nano", "pico", "ed", "ex", "micro", "joe",
-                                "ne", "mcedit", "jed", "mg", "kak", "hx", "helix"}) {
-      if (program == console) return;
-    }
-    if (program == "emacs" && std::find(words.begin(), words.end(), "-nw") != words.end()) return;
-    out.push_back(words);
-  };
-  addWords(visual);
-  addWords(editor);
-  for (const char* program : {"xdg-open", "gnome-text-editor", "gedit", "kate", "kwrite",
-                              "mousepad", "xed", "pluma", "leafpad"}) {
-    out.push_back({program});
-  }
-  return out;
-}
-
 }  // namespace osd::video

@@ -83,10 +83,4 @@ std::string imageSettingsText(const ImageParams& params);
 // table; entries 32..256 keep what they held.
 void fillSetupBlock(SetupBlock& block, int width, int height, const ImageParams& params);
 
-// Editors tried, in order, for the edit commands. `visual` and `editor` are the user's
-// $VISUAL and $EDITOR (may be empty; editors that need a terminal are left out), then the
-// desktop's opener and common desktop editors. Each is a program and its leading arguments.
-std::vector<std::vector<std::string>> editorCandidates(const std::string& visual,
-                                                       const std::string& editor, bool windows);
-
 }  // namespace osd::video

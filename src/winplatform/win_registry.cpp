@@ -5,7 +5,7 @@
 #include <cstring>
 #include <set>
 
-#include "common/win_text.h"
+#include "platform/win_text.h"
 #include "winplatform/win_serial_port.h"
 
 namespace osd::win {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "common/win_text.h"
+#include "platform/win_text.h"
 
 namespace osd::win {
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/port_map.h"
 #include "platform/seams.h"
-#include "qtplatform/port_map.h"
 
 namespace osd::win {
 

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "e2e_support.h"
-#include "qtplatform/port_map.h"
+#include "platform/port_map.h"
 #include "qtplatform/qt_event_loop.h"
 #include "qtplatform/qt_serial_port.h"
 

@@ -1,6 +1,4 @@
-#ifdef _WIN32
-
-#include "common/win_text.h"
+#include "platform/win_text.h"
 
 #include <windows.h>
 
@@ -43,5 +41,3 @@ std::string systemMessage(unsigned long code) {
 }
 
 }  // namespace osd::win
-
-#endif  // _WIN32

@@ -1,4 +1,4 @@
-#include "qtplatform/port_map.h"
+#include "platform/port_map.h"
 
 #include <algorithm>
 #include <cstdlib>

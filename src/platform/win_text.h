@@ -2,8 +2,6 @@
 // the environment give them) and the wide-character Win32 calls. Windows only.
 #pragma once
 
-#ifdef _WIN32
-
 #include <string>
 
 namespace osd::win {
@@ -14,5 +12,3 @@ std::string narrow(const std::wstring& text);
 std::string systemMessage(unsigned long code);
 
 }  // namespace osd::win
-
-#endif  // _WIN32
