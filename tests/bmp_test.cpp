@@ -26,11 +26,7 @@ TEST(BmpRules, NameSizeBordersAndImageBytes) {
   for (const char* name : {"logo.txt", "", "mp"}) EXPECT_FALSE(hasBmpName(name));
   // 256 x 255 and 680 x 96: exactly 65280 pixels.
   // clang-format off
-  const struct {
-    long long w, h;
-    bool large;
-    std::string message;  // "?": any refusal
-  } sizes[] = {
+  const struct { long long w, h; bool large; std::string message; } sizes[] = {  // "?": any refusal
       {256, 255, false, ""}, {256, 255, true, ""}, {256, 256, false, kSmall256},
       {256, 256, true, ""}, {720, 616, true, ""}, {720, 616, false, "?"},
       {724, 616, true,
@@ -38,8 +34,7 @@ TEST(BmpRules, NameSizeBordersAndImageBytes) {
        "Actual 724 by 616"},
       {720, 618, true, "?"}, {722, 100, true, "?"}, {2, 2, true, "?"}, {4, 2, false, ""},
       {4, 3, true, "?"}, {4, 0, true, "?"}, {-4, 2, true, "?"}, {680, 96, false, ""},
-      {680, 98, false, "?"},
-  };
+      {680, 98, false, "?"}};
   // clang-format on
   for (const auto& s : sizes) {
     const std::string got = sizeRuleMessage(s.w, s.h, s.large);

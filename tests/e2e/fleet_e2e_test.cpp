@@ -168,31 +168,24 @@ TEST(ApplyE2E, TheDryRunRefusesWhatTheRealRunRefusesAndNeitherSends) {
   EXPECT_EQ(run.rc, 0) << text << run.err;
   EXPECT_EQ(run.out.substr(0, 4), "1\t3\t") << run.out;
 
-  const struct {
-    std::string site;
-    const char* said;
-  } bad[] = {
+  // clang-format off
+  const struct { std::string site; const char* said; } bad[] = {
       {"[node 3]\nlogo = none.bmp\n", "site.ini:2: logo of node 3: "},
       {"[node 3]\nlogo = text.bmp\n", "site.ini:2: logo of node 3: "},
       {"[node 3]\nlogo = sub\n", "sub: is a folder"},
       {"[node 3]\nlogo = huge.bmp\nmemory = 512\n", "site.ini:2: logo of node 3: Max Width"},
       {"[node 3]\nlogo = cut.jpg\n", "site.ini:2: logo of node 3: "},
-      {"[node 3]\nlogo = wide.bmp\n",
-       "site.ini:2: logo of node 3: too large for a 64 K node; "
-       "needs memory = 512"},
+      {"[node 3]\nlogo = wide.bmp\n", "site.ini:2: logo of node 3: too large for a 64 K node; needs memory = 512"},
       {"[node 3]\nlogo = wide.bmp\nmemory = 64\n", "site.ini:2: logo of node 3: Image Max"},
       {"[line]\ntogether = yes\n[node 3]\nlogo = a.bmp\ncolour = red\n", "site.ini:5: unknown key"},
       {"[node 3]\nlogo = a.bmp\n[node 7]\nformat = rgb\n", "site.ini:3: [node 7] has no logo"},
-      {"[node 3]\nlogo = a.bmp\n[node 7]\nlogo = a.bmp\nx = 5\n",
-       "site.ini:3: x and y go together"},
+      {"[node 3]\nlogo = a.bmp\n[node 7]\nlogo = a.bmp\nx = 5\n", "site.ini:3: x and y go together"},
       {"[node 3]\nlogo = a.bmp\n[node 3]\nlogo = b.bmp\n", "site.ini:3: node 3 is listed twice"},
       {"[node 3]\nlogo = a.bmp\n[node 7]\nlogo = odd.bmp\n", "site.ini:4: logo of node 7"},
       {"[line]\ntogether = maybe\n[node 3]\nlogo = a.bmp\n", "site.ini:2: together = maybe"},
-      {"[line]\nport = 300 ; 3 \n[node 3]\nlogo = a.bmp\n",
-       "site.ini:2: port = 300: a port number"},
-      {"@sub", "sub: is a folder"},
-      {"@none.ini", "none.ini: no such file"},
-  };
+      {"[line]\nport = 300 ; 3 \n[node 3]\nlogo = a.bmp\n", "site.ini:2: port = 300: a port number"},
+      {"@sub", "sub: is a folder"}, {"@none.ini", "none.ini: no such file"}};
+  // clang-format on
   for (const auto& b : bad) {
     SCOPED_TRACE(b.site);
     const ProgramRun dry = s.apply(b.site, {"--dry-run"});
