@@ -164,8 +164,7 @@ TEST_F(DownloadTest, ABadSetupValueAFailingWriteOrALostPortStopsTheDownload) {
   // before the first byte
   // clang-format off
   const struct { const char* name; int setupValue, failFrom; bool lost; std::string error, status; } cases[] = {
-      {"setup value 300", 300, 0, false, "Setup byte 4 holds 300, which is not a byte value.",
-       "Download stopped by an error"},
+      {"setup value 300", 300, 0, false, "Setup byte 4 holds 300, which is not a byte value.", "Download stopped by an error"},
       {"failing write", 0x73, 1, false, failed, "Download stopped by an error"},
       {"failing second write", 0x73, 2, false, failed, "Download stopped by an error"},
       {"port lost", 0x73, 0, true, stopped, "Download stopped: port lost"}};

@@ -126,21 +126,14 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     std::vector<int> asked; bool wholeLine, together; std::vector<int> storing;
     std::vector<int64_t> streams; const char* firstStreamAfter; std::vector<std::string> results;
   } cases[] = {
-      {"whole line", {3, 7}, {}, false, {3, 7}, true, false, {3, 7}, {k64}, "SPWK,00",
-       {"programmed", "programmed"}},
-      {"in turn", {3, 7, 26}, {}, false, {3, 7}, false, false, {3, 7}, {k64, k64}, "SPWK,03",
-       {"programmed", "programmed"}},
-      {"together", {3, 7, 26}, {}, true, {3, 7}, false, true, {3, 7}, {k64}, "SPWK,03WK,07",
-       {"programmed", "programmed"}},
-      {"two sizes together", {3, 26}, {{26, 512}}, true, {3, 26}, false, true, {3, 26},
-       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
-      {"whole line of two sizes", {3, 26}, {{26, 512}}, false, {3, 26}, true, false, {3, 26},
-       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
-      {"a silent node", {3, 7}, {}, false, {3, 9, 7}, true, false, {3, 7}, {k64, k64}, "SPWK,03",
-       {"programmed", "no answer within 3 s; left out", "programmed"}},
+      {"whole line", {3, 7}, {}, false, {3, 7}, true, false, {3, 7}, {k64}, "SPWK,00", {"programmed", "programmed"}},
+      {"in turn", {3, 7, 26}, {}, false, {3, 7}, false, false, {3, 7}, {k64, k64}, "SPWK,03", {"programmed", "programmed"}},
+      {"together", {3, 7, 26}, {}, true, {3, 7}, false, true, {3, 7}, {k64}, "SPWK,03WK,07", {"programmed", "programmed"}},
+      {"two sizes together", {3, 26}, {{26, 512}}, true, {3, 26}, false, true, {3, 26}, {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"whole line of two sizes", {3, 26}, {{26, 512}}, false, {3, 26}, true, false, {3, 26}, {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"a silent node", {3, 7}, {}, false, {3, 9, 7}, true, false, {3, 7}, {k64, k64}, "SPWK,03", {"programmed", "no answer within 3 s; left out", "programmed"}},
       // Node 26 steps over the 64 K stream only once the line has been quiet a while.
-      {"a 512 K node asleep", {3, 26}, {{26, 512}}, false, {3}, false, false, {3}, {k64}, "SPWK,03",
-       {"programmed"}}};
+      {"a 512 K node asleep", {3, 26}, {{26, 512}}, false, {3}, false, false, {3}, {k64}, "SPWK,03", {"programmed"}}};
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

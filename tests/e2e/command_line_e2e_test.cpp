@@ -12,19 +12,16 @@
 namespace osd::e2e {
 namespace {
 
-struct Case {
-  std::string program;
-  std::vector<std::string> args;
-  int rc;
-  std::string said;  // text that the program's output (standard output, else error) holds
-};
+// said: text that the program's output (standard output, else error) holds
+// clang-format off
+struct Case { std::string program; std::vector<std::string> args; int rc; std::string said; };
+// clang-format on
 
 TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
   TempDir t;
   // clang-format off
   std::vector<Case> cases = {
-      {"osdprog", {"--help"}, 0, "usage: osdprog"},
-      {"osdprog", {"--version"}, 0, "osdprog 1."},
+      {"osdprog", {"--help"}, 0, "usage: osdprog"}, {"osdprog", {"--version"}, 0, "osdprog 1."},
       {"osdprog", {"--simulate", "512"}, 2, "'512' (give the size as --simulate=512)"},
       {"osdprog", {"--data-dir", "a", "--data-dir=b"}, 2, "--data-dir is given twice"},
       {"osdprog", {"--port-map", "9=x,bad"}, 2, "osdprog: --port-map: bad entry \"bad\""},
@@ -33,8 +30,7 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"scan", "--port=3", "--help"}, 0, "usage: osdctl scan --port P [--ids LIST]\n"},
       {"osdctl", {"help", "apply"}, 0, "  --dry-run "},
       {"osdctl", {"--port-map", "3=/a,3=/b", "ports"}, 2, "\"3=/a\" and \"3=/b\" give port 3"},
-      {"osdctl", {"--settings=s.ini", "--port-map", "9=" + t.path + "/tty9", "identify", "--port", "9"},
-       3, "osdctl identify: COM9 (" + t.path + "/tty9) cannot be opened"},
+      {"osdctl", {"--settings=s.ini", "--port-map", "9=" + t.path + "/tty9", "identify", "--port", "9"}, 3, "osdctl identify: COM9 (" + t.path + "/tty9) cannot be opened"},
       {"osdctl", {"--port", "3", "scan"}, 2, "osdctl: '--port' before the command"},
       {"osdctl", {"upload"}, 2, "osdctl upload: --port is needed\nusage: osdctl upload OUT.bmp"},
       {"osdctl", {"identify", "--port", "0"}, 2, "--port 0:"},
@@ -49,9 +45,7 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port=3", "--x=1", "--y=101"}, 2, "--y needs a percentage"},
-      {"osdsim", {"--baud", "300"}, 2, "--baud '300'"},
-      {"osdsim", {"--model=99"}, 2, "--model '99'"},
-  };
+      {"osdsim", {"--baud", "300"}, 2, "--baud '300'"}, {"osdsim", {"--model=99"}, 2, "--model '99'"}};
   // clang-format on
   // Every option that takes a value refuses an empty one, as "--opt=" and as "--opt ''".
   const char* takingValues[] = {

@@ -35,32 +35,22 @@ ProgramRun osdctl(std::vector<std::string> args, const Sim& node, const TempDir&
   return runProgram(binDir() + "/osdctl", args, t.path, {}, 400000);
 }
 
+// sim: osdsim's --id and --wake; ctl: --nodes and --together; wokenBeforeFirst: just before the
+// first "QXW"
+// clang-format off
 struct FleetCase {
-  const char* name;
-  std::vector<std::string> sim;  // osdsim's --id and --wake
-  std::vector<std::string> ctl;  // --nodes and --together
-  std::vector<int64_t> streams;
-  const char* wokenBeforeFirst;  // just before the first "QXW"
-  std::vector<int> stored, untouched;
-  std::string out;
-  int rc;
+  const char* name; std::vector<std::string> sim, ctl; std::vector<int64_t> streams;
+  const char* wokenBeforeFirst; std::vector<int> stored, untouched; std::string out; int rc;
 };
 
-// clang-format off
 const FleetCase kFleetCases[] = {
-    {"whole line", {"--id", "3,7"}, {"--nodes", "all"}, {k64}, "SPWK,00", {3, 7}, {},
-     "3\t64K\tprogrammed\n7\t64K\tprogrammed\n", 0},
-    {"together", {"--id", "3,7,26", "--wake", "together"}, {"--nodes", "3,7", "--together"},
-     {k64}, "SPWK,03WK,07", {3, 7}, {26}, "3\t64K\tprogrammed\n7\t64K\tprogrammed\n", 0},
-    {"in turn", {"--id", "3,7,26"}, {"--nodes", "7,3"}, {k64, k64}, "SPWK,07", {3, 7}, {26},
-     "7\t64K\tprogrammed\n3\t64K\tprogrammed\n", 0},
+    {"whole line", {"--id", "3,7"}, {"--nodes", "all"}, {k64}, "SPWK,00", {3, 7}, {}, "3\t64K\tprogrammed\n7\t64K\tprogrammed\n", 0},
+    {"together", {"--id", "3,7,26", "--wake", "together"}, {"--nodes", "3,7", "--together"}, {k64}, "SPWK,03WK,07", {3, 7}, {26}, "3\t64K\tprogrammed\n7\t64K\tprogrammed\n", 0},
+    {"in turn", {"--id", "3,7,26"}, {"--nodes", "7,3"}, {k64, k64}, "SPWK,07", {3, 7}, {26}, "7\t64K\tprogrammed\n3\t64K\tprogrammed\n", 0},
     // A 512 K node sleeps on the line: the 64 K stream is followed by a quiet spell, and the
     // larger memory keeps nothing of it. (A 512 K stream takes nine minutes of line.)
-    {"a larger memory asleep", {"--id", "3,26:512"}, {"--nodes", "3"}, {k64}, "SPWK,03",
-     {3}, {26}, "3\t64K\tprogrammed\n", 0},
-    {"a silent node", {"--id", "3,7"}, {"--nodes", "3,9"}, {k64}, "SPWK,03", {3}, {7},
-     "3\t64K\tprogrammed\n9\t-\tno answer within 3 s; left out\n", 3},
-};
+    {"a larger memory asleep", {"--id", "3,26:512"}, {"--nodes", "3"}, {k64}, "SPWK,03", {3}, {26}, "3\t64K\tprogrammed\n", 0},
+    {"a silent node", {"--id", "3,7"}, {"--nodes", "3,9"}, {k64}, "SPWK,03", {3}, {7}, "3\t64K\tprogrammed\n9\t-\tno answer within 3 s; left out\n", 3}};
 // clang-format on
 
 // Runs one case: osdsim with the case's nodes, osdctl download with its --nodes.

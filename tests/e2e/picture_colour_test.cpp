@@ -212,8 +212,7 @@ TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
       {"whole.jpg", j, "", 1},
       {"ends early.jpg", j.left(j.size() - 8) + "\xff\xd9", "the JPEG picture is damaged: ", 0},
       {"cut.jpg", j.left(300), "the JPEG picture is damaged: it ends before", 0},
-      {"one frame.gif", head + frame + ";", "", 1},
-      {"two frames.gif", head + frame + frame + ";", "", 2},
+      {"one frame.gif", head + frame + ";", "", 1}, {"two frames.gif", head + frame + frame + ";", "", 2},
       {"cut.gif", head + frame.left(12), "the GIF picture is damaged: it ends before", 0},
       {"cut.png", p.left(p.size() - 20), "not a picture that can be read", 0}};
   // clang-format on
