@@ -73,20 +73,16 @@ TEST(BmpCheck, RefusedFilesSayWhy) {
   std::string hostile = makeBmp(planOf(8, 4, 24));
   put(hostile, 18, 0x7FFFFFFF, 4);
   put(hostile, 22, 0x80000000u, 4);  // the most negative height
+  // clang-format off
   const std::pair<std::string, const char*> cases[] = {
-      {"", "too short"},
-      {good.substr(0, 1), "too short"},
-      {good.substr(0, 13), "too short"},
-      {good.substr(0, 53), "too short"},
-      {std::string(200, 'x'), "\"BM\""},
+      {"", "too short"}, {good.substr(0, 1), "too short"}, {good.substr(0, 13), "too short"},
+      {good.substr(0, 53), "too short"}, {std::string(200, 'x'), "\"BM\""},
       {plainBmp(16, 8, 8).substr(0, 154), "colour table"},
       {with(planOf(8, 4, 8), [](BmpPlan& b) { b.compression = 1; }), "compressed"},
-      {makeBmp(planOf(8, 4, 16)), "16 bits per pixel"},
-      {makeBmp(planOf(8, 4, 32)), ""},
+      {makeBmp(planOf(8, 4, 16)), "16 bits per pixel"}, {makeBmp(planOf(8, 4, 32)), ""},
       {with(planOf(8, 4, 24), [](BmpPlan& b) { b.infoSize = 12; }), "info header"},
-      {with(planOf(8, 2, 1), [](BmpPlan& b) { b.clrUsed = 3, b.palette.resize(3); }), ""},
-      {hostile, ""},
-  };
+      {with(planOf(8, 2, 1), [](BmpPlan& b) { b.clrUsed = 3, b.palette.resize(3); }), ""}, {hostile, ""}};
+  // clang-format on
   for (const auto& [file, why] : cases) {
     const BmpVerdict v = verdictOf(file, true);
     EXPECT_FALSE(v.accepted) << why;

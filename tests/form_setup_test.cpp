@@ -90,8 +90,8 @@ TEST_F(FormSetUpTest, ModelMenu) {
                          menus.model, logos.menuSlots),
               step);
     if (std::get<0>(step) == 4) {
-      EXPECT_EQ(app.port().view().title, "Sigilon - SX4 Selected");
-      EXPECT_EQ(app.port().view().nodeLabel, "Com");
+      EXPECT_EQ(app.port().view().title + "|" + app.port().view().nodeLabel,
+                "Sigilon - SX4 Selected|Com");
     }
   }
 }

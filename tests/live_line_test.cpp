@@ -87,11 +87,10 @@ TEST(LiveLine, ClosingDuringADownloadStopsAtTheEndOfABlockOrNotAtAll) {
     ASSERT_EQ(w.line.heard.substr(0, 10), "SPWK,00QXW");
     const std::string heard = w.line.heard.substr(7);
     EXPECT_EQ(w.h.dialogs.confirmTexts.size(), c.by == CloseBy::Operator ? 1u : 0u);
-    for (const std::string& asked : w.h.dialogs.confirmTexts) {
+    for (const std::string& asked : w.h.dialogs.confirmTexts)
       EXPECT_TRUE(asked.starts_with("A download is running (") &&
                   asked.ends_with(" of 65,667 bytes). Stop it and close?"))
           << asked;
-    }
     EXPECT_EQ(w.exits, c.stops ? 1 : 0);
     const std::string where = groupedNumber(static_cast<int64_t>(heard.size())) + " of 65,667";
     if (c.stops) {

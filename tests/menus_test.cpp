@@ -40,11 +40,9 @@ TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
   app.logos().restoreRecent(2, "/logos/my logo.bmp");
   app.logos().checkRecent(2);
   app.menus().openPaint();
-  ASSERT_EQ(h.launcher.started.size(), tried.size());
-  for (size_t i = 0; i < tried.size(); ++i) {
-    EXPECT_EQ(h.launcher.started[i].first, tried[i]);
-    EXPECT_EQ(h.launcher.started[i].second, (std::vector<std::string>{"/logos/my logo.bmp"}));
-  }
+  std::vector<std::pair<std::string, std::vector<std::string>>> want;
+  for (const auto& program : tried) want.push_back({program, {"/logos/my logo.bmp"}});
+  EXPECT_EQ(h.launcher.started, want);
   EXPECT_FALSE(app.statusLine().view().errorShown);
 }
 

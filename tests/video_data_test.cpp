@@ -72,16 +72,12 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
 }
 
 TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
-  const struct {
-    const char* name;
-    const char* file;  // replaced in a consistent set; "" deletes PALM
-    std::string content;
-    bool read;
-  } cases[] = {
+  // file: replaced in a consistent set, "" deletes PALM
+  // clang-format off
+  const struct { const char* name; const char* file; std::string content; bool read; } cases[] = {
       {"image file of 16 lines", "Video-ImageData.dat", lines(16, "9"), true},
-      {"register file of 19 lines", "Video-PALBData.dat", lines(19, "2"), false},
-      {"deleted file", "", "", false},
-  };
+      {"register file of 19 lines", "Video-PALBData.dat", lines(19, "2"), false}, {"deleted file", "", "", false}};
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Harness h;
