@@ -26,11 +26,7 @@ TEST(BmpRules, NameSizeBordersAndImageBytes) {
   for (const char* name : {"logo.txt", "", "mp"}) EXPECT_FALSE(hasBmpName(name));
   // 256 x 255 and 680 x 96: exactly 65280 pixels.
   // clang-format off
-  const struct {
-    long long w, h;
-    bool large;
-    std::string message;  // "?": any refusal
-  } sizes[] = {
+  const struct { long long w, h; bool large; std::string message; } sizes[] = {  // "?": any refusal
       {256, 255, false, ""}, {256, 255, true, ""}, {256, 256, false, kSmall256},
       {256, 256, true, ""}, {720, 616, true, ""}, {720, 616, false, "?"},
       {724, 616, true,
@@ -38,8 +34,7 @@ TEST(BmpRules, NameSizeBordersAndImageBytes) {
        "Actual 724 by 616"},
       {720, 618, true, "?"}, {722, 100, true, "?"}, {2, 2, true, "?"}, {4, 2, false, ""},
       {4, 3, true, "?"}, {4, 0, true, "?"}, {-4, 2, true, "?"}, {680, 96, false, ""},
-      {680, 98, false, "?"},
-  };
+      {680, 98, false, "?"}};
   // clang-format on
   for (const auto& s : sizes) {
     const std::string got = sizeRuleMessage(s.w, s.h, s.large);
@@ -78,20 +73,16 @@ TEST(BmpCheck, RefusedFilesSayWhy) {
   std::string hostile = makeBmp(planOf(8, 4, 24));
   put(hostile, 18, 0x7FFFFFFF, 4);
   put(hostile, 22, 0x80000000u, 4);  // the most negative height
+  // clang-format off
   const std::pair<std::string, const char*> cases[] = {
-      {"", "too short"},
-      {good.substr(0, 1), "too short"},
-      {good.substr(0, 13), "too short"},
-      {good.substr(0, 53), "too short"},
-      {std::string(200, 'x'), "\"BM\""},
+      {"", "too short"}, {good.substr(0, 1), "too short"}, {good.substr(0, 13), "too short"},
+      {good.substr(0, 53), "too short"}, {std::string(200, 'x'), "\"BM\""},
       {plainBmp(16, 8, 8).substr(0, 154), "colour table"},
       {with(planOf(8, 4, 8), [](BmpPlan& b) { b.compression = 1; }), "compressed"},
-      {makeBmp(planOf(8, 4, 16)), "16 bits per pixel"},
-      {makeBmp(planOf(8, 4, 32)), ""},
+      {makeBmp(planOf(8, 4, 16)), "16 bits per pixel"}, {makeBmp(planOf(8, 4, 32)), ""},
       {with(planOf(8, 4, 24), [](BmpPlan& b) { b.infoSize = 12; }), "info header"},
-      {with(planOf(8, 2, 1), [](BmpPlan& b) { b.clrUsed = 3, b.palette.resize(3); }), ""},
-      {hostile, ""},
-  };
+      {with(planOf(8, 2, 1), [](BmpPlan& b) { b.clrUsed = 3, b.palette.resize(3); }), ""}, {hostile, ""}};
+  // clang-format on
   for (const auto& [file, why] : cases) {
     const BmpVerdict v = verdictOf(file, true);
     EXPECT_FALSE(v.accepted) << why;

@@ -43,10 +43,9 @@ TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
       {C::LoadLogo, "", {"ALD"}}, {C::Blink, "", {"ACI"}}, {C::Sleep, "", {"SP"}},
       {C::TakeOnTime, "\x04", {"APA\x04"}}, {C::TakeOffTime, "\xff", {"API\xff"}},
       {C::SizeQuery, "", {"QXS"}}, {C::ReadBack, "", {"ARM"}}, {C::SetModel, "04", {"ACT04"}},
-      {C::Password, "pw", {"AEPWpw"}}, {C::Chroma, "\x10", {"ACH\x10"}},
-      {C::Raw, "RAW,1", {"RAW,1"}}, {C::TakeOff, "", {"AT0"}}, {C::TakeOn, "", {"AT1"}},
-      {C::FadeRate, "\x05", {"AFR\x05"}}, {C::ChangeId, "7", {"ANI,01"}},
-      {C::SelectLogo, "03", {"AJ03" + std::string(3, '\0')}},
+      {C::Password, "pw", {"AEPWpw"}}, {C::Chroma, "\x10", {"ACH\x10"}}, {C::Raw, "RAW,1", {"RAW,1"}},
+      {C::TakeOff, "", {"AT0"}}, {C::TakeOn, "", {"AT1"}}, {C::FadeRate, "\x05", {"AFR\x05"}},
+      {C::ChangeId, "7", {"ANI,01"}}, {C::SelectLogo, "03", {"AJ03" + std::string(3, '\0')}},
       {C::CopyrightQuery, "", {"ARC", byte(136)}}, {C::SaveSettings, "", {byte(128), packet}},
       {C::MixLevel, "\x01", {}}, {C::IreLevel, "\x01", {}}, {C::ShowDialog, "", {}},
       {C::ReadConfiguration, "", {}}};

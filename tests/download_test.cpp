@@ -46,21 +46,18 @@ const std::string kFiller(128, '\xFF');
 
 // The stream's length and filler for everyone who sends or expects one.
 TEST(DownloadPlanTest, LengthAndFillerAtTheMemoryBorders) {
-  struct Row {
-    int w, h;
-    int64_t memory, fillers, length;
-  } rows[] = {
-      {256, 64, 65536, 383, 65667},        {256, 64, 256 * 64 + 254, 0, 16643},
-      {256, 64, 256 * 64 + 255, 1, 16771}, {256, 255, 65536, 1, 65667},
-      {720, 576, 524288, 855, 524419},     {8, 1, 0, 0, 267},
-  };
+  // clang-format off
+  struct Row { int w, h; int64_t memory, fillers, length; } rows[] = {
+      {256, 64, 65536, 383, 65667}, {256, 64, 256 * 64 + 254, 0, 16643}, {256, 64, 256 * 64 + 255, 1, 16771},
+      {256, 255, 65536, 1, 65667}, {720, 576, 524288, 855, 524419}, {8, 1, 0, 0, 267}};
+  // clang-format on
   for (const Row& r : rows) {
     const DownloadPlan plan{r.w, r.h, r.memory};
-    EXPECT_EQ(plan.fillerBlocks(), r.fillers) << r.w << "x" << r.h << " in " << r.memory;
-    EXPECT_EQ(plan.streamLength(), r.length) << r.w << "x" << r.h << " in " << r.memory;
+    EXPECT_EQ(std::pair(plan.fillerBlocks(), plan.streamLength()), std::pair(r.fillers, r.length))
+        << r.w << "x" << r.h << " in " << r.memory;
   }
-  EXPECT_FALSE((DownloadPlan{256, 0, 65536}.sendable()));
-  EXPECT_FALSE((DownloadPlan{2000, 1001, 65536}.sendable()));
+  EXPECT_FALSE(
+      (DownloadPlan{256, 0, 65536}.sendable() || DownloadPlan{2000, 1001, 65536}.sendable()));
 }
 
 TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
@@ -86,9 +83,8 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   setup.resize(259, '\0');
   EXPECT_EQ(h.port.writes[0], setup);
   // The rows from the top line (63) down to the bottom line (0), one write each.
-  for (int k = 0; k < 64; ++k) {
+  for (int k = 0; k < 64; ++k)
     EXPECT_EQ(h.port.writes[static_cast<size_t>(1 + k)], row(values, 256, 63 - k)) << "row " << k;
-  }
   // The test logo has distinct lines, so the order above is really checked.
   EXPECT_NE(row(values, 256, 63), row(values, 256, 0));
   for (size_t k = 65; k < h.port.writes.size(); ++k) EXPECT_EQ(h.port.writes[k], kFiller);
@@ -126,9 +122,8 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   // Once "QXW" is out, the status tells what the line has carried ("Sending Image: 20,000 of
   // 65,667 bytes, 47 s left") and the bar follows the line, not the writes.
   std::vector<std::string> phases;
-  for (const std::string& text : statuses) {
+  for (const std::string& text : statuses)
     if (text.find(" of 65,667 bytes, ") == std::string::npos) phases.push_back(text);
-  }
   EXPECT_EQ(phases, (std::vector<std::string>{"Reading Logo From Disk", "Preparing For Download",
                                               "Starting Download", "Sending setup data", "",
                                               "Downloading Video Controller Data",
@@ -165,18 +160,15 @@ TEST_F(DownloadTest, ABadSetupValueAFailingWriteOrALostPortStopsTheDownload) {
   loadLogo();
   const std::string stopped = "The download stopped: the serial port did not take the data.",
                     failed = "Write failed\r\n" + stopped;
-  const struct {
-    const char* name;
-    int setupValue, failFrom;  // the write (1 = "QXW") from which writes fail; 0: none
-    bool lost;                 // the port closes before the first byte
-    std::string error, status;
-  } cases[] = {
-      {"setup value 300", 300, 0, false, "Setup byte 4 holds 300, which is not a byte value.",
-       "Download stopped by an error"},
+  // failFrom: the write (1 = "QXW") from which writes fail, 0: none; lost: the port closes
+  // before the first byte
+  // clang-format off
+  const struct { const char* name; int setupValue, failFrom; bool lost; std::string error, status; } cases[] = {
+      {"setup value 300", 300, 0, false, "Setup byte 4 holds 300, which is not a byte value.", "Download stopped by an error"},
       {"failing write", 0x73, 1, false, failed, "Download stopped by an error"},
       {"failing second write", 0x73, 2, false, failed, "Download stopped by an error"},
-      {"port lost", 0x73, 0, true, stopped, "Download stopped: port lost"},
-  };
+      {"port lost", 0x73, 0, true, stopped, "Download stopped: port lost"}};
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     app.statusLine().dismissError();
@@ -185,9 +177,8 @@ TEST_F(DownloadTest, ABadSetupValueAFailingWriteOrALostPortStopsTheDownload) {
     h.port.failWrites = c.failFrom == 1;
     h.port.onWrite = [&](const std::string&) { h.port.failWrites = c.failFrom == 2; };
     app.statusLine().onChange([&] {  // the port is lost just before the first byte
-      if (c.lost && app.statusLine().view().status == "Starting Download") {
+      if (c.lost && app.statusLine().view().status == "Starting Download")
         h.port.openable.clear(), h.port.close();
-      }
     });
     app.download().run();
     EXPECT_EQ(h.port.writes.size(), c.failFrom == 2 ? 1u : 0u);
@@ -259,18 +250,14 @@ TEST_F(DownloadTest, SetupDataWaitsForTheNextDownloadAndTheStatusSaysSo) {
 // has stated: otherwise it is refused before the question and before any byte.
 TEST_F(DownloadTest, NoNodeAwakeOrNoSizeAnswerRefusesBeforeTheQuestion) {
   loadLogo();
-  struct Case {
-    int choice;  // 0: all nodes, -1: none
-    int memory;
+  struct Case {  // choice 0: all nodes, -1: none
+    int choice, memory;
     std::string why;
-  } cases[] = {
-      {-1, 65536, "No node is awake: wake a node (Node menu) before a download."},
-      {7, 0, noSizeAnswerText(7)},
-      {0, 0, noSizeAnswerText(0)},
-  };
+  } cases[] = {{-1, 65536, "No node is awake: wake a node (Node menu) before a download."},
+               {7, 0, noSizeAnswerText(7)},
+               {0, 0, noSizeAnswerText(0)}};
   for (const Case& c : cases) {
-    if (c.choice < 0) app.dispatcher().sleep();
-    if (c.choice >= 0) app.dispatcher().wake(c.choice);
+    c.choice < 0 ? app.dispatcher().sleep() : app.dispatcher().wake(c.choice);
     app.session().setMemorySize(c.memory);
     h.port.writes.clear();
     app.statusLine().dismissError();

@@ -91,8 +91,7 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
       {"palette grey", solid8(3, {128, 128, 128, 0}), Ycc, 255, std::vector<int>(8, 136)},
       {"palette dark grey", solid8(3, {48, 48, 48, 0}), Ycc, 255, std::vector<int>(8, 56)},
       {"padded rows", paddedFile, Rgb, 255, paddedWant},
-      {"large header", makeBmp(large), Rgb, 255, {155, 128, 155, 128, 128, 155, 128, 155}},
-  };
+      {"large header", makeBmp(large), Rgb, 255, {155, 128, 155, 128, 128, 155, 128, 155}}};
   // clang-format on
   for (const auto& c : cases) {
     EXPECT_EQ(encodeImage(decoded(c.file), EncodeOptions{c.format, c.t}), c.want) << c.what;
@@ -123,9 +122,7 @@ int ref24(int b, int g, int r, int t, PixelFormat f, size_t j) {
 }
 BmpImage rawImage(int w, int h, int bpp) {
   BmpImage img;
-  img.layout.width = w;
-  img.layout.height = h;
-  img.layout.bpp = bpp;
+  img.layout.width = w, img.layout.height = h, img.layout.bpp = bpp;
   img.layout.rowBytes = (static_cast<size_t>(w) * static_cast<size_t>(bpp) + 7) / 8;
   img.rows.assign(img.layout.rowBytes * static_cast<size_t>(h), 0);
   if (bpp <= 8) img.palette.assign(size_t{1} << bpp, {0, 0, 0, 0});
@@ -138,10 +135,10 @@ BmpImage rawImage(int w, int h, int bpp) {
 // colour position, including halves that round to even. Widths below and between multiples
 // of eight cover the pixels converted one by one at the end of a row.
 TEST(EncoderReference, TwentyFourBitsMatchTheFormulas) {
-  for (int w : {257, 7, 14, 1}) {
+  for (int w : {257, 7, 14, 1})
     for (int pattern = 0; pattern < 3; ++pattern) {
       BmpImage img = rawImage(w, 256, 24);
-      for (int y = 0; y < 256; ++y) {
+      for (int y = 0; y < 256; ++y)
         for (int x = 0; x < w; ++x) {
           uint8_t* p = img.rows.data() + static_cast<size_t>(y) * img.layout.rowBytes + 3 * x;
           const int v = w == 257 ? x : x * 37 + y;  // narrow rows: every value down the rows
@@ -149,8 +146,7 @@ TEST(EncoderReference, TwentyFourBitsMatchTheFormulas) {
           p[1] = static_cast<uint8_t>(pattern == 1 ? v : y);
           p[2] = static_cast<uint8_t>(pattern == 2 ? v : (x * 29 + y * 3));
         }
-      }
-      for (PixelFormat f : {PixelFormat::YCbCr, PixelFormat::Rgb}) {
+      for (PixelFormat f : {PixelFormat::YCbCr, PixelFormat::Rgb})
         for (int t : {255, 0, 128}) {
           const std::vector<int> out = encodeImage(img, EncodeOptions{f, t});
           ASSERT_EQ(out.size(), static_cast<size_t>(w) * 256u);
@@ -160,7 +156,5 @@ TEST(EncoderReference, TwentyFourBitsMatchTheFormulas) {
                 << "width " << w << " pattern " << pattern << " T " << t << " pixel " << j;
           }
         }
-      }
     }
-  }
 }

@@ -118,36 +118,23 @@ size_t count(const std::string& text, const std::string& what) {
 TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
   const int64_t k64 = DownloadPlan{16, 4, 64 * 1024}.streamLength();
   const int64_t k512 = DownloadPlan{16, 4, 512 * 1024}.streamLength();
+  // storing: nodes whose memory holds the logo afterwards; streams: stream lengths in the order
+  // they went out; firstStreamAfter: the bytes just before the first erase
+  // clang-format off
   struct Case {
-    const char* name;
-    std::vector<int> line;
-    std::map<int, int> memory;
-    bool wakeTogether;
-    std::vector<int> asked;
-    bool wholeLine, together;
-    std::vector<int> storing;      // nodes whose memory holds the logo afterwards
-    std::vector<int64_t> streams;  // stream lengths in the order they went out
-    const char* firstStreamAfter;  // the bytes just before the first erase
-    std::vector<std::string> results;
+    const char* name; std::vector<int> line; std::map<int, int> memory; bool wakeTogether;
+    std::vector<int> asked; bool wholeLine, together; std::vector<int> storing;
+    std::vector<int64_t> streams; const char* firstStreamAfter; std::vector<std::string> results;
   } cases[] = {
-      // clang-format off
-      {"whole line", {3, 7}, {}, false, {3, 7}, true, false, {3, 7}, {k64}, "SPWK,00",
-       {"programmed", "programmed"}},
-      {"in turn", {3, 7, 26}, {}, false, {3, 7}, false, false, {3, 7}, {k64, k64}, "SPWK,03",
-       {"programmed", "programmed"}},
-      {"together", {3, 7, 26}, {}, true, {3, 7}, false, true, {3, 7}, {k64}, "SPWK,03WK,07",
-       {"programmed", "programmed"}},
-      {"two sizes together", {3, 26}, {{26, 512}}, true, {3, 26}, false, true, {3, 26},
-       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
-      {"whole line of two sizes", {3, 26}, {{26, 512}}, false, {3, 26}, true, false, {3, 26},
-       {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
-      {"a silent node", {3, 7}, {}, false, {3, 9, 7}, true, false, {3, 7}, {k64, k64}, "SPWK,03",
-       {"programmed", "no answer within 3 s; left out", "programmed"}},
+      {"whole line", {3, 7}, {}, false, {3, 7}, true, false, {3, 7}, {k64}, "SPWK,00", {"programmed", "programmed"}},
+      {"in turn", {3, 7, 26}, {}, false, {3, 7}, false, false, {3, 7}, {k64, k64}, "SPWK,03", {"programmed", "programmed"}},
+      {"together", {3, 7, 26}, {}, true, {3, 7}, false, true, {3, 7}, {k64}, "SPWK,03WK,07", {"programmed", "programmed"}},
+      {"two sizes together", {3, 26}, {{26, 512}}, true, {3, 26}, false, true, {3, 26}, {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"whole line of two sizes", {3, 26}, {{26, 512}}, false, {3, 26}, true, false, {3, 26}, {k64, k512}, "SPWK,03", {"programmed", "programmed"}},
+      {"a silent node", {3, 7}, {}, false, {3, 9, 7}, true, false, {3, 7}, {k64, k64}, "SPWK,03", {"programmed", "no answer within 3 s; left out", "programmed"}},
       // Node 26 steps over the 64 K stream only once the line has been quiet a while.
-      {"a 512 K node asleep", {3, 26}, {{26, 512}}, false, {3}, false, false, {3}, {k64}, "SPWK,03",
-       {"programmed"}},
-      // clang-format on
-  };
+      {"a 512 K node asleep", {3, 26}, {{26, 512}}, false, {3}, false, false, {3}, {k64}, "SPWK,03", {"programmed"}}};
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig(c.line, c.memory, c.wakeTogether);
@@ -215,19 +202,16 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   };
   job.nodes = {{3, 0, 0}, {7, 0, 0}};
   results = lost.run(job);
-  for (const auto& r : results) {
-    EXPECT_FALSE(r.programmed) << r.id;
-    EXPECT_NE(r.reason.find("port"), std::string::npos) << r.reason;
-  }
+  for (const auto& r : results)
+    EXPECT_TRUE(!r.programmed && r.reason.find("port") != std::string::npos) << r.id << r.reason;
   EXPECT_LT(lost.port.sent().size(), 3000u + 2600);
 
   // Stopped inside the first stream: it ends after its block, and nothing at all follows (a
   // byte after it would be picture data); stopped before a stream, the line is still woken.
-  struct Stop {
-    size_t after;  // bytes on the line when the stop comes
-    bool inStream;
-    std::string ending;
-  } stops[] = {{3000, true, "\xFF"}, {30, false, "SPWK,00"}};  // 30: in the erase wait
+  // clang-format off
+  struct Stop { size_t after; bool inStream; std::string ending; } stops[] = {  // after: bytes sent
+      {3000, true, "\xFF"}, {30, false, "SPWK,00"}};  // 30: in the erase wait
+  // clang-format on
   for (const Stop& s : stops) {
     Rig stopped({3, 7}, {}, false);
     job.erase = s.after < 100;

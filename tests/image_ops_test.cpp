@@ -112,17 +112,12 @@ TEST_F(ImageOps, EncodeReportsAMissingOrChangedFile) {
   ASSERT_EQ(load(path), 0);
   app.choices().chooseFormat(PixelFormat::Rgb);
   // What lies at the path when the slot is encoded ("": nothing) and what the report says.
-  const struct {
-    int slot;
-    std::string bytes;
-    const char* said;
-  } cases[] = {
+  // clang-format off
+  const struct { int slot; std::string bytes; const char* said; } cases[] = {
       {1, plainBmp(16, 2, 24), "changed"},              // behind the program's back
       {1, plainBmp(724, 2, 24), "Max Width=720 Wide"},  // beyond the largest picture: not read
-      {1, plainBmp(8, 2, 24).substr(0, 40), ""},
-      {1, "", ""},
-      {99, "", ""},
-  };
+      {1, plainBmp(8, 2, 24).substr(0, 40), ""}, {1, "", ""}, {99, "", ""}};
+  // clang-format on
   std::vector<int> out(64, 0);
   for (const auto& c : cases) {
     std::filesystem::remove(path);

@@ -54,24 +54,18 @@ TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
 
 TEST(IniSettingsFile, WritesHonourWhatIsThere) {
   // A read-only file: its mode on POSIX, its read-only attribute on Windows (which chmod sets).
-  const struct {
-    const char* name;
-    std::function<void(const std::string&)> make;  // makes the settings path
-    bool written;
-  } cases[] = {
+  // make: makes the settings path
+  // clang-format off
+  const struct { const char* name; std::function<void(const std::string&)> make; bool written; } cases[] = {
       {"folder", [](const std::string& f) { fs::create_directory(f); }, false},
-      {"read-only file",
-       [](const std::string& f) { writeFile(f, "[FormInit]\nA=1\n"), ::chmod(f.c_str(), 0444); },
-       false},
+      {"read-only file", [](const std::string& f) { writeFile(f, "[FormInit]\nA=1\n"), ::chmod(f.c_str(), 0444); }, false},
 #ifndef _WIN32
       {"fifo", [](const std::string& f) { ::mkfifo(f.c_str(), 0600); }, false},
-      {"link to a file",
-       [](const std::string& f) {
-         writeFile(f + ".real", "[FormInit]\nA=1\n"), fs::create_symlink("s.ini.real", f);
-       },
-       true},
+      {"link to a file", [](const std::string& f) {
+         writeFile(f + ".real", "[FormInit]\nA=1\n"), fs::create_symlink("s.ini.real", f); }, true},
 #endif
   };
+  // clang-format on
   for (const auto& c : cases) {
     const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
     c.make(file);

@@ -150,28 +150,24 @@ TEST(LiveLine, ALostDownloadKeepsItsResultUntilDismissed) {
 // The later copy: refused, it ends its start-up before it has opened, or even searched, any
 // port, and says why.
 TEST(LiveLine, ASecondCopyThatIsRefusedTouchesNoPort) {
-  struct Case {
-    Handover answer;
-    const char* note;
-  } cases[] = {
+  const std::pair<Handover, const char*> cases[] = {
       {Handover::DownloadRunning, "a download is running in the other window; this copy ends"},
       {Handover::ScanRunning, "a scan of the line is running in the other window; this copy ends"},
-      {Handover::Closed, ""},
-  };
-  for (const Case& c : cases) {
+      {Handover::Closed, ""}};
+  for (const auto& [answer, note] : cases) {
     Harness h;
     OtherCopy other;
-    other.answer = c.answer;
+    other.answer = answer;
     h.port.openable = {3};
     h.settings.set("ComPort", "3");
     Platform p{h.port, h.loop, h.settings, h.dialogs, h.launcher, h.dir, h.dir, &other};
     h.app.reset();
     App app(p);
     app.formLoad("");
-    const bool refused = c.answer != Handover::Closed;
-    EXPECT_EQ(app.download().startRefused(), refused);
-    EXPECT_EQ(app.download().exitNote(), c.note);
-    EXPECT_EQ(h.port.openedNumbers.empty(), refused);
+    const bool refused = answer != Handover::Closed;
+    EXPECT_EQ(std::tuple(app.download().startRefused(), app.download().exitNote(),
+                         h.port.openedNumbers.empty()),
+              std::tuple(refused, std::string(note), refused));
     EXPECT_FALSE(h.loop.timerEnabled(TimerId::Delay) && refused);
     h.loop.advance(10000);
     EXPECT_EQ(h.port.writes.empty(), refused);

@@ -48,16 +48,10 @@ std::string scanBytes(int from, int to, const std::string& finish = "WK,00") {
 }  // namespace
 
 TEST(NodeScan, FindsExactlyTheNodesThatAnswerWithTheRequestsInOrder) {
-  struct Case {
-    std::vector<int> onLine;
-    int from, to;
-    std::vector<int> found;
-  } cases[] = {
-      {{3, 7, 26}, 1, 30, {3, 7, 26}},
-      {{3, 7, 26}, 7, 7, {7}},
-      {{200}, 1, 12, {}},
-      {{1, 255}, 250, 255, {255}},
-  };
+  // clang-format off
+  struct Case { std::vector<int> onLine; int from, to; std::vector<int> found; } cases[] = {
+      {{3, 7, 26}, 1, 30, {3, 7, 26}}, {{3, 7, 26}, 7, 7, {7}}, {{200}, 1, 12, {}}, {{1, 255}, 250, 255, {255}}};
+  // clang-format on
   for (const auto& c : cases) {
     LineOfNodes l(c.onLine);
     WindowScan scan(*l.h.app, c.from, c.to);
@@ -70,14 +64,10 @@ TEST(NodeScan, FindsExactlyTheNodesThatAnswerWithTheRequestsInOrder) {
 
 // A scan, finished or cancelled, leaves the line in the operator's wake choice.
 TEST(NodeScan, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
-  struct Case {
-    int choice;  // 0: all nodes, -1: none
-    int cancelAt;
-    std::string finish;
-    std::vector<bool> awake;
-  } cases[] = {{0, 5, "WK,00", {true, true, true}},
-               {7, 5, "SPWK,07", {false, true, false}},
-               {-1, 0, "SP", {false, false, false}}};
+  // clang-format off
+  struct Case { int choice, cancelAt; std::string finish; std::vector<bool> awake; } cases[] = {  // choice 0: all, -1: none
+      {0, 5, "WK,00", {true, true, true}}, {7, 5, "SPWK,07", {false, true, false}}, {-1, 0, "SP", {false, false, false}}};
+  // clang-format on
   for (const Case& c : cases) {
     LineOfNodes l({3, 7, 26});
     if (c.choice < 0) l.h.app->dispatcher().sleep();
@@ -102,9 +92,7 @@ TEST(NodeScan, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
 // the scan runs, it stops the scan first.
 TEST(NodeScan, UseThisNodeWakesOnlyThatNode) {
   struct Case {
-    int chooseWhenFound;  // 0: after the scan
-    int node;
-    int lastAsked;
+    int chooseWhenFound, node, lastAsked;  // chooseWhenFound 0: after the scan
   } cases[] = {{0, 7, 30}, {3, 3, 3}};
   for (const auto& c : cases) {
     LineOfNodes l({3, 7, 26});
@@ -123,24 +111,17 @@ TEST(NodeScan, UseThisNodeWakesOnlyThatNode) {
 }
 
 TEST(NodeScan, AnswersAreReadForSizeOrCopyrightAndNoiseIsNoNode) {
-  struct Case {
-    std::string answer;
-    bool node;
-    int memory;
-    std::string copyright;
-  } cases[] = {
-      {"QX64K\r\n(C) Maker 2001\r\n", true, 64, "(C) Maker 2001"},
-      {"QX512K\r\n", true, 512, ""},
-      {"\x06(C) Logo generator\x01 SX", true, 0, "(C) Logo generator SX"},
-      {"QXK QX0K QX12", false, 0, ""},
-      {"QXERA", false, 0, ""},
-      {std::string("\xff\x00\x13", 3), false, 0, ""},
-  };
+  // clang-format off
+  struct Case { std::string answer; bool node; int memory; std::string copyright; } cases[] = {
+      {"QX64K\r\n(C) Maker 2001\r\n", true, 64, "(C) Maker 2001"}, {"QX512K\r\n", true, 512, ""},
+      {"\x06(C) Logo generator\x01 SX", true, 0, "(C) Logo generator SX"}, {"QXK QX0K QX12", false, 0, ""},
+      {"QXERA", false, 0, ""}, {std::string("\xff\x00\x13", 3), false, 0, ""}};
+  // clang-format on
   for (const auto& c : cases) {
     FoundNode n;
-    EXPECT_EQ(readScanAnswer(c.answer, n), c.node) << c.answer;
-    EXPECT_EQ(n.memoryKiB, c.memory) << c.answer;
-    EXPECT_EQ(n.copyright, c.copyright) << c.answer;
+    const bool node = readScanAnswer(c.answer, n);
+    EXPECT_EQ(std::tuple(node, n.memoryKiB, n.copyright), std::tuple(c.node, c.memory, c.copyright))
+        << c.answer;
   }
 }
 
@@ -156,16 +137,13 @@ TEST(NodeScan, PortFailureStopsTheScanAndIsReported) {
 // "Download to Checked Nodes": the same question as a single download, naming the nodes, the
 // selected slot's logo to each node checked, the line given back in the operator's choice.
 TEST(NodeScan, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
-  struct Case {
-    bool ok;  // the answer to "Notice"
-    int slot;
-    size_t streams;
-    std::string summary;
-    int cancelAt;  // a scan of IDs 1-255 first, cancelled at this ID (node 26 not yet found)
-  } cases[] = {{true, 1, 2, "2 of 2 nodes programmed.", 0},
-               {false, 1, 0, "", 0},
-               {true, 5, 0, "", 0},
-               {true, 1, 2, "2 of 2 nodes programmed.", 10}};
+  // ok: the answer to "Notice"; cancelAt: a scan of IDs 1-255 first, cancelled at this ID (node
+  // 26 not yet found)
+  // clang-format off
+  struct Case { bool ok; int slot; size_t streams; std::string summary; int cancelAt; } cases[] = {
+      {true, 1, 2, "2 of 2 nodes programmed.", 0}, {false, 1, 0, "", 0}, {true, 5, 0, "", 0},
+      {true, 1, 2, "2 of 2 nodes programmed.", 10}};
+  // clang-format on
   for (const auto& c : cases) {
     LineOfNodes l({3, 7, 26});
     App& app = *l.h.app;

@@ -20,16 +20,12 @@ TEST(ReadBack, FieldsGoToEvenThenOddRows) {
   using Places = std::vector<std::pair<size_t, size_t>>;  // picture index, stream index
   const Places mono = {{62 * 32, 0},    {62 * 32 + 1, 1},    {60 * 32, 32},      {0, 31 * 32},
                        {63 * 32, 1024}, {63 * 32 + 5, 1029}, {1 * 32 + 31, 2047}};
-  const struct {
-    bool colour;
-    size_t count;
-    Places at;
-    size_t missingFrom, missing;
-  } cases[] = {
+  // clang-format off
+  const struct { bool colour; size_t count; Places at; size_t missingFrom, missing; } cases[] = {
       {false, 2048, mono, 0, 0},
       {true, 8192, {{62 * 128 + 127, 127}, {63 * 128, 4096}, {1 * 128 + 127, 8191}}, 0, 0},
-      {false, 2039, {{1 * 32 + 22, 2038}}, 1 * 32 + 23, 9},  // the last 9 of row 1 missing
-  };
+      {false, 2039, {{1 * 32 + 22, 2038}}, 1 * 32 + 23, 9}};  // the last 9 of row 1 missing
+  // clang-format on
   for (const auto& c : cases) {
     std::string s;
     for (size_t k = 0; k < c.count; ++k) s.push_back(static_cast<char>(k % 256));

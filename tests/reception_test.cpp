@@ -35,9 +35,8 @@ struct ReceptionTest : ::testing::Test {
   }
   Ticks ticksOf(const std::string& bytes) const {
     Ticks t;
-    for (const auto& [tick, w] : log) {
+    for (const auto& [tick, w] : log)
       if (w == bytes) t.push_back(tick);
-    }
     return t;
   }
 };

@@ -94,8 +94,8 @@ TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDays) {
       {0, kMonday, 28815, false}, {0, kMonday, 29400, true}, {0, kMonday, 31800, true},
       {0, kMonday, 32400, false},  // End is excluded
       {0, 2, 28800, false}, {1, 3, 74999, false}, {1, 3, 75000, true}, {1, 3, 80006, true},
-      {1, 3, 86399, true}, {2, 1, 100, false}, {3, 1, 100, false}, {4, 1, 100, false},
-      {5, 1, 100, false}, {6, 1, 100, false}};
+      {1, 3, 86399, true}, {2, 1, 100, false}, {3, 1, 100, false}, {4, 1, 100, false}, {5, 1, 100, false},
+      {6, 1, 100, false}};
   // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(sequenceOnAt(s, c.seq, c.day, c.t), c.on) << c.seq << " at " << c.t;
@@ -147,7 +147,7 @@ TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflict) {
 // The scan's rule taken sample by sample, as an independent check of the fast scan.
 ConflictMap sampleBySample(const ScheduleTable& s) {
   ConflictMap map;
-  for (int d = 0; d < 7; ++d) {
+  for (int d = 0; d < 7; ++d)
     for (long long t = 7; t <= 86392; t += 15) {
       std::vector<int> showing;
       for (int i = 0; i < 20; ++i) {
@@ -159,7 +159,6 @@ ConflictMap sampleBySample(const ScheduleTable& s) {
       if (showing.size() < 2) continue;
       for (int i : showing) map.day[i][d] = map.any[i] = true;
     }
-  }
   return map;
 }
 

@@ -22,8 +22,7 @@ TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOne) {
   struct Case {
     std::set<int> openable; int skip; std::vector<int> listed; int highestProbed;
   } cases[] = {
-      {{2, 4, 5, 9, 10, 11, 17, 30, 31, 64, 100, 120, 121, 200, 255}, -1,
-       {2, 4, 5, 9, 10, 11, 17, 30, 31, 64, 100, 120}, 120},
+      {{2, 4, 5, 9, 10, 11, 17, 30, 31, 64, 100, 120, 121, 200, 255}, -1, {2, 4, 5, 9, 10, 11, 17, 30, 31, 64, 100, 120}, 120},
       {{1, 3, 6}, 3, {1, 6}, 255}};
   // clang-format on
   for (const auto& c : cases) {

@@ -19,21 +19,14 @@ TEST(SettingsImport, OnlyANewFileTakesTheValuesAndTheNoteSaysWhatHappened) {
       {"ComPort", "3"}, {"BMPpath1", "C:\\Logos\\a b.bmp"}, {"Bad\\Name", "x"}, {"", "y"}};
   // clang-format off
   const struct {
-    const char* name;
-    bool fileExists;
-    std::map<std::string, std::string> values;
-    bool refusing;
-    SettingsImport want;
-    const char* note;
+    const char* name; bool fileExists; std::map<std::string, std::string> values; bool refusing;
+    SettingsImport want; const char* note;
   } rows[] = {
-      {"new file", false, registry, false, {true, 2, 2},
-       "took 2 settings from R into F; 2 settings could not be taken"},
+      {"new file", false, registry, false, {true, 2, 2}, "took 2 settings from R into F; 2 settings could not be taken"},
       {"file exists", true, registry, false, {false, 0, 0}, ""},
       {"nothing kept", false, {}, false, {false, 0, 0}, ""},
-      {"store refuses", false, {{"ComPort", "3"}}, true, {true, 0, 1},
-       "took 0 settings from R into F; 1 setting could not be taken"},
-      {"one value", false, {{"ComPort", "3"}}, false, {true, 1, 0}, "took 1 setting from R into F"},
-  };
+      {"store refuses", false, {{"ComPort", "3"}}, true, {true, 0, 1}, "took 0 settings from R into F; 1 setting could not be taken"},
+      {"one value", false, {{"ComPort", "3"}}, false, {true, 1, 0}, "took 1 setting from R into F"}};
   // clang-format on
   for (const auto& row : rows) {
     MemorySettings store;

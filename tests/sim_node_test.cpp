@@ -20,12 +20,8 @@ namespace {
 // Feeds `bytes` in pieces whose lengths come from `rng` (1 to maxPiece bytes).
 std::string feedInPieces(Node& node, const std::string& bytes, std::mt19937& rng, size_t maxPiece) {
   std::string out;
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const size_t n = std::min(bytes.size() - i, 1 + rng() % maxPiece);
-    out += node.feed(bytes.substr(i, n));
-    i += n;
-  }
+  for (size_t i = 0, n = 0; i < bytes.size(); i += n)
+    out += node.feed(bytes.substr(i, n = std::min(bytes.size() - i, 1 + rng() % maxPiece)));
   return out;
 }
 

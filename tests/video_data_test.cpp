@@ -30,26 +30,19 @@ void writeAllFiles(const std::string& dir) {
 }  // namespace
 
 TEST(VideoFieldReader, FieldsAndNumbers) {
-  const struct {
-    const char* text;
-    int count;
-    std::vector<int32_t> values;  // empty: the read fails
-  } cases[] = {
-      {"4,0\r\n7\r\n", 3, {4, 0, 7}},
-      {"31 word\r\n  12 note, 5\r\n", 3, {31, 12, 5}},
+  // clang-format off
+  const struct { const char* text; int count; std::vector<int32_t> values; } cases[] = {  // values {}: fails
+      {"4,0\r\n7\r\n", 3, {4, 0, 7}}, {"31 word\r\n  12 note, 5\r\n", 3, {31, 12, 5}},
       {"&H1F\r\n&o17\r\n&hff\r\n", 3, {31, 15, 255}},
       {"4.5\r\n5.5\r\n4.51\r\n-2.5\r\n1.2e2\r\n", 5, {4, 6, 5, -2, 120}},
       {"  \"12\" tail,  3\r\n\r\nabc\n4", 5, {12, 3, 0, 0, 4}},
       // A quote left open ends at the line's end; a comma inside quotes is no separator.
-      {"\"100\r\n7", 2, {100, 7}},
-      {"\"100", 1, {100}},
-      {"\"1,5\",3\r\n\"\",9", 4, {1, 3, 0, 9}},
+      {"\"100\r\n7", 2, {100, 7}}, {"\"100", 1, {100}}, {"\"1,5\",3\r\n\"\",9", 4, {1, 3, 0, 9}},
       {"2147483647,-2147483648", 2, {2147483647, -2147483647 - 1}},
       {"1\r\n2\r\n", 3, {}},  // the last line break makes no field
       {"1,\r\n", 2, {1, 0}},  // a trailing comma does
-      {"2147483648", 1, {}},
-      {"-1e12", 1, {}},
-  };
+      {"2147483648", 1, {}}, {"-1e12", 1, {}}};
+  // clang-format on
   for (const auto& c : cases) {
     if (c.values.empty()) {
       EXPECT_THROW(video::readValues(c.text, c.count, "f"), video::DataError) << c.text;
@@ -79,16 +72,12 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
 }
 
 TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {
-  const struct {
-    const char* name;
-    const char* file;  // replaced in a consistent set; "" deletes PALM
-    std::string content;
-    bool read;
-  } cases[] = {
+  // file: replaced in a consistent set, "" deletes PALM
+  // clang-format off
+  const struct { const char* name; const char* file; std::string content; bool read; } cases[] = {
       {"image file of 16 lines", "Video-ImageData.dat", lines(16, "9"), true},
-      {"register file of 19 lines", "Video-PALBData.dat", lines(19, "2"), false},
-      {"deleted file", "", "", false},
-  };
+      {"register file of 19 lines", "Video-PALBData.dat", lines(19, "2"), false}, {"deleted file", "", "", false}};
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Harness h;

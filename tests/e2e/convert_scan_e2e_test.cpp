@@ -42,37 +42,26 @@ struct Picture {
 // clang-format off
 const Picture kPictures[] = {
     // Alpha 0 and 100 (under half) are transparent; white and black stay opaque.
-    {"alpha.png", {256, 64}, {256, 64}, [](int x, int) { return x < 128; },
-     {QColor(9, 9, 9, 0), QColor(200, 0, 0, 100), Qt::white, Qt::black}},
-    {"photo.jpg", {256, 64}, {256, 64}, [](int, int) { return false; },
-     {Qt::white, Qt::black, QColor(30, 90, 200), Qt::white}},
+    {"alpha.png", {256, 64}, {256, 64}, [](int x, int) { return x < 128; }, {QColor(9, 9, 9, 0), QColor(200, 0, 0, 100), Qt::white, Qt::black}},
+    {"photo.jpg", {256, 64}, {256, 64}, [](int, int) { return false; }, {Qt::white, Qt::black, QColor(30, 90, 200), Qt::white}},
     {"half.svg", {}, {256, 64}, [](int x, int) { return x >= 128; }, {}},
     // At this shape only 720 x 24 fits.
-    {"wide.png", {3000, 100}, {720, 24}, [](int, int y) { return y < 12; },
-     {QColor(0, 0, 0, 0), Qt::blue}},
-};
+    {"wide.png", {3000, 100}, {720, 24}, [](int, int y) { return y < 12; }, {QColor(0, 0, 0, 0), Qt::blue}}};
 // clang-format on
 
 }  // namespace
 
 TEST(ConvertE2E, OutputsPassTheReaderAndAreTransparentExactlyWhereTheSourceWas) {
   TempDir dir;
-  struct Case {
-    int picture;
-    std::vector<std::string> options;
-    PixelFormat format;
-    int t;
-  } cases[] = {
-      {0, {"--size", "256x64"}, PixelFormat::YCbCr, 255},
-      {0, {"--size", "256x64", "--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0},
+  // clang-format off
+  struct Case { int picture; std::vector<std::string> options; PixelFormat format; int t; } cases[] = {
+      {0, {"--size", "256x64"}, PixelFormat::YCbCr, 255}, {0, {"--size", "256x64", "--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0},
       {0, {"--fit", "256x64", "--depth", "8"}, PixelFormat::YCbCr, 255},
       {1, {"--size", "256x64", "--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0},
-      {1, {"--size", "256x64", "--depth", "8"}, PixelFormat::Rgb, 255},
-      {2, {"--size", "256x64"}, PixelFormat::Rgb, 255},
+      {1, {"--size", "256x64", "--depth", "8"}, PixelFormat::Rgb, 255}, {2, {"--size", "256x64"}, PixelFormat::Rgb, 255},
       {2, {"--size", "256x64", "--depth", "8", "--transparent", "16"}, PixelFormat::YCbCr, 16},
-      {3, {}, PixelFormat::YCbCr, 255},
-      {3, {"--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0},
-  };
+      {3, {}, PixelFormat::YCbCr, 255}, {3, {"--depth", "8", "--transparent", "0"}, PixelFormat::Rgb, 0}};
+  // clang-format on
   for (const auto& c : cases) {
     const Picture& pic = kPictures[c.picture];
     const std::string in = dir.path + "/" + pic.name, out = dir.path + "/out.bmp";
@@ -114,26 +103,17 @@ TEST(ConvertE2E, UnreadableOrOversizedPicturesAreRefusedInOneLinePosterSvgIsDraw
   std::string damaged = good.data().toStdString(), badGamma = damaged;
   damaged[damaged.size() - 20] ^= 0x5a;                                  // in the pixel data
   badGamma.insert(33, std::string("\0\0\0\4gAMA\0\1\x86\xa0XXXX", 16));  // its check sum wrong
-  const struct {
-    const char* name;
-    std::string content;
-    int rc;
-    const char* said;
-  } cases[] = {
+  // clang-format off
+  const struct { const char* name; std::string content; int rc; const char* said; } cases[] = {
       // The PNG library's own report does not come before the program's line.
       {"damaged.png", damaged, 1, "not a picture that can be read (IDAT: "},
       // A damaged ancillary chunk is dropped, and the warning is not printed.
-      {"bad-gamma.png", badGamma, 0, "wrote"},
-      {"not.png", "this is no picture", 1, "not a picture"},
+      {"bad-gamma.png", badGamma, 0, "wrote"}, {"not.png", "this is no picture", 1, "not a picture"},
       {"huge.png", png, 1, "too large"},
       // Its text chunk claims 2 GB: the PNG library would allocate them before reading.
-      {"claims.png", png.substr(0, 33) + std::string("\x79\0\0\0tEXtComment", 12), 1,
-       "longer than the file"},
-      {"poster.svg",
-       "<svg xmlns='http://www.w3.org/2000/svg' width='15000' height='12000'>"
-       "<rect width='15000' height='6000' fill='#0f0'/></svg>",
-       0, "wrote"},
-  };
+      {"claims.png", png.substr(0, 33) + std::string("\x79\0\0\0tEXtComment", 12), 1, "longer than the file"},
+      {"poster.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='15000' height='12000'><rect width='15000' height='6000' fill='#0f0'/></svg>", 0, "wrote"}};
+  // clang-format on
   for (const auto& c : cases) {
     const std::string in = dir.path + "/" + c.name, out = dir.path + "/" + c.name + ".bmp";
     std::ofstream(in, std::ios::binary) << c.content;

@@ -41,27 +41,23 @@ TEST(CtlImage, CheckAndEncodeExitStatusAndOutput) {
       {"white", bmp24(4, 2, Rgb{254, 254, 254}, Rgb{254, 254, 254})}};
   // clang-format on
   for (const auto& [name, bytes] : files) writeBytes(t.path + "/" + name + ".bmp", bytes);
-  const std::string sizeRule =
-      "osdctl check: " + t.path + "/big.bmp: Image Max 65280 bytes, Max Width=720W; Max Height=616H / "
-      "Width divisible by 4 && height by 2. / Actual 256 by 256\n";
+  const std::string sizeRule = "osdctl check: " + t.path +
+                               "/big.bmp: Image Max 65280 bytes, Max Width=720W; Max Height=616H / "
+                               "Width divisible by 4 && height by 2. / Actual 256 by 256\n";
+  // clang-format off
   const std::vector<ImageCase> cases = {
-      {"check @ok", 0, {}, {}},
-      {"check @big --memory 512", 0, {}, {}},
-      {"check @big --memory 64", 1, "", sizeRule},
-      {"check @odd --memory 512", 1, "", {}},
-      {"encode @hostile", 1, "", {}},
-      {"check @cut", 1, "", {}},  // cut short, empty, garbage, missing: refused, no output
-      {"encode @zero", 1, "", {}},
-      {"check @junk", 1, "", {}},
+      {"check @ok", 0, {}, {}}, {"check @big --memory 512", 0, {}, {}}, {"check @big --memory 64", 1, "", sizeRule},
+      {"check @odd --memory 512", 1, "", {}}, {"encode @hostile", 1, "", {}},
+      // cut short, empty, garbage, missing: refused, no output
+      {"check @cut", 1, "", {}}, {"encode @zero", 1, "", {}}, {"check @junk", 1, "", {}},
       {"encode @none", 1, "", "osdctl encode: " + t.path + "/none.bmp: no such file\n"},
       {"check @.", 1, "", "osdctl check: " + t.path + "/.: is a folder\n"},
       {"encode @px --format rgb", 0, std::string("\xB9\xB9\xB9\xB9\0\0\0\0", 8), ""},
       {"encode @px --format rgb --transparent 0 -o @v.bin", 0, "", ""},
       {"encode @white", 0, "\xD8\xD8\xD8\xD8\xD8\xD8\xD8\xD8", ""},  // YCbCr: 216
-      {"encode @px --format cmyk", 2, {}, {}},
-      {"encode @px --transparent 256", 2, {}, {}},
-      {"encode @px --bogus", 2, {}, {}},
-  };
+      {"encode @px --format cmyk", 2, {}, {}}, {"encode @px --transparent 256", 2, {}, {}},
+      {"encode @px --bogus", 2, {}, {}}};
+  // clang-format on
   for (const ImageCase& c : cases) {
     std::vector<std::string> words;
     std::istringstream in(c.args);

@@ -123,8 +123,7 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
     while (!stop) {
       for (char& c : out) c = static_cast<char>(rng() & 0xFF);
       (void)!::write(master, out.data(), out.size());
-      while (::read(master, in.data(), in.size()) > 0) {  // the program's writes never stall
-      }
+      while (::read(master, in.data(), in.size()) > 0) continue;  // the writes never stall
       std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a core for the other tests
     }
   });
@@ -139,15 +138,14 @@ TEST(NodeFaultsE2E, BabblingNodeKeepsMemoryBoundedSlow) {
       seconds * 1000);
   stop = true;
   babbler.join();
-  EXPECT_LE(bufferMax, 64u * 1024u);
-  EXPECT_LE(waitingMax, 1024 * 1024);
+  EXPECT_TRUE(bufferMax <= 64u * 1024u && waitingMax <= 1024 * 1024)
+      << bufferMax << " " << waitingMax;
   // Quiet again: the size answer of a 512 K node (twice: the receive event wants 11 bytes) is
   // processed as usual once the port is open again.
   EXPECT_TRUE(host->runUntil([&] { return host->port().isOpen(); }, 10000));
   host->runUntil([] { return false; }, 500);
   char in[4096];
-  while (::read(master, in, sizeof in) > 0) {
-  }
+  while (::read(master, in, sizeof in) > 0) continue;
   window.app.session().setMemorySize(0);
   const std::string answer = "QX512K\r\nQX512K\r\n";
   ASSERT_EQ(::write(master, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));

@@ -33,11 +33,9 @@ std::vector<std::string> words(const std::string& text, const TempDir& t) {
 
 // osdsim's options, osdctl's words ("--port PTY" added unless they name a port), the exit
 // status, the whole output ("*": any), a part of the errors, the whole line. big.bmp: too large.
-struct CtlCase {
-  std::string sim, args;
-  int rc;
-  std::string out, err, line;
-};
+// clang-format off
+struct CtlCase { std::string sim, args; int rc; std::string out, err, line; };
+// clang-format on
 
 void check(const std::vector<CtlCase>& cases) {
   for (const auto& c : cases) {
@@ -60,34 +58,30 @@ void check(const std::vector<CtlCase>& cases) {
 }  // namespace
 
 TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
+  // clang-format off
   check({
-      {"--id 200 --memory 512", "identify --node 200", 0, "200\t512K\n",
-       "osdctl identify: QX3/QX7 -512K Grapics Node Detected; 524032 Pixels\n", "SPWK,C8QXS"},
-      {"--id 9", "identify", 0, "all\t64K\n", "QX3/QX7 -64K Grapics Node Detected; 65280 Pixels",
-       "WK,00QXS"},
+      {"--id 200 --memory 512", "identify --node 200", 0, "200\t512K\n", "osdctl identify: QX3/QX7 -512K Grapics Node Detected; 524032 Pixels\n", "SPWK,C8QXS"},
+      {"--id 9", "identify", 0, "all\t64K\n", "QX3/QX7 -64K Grapics Node Detected; 65280 Pixels", "WK,00QXS"},
       {"", "send AB\\x00\\xffC\\\\D", 0, "", "", std::string("AB\0\377C\\D", 7)},
       {"--id 26", "select 3 --node 26", 0, "*", "", std::string("SPWK,1AAJ03\0\0\0", 14)},
       {"", "upload out.bmp", 1, "*", "SX-1 Cannot upload logos to this program", ""},
       {"", "upload . --model 4", 1, "", "osdctl upload: Cannot write .: it is a folder", ""},
-      {"", "identify --port /nonexistent/tty", 3, "*", "", ""},
-      {"", "identify --node 256", 2, "*", "", ""},
-      {"", "select 16 --port 3", 2, "*", "", ""},
-      {"", "send --port 3 A\\xZZ", 2, "*", "", ""},
+      {"", "identify --port /nonexistent/tty", 3, "*", "", ""}, {"", "identify --node 256", 2, "*", "", ""},
+      {"", "select 16 --port 3", 2, "*", "", ""}, {"", "send --port 3 A\\xZZ", 2, "*", "", ""},
       {"", "upload x.bmp --port 3 --model 5", 2, "*", "", ""},
       {"--memory 512", "download big.bmp --memory 64", 1, "*", "Image Max 65280 bytes", ""},
-      {"", "upload no-folder/x.bmp --model 4", 1, "*", "", ""},
-  });
+      {"", "upload no-folder/x.bmp --model 4", 1, "*", "", ""}});
+  // clang-format on
 }
 
 // The waits that end in giving up: a node that does not answer, one that never stops talking.
 TEST(LinkCtlE2E, AbsentSilentAndBabblingNodesSlow) {
-  check({
-      {"--id 26", "identify --node 27", 3, "", "no answer from node 27", ""},
-      {"--id 26", "upload out.bmp --model 4 --node 27", 3, "",
-       "osdctl upload: no answer from node 27\n", ""},
-      {"--babble --seed 3", "identify", 3, "*", "keeps sending", ""},
-      {"--babble --seed 3", "upload out.bmp --model 4", 3, "*", "without a pause", ""},
-  });
+  // clang-format off
+  check({{"--id 26", "identify --node 27", 3, "", "no answer from node 27", ""},
+         {"--id 26", "upload out.bmp --model 4 --node 27", 3, "", "osdctl upload: no answer from node 27\n", ""},
+         {"--babble --seed 3", "identify", 3, "*", "keeps sending", ""},
+         {"--babble --seed 3", "upload out.bmp --model 4", 3, "*", "without a pause", ""}});
+  // clang-format on
 }
 
 // The file osdctl writes is the logo the node holds, byte for byte (rows and fields in their

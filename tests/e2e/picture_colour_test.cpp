@@ -92,18 +92,13 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
   const QColorSpace p3(QColorSpace::DisplayP3), adobe(QColorSpace::AdobeRgb);
   // Eight blocks of 16 x 32 pixels, one colour each, encoded for the file's own description:
   // gAMA (the exponent), the sRGB chunk, or a wide-gamut ICC profile in a PNG or a JPEG.
-  const struct {
-    double gamma;
-    int type, depth;
-    const char* chunk;
-    const QColorSpace* space;
-    bool jpeg;
-  } cases[] = {{0, 2, 8, "", nullptr, false},       {0, 2, 8, "sRGB", nullptr, false},
-               {0.45455, 2, 8, "", nullptr, false}, {1, 2, 8, "", nullptr, false},
-               {1, 2, 16, "", nullptr, false},      {1, 3, 8, "", nullptr, false},
-               {2.5, 6, 16, "", nullptr, false},    {0.35, 2, 8, "", nullptr, false},
-               {0, 2, 8, "iCCP", &p3, false},       {0, 2, 16, "iCCP", &adobe, false},
-               {0, 2, 8, "", &adobe, true},         {0, 2, 8, "iCCP", &adobe, false}};
+  // clang-format off
+  const struct { double gamma; int type, depth; const char* chunk; const QColorSpace* space; bool jpeg; } cases[] = {
+      {0, 2, 8, "", nullptr, false}, {0, 2, 8, "sRGB", nullptr, false}, {0.45455, 2, 8, "", nullptr, false},
+      {1, 2, 8, "", nullptr, false}, {1, 2, 16, "", nullptr, false}, {1, 3, 8, "", nullptr, false},
+      {2.5, 6, 16, "", nullptr, false}, {0.35, 2, 8, "", nullptr, false}, {0, 2, 8, "iCCP", &p3, false},
+      {0, 2, 16, "iCCP", &adobe, false}, {0, 2, 8, "", &adobe, true}, {0, 2, 8, "iCCP", &adobe, false}};
+  // clang-format on
   std::vector<int> reference;  // the untagged file's node values
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -164,28 +159,21 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
 TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
   // Rows of four pixels: clear, opaque, clear, opaque. `a` and `b` are the samples of the clear
   // and the opaque one (one per channel, alpha last).
-  const struct {
-    int type, depth;
-    std::vector<uint16_t> a, b, trns;
-    int opaque[3];  // what the opaque pixel shows
-    double gamma = 0;
-  } cases[] = {
-      // clang-format off
+  // opaque: what the opaque pixel shows
+  // clang-format off
+  const struct { int type, depth; std::vector<uint16_t> a, b, trns; int opaque[3]; double gamma = 0; } cases[] = {
       {3, 1, {0}, {1}, {0}, {0, 0, 255}}, {3, 2, {0}, {1}, {0, 255}, {0, 0, 255}},
       {3, 4, {1}, {0}, {255, 60}, {255, 0, 0}}, {3, 8, {1}, {0}, {255, 0}, {255, 0, 0}},
       {0, 1, {1}, {0}, {1}, {0, 0, 0}}, {0, 2, {2}, {3}, {2}, {255, 255, 255}},
       {0, 4, {7}, {8}, {7}, {136, 136, 136}}, {0, 8, {9}, {10}, {9}, {10, 10, 10}},
-      // clang-format on
-      {0, 16, {514}, {515}, {514}, {2, 2, 2}},
-      {2, 8, {10, 20, 30}, {10, 20, 31}, {10, 20, 30}, {10, 20, 31}},
+      {0, 16, {514}, {515}, {514}, {2, 2, 2}}, {2, 8, {10, 20, 30}, {10, 20, 31}, {10, 20, 30}, {10, 20, 31}},
       {2, 16, {9, 9, 9}, {1028, 20560, 40092}, {9, 9, 9}, {4, 80, 156}},
       // The transparent colour is the file's own sample, before its gamma is applied.
       {2, 16, {1000, 2000, 3000}, {30000, 30000, 30000}, {1000, 2000, 3000}, {180, 180, 180}, 1},
-      {4, 8, {200, 0}, {200, 255}, {}, {200, 200, 200}},
-      {4, 16, {0, 32767}, {51400, 65535}, {}, {200, 200, 200}},
+      {4, 8, {200, 0}, {200, 255}, {}, {200, 200, 200}}, {4, 16, {0, 32767}, {51400, 65535}, {}, {200, 200, 200}},
       {6, 8, {1, 2, 3, 127}, {100, 150, 200, 128}, {}, {100, 150, 200}},
-      {6, 16, {9, 9, 9, 0}, {25700, 0, 65535, 65535}, {}, {100, 0, 255}},
-  };
+      {6, 16, {9, 9, 9, 0}, {25700, 0, 65535, 65535}, {}, {100, 0, 255}}};
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "type " << c.type << ", " << c.depth << " bits");
     Png png{4, 2, c.type, c.depth, {}, c.gamma, QByteArray("\xff\0\0\0\0\xff", 6), c.trns};
@@ -218,20 +206,16 @@ TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
   // A 1 x 1 GIF: header, screen, two colours, one frame (descriptor and data), trailer.
   const QByteArray head("GIF89a\1\0\1\0\x80\0\0\xff\xff\xff\0\0\0", 19);
   const QByteArray frame(",\0\0\0\0\1\0\1\0\0\2\2D\1\0", 15);
-  const struct {
-    const char* name;
-    QByteArray bytes;
-    const char* said;  // "": read, with `frames` frames
-    int frames;
-  } cases[] = {
+  // said "": read, with `frames` frames
+  // clang-format off
+  const struct { const char* name; QByteArray bytes; const char* said; int frames; } cases[] = {
       {"whole.jpg", j, "", 1},
       {"ends early.jpg", j.left(j.size() - 8) + "\xff\xd9", "the JPEG picture is damaged: ", 0},
       {"cut.jpg", j.left(300), "the JPEG picture is damaged: it ends before", 0},
-      {"one frame.gif", head + frame + ";", "", 1},
-      {"two frames.gif", head + frame + frame + ";", "", 2},
+      {"one frame.gif", head + frame + ";", "", 1}, {"two frames.gif", head + frame + frame + ";", "", 2},
       {"cut.gif", head + frame.left(12), "the GIF picture is damaged: it ends before", 0},
-      {"cut.png", p.left(p.size() - 20), "not a picture that can be read", 0},
-  };
+      {"cut.png", p.left(p.size() - 20), "not a picture that can be read", 0}};
+  // clang-format on
   for (const auto& c : cases) {
     std::string error;
     int frames = 0;

@@ -56,10 +56,8 @@ class Pty {
 template <typename F>
 bool runFor(QtEventLoop& loop, int ms, F done) {
   QDeadlineTimer end(ms);
-  while (!done()) {
+  for (; !done(); loop.yield())
     if (end.hasExpired()) return false;
-    loop.yield();
-  }
   return true;
 }
 
@@ -100,9 +98,8 @@ TEST_F(QtPortTest, OpenRefusesUnknownMissingAndBusyPorts) {
   for (const auto& c : cases) {
     QtSerialPort other(c.map);
     PortOpenError error;
-    EXPECT_FALSE(other.open(c.number, error));
+    EXPECT_FALSE(other.open(c.number, error) || other.isOpen());
     EXPECT_EQ(error.number, c.error) << error.description;
-    EXPECT_FALSE(other.isOpen());
   }
   EXPECT_TRUE(port->isOpen());
 }
@@ -122,8 +119,8 @@ TEST_F(QtPortTest, BytesPassUnchangedAndElevenRaiseTheEvent) {
   EXPECT_EQ(port->read(100), "QX64K");
   pty.send("0123456789A");
   EXPECT_TRUE(runFor(loop, 2000, [&] { return !events.empty(); }));
-  EXPECT_EQ(events.front(), kEvReceive);
-  EXPECT_EQ(received, "0123456789A");
+  EXPECT_EQ(std::pair(events.front(), received),
+            std::pair(int{kEvReceive}, std::string("0123456789A")));
   pty.send(all);
   EXPECT_TRUE(runFor(loop, 3000, [&] { return received.size() >= 11 + all.size(); }));
   EXPECT_EQ(received.substr(11), all);
@@ -140,8 +137,8 @@ TEST_F(QtPortTest, HangUpOfAnIdleLineGivesOneLossEventAndTheLoopStaysIdle) {
   int yields = 0;
   runFor(loop, 600, [&] { return ++yields < 0; });
   EXPECT_EQ(std::count(events.begin(), events.end(), kEvTxFull), 1);
-  EXPECT_FALSE(openAtLoss) << "a lost port counts as closed when its loss is reported";
-  EXPECT_FALSE(port->isOpen());
+  EXPECT_FALSE(openAtLoss || port->isOpen())
+      << "a lost port counts as closed when its loss is reported";
   EXPECT_LT(yields, 2000) << "yield() did not wait";
   EXPECT_THROW(port->write("X"), Failure);
 }
@@ -167,8 +164,7 @@ TEST(QtEventLoopTest, TimersKeepTheirPeriodsAndYieldWaits) {
     return ++yields > 0 && calls[TimerId::TenSec].size() >= 2;
   }));
   EXPECT_LT(yields, 300) << "yield() did not wait";
-  EXPECT_EQ(calls.size(), 2u);
-  EXPECT_GE(calls[TimerId::Delay].size(), 2u);
+  EXPECT_TRUE(calls.size() == 2 && calls[TimerId::Delay].size() >= 2) << calls.size();
   for (TimerId id : ids) {
     EXPECT_TRUE(loop.timerEnabled(id));
     for (size_t n = 0; n < calls[id].size(); ++n)
@@ -199,22 +195,17 @@ TEST(PortMapTest, MapTextAndPortWords) {
   EXPECT_EQ((std::vector<std::string>{map.device(3), map.device(12), map.device(4)}),
             (std::vector<std::string>{"/dev/ttyUSB0", "/dev/pts/4", ""}));
   // Refused whole; one number twice or one device under two numbers names both entries.
+  // clang-format off
   const std::pair<const char*, const char*> bad[] = {
-      {"0=/dev/x", "bad entry"},
-      {"256=/dev/x", ""},
-      {"3", ""},
-      {"=/dev/x", ""},
-      {"3=", ""},
-      {"x=/dev/y", ""},
-      {"-1=/dev/z", ""},
-      {"4=/dev/a,oops", "\"oops\""},
+      {"0=/dev/x", "bad entry"}, {"256=/dev/x", ""}, {"3", ""}, {"=/dev/x", ""}, {"3=", ""},
+      {"x=/dev/y", ""}, {"-1=/dev/z", ""}, {"4=/dev/a,oops", "\"oops\""},
       {"3=/dev/a,5=/dev/c,3=/dev/b", "\"3=/dev/a\" and \"3=/dev/b\" give port 3 twice"},
       {"3=/dev/a, 4=/dev/a", "\"3=/dev/a\" and \"4=/dev/a\" give /dev/a two numbers"}};
+  // clang-format on
   for (const auto& [text, said] : bad) {
     PortMap m;
-    EXPECT_FALSE(m.addMapText(text, error)) << text;
+    EXPECT_FALSE(m.addMapText(text, error) || !m.entries().empty()) << text;
     EXPECT_NE(error.find(said), std::string::npos) << error;
-    EXPECT_TRUE(m.entries().empty()) << text;
   }
   // A port is a number 1-255, mapped or not, or a device path (given the lowest free number).
   const std::pair<const char*, int> words[] = {

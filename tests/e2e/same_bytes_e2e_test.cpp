@@ -101,8 +101,7 @@ std::string windowStream(const std::string& dir, const Case& c) {
     // Down on the preview, a move of four times the distance (it follows by a quarter), up.
     PlacementPresenter& placement = app.placement();
     const PlacementView::Place at = placement.view().places[1];
-    const double dx = 4.0 * (60 + c.x * 56 - at.left);
-    const double dy = 4.0 * (240 + c.y * 38.4 - at.top);
+    const double dx = 4.0 * (60 + c.x * 56 - at.left), dy = 4.0 * (240 + c.y * 38.4 - at.top);
     placement.press(1);
     QTest::qWait(60);
     placement.move(1, dx, dy);

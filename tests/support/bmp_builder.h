@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace osd::test {
@@ -31,26 +32,22 @@ inline std::string makeBmp(const BmpPlan& b) {
   const size_t offBits = 14 + b.infoSize + 4 * b.palette.size() + b.extraGap;
   std::string s(offBits + stride * static_cast<size_t>(b.height), '\0');
   s.replace(0, 2, "BM");
-  put(s, 2, static_cast<uint32_t>(s.size()), 4);
-  put(s, 10, static_cast<uint32_t>(offBits), 4);
-  put(s, 14, b.infoSize, 4);
-  put(s, 18, static_cast<uint32_t>(b.width), 4);
-  put(s, 22, static_cast<uint32_t>(b.topDown ? -b.height : b.height), 4);
-  put(s, 26, 1, 2);
-  put(s, 28, static_cast<uint32_t>(b.bpp), 2);
-  put(s, 30, b.compression, 4);
-  put(s, 46, b.clrUsed, 4);
-  for (size_t e = 0; e < b.palette.size(); ++e) {
+  const int height = b.topDown ? -b.height : b.height;
+  // clang-format off
+  const std::tuple<size_t, uint32_t, int> fields[] = {  // offset, value, bytes
+      {2, uint32_t(s.size()), 4}, {10, uint32_t(offBits), 4}, {14, b.infoSize, 4}, {18, uint32_t(b.width), 4},
+      {22, uint32_t(height), 4}, {26, 1, 2}, {28, uint32_t(b.bpp), 2}, {30, b.compression, 4}, {46, b.clrUsed, 4}};
+  // clang-format on
+  for (const auto& [at, value, bytes] : fields) put(s, at, value, bytes);
+  for (size_t e = 0; e < b.palette.size(); ++e)
     for (size_t k = 0; k < 4; ++k)
       s[14 + b.infoSize + 4 * e + k] = static_cast<char>(b.palette[e][k]);
-  }
   for (int r = 0; r < b.height && static_cast<size_t>(r) < b.rows.size(); ++r) {
     // Stored order: bottom row first, or top row first for a top-down file.
     const int stored = b.topDown ? b.height - 1 - r : r;
     const auto& row = b.rows[static_cast<size_t>(r)];
-    for (size_t c = 0; c < row.size() && c < rowBytes; ++c) {
+    for (size_t c = 0; c < row.size() && c < rowBytes; ++c)
       s[offBits + static_cast<size_t>(stored) * stride + c] = static_cast<char>(row[c]);
-    }
   }
   return s;
 }
@@ -86,8 +83,7 @@ inline std::string makeBitmap24(int width, int height,
   }
   std::string s = makeBmp(b);
   put(s, 34, static_cast<uint32_t>(s.size() - 54), 4);  // image size
-  put(s, 38, 2835, 4);                                  // 72 dots an inch
-  put(s, 42, 2835, 4);
+  put(s, 38, 2835, 4), put(s, 42, 2835, 4);             // 72 dots an inch
   return s;
 }
 

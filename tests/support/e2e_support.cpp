@@ -74,8 +74,7 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
   if (!p.waitForFinished(timeoutMs)) p.kill();
   p.waitForFinished(5000);
   if (p.exitStatus() == QProcess::NormalExit) r.rc = p.exitCode();
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
+  r.out = p.readAllStandardOutput().toStdString(), r.err = p.readAllStandardError().toStdString();
   return r;
 }
 
