@@ -212,7 +212,7 @@ m download-without-target src/shell/download_presenter.cpp 'job.sendFirst(target
 m scan-ends-waking-all src/shell/window_scan.cpp 'scan_->finish = restoreCommands(app_.link().line().awake());' ''
 m fleet-ends-waking-all src/shell/window_fleet.cpp 'job.finish = restoreCommands(app_.link().line().awake());' ''
 m in-flight-unbounded src/link/line_state.cpp 'last > kMostInFlight' 'last > 8 * kMostInFlight'
-m in-flight-ignores-rate src/link/line_state.cpp 'return std::max(byRate, port_.heldBytes());' 'return port_.heldBytes();'
+m in-flight-ignores-rate src/link/line_state.cpp 'std::max(0.0, lineFree_ - loop_.monotonicSeconds())' '0.0 * (lineFree_ - loop_.monotonicSeconds())'
 m stop-then-closing-wake 'src/transfer/*.cpp' 'if (!portLost && !stop_.insideStream) {' 'if (!portLost) {'
 m stop-not-drained src/shell/download_presenter.cpp 'link_.line().drain(kQuietLineSeconds, {}, [this](int64_t left) {' 'link_.line().drain(0, {}, [this](int64_t left) {'
 m size-two-answers-taken src/link/node_session.cpp "if (bare[i] < '0' || bare[i] > '9' || kiB > 100000) return -1;" "if (bare[i] < '0' || bare[i] > '9' || kiB > 100000) break;"
