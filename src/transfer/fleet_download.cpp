@@ -392,9 +392,7 @@ std::vector<FleetResult> FleetDownload::run(const FleetJob& job) {
   // After a stop inside a stream every byte is picture data to the nodes that took it:
   // nothing more goes on the line, not even the closing wake.
   if (!portLost && !stop_.insideStream) {
-    step("Waking " + std::string(job.finish == std::vector<std::string>{"SP", "WK,00"}
-                                     ? "all nodes"
-                                     : "the chosen nodes"));
+    step("Putting the line back to rest");
     for (const std::string& c : job.finish) write(c);
     drainLine(false);
   }
