@@ -60,8 +60,8 @@ std::string stream(const std::string& record, int64_t length) {
 
 const int64_t kLength = DownloadPlan{256, 64, 65536}.streamLength();
 
-// osdctl download; stopped once the node has the whole stream (it would then wait for the
-// time a 9600-baud line takes).
+// osdctl download; stopped once the node has the whole stream (every stream takes the time a
+// 9600-baud line takes, about 70 s, also on an unpaced node).
 std::string ctlStream(const std::string& dir, const Case& c) {
   Sim sim({"--memory", "64", "--baud", "0", "--record", dir + "/rec.bin"});
   std::vector<std::string> args = {
@@ -73,7 +73,7 @@ std::string ctlStream(const std::string& dir, const Case& c) {
   for (const std::string& a : args) words << QString::fromStdString(a);
   ctl.start(QString::fromStdString(binDir() + "/osdctl"), words);
   std::string got;
-  waitFor([&] { return !(got = stream(dir + "/rec.bin", kLength)).empty(); }, 60000);
+  waitFor([&] { return !(got = stream(dir + "/rec.bin", kLength)).empty(); }, 150000);
   ctl.terminate();
   ctl.waitForFinished(5000);
   return got;
