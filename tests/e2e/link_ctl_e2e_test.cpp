@@ -69,7 +69,7 @@ TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
       {"", "identify --port /nonexistent/tty", 3, "*", "", ""}, {"", "identify --node 256", 2, "*", "", ""},
       {"", "select 16 --port 3", 2, "*", "", ""}, {"", "send --port 3 A\\xZZ", 2, "*", "", ""},
       {"", "upload x.bmp --port 3 --model 5", 2, "*", "", ""},
-      {"--memory 512", "download big.bmp --memory 64", 1, "*", "download: big.bmp: does not fit a 64K memory: ", ""},
+      {"--memory 512", "download big.bmp --memory 64", 1, "*", "big.bmp: does not fit a 64K memory: Image Max 65280 bytes", ""},
       {"", "upload no-folder/x.bmp --model 4", 1, "*", "", ""}});
   // clang-format on
 }
