@@ -56,10 +56,14 @@ void Dispatcher::run(Command command, const std::string& argument) {
 }
 
 void Dispatcher::run(Command command, std::string& arg) {
+  guarded([&] { act(command, arg); });
+}
+
+void Dispatcher::guarded(const std::function<void()>& body) {
   if (refusing()) return;
   busy_ = true;
   try {
-    act(command, arg);
+    body();
   } catch (const std::exception& e) {
     listener_.error(e.what(), "CmdTree");
   }
@@ -234,14 +238,9 @@ void Dispatcher::wakeNodes(const std::string& node) {
 }
 
 void Dispatcher::restoreWake() {
-  if (refusing()) return;
-  busy_ = true;
-  try {
+  guarded([this] {
     for (const std::string& c : restoreCommands(link_.line().awake())) send(c);
-  } catch (const std::exception& e) {
-    listener_.error(e.what(), "CmdTree");
-  }
-  busy_ = false;
+  });
 }
 
 void Dispatcher::sleepLine() {

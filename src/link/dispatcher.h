@@ -127,6 +127,8 @@ class Dispatcher {
 
  private:
   void act(Command command, std::string& arg);
+  // Runs `body` as one command: not while refusing, busy meanwhile, a failure reported.
+  void guarded(const std::function<void()>& body);
   void take(bool on);
   void settingsPacket();
   void saveLogoWait();

@@ -31,6 +31,12 @@ std::string targetText(const Awake& awake) {
   return "It goes to every node on the line.";
 }
 
+std::string targetText(const std::vector<int>& ids) {
+  std::string list;
+  for (const int id : ids) list += (list.empty() ? "" : ", ") + std::to_string(id);
+  return std::string(ids.size() == 1 ? "It goes to node " : "It goes to nodes ") + list + ".";
+}
+
 std::vector<std::string> restoreCommands(const Awake& awake) {
   switch (awake.kind) {
     case Awake::Kind::Node:

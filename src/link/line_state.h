@@ -41,6 +41,8 @@ std::string awakeText(const Awake& awake);
 // The download question's second line: "It goes to node 7.", "It goes to every node on the
 // line."; "" when no node is awake.
 std::string targetText(const Awake& awake);
+// The same for a job of several nodes: "It goes to node 3." / "It goes to nodes 3, 26.".
+std::string targetText(const std::vector<int>& ids);
 // What puts the line back into `awake`: "SP", "WK,07"; "WK,00"; "SP".
 std::vector<std::string> restoreCommands(const Awake& awake);
 // What goes before a download's erase (or its stream when there is none): "SP", then the

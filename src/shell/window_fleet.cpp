@@ -41,12 +41,8 @@ std::vector<FleetResult> WindowFleet::run(const WindowScan& scan, const std::vec
     app_.statusLine().error("The port is not open: choose a port in the Com menu first.", kTitle);
     return {};
   }
-  std::string target;
-  for (const int id : ids) target += (target.empty() ? "" : ", ") + std::to_string(id);
   if (!app_.platform().dialogs.confirm(
-          "Notice",
-          "This will write the new Image data to the EEPROM.\nIt goes to node" +
-              std::string(ids.size() == 1 ? " " : "s ") + target + ".",
+          "Notice", "This will write the new Image data to the EEPROM.\n" + targetText(ids),
           Dialogs::Preset::Cancel)) {
     return {};
   }
