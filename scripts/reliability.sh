@@ -8,7 +8,10 @@
 #   3. every libFuzzer target for a bounded time, starting from its seeds in fuzz/corpus.
 #
 #   scripts/reliability.sh [--sanitize-only | --tsan-only | --fuzz-only] [--fuzz-seconds N]
-#                          [TARGET...]
+#                          [--build-only] [TARGET...]
+#
+# --build-only builds what the chosen checks need and runs nothing (CI builds at low priority
+# while the slow tests wait for the line, then runs the checks on the finished builds).
 #
 # Environment: SAN_BUILD_DIR (default build-asan), TSAN_BUILD_DIR (default build-tsan),
 # FUZZ_BUILD_DIR (default build-fuzz), FUZZ_SECONDS (default 25 per target), FUZZ_JOBS
@@ -34,12 +37,14 @@ TSAN_FILTER=${TSAN_FILTER:-'NodeFaultsE2E.*:OsdsimProgram.*:QtPortTest.*'}
 do_sanitize=1
 do_tsan=1
 do_fuzz=1
+build_only=0
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --sanitize-only) do_tsan=0; do_fuzz=0 ;;
     --tsan-only) do_sanitize=0; do_fuzz=0 ;;
     --fuzz-only) do_sanitize=0; do_tsan=0 ;;
+    --build-only) build_only=1 ;;
     --fuzz-seconds) FUZZ_SECONDS=$2; shift ;;
     --fuzz-seconds=*) FUZZ_SECONDS=${1#*=} ;;
     fuzz_*) targets+=("$1") ;;
@@ -64,6 +69,8 @@ if [ "$do_sanitize" = 1 ]; then
     >/dev/null
   cmake --build "$SAN_BUILD" -j"$JOBS" --target osd_tests osd_e2e_tests
   echo "== sanitizer build: $(($(date +%s) - start)) s"
+fi
+if [ "$do_sanitize" = 1 ] && [ "$build_only" = 0 ]; then
   # Qt is not instrumented: what it allocates for its own lifetime is left to it.
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan-qt.supp:print_suppressions=0}
@@ -80,6 +87,8 @@ if [ "$do_tsan" = 1 ]; then
   cmake -S . -B "$TSAN_BUILD" -G Ninja "${san_flags[@]}" -DOSD_BUILD_GUI=ON \
     -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
   cmake --build "$TSAN_BUILD" -j"$JOBS" --target osd_e2e_tests
+fi
+if [ "$do_tsan" = 1 ] && [ "$build_only" = 0 ]; then
   if ! OSD_BIN_DIR=$PWD/$TSAN_BUILD QT_QPA_PLATFORM=offscreen \
     TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
     "$TSAN_BUILD/tests/osd_e2e_tests" --gtest_filter="$TSAN_FILTER"; then
@@ -94,6 +103,8 @@ if [ "$do_fuzz" = 1 ]; then
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSD_FUZZ=ON -DOSD_BUILD_GUI=OFF \
     -DOSD_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
   cmake --build "$FUZZ_BUILD" -j"$JOBS" --target "${targets[@]}"
+fi
+if [ "$do_fuzz" = 1 ] && [ "$build_only" = 0 ]; then
   mkdir -p "$FUZZ_WORK"
 
   run_target() {

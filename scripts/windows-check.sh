@@ -14,8 +14,11 @@
 #     plan as on Linux;
 # and makes the zip of osdctl.exe with its manual page. The Linux programs come from
 # BUILD_DIR (default build, as scripts/test.sh leaves it). The Wine prefix lives in a
-# temporary folder and is removed at the end.
+# temporary folder and is removed at the end. With --build-only it installs the tools, makes the
+# cross build and stops.
 set -euo pipefail
+build_only=0
+[ "${1:-}" = --build-only ] && build_only=1
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 LINUX_BUILD=$ROOT/${BUILD_DIR:-build}
@@ -42,6 +45,7 @@ flags=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
 if command -v ccache >/dev/null; then flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B "$WIN_BUILD" -G Ninja "${flags[@]}" >/dev/null
 nice cmake --build "$WIN_BUILD" -j"$(nproc)"
+[ "$build_only" = 1 ] && exit 0
 OSDCTL_EXE=$WIN_BUILD/osdctl.exe
 
 # ---- A Wine prefix of its own ----
