@@ -782,13 +782,13 @@ void MainWindow::showPort() {
   showText(com_, std::to_string(v.port));
   paintColours(com_, kColorDefault, v.portColour);
   showText(node_, v.nodeId);
-  showText(findChild<QLabel*>(q("lblNode")), v.nodeLabel);
-  showText(findChild<QLabel*>(q("lblEEPSize")), v.memory);
-  showText(findChild<QLabel*>(q("lblDiag")), v.answer);
-  showText(findChild<QLabel*>(q("lblCount")), v.answerCount);
-  showText(findChild<QLabel*>(q("lblDiagSend")), v.sent);
-  showText(findChild<QLabel*>(q("lblSCount")), v.sentCount);
-  showText(findChild<QLabel*>(q("lblCurrentTime")), v.clock);
+  showText(label("lblNode"), v.nodeLabel);
+  showText(label("lblEEPSize"), v.memory);
+  showText(label("lblDiag"), v.answer);
+  showText(label("lblCount"), v.answerCount);
+  showText(label("lblDiagSend"), v.sent);
+  showText(label("lblSCount"), v.sentCount);
+  showText(label("lblCurrentTime"), v.clock);
   setChecked("mnuDiagSub(23)", v.replyShown);  // "Show Dialog"
   if (replyArea_ && replyArea_->isHidden() == v.replyShown) {
     replyArea_->setVisible(v.replyShown);
@@ -812,7 +812,7 @@ void MainWindow::showLogos() {
     entry->setVisible(offered);
     entry->setEnabled(offered);
   }
-  showText(findChild<QLabel*>(q("lblImgSize")), v.size);
+  showText(label("lblImgSize"), v.size);
   slotTabStop();
   setChecked("mnuZoomOn", v.zoomOn);
   setChecked("mnuZoomOff", v.zoomOff);
@@ -878,8 +878,8 @@ void MainWindow::showVideo() {
     format_[static_cast<size_t>(i)]->setChecked(
         v.format.has_value() && *v.format == (i == 0 ? PixelFormat::Rgb : PixelFormat::YCbCr));
   }
-  showText(findChild<QLabel*>(q("lblImageSettings")), v.imageSettings);
-  showText(findChild<QLabel*>(q("lblVideoSettings")), v.videoSettings);
+  showText(label("lblImageSettings"), v.imageSettings);
+  showText(label("lblVideoSettings"), v.videoSettings);
   scheduleLargeView();
 }
 
@@ -889,7 +889,7 @@ void MainWindow::showPlacement() {
   showText(vpos_, v.vpos);
   hpos_->setEnabled(!v.locked);
   vpos_->setEnabled(!v.locked);
-  showText(findChild<QLabel*>(q("lblStartPosn")), v.startPosition);
+  showText(label("lblStartPosn"), v.startPosition);
   for (int i = 0; i < LogoView::kSlots; ++i) {
     PictureBox* pic = slots_[static_cast<size_t>(i)].preview;
     const PlacementView::Place& at = v.places[static_cast<size_t>(i)];

@@ -12,6 +12,7 @@
 #include <array>
 #include <string>
 
+#include "gui/widget_mirror.h"
 #include "shell/logo_presenter.h"
 
 class QAction;
@@ -100,6 +101,7 @@ class MainWindow : public QMainWindow {
 
   App& app_;
   QHash<QString, QAction*> actions_;
+  NamedLabels label{this};
   QGroupBox* logoFrame_ = nullptr;
   QFrame* screen_ = nullptr;
   PictureBox* smpte_ = nullptr;

@@ -1,6 +1,7 @@
 #include "gui/widget_mirror.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
@@ -58,19 +59,30 @@ int dpiOf(const QWidget* widget, bool vertical) {
 
 void paintColours(QWidget* w, Color foreColour, Color backColour) {
   // A palette set again, even an equal one, makes the widget polish and repaint itself: the
-  // colours a widget shows are remembered and only a change reaches it.
-  const QVariant shown = w->property("osdColours");
+  // colours a widget shows are remembered and only a change reaches it. They are kept here
+  // rather than as properties of the widget: the mirrors ask on every poll answer.
+  struct Shown {
+    qlonglong colours = 0;
+    bool coloured = false;
+  };
+  static QHash<const QWidget*, Shown> shownOn;
   const qlonglong wanted = (static_cast<qlonglong>(foreColour) << 32) ^ (backColour & 0xFFFFFFFF);
-  if (shown.isValid() && shown.toLongLong() == wanted) return;
-  w->setProperty("osdColours", wanted);
+  auto at = shownOn.find(w);
+  if (at == shownOn.end()) {
+    at = shownOn.insert(w, Shown{~wanted, false});
+    QObject::connect(w, &QObject::destroyed, [w] { shownOn.remove(w); });
+  }
+  Shown& shown = at.value();
+  if (shown.colours == wanted) return;
+  shown.colours = wanted;
   const QPalette system = QApplication::palette(w);
   const QColor fore = colourOf(foreColour, system);
   const QColor back = colourOf(backColour, system);
   if (!fore.isValid() && !back.isValid()) {
-    if (w->property("osdColoured").toBool()) {
+    if (shown.coloured) {
       w->setPalette(QPalette());
       if (!w->property("osdNoFill").toBool()) w->setAutoFillBackground(false);
-      w->setProperty("osdColoured", false);
+      shown.coloured = false;
     }
     return;
   }
@@ -86,8 +98,14 @@ void paintColours(QWidget* w, Color foreColour, Color backColour) {
     }
   }
   w->setPalette(pal);
-  w->setProperty("osdColoured", true);
+  shown.coloured = true;
   if (!w->property("osdNoFill").toBool()) w->setAutoFillBackground(back.isValid());
+}
+
+QLabel* NamedLabels::operator()(const char* name) {
+  QLabel*& label = found_[QString::fromUtf8(name)];
+  if (!label) label = window_->findChild<QLabel*>(QString::fromUtf8(name));
+  return label;
 }
 
 void showText(QLabel* label, const std::string& text) {

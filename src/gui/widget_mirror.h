@@ -2,6 +2,7 @@
 // the view's colours on a widget's palette, and twips as pixels.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <string>
 
@@ -25,6 +26,18 @@ void paintColours(QWidget* widget, Color fore, Color back);
 void showText(QLabel* label, const std::string& text);
 // A field keeps its text (and the cursor in it) unless the view says something else.
 void showText(QLineEdit* edit, const std::string& text);
+
+// The labels of a window by object name, each looked up once: the mirrors run on every clock
+// second and every poll answer.
+class NamedLabels {
+ public:
+  explicit NamedLabels(QWidget* window) : window_(window) {}
+  QLabel* operator()(const char* name);
+
+ private:
+  QWidget* window_;
+  QHash<QString, QLabel*> found_;
+};
 
 // Twips to pixels of the widget's screen (logical DPI) and back.
 int toPixels(const QWidget* widget, int twips, bool vertical = false);
