@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "support/fakes.h"
 #include "support/portable.h"
 
@@ -42,6 +43,16 @@ std::shared_future<std::string> make(Kind kind, const std::string& t) {
 }
 
 TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
+#ifndef _WIN32
+  // The kernel's own names are written in place whatever they look like.
+  for (const auto& [path, kernel] :
+       std::vector<std::pair<std::string, bool>>{{"/dev/ttyS0", true},
+                                                 {"/proc/self/fd/1", true},
+                                                 {"/tmp/dev/x", false},
+                                                 {"/devx", false}}) {
+    EXPECT_EQ(osd::sys::isKernelName(path), kernel) << path;
+  }
+#endif
   // typeAfter: what `t` is afterwards (lstat); said: part of the reason for a refusal
   // clang-format off
   struct Target { Kind kind; bool written; mode_t typeAfter; const char* said; };

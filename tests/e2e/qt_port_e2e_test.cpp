@@ -212,4 +212,11 @@ TEST(PortMapTest, MapTextAndPortWords) {
       {"3", 3}, {"200", 200},        {"255", 255},      {"0", 0},         {"256", 0},
       {"", 0},  {"/dev/ttyUSB0", 3}, {"/dev/pts/7", 1}, {"/dev/pts/7", 1}};
   for (const auto& [word, number] : words) EXPECT_EQ(map.resolve(word), number) << word;
+  // Devices found take the free numbers up to 255; the rest stay unnumbered.
+  PortMap full;
+  std::vector<std::string> found;
+  for (int i = 0; i < 257; ++i) found.push_back("/dev/d" + std::to_string(i));
+  full.addAutomatic(found);
+  EXPECT_EQ(full.entries().size(), 255u);
+  EXPECT_EQ(full.device(255), "/dev/d254");
 }
