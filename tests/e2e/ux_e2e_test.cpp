@@ -71,6 +71,13 @@ TEST(UxWindow, EnterThatClosedADialogIsNoTypingInTheField) {
   key(hpos, QEvent::KeyPress, Qt::Key_Return);
   runFor(300);
   EXPECT_NE(slurp(rec).find("AHP", before + sent.find("AHP5F") + 1), std::string::npos);
+  // Up and Down step by one, as a spin box does.
+  std::string steps;
+  for (int k : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}) {
+    key(hpos, QEvent::KeyPress, k);
+    steps += hpos->text().toStdString() + " ";
+  }
+  EXPECT_EQ(steps, "71 70 69 ");
 }
 
 TEST(UxCtl, DownloadProgressFollowsTheNodeSlow) {  // about 70 s
