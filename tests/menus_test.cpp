@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "settings/setting_rules.h"
 #include "shell/about.h"
@@ -51,6 +52,27 @@ TEST_F(MenusTest, CheckedRecentFileIsHandedToThePaintProgram) {
     EXPECT_EQ(app.statusLine().view().errorText.rfind("No paint program found", 0) == 0, !found);
   }
 }
+
+#ifndef _WIN32
+// $VISUAL and $EDITOR come first, split into words without a shell; an editor that needs a
+// terminal is left out.
+TEST_F(MenusTest, TextEditorsTakeTheUsersChoiceFirst) {
+  for (const auto& [visual, editor, first] :
+       std::vector<std::tuple<const char*, const char*, std::vector<std::string>>>{
+           {" code\t -w ", "vi", {"code", "-w"}},
+           {"/usr/bin/nano", "emacs -nw", {"xdg-open"}},
+           {"", "kate --new", {"kate", "--new"}}}) {
+    ::setenv("VISUAL", visual, 1);
+    ::setenv("EDITOR", editor, 1);
+    const std::vector<std::vector<std::string>> editors = h.launcher.Launcher::textEditors();
+    ::unsetenv("VISUAL");
+    ::unsetenv("EDITOR");
+    ASSERT_FALSE(editors.empty());
+    EXPECT_EQ(editors.front(), first) << visual << " | " << editor;
+    EXPECT_EQ(editors.size(), 9u + (first.front() != "xdg-open")) << visual;
+  }
+}
+#endif
 
 TEST_F(MenusTest, ClosingTheProgramDuringTheSplashIsSafe) {
   bool shown = false;

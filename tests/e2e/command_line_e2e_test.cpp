@@ -27,6 +27,7 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdprog", {"--port-map", "9=x,bad"}, 2, "osdprog: --port-map: bad entry \"bad\""},
       {"osdctl", {"--version"}, 0, "osdctl 1."},
       {"osdctl", {"encode", "x.bmp", "--help"}, 0, "usage: osdctl encode BMP"},
+      {"osdctl", {"check", "--help"}, 0, "usage: osdctl check BMP [--memory 64|512]\nthe bitmap reader's verdict and the bitmap's figures\noptions:\n"},
       {"osdctl", {"scan", "--port=3", "--help"}, 0, "usage: osdctl scan --port P [--ids LIST]\n"},
       {"osdctl", {"help", "apply"}, 0, "  --dry-run "},
       {"osdctl", {"--port-map", "3=/a,3=/b", "ports"}, 2, "\"3=/a\" and \"3=/b\" give port 3"},

@@ -85,6 +85,7 @@ TEST(DownloadE2E, ASignalStopsTheStreamWithinASecondOfTheLineSlow) {
   EXPECT_NE(err.find("osdctl download: stopped at " + std::to_string(carried) + " of 65667 bytes"),
             std::string::npos)
       << err;
+  EXPECT_EQ(err.find('\x1b'), std::string::npos) << "no terminal controls down a pipe: " << err;
   EXPECT_LE(slurp(record).size() - atSignal, 1400u);
 
   ProgramRun again = runProgram(binDir() + "/osdctl",

@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 
@@ -219,4 +221,22 @@ TEST(PortMapTest, MapTextAndPortWords) {
   full.addAutomatic(found);
   EXPECT_EQ(full.entries().size(), 255u);
   EXPECT_EQ(full.device(255), "/dev/d254");
+}
+
+// The devices a search offers: adapters by serial number first (a dangling one is gone), then
+// the serial devices by kind and number, each device once.
+TEST(PortMapTest, SearchOrderOfTheDevices) {
+  osd::e2e::TempDir t;
+  namespace fs = std::filesystem;
+  fs::create_directories(t.path + "/serial/by-id");
+  for (const char* name : {"ttyS1", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyAMA3", "ttyX", "ttyS",
+                           "ttyUSB1234567", "ttyUSB5", "ttyS0x"}) {
+    std::ofstream(t.path + "/" + name) << "";
+  }
+  fs::create_symlink("../../ttyUSB5", t.path + "/serial/by-id/usb-FTDI_A1");
+  fs::create_symlink("../../ttyUSB9", t.path + "/serial/by-id/usb-gone");
+  std::vector<std::string> expected = {
+      "serial/by-id/usb-FTDI_A1", "ttyUSB2", "ttyUSB10", "ttyACM0", "ttyAMA3", "ttyS1"};
+  for (std::string& e : expected) e = t.path + "/" + e;
+  EXPECT_EQ(PortMap::scanDevices(t.path), expected);
 }
