@@ -219,6 +219,20 @@ m size-two-answers-taken src/link/node_session.cpp "if (bare[i] < '0' || bare[i]
 m stated-memory-wins 'src/transfer/*.cpp' '} else if (n.memoryKiB > 0 && n.memoryKiB != answered) {' '} else if (false) {'
 m window-unknown-memory-sent src/shell/download_presenter.cpp 'if (session_.memorySize() <= 0) {' 'if (false) {'
 m ctl-bitmap-after-open 'src/ctl/ctl_download.cpp' '  if (!refused.empty()) {' '  if (false) {'
+# Survivors of a random run over the newest code, each now held by a test.
+m ids-twice-text src/ctl/ctl_options.cpp '" names node " + std::to_string(id) + " twice"' '" oames node " + std::to_string(id) + " twice"'
+m ids-or-all-text src/ctl/ctl_options.cpp '(option == "--nodes" ? ", or all" : "")' '(option == "--oodes" ? ", or all" : "")'
+m encode-format-text src/ctl/ctl_image.cpp "' (rgb or ycbcr)\"" "' (sgb or ycbcr)\""
+m leading-value-missing src/ctl/command_table.cpp '(name == w && at + 1 == words.size())' '(name == w && at - 1 == words.size())'
+m kernel-names-and src/platform/file_system_posix.cpp 'path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0' 'path.rfind("/dev/", 0) == 0 && path.rfind("/proc/", 0) == 0'
+m kernel-proc-missed src/platform/file_system_posix.cpp 'path.rfind("/proc/", 0) == 0;' 'path.rfind("/proc/", 0) == 1;'
+m up-steps-two src/gui/main_window.cpp 'pressed == Qt::Key_Up ? 1 : -1' 'pressed == Qt::Key_Up ? 2 : -1'
+m port-255-lost src/platform/port_map.cpp 'if (next > kMaxNumber) return;' 'if (next >= kMaxNumber) return;'
+m select-extra-text src/ctl/ctl_link.cpp 'usageError("select", "unexpected argument' 'usageError("select", "vnexpected argument'
+m check-summary-text src/ctl/command_table.cpp '"the bitmap reader'"'"'s verdict and the bitmap'"'"'s figures",' '"uhe bitmap reader'"'"'s verdict and the bitmap'"'"'s figures",'
+m acm-not-searched src/platform/port_map.cpp '"ttyUSB", "ttyACM", "ttyAMA", "ttyS"' '"ttyUSB", "utyACM", "ttyAMA", "ttyS"'
+m editor-words-lost src/platform/launcher_posix.cpp '        word.push_back(*c);' '        (void)0;'
+m stop-terminal-inverted src/ctl/ctl_host.cpp 'const bool terminal = ::isatty(2) == 1;' 'const bool terminal = ::isatty(2) != 1;'
 
 say() { printf '%-15s %s\n' "$1" "$2"; }
 
