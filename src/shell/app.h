@@ -62,12 +62,15 @@ class App {
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
+  // The window works on the area presenters alone. Used by the scan flow until it has its
+  // presenter (and by the tests, which look into the components):
   Platform& platform() { return pf_; }
   Workbench& bench() { return bench_; }
-  NodeChoices& choices() { return choices_; }
   LinkService& link() { return link_; }
   Dispatcher& dispatcher() { return dispatcher_; }
   NodeSession& session() { return session_; }
+  // The run's node choices, for the tests.
+  NodeChoices& choices() { return choices_; }
 
   StatusPresenter& statusLine() { return status_; }
   PortPresenter& port() { return port_; }
