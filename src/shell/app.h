@@ -3,13 +3,15 @@
 // shut-down in their order. Every operation the operator can ask for is an operation of an
 // area presenter; the Qt window binds its widgets to them and mirrors their view states.
 //
-//   port()       Com menu, port field, title, node field, reply area, clock
-//   logos()      slot options, previews, large view, recent files, read-back
+//   port()       Com menu, the nodes' wake-up and sleep, port field, title, node field, reply
+//                area, the copyright request, clock
+//   logos()      slot options, previews, large view, recent files, read-back, picture import
 //   placement()  dragging and typed positions
 //   download()   erase, download, what the line carries
 //   video()      video standard, pixel format, the video data files
 //   schedule()   the schedule runner and its editor
-//   menus()      option menus, model, outside programs, about window and splash
+//   menus()      option menus and which entries are on, model, outside programs, about
+//                window and splash
 //   diag()       the "Diag" menu
 //   statusLine() status line, error panel, progress bar, input window
 #pragma once
