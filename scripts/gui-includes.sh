@@ -2,8 +2,9 @@
 # The Qt window works on the area presenters: lists every include of the project's own headers
 # in the sources under FOLDER (the window's folder) that names a folder other than the window's
 # own, shell, the platform seams (platform, qtplatform), common and convert, and fails when
-# there is one. Qt's and the standard library's headers (<...>) are not looked at. A file whose
-# name (without its extension) is given with --except is left out.
+# there is one; and every call of one of App's components (platform(), bench(), choices(),
+# link(), dispatcher(), session()) there. Qt's and the standard library's headers (<...>) are not
+# looked at. A file whose name (without its extension) is given with --except is left out.
 #   scripts/gui-includes.sh [--except NAME]... FOLDER
 except=""
 while [ "$1" = "--except" ]; do
@@ -27,11 +28,14 @@ hits=$(find "$folder" -type f \( -name '*.h' -o -name '*.cpp' \) | sort | while 
       sub(/\/.*$/, "", top)
       if (top == own || top ~ /^(shell|platform|qtplatform|common|convert)$/) next
       print file ":" FNR ": " $0
+    }
+    /(\.|->)[ \t]*(platform|bench|choices|link|dispatcher|session)[ \t]*\([ \t]*\)/ {
+      print file ":" FNR ": " $0
     }' "$file"
 done)
 if [ -n "$hits" ]; then
   echo "$hits"
-  echo "$(printf '%s\n' "$hits" | wc -l) includes reach past the presenters and the seams"
+  echo "$(printf '%s\n' "$hits" | wc -l) includes or calls reach past the presenters and the seams"
   exit 1
 fi
 echo "the window includes only the presenters, the seams, common and convert"

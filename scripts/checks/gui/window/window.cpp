@@ -1,4 +1,4 @@
-// A window that reaches past the presenters in two places.
+// A window that reaches past the presenters in four places.
 #include <QWidget>
 #include "link/dispatcher.h"
 #include "window/widgets.h"
@@ -9,3 +9,6 @@
 #include "convert/import_model.h"
 #include "local.h"
   #  include   "transfer/line_progress.h"
+void click(osd::App& app) { app.dispatcher().erase(); }
+void close(osd::App* app) { app->link().closeAtExit(); }
+void fine(osd::App& app) { app.port().wakeNode(); }
