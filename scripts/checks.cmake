@@ -1,6 +1,7 @@
 # Structure checks of the sources, run by ctest: no include cycle between the folders of src/,
 # no function over 80 lines, no class with over 40 member functions (the simulated node's class
-# may have more), no Windows conditional outside the platform folders. The checks are tried on small fixtures in
+# may have more), no Windows conditional outside the platform folders, a window that includes
+# only the presenters and the seams. The checks are tried on small fixtures in
 # scripts/checks first, so a check that finds nothing cannot pass unnoticed.
 set(OSD_CHECKS ${CMAKE_SOURCE_DIR}/scripts/checks)
 add_test(NAME FolderIncludeCycles
@@ -46,3 +47,16 @@ add_test(NAME WindowsConditionalCheckFindsEachForm
 set_tests_properties(WindowsConditionalCheckFindsEachForm PROPERTIES
   PASS_REGULAR_EXPRESSION "forms.cpp:2: .*:4: .*:6: .*:7: .*:9: .*:12: .*:14: .*\n7 Windows conditionals stand outside"
   FAIL_REGULAR_EXPRESSION "allowed.cpp")
+
+# The Qt window includes only src/shell, the platform seams, src/common and src/convert (the
+# import works on Qt images), and calls none of App's components. The scan dialog still works
+# on App's components until the scan has its presenter; it is left out until then.
+add_test(NAME GuiIncludesOnlyPresentersAndSeams
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/gui-includes.sh --except scan_dialog
+    ${CMAKE_SOURCE_DIR}/src/gui)
+add_test(NAME GuiIncludeCheckFindsEachInclude
+  COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/gui-includes.sh --except old_dialog
+    ${OSD_CHECKS}/gui/window)
+set_tests_properties(GuiIncludeCheckFindsEachInclude PROPERTIES
+  PASS_REGULAR_EXPRESSION "window.cpp:3: [^\n]*link/dispatcher.h\"\n[^\n]*window.cpp:11: [^\n]*transfer/line_progress.h\"\n[^\n]*window.cpp:12: [^\n]*dispatcher\\(\\)[^\n]*\n[^\n]*window.cpp:13: [^\n]*link\\(\\)[^\n]*\n4 includes or calls reach past"
+  FAIL_REGULAR_EXPRESSION "old_dialog")

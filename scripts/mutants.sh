@@ -184,9 +184,9 @@ m fleet-refusal-answered-memory 'src/transfer/*.cpp' 'if (r.memoryKiB < kLargest
 m ctl-fleet-exit-status 'src/transfer/*.cpp' 'return std::all_of(results.begin(), results.end(),' 'return std::any_of(results.begin(), results.end(),'
 or 'src/ctl/*.cpp' 'drained && programmed == static_cast<int>(results.size())' 'drained && programmed > 0'
 m ctl-nodes-trailing-comma 'src/ctl/*.cpp' 'for (size_t at = 0; at <= text.size();)' 'for (size_t at = 0; at < text.size();)'
-m window-second-start-erasing 'src/shell/*.cpp' 'if (view().running || view().starting) return;' 'if (view().running) return;'
+m window-second-start-erasing 'src/shell/*.cpp' 'if (view().lineHeld || view().starting) return;' 'if (view().lineHeld) return;'
 m window-close-after-end 'src/shell/*.cpp' '    // The download may have ended while the question was open.
-    if (!view().running && !view().starting) return true;' ''
+    if (!view().lineHeld && !view().starting) return true;' ''
 m window-failure-status-lost 'src/shell/*.cpp' '} else {
     // Whatever the error panel said' '} else if (line_) {
     // Whatever the error panel said'

@@ -77,7 +77,9 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   for (const auto& c : cases) {
     app.choices().setModel(c.model);
     app.port().setNodeId(c.field);
-    EXPECT_EQ(run(C::Wake, c.arg), c.wire) << c.field << "/" << c.model;
+    h.port.writes.clear();
+    *c.arg ? d.run(C::Wake, c.arg) : app.port().wakeNode();  // the Node menu's "Wake-Up Node"
+    EXPECT_EQ(h.port.writes, c.wire) << c.field << "/" << c.model;
     EXPECT_EQ(app.statusLine().view().awake, c.awake);
   }
   h.port.writes.clear();
@@ -85,11 +87,12 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   d.sleepLine();
   d.run(C::Raw, "WK,03");
   EXPECT_EQ(app.statusLine().view().awake, "Awake: node 255");
-  d.sleep();
+  app.port().sleepNodes();
   EXPECT_EQ(app.statusLine().view().awake, "Awake: none");
-  d.wakeAll();
+  app.port().wakeAllNodes();
   EXPECT_EQ(app.statusLine().view().awake, "Awake: all nodes");
-  EXPECT_EQ(h.port.writes, (W{"SP", "WK,FF", "SP", "WK,03", "SP", "WK,00"}));
+  app.port().askCopyright();
+  EXPECT_EQ(h.port.writes, (W{"SP", "WK,FF", "SP", "WK,03", "SP", "WK,00", "ARC", byte(136)}));
 }
 
 TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
@@ -104,7 +107,9 @@ TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
   h.dialogs.confirmAnswers = {false};
   EXPECT_EQ(run(C::FactoryReset), W{});  // cancelled: nothing, and not left busy
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
-  EXPECT_EQ(run(C::FactoryReset), (W{"QXE", "ACM"}));
+  h.port.writes.clear();
+  app.download().erase();  // "Erase Image in EEPROM"
+  EXPECT_EQ(h.port.writes, (W{"QXE", "ACM"}));
   EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::TenSec) && app.download().view().erasing &&
               !app.menus().view().toEeprom.enabled);

@@ -199,9 +199,16 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   loadLogo();
   int64_t qxwAt = -1;
   double barAtQxw = -1;
+  // "Download Image to RAM", "to EEPROM", "Send Logo" and the port search: on (1) or off.
+  std::vector<std::string> entries;
+  const auto mark = [&] {
+    const MenusView& m = app.menus().view();
+    entries.push_back({char('0' + m.download.enabled), char('0' + m.toEeprom.enabled),
+                       char('0' + m.sendLogo), char('0' + m.portSearch)});
+  };
   h.port.onWrite = [&](const std::string& bytes) {
     if (bytes.rfind("QXW", 0) == 0)
-      qxwAt = h.loop.ms(), barAtQxw = app.statusLine().view().progress;
+      qxwAt = h.loop.ms(), barAtQxw = app.statusLine().view().progress, mark();
   };
   // One bar from the erase to the last byte: shown throughout, never going back.
   std::vector<double> bar;
@@ -212,8 +219,16 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   app.download().downloadToRam();
   EXPECT_TRUE(h.port.writes.empty());
   const int64_t start = h.loop.ms();
-  h.loop.at(5000, [&] { app.download().downloadToRam(); });  // a second start: refused, unasked
+  mark();
+  h.loop.at(5000, [&] {
+    app.download().downloadToRam();  // a second start: refused, unasked
+    mark();
+  });
   app.download().downloadToRam();
+  mark();
+  // The erase wait leaves "Send Logo" on; the download holds the line. No node answered
+  // meanwhile: the node's commands stay off after it.
+  EXPECT_EQ(entries, (std::vector<std::string>{"1111", "0010", "0000", "0111"}));
   app.statusLine().onChange(nullptr);
   EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
   EXPECT_NEAR(barAtQxw, 100.0 * 9600 / (9600 + 65667), 0.1);  // the erase: 10 s of the line
@@ -224,8 +239,9 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
             "SPWK,00QXEACM");
   // Asked twice (Cancel, then OK); the start during the erase wait was refused unasked.
   EXPECT_EQ(h.dialogs.confirmTexts,
-            std::vector<std::string>(2, "This will write the new Image data to the EEPROM.\n"
-                                        "It goes to every node on the line."));
+            std::vector<std::string>(2,
+                                     "This will write the new Image data to the EEPROM.\n"
+                                     "It goes to every node on the line."));
   EXPECT_GE(qxwAt - start, 10000);
   EXPECT_LE(qxwAt - start, 10300);
   // The node poll goes on during the erase wait; the download itself is complete.

@@ -89,6 +89,34 @@ TEST_F(ImageOps, RecentFilesMoveToTheFront) {
   EXPECT_EQ(recents()[0], p[8]);
 }
 
+// "Import Picture" takes the node's settings from the logo area and asks for the picture, and
+// about a bitmap that exists, through the window's dialogs.
+TEST_F(ImageOps, ImportTakesTheNodeSettingsAndAsksThroughTheDialogs) {
+  struct Case {
+    std::optional<PixelFormat> format;
+    int transparent;
+    bool large;
+    PixelFormat taken;
+  } cases[] = {{std::nullopt, 255, false, PixelFormat::YCbCr},
+               {PixelFormat::Rgb, 7, true, PixelFormat::Rgb}};
+  for (const Case& c : cases) {
+    if (c.format) app.choices().chooseFormat(*c.format);
+    app.choices().chooseTransparent(c.transparent);
+    app.session().setLargeMemory(c.large);
+    const PictureImport in = app.logos().pictureImport();
+    EXPECT_EQ(std::tuple(in.format, in.transparent, in.largeMemory),
+              std::tuple(c.taken, c.transparent, c.large));
+  }
+  h.dialogs.fileNames = {"/pictures/sky.png", "/x/other.bmp"};
+  h.dialogs.confirmAnswers = {false};
+  EXPECT_EQ(app.logos().askPicture("Pictures|*.png"), "/pictures/sky.png");
+  const PictureImport in = app.logos().pictureImport();
+  EXPECT_FALSE(in.mayReplace("/x/sky.bmp"));
+  EXPECT_EQ(h.dialogs.confirmTitles.back() + ": " + h.dialogs.confirmTexts.back(),
+            "Import Picture: /x/sky.bmp already exists.\r\nReplace it?");
+  EXPECT_EQ(in.otherName("/x/sky.bmp"), "/x/other.bmp");
+}
+
 TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparency) {
   BmpPlan b;
   b.rows = {{50, 100, 200, 255, 255, 255, 0, 0, 0, 50, 100, 200}, std::vector<uint8_t>(12, 0)};

@@ -9,8 +9,6 @@ namespace osd::convert {
 
 namespace {
 
-constexpr const char* kBmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
-
 bool endsWithBmp(const std::string& name) {
   if (name.size() < 4) return false;
   std::string tail = name.substr(name.size() - 4);
@@ -95,13 +93,11 @@ std::string ImportModel::offeredName() const {
 
 bool ImportModel::importIntoSlot() {
   if (source_.isNull() || !result_.error.empty()) return false;
-  Dialogs& dialogs = *window_.dialogs;
   std::string name = offeredName();
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(name).parent_path(), ec);
-  if (std::filesystem::exists(name, ec) &&
-      !dialogs.confirm("Import Picture", name + " already exists.\r\nReplace it?")) {
-    name = dialogs.saveFileName(name, kBmpFilter);  // the file dialog asks before replacing
+  if (std::filesystem::exists(name, ec) && !window_.mayReplace(name)) {
+    name = window_.otherName(name);  // the file window asks before replacing
     if (name.empty()) return false;
     if (!endsWithBmp(name)) name += ".bmp";
   }

@@ -9,18 +9,21 @@
 #include <string>
 
 #include "convert/picture_convert.h"
-#include "platform/seams.h"
 
 namespace osd::convert {
 
 // What an import takes from the window: the node settings that decide what the node shows,
-// where bitmaps go, and what it does with the bitmap written.
+// where bitmaps go, the operator's answers on an existing file, and what it does with the
+// bitmap written.
 struct ImportWindow {
   PixelFormat format = PixelFormat::YCbCr;
   int transparent = 255;
   bool largeMemory = false;
   std::string imagesDir;  // the data folder's "Images"
-  Dialogs* dialogs = nullptr;
+  // The bitmap's file exists: whether to replace it; if not, another name from the file window
+  // ("" when cancelled).
+  std::function<bool(const std::string& file)> mayReplace;
+  std::function<std::string(const std::string& offered)> otherName;
   std::function<void(const std::string& message)> failed;  // shown on the error panel
   // Loads the written bitmap into the selected slot; false when it did not (shown already).
   std::function<bool(const std::string& file)> load;

@@ -34,8 +34,7 @@ constexpr const char* kTitle = "mnuImportPicture";
 }  // namespace
 
 void ImportDialog::run(App& app, QWidget* parent) {
-  const std::string path =
-      app.platform().dialogs.openFileName(app.logos().selectedLogoPath(), kPictureFilter);
+  const std::string path = app.logos().askPicture(kPictureFilter);
   if (path.empty()) return;
   ImportDialog dialog(app, parent);
   std::string error;
@@ -52,11 +51,13 @@ void ImportDialog::run(App& app, QWidget* parent) {
 }
 
 convert::ImportWindow ImportDialog::windowOf(App& app) {
-  return {app.choices().format().value_or(PixelFormat::YCbCr),
-          app.choices().transparent(),
-          app.session().largeMemory(),
+  PictureImport logo = app.logos().pictureImport();
+  return {logo.format,
+          logo.transparent,
+          logo.largeMemory,
           app.video().imagesDir(),
-          &app.platform().dialogs,
+          std::move(logo.mayReplace),
+          std::move(logo.otherName),
           [&app](const std::string& message) { app.statusLine().error(message, kTitle); },
           [&app](const std::string& file) { return app.logos().loadIntoMenuSlot(file, kTitle); }};
 }

@@ -28,9 +28,9 @@
 #include "gui/scan_dialog.h"
 #include "gui/schedule_window.h"
 #include "gui/widget_mirror.h"
-#include "link/diag_table.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/diag_menu.h"
 
 namespace osd::gui {
 
@@ -62,7 +62,7 @@ const Entry kFileEntries[] = {
      [](App& a) { a.download().downloadToRam(); }},
     {"mnu_ImageToEEPROM", "Download OSD Image to EEPROM",
      [](App& a) { a.download().downloadToRam(); }},
-    {"mnu_Erase", "&Erase Image in EEPROM", [](App& a) { a.dispatcher().erase(); }},
+    {"mnu_Erase", "&Erase Image in EEPROM", [](App& a) { a.download().erase(); }},
     {"mnuSaveCurrentSettings", "Save Current &Settings in RU7 NVRAM",
      [](App& a) { a.video().saveCurrentSettings(); }},
     {"mnuSaveLogoinNVRAM", "Save &Logo in NVRAM", [](App& a) { a.download().saveLogoInNvram(); }},
@@ -73,10 +73,11 @@ const Entry kFileEntries[] = {
 };
 
 const Entry kNodeEntries[] = {
-    {"mnuWakeUpNode", "Wake-Up &Node", [](App& a) { a.dispatcher().wakeCurrent(); }},
-    {"mnuWakeUpAllNodes", "Wake-Up &All Nodes", [](App& a) { a.dispatcher().wakeAll(); }},
-    {"mnuAllNodesSleep", "Put Node to &Sleep", [](App& a) { a.dispatcher().sleep(); }},
-    {"mnuSetIDtoCurrentNode", "Change Node &ID", [](App& a) { a.diag().run(12); }},
+    {"mnuWakeUpNode", "Wake-Up &Node", [](App& a) { a.port().wakeNode(); }},
+    {"mnuWakeUpAllNodes", "Wake-Up &All Nodes", [](App& a) { a.port().wakeAllNodes(); }},
+    {"mnuAllNodesSleep", "Put Node to &Sleep", [](App& a) { a.port().sleepNodes(); }},
+    {"mnuSetIDtoCurrentNode", "Change Node &ID",
+     [](App& a) { a.diag().run(DiagEntry::ChangeIdNum); }},
 };
 
 const Entry kZoomEntries[] = {
@@ -103,7 +104,7 @@ const Entry kScheduleEntries[] = {
 const Entry kHelpEntries[] = {
     {"mnuManual", "&Manual", [](App& a) { a.menus().openManual(); }},
     {"mnuAbout", "&About", [](App& a) { a.menus().about(); }},
-    {"mnuCopyright", "&Sigilon Copyright", [](App& a) { a.dispatcher().copyrightQuery(); }},
+    {"mnuCopyright", "&Sigilon Copyright", [](App& a) { a.port().askCopyright(); }},
     {"mnuDiagTools", "&Diagnostic Tools", [](App& a) { a.menus().toggleDiagTools(); }},
 };
 
@@ -121,6 +122,11 @@ QString nameOf(const std::string& base, int index) {
 
 QString q(const char* text) {
   return QString::fromUtf8(text);
+}
+
+// The object name of a "Diag" menu entry: its place in the menu.
+std::string diagEntryName(DiagEntry entry) {
+  return "mnuDiagSub(" + std::to_string(diagPlace(entry)) + ")";
 }
 
 // A one-line label whose text never widens the window: a long text is cut short at its end.
@@ -210,7 +216,6 @@ MainWindow::~MainWindow() {
   app_.port().onChange(nullptr);
   app_.logos().onChange(nullptr);
   app_.menus().onChange(nullptr);
-  app_.download().onChange(nullptr);
   app_.video().onChange(nullptr);
   app_.placement().onChange(nullptr);
   app_.schedule().onChange(nullptr);
@@ -339,10 +344,10 @@ void MainWindow::buildOptionMenus() {
   }
 
   QMenu* diag = addMenu("mnuDiag", "&Diag");
-  for (int i = 0; i < kDiagEntryCount; ++i) {
-    QAction* a = addEntry(diag, "mnuDiagSub(" + std::to_string(i) + ")", q(diagEntry(i)->caption));
-    a->setCheckable(i == 23);
-    connect(a, &QAction::triggered, this, [this, i] { app_.diag().run(i); });
+  for (const DiagEntry entry : diagEntries()) {
+    QAction* a = addEntry(diag, diagEntryName(entry), q(diagRow(entry).caption));
+    a->setCheckable(entry == DiagEntry::ShowDialog);
+    connect(a, &QAction::triggered, this, [this, entry] { app_.diag().run(entry); });
   }
 }
 
@@ -717,7 +722,6 @@ void MainWindow::bindAreas() {
   app_.port().onChange([this] { showPort(); });
   app_.logos().onChange([this] { showLogos(); });
   app_.menus().onChange([this] { showMenus(); });
-  app_.download().onChange([this] { showMenus(); });
   app_.video().onChange([this] { showVideo(); });
   app_.placement().onChange([this] { showPlacement(); });
   app_.schedule().onChange([this] { showSchedule(); });
@@ -789,7 +793,7 @@ void MainWindow::showPort() {
   showText(label("lblDiagSend"), v.sent);
   showText(label("lblSCount"), v.sentCount);
   showText(label("lblCurrentTime"), v.clock);
-  setChecked("mnuDiagSub(23)", v.replyShown);  // "Show Dialog"
+  setChecked(diagEntryName(DiagEntry::ShowDialog), v.replyShown);
   if (replyArea_ && replyArea_->isHidden() == v.replyShown) {
     replyArea_->setVisible(v.replyShown);
     if (isVisible() && !isMaximized()) QTimer::singleShot(0, this, [this]() { adjustSize(); });
@@ -846,18 +850,16 @@ void MainWindow::showSlot(int i) {
 
 void MainWindow::showMenus() {
   const MenusView& v = app_.menus().view();
-  const DownloadView& d = app_.download().view();
-  setEntry("mnuDownloadLogotoRam", v.download.shown,
-           v.download.enabled && !d.running && !d.starting);
-  setEntry("mnu_ImageToEEPROM", v.toEeprom.shown, v.toEeprom.enabled && !d.running && !d.erasing);
+  setEntry("mnuDownloadLogotoRam", v.download.shown, v.download.enabled);
+  setEntry("mnu_ImageToEEPROM", v.toEeprom.shown, v.toEeprom.enabled);
   setEntry("mnu_Erase", v.erase.shown, v.erase.enabled);
   setEntry("mnuSaveCurrentSettings", v.saveSettings.shown, v.saveSettings.enabled);
   setEntry("mnuSaveLogoinNVRAM", v.saveLogo.shown, v.saveLogo.enabled);
   setEntry("mnuSaveVideoContolData", v.sendSetup.shown, v.sendSetup.enabled);
   setEntry("mnuSaveLogoDisk", v.saveToDisk.shown, v.saveToDisk.enabled);
   setEntry("mnuUpLoadLogo", v.upload.shown, v.upload.enabled);
-  setEntry("mnuDiagSub(8)", true, !d.running);         // "Send Logo"
-  portSearch_->setEnabled(!d.running && !d.starting);  // a search would wake the nodes
+  setEntry(diagEntryName(DiagEntry::SendLogo), true, v.sendLogo);
+  portSearch_->setEnabled(v.portSearch);
   setChecked("mnuShowMode(0)", v.showIntensity);
   setChecked("mnuShowMode(1)", v.showMix);
   setChecked("mnuShowMode(2)", v.showFade);
@@ -917,7 +919,7 @@ void MainWindow::showSchedule() {
   }
 }
 
-void MainWindow::setEntry(const char* name, bool shown, bool enabled) {
+void MainWindow::setEntry(const std::string& name, bool shown, bool enabled) {
   QAction* a = action(name);
   a->setVisible(shown);
   a->setEnabled(enabled);
@@ -1064,7 +1066,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::MouseButtonRelease && edit == node_) {
       // A click on the node field asks for the node's new ID ("Change ID Num").
       if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        QTimer::singleShot(0, this, [this]() { app_.diag().run(12); });
+        QTimer::singleShot(0, this, [this]() { app_.diag().run(DiagEntry::ChangeIdNum); });
       }
     }
   } else if ((watched == errorPanel_ || watched == errorText_) &&
@@ -1095,7 +1097,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
     app_.shutdown();
-    app_.link().closeAtExit();
   }
   event->accept();
 }

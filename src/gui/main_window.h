@@ -96,7 +96,7 @@ class MainWindow : public QMainWindow {
   void updateLargeView();
   void fitErrorPanel();
   void showAbout(AboutWindow& about, bool modal);
-  void setEntry(const char* name, bool shown, bool enabled);
+  void setEntry(const std::string& name, bool shown, bool enabled);
   void setChecked(const std::string& name, bool checked);
 
   App& app_;

@@ -42,6 +42,10 @@ App::App(Platform& platform)
   link_.line().onAwakeChanged = [this](const Awake& awake) { status_.showAwake(awakeText(awake)); };
   video_.reloadRecent = [this] { logo_.openRecent(0); };
   download_.exitWindow = [this] { menus_.exit(); };
+  download_.lineUseChanged = [this] {
+    const DownloadView& line = download_.view();
+    menus_.lineUse({line.lineHeld, line.starting, line.erasing});
+  };
   video_.reportThrough(download_);
   logo_.reportThrough(download_);
   schedule_.openAbout = [this] { menus_.openAbout(true, true); };
@@ -126,10 +130,7 @@ void App::shutdown() {
   schedule_.closeEditor();
   menus_.closeAbout();
   logo_.clearPictures();
-  if (pf_.port.isOpen()) {
-    pf_.port.setModemLines(false, false);
-    pf_.port.close();
-  }
+  link_.closeAtExit();
 }
 
 }  // namespace osd

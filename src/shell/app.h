@@ -3,13 +3,15 @@
 // shut-down in their order. Every operation the operator can ask for is an operation of an
 // area presenter; the Qt window binds its widgets to them and mirrors their view states.
 //
-//   port()       Com menu, port field, title, node field, reply area, clock
-//   logos()      slot options, previews, large view, recent files, read-back
+//   port()       Com menu, the nodes' wake-up and sleep, port field, title, node field, reply
+//                area, the copyright request, clock
+//   logos()      slot options, previews, large view, recent files, read-back, picture import
 //   placement()  dragging and typed positions
 //   download()   erase, download, what the line carries
 //   video()      video standard, pixel format, the video data files
 //   schedule()   the schedule runner and its editor
-//   menus()      option menus, model, outside programs, about window and splash
+//   menus()      option menus and which entries are on, model, outside programs, about
+//                window and splash
 //   diag()       the "Diag" menu
 //   statusLine() status line, error panel, progress bar, input window
 #pragma once
@@ -62,12 +64,15 @@ class App {
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
+  // The window works on the area presenters alone. Used by the scan flow until it has its
+  // presenter (and by the tests, which look into the components):
   Platform& platform() { return pf_; }
   Workbench& bench() { return bench_; }
-  NodeChoices& choices() { return choices_; }
   LinkService& link() { return link_; }
   Dispatcher& dispatcher() { return dispatcher_; }
   NodeSession& session() { return session_; }
+  // The run's node choices, for the tests.
+  NodeChoices& choices() { return choices_; }
 
   StatusPresenter& statusLine() { return status_; }
   PortPresenter& port() { return port_; }

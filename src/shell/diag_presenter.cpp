@@ -1,10 +1,8 @@
 #include "shell/diag_presenter.h"
 
 #include <exception>
-#include <optional>
 #include <string>
 
-#include "link/diag_table.h"
 #include "settings/setting_rules.h"
 
 namespace osd {
@@ -18,19 +16,18 @@ DiagPresenter::DiagPresenter(Dispatcher& dispatcher, NodeSession& session, NodeC
       prefs_(prefs),
       links_(std::move(links)) {}
 
-void DiagPresenter::run(int index) {
-  const std::optional<DiagEntry> entry = diagEntry(index);
-  if (!entry) return;
+void DiagPresenter::run(DiagEntry entry) {
+  const DiagRow& row = diagRow(entry);
   try {
     std::string answer;
-    if (entry->value != DiagValue::None) {
+    if (row.value != DiagValue::None) {
       // An empty answer (or a window closed without Enter) ends the click.
-      answer = status_.ask(diagPrompt(*entry, choices_.model()));
+      answer = status_.ask(diagPrompt(row, choices_.model()));
       if (answer.empty()) return;
     }
     const std::string argument =
-        diagArgument(entry->value, answer, choices_.model(), choices_.colourNode());
-    switch (entry->extra) {
+        diagArgument(row.value, answer, choices_.model(), choices_.colourNode());
+    switch (row.extra) {
       case DiagExtra::SendLogo:  // the whole download, not the bare "ALD"
         status_.status("");
         links_.download();
@@ -63,8 +60,8 @@ void DiagPresenter::run(int index) {
       case DiagExtra::ClearLastSent:
         break;
     }
-    dispatcher_.run(entry->command, argument);
-    if (entry->extra == DiagExtra::ClearLastSent) dispatcher_.run(Command::ClearLastSent);
+    dispatcher_.run(row.command, argument);
+    if (row.extra == DiagExtra::ClearLastSent) dispatcher_.run(Command::ClearLastSent);
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::LogoMenu);
   }

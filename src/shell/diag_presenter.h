@@ -8,6 +8,7 @@
 #include "link/dispatcher.h"
 #include "link/node_session.h"
 #include "settings/node_choices.h"
+#include "shell/diag_menu.h"
 #include "shell/status_presenter.h"
 
 namespace osd {
@@ -25,8 +26,8 @@ class DiagPresenter {
   DiagPresenter(Dispatcher& dispatcher, NodeSession& session, NodeChoices& choices,
                 StatusPresenter& status, Preferences& prefs, Links links);
 
-  // Entry `index` of the menu (0..27); other numbers do nothing.
-  void run(int index);
+  // An entry of the menu.
+  void run(DiagEntry entry);
 
  private:
   Dispatcher& dispatcher_;

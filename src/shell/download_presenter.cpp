@@ -29,6 +29,11 @@ DownloadPresenter::DownloadPresenter(Dispatcher& dispatcher, LinkService& link,
       logos_(logos),
       videoData_(videoData) {}
 
+void DownloadPresenter::markLine(bool DownloadView::*mark, bool on) {
+  (*update()).*mark = on;
+  if (lineUseChanged) lineUseChanged();
+}
+
 std::string DownloadPresenter::lineRefusal() const {
   const Awake& awake = link_.line().awake();
   if (awake.kind == Awake::Kind::None) {
@@ -50,15 +55,15 @@ bool DownloadPresenter::lineReady() {
 void DownloadPresenter::downloadToRam() {
   // One download at a time: a start from inside the erase wait or a running download is
   // refused.
-  if (view().running || view().starting) return;
+  if (view().lineHeld || view().starting) return;
   if (!lineReady()) return;
-  if (!dialogs_.confirm("Notice",
-                        "This will write the new Image data to the EEPROM.\n" +
-                            targetText(link_.line().awake()),
-                        Dialogs::Preset::Cancel)) {
+  if (!dialogs_.confirm(
+          "Notice",
+          "This will write the new Image data to the EEPROM.\n" + targetText(link_.line().awake()),
+          Dialogs::Preset::Cancel)) {
     return;
   }
-  update()->starting = true;
+  markLine(&DownloadView::starting, true);
   started_ = loop_.monotonicSeconds();
   // The erase wait is ten seconds of the bar's way, weighed as bytes at the line's speed.
   const double eraseBytes = kLineBytesPerSecond * 10;
@@ -81,20 +86,20 @@ void DownloadPresenter::downloadToRam() {
     if (!erased.ok && !stopped) throw Failure(erased.message);
     status_.status("");
     if (stopped) {
-      update()->starting = false;
+      markLine(&DownloadView::starting, false);
       bar_ = false;
       reportStopped(0, plannedStream());
       closeIfAsked();
       return;
     }
   } catch (const std::exception& e) {
-    update()->starting = false;
+    markLine(&DownloadView::starting, false);
     bar_ = false;
     status_.progressShown(false);
     status_.error(e.what(), ErrorAt::DownloadToRam);
     return;
   }
-  update()->starting = false;
+  markLine(&DownloadView::starting, false);
   run();
 }
 
@@ -140,7 +145,7 @@ void DownloadPresenter::send(bool targetFirst) {
   // When the command began, for the completion message (the erase wait included).
   const double commandStart = std::exchange(started_, -1.0);
   if (dispatcher_.guarded()) return;
-  if (view().running) return;  // a second start from inside a running download
+  if (view().lineHeld) return;  // a second start from inside a running download
   holdLine(true);
   status_.dismissResult();  // the last download's result gives way to this one
   int slot = 0;
@@ -199,7 +204,7 @@ int64_t DownloadPresenter::plannedStream() const {
 }
 
 bool DownloadPresenter::closeRequested(CloseBy by) {
-  if (!view().running && !view().starting) return true;
+  if (!view().lineHeld && !view().starting) return true;
   if (stopRequested_) return false;  // already stopping: the window closes when it has
   if (cancelScan_) {
     cancelScan_();
@@ -215,7 +220,7 @@ bool DownloadPresenter::closeRequested(CloseBy by) {
     };
     if (!dialogs_.confirm("Notice", question(), Dialogs::Preset::Cancel, question)) return false;
     // The download may have ended while the question was open.
-    if (!view().running && !view().starting) return true;
+    if (!view().lineHeld && !view().starting) return true;
   }
   stopRequested_ = true;
   closeWhenStopped_ = true;
@@ -224,7 +229,7 @@ bool DownloadPresenter::closeRequested(CloseBy by) {
 
 Handover DownloadPresenter::handoverAnswer() const {
   if (cancelScan_) return Handover::ScanRunning;
-  if (view().running || view().starting) return Handover::DownloadRunning;
+  if (view().lineHeld || view().starting) return Handover::DownloadRunning;
   return Handover::Closed;
 }
 
@@ -272,7 +277,7 @@ DownloadHooks DownloadPresenter::hooks() {
 }
 
 void DownloadPresenter::tick() {
-  if (view().running) followLine();
+  if (view().lineHeld) followLine();
 }
 
 // ---------------------------------------------------------------- the job's reports

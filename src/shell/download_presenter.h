@@ -29,9 +29,9 @@ namespace osd {
 enum class CloseBy { Operator, Signal };
 
 struct DownloadView {
-  bool running = false;   // a download runs: the commands that start one are off
-  bool starting = false;  // the erase before it is on its way
-  bool erasing = false;   // the node erases its image memory: "to EEPROM" is off
+  bool lineHeld = false;  // a download or a scan of the line runs: nothing else goes on it
+  bool starting = false;  // the erase before a download is on its way
+  bool erasing = false;   // the node erases its image memory
 };
 
 class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
@@ -45,13 +45,17 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   // The download itself, of the selected slot (1..4).
   void run();
   void saveLogoInNvram() { dispatcher_.saveLogo(); }
+  // "Erase Image in EEPROM": asks, then "QXE" and "ACM".
+  void erase() { dispatcher_.erase(); }
   // The job's waits and the erase wait, on the window's timers (a fleet download uses them too).
   DownloadHooks hooks();
 
   // Held while a download or a scan of the line runs.
-  bool lineHeld() const { return view().running; }
-  void holdLine(bool on) { update()->running = on; }
-  void eraseStarted(bool on) { update()->erasing = on; }
+  bool lineHeld() const { return view().lineHeld; }
+  void holdLine(bool on) { markLine(&DownloadView::lineHeld, on); }
+  void eraseStarted(bool on) { markLine(&DownloadView::erasing, on); }
+  // Told after every change of the line's use (given by the main presenter).
+  std::function<void()> lineUseChanged;
   // One main tick: the figures of the line while a download runs.
   void tick();
 
@@ -93,6 +97,8 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   void download(const DownloadProgress& report) override;
 
  private:
+  // Sets one of the view's marks of the line's use and tells lineUseChanged.
+  void markLine(bool DownloadView::*mark, bool on);
   // Why the download cannot start (an empty text when it can); 0 in `slot` when none.
   bool readyToSend(int& slot);
   // Why no download can go to the line now: no node awake, or a memory the program does not

@@ -157,6 +157,20 @@ std::string LogoPresenter::selectedLogoPath() const {
   return s >= 0 && s < LogoSlots::kCount ? logos_.path[static_cast<size_t>(s)] : std::string();
 }
 
+std::string LogoPresenter::askPicture(const std::string& filter) {
+  return dialogs_.openFileName(selectedLogoPath(), filter);
+}
+
+PictureImport LogoPresenter::pictureImport() {
+  return {
+      choices_.format().value_or(PixelFormat::YCbCr), choices_.transparent(),
+      session_.largeMemory(),
+      [this](const std::string& file) {
+        return dialogs_.confirm("Import Picture", file + " already exists.\r\nReplace it?");
+      },
+      [this](const std::string& offered) { return dialogs_.saveFileName(offered, kBmpFilter); }};
+}
+
 bool LogoPresenter::loadIntoMenuSlot(std::string file, const std::string& title) {
   chooseMenuSlot();
   if (logos_.selected == 0) return false;

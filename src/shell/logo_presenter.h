@@ -52,6 +52,18 @@ struct NodeViewPicture {
   std::vector<uint32_t> argb;  // top row first; 0x00000000 where the node shows video
 };
 
+// What "Import Picture" takes from the logo area: the node's settings that decide what the node
+// shows, and the operator's answers when the bitmap's file exists.
+struct PictureImport {
+  PixelFormat format = PixelFormat::YCbCr;
+  int transparent = 255;
+  bool largeMemory = false;
+  // Whether to replace the existing `file` (asked).
+  std::function<bool(const std::string& file)> mayReplace;
+  // Another name for the bitmap from the file window ("" when cancelled).
+  std::function<std::string(const std::string& offered)> otherName;
+};
+
 class LogoPresenter : public ViewState<LogoView> {
  public:
   // What the logo area needs of the others.
@@ -82,6 +94,12 @@ class LogoPresenter : public ViewState<LogoView> {
   // Start-up: the slot's stored bitmap is shown in its preview.
   void restoreSlotFile(int slot, const std::string& file);
   std::string selectedLogoPath() const;
+  // "Import Picture" (the window converts the picture, into the data folder's "Images"): the
+  // picture asked for in the file window beside the selected logo ("" when none was chosen),
+  // and what the import takes from this area. The bitmap written is loaded by
+  // loadIntoMenuSlot.
+  std::string askPicture(const std::string& filter);
+  PictureImport pictureImport();
 
   // ---- The slot choice ----
   void chooseSlot(int slot);      // a slot option

@@ -39,11 +39,13 @@ MenusPresenter::~MenusPresenter() = default;
 void MenusPresenter::restoreCommands() {
   auto v = update();
   v->saveToDisk.shown = false;
-  for (MenuEntry* e :
-       {&v->download, &v->saveSettings, &v->saveLogo, &v->upload, &v->sendSetup, &v->erase}) {
+  for (MenuEntry* e : {&v->saveSettings, &v->saveLogo, &v->upload, &v->sendSetup, &v->erase}) {
     e->enabled = false;
   }
-  v->toEeprom = {true, true};
+  nodeDownload_ = false;
+  nodeToEeprom_ = true;
+  v->toEeprom.shown = true;
+  followLine(*v);
 }
 
 void MenusPresenter::restoreShowModes() {
@@ -92,9 +94,11 @@ void MenusPresenter::restoreSmpte() {
 
 void MenusPresenter::nodeMenusEnabled(bool enabled) {
   auto v = update();
-  for (MenuEntry* e : {&v->download, &v->saveSettings, &v->saveLogo, &v->upload, &v->sendSetup}) {
+  for (MenuEntry* e : {&v->saveSettings, &v->saveLogo, &v->upload, &v->sendSetup}) {
     e->enabled = enabled;
   }
+  nodeDownload_ = enabled;
+  followLine(*v);
 }
 
 void MenusPresenter::graphicsNode() {
@@ -106,7 +110,22 @@ void MenusPresenter::graphicsNode() {
 }
 
 void MenusPresenter::eraseStarted(bool on) {
-  update()->toEeprom = {true, !on};
+  auto v = update();
+  v->toEeprom.shown = true;
+  nodeToEeprom_ = !on;
+  followLine(*v);
+}
+
+void MenusPresenter::lineUse(LineUse use) {
+  line_ = use;
+  followLine(*update());
+}
+
+void MenusPresenter::followLine(MenusView& v) const {
+  v.download.enabled = nodeDownload_ && !line_.held && !line_.starting;
+  v.toEeprom.enabled = nodeToEeprom_ && !line_.held && !line_.erasing;
+  v.sendLogo = !line_.held;
+  v.portSearch = !line_.held && !line_.starting;
 }
 
 // ---------------------------------------------------------------- options

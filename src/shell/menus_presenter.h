@@ -22,14 +22,24 @@ struct MenuEntry {
 };
 
 struct MenusView {
-  // The File menu.
+  // The File menu. "Download Image to RAM" and "to EEPROM" are off while the line is in use
+  // too (see LineUse).
   MenuEntry download, toEeprom, erase, saveSettings, saveLogo, sendSetup, saveToDisk, upload;
+  bool sendLogo = true;    // the "Diag" menu's "Send Logo": off while the line is held
+  bool portSearch = true;  // the Com menu's search: it would wake the nodes under a download
   bool showIntensity = false, showMix = false, showFade = false;
   std::string transparentCaption = "Tranparent Value";
   bool smpte = false;      // the colour bars behind the screen
   bool diagTools = false;  // the "Diag" menu is offered
   bool panelLock = false;
   int model = -1;  // the model menu's checked entry (0: "AutoSelect"; -1: none)
+};
+
+// How the line is in use, as the download area has it.
+struct LineUse {
+  bool held = false;      // a download or a scan of the line holds it
+  bool starting = false;  // the erase before a download is on its way
+  bool erasing = false;   // the node erases its image memory for a download
 };
 
 class MenusPresenter : public ViewState<MenusView> {
@@ -70,6 +80,8 @@ class MenusPresenter : public ViewState<MenusView> {
   // A graphics node answered: it takes no settings or uploads, and can be erased.
   void graphicsNode();
   void eraseStarted(bool on);
+  // The line's use changed: the entries that would start a download or a port search follow.
+  void lineUse(LineUse use);
 
   // 0..2: the show modes; 3: the transparency value, asked for.
   void showMode(int index);
@@ -101,7 +113,13 @@ class MenusPresenter : public ViewState<MenusView> {
   EventLoop& loop_;
   std::string programDir_;
   Links links_;
+  // The entries' states from the line's use and what the node allows.
+  void followLine(MenusView& v) const;
+
   WindowActions window_;
+  bool nodeDownload_ = true;  // the node answers: a download may start
+  bool nodeToEeprom_ = true;  // the node erases nothing
+  LineUse line_;
   std::unique_ptr<AboutWindow> about_;
   bool splashShown_ = false;
 };

@@ -62,6 +62,14 @@ class PortPresenter : public ViewState<PortView> {
   // A simulated node started with the program is on `number` for this run only.
   void useSimulatedPort(int number) { simulatedPort_ = number; }
 
+  // The Node menu: "Wake-Up Node" (the node in the node field for a graphics node, else all),
+  // "Wake-Up All Nodes" and "Put Node to Sleep"; each sets the operator's wake choice.
+  void wakeNode() { dispatcher_.wakeCurrent(); }
+  void wakeAllNodes() { dispatcher_.wakeAll(); }
+  void sleepNodes() { dispatcher_.sleep(); }
+  // "Sigilon Copyright": asks the node for its copyright text, shown as every answer is.
+  void askCopyright() { dispatcher_.copyrightQuery(); }
+
   void setNodeId(const std::string& text);
   void useNode(int id) { setNodeId(std::to_string(id)); }
   void showReply(bool shown) { update()->replyShown = shown; }

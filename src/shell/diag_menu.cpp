@@ -1,5 +1,5 @@
 // The diagnostic menu's entries and the encodings of their answers.
-#include "link/diag_table.h"
+#include "shell/diag_menu.h"
 
 #include <array>
 
@@ -13,8 +13,8 @@ using C = Command;
 using V = DiagValue;
 using X = DiagExtra;
 
-// Entry n issues command n; its caption is the menu entry's.
-constexpr std::array<DiagEntry, kDiagEntryCount> kEntries = {{
+// In the menu's order: the entry in place n issues command n.
+constexpr std::array<DiagRow, kDiagEntryCount> kRows = {{
     {"Toggle TAKE", C::TakeToggle, "", V::None, X::None},
     {"TAKE OFF", C::TakeOff, "", V::None, X::None},
     {"TAKE ON", C::TakeOn, "", V::None, X::None},
@@ -46,6 +46,15 @@ constexpr std::array<DiagEntry, kDiagEntryCount> kEntries = {{
     {"Chroma", C::Chroma, "Enter a Chroma Percent (0-99)", V::Byte99, X::None},
     {"Misc", C::Raw, "Enter Command", V::Text, X::None},
 }};
+
+// Each entry issues the command of its place in the menu.
+constexpr bool rowsInPlace() {
+  for (size_t i = 0; i < kRows.size(); ++i) {
+    if (static_cast<size_t>(kRows[i].command) != i) return false;
+  }
+  return true;
+}
+static_assert(rowsInPlace());
 
 // The whole number at the start of an answer, limited to lo..hi.
 int answerNumber(const std::string& answer, int lo, int hi) {
@@ -87,14 +96,22 @@ int highestLogo(int model) {
 
 }  // namespace
 
-std::optional<DiagEntry> diagEntry(int index) {
-  if (index < 0 || index >= static_cast<int>(kEntries.size())) return std::nullopt;
-  return kEntries[static_cast<size_t>(index)];
+const std::array<DiagEntry, kDiagEntryCount>& diagEntries() {
+  static const std::array<DiagEntry, kDiagEntryCount> entries = [] {
+    std::array<DiagEntry, kDiagEntryCount> all{};
+    for (int i = 0; i < kDiagEntryCount; ++i) all[static_cast<size_t>(i)] = DiagEntry{i};
+    return all;
+  }();
+  return entries;
 }
 
-std::string diagPrompt(const DiagEntry& entry, int model) {
-  std::string prompt = entry.prompt;
-  if (entry.value == DiagValue::Logo) prompt += std::to_string(highestLogo(model)) + ")";
+const DiagRow& diagRow(DiagEntry entry) {
+  return kRows.at(static_cast<size_t>(diagPlace(entry)));
+}
+
+std::string diagPrompt(const DiagRow& row, int model) {
+  std::string prompt = row.prompt;
+  if (row.value == DiagValue::Logo) prompt += std::to_string(highestLogo(model)) + ")";
   return prompt;
 }
 

@@ -1,13 +1,56 @@
-// The diagnostic menu's entries: for each entry number its caption, the command it issues, the
-// question it asks and how the answer becomes the command's argument.
+// The "Diag" menu's entries: for each entry its caption, the command it issues, the question
+// it asks and how the answer becomes the command's argument.
 #pragma once
 
-#include <optional>
+#include <array>
 #include <string>
 
 #include "link/dispatcher.h"
 
 namespace osd {
+
+// The menu's entries in the menu's order, named as their captions read; the value is the
+// entry's place in the menu.
+enum class DiagEntry : int {
+  ToggleTake,
+  TakeOff,
+  TakeOn,
+  FadeRate,
+  MixLevel,
+  IreLevel,
+  HorizPosn,
+  VertPosn,
+  SendLogo,
+  SaveSettingsToEeprom,
+  SaveLogoToEeprom,
+  BlinkTest,
+  ChangeIdNum,
+  SetTimeOn,
+  SetTimeOff,
+  WakeupNode,
+  SleepNode,
+  RetreiveSettings,
+  SelectLogo,
+  RetreiveLogo,
+  FactoryReset,
+  SetModel,
+  RetreiveCopyright,
+  ShowDialog,
+  ReadConfiguration,
+  EnterPassword,
+  Chroma,
+  Misc,
+};
+
+constexpr int kDiagEntryCount = 28;
+
+// The entry's place in the menu, 0 .. kDiagEntryCount - 1.
+constexpr int diagPlace(DiagEntry entry) {
+  return static_cast<int>(entry);
+}
+
+// Every entry, in the menu's order.
+const std::array<DiagEntry, kDiagEntryCount>& diagEntries();
 
 // How an answer becomes the argument.
 enum class DiagValue {
@@ -36,22 +79,19 @@ enum class DiagExtra {
   ClearLastSent,      // the last-sent text is wiped afterwards
 };
 
-struct DiagEntry {
+// One entry of the menu.
+struct DiagRow {
   const char* caption;  // the menu entry
-  Command command;
-  const char* prompt;  // "" when the entry asks nothing; Logo prompts end in the model
+  Command command;      // the dispatcher's command it issues
+  const char* prompt;   // "" when the entry asks nothing; Logo prompts end in the model
   DiagValue value;
   DiagExtra extra;
 };
 
-// The menu's entries are numbered 0 .. kDiagEntryCount - 1.
-constexpr int kDiagEntryCount = 28;
-
-// The entry with that number; nothing for other numbers.
-std::optional<DiagEntry> diagEntry(int index);
+const DiagRow& diagRow(DiagEntry entry);
 
 // The question of an entry, for a logo generator of `model`.
-std::string diagPrompt(const DiagEntry& entry, int model);
+std::string diagPrompt(const DiagRow& row, int model);
 
 // The argument for `answer`.
 std::string diagArgument(DiagValue value, const std::string& answer, int model, bool colorNode);
