@@ -85,7 +85,10 @@ TEST_F(DiagTest, EntriesWithoutAQuestion) {
   app.statusLine().status("old");
   EXPECT_EQ(run(22), (W{"ARC", "\x88"}));
   EXPECT_EQ(app.statusLine().view().status, "");
+  h.dialogs.confirmAnswers = {false};
+  EXPECT_EQ(run(20), W{});  // the erase question's Cancel
   EXPECT_EQ(run(20), (W{"QXE", "ACM"}));
+  EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
   EXPECT_FALSE(app.session().readBackPending());  // no read-back follows an erase
   EXPECT_EQ(run(19), W{"ARM"});
   EXPECT_TRUE(app.session().readBackPending());

@@ -63,8 +63,13 @@ void DiagPresenter::run(int index) {
       case DiagExtra::ClearLastSent:
         break;
     }
+    if (entry->command == Command::FactoryReset) {  // asked first, as from the File menu
+      links_.eraseImage();
+      return;
+    }
     dispatcher_.run(entry->command, argument);
-    if (entry->extra == DiagExtra::ClearLastSent) dispatcher_.run(Command::ClearLastSent);
+    // Not while refusing: a refused entry leaves the screen as it was.
+    if (entry->extra == DiagExtra::ClearLastSent && !dispatcher_.refusing()) links_.clearSent();
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::LogoMenu);
   }

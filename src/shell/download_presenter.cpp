@@ -16,18 +16,17 @@ constexpr int kEraseTicks = 100;                                 // of tmr10sec,
 
 DownloadPresenter::DownloadPresenter(Dispatcher& dispatcher, LinkService& link,
                                      NodeSession& session, EventLoop& loop, Dialogs& dialogs,
-                                     StatusPresenter& status, LogoPresenter& logo,
-                                     VideoPresenter& video, LogoSlots& logos, VideoData& videoData)
+                                     StatusPresenter& status, LogoSlots& logos,
+                                     VideoData& videoData, Links links)
     : dispatcher_(dispatcher),
       link_(link),
       session_(session),
       loop_(loop),
       dialogs_(dialogs),
       status_(status),
-      logo_(logo),
-      video_(video),
       logos_(logos),
-      videoData_(videoData) {}
+      videoData_(videoData),
+      links_(std::move(links)) {}
 
 std::string DownloadPresenter::lineRefusal() const {
   const Awake& awake = link_.line().awake();
@@ -47,15 +46,25 @@ bool DownloadPresenter::lineReady() {
   return false;
 }
 
+void DownloadPresenter::eraseImage() {
+  // Asked inside the command, so nothing else goes on the line while the operator decides.
+  dispatcher_.erase([this] {
+    return dialogs_.confirm("EEPROM ERASE: Notice!",
+                            "This will erase the entire EEPROM. This cannot be reversed.\r\n"
+                            "Erase takes about 10 seconds to complete.",
+                            Dialogs::Preset::Cancel);
+  });
+}
+
 void DownloadPresenter::downloadToRam() {
   // One download at a time: a start from inside the erase wait or a running download is
   // refused.
   if (view().running || view().starting) return;
   if (!lineReady()) return;
-  if (!dialogs_.confirm("Notice",
-                        "This will write the new Image data to the EEPROM.\n" +
-                            targetText(link_.line().awake()),
-                        Dialogs::Preset::Cancel)) {
+  if (!dialogs_.confirm(
+          "Notice",
+          "This will write the new Image data to the EEPROM.\n" + targetText(link_.line().awake()),
+          Dialogs::Preset::Cancel)) {
     return;
   }
   update()->starting = true;
@@ -162,12 +171,12 @@ void DownloadPresenter::send(bool targetFirst) {
   DownloadSource source;
   source.encode = [this, slot](std::vector<int>& pixels) -> std::string {
     // A logo that was not read completely is not sent.
-    if (logo_.encodeLogo(slot, pixels)) return {};
+    if (links_.encodeLogo(slot, pixels)) return {};
     return "The logo of slot " + std::to_string(slot) + " could not be read from " +
            logos_.file[static_cast<size_t>(slot)] + "; the download was stopped.";
   };
   source.setupBlock = [this]() -> const video::SetupBlock& {
-    video_.buildSetupBlock();
+    links_.buildSetupBlock();
     return videoData_.block();
   };
   LineSink sink(dispatcher_, link_);
@@ -257,7 +266,7 @@ void DownloadPresenter::waitLineQuiet() {
 void DownloadPresenter::closeIfAsked() {
   stopRequested_ = false;
   if (!std::exchange(closeWhenStopped_, false)) return;
-  if (exitWindow) exitWindow();
+  if (links_.exitWindow) links_.exitWindow();
 }
 
 DownloadHooks DownloadPresenter::hooks() {

@@ -377,7 +377,7 @@ void ScheduleEditor::showHelp() {
 }
 
 void ScheduleEditor::showAbout() {
-  if (schedule_.openAbout) schedule_.openAbout();  // modal over the editor
+  schedule_.openAbout();  // modal over the editor
 }
 
 void ScheduleEditor::timerTick() {
