@@ -51,7 +51,7 @@ std::string oneLine(const std::string& answer) {
 
 }  // namespace
 
-std::string graphicsNodeTitle(const std::string& digits) {
+std::string sizeAnswerText(const std::string& digits) {
   return "QX3/QX7 -" + digits + "K Grapics Node Detected";
 }
 

@@ -145,7 +145,7 @@ void PortPresenter::showAnswer(int replyCount, const std::string& line) {
 void PortPresenter::nodeAnswered(const std::string& digits, int memorySize) {
   {
     auto v = update();
-    v->title = graphicsNodeTitle(digits);
+    v->title = sizeAnswerText(digits);
     v->memory = imagePixelsText(memorySize);
   }
   if (std::exchange(searchTicks_, 0) > 0 && status_.view().status == searchText())
