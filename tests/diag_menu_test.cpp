@@ -99,7 +99,10 @@ TEST_F(DiagTest, EntriesWithoutAQuestion) {
   app.statusLine().status("old");
   EXPECT_EQ(run(E::RetreiveCopyright), (W{"ARC", "\x88"}));
   EXPECT_EQ(app.statusLine().view().status, "");
+  h.dialogs.confirmAnswers = {false};
+  EXPECT_EQ(run(E::FactoryReset), W{});  // the erase question's Cancel
   EXPECT_EQ(run(E::FactoryReset), (W{"QXE", "ACM"}));
+  EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
   EXPECT_FALSE(app.session().readBackPending());  // no read-back follows an erase
   EXPECT_EQ(run(E::RetreiveLogo), W{"ARM"});
   EXPECT_TRUE(app.session().readBackPending());

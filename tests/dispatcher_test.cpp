@@ -1,5 +1,5 @@
-// The dispatcher: the exact bytes of every command, refusals, the erase question, the wait
-// after "ASI", the send counter and the operator's wake choice.
+// The dispatcher: the exact bytes of every command, refusals, the erase and its question, the
+// wait after "ASI", the send counter and the operator's wake choice.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,7 +95,7 @@ TEST_F(DispatcherTest, ChangeIdPadsTheCallersArgumentAndWakeChoosesItsNode) {
   EXPECT_EQ(h.port.writes, (W{"SP", "WK,FF", "SP", "WK,03", "SP", "WK,00", "ARC", byte(136)}));
 }
 
-TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
+TEST_F(DispatcherTest, RefusalsAndTheErase) {
   d.setGuard(true);
   EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_FALSE(d.send("X"));
@@ -104,17 +104,31 @@ TEST_F(DispatcherTest, RefusalsAndTheConfirmedErase) {
   EXPECT_EQ(run(C::SizeQuery), W{});
   EXPECT_TRUE(d.send("RAW"));
   app.download().holdLine(false);
-  h.dialogs.confirmAnswers = {false};
-  EXPECT_EQ(run(C::FactoryReset), W{});  // cancelled: nothing, and not left busy
   EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec));
-  h.port.writes.clear();
-  app.download().erase();  // "Erase Image in EEPROM"
-  EXPECT_EQ(h.port.writes, (W{"QXE", "ACM"}));
-  EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
+  EXPECT_EQ(run(C::FactoryReset), (W{"QXE", "ACM"}));  // the dispatcher itself asks nothing
   EXPECT_TRUE(h.loop.timerEnabled(TimerId::TenSec) && app.download().view().erasing &&
               !app.menus().view().toEeprom.enabled);
   EXPECT_EQ(run(C::Erase), W{"QXE"});
-  EXPECT_EQ(h.dialogs.presets, std::vector(3, Dialogs::Preset::Cancel));  // Enter: Cancel
+  EXPECT_TRUE(h.dialogs.confirmTitles.empty());
+}
+
+// "Erase Image in EEPROM" asks first; the line is held while the operator decides.
+TEST_F(DispatcherTest, TheEraseQuestionHoldsTheLineAndItsCancelSendsNothing) {
+  const auto erase = [&](bool yes) {
+    h.port.writes.clear();
+    h.dialogs.confirmAnswers = {yes};
+    app.download().eraseImage();
+    return h.port.writes;
+  };
+  h.dialogs.whileAsked = [&] { d.sizeQuery(); };
+  EXPECT_EQ(erase(false), W{});
+  EXPECT_FALSE(h.loop.timerEnabled(TimerId::TenSec) || d.busy());
+  EXPECT_EQ(erase(true), (W{"QXE", "ACM"}));
+  EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>(2, "EEPROM ERASE: Notice!"));
+  EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Cancel));  // Enter: Cancel
+  app.download().holdLine(true);
+  EXPECT_EQ(erase(true), W{});  // refused: not even asked
+  EXPECT_EQ(h.dialogs.confirmTitles.size(), 2u);
 }
 
 TEST_F(DispatcherTest, SaveLogoWaitsItsTicksAndRefusesCommandsMeanwhile) {
@@ -137,8 +151,6 @@ TEST_F(DispatcherTest, SendCounterLastSentTextAndFailedSends) {
   EXPECT_EQ(app.port().view().sentCount, "9999");
   d.send("B");
   EXPECT_EQ(app.port().view().sentCount + " " + app.port().view().sent, "0 SendCom: B");
-  d.run(C::ClearLastSent);
-  EXPECT_EQ(app.port().view().sent, "");
   h.port.close();
   app.link().select(0);
   EXPECT_FALSE(d.send("QXS"));  // no port selected: nothing at all, not even counted

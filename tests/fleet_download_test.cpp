@@ -36,7 +36,7 @@ struct Rig {
   Rig(const std::vector<int>& ids, const std::map<int, int>& memory, bool wakeTogether)
       : line(sim::NodeConfig{64, 1, 1, false, wakeTogether}, ids, memory),
         link(port, loop, listener),
-        dispatcher(link, loop, dialogs, listener, {}),
+        dispatcher(link, loop, listener, {}),
         session(link, dispatcher, loop, listener, {}),
         sink(dispatcher, link) {
     port.openable.insert(3);
@@ -78,7 +78,6 @@ struct Rig {
   test::VirtualLoop loop;
   test::FakePort port;
   LinkListener listener;
-  test::ScriptedDialogs dialogs;
   LinkService link;
   Dispatcher dispatcher;
   NodeSession session;

@@ -30,7 +30,7 @@ TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOne) {
     h.port.openable = c.openable;
     h.app->link().setSkipPort(c.skip);
     std::vector<int> listed;
-    for (const FoundPort& p : h.app->link().search()) listed.push_back(p.number);
+    for (const FoundPort& p : h.app->link().search(12)) listed.push_back(p.number);
     EXPECT_EQ(listed, c.listed);
     EXPECT_EQ(*std::max_element(h.port.openedNumbers.begin(), h.port.openedNumbers.end()),
               c.highestProbed);

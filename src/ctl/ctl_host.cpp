@@ -58,10 +58,10 @@ void Recorder::error(const std::string& message, const std::string& title) {
 Line::Line(Host& host)
     : host(host),
       link(host.port(), host.loop(), recorder),
-      dispatcher(link, host.loop(), host.dialogs(), recorder,
-                 DispatcherHooks{[this] { return downloading; }, {}, {}, {}, {}}),
-      session(link, dispatcher, host.loop(), recorder,
-              SessionHooks{[this] { return downloading; }, [this] { return colour; }}) {
+      dispatcher(link, host.loop(), recorder, {.downloading = [this] { return downloading; }}),
+      session(
+          link, dispatcher, host.loop(), recorder,
+          {.downloading = [this] { return downloading; }, .colorNode = [this] { return colour; }}) {
   host.port().onEvent = [this](int code) { link.handleEvent(code, [this] { session.receive(); }); };
   host.loop().onTimer = [this](TimerId id) {
     if (id == TimerId::Delay) {

@@ -118,9 +118,9 @@ class Recorder : public LinkListener {
  public:
   void error(const std::string& message, const std::string& title) override;
   void status(const std::string& text) override { lastStatus = text; }
-  void answerShown(int, const std::string& shown) override {
-    lastAnswer = shown;
-    answers.push_back(shown);
+  void answerTaken(int, const std::string& line) override {
+    lastAnswer = line;
+    answers.push_back(line);
   }
   void sizeAnswered(const std::string& d, int) override { digits = d; }
   void readBack(const std::string& s) override { stream = s; }

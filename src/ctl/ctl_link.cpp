@@ -186,8 +186,7 @@ int identify(const Args& args) {
   }
   // NODE MEMORY on standard output; the window's detection text on standard error.
   std::printf("%s\t%s\n", nodeColumn.c_str(), memoryColumn(session.memorySize() / 1024).c_str());
-  std::fprintf(stderr, "osdctl identify: %s; %s\n",
-               graphicsNodeTitle(line->recorder.digits).c_str(),
+  std::fprintf(stderr, "osdctl identify: %s; %s\n", sizeAnswerText(line->recorder.digits).c_str(),
                imagePixelsText(session.memorySize()).c_str());
   return kOk;
 }

@@ -99,12 +99,12 @@ AboutDialog::AboutDialog(AboutWindow& about, QWidget* parent)
     w->installEventFilter(this);
   }
   QPointer<AboutDialog> self(this);
-  about_.closed = [self]() {
+  about_.setWindowActions({.closed = [self]() {
     if (self && !self->closing_) {
       self->closing_ = true;
       self->done(QDialog::Accepted);
     }
-  };
+  }});
 }
 
 // The texts beside the picture: product, version, maker, the credits and the two links.
@@ -149,7 +149,7 @@ void AboutDialog::buildLabels(QFrame* frame, QVBoxLayout* text) {
 }
 
 AboutDialog::~AboutDialog() {
-  about_.closed = nullptr;
+  about_.setWindowActions({});
   about_.onChange(nullptr);
 }
 
@@ -197,7 +197,7 @@ void AboutDialog::closeEvent(QCloseEvent* event) {
   // Closed by the desktop: the logic closes too (stops its timer).
   if (!closing_) {
     closing_ = true;
-    about_.closed = nullptr;
+    about_.setWindowActions({});
     about_.close();
   }
   event->accept();

@@ -62,7 +62,7 @@ const Entry kFileEntries[] = {
      [](App& a) { a.download().downloadToRam(); }},
     {"mnu_ImageToEEPROM", "Download OSD Image to EEPROM",
      [](App& a) { a.download().downloadToRam(); }},
-    {"mnu_Erase", "&Erase Image in EEPROM", [](App& a) { a.download().erase(); }},
+    {"mnu_Erase", "&Erase Image in EEPROM", [](App& a) { a.download().eraseImage(); }},
     {"mnuSaveCurrentSettings", "Save Current &Settings in RU7 NVRAM",
      [](App& a) { a.video().saveCurrentSettings(); }},
     {"mnuSaveLogoinNVRAM", "Save &Logo in NVRAM", [](App& a) { a.download().saveLogoInNvram(); }},
@@ -207,7 +207,8 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   bindAreas();
   placeScreenLayers();
   app_.menus().setWindowActions(
-      {[this]() { close(); }, [this](AboutWindow& about, bool modal) { showAbout(about, modal); }});
+      {.exit = [this]() { close(); },
+       .showAbout = [this](AboutWindow& about, bool modal) { showAbout(about, modal); }});
 }
 
 MainWindow::~MainWindow() {

@@ -74,13 +74,11 @@ ScheduleWindow::ScheduleWindow(ScheduleEditor& editor, QWidget* parent)
   build();
   mirror();
   editor_.onChange([this] { mirror(); });
-  editor_.onClose = [this] { accept(); };
-  editor_.onShowHelp = [this] { showHelp(); };
+  editor_.setWindowActions({.close = [this] { accept(); }, .showHelp = [this] { showHelp(); }});
 }
 
 ScheduleWindow::~ScheduleWindow() {
-  editor_.onClose = nullptr;
-  editor_.onShowHelp = nullptr;
+  editor_.setWindowActions({});
   editor_.onChange(nullptr);
 }
 

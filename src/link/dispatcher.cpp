@@ -10,15 +10,14 @@ namespace osd {
 
 namespace {
 constexpr int kHeardRecently = 600;  // ticks
-constexpr int kStatusHold = 200;     // ticks the copyright answer stays on the status line
 constexpr int kSaveLogoWait = 32;    // ticks after "ASI"
 constexpr int kSaveLogoWaitColour = 128;
 constexpr int kSettingsCount = 16;
 }  // namespace
 
-Dispatcher::Dispatcher(LinkService& link, EventLoop& loop, Dialogs& dialogs, LinkListener& listener,
+Dispatcher::Dispatcher(LinkService& link, EventLoop& loop, LinkListener& listener,
                        DispatcherHooks hooks)
-    : link_(link), loop_(loop), dialogs_(dialogs), listener_(listener), hooks_(std::move(hooks)) {}
+    : link_(link), loop_(loop), listener_(listener), hooks_(std::move(hooks)) {}
 
 bool Dispatcher::send(const std::string& text) {
   if (guard_) return false;
@@ -32,7 +31,7 @@ bool Dispatcher::send(const std::string& text) {
       if (link_.silentTicks() < kHeardRecently && link_.state() == PortState::NotUsable) {
         link_.setState(PortState::Open);
       }
-      listener_.answerCleared();
+      listener_.aboutToSend();
       link_.write(text);
       written = true;
     } else {
@@ -57,6 +56,13 @@ void Dispatcher::run(Command command, const std::string& argument) {
 
 void Dispatcher::run(Command command, std::string& arg) {
   guarded([&] { act(command, arg); });
+}
+
+void Dispatcher::runAsked(Command command, const std::function<bool()>& yes) {
+  std::string arg;
+  guarded([&] {
+    if (yes()) act(command, arg);
+  });
 }
 
 void Dispatcher::guarded(const std::function<void()>& body) {
@@ -120,9 +126,6 @@ void Dispatcher::act(Command command, std::string& arg) {
     }
   }
   switch (command) {
-    case Command::ClearLastSent:
-      listener_.lastSentCleared();
-      break;
     case Command::TakeToggle:
       take(!(anyTakeSent_ && lastTakeOn_));
       break;
@@ -158,15 +161,15 @@ void Dispatcher::act(Command command, std::string& arg) {
       break;
     case Command::FactoryReset:
     case Command::Erase:
-      confirmedErase(command == Command::FactoryReset);
+      eraseMemory(command == Command::FactoryReset);
       break;
     case Command::CopyrightQuery:
-      listener_.statusHold(kStatusHold);
+      listener_.copyrightAsked();
       send("ARC");
-      listener_.statusHold(kStatusHold);
+      listener_.copyrightAsked();
       send(byteChar(136));
       break;
-    default:  // the window's own entries: nothing on the line
+    default:  // no node command: nothing on the line
       break;
   }
 }
@@ -208,13 +211,7 @@ void Dispatcher::saveLogoWait() {
   listener_.progressShown(false);
 }
 
-void Dispatcher::confirmedErase(bool factoryReset) {
-  if (!dialogs_.confirm("EEPROM ERASE: Notice!",
-                        "This will erase the entire EEPROM. This cannot be reversed.\r\n"
-                        "Erase takes about 10 seconds to complete.",
-                        Dialogs::Preset::Cancel)) {
-    return;
-  }
+void Dispatcher::eraseMemory(bool factoryReset) {
   send("QXE");
   startEraseWait();
   if (factoryReset) send("ACM");

@@ -1,6 +1,7 @@
 // Every command to the nodes goes through here: `send` writes one string unchanged, `run`
-// turns a typed command and its argument into the node's bytes, asks before an erase and
-// starts the waits some commands need. The typed helpers below name the common ones.
+// turns a typed command and its argument into the node's bytes and starts the waits some
+// commands need. The typed helpers below name the common ones. It asks the operator nothing:
+// a command that needs a yes (an erase) gets the question from its caller (`runAsked`).
 #pragma once
 
 #include <functional>
@@ -14,7 +15,6 @@ namespace osd {
 
 // The node commands, numbered as the diagnostic menu numbers its entries.
 enum class Command : int {
-  ClearLastSent = -1,      // nothing sent; the last-sent text is cleared
   TakeToggle = 0,          // "AT1" / "AT0", the opposite of the last take
   TakeOff = 1,             // "AT0"
   TakeOn = 2,              // "AT1"
@@ -35,7 +35,7 @@ enum class Command : int {
   SizeQuery = 17,          // "QXS"
   SelectLogo = 18,         // "AJ" + two digits + three zero bytes
   ReadBack = 19,           // "ARM"
-  FactoryReset = 20,       // confirmed: "QXE", "ACM"
+  FactoryReset = 20,       // "QXE", "ACM"
   SetModel = 21,           // "ACT" + model
   CopyrightQuery = 22,     // "ARC", then the byte 136
   ShowDialog = 23,         // nothing on the line
@@ -43,7 +43,7 @@ enum class Command : int {
   Password = 25,           // "AEPW" + text
   Chroma = 26,             // "ACH" + one byte
   Raw = 27,                // the argument as it is
-  Erase = 28,              // confirmed: "QXE"
+  Erase = 28,              // "QXE"
 };
 
 // The shared wait counted down by the main tick (ticks of 25 ms).
@@ -73,8 +73,7 @@ class Dispatcher {
  public:
   static constexpr int kSendCounterWrap = 10000;
 
-  Dispatcher(LinkService& link, EventLoop& loop, Dialogs& dialogs, LinkListener& listener,
-             DispatcherHooks hooks);
+  Dispatcher(LinkService& link, EventLoop& loop, LinkListener& listener, DispatcherHooks hooks);
 
   // Writes `text` unchanged (not while guarded); opens the selected port first if needed.
   // A failure is reported as "SendCom"; the result tells whether the bytes went out.
@@ -83,6 +82,9 @@ class Dispatcher {
   // `argument` may be changed (ChangeId pads it).
   void run(Command command, std::string& argument);
   void run(Command command, const std::string& argument = std::string());
+  // Runs `command` once `yes` returned true. The question is asked inside the command: the
+  // line stays held meanwhile, so nothing else goes out while the operator decides.
+  void runAsked(Command command, const std::function<bool()>& yes);
 
   // ---- Typed commands ----
   // The operator's wake actions, which set the wake choice: node 1..255 alone ("SP",
@@ -108,13 +110,14 @@ class Dispatcher {
   void saveSettings() { run(Command::SaveSettings); }
   void saveLogo() { run(Command::SaveLogo); }
   void readBack() { run(Command::ReadBack); }
-  void erase() { run(Command::FactoryReset); }
+  // Erases the node's image memory ("QXE", the erase wait, "ACM") when `yes` agrees.
+  void erase(const std::function<bool()>& yes) { runAsked(Command::FactoryReset, yes); }
 
   // Starts the node's 10-second erase wait (the erase was sent or acknowledged).
   void startEraseWait();
 
   // ---- State ----
-  // Nothing is sent while guarded (the window being set up, a logo choice being applied).
+  // Nothing is sent while guarded (the caller setting itself up, a logo choice being applied).
   bool guarded() const { return guard_; }
   void setGuard(bool guard) { guard_ = guard; }
   bool busy() const { return busy_; }
@@ -132,13 +135,12 @@ class Dispatcher {
   void take(bool on);
   void settingsPacket();
   void saveLogoWait();
-  void confirmedErase(bool factoryReset);
+  void eraseMemory(bool factoryReset);
   void wakeNodes(const std::string& node);
   std::string nodeArgument(const std::string& arg) const;
 
   LinkService& link_;
   EventLoop& loop_;
-  Dialogs& dialogs_;
   LinkListener& listener_;
   DispatcherHooks hooks_;
   SharedWait wait_;

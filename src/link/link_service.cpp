@@ -8,14 +8,13 @@ namespace osd {
 
 namespace {
 
-constexpr int kMenuSlots = 12;
 constexpr int kHighestPort = 255;
 constexpr int kComInitTicks = 20;
 constexpr int kReconnectTicks = 40;
 // Failures that carry no number of their own are reported with this one.
 constexpr int kUnnumberedFailure = -1;
 
-constexpr int kMenusOffTicks = 800;  // 20 s silent
+constexpr int kSilentTicks = 800;    // 20 s silent
 constexpr int kCloseTicks = 1200;    // 30 s silent
 constexpr int kCallFromTicks = 600;  // the node is called beyond 15 s
 constexpr int kCallPeriod = 200;
@@ -63,20 +62,22 @@ std::string eventTextOf(int code) {
 }  // namespace
 
 LinkService::LinkService(SerialPort& port, EventLoop& loop, LinkListener& listener)
-    : port_(port), loop_(loop), listener_(listener) {}
+    : port_(port), loop_(loop), listener_(listener) {
+  line_.onAwakeChanged = [this](const Awake& awake) { listener_.awakeChanged(awake); };
+}
 
 void LinkService::setState(PortState state) {
   state_ = state;
   listener_.portState(state);
 }
 
-std::vector<FoundPort> LinkService::search() {
+std::vector<FoundPort> LinkService::search(size_t most) {
   std::vector<FoundPort> found;
   try {
     if (port_.isOpen()) port_.close();
   } catch (...) {
   }
-  for (int n = 1; n <= kHighestPort && static_cast<int>(found.size()) < kMenuSlots; ++n) {
+  for (int n = 1; n <= kHighestPort && found.size() < most; ++n) {
     if (n == skipPort_) continue;
     try {
       PortOpenError error;
@@ -249,11 +250,10 @@ void LinkService::handleEvent(int code, const std::function<void()>& receive) {
 
 WatchdogStep LinkService::watchdogTick(bool downloading) {
   ++silentTicks_;
-  if (silentTicks_ == kMenusOffTicks) {
+  if (silentTicks_ == kSilentTicks) {
     // A node being erased or programmed says nothing: that is no sign of a lost node.
     if (!downloading) setState(PortState::Open);
-    listener_.nodeMenusEnabled(false);
-    if (!downloading) listener_.nodeSilent();
+    listener_.nodeSilent(downloading);
   } else if (silentTicks_ == kCloseTicks) {
     // Closing the port would throw away the bytes of a running download that still wait to
     // go out; then the cycle only starts again.

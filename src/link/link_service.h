@@ -3,6 +3,7 @@
 // heard. It knows nothing of windows; what the operator should see goes to the listener.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -46,9 +47,9 @@ class LinkService {
   const std::string& eventText() const { return eventText_; }
 
   // ---- Opening ----
-  // The lowest twelve openable port numbers, rising, leaving out the skipped one. Closes the
+  // The lowest `most` openable port numbers, rising, leaving out the skipped one. Closes the
   // port; failures are ignored.
-  std::vector<FoundPort> search();
+  std::vector<FoundPort> search(size_t most);
   // Closes and re-opens the selected port; nothing when none is selected. A new open error
   // is reported once. On success the wake-up timer runs.
   void open();
@@ -84,8 +85,8 @@ class LinkService {
   int silentTicks() const { return silentTicks_; }
   void heard() { silentTicks_ = 0; }
   void setSilentTicks(int ticks) { silentTicks_ = ticks; }
-  // Counts one tick of silence: menus off at 20 s, port closed at 30 s, the node called in
-  // between (not while a download runs).
+  // Counts one tick of silence: the node silent at 20 s, port closed at 30 s, the node called
+  // in between (not while a download runs).
   WatchdogStep watchdogTick(bool downloading);
 
  private:

@@ -18,7 +18,7 @@ constexpr size_t kMaxBuffered = 16384;
 
 constexpr size_t kShortAnswer = 5;
 constexpr size_t kKeptAnswer = 100;
-constexpr size_t kShownAnswer = 80;
+constexpr size_t kOneLine = 80;
 constexpr int kReplyCounterWrap = 10000;
 constexpr int kAnswerPolls = 2;
 constexpr int kCopyrightPolls = 3;
@@ -35,8 +35,8 @@ size_t position(const std::string& text, const char* needle) {
   return at == std::string::npos ? 0 : at + 1;
 }
 
-// The answer as the reply label shows it: carriage returns as blanks, no line feeds.
-std::string shownAnswer(const std::string& answer) {
+// The answer on one line: carriage returns as blanks, no line feeds, its last 80 characters.
+std::string oneLine(const std::string& answer) {
   std::string shown;
   shown.reserve(answer.size());
   for (char c : answer) {
@@ -46,12 +46,12 @@ std::string shownAnswer(const std::string& answer) {
       shown.push_back(c);
     }
   }
-  return rightChars(shown, kShownAnswer);
+  return rightChars(shown, kOneLine);
 }
 
 }  // namespace
 
-std::string graphicsNodeTitle(const std::string& digits) {
+std::string sizeAnswerText(const std::string& digits) {
   return "QX3/QX7 -" + digits + "K Grapics Node Detected";
 }
 
@@ -105,7 +105,7 @@ void NodeSession::giveUpPort() {
   link_.close();
   link_.setValid(false);
   link_.setState(PortState::NotUsable);
-  listener_.nodeMenusEnabled(false);
+  listener_.portLost();
   buffer_.clear();
   listener_.status("");
   // A read-back cannot survive the loss of its bytes: stop waiting for it.
@@ -181,7 +181,7 @@ void NodeSession::receive() {
       }
       if (answer.size() > kKeptAnswer) answer = rightChars(answer, kKeptAnswer);
       link_.setState(PortState::DataReceived);
-      listener_.nodeMenusEnabled(true);
+      listener_.nodeHeard();
       link_.heard();
       process(answer);
     } else {
@@ -214,7 +214,7 @@ void NodeSession::process(const std::string& answer) {
   std::string stepMark;
   try {
     replyCount_ = (replyCount_ + 1) % kReplyCounterWrap;
-    listener_.answerShown(replyCount_, shownAnswer(answer));
+    listener_.answerTaken(replyCount_, oneLine(answer));
     stepMark = "3";
   } catch (const std::exception& e) {
     listener_.error(std::string(e.what()) + ": " + stepMark, "ProcessData");
@@ -240,7 +240,7 @@ void NodeSession::sizeAnswer(const std::string& answer, size_t p, size_t q) {
   const long long n = leadingInt(digits);
   if (n == 0) return;
   // A memory size must be positive and fit the byte count; anything else is a garbled
-  // answer and must not set the window up for a node that does not exist.
+  // answer and must not be taken for a node that does not exist.
   if (n < 0 || n * 1024 > std::numeric_limits<int32_t>::max()) {
     listener_.error("Memory size out of range (" + digits + "K): 3", "ProcessData");
     return;

@@ -15,9 +15,9 @@
 
 namespace osd {
 
-// What a size answer tells the operator: "QX3/QX7 -64K Grapics Node Detected" and
-// "65280 Pixels" (the image memory less the setup block).
-std::string graphicsNodeTitle(const std::string& digits);
+// A size answer in words: "QX3/QX7 -64K Grapics Node Detected" and "65280 Pixels" (the
+// image memory less the setup block).
+std::string sizeAnswerText(const std::string& digits);
 std::string imagePixelsText(int memorySize);
 
 // ---- The size question before a download ----

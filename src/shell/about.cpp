@@ -97,7 +97,7 @@ void AboutWindow::close() {
   open_ = false;
   held_ = false;
   loop_.setTimerEnabled(TimerId::About, false);
-  if (closed) closed();
+  if (window_.closed) window_.closed();
 }
 
 void AboutWindow::setCreditVisible(bool visible) {

@@ -43,18 +43,23 @@ class AboutWindow : public ViewState<AboutView> {
   // address; every click closes the window.
   void click(AboutTarget target);
   void keyPress();
-  // Closes the window (stops its timer, calls `closed`). Nothing when already closed.
+  // Closes the window (stops its timer, tells the window). Nothing when already closed.
   void close();
 
   bool isOpen() const { return open_; }
 
-  std::function<void()> closed;
+  // What only the about dialog can do, given by it (and taken back with {} when it goes).
+  struct WindowActions {
+    std::function<void()> closed;  // the dialog closes with the logic
+  };
+  void setWindowActions(WindowActions actions) { window_ = std::move(actions); }
 
  private:
   void setCreditVisible(bool visible);
 
   EventLoop& loop_;
   Launcher& launcher_;
+  WindowActions window_;
   bool open_ = false;
   bool held_ = false;
   int closeCountdown_ = 0;

@@ -17,38 +17,49 @@ App::App(Platform& platform)
     : pf_(platform),
       ownBench_(ownWorkbench(platform)),
       bench_(platform.workbench ? *platform.workbench : *ownBench_),
-      logo_(
-          bench_.logos(), choices_, session_, dispatcher_, status_, bench_.prefs(), pf_.dialogs,
-          {[this](int w, int h) { video_.imageLoaded(w, h); }, [this] { pf_.loop.runPending(); }}),
+      logo_(bench_.logos(), choices_, session_, dispatcher_, status_, bench_.prefs(), pf_.dialogs,
+            {.imageShown = [this](int w, int h) { video_.imageLoaded(w, h); },
+             .runPending = [this] { pf_.loop.runPending(); },
+             .reporter = [this]() -> Reporter& { return download_; }}),
       video_(bench_.video(), bench_.logos(), choices_, dispatcher_, link_, status_, pf_.dialogs,
-             pf_.launcher, pf_.dataDir),
-      download_(dispatcher_, link_, session_, pf_.loop, pf_.dialogs, status_, logo_, video_,
-                bench_.logos(), bench_.video()),
+             pf_.launcher, pf_.dataDir,
+             {.reloadRecent = [this] { logo_.openRecent(0); },
+              .reporter = [this]() -> Reporter& { return download_; }}),
+      download_(
+          dispatcher_, link_, session_, pf_.loop, pf_.dialogs, status_, bench_.logos(),
+          bench_.video(),
+          {.encodeLogo = [this](int slot,
+                                std::vector<int>& out) { return logo_.encodeLogo(slot, out); },
+           .buildSetupBlock = [this] { video_.buildSetupBlock(); },
+           .exitWindow = [this] { menus_.exit(); },
+           .lineUseChanged =
+               [this] {
+                 const DownloadView& line = download_.view();
+                 menus_.lineUse({line.lineHeld, line.starting, line.erasing});
+               }}),
       placement_(bench_.placement(), bench_.logos(), choices_, dispatcher_, status_, pf_.dialogs,
-                 {[this] { return download_.lineHeld(); }, [this] { video_.showParams(); }}),
-      schedule_(dispatcher_, pf_.loop, bench_.prefs(), choices_, status_, logo_, pf_.dialogs),
+                 {.lineHeld = [this] { return download_.lineHeld(); },
+                  .startMoved = [this] { video_.showParams(); }}),
+      schedule_(dispatcher_, pf_.loop, bench_.prefs(), choices_, status_, pf_.dialogs,
+                {.checkSlot = [this](int slot) { logo_.checkMenuSlot(slot); },
+                 .chooseSlot = [this](int slot) { logo_.chooseSlot(slot); },
+                 .openAbout = [this] { menus_.openAbout(true, true); }}),
       menus_(bench_.prefs(), choices_, status_, pf_.launcher, pf_.loop, pf_.programDir,
-             {[this](int count) { logo_.offerMenuSlots(count); },
-              [this](int slot) { logo_.checkMenuSlot(slot); },
-              [this] { logo_.showPreview(bench_.logos().selected, true); },
-              [this](bool locked) { placement_.showLock(locked); },
-              [this](int model) { port_.modelChosen(model); }, [this] { logo_.showSlotOptions(); },
-              [this] { return logo_.checkedRecent(); }}),
+             {.offerSlots = [this](int count) { logo_.offerMenuSlots(count); },
+              .checkSlot = [this](int slot) { logo_.checkMenuSlot(slot); },
+              .fadeOff = [this] { logo_.showPreview(bench_.logos().selected, true); },
+              .panelLocked = [this](bool locked) { placement_.showLock(locked); },
+              .modelChosen = [this](int model) { port_.modelChosen(model); },
+              .slotsChanged = [this] { logo_.showSlotOptions(); },
+              .paintFile = [this] { return logo_.checkedRecent(); }}),
       diag_(dispatcher_, session_, choices_, status_, bench_.prefs(),
-            {[this] { download_.run(); }, [this] { return download_.lineHeld(); },
-             [this] { return port_.view().replyShown; },
-             [this](bool shown) { port_.showReply(shown); },
-             [this] { formLoad(std::string(commandLine_)); }}) {
-  link_.line().onAwakeChanged = [this](const Awake& awake) { status_.showAwake(awakeText(awake)); };
-  video_.reloadRecent = [this] { logo_.openRecent(0); };
-  download_.exitWindow = [this] { menus_.exit(); };
-  download_.lineUseChanged = [this] {
-    const DownloadView& line = download_.view();
-    menus_.lineUse({line.lineHeld, line.starting, line.erasing});
-  };
-  video_.reportThrough(download_);
-  logo_.reportThrough(download_);
-  schedule_.openAbout = [this] { menus_.openAbout(true, true); };
+            {.download = [this] { download_.run(); },
+             .lineHeld = [this] { return download_.lineHeld(); },
+             .replyShown = [this] { return port_.view().replyShown; },
+             .showReply = [this](bool shown) { port_.showReply(shown); },
+             .readConfiguration = [this] { formLoad(std::string(commandLine_)); },
+             .eraseImage = [this] { download_.eraseImage(); },
+             .clearSent = [this] { port_.clearSent(); }}) {
   pf_.loop.onTimer = [this](TimerId id) { timerFired(id); };
   pf_.port.onEvent = [this](int code) { link_.handleEvent(code, [this] { session_.receive(); }); };
 }
@@ -59,20 +70,17 @@ App::~App() {
 }
 
 DispatcherHooks App::dispatcherHooks() {
-  DispatcherHooks hooks;
-  hooks.downloading = [this] { return download_.lineHeld(); };
-  hooks.model = [this] { return choices_.model(); };
-  hooks.colorNode = [this] { return choices_.colourNode(); };
-  hooks.currentNode = [this] { return choices_.nodeId(); };
-  hooks.imageParam = [this](int i) { return bench_.video().params().at(static_cast<size_t>(i)); };
-  return hooks;
+  return {
+      .downloading = [this] { return download_.lineHeld(); },
+      .model = [this] { return choices_.model(); },
+      .colorNode = [this] { return choices_.colourNode(); },
+      .currentNode = [this] { return choices_.nodeId(); },
+      .imageParam = [this](int i) { return bench_.video().params().at(static_cast<size_t>(i)); }};
 }
 
 SessionHooks App::sessionHooks() {
-  SessionHooks hooks;
-  hooks.downloading = [this] { return download_.lineHeld(); };
-  hooks.colorNode = [this] { return choices_.colourNode(); };
-  return hooks;
+  return {.downloading = [this] { return download_.lineHeld(); },
+          .colorNode = [this] { return choices_.colourNode(); }};
 }
 
 void App::timerFired(TimerId id) {

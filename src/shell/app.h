@@ -14,6 +14,12 @@
 //                window and splash
 //   diag()       the "Diag" menu
 //   statusLine() status line, error panel, progress bar, input window
+//
+// The wiring: a presenter takes the components it works on (link service, dispatcher, node
+// session, data, choices, the status line, the platform's seams) as constructor references.
+// Every call it makes into another area is a named field of its own `Links` struct, filled
+// in app.cpp with designated initialisers (`{.offerSlots = ..., .checkSlot = ...}`); the
+// dispatcher's and the node session's hooks are filled the same way.
 #pragma once
 
 #include <memory>
@@ -105,13 +111,23 @@ class App {
   void setUpMenus();
   void setUpVideoAndSlots();
 
+  // Member order is construction order (pf_, ownBench_ and bench_ first, above): each member
+  // is built on the members above it. A reference to one further down (`linkEvents_`'s) is
+  // only kept, and a `Links` field or a hook that names one is called only once App stands.
   std::string commandLine_;
   NodeChoices choices_{bench_.prefs()};
   StatusPresenter status_{pf_.dialogs};
-  LinkEvents linkEvents_{
-      WindowAreas{status_, port_, menus_, logo_, video_, download_, placement_, choices_, link_}};
+  LinkEvents linkEvents_{WindowAreas{.status = status_,
+                                     .port = port_,
+                                     .menus = menus_,
+                                     .logo = logo_,
+                                     .video = video_,
+                                     .download = download_,
+                                     .placement = placement_,
+                                     .choices = choices_,
+                                     .link = link_}};
   LinkService link_{pf_.port, pf_.loop, linkEvents_};
-  Dispatcher dispatcher_{link_, pf_.loop, pf_.dialogs, linkEvents_, dispatcherHooks()};
+  Dispatcher dispatcher_{link_, pf_.loop, linkEvents_, dispatcherHooks()};
   NodeSession session_{link_, dispatcher_, pf_.loop, linkEvents_, sessionHooks()};
   PortPresenter port_{link_, dispatcher_, choices_, status_, bench_.prefs()};
   LogoPresenter logo_;

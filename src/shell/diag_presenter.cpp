@@ -60,8 +60,13 @@ void DiagPresenter::run(DiagEntry entry) {
       case DiagExtra::ClearLastSent:
         break;
     }
+    if (row.command == Command::FactoryReset) {  // asked first, as from the File menu
+      links_.eraseImage();
+      return;
+    }
     dispatcher_.run(row.command, argument);
-    if (row.extra == DiagExtra::ClearLastSent) dispatcher_.run(Command::ClearLastSent);
+    // Not while refusing: a refused entry leaves the screen as it was.
+    if (row.extra == DiagExtra::ClearLastSent && !dispatcher_.refusing()) links_.clearSent();
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::LogoMenu);
   }

@@ -21,6 +21,8 @@ class DiagPresenter {
     std::function<bool()> replyShown;         // the reply area is shown
     std::function<void(bool)> showReply;      // and shown or hidden
     std::function<void()> readConfiguration;  // the start-up again
+    std::function<void()> eraseImage;         // "Factory Reset": the File menu's erase
+    std::function<void()> clearSent;          // the last text sent leaves the screen
   };
 
   DiagPresenter(Dispatcher& dispatcher, NodeSession& session, NodeChoices& choices,

@@ -16,22 +16,21 @@ constexpr int kEraseTicks = 100;                                 // of tmr10sec,
 
 DownloadPresenter::DownloadPresenter(Dispatcher& dispatcher, LinkService& link,
                                      NodeSession& session, EventLoop& loop, Dialogs& dialogs,
-                                     StatusPresenter& status, LogoPresenter& logo,
-                                     VideoPresenter& video, LogoSlots& logos, VideoData& videoData)
+                                     StatusPresenter& status, LogoSlots& logos,
+                                     VideoData& videoData, Links links)
     : dispatcher_(dispatcher),
       link_(link),
       session_(session),
       loop_(loop),
       dialogs_(dialogs),
       status_(status),
-      logo_(logo),
-      video_(video),
       logos_(logos),
-      videoData_(videoData) {}
+      videoData_(videoData),
+      links_(std::move(links)) {}
 
 void DownloadPresenter::markLine(bool DownloadView::*mark, bool on) {
   (*update()).*mark = on;
-  if (lineUseChanged) lineUseChanged();
+  if (links_.lineUseChanged) links_.lineUseChanged();
 }
 
 std::string DownloadPresenter::lineRefusal() const {
@@ -50,6 +49,16 @@ bool DownloadPresenter::lineReady() {
   if (why.empty()) return true;
   status_.error(why, ErrorAt::DownloadToRam);
   return false;
+}
+
+void DownloadPresenter::eraseImage() {
+  // Asked inside the command, so nothing else goes on the line while the operator decides.
+  dispatcher_.erase([this] {
+    return dialogs_.confirm("EEPROM ERASE: Notice!",
+                            "This will erase the entire EEPROM. This cannot be reversed.\r\n"
+                            "Erase takes about 10 seconds to complete.",
+                            Dialogs::Preset::Cancel);
+  });
 }
 
 void DownloadPresenter::downloadToRam() {
@@ -167,12 +176,12 @@ void DownloadPresenter::send(bool targetFirst) {
   DownloadSource source;
   source.encode = [this, slot](std::vector<int>& pixels) -> std::string {
     // A logo that was not read completely is not sent.
-    if (logo_.encodeLogo(slot, pixels)) return {};
+    if (links_.encodeLogo(slot, pixels)) return {};
     return "The logo of slot " + std::to_string(slot) + " could not be read from " +
            logos_.file[static_cast<size_t>(slot)] + "; the download was stopped.";
   };
   source.setupBlock = [this]() -> const video::SetupBlock& {
-    video_.buildSetupBlock();
+    links_.buildSetupBlock();
     return videoData_.block();
   };
   LineSink sink(dispatcher_, link_);
@@ -262,7 +271,7 @@ void DownloadPresenter::waitLineQuiet() {
 void DownloadPresenter::closeIfAsked() {
   stopRequested_ = false;
   if (!std::exchange(closeWhenStopped_, false)) return;
-  if (exitWindow) exitWindow();
+  if (links_.exitWindow) links_.exitWindow();
 }
 
 DownloadHooks DownloadPresenter::hooks() {

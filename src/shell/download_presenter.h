@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/reporter.h"
 #include "image/logo_slots.h"
@@ -15,9 +16,7 @@
 #include "link/link_service.h"
 #include "link/node_session.h"
 #include "platform/seams.h"
-#include "shell/logo_presenter.h"
 #include "shell/status_presenter.h"
-#include "shell/video_presenter.h"
 #include "shell/view_state.h"
 #include "transfer/download_job.h"
 #include "transfer/line_progress.h"
@@ -36,17 +35,26 @@ struct DownloadView {
 
 class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
  public:
+  // What the download needs of the others.
+  struct Links {
+    // The slot's logo as node values; false when it could not be read (reported).
+    std::function<bool(int slot, std::vector<int>& out)> encodeLogo;
+    std::function<void()> buildSetupBlock;  // the video data's setup block for the logo
+    std::function<void()> exitWindow;       // closes the window
+    std::function<void()> lineUseChanged;   // the view's marks of the line's use changed
+  };
+
   DownloadPresenter(Dispatcher& dispatcher, LinkService& link, NodeSession& session,
-                    EventLoop& loop, Dialogs& dialogs, StatusPresenter& status, LogoPresenter& logo,
-                    VideoPresenter& video, LogoSlots& logos, VideoData& videoData);
+                    EventLoop& loop, Dialogs& dialogs, StatusPresenter& status, LogoSlots& logos,
+                    VideoData& videoData, Links links);
 
   // "Download Image to RAM" (and "to EEPROM"): asks, erases, waits, then downloads.
   void downloadToRam();
   // The download itself, of the selected slot (1..4).
   void run();
   void saveLogoInNvram() { dispatcher_.saveLogo(); }
-  // "Erase Image in EEPROM": asks, then "QXE" and "ACM".
-  void erase() { dispatcher_.erase(); }
+  // "Erase Image in EEPROM": asks "EEPROM ERASE: Notice!" (Enter: Cancel), then erases.
+  void eraseImage();
   // The job's waits and the erase wait, on the window's timers (a fleet download uses them too).
   DownloadHooks hooks();
 
@@ -55,7 +63,6 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   void holdLine(bool on) { markLine(&DownloadView::lineHeld, on); }
   void eraseStarted(bool on) { markLine(&DownloadView::erasing, on); }
   // Told after every change of the line's use (given by the main presenter).
-  std::function<void()> lineUseChanged;
   // One main tick: the figures of the line while a download runs.
   void tick();
 
@@ -79,8 +86,6 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   bool closing() const { return closeWhenStopped_; }
   // The window closes when a close was asked for while the line was in use.
   void closeIfAsked();
-  // Closes the window (given by the main presenter).
-  std::function<void()> exitWindow;
 
   // The job's reports. While the line is followed its figures are the status text and the
   // bar, not the job's phase names and written bytes.
@@ -131,10 +136,9 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   EventLoop& loop_;
   Dialogs& dialogs_;
   StatusPresenter& status_;
-  LogoPresenter& logo_;
-  VideoPresenter& video_;
   LogoSlots& logos_;
   VideoData& videoData_;
+  Links links_;
   std::optional<LineProgress> line_;
   int64_t written_ = 0;    // bytes of the stream handed to the port
   int64_t picture_ = 0;    // bytes of its picture

@@ -1,4 +1,6 @@
-// What the link components report, taken to the areas of the window that show it.
+// What happened on the link, taken to the areas of the window: here the window decides what
+// each event shows (which menus a silent node turns off, how long a copyright answer stays on
+// the status line, ...).
 #pragma once
 
 #include <string>
@@ -35,7 +37,8 @@ class LinkEvents : public LinkListener {
     a_.status.error(message, title);
   }
   void status(const std::string& text) override { a_.status.status(text); }
-  void statusHold(int ticks) override { a_.status.keepStatus(ticks); }
+  // The copyright answer stays on the status line for 5 s.
+  void copyrightAsked() override { a_.status.keepStatus(kCopyrightAnswerTicks); }
   // The erase wait of a download command counts toward the download's own bar.
   void progressShown(bool visible) override {
     if (!a_.download.barShown()) a_.status.progressShown(visible);
@@ -52,19 +55,26 @@ class LinkEvents : public LinkListener {
     a_.port.openFailed();
     a_.status.error(message, title);
   }
+  // The node's commands wait for a node that answers again.
+  void portLost() override { a_.menus.nodeMenusEnabled(false); }
+  void awakeChanged(const Awake& awake) override { a_.status.showAwake(awakeText(awake)); }
+  // The answer shown is out of date once the next send goes out.
+  void aboutToSend() override { a_.port.clearAnswer(); }
   void sent(const std::string& text, int count) override {
     a_.placement.sent(text, a_.link.isOpen());
     a_.port.sent(text, count);
   }
-  void lastSentCleared() override { a_.port.lastSentCleared(); }
-  void answerCleared() override { a_.port.answerCleared(); }
   void settingsValue(int value) override { a_.video.showControl(value); }
   void eraseStarted() override { eraseBusy(true); }
   void eraseDone() override { eraseBusy(false); }
-  void nodeMenusEnabled(bool enabled) override { a_.menus.nodeMenusEnabled(enabled); }
-  void nodeSilent() override { a_.port.nodeSilent(); }
-  void answerShown(int replyCount, const std::string& shown) override {
-    a_.port.answerShown(replyCount, shown);
+  // The node's commands follow whether a node answers.
+  void nodeHeard() override { a_.menus.nodeMenusEnabled(true); }
+  void nodeSilent(bool downloading) override {
+    a_.menus.nodeMenusEnabled(false);
+    if (!downloading) a_.port.nodeSilent();  // the node is being called again
+  }
+  void answerTaken(int replyCount, const std::string& line) override {
+    a_.port.showAnswer(replyCount, line);
   }
   // A graphics node: its title and memory, one logo selected on it, YCbCr, and the menus of
   // a graphics node. Each step reports its own failure and the next one goes on.
@@ -74,6 +84,7 @@ class LinkEvents : public LinkListener {
   void readBack(const std::string& stream) override { a_.logo.savePicture(stream); }
 
  private:
+  static constexpr int kCopyrightAnswerTicks = 200;
   void eraseBusy(bool on) {
     a_.download.eraseStarted(on);
     a_.menus.eraseStarted(on);

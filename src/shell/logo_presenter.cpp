@@ -404,7 +404,8 @@ NodeViewPicture LogoPresenter::nodeViewPicture() const {
 
 bool LogoPresenter::encodeLogo(int slot, std::vector<int>& out) {
   // Events run after each row; waiting for the next one there would cost up to 10 ms a row.
-  return logos_.encode(slot, choices_.format(), choices_.transparent(), out, *reporter_,
+  Reporter& reporter = links_.reporter ? links_.reporter() : status_;
+  return logos_.encode(slot, choices_.format(), choices_.transparent(), out, reporter,
                        links_.runPending);
 }
 

@@ -70,7 +70,9 @@ class LogoPresenter : public ViewState<LogoView> {
   struct Links {
     std::function<void(int width, int height)> imageShown;  // a logo's figures were loaded
     std::function<void()> runPending;                       // events between encoded rows
-    std::function<bool()> scheduleRunning;                  // the schedule runner is on
+    // What the encoding reports through (the download's, so inside a download the bar stays
+    // the download's); none: the status line.
+    std::function<Reporter&()> reporter;
   };
 
   LogoPresenter(LogoSlots& logos, NodeChoices& choices, NodeSession& session,
@@ -125,9 +127,8 @@ class LogoPresenter : public ViewState<LogoView> {
 
   // ---- Encoding and read-back ----
   // Node values of the slot's logo in the chosen format; false when a failure was reported.
-  // The encoding reports through `reporter` (inside a download the bar stays the download's).
+  // The encoding reports through the `reporter` link.
   bool encodeLogo(int slot, std::vector<int>& out);
-  void reportThrough(Reporter& reporter) { reporter_ = &reporter; }
   void upload();
   // A read-back stream: stored in the selected slot and written to a bitmap file.
   void savePicture(const std::string& stream);
@@ -149,7 +150,6 @@ class LogoPresenter : public ViewState<LogoView> {
   Preferences& prefs_;
   Dialogs& dialogs_;
   Links links_;
-  Reporter* reporter_ = &status_;
   int lastSlot_ = 0;
   // The height each preview was given and the height it started from, so repeated loads in
   // PAL do not shrink a preview again and again.

@@ -30,7 +30,7 @@ PortPresenter::PortPresenter(LinkService& link, Dispatcher& dispatcher, NodeChoi
 void PortPresenter::searchPorts() {
   // Every failure inside the search is ignored; the search goes on with its next step.
   status_.status("");
-  const std::vector<FoundPort> found = link_.search();
+  const std::vector<FoundPort> found = link_.search(kMenuPorts);
   {
     auto v = update();
     v->ports.clear();
@@ -136,16 +136,16 @@ void PortPresenter::sent(const std::string& text, int count) {
   v->sentCount = std::to_string(count);
 }
 
-void PortPresenter::answerShown(int replyCount, const std::string& shown) {
+void PortPresenter::showAnswer(int replyCount, const std::string& line) {
   auto v = update();
   v->answerCount = std::to_string(replyCount);
-  v->answer = shown;
+  v->answer = line;
 }
 
 void PortPresenter::nodeAnswered(const std::string& digits, int memorySize) {
   {
     auto v = update();
-    v->title = graphicsNodeTitle(digits);
+    v->title = sizeAnswerText(digits);
     v->memory = imagePixelsText(memorySize);
   }
   if (std::exchange(searchTicks_, 0) > 0 && status_.view().status == searchText())

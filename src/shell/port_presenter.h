@@ -84,14 +84,14 @@ class PortPresenter : public ViewState<PortView> {
   void startSearch();
   void searchTick();
 
-  // What the link reports.
+  // What the link reports, as this area shows it.
   void portState(PortState state);
   void openFailed();
   void sent(const std::string& text, int count);
-  void lastSentCleared() { update()->sent.clear(); }
-  void answerCleared() { update()->answer.clear(); }
+  void clearSent() { update()->sent.clear(); }
+  void clearAnswer() { update()->answer.clear(); }
   void noReply() { update()->answer = "No Reply"; }
-  void answerShown(int replyCount, const std::string& shown);
+  void showAnswer(int replyCount, const std::string& line);
   void nodeSilent() { showTrying(); }
   void nodeAnswered(const std::string& digits, int memorySize);
 

@@ -354,7 +354,7 @@ void ScheduleEditor::exit() {
     save();
   }
   close();
-  if (onClose) onClose();
+  if (window_.close) window_.close();
 }
 
 void ScheduleEditor::scan() {
@@ -373,11 +373,11 @@ void ScheduleEditor::toggleAutoScan() {
 }
 
 void ScheduleEditor::showHelp() {
-  if (onShowHelp) onShowHelp();
+  if (window_.showHelp) window_.showHelp();
 }
 
 void ScheduleEditor::showAbout() {
-  if (schedule_.openAbout) schedule_.openAbout();  // modal over the editor
+  schedule_.openAbout();  // modal over the editor
 }
 
 void ScheduleEditor::timerTick() {

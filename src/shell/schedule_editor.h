@@ -97,9 +97,12 @@ class ScheduleEditor : public ViewState<EditorView> {
 
   int currentSequence() const { return view().selected; }
 
-  // Set by the window: close the editor window; open the help window.
-  std::function<void()> onClose;
-  std::function<void()> onShowHelp;
+  // What only the editor's window can do, given by it (and taken back with {} when it goes).
+  struct WindowActions {
+    std::function<void()> close;     // the editor window closes
+    std::function<void()> showHelp;  // the help window opens
+  };
+  void setWindowActions(WindowActions actions) { window_ = std::move(actions); }
 
  private:
   void fillScheduleGrid();
@@ -115,6 +118,7 @@ class ScheduleEditor : public ViewState<EditorView> {
   NodeChoices& choices_;
   EventLoop& loop_;
   Dialogs& dialogs_;
+  WindowActions window_;
   // The six lists as the settings hold them (read on opening and after saving), in load order.
   std::array<std::array<int, kSequenceCount>, 6> stored_{};
   void readStored();

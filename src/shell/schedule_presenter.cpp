@@ -23,14 +23,14 @@ void checkLogoNumber(int logo) {
 
 SchedulePresenter::SchedulePresenter(Dispatcher& dispatcher, EventLoop& loop, Preferences& prefs,
                                      NodeChoices& choices, StatusPresenter& status,
-                                     LogoPresenter& logo, Dialogs& dialogs)
+                                     Dialogs& dialogs, Links links)
     : dispatcher_(dispatcher),
       loop_(loop),
       prefs_(prefs),
       choices_(choices),
       status_(status),
-      logo_(logo),
-      dialogs_(dialogs) {}
+      dialogs_(dialogs),
+      links_(std::move(links)) {}
 
 SchedulePresenter::~SchedulePresenter() = default;
 
@@ -142,11 +142,11 @@ void SchedulePresenter::lookAheadFor(int logo) {
     if (hasLogoControls(logo)) v->optionColours[static_cast<size_t>(logo)] = kGreen;
   }
   dispatcher_.selectLogo(logo);
-  if (hasLogoControls(currentLogo_)) logo_.checkMenuSlot(0);
+  if (hasLogoControls(currentLogo_)) links_.checkSlot(0);
   currentLogo_ = logo;
   if (hasLogoControls(currentLogo_)) {
-    logo_.checkMenuSlot(currentLogo_);
-    logo_.chooseSlot(currentLogo_);
+    links_.checkSlot(currentLogo_);
+    links_.chooseSlot(currentLogo_);
   }
 }
 

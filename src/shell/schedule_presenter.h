@@ -37,9 +37,15 @@ struct ScheduleView {
 
 class SchedulePresenter : public ViewState<ScheduleView> {
  public:
+  // What the runner and its editor need of the others.
+  struct Links {
+    std::function<void(int slot)> checkSlot;   // the logo menu's mark (0: none)
+    std::function<void(int slot)> chooseSlot;  // the slot option, as the operator's choice
+    std::function<void()> openAbout;           // the editor's Help menu: the about window
+  };
+
   SchedulePresenter(Dispatcher& dispatcher, EventLoop& loop, Preferences& prefs,
-                    NodeChoices& choices, StatusPresenter& status, LogoPresenter& logo,
-                    Dialogs& dialogs);
+                    NodeChoices& choices, StatusPresenter& status, Dialogs& dialogs, Links links);
   ~SchedulePresenter();
 
   ScheduleTable& table() { return table_; }
@@ -63,7 +69,9 @@ class SchedulePresenter : public ViewState<ScheduleView> {
   void setEditorOpen(bool open);
   void closeEditor();
   // The editor's Help menu opens the about window over it.
-  std::function<void()> openAbout;
+  void openAbout() {
+    if (links_.openAbout) links_.openAbout();
+  }
 
  private:
   void lookAheadFor(int logo);
@@ -75,8 +83,8 @@ class SchedulePresenter : public ViewState<ScheduleView> {
   Preferences& prefs_;
   NodeChoices& choices_;
   StatusPresenter& status_;
-  LogoPresenter& logo_;
   Dialogs& dialogs_;
+  Links links_;
   ScheduleTable table_;
   std::unique_ptr<ScheduleEditor> editor_;
   bool lookAhead_ = false;

@@ -29,7 +29,8 @@ const char* baseNameOf(VideoFile file) {
 
 VideoPresenter::VideoPresenter(VideoData& video, LogoSlots& logos, NodeChoices& choices,
                                Dispatcher& dispatcher, LinkService& link, StatusPresenter& status,
-                               Dialogs& dialogs, Launcher& launcher, std::string dataDir)
+                               Dialogs& dialogs, Launcher& launcher, std::string dataDir,
+                               Links links)
     : video_(video),
       logos_(logos),
       choices_(choices),
@@ -38,13 +39,14 @@ VideoPresenter::VideoPresenter(VideoData& video, LogoSlots& logos, NodeChoices& 
       status_(status),
       dialogs_(dialogs),
       launcher_(launcher),
-      dataDir_(std::move(dataDir)) {}
+      dataDir_(std::move(dataDir)),
+      links_(std::move(links)) {}
 
 void VideoPresenter::chooseStandard(bool pal) {
   choices_.choosePal(pal);
   showChoices();
   if (!pal) update()->videoSettings = "Video ADV7171:";
-  if (reloadRecent) reloadRecent();
+  if (links_.reloadRecent) links_.reloadRecent();
 }
 
 void VideoPresenter::chooseFormat(PixelFormat format) {
@@ -136,9 +138,10 @@ void VideoPresenter::buildSetupBlock() {
     }
     status_.busy(true);
     // Through the download's reporter: inside a download the bar stays the download's.
-    reporter_->progress(0);
-    reporter_->progressShown(true);
-    reporter_->progress(1);
+    Reporter& reporter = links_.reporter ? links_.reporter() : status_;
+    reporter.progress(0);
+    reporter.progressShown(true);
+    reporter.progress(1);
     status_.status("Downloading Video Controller Data");
     video_.setupBlock(logos_.width, logos_.height);
   } catch (const std::exception& e) {

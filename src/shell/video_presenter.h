@@ -31,9 +31,17 @@ struct VideoView {
 
 class VideoPresenter : public ViewState<VideoView> {
  public:
+  // What the video area needs of the others.
+  struct Links {
+    std::function<void()> reloadRecent;  // the recent logo read again (the standard changed)
+    // What the setup block's bar goes through (the download's, so inside a download the bar
+    // stays the download's); none: the status line.
+    std::function<Reporter&()> reporter;
+  };
+
   VideoPresenter(VideoData& video, LogoSlots& logos, NodeChoices& choices, Dispatcher& dispatcher,
                  LinkService& link, StatusPresenter& status, Dialogs& dialogs, Launcher& launcher,
-                 std::string dataDir);
+                 std::string dataDir, Links links);
 
   std::string imagesDir() const { return dataDir_ + "/Images"; }
   // The standard chosen: stored, and the recent logo is read again for its height.
@@ -57,11 +65,6 @@ class VideoPresenter : public ViewState<VideoView> {
   // dispatcher is guarded or the port is not usable.
   void buildSetupBlock();
 
-  // The bar goes through `reporter` (inside a download it stays the download's).
-  void reportThrough(Reporter& reporter) { reporter_ = &reporter; }
-  // Read again after the standard changed.
-  std::function<void()> reloadRecent;
-
  private:
   VideoData& video_;
   LogoSlots& logos_;
@@ -72,7 +75,7 @@ class VideoPresenter : public ViewState<VideoView> {
   Dialogs& dialogs_;
   Launcher& launcher_;
   std::string dataDir_;
-  Reporter* reporter_ = &status_;
+  Links links_;
 };
 
 }  // namespace osd
