@@ -107,11 +107,11 @@ std::vector<int> LogoSlots::pushRecent(const std::string& name) {
     if (above.empty()) continue;
     recent_[static_cast<size_t>(j)] = above;
     changed.push_back(j);
-    prefs_.write("FileSelect" + std::to_string(j + 1), above);
+    prefs_.write({SettingKey::FileSelect, j + 1}, above);
   }
   recent_[0] = name;
   changed.push_back(0);
-  prefs_.write("FileSelect1", name);
+  prefs_.write({SettingKey::FileSelect, 1}, name);
   return changed;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "link/diag_table.h"
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 
 namespace osd {
 
@@ -51,7 +51,7 @@ void DiagPresenter::run(int index) {
         break;
       case DiagExtra::ToggleReply: {
         const bool shown = !links_.replyShown();
-        prefs_.write("ShowReply", truthText(shown));
+        prefs_.write(SettingKey::ShowReply, truthText(shown));
         links_.showReply(shown);
         return;
       }

@@ -86,7 +86,7 @@ int LogoPresenter::readFile(std::string& fileName) {
       }
     }
     logos_.path[static_cast<size_t>(logos_.selected)] = fileName;
-    prefs_.write("BMPpath" + std::to_string(logos_.selected), fileName);
+    prefs_.write({SettingKey::BmpPath, logos_.selected}, fileName);
     return 0;
   } catch (const std::exception& e) {
     // A file that cannot be read is reported whoever asked for it.
@@ -180,7 +180,7 @@ void LogoPresenter::openRecent(int index) {
   try {
     chooseMenuSlot();
     if (logos_.selected == 0) return;
-    std::string name = prefs_.read("FileSelect" + std::to_string(index + 1));
+    std::string name = prefs_.read({SettingKey::FileSelect, index + 1});
     if (readFile(name) < 0) status_.error("Read of image file failed.", ErrorAt::RecentFileRead);
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::RecentFile);
@@ -233,7 +233,7 @@ void LogoPresenter::applySlotChoice(int slot) {
   logos_.selected = slot;
   if (!dispatcher_.guarded()) {
     dispatcher_.selectLogo(slot);
-    prefs_.write("LogoSelect", std::to_string(slot));
+    prefs_.write(SettingKey::LogoSelect, std::to_string(slot));
     std::string file = logos_.file[static_cast<size_t>(slot)];
     if (!file.empty()) {
       dispatcher_.setGuard(true);

@@ -7,7 +7,7 @@
 #include "common/logo_models.h"
 #include "common/textnum.h"
 #include "platform/file_system.h"
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 
 namespace osd {
 
@@ -47,9 +47,9 @@ void MenusPresenter::restoreCommands() {
 }
 
 void MenusPresenter::restoreShowModes() {
-  update()->showIntensity = prefs_.flag("ShowInt");
-  update()->showMix = prefs_.flag("ShowMix");
-  update()->showFade = prefs_.flag("ShowFade");
+  update()->showIntensity = prefs_.flag(SettingKey::ShowIntensity);
+  update()->showMix = prefs_.flag(SettingKey::ShowMix);
+  update()->showFade = prefs_.flag(SettingKey::ShowFade);
 }
 
 void MenusPresenter::restoreModel() {
@@ -63,14 +63,14 @@ void MenusPresenter::restoreModel() {
     links_.offerSlots(stored);
   } else {
     // Nothing changes; the model comes from the node or the model menu. Say why.
-    status_.error("Setting SX_Model: " + std::to_string(stored) + " is not a model number (0, " +
-                      logoModelsText() + "); the model stays unset",
+    status_.error("Setting " + Setting(SettingKey::Model).name() + ": " + std::to_string(stored) +
+                      " is not a model number (0, " + logoModelsText() + "); the model stays unset",
                   "Form_SetUp");
   }
 }
 
 void MenusPresenter::restoreDiagTools() {
-  update()->diagTools = prefs_.flag("DiagTools");
+  update()->diagTools = prefs_.flag(SettingKey::DiagTools);
 }
 
 void MenusPresenter::restorePanelLock() {
@@ -85,7 +85,7 @@ void MenusPresenter::restoreTransparent() {
 }
 
 void MenusPresenter::restoreSmpte() {
-  update()->smpte = prefs_.flag("SMPTE");
+  update()->smpte = prefs_.flag(SettingKey::Smpte);
 }
 
 // ---------------------------------------------------------------- the node's commands
@@ -112,7 +112,8 @@ void MenusPresenter::eraseStarted(bool on) {
 // ---------------------------------------------------------------- options
 
 void MenusPresenter::showMode(int index) {
-  static const char* kKeys[3] = {"ShowInt", "ShowMix", "ShowFade"};
+  static constexpr SettingKey kKeys[3] = {SettingKey::ShowIntensity, SettingKey::ShowMix,
+                                          SettingKey::ShowFade};
   if (index >= 0 && index <= 2) {
     auto v = update();
     bool* flags[3] = {&v->showIntensity, &v->showMix, &v->showFade};
@@ -132,13 +133,13 @@ void MenusPresenter::showMode(int index) {
 void MenusPresenter::toggleSmpte() {
   const bool show = !view().smpte;
   update()->smpte = show;
-  prefs_.write("SMPTE", truthText(show));
+  prefs_.write(SettingKey::Smpte, truthText(show));
 }
 
 void MenusPresenter::toggleDiagTools() {
   const bool show = !view().diagTools;
   update()->diagTools = show;
-  prefs_.write("DiagTools", truthText(show));
+  prefs_.write(SettingKey::DiagTools, truthText(show));
 }
 
 void MenusPresenter::togglePanelLock() {

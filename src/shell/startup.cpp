@@ -105,7 +105,7 @@ void App::loadSlotChoice() {
 
   // 6. The logo chosen last time.
   step([&] {
-    const std::string text = bench_.prefs().read("LogoSelect");
+    const std::string text = bench_.prefs().read(SettingKey::LogoSelect);
     logo_.restoreChoice(text.empty() ? 0 : clampInt(leadingInt(text), 1, kHighestSlot));
   });
 
@@ -113,7 +113,7 @@ void App::loadSlotChoice() {
   //    as the current file.
   step([&] {
     for (int i = 8; i >= 1; --i) {
-      const std::string text = bench_.prefs().read("FileSelect" + std::to_string(i));
+      const std::string text = bench_.prefs().read({SettingKey::FileSelect, i});
       logo_.restoreRecent(i - 1, text);
       bench_.logos().current = text;
     }
@@ -150,7 +150,7 @@ void App::setUpMenus() {
   // 3.-4. Show modes.
   step([&] { menus_.restoreShowModes(); });
   // 5. The reply display.
-  step([&] { port_.showReply(bench_.prefs().flag("ShowReply")); });
+  step([&] { port_.showReply(bench_.prefs().flag(SettingKey::ShowReply)); });
   // 6. The logo-generator model.
   step([&] { menus_.restoreModel(); });
   // 7. Diagnostic menu.
@@ -185,8 +185,7 @@ void App::setUpVideoAndSlots() {
       if (n >= LogoSlots::kCount) continue;
       step([&] {
         LogoSlots& logos = bench_.logos();
-        logos.file[static_cast<size_t>(n)] =
-            bench_.prefs().readFixed("BMPpath" + std::to_string(n));
+        logos.file[static_cast<size_t>(n)] = bench_.prefs().readFixed({SettingKey::BmpPath, n});
         if (logos.file[static_cast<size_t>(n)].size() > 6) {
           logos.selected = n;
           logo_.restoreSlotFile(n, logos.file[static_cast<size_t>(n)]);
