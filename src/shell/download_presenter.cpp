@@ -52,10 +52,10 @@ void DownloadPresenter::downloadToRam() {
   // refused.
   if (view().running || view().starting) return;
   if (!lineReady()) return;
-  if (!dialogs_.confirm("Notice",
-                        "This will write the new Image data to the EEPROM.\n" +
-                            targetText(link_.line().awake()),
-                        Dialogs::Preset::Cancel)) {
+  if (!dialogs_.confirm(
+          "Notice",
+          "This will write the new Image data to the EEPROM.\n" + targetText(link_.line().awake()),
+          Dialogs::Preset::Cancel)) {
     return;
   }
   update()->starting = true;
@@ -104,13 +104,13 @@ bool DownloadPresenter::readyToSend(int& slot) {
   if (!link_.valid()) return false;
   if (!link_.isOpen()) {
     dialogs_.beep();
-    status_.error("No Valid COM Port Selected", "Communication Error!");
+    status_.error("No Valid COM Port Selected", ErrorAt::NoPortForDownload);
     return false;
   }
   // Only slots 1 to 4 are downloaded.
   if (logos_.selected >= 1 && logos_.selected <= 4) slot = logos_.selected;
   if (slot == 0) {
-    status_.error("No logo was selected for download", "No Logo");
+    status_.error("No logo was selected for download", ErrorAt::NoLogoSelected);
     return false;
   }
   return true;
@@ -153,7 +153,7 @@ void DownloadPresenter::send(bool targetFirst) {
     status_.progressShown(false);
     holdLine(false);
     dialogs_.beep();
-    status_.error("You Need to Open a Logo File First!", "ERROR!");
+    status_.error("You Need to Open a Logo File First!", ErrorAt::NoLogoFile);
     status_.busy(false);
     return;
   }
@@ -338,7 +338,7 @@ void DownloadPresenter::finishLine(int slot) {
     status_.showResult(failedText(line.sent(), line.total()));
     status_.error("The node's port closed after " + groupedNumber(line.sent()) + " of " +
                       groupedNumber(line.total()) + " bytes.",
-                  "DivUvOR");
+                  ErrorAt::DownloadStream);
   } else {
     status_.status("");
   }

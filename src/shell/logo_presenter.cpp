@@ -68,12 +68,13 @@ int LogoPresenter::readFile(std::string& fileName) {
     fileName = verdict.file;
     switch (verdict.kind) {
       case SlotVerdict::BadName:
-        if (!fileName.empty()) status_.error("Invalid File Name or Missing File!", "Read_File-B");
+        if (!fileName.empty())
+          status_.error("Invalid File Name or Missing File!", ErrorAt::ReadFileMissing);
         return -1;
       case SlotVerdict::Unreadable:
         throw Failure(verdict.message);
       case SlotVerdict::Rejected:
-        status_.error(verdict.message, "Read_File-A");
+        status_.error(verdict.message, ErrorAt::ReadFileRefused);
         return 1;
       case SlotVerdict::Loaded:
         break;
@@ -90,7 +91,7 @@ int LogoPresenter::readFile(std::string& fileName) {
     return 0;
   } catch (const std::exception& e) {
     // A file that cannot be read is reported whoever asked for it.
-    status_.error(e.what(), "Read_File");
+    status_.error(e.what(), ErrorAt::ReadFile);
     return -1;
   }
 }
@@ -157,12 +158,12 @@ std::string LogoPresenter::selectedLogoPath() const {
   return s >= 0 && s < LogoSlots::kCount ? logos_.path[static_cast<size_t>(s)] : std::string();
 }
 
-bool LogoPresenter::loadIntoMenuSlot(std::string file, const std::string& title) {
+bool LogoPresenter::loadIntoMenuSlot(std::string file, ErrorAt at) {
   chooseMenuSlot();
   if (logos_.selected == 0) return false;
   file = trimBlanks(file);
   if (readFile(file) == 0) return true;
-  status_.error("Read of image file failed.", title);
+  status_.error("Read of image file failed.", at);
   return false;
 }
 
@@ -170,7 +171,7 @@ void LogoPresenter::openLogo() {
   try {
     const std::string name = dialogs_.openFileName(selectedLogoPath(), kBmpFilter);
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
-    loadIntoMenuSlot(name, errorTitle(ErrorAt::OpenLogo));
+    loadIntoMenuSlot(name, ErrorAt::OpenLogo);
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::OpenLogo);
   }
@@ -422,7 +423,7 @@ void LogoPresenter::upload() {
       session_.awaitReadBack(NodeSession::kReadBackPolls);
       dispatcher_.readBack();
     } else {
-      status_.error("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
+      status_.error("SX-1 Cannot upload logos to this program", ErrorAt::UploadRefused);
     }
   } catch (const Failure& e) {
     status_.error(std::to_string(e.number()) + " " + e.what(), ErrorAt::Upload);
@@ -434,7 +435,7 @@ void LogoPresenter::upload() {
 void LogoPresenter::savePicture(const std::string& stream) {
   std::string mark;  // how far the reconstruction got, for failure reports
   const auto fail = [&](const std::string& what) {
-    status_.error(what + " " + mark, "Save_Picture");
+    status_.error(what + " " + mark, ErrorAt::SavePicture);
     status_.status("");
   };
   session_.cancelReadBack();

@@ -65,7 +65,7 @@ void MenusPresenter::restoreModel() {
     // Nothing changes; the model comes from the node or the model menu. Say why.
     status_.error("Setting " + Setting(SettingKey::Model).name() + ": " + std::to_string(stored) +
                       " is not a model number (0, " + logoModelsText() + "); the model stays unset",
-                  "Form_SetUp");
+                  ErrorAt::FormSetUp);
   }
 }
 
@@ -190,7 +190,7 @@ void MenusPresenter::openPaint() {
   // Saying nothing when nothing could be started leaves the operator waiting for a window.
   if (!started) {
     status_.error("No paint program found: install one (kolourpaint, pinta, gimp or mtpaint)",
-                  "Paintbrush");
+                  ErrorAt::PaintProgram);
   }
 }
 

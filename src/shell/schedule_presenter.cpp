@@ -63,10 +63,10 @@ void SchedulePresenter::load() {
         }
       }
       if (!parsed.problem.empty()) {
-        status_.error("Setting " + Setting(key).name() + ": " + parsed.problem, "Form_SetUp");
+        status_.error("Setting " + Setting(key).name() + ": " + parsed.problem, ErrorAt::FormSetUp);
       }
     } catch (const std::exception& e) {
-      status_.error(e.what(), "Form_SetUp");
+      status_.error(e.what(), ErrorAt::FormSetUp);
     }
   }
 }
@@ -124,7 +124,7 @@ void SchedulePresenter::scan() {
       colourEditorRow(i, on, logo);
     }
   } catch (const std::exception& e) {
-    status_.error(e.what(), "Scan_Schedule " + step_);
+    status_.error(e.what(), ErrorAt::ScheduleScan, step_);
   }
 }
 
