@@ -11,6 +11,7 @@ constexpr std::pair<ErrorAt, const char*> kTitles[] = {
     {ErrorAt::FormLoad, "Form_Load"},
     {ErrorAt::FormSetUp, "Form_SetUp"},
     {ErrorAt::LogoMenu, "mnuLogoSel_Click"},
+    {ErrorAt::DiagEntry, "mnuLogoSel_Click"},
     {ErrorAt::OpenLogo, "mnuOpenLogoFile"},
     {ErrorAt::RecentFile, "mnuRecentFile_Click"},
     {ErrorAt::RecentFileRead, "MnuRecentFile"},

@@ -14,6 +14,7 @@ enum class ErrorAt {
   FormSetUp,
   // ---- Logos ----
   LogoMenu,         // a logo chosen from the logo menu
+  DiagEntry,        // an entry of the "Diag" menu (under the logo menu's title)
   OpenLogo,         // the File menu's open
   RecentFile,       // a recent file chosen
   RecentFileRead,   // a recent file that could not be read

@@ -66,7 +66,7 @@ void DiagPresenter::run(int index) {
     dispatcher_.run(entry->command, argument);
     if (entry->extra == DiagExtra::ClearLastSent) dispatcher_.run(Command::ClearLastSent);
   } catch (const std::exception& e) {
-    status_.error(e.what(), ErrorAt::LogoMenu);
+    status_.error(e.what(), ErrorAt::DiagEntry);
   }
 }
 
