@@ -38,6 +38,7 @@
 #include "qtplatform/qt_event_loop.h"
 #include "qtplatform/qt_serial_port.h"
 #include "settings/ini_settings.h"
+#include "settings/setting_keys.h"
 #include "shell/app.h"
 #include "sim/pty_node.h"
 
@@ -130,7 +131,8 @@ class SimulatedPortSettings : public osd::SettingsBackend {
  public:
   SimulatedPortSettings(osd::SettingsBackend& inner, int port) : inner_(inner), port_(port) {}
   std::optional<std::string> read(const std::string& path) override {
-    static const std::string kKey = std::string("\\") + osd::kSection + "\\ComPort";
+    static const std::string kKey =
+        std::string("\\") + osd::kSection + "\\" + osd::Setting(osd::SettingKey::ComPort).name();
     if (port_ > 0 && path.size() >= kKey.size() &&
         path.compare(path.size() - kKey.size(), kKey.size(), kKey) == 0) {
       return std::to_string(port_);

@@ -43,7 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::array<int, 25>* columns[6] = {&table.start, &table.end,  &table.on,
                                      &table.off,   &table.logo, &table.days};
   for (int k = 0; k < 6; ++k) {
-    const ListKind kind = listKindOf(kScheduleLoadOrder[static_cast<size_t>(k)]);
+    constexpr ListKind kKinds[6] = {ListKind::Start,  ListKind::End,  ListKind::OnTime,
+                                    ListKind::Repeat, ListKind::Logo, ListKind::Days};
+    const ListKind kind = kKinds[k];
     const ParsedList parsed = parseScheduleList(text, kind);
     int lo = 0, hi = 0;
     range(kind, lo, hi);

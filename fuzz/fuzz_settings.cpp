@@ -17,7 +17,7 @@
 
 #include "fuzz_check.h"
 #include "settings/ini_settings.h"
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 #include "shell/app.h"
 #include "support/fakes.h"
 
@@ -80,9 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     App app(platform);
     app.formSetUp();
     FUZZ_CHECK(app.choices().transparent() >= 0 && app.choices().transparent() <= 255);
-    for (const char* key : {"ShowInt", "Locked", "Color", "optRGB", "ScheduleOn"}) {
+    for (const SettingKey key : {SettingKey::ShowIntensity, SettingKey::ScheduleLocked,
+                                 SettingKey::ColourNode, SettingKey::Rgb, SettingKey::ScheduleOn}) {
       const bool flag = app.bench().prefs().flag(key);
-      const std::string text = ini.read(path(key)).value_or("0");
+      const std::string text = ini.read(path(Setting(key).name().c_str())).value_or("0");
       if (textIsTrue(text)) FUZZ_CHECK(flag);
       if (textIsFalse(text)) FUZZ_CHECK(!flag);
     }

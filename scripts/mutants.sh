@@ -110,7 +110,7 @@ m top-down-rows-flipped src/image/bmp.cpp 'L.topDown ? L.height - 1 - r : r' 'L.
 m setup-width-byte 'src/transfer/*.cpp' 'block[8] = static_cast<int>(quarterWidth & 0xFF);' 'block[8] = static_cast<int>(halfHeight & 0xFF);'
 m watchdog-warning-tick "$LINK" 'silentTicks == 800' 'silentTicks == 801'
 or "$LINK" 'kMenusOffTicks = 800;' 'kMenusOffTicks = 801;'
-m locked-rule-truth src/settings/setting_rules.cpp '{"Locked", {TruthRule::TrueUnlessFalse, "False"}}' '{"Locked", {TruthRule::TrueOnly, "False"}}'
+m locked-rule-truth src/settings/setting_keys.cpp '"Locked", false, T::TrueUnlessFalse' '"Locked", false, T::TrueOnly'
 m sequence-end-inclusive src/schedule/schedule_model.cpp 'if (t < start || t >= end) return false;' 'if (t < start || t > end) return false;'
 m error-panel-countdown 'src/shell/*.cpp src/common/*.cpp' 'errorCountdown = 400;' 'errorCountdown = 40;'
 or 'src/shell/*.h' 'kErrorTicks = 400;' 'kErrorTicks = 40;'

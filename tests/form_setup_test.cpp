@@ -3,7 +3,7 @@
 
 #include "common/textnum.h"
 #include "schedule/schedule_model.h"
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 #include "support/fakes.h"
 
 namespace osd::test {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <tuple>
 
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 #include "shell/about.h"
 #include "support/fakes.h"
 #include "support/portable.h"

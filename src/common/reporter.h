@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/error_titles.h"
+
 namespace osd {
 
 // Where a logo download stands.
@@ -27,6 +29,11 @@ class Reporter {
   virtual void status(const std::string& text) = 0;
   // A failure: its description and the name of the operation that failed.
   virtual void error(const std::string& message, const std::string& title) = 0;
+  // The same, the title named by its place (and the step within it).
+  void error(const std::string& message, ErrorAt at) { error(message, errorTitle(at)); }
+  void error(const std::string& message, ErrorAt at, const std::string& step) {
+    error(message, errorTitle(at, step));
+  }
   // The progress bar: shown or hidden, and its value 0..100.
   virtual void progressShown(bool shown) = 0;
   virtual void progress(double percent) = 0;

@@ -40,7 +40,7 @@ std::string logoLine(const Site& site, const SiteNode& n) {
 std::string convertPictures(const Site& site, std::vector<SiteLogo>& logos,
                             std::vector<std::string>& made) {
   for (const SiteNode& n : site.nodes) {
-    SiteLogo logo{n, LogoChoice{n.logo, n.rgb, n.transparent, 1, false, n.x, n.y}};
+    SiteLogo logo{n, LogoChoice{n.logo, n.rgb, n.transparent, 1, false, n.x, n.y, "apply"}};
     if (const std::string fault = fileFault(n.logo); !fault.empty())
       return logoLine(site, n) + n.logo + ": " + fault;
     if (!hasBmpName(n.logo)) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "common/textnum.h"
+#include "ctl/choices.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_fleet.h"
 #include "ctl/ctl_host.h"
@@ -26,10 +27,9 @@ constexpr int kSecondAnswerMs = 500;
 
 struct DownloadOptions {
   std::string bitmap;
-  int node = 0;  // 0: all nodes
-  bool rgb = false;
-  int transparent = 255;
-  int memoryK = 0;  // 0: learn it from the node
+  int node = 0;        // 0: all nodes
+  GivenChoices given;  // --format, --transparent, --node
+  int memoryK = 0;     // 0: learn it from the node
   bool erase = true;
   int slot = 1;
   bool slotGiven = false;
@@ -47,7 +47,10 @@ std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
     v = parsed.value(name);
     return parsed.has(name);
   };
-  if (given("--node") && !wholeNumber(v, 1, 255, o.node)) return "--node needs a node ID 1-255";
+  if (given("--node")) {
+    if (!wholeNumber(v, 1, 255, o.node)) return "--node needs a node ID 1-255";
+    o.given.node = o.node;
+  }
   if (given("--nodes")) {
     if (parsed.has("--node")) return "give either --node or --nodes";
     o.wholeLine = v == "all";
@@ -59,10 +62,12 @@ std::string parse(const cli::Parsed& parsed, DownloadOptions& o) {
   if (o.together && !parsed.has("--nodes")) return "--together goes with --nodes";
   if (given("--format")) {
     if (!parsePixelFormat(v)) return "--format is rgb or ycbcr";
-    o.rgb = parsePixelFormat(v) == PixelFormat::Rgb;
+    o.given.format = parsePixelFormat(v);
   }
-  if (given("--transparent") && !wholeNumber(v, 0, 255, o.transparent)) {
-    return "--transparent needs a value 0-255";
+  if (given("--transparent")) {
+    int transparent = 0;
+    if (!wholeNumber(v, 0, 255, transparent)) return "--transparent needs a value 0-255";
+    o.given.transparent = transparent;
   }
   if (given("--memory")) {
     if (v != "auto" && v != "64" && v != "512") return "--memory is auto, 64 or 512";
@@ -255,7 +260,12 @@ int download(const Args& args) {
   // The bitmap is read, checked and encoded before the port is opened: a refused file puts
   // nothing on the line.
   FleetLogo logo;
-  const LogoChoice choice{o.bitmap, o.rgb, o.transparent, o.slot, o.slotGiven, o.x, o.y};
+  // The stored video standard a placement needs is read once the bitmap is accepted.
+  const Choices chosen = resolveChoices("download", o.given, host->bench().prefs());
+  o.node = chosen.node;
+  const LogoChoice choice{
+      o.bitmap, chosen.format == PixelFormat::Rgb, chosen.transparent, o.slot, o.slotGiven, o.x,
+      o.y};
   std::string refused = prepareLogo(*host, choice, logo);
   if (refused.empty() && o.memoryK == 64 && !logo.smallMemoryRefusal.empty()) {
     refused = "does not fit a 64K memory: " + logo.smallMemoryRefusal;

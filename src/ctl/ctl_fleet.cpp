@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "common/textnum.h"
+#include "ctl/choices.h"
 #include "platform/stop_signals.h"
 #include "scan/node_scan.h"
 
@@ -108,7 +109,8 @@ std::string prepareLogo(Host& host, const LogoChoice& c, FleetLogo& out) {
   // A placement belongs to this logo alone: the image-control table is put back afterwards.
   const video::ImageParams kept = bench.video().params();
   if (c.x >= 0) {
-    const PlacementMove m = bench.placement().placeAt(c.slot, c.x, c.y, bench.prefs().pal());
+    const bool pal = resolveChoices(c.command, {.placed = true}, bench.prefs()).pal;
+    const PlacementMove m = bench.placement().placeAt(c.slot, c.x, c.y, pal);
     out.beforeStream = {"AVP" + hex2(m.vCode), "AHP" + hex2(m.hCode), m.packet};
   }
   out.setup = bench.video().setupBlock(out.width, out.height);

@@ -17,8 +17,9 @@ struct LogoChoice {
   bool rgb = false;
   int transparent = 255;
   int slot = 1;
-  bool slotGiven = false;  // "AJ" goes to the nodes before the erase
-  int x = -1, y = -1;      // placement in screen percent; -1: not placed
+  bool slotGiven = false;            // "AJ" goes to the nodes before the erase
+  int x = -1, y = -1;                // placement in screen percent; -1: not placed
+  const char* command = "download";  // whose stored choices a placement takes
 };
 
 // Reads the bitmap and encodes it as a download of it sends it, with the placement commands

@@ -11,6 +11,7 @@
 #include "common/logo_models.h"
 #include "common/options.h"
 #include "common/textnum.h"
+#include "ctl/choices.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_host.h"
 #include "ctl/ctl_options.h"
@@ -21,7 +22,6 @@
 #include "link/link_service.h"
 #include "link/node_session.h"
 #include "platform/stop_signals.h"
-#include "settings/node_choices.h"
 
 namespace osd::ctl {
 
@@ -288,15 +288,12 @@ int upload(const Args& args) {
   std::unique_ptr<Line> line = openLine("upload", options, host, rc);
   if (!line) return rc;
   // Model and colour: the options, else the settings restored as the window restores them.
-  NodeChoices stored(host->bench().prefs());
-  if (model < 0) {
-    stored.restoreModel();
-    model = stored.model();
-  }
-  if (!color) {
-    stored.restoreColourNode();
-    color = stored.colourNode();
-  }
+  GivenChoices given;
+  if (model >= 0) given.model = model;
+  given.colour = color;
+  const Choices chosen = resolveChoices("upload", given, host->bench().prefs());
+  model = chosen.model;
+  color = chosen.colour;
   if (model <= 1) {
     std::fprintf(stderr,
                  "osdctl upload: SX-1 Cannot upload logos to this program (give --model N)\n");

@@ -29,7 +29,7 @@ QSpinBox* sizeBox(int max, int step) {
   return box;
 }
 
-constexpr const char* kTitle = "mnuImportPicture";
+constexpr ErrorAt kTitle = ErrorAt::ImportPicture;
 
 }  // namespace
 

@@ -490,8 +490,7 @@ void MainWindow::addSlotPreviews() {
           placement.release(i);
         }
       } catch (const std::exception& e) {
-        app_.statusLine().error(e.what(),
-                                kind == 0 ? "picPicture2_MouseDown" : "picPicture2_MouseMove");
+        app_.statusLine().error(e.what(), kind == 0 ? ErrorAt::PreviewPress : ErrorAt::PreviewDrag);
       }
     };
     pic->setGeometry(toPixels(this, kScreenLeftTwips), toPixels(this, kScreenTopTwips, true), 64,

@@ -66,7 +66,7 @@ bool LogoSlots::encode(int slot, std::optional<PixelFormat> format, int transpar
     image = loadBmpFile(name, error);
     if (!image) throw Failure(error);
   } catch (const std::exception& e) {
-    reporter.error(e.what(), "FetchLogo");
+    reporter.error(e.what(), ErrorAt::FetchLogo);
   }
   reporter.progress(5);
   if (!image) return false;
@@ -77,7 +77,7 @@ bool LogoSlots::encode(int slot, std::optional<PixelFormat> format, int transpar
     reporter.error("The logo file " + name + " has changed since it was loaded (now " +
                        std::to_string(layout.width) + " by " + std::to_string(layout.height) +
                        ", " + std::to_string(layout.bpp) + " bits per pixel); load it again.",
-                   "FetchLogo");
+                   ErrorAt::FetchLogo);
     return false;
   }
   try {
@@ -87,7 +87,7 @@ bool LogoSlots::encode(int slot, std::optional<PixelFormat> format, int transpar
     options.onRow = onRow;
     encodeImage(*image, options, out);
   } catch (const std::exception& e) {
-    reporter.error(e.what(), "FetchLogo");
+    reporter.error(e.what(), ErrorAt::FetchLogo);
     return false;
   }
   return true;
@@ -107,11 +107,11 @@ std::vector<int> LogoSlots::pushRecent(const std::string& name) {
     if (above.empty()) continue;
     recent_[static_cast<size_t>(j)] = above;
     changed.push_back(j);
-    prefs_.write("FileSelect" + std::to_string(j + 1), above);
+    prefs_.write({SettingKey::FileSelect, j + 1}, above);
   }
   recent_[0] = name;
   changed.push_back(0);
-  prefs_.write("FileSelect1", name);
+  prefs_.write({SettingKey::FileSelect, 1}, name);
   return changed;
 }
 

@@ -38,7 +38,7 @@ bool Dispatcher::send(const std::string& text) {
       link_.setState(PortState::NotUsable);
     }
   } catch (const std::exception& e) {
-    listener_.error(e.what(), "SendCom");
+    listener_.error(e.what(), ErrorAt::SendCom);
   }
   sendCount_ = (sendCount_ + 1) % kSendCounterWrap;
   listener_.sent(text, sendCount_);
@@ -71,7 +71,7 @@ void Dispatcher::guarded(const std::function<void()>& body) {
   try {
     body();
   } catch (const std::exception& e) {
-    listener_.error(e.what(), "CmdTree");
+    listener_.error(e.what(), ErrorAt::CmdTree);
   }
   busy_ = false;
 }

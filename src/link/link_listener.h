@@ -26,6 +26,7 @@ enum class PortState {
 class LinkListener : public Reporter {
  public:
   // ---- Reports ----
+  using Reporter::error;
   void error(const std::string& /*message*/, const std::string& /*title*/) override {}
   void status(const std::string& /*text*/) override {}
   void progressShown(bool /*visible*/) override {}

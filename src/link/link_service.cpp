@@ -104,7 +104,7 @@ void LinkService::reportOpenError(int number, const std::string& description,
     message = "Error # " + std::string(number >= 0 ? " " : "") + std::to_string(number) +
               ": In DetermineValidPorts\r" + description;
   }
-  listener_.openFailed(message, "StartCom " + step);
+  listener_.openFailed(message, errorTitle(ErrorAt::StartCom, step));
   lastOpenError_ = number;
 }
 
@@ -229,7 +229,7 @@ void LinkService::handleEvent(int code, const std::function<void()>& receive) {
     if (code == kEvReceive) {
       receive();
     } else if (code == kEvTxFull) {
-      listener_.error("Lost USB/Serial Connection ", "COMM Status");
+      listener_.error("Lost USB/Serial Connection ", ErrorAt::PortLost);
       close();
     } else {
       eventText_ = eventTextOf(code);
@@ -237,8 +237,8 @@ void LinkService::handleEvent(int code, const std::function<void()>& receive) {
   } catch (const std::exception& e) {
     try {
       if (code != kEvReceive) {
-        listener_.error(std::string(e.what()) + " " + eventText_,
-                        "MSComm1_OnComm Event: " + std::to_string(code));
+        listener_.error(std::string(e.what()) + " " + eventText_, ErrorAt::PortEvent,
+                        std::to_string(code));
         port_.purge();
       }
     } catch (...) {

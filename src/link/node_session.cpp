@@ -152,7 +152,7 @@ bool NodeSession::readWaiting() {
   } catch (const std::exception& e) {
     // The port failed while it was read (it vanished, for instance).
     giveUpPort();
-    listener_.error(e.what(), "RecvData");
+    listener_.error(e.what(), ErrorAt::RecvData);
     return false;
   }
   return true;
@@ -191,7 +191,7 @@ void NodeSession::receive() {
     // that the processing sent (the logo selection) must still reach the node.
     link_.dropInput();
   } catch (const std::exception& e) {
-    listener_.error(std::string(e.what()) + " " + stepMark, "RecvData");
+    listener_.error(std::string(e.what()) + " " + stepMark, ErrorAt::RecvData);
     giveUpPort();
   }
 }
@@ -217,7 +217,7 @@ void NodeSession::process(const std::string& answer) {
     listener_.answerTaken(replyCount_, oneLine(answer));
     stepMark = "3";
   } catch (const std::exception& e) {
-    listener_.error(std::string(e.what()) + ": " + stepMark, "ProcessData");
+    listener_.error(std::string(e.what()) + ": " + stepMark, ErrorAt::ProcessData);
   }
 
   const size_t p = position(answer, "QX");
@@ -229,7 +229,7 @@ void NodeSession::process(const std::string& answer) {
     try {
       dispatcher_.startEraseWait();
     } catch (const std::exception& ex) {
-      listener_.error(std::string(ex.what()) + ": 3", "ProcessData");
+      listener_.error(std::string(ex.what()) + ": 3", ErrorAt::ProcessData);
     }
   }
 }
@@ -242,7 +242,7 @@ void NodeSession::sizeAnswer(const std::string& answer, size_t p, size_t q) {
   // A memory size must be positive and fit the byte count; anything else is a garbled
   // answer and must not be taken for a node that does not exist.
   if (n < 0 || n * 1024 > std::numeric_limits<int32_t>::max()) {
-    listener_.error("Memory size out of range (" + digits + "K): 3", "ProcessData");
+    listener_.error("Memory size out of range (" + digits + "K): 3", ErrorAt::ProcessData);
     return;
   }
   memorySize_ = static_cast<int>(n * 1024);
@@ -301,7 +301,7 @@ void NodeSession::eraseTick() {
       tenSecCount_ = 0;
     }
   } catch (const std::exception& e) {
-    listener_.error(e.what(), "tmr10sec_Timer");
+    listener_.error(e.what(), ErrorAt::WatchdogTimer);
   }
 }
 

@@ -53,15 +53,6 @@ bool wholeInteger(std::string_view text, int& out) {
 
 }  // namespace
 
-ListKind listKindOf(std::string_view key) {
-  if (key == "S_Start") return ListKind::Start;
-  if (key == "S_End") return ListKind::End;
-  if (key == "S_ON") return ListKind::OnTime;
-  if (key == "S_OFF") return ListKind::Repeat;
-  if (key == "S_Logo") return ListKind::Logo;
-  return ListKind::Days;
-}
-
 int listDefaultEntry(ListKind kind) {
   return kind == ListKind::Start ? -1 : 0;
 }

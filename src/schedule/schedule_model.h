@@ -38,11 +38,6 @@ enum class ListKind {
   Days,    // whole integers (bit sets), default 0, range 0..127
 };
 
-// The six settings keys in load order, and the kind of each.
-constexpr std::array<const char*, 6> kScheduleLoadOrder = {"S_Start", "S_End",  "S_ON",
-                                                           "S_OFF",   "S_Logo", "S_Days"};
-ListKind listKindOf(std::string_view key);
-
 // A stored list of exactly one character (a missing key reads as "0") is replaced by the
 // default list, which is written back.
 inline bool listNeedsDefault(std::string_view stored) {

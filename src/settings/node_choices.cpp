@@ -3,18 +3,17 @@
 #include <algorithm>
 
 #include "common/logo_models.h"
-#include "settings/setting_rules.h"
 
 namespace osd {
 
 void NodeChoices::chooseFormat(PixelFormat format) {
   format_ = format;
-  prefs_.write("optRGB", truthText(format == PixelFormat::Rgb));
+  prefs_.write(SettingKey::Rgb, truthText(format == PixelFormat::Rgb));
 }
 
 void NodeChoices::choosePal(bool pal) {
   pal_ = pal;
-  prefs_.write("OPTNTSC", pal ? "1" : "0");
+  prefs_.write(SettingKey::Pal, pal ? "1" : "0");
 }
 
 int NodeChoices::restoreModel() {
@@ -30,21 +29,21 @@ int NodeChoices::restoreModel() {
 void NodeChoices::chooseModel(int menuValue) {
   if (menuValue == 0 || isLogoModel(menuValue)) {
     model_ = menuValue == 0 ? 1 : menuValue;
-    prefs_.write("SX_Model", std::to_string(menuValue));
+    prefs_.write(SettingKey::Model, std::to_string(menuValue));
   } else {
     model_ = 1;
-    prefs_.write("SX_Model", "1");
+    prefs_.write(SettingKey::Model, "1");
   }
 }
 
 void NodeChoices::chooseTransparent(int value) {
   transparent_ = std::clamp(value, 0, 255);
-  prefs_.write("Transparent", std::to_string(transparent_));
+  prefs_.write(SettingKey::Transparent, std::to_string(transparent_));
 }
 
 void NodeChoices::choosePanelLock(bool on) {
   panelLock_ = on;
-  prefs_.write("PanelLock", truthText(on));
+  prefs_.write(SettingKey::PanelLock, truthText(on));
 }
 
 }  // namespace osd

@@ -52,7 +52,7 @@ class NodeChoices {
 
   bool panelLock() const { return panelLock_; }
   void choosePanelLock(bool on);  // also stored ("PanelLock")
-  void restorePanelLock() { panelLock_ = prefs_.flag("PanelLock"); }
+  void restorePanelLock() { panelLock_ = prefs_.flag(SettingKey::PanelLock); }
 
  private:
   Preferences& prefs_;

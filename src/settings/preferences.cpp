@@ -1,7 +1,6 @@
 #include "settings/preferences.h"
 
 #include "common/textnum.h"
-#include "settings/setting_rules.h"
 
 namespace osd {
 
@@ -37,48 +36,48 @@ void Preferences::writePath(const std::string& p, const std::string& value) {
   }
 }
 
-std::string Preferences::read(const std::string& key) {
-  return readPath(path(kAppKey, kSection, key), "0");
+std::string Preferences::read(const Setting& setting) {
+  return readPath(path(kAppKey, kSection, setting.name()), "0");
 }
 
-void Preferences::write(const std::string& key, const std::string& value) {
-  writePath(path(kAppKey, kSection, key), value);
+void Preferences::write(const Setting& setting, const std::string& value) {
+  writePath(path(kAppKey, kSection, setting.name()), value);
 }
 
-std::string Preferences::readFixed(const std::string& key) {
-  std::string value = read(key);
-  const SettingRule rule = settingRule(key);
-  if (rule.zeroFixUp != nullptr && trimBlanks(value) == "0") {
-    value = rule.zeroFixUp;
-    write(key, value);
+std::string Preferences::readFixed(const Setting& setting) {
+  std::string value = read(setting);
+  const char* fixUp = settingSpec(setting.key).zeroFixUp;
+  if (fixUp != nullptr && trimBlanks(value) == "0") {
+    value = fixUp;
+    write(setting, value);
   }
   return value;
 }
 
-bool Preferences::flag(const std::string& key) {
+bool Preferences::flag(SettingKey key) {
   const std::string value = readFixed(key);
-  if (settingRule(key).truth == TruthRule::TrueUnlessFalse) return !textIsFalse(value);
+  if (settingSpec(key).truth == TruthRule::TrueUnlessFalse) return !textIsFalse(value);
   return textIsTrue(value);
 }
 
 bool Preferences::pal() {
-  return trimBlanks(readFixed("OPTNTSC")) == "1";
+  return trimBlanks(readFixed(SettingKey::Pal)) == "1";
 }
 
 bool Preferences::rgb() {
-  return flag("optRGB");
+  return flag(SettingKey::Rgb);
 }
 
 bool Preferences::colorNode() {
-  return flag("Color");
+  return flag(SettingKey::ColourNode);
 }
 
 int Preferences::transparent() {
-  return clampInt(leadingInt(readFixed("Transparent")), 0, 255);
+  return clampInt(leadingInt(readFixed(SettingKey::Transparent)), 0, 255);
 }
 
 int Preferences::model() {
-  return leadingInt(trimBlanks(readFixed("SX_Model")));
+  return leadingInt(trimBlanks(readFixed(SettingKey::Model)));
 }
 
 }  // namespace osd

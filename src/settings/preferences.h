@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/seams.h"
+#include "settings/setting_keys.h"
 
 namespace osd {
 
@@ -19,12 +20,12 @@ class Preferences {
   explicit Preferences(SettingsBackend& backend) : backend_(backend) {}
 
   // A setting of the program's section, "0" (and created) when missing.
-  std::string read(const std::string& key);
-  void write(const std::string& key, const std::string& value);
+  std::string read(const Setting& setting);
+  void write(const Setting& setting, const std::string& value);
   // As read, with the key's "0" replacement applied and written back.
-  std::string readFixed(const std::string& key);
+  std::string readFixed(const Setting& setting);
   // A truth setting by the key's comparison rule.
-  bool flag(const std::string& key);
+  bool flag(SettingKey key);
 
   // Any value path under the store's root, with the create-on-missing-read rule.
   std::string readPath(const std::string& path, const std::string& def);

@@ -127,7 +127,7 @@ void App::tickDelay() {
     status_.tick();
     session_.nodePollTick();
   } catch (const std::exception& e) {
-    status_.error(e.what(), "Tmr_Delay_Timer");
+    status_.error(e.what(), ErrorAt::DelayTimer);
   }
 }
 

@@ -104,7 +104,7 @@ class App {
   DispatcherHooks dispatcherHooks();
   SessionHooks sessionHooks();
   // Runs one step of the start-up: a failure is shown under `title` and the next step goes on.
-  void runStep(const char* title, const std::function<void()>& body);
+  void runStep(ErrorAt at, const std::function<void()>& body);
   // Start-up steps.
   void loadSlotChoice();
   void openSavedPort(const std::string& commandLine);

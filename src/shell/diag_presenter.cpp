@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 
 namespace osd {
 
@@ -48,7 +48,7 @@ void DiagPresenter::run(DiagEntry entry) {
         break;
       case DiagExtra::ToggleReply: {
         const bool shown = !links_.replyShown();
-        prefs_.write("ShowReply", truthText(shown));
+        prefs_.write(SettingKey::ShowReply, truthText(shown));
         links_.showReply(shown);
         return;
       }
@@ -68,7 +68,7 @@ void DiagPresenter::run(DiagEntry entry) {
     // Not while refusing: a refused entry leaves the screen as it was.
     if (row.extra == DiagExtra::ClearLastSent && !dispatcher_.refusing()) links_.clearSent();
   } catch (const std::exception& e) {
-    status_.error(e.what(), ErrorAt::LogoMenu);
+    status_.error(e.what(), ErrorAt::DiagEntry);
   }
 }
 

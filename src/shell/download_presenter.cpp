@@ -118,13 +118,13 @@ bool DownloadPresenter::readyToSend(int& slot) {
   if (!link_.valid()) return false;
   if (!link_.isOpen()) {
     dialogs_.beep();
-    status_.error("No Valid COM Port Selected", "Communication Error!");
+    status_.error("No Valid COM Port Selected", ErrorAt::NoPortForDownload);
     return false;
   }
   // Only slots 1 to 4 are downloaded.
   if (logos_.selected >= 1 && logos_.selected <= 4) slot = logos_.selected;
   if (slot == 0) {
-    status_.error("No logo was selected for download", "No Logo");
+    status_.error("No logo was selected for download", ErrorAt::NoLogoSelected);
     return false;
   }
   return true;
@@ -167,7 +167,7 @@ void DownloadPresenter::send(bool targetFirst) {
     status_.progressShown(false);
     holdLine(false);
     dialogs_.beep();
-    status_.error("You Need to Open a Logo File First!", "ERROR!");
+    status_.error("You Need to Open a Logo File First!", ErrorAt::NoLogoFile);
     status_.busy(false);
     return;
   }
@@ -352,7 +352,7 @@ void DownloadPresenter::finishLine(int slot) {
     status_.showResult(failedText(line.sent(), line.total()));
     status_.error("The node's port closed after " + groupedNumber(line.sent()) + " of " +
                       groupedNumber(line.total()) + " bytes.",
-                  "DivUvOR");
+                  ErrorAt::DownloadStream);
   } else {
     status_.status("");
   }

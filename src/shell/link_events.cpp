@@ -10,7 +10,7 @@ void LinkEvents::sizeAnswered(const std::string& digits, int memorySize) {
     try {
       body();
     } catch (const std::exception& e) {
-      a_.status.error(std::string(e.what()) + ": 3", "ProcessData");
+      a_.status.error(std::string(e.what()) + ": 3", ErrorAt::ProcessData);
     }
   };
   step([&] { a_.port.nodeAnswered(digits, memorySize); });

@@ -68,12 +68,13 @@ int LogoPresenter::readFile(std::string& fileName) {
     fileName = verdict.file;
     switch (verdict.kind) {
       case SlotVerdict::BadName:
-        if (!fileName.empty()) status_.error("Invalid File Name or Missing File!", "Read_File-B");
+        if (!fileName.empty())
+          status_.error("Invalid File Name or Missing File!", ErrorAt::ReadFileMissing);
         return -1;
       case SlotVerdict::Unreadable:
         throw Failure(verdict.message);
       case SlotVerdict::Rejected:
-        status_.error(verdict.message, "Read_File-A");
+        status_.error(verdict.message, ErrorAt::ReadFileRefused);
         return 1;
       case SlotVerdict::Loaded:
         break;
@@ -86,11 +87,11 @@ int LogoPresenter::readFile(std::string& fileName) {
       }
     }
     logos_.path[static_cast<size_t>(logos_.selected)] = fileName;
-    prefs_.write("BMPpath" + std::to_string(logos_.selected), fileName);
+    prefs_.write({SettingKey::BmpPath, logos_.selected}, fileName);
     return 0;
   } catch (const std::exception& e) {
     // A file that cannot be read is reported whoever asked for it.
-    status_.error(e.what(), "Read_File");
+    status_.error(e.what(), ErrorAt::ReadFile);
     return -1;
   }
 }
@@ -171,12 +172,12 @@ PictureImport LogoPresenter::pictureImport() {
       [this](const std::string& offered) { return dialogs_.saveFileName(offered, kBmpFilter); }};
 }
 
-bool LogoPresenter::loadIntoMenuSlot(std::string file, const std::string& title) {
+bool LogoPresenter::loadIntoMenuSlot(std::string file, ErrorAt at) {
   chooseMenuSlot();
   if (logos_.selected == 0) return false;
   file = trimBlanks(file);
   if (readFile(file) == 0) return true;
-  status_.error("Read of image file failed.", title);
+  status_.error("Read of image file failed.", at);
   return false;
 }
 
@@ -184,7 +185,7 @@ void LogoPresenter::openLogo() {
   try {
     const std::string name = dialogs_.openFileName(selectedLogoPath(), kBmpFilter);
     if (trimBlanks(name).empty()) return;  // cancelled: nothing was asked of the reader
-    loadIntoMenuSlot(name, errorTitle(ErrorAt::OpenLogo));
+    loadIntoMenuSlot(name, ErrorAt::OpenLogo);
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::OpenLogo);
   }
@@ -194,7 +195,7 @@ void LogoPresenter::openRecent(int index) {
   try {
     chooseMenuSlot();
     if (logos_.selected == 0) return;
-    std::string name = prefs_.read("FileSelect" + std::to_string(index + 1));
+    std::string name = prefs_.read({SettingKey::FileSelect, index + 1});
     if (readFile(name) < 0) status_.error("Read of image file failed.", ErrorAt::RecentFileRead);
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::RecentFile);
@@ -247,7 +248,7 @@ void LogoPresenter::applySlotChoice(int slot) {
   logos_.selected = slot;
   if (!dispatcher_.guarded()) {
     dispatcher_.selectLogo(slot);
-    prefs_.write("LogoSelect", std::to_string(slot));
+    prefs_.write(SettingKey::LogoSelect, std::to_string(slot));
     std::string file = logos_.file[static_cast<size_t>(slot)];
     if (!file.empty()) {
       dispatcher_.setGuard(true);
@@ -437,7 +438,7 @@ void LogoPresenter::upload() {
       session_.awaitReadBack(NodeSession::kReadBackPolls);
       dispatcher_.readBack();
     } else {
-      status_.error("SX-1 Cannot upload logos to this program", "SX-1: No Can Do");
+      status_.error("SX-1 Cannot upload logos to this program", ErrorAt::UploadRefused);
     }
   } catch (const Failure& e) {
     status_.error(std::to_string(e.number()) + " " + e.what(), ErrorAt::Upload);
@@ -449,7 +450,7 @@ void LogoPresenter::upload() {
 void LogoPresenter::savePicture(const std::string& stream) {
   std::string mark;  // how far the reconstruction got, for failure reports
   const auto fail = [&](const std::string& what) {
-    status_.error(what + " " + mark, "Save_Picture");
+    status_.error(what + " " + mark, ErrorAt::SavePicture);
     status_.status("");
   };
   session_.cancelReadBack();

@@ -86,7 +86,7 @@ class LogoPresenter : public ViewState<LogoView> {
   void openLogo();
   // Loads `file` as "Open" does: into slot 1 unless a logo generator with several slots is in
   // the operator's hands. False when nothing was loaded (a failure is shown under `title`).
-  bool loadIntoMenuSlot(std::string file, const std::string& title);
+  bool loadIntoMenuSlot(std::string file, ErrorAt at);
   // A recent file of the File menu (0 = the newest).
   void openRecent(int index);
   void restoreRecent(int index, const std::string& text);

@@ -7,7 +7,7 @@
 #include "common/logo_models.h"
 #include "common/textnum.h"
 #include "platform/file_system.h"
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 
 namespace osd {
 
@@ -49,9 +49,9 @@ void MenusPresenter::restoreCommands() {
 }
 
 void MenusPresenter::restoreShowModes() {
-  update()->showIntensity = prefs_.flag("ShowInt");
-  update()->showMix = prefs_.flag("ShowMix");
-  update()->showFade = prefs_.flag("ShowFade");
+  update()->showIntensity = prefs_.flag(SettingKey::ShowIntensity);
+  update()->showMix = prefs_.flag(SettingKey::ShowMix);
+  update()->showFade = prefs_.flag(SettingKey::ShowFade);
 }
 
 void MenusPresenter::restoreModel() {
@@ -65,14 +65,14 @@ void MenusPresenter::restoreModel() {
     links_.offerSlots(stored);
   } else {
     // Nothing changes; the model comes from the node or the model menu. Say why.
-    status_.error("Setting SX_Model: " + std::to_string(stored) + " is not a model number (0, " +
-                      logoModelsText() + "); the model stays unset",
-                  "Form_SetUp");
+    status_.error("Setting " + Setting(SettingKey::Model).name() + ": " + std::to_string(stored) +
+                      " is not a model number (0, " + logoModelsText() + "); the model stays unset",
+                  ErrorAt::FormSetUp);
   }
 }
 
 void MenusPresenter::restoreDiagTools() {
-  update()->diagTools = prefs_.flag("DiagTools");
+  update()->diagTools = prefs_.flag(SettingKey::DiagTools);
 }
 
 void MenusPresenter::restorePanelLock() {
@@ -87,7 +87,7 @@ void MenusPresenter::restoreTransparent() {
 }
 
 void MenusPresenter::restoreSmpte() {
-  update()->smpte = prefs_.flag("SMPTE");
+  update()->smpte = prefs_.flag(SettingKey::Smpte);
 }
 
 // ---------------------------------------------------------------- the node's commands
@@ -131,7 +131,8 @@ void MenusPresenter::followLine(MenusView& v) const {
 // ---------------------------------------------------------------- options
 
 void MenusPresenter::showMode(int index) {
-  static const char* kKeys[3] = {"ShowInt", "ShowMix", "ShowFade"};
+  static constexpr SettingKey kKeys[3] = {SettingKey::ShowIntensity, SettingKey::ShowMix,
+                                          SettingKey::ShowFade};
   if (index >= 0 && index <= 2) {
     auto v = update();
     bool* flags[3] = {&v->showIntensity, &v->showMix, &v->showFade};
@@ -151,13 +152,13 @@ void MenusPresenter::showMode(int index) {
 void MenusPresenter::toggleSmpte() {
   const bool show = !view().smpte;
   update()->smpte = show;
-  prefs_.write("SMPTE", truthText(show));
+  prefs_.write(SettingKey::Smpte, truthText(show));
 }
 
 void MenusPresenter::toggleDiagTools() {
   const bool show = !view().diagTools;
   update()->diagTools = show;
-  prefs_.write("DiagTools", truthText(show));
+  prefs_.write(SettingKey::DiagTools, truthText(show));
 }
 
 void MenusPresenter::togglePanelLock() {
@@ -208,7 +209,7 @@ void MenusPresenter::openPaint() {
   // Saying nothing when nothing could be started leaves the operator waiting for a window.
   if (!started) {
     status_.error("No paint program found: install one (kolourpaint, pinta, gimp or mtpaint)",
-                  "Paintbrush");
+                  ErrorAt::PaintProgram);
   }
 }
 

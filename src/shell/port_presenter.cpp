@@ -59,7 +59,8 @@ void PortPresenter::selectPort(int number) {
     link_.open();
     dispatcher_.sleepLine();  // and those on the new one
     // The simulated node's port lives for this run only; the saved port stays.
-    if (link_.port() != simulatedPort_) prefs_.write("ComPort", " " + std::to_string(link_.port()));
+    if (link_.port() != simulatedPort_)
+      prefs_.write(SettingKey::ComPort, " " + std::to_string(link_.port()));
     // No node is known on the new port until it answers the settings request.
     showTrying();
     update()->port = link_.port();
@@ -69,7 +70,7 @@ void PortPresenter::selectPort(int number) {
 }
 
 void PortPresenter::openSavedPort() {
-  const std::string text = prefs_.read("ComPort");
+  const std::string text = prefs_.read(SettingKey::ComPort);
   if (text.empty()) {
     link_.select(0);
     return;

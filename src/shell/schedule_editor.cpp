@@ -234,7 +234,7 @@ void ScheduleEditor::fillScheduleGrid() {
   if (locked) {
     v.scanEnabled = false;
   } else {
-    v.autoScan = trimBlanks(prefs_.read("AutoScan")) == "1";
+    v.autoScan = trimBlanks(prefs_.read(SettingKey::AutoScan)) == "1";
     v.scanEnabled = !v.autoScan;
   }
   scanConflicts();
@@ -320,8 +320,8 @@ void ScheduleEditor::cycleLogo(int i) {
 
 void ScheduleEditor::readStored() {
   for (size_t k = 0; k < stored_.size(); ++k) {
-    const char* key = kScheduleLoadOrder[k];
-    stored_[k] = parseScheduleList(prefs_.read(key), listKindOf(key)).values;
+    const auto& [key, kind] = kStoredLists[k];
+    stored_[k] = parseScheduleList(prefs_.read(key), kind).values;
   }
 }
 
@@ -368,7 +368,7 @@ void ScheduleEditor::toggleAutoScan() {
   EditorView& v = quietly();
   v.autoScan = !v.autoScan;
   v.scanEnabled = !v.autoScan;
-  prefs_.write("AutoScan", v.autoScan ? "1" : "0");
+  prefs_.write(SettingKey::AutoScan, v.autoScan ? "1" : "0");
   changed();
 }
 
@@ -427,10 +427,13 @@ void ScheduleEditor::save() {
   const ScheduleTable& s = schedule_.table();
   std::array<int, 25> days{};
   for (int i = 0; i < kSequenceCount; ++i) days[i] = dayBits(s.dayFlags[i]);
-  const std::pair<const char*, std::string> lists[] = {
-      {"S_Start", formatScheduleList(s.start)}, {"S_End", formatScheduleList(s.end)},
-      {"S_ON", formatScheduleList(s.on)},       {"S_OFF", formatScheduleList(s.off)},
-      {"S_Logo", formatScheduleList(s.logo)},   {"S_Days", formatScheduleList(days)}};
+  const std::pair<SettingKey, std::string> lists[] = {
+      {SettingKey::StartList, formatScheduleList(s.start)},
+      {SettingKey::EndList, formatScheduleList(s.end)},
+      {SettingKey::OnTimeList, formatScheduleList(s.on)},
+      {SettingKey::RepeatList, formatScheduleList(s.off)},
+      {SettingKey::LogoList, formatScheduleList(s.logo)},
+      {SettingKey::DaysList, formatScheduleList(days)}};
   for (const auto& [key, value] : lists) prefs_.write(key, value);
   // The store does not report a failed write; what it reads back tells.
   bool saved = true;

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "common/textnum.h"
-#include "settings/setting_rules.h"
+#include "settings/setting_keys.h"
 #include "shell/schedule_editor.h"
 
 namespace osd {
@@ -40,9 +40,8 @@ void SchedulePresenter::load() {
     s.start[i] = s.end[i] = s.on[i] = s.off[i] = s.logo[i] = s.days[i] = -1;
   }
   sequenceOn_.fill(false);
-  for (const char* key : kScheduleLoadOrder) {
+  for (const auto& [key, kind] : kStoredLists) {
     try {
-      const ListKind kind = listKindOf(key);
       std::string text = prefs_.read(key);
       if (listNeedsDefault(text)) {
         text = defaultScheduleList(kind);
@@ -64,24 +63,24 @@ void SchedulePresenter::load() {
         }
       }
       if (!parsed.problem.empty()) {
-        status_.error(std::string("Setting ") + key + ": " + parsed.problem, "Form_SetUp");
+        status_.error("Setting " + Setting(key).name() + ": " + parsed.problem, ErrorAt::FormSetUp);
       }
     } catch (const std::exception& e) {
-      status_.error(e.what(), "Form_SetUp");
+      status_.error(e.what(), ErrorAt::FormSetUp);
     }
   }
 }
 
 void SchedulePresenter::restore() {
-  const bool on = prefs_.flag("ScheduleOn");
+  const bool on = prefs_.flag(SettingKey::ScheduleOn);
   loop_.setTimerEnabled(TimerId::Schedule, on);
   update()->on = on;
-  update()->locked = prefs_.flag("Locked");
+  update()->locked = prefs_.flag(SettingKey::ScheduleLocked);
 }
 
 void SchedulePresenter::toggleOn() {
   const bool on = !view().on;
-  prefs_.write("ScheduleOn", truthText(on));
+  prefs_.write(SettingKey::ScheduleOn, truthText(on));
   loop_.setTimerEnabled(TimerId::Schedule, on);
   auto v = update();
   v->on = on;
@@ -94,7 +93,7 @@ void SchedulePresenter::toggleOn() {
 void SchedulePresenter::toggleLock() {
   const bool locked = !view().locked;
   update()->locked = locked;
-  prefs_.write("Locked", truthText(locked));
+  prefs_.write(SettingKey::ScheduleLocked, truthText(locked));
 }
 
 void SchedulePresenter::tick() {
@@ -125,7 +124,7 @@ void SchedulePresenter::scan() {
       colourEditorRow(i, on, logo);
     }
   } catch (const std::exception& e) {
-    status_.error(e.what(), "Scan_Schedule " + step_);
+    status_.error(e.what(), ErrorAt::ScheduleScan, step_);
   }
 }
 

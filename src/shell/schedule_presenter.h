@@ -22,6 +22,18 @@ namespace osd {
 
 class ScheduleEditor;
 
+// The schedule's six stored lists in load order, and the kind of each.
+struct StoredList {
+  SettingKey key;
+  ListKind kind;
+};
+constexpr std::array<StoredList, 6> kStoredLists = {{{SettingKey::StartList, ListKind::Start},
+                                                     {SettingKey::EndList, ListKind::End},
+                                                     {SettingKey::OnTimeList, ListKind::OnTime},
+                                                     {SettingKey::RepeatList, ListKind::Repeat},
+                                                     {SettingKey::LogoList, ListKind::Logo},
+                                                     {SettingKey::DaysList, ListKind::Days}}};
+
 struct ScheduleView {
   bool on = false;      // the runner runs: "Scheduler O&N/OFF" checked, the label shown
   bool locked = false;  // "Schedule &Lock"

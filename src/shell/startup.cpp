@@ -11,15 +11,13 @@ namespace osd {
 
 namespace {
 constexpr int kHighestSlot = 15;
-constexpr const char* kFormLoad = "Form_Load";
-constexpr const char* kFormSetUp = "Form_SetUp";
 }  // namespace
 
-void App::runStep(const char* title, const std::function<void()>& body) {
+void App::runStep(ErrorAt at, const std::function<void()>& body) {
   try {
     body();
   } catch (const std::exception& e) {
-    status_.error(e.what(), title);
+    status_.error(e.what(), at);
   }
 }
 
@@ -27,7 +25,7 @@ void App::formLoad(const std::string& commandLineText) {
   // The text may be this object's own member (the diagnostic "Read Configuration").
   const std::string line = commandLineText;
   commandLine_ = line;
-  const auto step = [this](const std::function<void()>& body) { runStep(kFormLoad, body); };
+  const auto step = [this](const std::function<void()>& body) { runStep(ErrorAt::FormLoad, body); };
 
   // 1. Node family; the reply area is hidden until the settings are read.
   step([&] {
@@ -93,7 +91,7 @@ void App::formLoad(const std::string& commandLineText) {
 
 // Logo sizes, the slot chosen last time and the recent files (start-up steps 4 to 7).
 void App::loadSlotChoice() {
-  const auto step = [this](const std::function<void()>& body) { runStep(kFormLoad, body); };
+  const auto step = [this](const std::function<void()>& body) { runStep(ErrorAt::FormLoad, body); };
   // 4. Logo dimensions, before anything reads them.
   step([&] {
     bench_.logos().width = Workbench::kStartWidth;
@@ -105,7 +103,7 @@ void App::loadSlotChoice() {
 
   // 6. The logo chosen last time.
   step([&] {
-    const std::string text = bench_.prefs().read("LogoSelect");
+    const std::string text = bench_.prefs().read(SettingKey::LogoSelect);
     logo_.restoreChoice(text.empty() ? 0 : clampInt(leadingInt(text), 1, kHighestSlot));
   });
 
@@ -113,7 +111,7 @@ void App::loadSlotChoice() {
   //    as the current file.
   step([&] {
     for (int i = 8; i >= 1; --i) {
-      const std::string text = bench_.prefs().read("FileSelect" + std::to_string(i));
+      const std::string text = bench_.prefs().read({SettingKey::FileSelect, i});
       logo_.restoreRecent(i - 1, text);
       bench_.logos().current = text;
     }
@@ -122,7 +120,7 @@ void App::loadSlotChoice() {
 
 // The port search and the saved port (start-up steps 8 to 11).
 void App::openSavedPort(const std::string& line) {
-  const auto step = [this](const std::function<void()>& body) { runStep(kFormLoad, body); };
+  const auto step = [this](const std::function<void()>& body) { runStep(ErrorAt::FormLoad, body); };
   // 8. A port the search must not touch, from the command line.
   step([&] { link_.setSkipPort(skipPortFrom(line)); });
   // 9. Port search.
@@ -139,7 +137,9 @@ void App::formSetUp() {
 }
 
 void App::setUpMenus() {
-  const auto step = [this](const std::function<void()>& body) { runStep(kFormSetUp, body); };
+  const auto step = [this](const std::function<void()>& body) {
+    runStep(ErrorAt::FormSetUp, body);
+  };
   // 1. Menus that need an answering node start disabled.
   step([&] {
     status_.status("");
@@ -150,7 +150,7 @@ void App::setUpMenus() {
   // 3.-4. Show modes.
   step([&] { menus_.restoreShowModes(); });
   // 5. The reply display.
-  step([&] { port_.showReply(bench_.prefs().flag("ShowReply")); });
+  step([&] { port_.showReply(bench_.prefs().flag(SettingKey::ShowReply)); });
   // 6. The logo-generator model.
   step([&] { menus_.restoreModel(); });
   // 7. Diagnostic menu.
@@ -168,12 +168,14 @@ void App::setUpMenus() {
 }
 
 void App::setUpVideoAndSlots() {
-  const auto step = [this](const std::function<void()>& body) { runStep(kFormSetUp, body); };
+  const auto step = [this](const std::function<void()>& body) {
+    runStep(ErrorAt::FormSetUp, body);
+  };
   // 14. Video data, then the image start position.
   step([&] {
     const VideoData::Loaded loaded = bench_.load(bench_.logos().width, bench_.logos().height);
     // A file that could not be read was kept beside itself before the defaults replaced it.
-    if (!loaded.kept.empty()) status_.error(loaded.kept, kFormSetUp);
+    if (!loaded.kept.empty()) status_.error(loaded.kept, ErrorAt::FormSetUp);
     video_.showParams(loaded.asLoaded);
     placement_.showStart(bench_.video().startH(), bench_.video().startV());
   });
@@ -185,8 +187,7 @@ void App::setUpVideoAndSlots() {
       if (n >= LogoSlots::kCount) continue;
       step([&] {
         LogoSlots& logos = bench_.logos();
-        logos.file[static_cast<size_t>(n)] =
-            bench_.prefs().readFixed("BMPpath" + std::to_string(n));
+        logos.file[static_cast<size_t>(n)] = bench_.prefs().readFixed({SettingKey::BmpPath, n});
         if (logos.file[static_cast<size_t>(n)].size() > 6) {
           logos.selected = n;
           logo_.restoreSlotFile(n, logos.file[static_cast<size_t>(n)]);

@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "common/error_titles.h"
 #include "common/reporter.h"
 #include "platform/seams.h"
-#include "shell/error_titles.h"
 #include "shell/view_state.h"
 
 namespace osd {
@@ -19,8 +19,8 @@ struct StatusView {
   bool progressShown = false;
   double progress = 0;  // 0..100
   bool busy = false;
-  bool windowEnabled = true;  // off while the start-up splash is up
-  int paints = 0;             // raised when the status line must be painted at once
+  bool windowEnabled = true;               // off while the start-up splash is up
+  int paints = 0;                          // raised when the status line must be painted at once
   std::string awake = "Awake: all nodes";  // the operator's wake choice
 };
 
@@ -36,7 +36,7 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
   void status(const std::string& text) override;
   // A failure beeps and opens the panel under `title`; one already open gains a line.
   void error(const std::string& message, const std::string& title) override;
-  void error(const std::string& message, ErrorAt at) { error(message, errorTitle(at)); }
+  using Reporter::error;
   void progressShown(bool shown) override;
   void progress(double percent) override;  // limited to 0..100
   void busy(bool on) override;

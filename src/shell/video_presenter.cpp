@@ -92,9 +92,9 @@ void VideoPresenter::editFile(VideoFile file) {
       args.push_back(path);
       if (launcher_.startProgram(candidate.front(), args)) return;
     }
-    status_.error("No text editor found: set $VISUAL or install one", "Edit");
+    status_.error("No text editor found: set $VISUAL or install one", ErrorAt::EditFile);
   } catch (const std::exception& e) {
-    status_.error(e.what(), "Edit");
+    status_.error(e.what(), ErrorAt::EditFile);
   }
 }
 
@@ -133,7 +133,7 @@ void VideoPresenter::buildSetupBlock() {
     if (!link_.valid()) return;
     if (!link_.isOpen()) {
       dialogs_.beep();
-      status_.error("No Valid COM Port Selected", "Communication Error!");
+      status_.error("No Valid COM Port Selected", ErrorAt::NoPortForDownload);
       return;
     }
     status_.busy(true);
@@ -145,7 +145,7 @@ void VideoPresenter::buildSetupBlock() {
     status_.status("Downloading Video Controller Data");
     video_.setupBlock(logos_.width, logos_.height);
   } catch (const std::exception& e) {
-    status_.error(e.what(), "DivUvOR");
+    status_.error(e.what(), ErrorAt::DownloadStream);
     status_.progressShown(false);
     status_.busy(false);
   }

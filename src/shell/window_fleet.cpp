@@ -8,14 +8,14 @@
 namespace osd {
 
 namespace {
-constexpr const char* kTitle = "Download to Checked Nodes";
+constexpr ErrorAt kTitle = ErrorAt::CheckedNodes;
 }
 
 bool WindowFleet::prepare(FleetLogo& logo) {
   LogoSlots& logos = app_.bench().logos();
   const int slot = logos.selected;
   if (slot < 1 || slot > 4 || logos.file[static_cast<size_t>(slot)].empty()) {
-    app_.statusLine().error("No logo was selected for download", "No Logo");
+    app_.statusLine().error("No logo was selected for download", ErrorAt::NoLogoSelected);
     return false;
   }
   std::vector<int> values(static_cast<size_t>(DownloadPlan::kLargestPicture), 0);

@@ -7,7 +7,7 @@
 namespace osd {
 
 namespace {
-constexpr const char* kTitle = "Find Nodes";
+constexpr ErrorAt kTitle = ErrorAt::FindNodes;
 }
 
 WindowScan::WindowScan(App& app, int firstId, int lastId, ScanTiming timing)

@@ -103,7 +103,7 @@ DownloadResult DownloadJob::run(const DownloadPlan& plan, const DownloadSource& 
     return {false, "stopped", {}, true, progress_.sent};
   } catch (const std::exception& e) {
     progress_.phase = DownloadPhase::Failed;
-    reporter_.error(e.what(), "DivUvOR");
+    reporter_.error(e.what(), ErrorAt::DownloadStream);
     // The busy pointer and the bar would otherwise stay as if the download still ran.
     reporter_.busy(false);
     reporter_.progressShown(false);
