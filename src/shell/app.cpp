@@ -38,7 +38,14 @@ App::App(Platform& platform)
             {[this] { download_.run(); }, [this] { return download_.lineHeld(); },
              [this] { return port_.view().replyShown; },
              [this](bool shown) { port_.showReply(shown); },
-             [this] { formLoad(std::string(commandLine_)); }}) {
+             [this] { formLoad(std::string(commandLine_)); }}),
+      scan_(pf_.port, pf_.loop, link_, dispatcher_, session_, status_, download_, bench_.logos(),
+            bench_.video(),
+            {.nodeChosen = [this](int id) { port_.useNode(id); },
+             .encodeLogo =
+                 [this](int slot, std::vector<int>& values) {
+                   return logo_.encodeLogo(slot, values);
+                 }}) {
   link_.line().onAwakeChanged = [this](const Awake& awake) { status_.showAwake(awakeText(awake)); };
   video_.reloadRecent = [this] { logo_.openRecent(0); };
   download_.exitWindow = [this] { menus_.exit(); };

@@ -11,6 +11,7 @@
 //   schedule()   the schedule runner and its editor
 //   menus()      option menus, model, outside programs, about window and splash
 //   diag()       the "Diag" menu
+//   scan()       "Find Nodes on the Line" and its "Download to Checked Nodes"
 //   statusLine() status line, error panel, progress bar, input window
 #pragma once
 
@@ -29,6 +30,7 @@
 #include "shell/menus_presenter.h"
 #include "shell/placement_presenter.h"
 #include "shell/port_presenter.h"
+#include "shell/scan_presenter.h"
 #include "shell/schedule_presenter.h"
 #include "shell/status_presenter.h"
 #include "shell/video_presenter.h"
@@ -78,6 +80,7 @@ class App {
   SchedulePresenter& schedule() { return schedule_; }
   MenusPresenter& menus() { return menus_; }
   DiagPresenter& diag() { return diag_; }
+  ScanPresenter& scan() { return scan_; }
 
   // Runs the start-up sequence. `commandLine` is the text the program was started with.
   void formLoad(const std::string& commandLine);
@@ -116,6 +119,7 @@ class App {
   SchedulePresenter schedule_;
   MenusPresenter menus_;
   DiagPresenter diag_;
+  ScanPresenter scan_;
 };
 
 }  // namespace osd

@@ -1,0 +1,46 @@
+// "Find Nodes on the Line" offscreen over its presenter and a line of simulated nodes: the
+// window shows what the presenter's view holds and hands the operator's clicks to it.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "gui/scan_dialog.h"
+#include "shell/app.h"
+#include "sim/node.h"
+#include "support/fakes.h"
+
+using namespace osd;
+
+TEST(ScanDialogE2E, MirrorsTheScanAndForwardsChecksAndClose) {
+  test::Harness h;
+  sim::Line line(sim::NodeConfig{}, {3, 26});
+  h.lineReady(3);
+  h.port.onWrite = [&](const std::string& bytes) { h.port.receive(line.feed(bytes)); };
+  ScanPresenter& scan = h.app->scan();
+  scan.open();
+  gui::ScanDialog dialog(scan);
+  dialog.show();
+  auto* close = dialog.findChild<QPushButton*>("cmdScanClose");
+  auto* download = dialog.findChild<QPushButton*>("cmdDownloadChecked");
+  auto* table = dialog.findChild<QTableWidget*>("tblNodes");
+  ASSERT_TRUE(close && download && table);
+  EXPECT_EQ(close->text(), "Cancel");
+  scan.start(1, 30);
+  EXPECT_EQ(dialog.findChild<QLabel*>("lblScanStatus")->text(), "Scan finished: 2 nodes found.");
+  EXPECT_EQ(dialog.findChild<QProgressBar*>("prgScan")->value(), 30);
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->item(1, 0)->text() + table->item(1, 1)->text() + table->item(1, 2)->text(),
+            "261A64K memory");
+  EXPECT_EQ(table->selectionModel()->selectedRows().at(0).row(), 0);
+  EXPECT_FALSE(download->isEnabled());
+  table->item(1, 0)->setCheckState(Qt::Checked);
+  EXPECT_TRUE(scan.view().rows[1].checked && download->isEnabled());
+  table->selectRow(1);
+  EXPECT_EQ(scan.view().selected, 1);
+  EXPECT_EQ(close->text(), "Close");
+  close->click();
+  EXPECT_TRUE(!scan.view().shown && !dialog.isVisible());
+}
