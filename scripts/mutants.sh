@@ -175,7 +175,7 @@ m fleet-quiet-planned 'src/transfer/*.cpp' 'if (g.quietAfter) seconds += FleetDo
   'if (!g.quietAfter) seconds += FleetDownload::kQuietSeconds;'
 m fleet-quiet-unasked-memory 'src/transfer/*.cpp' 'int largest = job.wholeLine ? 0 : kLargestMemoryKiB;' \
   'int largest = 0;'
-m fleet-cancelled-scan 'src/shell/*.cpp' 'scan.wholeRange() && !scan.cancelled() &&' 'scan.wholeRange() &&'
+m fleet-cancelled-scan src/shell/scan_presenter.cpp 'wholeRange_ && !cancelled() &&' 'wholeRange_ &&'
 m fleet-answer-deadline 'src/transfer/*.cpp' 'now() + lineBacklog() + kAnswerSeconds' 'now() + kAnswerSeconds'
 m fleet-refusal-stated-memory 'src/transfer/*.cpp' 'if (r.memoryKiB < kLargestMemoryKiB && !refusal.empty())' \
   'if (n.memoryKiB < kLargestMemoryKiB && !refusal.empty())'
