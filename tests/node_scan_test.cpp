@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,10 @@ struct LineOfNodes {
       }
     });
   }
-  void whenAsking(int id, std::function<void()> action) {
-    const std::string text = "Asking node ID " + std::to_string(id) + " (";
+  // ... when the scan of IDs 1 to `last` is about to ask `id`.
+  void whenAsking(int id, int last, std::function<void()> action) {
+    const std::string text = "Asking node ID " + std::to_string(id) + " (" + std::to_string(id) +
+                             " of " + std::to_string(last) + "), about ";
     when([text](const ScanView& v) { return v.status.starts_with(text); }, std::move(action));
   }
   // The IDs the rows show, negative for a node that gave no 64K memory answer.
@@ -135,7 +138,9 @@ TEST(ScanPresenter, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
     if (c.choice > 0) l.h.app->dispatcher().wake(c.choice);
     l.h.port.writes.clear();
     ScanButton cancelling;
-    l.whenAsking(c.cancelAt, [&] {
+    std::string asking;
+    l.whenAsking(c.cancelAt, 30, [&] {
+      asking = l.scan.view().status;
       l.scan.close();  // Cancel while the scan runs
       cancelling = l.scan.view().close;
     });
@@ -147,6 +152,7 @@ TEST(ScanPresenter, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
     EXPECT_EQ(std::tuple(v.status, bar(v), v.shown),
               std::tuple(c.status, std::pair(last, 30), true));
     EXPECT_EQ(cancelling, (c.cancelAt ? ScanButton{"Cancel", false} : ScanButton{}));
+    EXPECT_EQ(asking.ends_with(" s left"), c.cancelAt > 0) << asking;
     EXPECT_EQ(v.close, (ScanButton{"Close", true}));
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(l.line.nodes()[i].awake(), c.awake[i]) << c.choice;
     l.h.port.writes.clear();
@@ -212,7 +218,7 @@ TEST(ScanPresenter, PortFailureStopsTheScanAndIsReported) {
     LineOfNodes l({3});
     if (!c.open) l.h.port.close();
     l.h.port.writes.clear();
-    l.whenAsking(4, [&] { l.h.port.failWrites = true; });
+    l.whenAsking(4, 10, [&] { l.h.port.failWrites = true; });
     EXPECT_FALSE(l.scan.start(1, 10));
     EXPECT_EQ(l.ids(), c.found);
     EXPECT_EQ(std::pair(l.scan.view().status, bar(l.scan.view())), std::pair(c.status, c.bar));
@@ -243,18 +249,22 @@ TEST(ScanPresenter, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     app.bench().logos().selected = c.slot;
     l.h.dialogs.confirmAnswers = {c.ok};
     app.dispatcher().wake(26);
-    l.whenAsking(c.cancelAt, [&] { l.scan.cancel(); });  // a cancelled scan is no whole line
+    l.whenAsking(c.cancelAt, 255, [&] { l.scan.cancel(); });  // a cancelled scan is no whole line
     l.scan.start(1, c.cancelAt ? 255 : 30);
     const std::string scanEnd = l.scan.view().status;
     l.scan.checkRow(0, true);
     l.scan.checkRow(1, true);
     l.h.port.writes.clear();
     std::vector<ScanButton> during;
-    l.when([&](const ScanView&) { return l.scan.downloading(); },
-           [&] {
-             l.scan.close();  // the job ends by itself
-             during = {l.scan.view().use, l.scan.view().download, l.scan.view().close};
-           });
+    std::string jobText;  // the job's first figures
+    l.scan.onChange([&] {
+      const ScanView& v = l.scan.view();
+      if (l.scan.downloading() && during.empty()) {
+        l.scan.close();  // the job ends by itself
+        during = {v.use, v.download, v.close};
+      }
+      if (l.scan.downloading() && v.progressMax == 1000 && jobText.empty()) jobText = v.status;
+    });
     l.scan.downloadToChecked(false);
     const std::string sent = l.h.port.sent();
     if (c.slot == 1) {
@@ -273,6 +283,9 @@ TEST(ScanPresenter, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     EXPECT_EQ(std::tuple(v.rows[0].result, v.rows[1].result, v.rows[0].programmed),
               std::tuple(done, done, c.streams > 0));
     EXPECT_EQ(v.status, c.streams ? c.summary : scanEnd);
+    EXPECT_EQ(std::regex_match(jobText, std::regex(".+: [0-9,]+ of [0-9,]+ bytes, .+ left")),
+              c.streams > 0)
+        << jobText;
     if (c.streams) {
       EXPECT_EQ(std::tuple(bar(v), app.statusLine().view().status),
                 std::tuple(std::pair(1000, 1000), c.summary));
