@@ -34,12 +34,18 @@ TEST(ScanDialogE2E, MirrorsTheScanAndForwardsChecksAndClose) {
   ASSERT_EQ(table->rowCount(), 2);
   EXPECT_EQ(table->item(1, 0)->text() + table->item(1, 1)->text() + table->item(1, 2)->text(),
             "261A64K memory");
+  EXPECT_TRUE(table->item(1, 3)->text().endsWith(" ms") && table->item(1, 3)->text() != "0 ms");
   EXPECT_EQ(table->selectionModel()->selectedRows().at(0).row(), 0);
   EXPECT_FALSE(download->isEnabled());
   table->item(1, 0)->setCheckState(Qt::Checked);
   EXPECT_TRUE(scan.view().rows[1].checked && download->isEnabled());
+  table->item(1, 0)->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(scan.view().rows[1].checked || download->isEnabled());
   table->selectRow(1);
   EXPECT_EQ(scan.view().selected, 1);
+  table->clearSelection();
+  EXPECT_FALSE(scan.view().selected >= 0 ||
+               dialog.findChild<QPushButton*>("cmdUseNode")->isEnabled());
   EXPECT_EQ(close->text(), "Close");
   close->click();
   EXPECT_TRUE(!scan.view().shown && !dialog.isVisible());
