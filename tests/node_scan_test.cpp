@@ -146,9 +146,9 @@ TEST(ScanPresenter, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
 TEST(ScanPresenter, UseThisNodeWakesOnlyThatNode) {
   struct Case {
     int chooseWhenFound, row, node, lastAsked;  // chooseWhenFound 0: after the scan
-  } cases[] = {{0, 1, 7, 30}, {3, 0, 3, 3}};
+  } cases[] = {{0, 1, 7, 30}, {1, 0, 1, 1}};
   for (const auto& c : cases) {
-    LineOfNodes l({3, 7, 26});
+    LineOfNodes l({1, 7, 26});
     int useDuring = -1;  // the button once chosen while the scan runs
     l.when(
         [&](const ScanView& v) { return !v.rows.empty() && v.rows.back().id == c.chooseWhenFound; },
