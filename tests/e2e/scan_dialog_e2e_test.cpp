@@ -31,9 +31,10 @@ TEST(ScanDialogE2E, MirrorsTheScanAndForwardsChecksAndClose) {
   scan.start(1, 30);
   EXPECT_EQ(dialog.findChild<QLabel*>("lblScanStatus")->text(), "Scan finished: 2 nodes found.");
   EXPECT_EQ(dialog.findChild<QProgressBar*>("prgScan")->value(), 30);
-  ASSERT_EQ(table->rowCount(), 2);
-  EXPECT_EQ(table->item(1, 0)->text() + table->item(1, 1)->text() + table->item(1, 2)->text(),
-            "261A64K memory");
+  ASSERT_TRUE(table->rowCount() == 2 && table->item(0, 0) && table->item(1, 0));
+  EXPECT_EQ(table->item(0, 1)->text() + " " + table->item(1, 0)->text() +
+                table->item(1, 1)->text() + table->item(1, 2)->text(),
+            "03 261A64K memory");
   EXPECT_TRUE(table->item(1, 3)->text().endsWith(" ms") && table->item(1, 3)->text() != "0 ms");
   EXPECT_EQ(table->selectionModel()->selectedRows().at(0).row(), 0);
   EXPECT_FALSE(download->isEnabled());
