@@ -86,9 +86,9 @@ TEST(ScanPresenter, FindsExactlyTheNodesThatAnswerWithTheRequestsInOrder) {
     // Nothing but the scan on the line: the node poll was held throughout.
     EXPECT_EQ(l.h.port.sent(), scanBytes(c.from, c.to)) << c.from << "-" << c.to;
     const ScanView& v = l.scan.view();
-    EXPECT_EQ(v.status, c.status);
-    EXPECT_EQ(bar(v), std::pair(c.to - c.from + 1, c.to - c.from + 1));
-    EXPECT_EQ(v.close, (ScanButton{"Close", true}));
+    const int n = c.to - c.from + 1;
+    EXPECT_EQ(std::tuple(v.status, bar(v), v.close),
+              std::tuple(c.status, std::pair(n, n), ScanButton{"Close", true}));
     // The first node found is offered to "Use this node".
     EXPECT_EQ(std::pair(v.selected, v.use.enabled),
               std::pair(c.found.empty() ? -1 : 0, !c.found.empty()));
@@ -145,24 +145,25 @@ TEST(ScanPresenter, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
 // the window; chosen while the scan runs, it stops the scan first.
 TEST(ScanPresenter, UseThisNodeWakesOnlyThatNode) {
   struct Case {
-    int chooseWhenFound, row, node, lastAsked;  // chooseWhenFound 0: after the scan
-  } cases[] = {{0, 1, 7, 30}, {1, 0, 1, 1}};
+    int chosenWhenFound, row, node, lastAsked;
+    bool useNow;  // else the node is used after the scan: the choice stays as nodes are found
+  } cases[] = {{7, 1, 7, 30, false}, {1, 0, 1, 1, true}};
   for (const auto& c : cases) {
     LineOfNodes l({1, 7, 26});
-    int useDuring = -1;  // the button once chosen while the scan runs
+    bool useDuring = false;  // the button once chosen while the scan runs
     l.when(
-        [&](const ScanView& v) { return !v.rows.empty() && v.rows.back().id == c.chooseWhenFound; },
+        [&](const ScanView& v) { return !v.rows.empty() && v.rows.back().id == c.chosenWhenFound; },
         [&] {
-          l.scan.useNode();
+          l.scan.selectRow(c.row);
+          if (c.useNow) l.scan.useNode();
           useDuring = l.scan.view().use.enabled;
         });
     l.scan.start(1, 30);
-    if (c.chooseWhenFound == 0) {
+    EXPECT_EQ(useDuring, !c.useNow);
+    if (!c.useNow) {
       EXPECT_TRUE(l.scan.view().shown);
-      l.scan.selectRow(c.row);
       l.scan.useNode();
     }
-    EXPECT_EQ(useDuring, c.chooseWhenFound ? 0 : -1);
     EXPECT_EQ(l.h.port.sent(), scanBytes(1, c.lastAsked) + "SPWK," + hex2(c.node)) << c.node;
     EXPECT_EQ(l.h.app->port().view().nodeId, std::to_string(c.node));
     EXPECT_EQ(l.h.app->statusLine().view().awake, "Awake: node " + std::to_string(c.node));

@@ -2,10 +2,12 @@
 // window shows what the presenter's view holds and hands the operator's clicks to it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "gui/scan_dialog.h"
 #include "shell/app.h"
@@ -40,8 +42,8 @@ TEST(ScanDialogE2E, MirrorsTheScanAndForwardsChecksAndClose) {
   EXPECT_FALSE(download->isEnabled());
   table->item(1, 0)->setCheckState(Qt::Checked);
   EXPECT_TRUE(scan.view().rows[1].checked && download->isEnabled());
-  table->item(1, 0)->setCheckState(Qt::Unchecked);
-  EXPECT_FALSE(scan.view().rows[1].checked || download->isEnabled());
+  scan.checkRow(1, false);
+  EXPECT_FALSE(table->item(1, 0)->checkState() == Qt::Checked || download->isEnabled());
   table->selectRow(1);
   EXPECT_EQ(scan.view().selected, 1);
   table->clearSelection();
@@ -50,4 +52,25 @@ TEST(ScanDialogE2E, MirrorsTheScanAndForwardsChecksAndClose) {
   EXPECT_EQ(close->text(), "Close");
   close->click();
   EXPECT_TRUE(!scan.view().shown && !dialog.isVisible());
+}
+
+// From the menu: the window opens with the scan under way and closes with its Close button.
+TEST(ScanDialogE2E, RunScansTheWholeLineAtOnce) {
+  test::Harness h;
+  sim::Line line(sim::NodeConfig{}, {3, 250});
+  h.lineReady(3);
+  h.port.onWrite = [&](const std::string& bytes) { h.port.receive(line.feed(bytes)); };
+  ScanPresenter& scan = h.app->scan();
+  std::function<void()> closeWhenDone = [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w == nullptr || scan.scanning()) {
+      QTimer::singleShot(0, closeWhenDone);
+    } else {
+      w->findChild<QPushButton*>("cmdScanClose")->click();
+    }
+  };
+  QTimer::singleShot(0, closeWhenDone);
+  gui::ScanDialog::run(*h.app, nullptr);
+  EXPECT_EQ(scan.view().status, "Scan finished: 2 nodes found.");
+  EXPECT_FALSE(scan.view().shown);
 }
