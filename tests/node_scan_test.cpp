@@ -277,3 +277,29 @@ TEST(ScanPresenter, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     EXPECT_TRUE(v.shown && v.use.enabled && v.download.enabled && v.close.enabled);
   }
 }
+
+// Every node a finished scan of the whole line found, checked: one stream after "WK,00".
+TEST(ScanPresenter, EveryNodeOfAWholeLineScanTakesOneStream) {
+  LineOfNodes l({3, 7});
+  std::string logo = l.h.dir + "/logo.bmp";
+  writeFile(logo, makeBitmap24(64, 16, [](int r, int c) { return stripedLogo(r, c, 64); }));
+  l.h.app->bench().logos().selected = 1;
+  ASSERT_EQ(l.h.app->logos().readFile(logo), 0);
+  l.scan.start();
+  l.scan.checkRow(0, true);
+  l.scan.checkRow(1, true);
+  l.h.port.writes.clear();
+  l.scan.downloadToChecked(false);
+  EXPECT_EQ(test::streamLengths(l.h.port.sent()).size(), 1u);
+  EXPECT_EQ(l.scan.view().status, "2 of 2 nodes programmed.");
+}
+
+// The main window closing during the scan stops it; the window closes once it has ended.
+TEST(ScanPresenter, ClosingTheMainWindowStopsTheScanThenCloses) {
+  LineOfNodes l({3});
+  bool exited = false;
+  l.h.app->download().exitWindow = [&] { exited = true; };
+  l.whenAsking(5, 30, [&] { EXPECT_FALSE(l.h.app->download().closeRequested(CloseBy::Signal)); });
+  l.scan.start(1, 30);
+  EXPECT_TRUE(exited && l.scan.cancelled() && !l.h.app->download().closing());
+}
