@@ -9,20 +9,28 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
 
+#include "gui/widget_mirror.h"
 #include "shell/app.h"
-#include "transfer/line_progress.h"
 
 namespace osd::gui {
 
+namespace {
+void showButton(QPushButton* button, const ScanButton& state) {
+  button->setText(toQt(state.caption));
+  button->setEnabled(state.enabled);
+}
+}  // namespace
+
 void ScanDialog::run(App& app, QWidget* parent) {
-  ScanDialog dialog(app, parent);
+  ScanPresenter& scan = app.scan();
+  scan.open();
+  ScanDialog dialog(scan, parent);
   QTimer::singleShot(0, &dialog, [&dialog] { dialog.start(); });
   dialog.exec();
 }
 
-ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app), fleet_(app) {
+ScanDialog::ScanDialog(ScanPresenter& scan, QWidget* parent) : QDialog(parent), scan_(scan) {
   setObjectName("frmFindNodes");
   setWindowTitle(tr("Find Nodes on the Line"));
   status_ = new QLabel;
@@ -38,16 +46,14 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app),
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  use_ = new QPushButton(tr("Use this node"));
+  use_ = new QPushButton;
   use_->setObjectName("cmdUseNode");
-  use_->setEnabled(false);
-  close_ = new QPushButton(tr("Cancel"));
+  close_ = new QPushButton;
   close_->setObjectName("cmdScanClose");
   together_ = new QCheckBox(tr("nodes stay awake together"));
   together_->setObjectName("chkTogether");
-  download_ = new QPushButton(tr("Download to Checked Nodes"));
+  download_ = new QPushButton;
   download_->setObjectName("cmdDownloadChecked");
-  download_->setEnabled(false);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(together_);
@@ -62,129 +68,89 @@ ScanDialog::ScanDialog(App& app, QWidget* parent) : QDialog(parent), scan_(app),
   layout->addLayout(buttons);
   resize(720, 380);
 
-  scan_.scanner().onProgress = [this](int id, int index, int count, int secondsLeft) {
-    progress_->setRange(0, count);
-    progress_->setValue(index);
-    status_->setText(tr("Asking node ID %1 (%2 of %3), about %4 s left")
-                         .arg(id)
-                         .arg(index + 1)
-                         .arg(count)
-                         .arg(secondsLeft));
-  };
-  scan_.scanner().onFound = [this](const FoundNode& node) { addRow(node); };
-  connect(table_, &QTableWidget::itemSelectionChanged, this,
-          [this] { use_->setEnabled(!table_->selectedItems().isEmpty()); });
-  // While the scan runs the node is taken once the scan has stopped (start() closes then).
-  connect(use_, &QPushButton::clicked, this, [this] {
+  connect(table_, &QTableWidget::itemSelectionChanged, this, [this] {
+    if (mirroring_) return;
     const auto rows = table_->selectionModel()->selectedRows();
-    if (rows.isEmpty()) return;
-    use_->setEnabled(false);
-    scan_.useNode(table_->item(rows.first().row(), 0)->data(Qt::UserRole).toInt());
-    if (scan_.nodeUsed()) accept();
+    scan_.selectRow(rows.isEmpty() ? -1 : rows.first().row());
   });
+  connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (!mirroring_ && item->column() == 0)
+      scan_.checkRow(item->row(), item->checkState() == Qt::Checked);
+  });
+  connect(use_, &QPushButton::clicked, this, [this] { scan_.useNode(); });
   connect(close_, &QPushButton::clicked, this, &ScanDialog::reject);
-  connect(table_, &QTableWidget::itemChanged, this, [this] { enableButtons(); });
-  connect(download_, &QPushButton::clicked, this, &ScanDialog::downloadToChecked);
-  fleet_.onProgress = [this](const FleetProgress& p) {
-    progress_->setRange(0, 1000);
-    progress_->setValue(static_cast<int>(std::lround(10 * p.percent)));
-    status_->setText(QString::fromStdString(p.step + ": " + groupedNumber(p.done) + " of " +
-                                            groupedNumber(p.total) + " bytes, " +
-                                            durationText(p.secondsLeft) + " left"));
-  };
+  connect(download_, &QPushButton::clicked, this,
+          [this] { scan_.downloadToChecked(together_->isChecked()); });
+  mirror();
+  scan_.onChange([this] { mirror(); });
 }
 
-std::vector<int> ScanDialog::checkedIds() const {
-  std::vector<int> ids;
-  for (int row = 0; row < table_->rowCount(); ++row) {
-    const QTableWidgetItem* item = table_->item(row, 0);
-    if (item && item->checkState() == Qt::Checked) ids.push_back(item->data(Qt::UserRole).toInt());
+ScanDialog::~ScanDialog() {
+  scan_.onChange(nullptr);
+}
+
+void ScanDialog::mirrorRow(int row, const ScanRow& r) {
+  if (!table_->item(row, 0)) {
+    auto* id = new QTableWidgetItem;
+    id->setFlags(id->flags() | Qt::ItemIsUserCheckable);
+    table_->setItem(row, 0, id);
+    for (int column = 1; column < 5; ++column) table_->setItem(row, column, new QTableWidgetItem);
   }
-  return ids;
+  table_->item(row, 0)->setText(QString::number(r.id));
+  table_->item(row, 0)->setCheckState(r.checked ? Qt::Checked : Qt::Unchecked);
+  table_->item(row, 1)->setText(toQt(r.hex));
+  table_->item(row, 2)->setText(toQt(r.answer));
+  table_->item(row, 3)->setText(toQt(r.answerTime));
+  QTableWidgetItem* result = table_->item(row, 4);
+  result->setText(toQt(r.result));
+  if (!r.result.empty()) result->setForeground(r.programmed ? Qt::darkGreen : Qt::red);
 }
 
-void ScanDialog::enableButtons() {
-  const bool idle = !scan_.running() && !fleet_.running();
-  download_->setEnabled(idle && !checkedIds().empty());
-  close_->setEnabled(!fleet_.running());
-}
-
-void ScanDialog::downloadToChecked() {
-  const std::vector<int> ids = checkedIds();
-  for (int row = 0; row < table_->rowCount(); ++row) table_->item(row, 4)->setText({});
-  download_->setEnabled(false);
-  use_->setEnabled(false);
-  close_->setEnabled(false);
-  const std::vector<FleetResult> results = fleet_.run(scan_, ids, together_->isChecked());
-  for (const FleetResult& r : results) {
-    for (int row = 0; row < table_->rowCount(); ++row) {
-      if (table_->item(row, 0)->data(Qt::UserRole).toInt() != r.id) continue;
-      table_->item(row, 4)->setText(QString::fromStdString(r.reason));
-      table_->item(row, 4)->setForeground(r.programmed ? Qt::darkGreen : Qt::red);
+void ScanDialog::mirror() {
+  const ScanView& v = scan_.view();
+  mirroring_ = true;
+  showText(status_, v.status);
+  progress_->setRange(0, v.progressMax);
+  if (v.progress < 0) {
+    progress_->reset();
+  } else {
+    progress_->setValue(v.progress);
+  }
+  const int rows = static_cast<int>(v.rows.size());
+  if (table_->rowCount() != rows) table_->setRowCount(rows);
+  for (int row = 0; row < rows; ++row) {
+    const ScanRow& r = v.rows[static_cast<size_t>(row)];
+    const bool same = shown_ && row < static_cast<int>(shown_->rows.size()) &&
+                      shown_->rows[static_cast<size_t>(row)] == r && table_->item(row, 0);
+    if (!same) mirrorRow(row, r);
+  }
+  const auto selected = table_->selectionModel()->selectedRows();
+  const int current = selected.isEmpty() ? -1 : selected.first().row();
+  if (current != v.selected) {
+    if (v.selected < 0) {
+      table_->clearSelection();
+    } else {
+      table_->selectRow(v.selected);
     }
   }
-  if (!results.empty()) {
-    progress_->setValue(progress_->maximum());
-    status_->setText(QString::fromStdString(WindowFleet::summary(results)));
-  }
-  use_->setEnabled(!table_->selectedItems().isEmpty());
-  enableButtons();
-}
-
-void ScanDialog::addRow(const FoundNode& node) {
-  const int row = table_->rowCount();
-  table_->insertRow(row);
-  // The first node found is offered at once; a choice the operator made stays.
-  if (row == 0)
-    QTimer::singleShot(0, table_, [this] {
-      if (table_->selectedItems().isEmpty()) table_->selectRow(0);
-    });
-  auto* id = new QTableWidgetItem(QString::number(node.id));
-  id->setData(Qt::UserRole, node.id);
-  id->setFlags(id->flags() | Qt::ItemIsUserCheckable);
-  id->setCheckState(Qt::Unchecked);
-  table_->setItem(row, 0, id);
-  table_->setItem(row, 4, new QTableWidgetItem);
-  table_->setItem(row, 1, new QTableWidgetItem(QString::asprintf("%02X", node.id)));
-  table_->setItem(
-      row, 2,
-      new QTableWidgetItem(node.memoryKiB > 0 ? tr("%1K memory").arg(node.memoryKiB)
-                                              : QString::fromStdString(node.copyright)));
-  table_->setItem(row, 3, new QTableWidgetItem(tr("%1 ms").arg(node.answerMs)));
+  showButton(use_, v.use);
+  showButton(download_, v.download);
+  showButton(close_, v.close);
+  mirroring_ = false;
+  shown_ = v;
+  if (!v.shown && isVisible()) done(v.nodeUsed ? Accepted : Rejected);
 }
 
 void ScanDialog::start() {
-  const bool finished = scan_.run();
-  // A cancelled scan keeps the share of the IDs it asked.
-  if (!scan_.scanner().cancelled()) progress_->setValue(progress_->maximum());
-  const int n = static_cast<int>(scan_.found().size());
-  QString end = scan_.scanner().cancelled() ? tr("Scan cancelled: ")
-                : finished                  ? tr("Scan finished: ")
-                                            : tr("Scan stopped (see the error panel): ");
-  status_->setText(end + (n == 0   ? tr("no node answered.")
-                          : n == 1 ? tr("1 node found.")
-                                   : tr("%1 nodes found.").arg(n)));
-  close_->setText(tr("Close"));
-  close_->setEnabled(true);
-  use_->setEnabled(!table_->selectedItems().isEmpty());
-  enableButtons();
-  // A node chosen during the scan has been taken; a main window that closed meanwhile (a
-  // termination signal) takes this one with it.
-  if (scan_.nodeUsed()) {
-    accept();
-  } else if (parentWidget() != nullptr && !parentWidget()->isVisible()) {
+  scan_.start();
+  // A main window that closed meanwhile (a termination signal) takes this one with it.
+  if (isVisible() && parentWidget() != nullptr && !parentWidget()->isVisible()) {
     QDialog::reject();
   }
 }
 
 void ScanDialog::reject() {
-  if (fleet_.running()) return;  // the job ends by itself; the window closes after it
-  if (scan_.running()) {
-    scan_.scanner().cancel();  // the scan ends after the ID it asks now; the list stays
-    close_->setEnabled(false);
-    return;
-  }
-  QDialog::reject();
+  scan_.close();
 }
 
 }  // namespace osd::gui

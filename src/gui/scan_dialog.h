@@ -1,13 +1,12 @@
-// "Find Nodes on the Line": runs a scan of the line with progress and Cancel, lists the nodes
-// that answered with a check box each, "Use this node" puts the chosen ID into the Node field
-// and "Download to Checked Nodes" sends the selected slot's logo to the nodes checked. It binds its
-// widgets to a WindowScan and forwards the operator's choices to it.
+// "Find Nodes on the Line": the window of a ScanPresenter. It builds the widgets, forwards the
+// operator's choices to the presenter and mirrors its view: the status text, the bar, one row
+// per node found (with its check box and its download result) and the buttons.
 #pragma once
 
 #include <QDialog>
+#include <optional>
 
-#include "shell/window_fleet.h"
-#include "shell/window_scan.h"
+#include "shell/scan_presenter.h"
 
 class QCheckBox;
 class QLabel;
@@ -15,32 +14,33 @@ class QProgressBar;
 class QPushButton;
 class QTableWidget;
 
+namespace osd {
+class App;
+}
+
 namespace osd::gui {
 
 class ScanDialog : public QDialog {
   Q_OBJECT
 
  public:
-  ScanDialog(App& app, QWidget* parent = nullptr);
-  WindowScan& scan() { return scan_; }
+  explicit ScanDialog(ScanPresenter& scan, QWidget* parent = nullptr);
+  ~ScanDialog() override;
   // Shows the window modally; the scan starts at once.
   static void run(App& app, QWidget* parent);
 
  protected:
-  // Cancel, Escape and the close button: a running scan is cancelled and its list stays;
-  // afterwards the window closes.
+  // Cancel, Escape and the close box go to the presenter.
   void reject() override;
 
  private:
   void start();
-  void addRow(const FoundNode& node);
-  // "Download to Checked Nodes": the selected slot's logo to the nodes checked in the list.
-  void downloadToChecked();
-  std::vector<int> checkedIds() const;
-  void enableButtons();
+  void mirror();
+  void mirrorRow(int row, const ScanRow& shown);
 
-  WindowScan scan_;
-  WindowFleet fleet_;
+  ScanPresenter& scan_;
+  std::optional<ScanView> shown_;  // what the widgets show
+  bool mirroring_ = false;
   QCheckBox* together_ = nullptr;
   QPushButton* download_ = nullptr;
   QLabel* status_ = nullptr;

@@ -59,7 +59,14 @@ App::App(Platform& platform)
              .showReply = [this](bool shown) { port_.showReply(shown); },
              .readConfiguration = [this] { formLoad(std::string(commandLine_)); },
              .eraseImage = [this] { download_.eraseImage(); },
-             .clearSent = [this] { port_.clearSent(); }}) {
+             .clearSent = [this] { port_.clearSent(); }}),
+      scan_(pf_.port, pf_.loop, link_, dispatcher_, session_, status_, download_, bench_.logos(),
+            bench_.video(),
+            {.nodeChosen = [this](int id) { port_.useNode(id); },
+             .encodeLogo =
+                 [this](int slot, std::vector<int>& values) {
+                   return logo_.encodeLogo(slot, values);
+                 }}) {
   pf_.loop.onTimer = [this](TimerId id) { timerFired(id); };
   pf_.port.onEvent = [this](int code) { link_.handleEvent(code, [this] { session_.receive(); }); };
 }

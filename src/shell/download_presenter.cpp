@@ -66,12 +66,7 @@ void DownloadPresenter::downloadToRam() {
   // refused.
   if (view().lineHeld || view().starting) return;
   if (!lineReady()) return;
-  if (!dialogs_.confirm(
-          "Notice",
-          "This will write the new Image data to the EEPROM.\n" + targetText(link_.line().awake()),
-          Dialogs::Preset::Cancel)) {
-    return;
-  }
+  if (!askToWrite(targetText(link_.line().awake()))) return;
   markLine(&DownloadView::starting, true);
   started_ = loop_.monotonicSeconds();
   // The erase wait is ten seconds of the bar's way, weighed as bytes at the line's speed.
@@ -121,13 +116,23 @@ bool DownloadPresenter::readyToSend(int& slot) {
     status_.error("No Valid COM Port Selected", ErrorAt::NoPortForDownload);
     return false;
   }
+  slot = slotToSend(false);
+  return slot != 0;
+}
+
+bool DownloadPresenter::askToWrite(const std::string& target) {
+  return dialogs_.confirm("Notice", "This will write the new Image data to the EEPROM.\n" + target,
+                          Dialogs::Preset::Cancel);
+}
+
+int DownloadPresenter::slotToSend(bool withFile) {
   // Only slots 1 to 4 are downloaded.
-  if (logos_.selected >= 1 && logos_.selected <= 4) slot = logos_.selected;
-  if (slot == 0) {
-    status_.error("No logo was selected for download", ErrorAt::NoLogoSelected);
-    return false;
+  const int slot = logos_.selected;
+  if (slot >= 1 && slot <= 4 && !(withFile && logos_.file[static_cast<size_t>(slot)].empty())) {
+    return slot;
   }
-  return true;
+  status_.error("No logo was selected for download", ErrorAt::NoLogoSelected);
+  return 0;
 }
 
 void DownloadPresenter::run() {

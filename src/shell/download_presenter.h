@@ -58,6 +58,14 @@ class DownloadPresenter : public Reporter, public ViewState<DownloadView> {
   // The job's waits and the erase wait, on the window's timers (a fleet download uses them too).
   DownloadHooks hooks();
 
+  // The checks before a logo goes to the line, the same for one node and for several.
+  // "Notice": whether the operator lets the logo be written to the EEPROM of the nodes
+  // `target` names (Enter answers Cancel).
+  bool askToWrite(const std::string& target);
+  // The selected slot (1..4) a download sends; 0, with "No Logo" on the error panel, when none
+  // is. `withFile`: a slot that holds no file counts as none.
+  int slotToSend(bool withFile);
+
   // Held while a download or a scan of the line runs.
   bool lineHeld() const { return view().lineHeld; }
   void holdLine(bool on) { markLine(&DownloadView::lineHeld, on); }
