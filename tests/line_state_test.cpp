@@ -105,7 +105,7 @@ TEST(LineState, OnlyExactlyOneSizeAnswerTellsTheMemory) {
   // Two answers run together, or garbled text, are more than one node: -1.
   // clang-format off
   struct Case { std::vector<std::string> answers; int kiB; } cases[] = {
-      {{"QX64K "}, 64}, {{"QX512K "}, 512}, {{}, 0}, {{" "}, 0}, {{"QX64K QX512K "}, -1},
+      {{"QX64K "}, 64}, {{"QX512K "}, 512}, {{"QX1K"}, 1}, {{}, 0}, {{" "}, 0}, {{"QX64K QX512K "}, -1},
       {{"QX64K ", "QX64K "}, -1}, {{"QX6\x13" "4K"}, -1}, {{"QXK "}, -1}, {{"QX0K"}, -1},
       {{"(C) Norvo QX64K"}, -1}, {{"QX99999999999K"}, -1}};
   // clang-format on

@@ -61,7 +61,9 @@ TEST_F(MenusTest, TextEditorsTakeTheUsersChoiceFirst) {
        std::vector<std::tuple<const char*, const char*, std::vector<std::string>>>{
            {" code\t -w ", "vi", {"code", "-w"}},
            {"/usr/bin/nano", "emacs -nw", {"xdg-open"}},
-           {"", "kate --new", {"kate", "--new"}}}) {
+           {"", "kate --new", {"kate", "--new"}},
+           {"emacs", "", {"emacs"}},
+           {"", "mousepad -nw", {"mousepad", "-nw"}}}) {
     ::setenv("VISUAL", visual, 1);
     ::setenv("EDITOR", editor, 1);
     const std::vector<std::vector<std::string>> editors = h.launcher.Launcher::textEditors();

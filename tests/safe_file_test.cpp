@@ -10,9 +10,11 @@
 #include <unistd.h>
 #endif
 
+#include <cstdlib>
 #include <filesystem>
 #include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -52,6 +54,25 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
                                                  {"/devx", false}}) {
     EXPECT_EQ(osd::sys::isKernelName(path), kernel) << path;
   }
+  // The settings folder: $XDG_CONFIG_HOME when it is absolute, else ~/.config.
+  const char* xdgBefore = std::getenv("XDG_CONFIG_HOME");
+  const std::optional<std::string> saved =
+      xdgBefore ? std::optional<std::string>(xdgBefore) : std::nullopt;
+  const std::string home = "/h", savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("HOME", home.c_str(), 1);
+  for (const auto& [xdg, base] : std::vector<std::pair<const char*, std::string>>{
+           {"/x/conf", "/x/conf"}, {"rel/conf", home + "/.config"}, {nullptr, home + "/.config"}}) {
+    if (xdg)
+      ::setenv("XDG_CONFIG_HOME", xdg, 1);
+    else
+      ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(osd::sys::userConfigBase(), base) << (xdg ? xdg : "unset");
+  }
+  ::setenv("HOME", savedHome.c_str(), 1);
+  if (saved)
+    ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
 #endif
   // typeAfter: what `t` is afterwards (lstat); said: part of the reason for a refusal
   // clang-format off

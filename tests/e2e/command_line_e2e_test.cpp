@@ -49,6 +49,7 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       {"osdctl", {"encode", "x.bmp", "--format", "bgr"}, 2, "unknown format 'bgr' (rgb or ycbcr)"},
       {"osdctl", {"--settings"}, 2, "osdctl: --settings needs a value before the command"},
       {"osdctl", {"select", "3", "4", "--port", "3"}, 2, "osdctl select: unexpected argument '4'"},
+      {"osdctl", {"send", "--port", "3", ""}, 2, "osdctl send: the text is empty"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--x", "5"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port", "3", "--y=0"}, 2, "--x and --y go together"},
       {"osdctl", {"download", "x.bmp", "--port=3", "--x=1", "--y=101"}, 2, "--y needs a percentage"},

@@ -15,8 +15,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "e2e_support.h"
+#include "gui/gui_dialogs.h"
 #include "gui/main_window.h"
 #include "gui/picture_box.h"
 #include "gui/schedule_window.h"
@@ -147,6 +149,20 @@ TEST(GuiWindow, TabFollowsTheLayoutAndArrowsMoveAmongTheSlots) {
                                              "txtVPOS", "txtNODE", "optNTSC(0)", "optNTSC(1)",
                                              "optRGB(0)", "optRGB(1)", "btn_Exit"}));
   EXPECT_TRUE(rig.h.port.writes.size() == sent && first->isChecked());  // nothing chosen
+}
+
+// Enter on a question takes its preset button: Cancel for the questions that write to a node.
+TEST(GuiWindow, EnterOnAQuestionTakesItsPresetButton) {
+  osd::gui::GuiDialogs dialogs;
+  for (const auto preset : {Dialogs::Preset::Cancel, Dialogs::Preset::Ok}) {
+    QTimer::singleShot(0, [] {
+      QWidget* box = QApplication::activeModalWidget();
+      QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+      if (box) QApplication::sendEvent(box, &enter);
+    });
+    EXPECT_EQ(dialogs.confirm("Notice", "This will write.", preset, {}),
+              preset == Dialogs::Preset::Ok);
+  }
 }
 
 // A letter in a position field shows the error panel; a click on its text dismisses it.

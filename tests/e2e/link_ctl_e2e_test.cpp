@@ -70,7 +70,9 @@ TEST(LinkCtlE2E, CommandsTheirOutputAndTheLine) {
       {"", "select 16 --port 3", 2, "*", "", ""}, {"", "send --port 3 A\\xZZ", 2, "*", "", ""},
       {"", "upload x.bmp --port 3 --model 5", 2, "*", "", ""},
       {"--memory 512", "download big.bmp --memory 64", 1, "*", "big.bmp: does not fit a 64K memory: Image Max 65280 bytes", ""},
-      {"", "upload no-folder/x.bmp --model 4", 1, "*", "", ""}});
+      {"", "upload no-folder/x.bmp --model 4", 1, "*", "", ""},
+      {"", "upload out.bmp --port /nonexistent/tty --model 4", 3, "", "osdctl upload: /nonexistent/tty cannot be opened", ""},
+      {"--id 200", "scan --ids 1-3,7-9", 3, "", "osdctl scan: scanning node ID 8 (5 of 6), about 1 s left\n", ""}});
   // clang-format on
 }
 
