@@ -240,6 +240,7 @@ m emacs-always-dropped src/platform/launcher_posix.cpp 'if (program == "emacs" &
 m scan-estimate-grows src/ctl/ctl_scan.cpp 'estimateSeconds(count - before - index)' 'estimateSeconds(count - before + index)'
 m config-folder-text src/platform/file_system_posix.cpp '+ "/.config";' '+ "/.donfig";'
 m send-empty-text src/ctl/ctl_link.cpp 'usageError("send", "the text is empty")' 'usageError("tend", "the text is empty")'
+m scan-output-held src/ctl/ctl_scan.cpp 'std::fflush(stdout);' '(void)0;'
 
 say() { printf '%-15s %s\n' "$1" "$2"; }
 

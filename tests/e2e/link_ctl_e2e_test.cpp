@@ -2,6 +2,7 @@
 // exit status, what it prints, what reaches the line and the logo read back into a file.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -150,4 +151,25 @@ TEST(LinkCtlE2E, UploadReadsModelAndColourAsTheWindowDoes) {
     EXPECT_EQ(r.err.find("SX-1 Cannot upload") == std::string::npos, canUpload) << r.err;
     EXPECT_EQ(r.rc == 0, canUpload && !colour) << r.err;
   }
+}
+
+// A script reads each node found while the scan goes on, not all of them at its end.
+TEST(LinkCtlE2E, ScanHandsOnEachNodeAsItIsFound) {
+  TempDir t;
+  Sim sim({"--id", "200"});
+  QProcess ctl;
+  ctl.start(
+      QString::fromStdString(binDir() + "/osdctl"),
+      {"scan", "--port", QString::fromStdString(sim.pty()), "--ids", "200-211", "--settings",
+       QString::fromStdString(t.path + "/s.ini"), "--data-dir", QString::fromStdString(t.path)});
+  std::string out;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        out += ctl.readAllStandardOutput().toStdString();
+        return out.starts_with("200\t") || ctl.state() == QProcess::NotRunning;
+      },
+      30000));
+  EXPECT_EQ(ctl.state(), QProcess::Running) << "the node came with the end of the scan: " << out;
+  ASSERT_TRUE(waitFor([&] { return ctl.state() == QProcess::NotRunning; }, 60000));
+  EXPECT_EQ(ctl.exitCode(), 0);
 }
