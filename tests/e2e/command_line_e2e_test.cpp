@@ -79,6 +79,14 @@ TEST(CommandLine, UsageHelpAndVersionAlikeInEveryProgram) {
       if (option != "--simulate") cases.push_back(apart);  // "=" only
     }
   }
+  // A bad map in the environment is the command's usage error too.
+  qputenv("OSDPROG_PORT_MAP", "bad");
+  const ProgramRun mapped = runProgram(
+      binDir() + "/osdctl", {"upload", "out.bmp", "--port", "3", "--model", "4"}, t.path);
+  qunsetenv("OSDPROG_PORT_MAP");
+  EXPECT_EQ(mapped.rc, 2);
+  EXPECT_EQ(mapped.err.rfind("osdctl upload: OSDPROG_PORT_MAP: bad entry \"bad\"", 0), 0u)
+      << mapped.err;
   for (const Case& c : cases) {
     const ProgramRun r = runProgram(binDir() + "/" + c.program, c.args, t.path);
     const std::string& text = r.rc == 0 ? r.out : r.err;
