@@ -39,14 +39,13 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
   const EditorRow& row = e.view().rows[0];
   EXPECT_EQ(row.times,
             (std::array<std::string, 4>{"8:00:15 ", "0:00:15 ", "0:10:00 ", "9:00:00 "}));
-  EXPECT_EQ(row.logo, "3");
-  EXPECT_EQ(row.days, (std::array<bool, 7>{false, true, false, false, false, true, false}));
-  EXPECT_EQ(e.view().rows[1].logo + e.view().rows[1].times[0], "OffOff     ");
-  EXPECT_EQ(e.currentSequence(), kNoSequence);
+  EXPECT_EQ(std::tuple(row.logo, row.days, e.view().rows[1].logo + e.view().rows[1].times[0]),
+            std::tuple("3", std::array<bool, 7>{false, true, false, false, false, true, false},
+                       "OffOff     "));
   e.sliderMoved(0, 300);  // without a selected row: nothing changes
   e.sliderMoved(3, 50);
-  EXPECT_EQ(s.start[0], 1921);
-  EXPECT_EQ(s.end[0], 2160);
+  EXPECT_EQ(std::tuple(e.currentSequence(), s.start[0], s.end[0]),
+            std::tuple(kNoSequence, 1921, 2160));
 }
 
 // The status line marks edits the settings do not hold; closing with such edits asks, OK
@@ -91,8 +90,8 @@ TEST_F(EditorTest, SlidersPushAndPullTheirNeighbours) {
   set(0, 1920, 2160, 4, 8, 1, 2);
   ScheduleEditor& e = open();
   e.clickTime(0);
-  EXPECT_EQ(e.currentSequence(), 0);
-  EXPECT_EQ(e.view().sliders, (std::array<int, 4>{1920, 4, 8, 2160}));
+  EXPECT_EQ(std::tuple(e.currentSequence(), e.view().sliders),
+            std::tuple(0, std::array<int, 4>{1920, 4, 8, 2160}));
   const struct {
     int slider, value, start, on, off, end, cell;
     const char* text;
@@ -122,13 +121,9 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
   e.toggleDay(2, 1);  // row 2, Monday: on and off again
   EXPECT_TRUE(s.dayFlags[2][1] && e.view().rows[2].days[1]);
   e.toggleDay(2, 1);
-  EXPECT_FALSE(s.dayFlags[2][1]);
-  e.toggleDay(20, 0);  // past the last row and the last day: nothing
-  e.toggleDay(0, 7);
-  EXPECT_FALSE(s.dayFlags[1][0]);
-  e.toggleDay(0, 0);  // Sunday
-  e.toggleDay(0, 6);  // Saturday
-  e.save();
+  e.toggleDay(20, 0), e.toggleDay(0, 7);  // past the last row and the last day: nothing
+  EXPECT_FALSE(s.dayFlags[2][1] || s.dayFlags[1][0]);
+  e.toggleDay(0, 0), e.toggleDay(0, 6), e.save();  // Sunday, Saturday
   const std::pair<const char*, const char*> stored[] = {
       {"S_Days", "65,0,"}, {"S_Start", "1920,-1,"}, {"S_End", "2160,0,"},
       {"S_ON", "1,0,"},    {"S_OFF", "40,0,"},      {"S_Logo", "2,0,"}};
@@ -136,7 +131,7 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
   // Read back: all seven days from 127 (row 1 had none).
   h.settings.set("S_Days", "65,127," + std::string(*h.settings.get("S_Days")).substr(5));
   app.schedule().load();
-  for (int d = 0; d < 7; ++d) EXPECT_TRUE(s.dayFlags[1][d]) << d;
+  EXPECT_EQ(std::vector(s.dayFlags[1].begin(), s.dayFlags[1].begin() + 7), std::vector(7, true));
   EXPECT_FALSE(s.dayFlags[2][0]);
 }
 
@@ -156,9 +151,10 @@ TEST_F(EditorTest, LogoCycleFollowsTheModel) {
   EXPECT_EQ(cycle(1, 5), (std::vector<std::string>{"Off", "1", "2", "3", "4", "Off"}));
   EXPECT_EQ(e.currentSequence(), 1);  // the cycle selects the row
   app.choices().setModel(31);
-  const std::vector<std::string> all = cycle(2, 32);
-  for (int n = 1; n <= 31; ++n) EXPECT_EQ(all[static_cast<size_t>(n)], std::to_string(n));
-  EXPECT_EQ(all[32], "Off");
+  std::vector<std::string> all{"Off"};
+  for (int n = 1; n <= 31; ++n) all.push_back(std::to_string(n));
+  all.push_back("Off");
+  EXPECT_EQ(cycle(2, 32), all);
 }
 
 TEST_F(EditorTest, LockedEditorAllowsOnlyAutoScan) {
@@ -209,11 +205,9 @@ TEST_F(EditorTest, AutoScanRunsEveryFifthTickAndSlidersPostponeIt) {
   h.loop.advance(2000);  // four more ticks
   EXPECT_EQ(e.view().rows[0].logoInk, kSysWindowText);
   h.loop.advance(500);  // the fifth since the slider
-  EXPECT_EQ(e.view().rows[0].logoInk, kRed);
-  EXPECT_EQ(e.view().clock, "8:05:13");
+  EXPECT_EQ(std::tuple(e.view().rows[0].logoInk, e.view().clock), std::tuple(kRed, "8:05:13"));
   e.toggleAutoScan();
-  EXPECT_TRUE(e.view().scanEnabled);
-  EXPECT_EQ(h.settings.get("AutoScan"), "0");
+  EXPECT_EQ(std::tuple(e.view().scanEnabled, h.settings.get("AutoScan")), std::tuple(true, "0"));
 }
 
 }  // namespace

@@ -41,9 +41,7 @@ TEST(ScheduleText, TimesAndDays) {
       {86399.99, "23:59:59"}, {86400.0, "0:00:00"}, {-0.5, "0:00:00"}, {36000, "10:00:00"}};
   // clang-format on
   for (const auto& [seconds, text] : clocks) EXPECT_EQ(clockText(seconds), text) << seconds;
-  std::array<bool, 8> flags{};
-  flags.fill(true);
-  EXPECT_EQ(dayBits(flags), 127);  // column 7 is not a day
+  EXPECT_EQ(dayBits({true, true, true, true, true, true, true, true}), 127);  // 7 is not a day
 }
 
 TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
@@ -74,12 +72,12 @@ TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
   }
   EXPECT_TRUE(listNeedsDefault("0") && !listNeedsDefault("0,"));
   std::array<int, 25> values{};
-  for (int i = 0; i < 25; ++i) values[i] = i * 10 - 1;
-  const std::string text = formatScheduleList(values);  // entries 0 to 19
-  EXPECT_EQ(text, "-1,9,19,29,39,49,59,69,79,89,99,109,119,129,139,149,159,169,179,189,");
+  for (int i = 0; i < 25; ++i) values[i] = i * 10 - 1;  // entries 0 to 19 are written
+  EXPECT_EQ(formatScheduleList(values),
+            "-1,9,19,29,39,49,59,69,79,89,99,109,119,129,139,149,159,169,179,189,");
 }
 
-TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDays) {
+TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDaysLookingAheadAcrossMidnight) {
   ScheduleTable s = emptyTable();
   setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // 15 s every 10 minutes from 8:00
   setSequence(s, 1, 5000, 5760, 40, 40, 2, 127);          // T-ON = repeat: on to midnight
@@ -99,17 +97,15 @@ TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDays) {
   // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(sequenceOnAt(s, c.seq, c.day, c.t), c.on) << c.seq << " at " << c.t;
-}
-
-TEST(ScheduleRunnerRule, LookAheadCrossesMidnightAndSaturday) {
-  // weekday: 1 = Sunday .. 7 = Saturday; the instant: day from 0, seconds
+  // The look-ahead crosses midnight and Saturday. weekday: 1 = Sunday .. 7 = Saturday; the
+  // instant: day from 0, seconds
   // clang-format off
-  struct { int weekday; double seconds; bool ahead; std::pair<int, long long> at; } cases[] = {
+  struct { int weekday; double seconds; bool ahead; std::pair<int, long long> at; } instants[] = {
       {2, 28792.4, false, {1, 28792}}, {2, 28792.4, true, {1, 28800}}, {7, 86395.0, true, {0, 3}},
       {3, 86391.5, true, {3, 0}},  // rounds to 86392 (even)
       {3, 86390.5, true, {2, 86398}}};
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& c : instants) {
     const ScheduleInstant at = scheduleInstant(c.weekday, c.seconds, c.ahead);
     EXPECT_EQ(std::pair(at.day, at.t), c.at) << c.seconds;
   }
