@@ -61,6 +61,7 @@ TEST(DownloadPlanTest, LengthAndFillerAtTheMemoryBorders) {
       (DownloadPlan{256, 0, 65536}.sendable() || DownloadPlan{2000, 1001, 65536}.sendable()));
 }
 
+// The exact stream, the status texts in order and the progress while sending.
 TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   loadLogo();
   app.bench().video().params()[1] = 0x73, app.bench().video().params()[2] = 0,
@@ -69,33 +70,6 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   app.logos().encodeLogo(1, values);
   app.dispatcher().wake(7);
   h.port.writes.clear();
-  app.download().run();
-
-  // Without the erase, "SP" and the operator's wake choice go right before the stream.
-  ASSERT_EQ(h.port.writes.size(), 2u + 1u + 64u + 383u);
-  EXPECT_EQ(h.port.sent().size(), 7u + 65667u);
-  EXPECT_EQ(h.port.writes[0] + h.port.writes[1], "SPWK,07");
-  h.port.writes.erase(h.port.writes.begin(), h.port.writes.begin() + 2);
-  // "QXW" and the setup block in one write.
-  std::string setup = "QXW";
-  for (const int b : {0x55, 0xAA, 1, 0,  0x73, 0,   0xE2, 0,   64, 0,  32, 0,   0, 0,  0,   0,
-                      4,    90,   2, 31, 3,    124, 4,    240, 5,  33, 7,  202, 7, 74, 255, 255})
-    setup.push_back(static_cast<char>(b));
-  setup.resize(259, '\0');
-  EXPECT_EQ(h.port.writes[0], setup);
-  // The rows from the top line (63) down to the bottom line (0), one write each.
-  for (int k = 0; k < 64; ++k)
-    EXPECT_EQ(h.port.writes[static_cast<size_t>(1 + k)], row(values, 256, 63 - k)) << "row " << k;
-  // The test logo has distinct lines, so the order above is really checked.
-  EXPECT_NE(row(values, 256, 63), row(values, 256, 0));
-  for (size_t k = 65; k < h.port.writes.size(); ++k) EXPECT_EQ(h.port.writes[k], kFiller);
-  EXPECT_EQ(std::tuple(app.download().lineHeld(), app.bench().logos().selected,
-                       app.statusLine().view().errorShown),
-            std::tuple(false, 1, false));
-}
-
-TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
-  loadLogo();
   std::vector<std::string> statuses;
   std::string shown = app.statusLine().view().status;
   bool barAgrees = true;  // with the figures on the status line
@@ -133,11 +107,30 @@ TEST_F(DownloadTest, StatusTextsInOrderAndProgressWhileSending) {
   // One bar for the whole stream, never going back.
   EXPECT_TRUE(busyAndShownThroughout && barAgrees && progress[0] < 1 &&
               std::is_sorted(progress.begin(), progress.end()));
-  EXPECT_FALSE(app.statusLine().view().busy || app.statusLine().view().progressShown);
+  // Without the erase, "SP" and the operator's wake choice go right before the stream.
+  ASSERT_EQ(h.port.writes.size(), 2u + 1u + 64u + 383u);
+  EXPECT_EQ(h.port.sent().size(), 7u + 65667u);
+  EXPECT_EQ(h.port.writes[0] + h.port.writes[1], "SPWK,07");
+  h.port.writes.erase(h.port.writes.begin(), h.port.writes.begin() + 2);
+  // "QXW" and the setup block in one write.
+  std::string setup = "QXW";
+  for (const int b : {0x55, 0xAA, 1, 0,  0x73, 0,   0xE2, 0,   64, 0,  32, 0,   0, 0,  0,   0,
+                      4,    90,   2, 31, 3,    124, 4,    240, 5,  33, 7,  202, 7, 74, 255, 255})
+    setup.push_back(static_cast<char>(b));
+  setup.resize(259, '\0');
+  EXPECT_EQ(h.port.writes[0], setup);
+  // The rows from the top line (63) down to the bottom line (0), one write each.
+  for (int k = 0; k < 64; ++k)
+    EXPECT_EQ(h.port.writes[static_cast<size_t>(1 + k)], row(values, 256, 63 - k)) << "row " << k;
+  // The test logo has distinct lines, so the order above is really checked.
+  EXPECT_NE(row(values, 256, 63), row(values, 256, 0));
+  for (size_t k = 65; k < h.port.writes.size(); ++k) EXPECT_EQ(h.port.writes[k], kFiller);
+  const StatusView& status = app.statusLine().view();
+  EXPECT_EQ(std::tuple(app.download().lineHeld(), app.bench().logos().selected, status.errorShown,
+                       status.busy, status.progressShown),
+            std::tuple(false, 1, false, false, false));
 }
 
-// Only options one to four are downloaded. "Send Video Controller setup data" puts nothing on
-// the line: the block goes ahead of the next logo, and the status line says so.
 TEST_F(DownloadTest, OnlyOptionsOneToFourAreDownloadedAndSetupDataWaitsForTheNext) {
   app.video().sendSetup();
   EXPECT_TRUE(h.port.writes.empty());

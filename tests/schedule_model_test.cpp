@@ -29,7 +29,7 @@ std::string repeated(const std::string& head, const std::string& entry, int coun
   return text;
 }
 
-TEST(ScheduleText, TimesAndDays) {
+TEST(ScheduleText, TimesDaysAndTheStoredListsWithTheirProblems) {
   const std::pair<int, const char*> times[] = {{1921, "8:00:15 "},  {5760, "24:00:00 "},
                                                {5759, "23:59:45 "}, {0, "0:00:00 "},
                                                {40, "0:10:00 "},    {-1, "Off     "}};
@@ -42,9 +42,7 @@ TEST(ScheduleText, TimesAndDays) {
   // clang-format on
   for (const auto& [seconds, text] : clocks) EXPECT_EQ(clockText(seconds), text) << seconds;
   EXPECT_EQ(dayBits({true, true, true, true, true, true, true, true}), 127);  // 7 is not a day
-}
-
-TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
+  // Parsing the stored lists takes each kind's rule and reports problems.
   // first: entries from 0; last: entry 19; problem: part of its text, "" for none, " " for any
   // clang-format off
   const struct { std::string text; ListKind kind; std::vector<int> first; int last;
@@ -111,7 +109,25 @@ TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDaysLookingAheadAcross
   }
 }
 
-TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflict) {
+// The scan's rule taken sample by sample, as an independent check of the fast scan.
+ConflictMap sampleBySample(const ScheduleTable& s) {
+  ConflictMap map;
+  for (int d = 0; d < 7; ++d)
+    for (long long t = 7; t <= 86392; t += 15) {
+      std::vector<int> showing;
+      for (int i = 0; i < 20; ++i) {
+        if (s.start[i] == -1 || s.logo[i] == 0 || s.off[i] == 0 || s.on[i] == 0) continue;
+        if (!s.dayFlags[i][d] || t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
+        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1))
+          showing.push_back(i);
+      }
+      if (showing.size() < 2) continue;
+      for (int i : showing) map.day[i][d] = map.any[i] = true;
+    }
+  return map;
+}
+
+TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflictAsTheSampleRuleSays) {
   ScheduleTable s = emptyTable();
   setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // on 08:00:00 to 08:00:15
   setSequence(s, 1, 1921, 1930, 1, 1, 2, 1 << kMonday);   // from 08:00:15: meets it
@@ -138,27 +154,7 @@ TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflict) {
   map = scanScheduleConflicts(s);
   for (int i = 0; i < 20; ++i)
     for (int d = 0; d < 7; ++d) EXPECT_TRUE(map.day[i][d]) << i << " " << d;
-}
-
-// The scan's rule taken sample by sample, as an independent check of the fast scan.
-ConflictMap sampleBySample(const ScheduleTable& s) {
-  ConflictMap map;
-  for (int d = 0; d < 7; ++d)
-    for (long long t = 7; t <= 86392; t += 15) {
-      std::vector<int> showing;
-      for (int i = 0; i < 20; ++i) {
-        if (s.start[i] == -1 || s.logo[i] == 0 || s.off[i] == 0 || s.on[i] == 0) continue;
-        if (!s.dayFlags[i][d] || t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
-        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1))
-          showing.push_back(i);
-      }
-      if (showing.size() < 2) continue;
-      for (int i : showing) map.day[i][d] = map.any[i] = true;
-    }
-  return map;
-}
-
-TEST(ScheduleConflicts, AgreesWithTheSampleRuleOnRandomSchedules) {
+  // The fast scan agrees with the sample rule on random schedules.
   std::mt19937 rng(20260);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   for (int round = 0; round < 60; ++round) {

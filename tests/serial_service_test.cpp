@@ -17,7 +17,7 @@ int wakeUps(const FakePort& port, const char* wake = "WK,00") {
 
 }  // namespace
 
-TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOne) {
+TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOneForTheMenu) {
   // clang-format off
   struct Case {
     std::set<int> openable; int skip; std::vector<int> listed; int highestProbed;
@@ -36,9 +36,7 @@ TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOne) {
                          std::count(opened.begin(), opened.end(), c.skip), h.port.isOpen()),
               std::tuple(c.listed, c.highestProbed, 0, false));
   }
-}
-
-TEST(ComMenuTest, TheMenuShowsTheFoundPortsAndSelectingOneSleepsBothSidesAndStoresIt) {
+  // The menu shows the found ports; selecting one sleeps both sides and stores it.
   Harness h;
   h.port.openable = {1, 2, 3, 4};
   h.app->port().searchPorts();
@@ -49,8 +47,9 @@ TEST(ComMenuTest, TheMenuShowsTheFoundPortsAndSelectingOneSleepsBothSidesAndStor
   const PortView& v = h.app->port().view();
   ASSERT_EQ(v.ports.size(), 2u);
   EXPECT_EQ(std::to_string(v.ports[1].number) + " " + v.ports[1].device, "4 /dev/fake4");
-  EXPECT_TRUE(v.ports[1].checked && !v.ports[0].checked);     // the mark stays with the port
-  EXPECT_TRUE(h.port.isOpen() && h.port.currentNumber == 4);  // the selected port is open again
+  // The mark stays with the port; the selected port is open again.
+  EXPECT_TRUE(v.ports[1].checked && !v.ports[0].checked && h.port.isOpen() &&
+              h.port.currentNumber == 4);
   h.port.writes.clear();
   h.app->statusLine().status("old");
   h.app->port().selectPort(2);

@@ -49,7 +49,7 @@ std::string downloadStream(int width, int height, int memoryKiB) {
 
 }  // namespace
 
-TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAll) {
+TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAllAndSeveralInIdOrder) {
   // clang-format off
   struct Step { const char* bytes; const char* answer; } steps[] = {
       {"QXS", ""}, {"WK,1AQXS", "QX64K\r\n"}, {"SPQXS", ""}, {"WK,00QXS", "QX64K\r\n"},
@@ -59,9 +59,7 @@ TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAll) {
   Node node(NodeConfig{64, 26});
   for (const auto& s : steps) EXPECT_EQ(node.feed(s.bytes), s.answer) << s.bytes;
   EXPECT_EQ(node.id(), 44);
-}
-
-TEST(SimNodeWake, SeveralNodesOnALineAnswerInIdOrder) {
+  // Several nodes on a line answer in ID order.
   Line line(NodeConfig{512}, {26, 3, 7, 3});
   ASSERT_EQ(line.nodes().size(), 3u);
   const std::string size = "QX512K\r\n";
