@@ -47,12 +47,8 @@ struct Rig {
     loop.setTimerEnabled(TimerId::Delay, true);
     port.onEvent = [this](int code) { link.handleEvent(code, [this] { session.receive(); }); };
     loop.onTimer = [this](TimerId id) {
-      if (id == TimerId::Delay) {
-        dispatcher.sharedWait().tick();
-        session.pollTick();
-      } else if (id == TimerId::TenSec) {
-        session.eraseTick();
-      }
+      if (id == TimerId::Delay) dispatcher.sharedWait().tick(), session.pollTick();
+      if (id == TimerId::TenSec) session.eraseTick();
     };
     // The nodes hear each write once a 9600-baud line has carried it, and learn how long the
     // line was quiet before it; their answers come then.
@@ -185,10 +181,7 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   const auto feed = lost.port.onWrite;
   lost.port.onWrite = [&lost, feed](const std::string& bytes) {
     feed(bytes);
-    if (lost.port.sent().size() > 3000) {  // the device vanishes
-      lost.port.openable.clear();
-      lost.port.close();
-    }
+    if (lost.port.sent().size() > 3000) lost.port.openable.clear(), lost.port.close();  // gone
   };
   job.nodes = {{3, 0, 0}, {7, 0, 0}};
   results = lost.run(job);
