@@ -35,8 +35,6 @@ struct ImageOps : ::testing::Test {
       list.push_back(app.logos().view().recent.at(static_cast<size_t>(i)));
     return list;
   }
-  std::string errorText() { return app.statusLine().view().errorText; }
-  bool errorShown() { return app.statusLine().view().errorShown; }
 };
 
 }  // namespace
@@ -52,7 +50,7 @@ TEST_F(ImageOps, SizeRejectionShowsTheMessageAndKeepsTheOldFigures) {
   EXPECT_EQ(std::tuple(logos.width, logos.height, logos.imageBytes, logos.file[1]),
             std::tuple(256, 256, 16384, h.dir + "/ok.bmp"));
   EXPECT_EQ(load(file("a.bmp", plainBmp(2, 2, 24))), 1);
-  EXPECT_NE(errorText().find("Actual 2 by 2"), std::string::npos);
+  EXPECT_NE(h.error().find("Actual 2 by 2"), std::string::npos);
   app.session().setLargeMemory(true);
   EXPECT_EQ(load(big), 0);
   EXPECT_EQ(std::tuple(logos.imageBytes, app.bench().video().params()[5],
@@ -124,7 +122,7 @@ TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparencyAndReportsAMissingOrC
   app.choices().chooseTransparent(0);
   app.logos().encodeLogo(1, out);
   EXPECT_EQ(out, (std::vector<int>{185, 191, 0, 185, 0, 0, 0, 0, -1, -1}));
-  EXPECT_FALSE(errorShown());
+  EXPECT_FALSE(app.statusLine().view().errorShown);
   // What lies at the path when the slot is encoded ("": nothing) and what the report says.
   // clang-format off
   const struct { int slot; std::string bytes; const char* said; } cases[] = {
@@ -137,8 +135,9 @@ TEST_F(ImageOps, EncodeUsesTheSlotFileFormatAndTransparencyAndReportsAMissingOrC
     std::filesystem::remove(h.dir + "/e.bmp");
     if (!c.bytes.empty()) writeFile(h.dir + "/e.bmp", c.bytes);
     app.logos().encodeLogo(c.slot, out);
-    EXPECT_TRUE(errorShown() && app.statusLine().view().errorTitle == "FetchLogo") << c.slot;
-    EXPECT_NE(errorText().find(c.said), std::string::npos) << errorText();
+    EXPECT_TRUE(app.statusLine().view().errorShown && h.error().starts_with("FetchLogo: ") &&
+                h.error().find(c.said) != std::string::npos)
+        << c.slot << h.error();
     app.statusLine().dismissError();
   }
   EXPECT_EQ(out, std::vector<int>(64, 0));

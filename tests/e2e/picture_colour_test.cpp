@@ -156,7 +156,7 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
   }
 }
 
-TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
+TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepthDamagedPicturesAndFrames) {
   // Rows of four pixels: clear, opaque, clear, opaque. `a` and `b` are the samples of the clear
   // and the opaque one (one per channel, alpha last).
   // opaque: what the opaque pixel shows
@@ -188,11 +188,8 @@ TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
       EXPECT_LE(x % 2 ? farthest(out.picture, x, 0, c.opaque) : 0, 1) << "pixel " << x;
     }
   }
-}
-
-// A damaged or cut JPEG, GIF or PNG is refused with the damage named, and the decoder's own
-// messages are held back; a picture of several frames gives its first and says how many.
-TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
+  // A damaged or cut JPEG, GIF or PNG is refused with the damage named, and the decoder's own
+  // messages are held back; a picture of several frames gives its first and says how many.
   static int passedOn = 0;
   const QtMessageHandler before = qInstallMessageHandler(
       [](QtMsgType, const QMessageLogContext&, const QString&) { ++passedOn; });
@@ -208,7 +205,7 @@ TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
   const QByteArray frame(",\0\0\0\0\1\0\1\0\0\2\2D\1\0", 15);
   // said "": read, with `frames` frames
   // clang-format off
-  const struct { const char* name; QByteArray bytes; const char* said; int frames; } cases[] = {
+  const struct { const char* name; QByteArray bytes; const char* said; int frames; } damaged[] = {
       {"whole.jpg", j, "", 1},
       {"ends early.jpg", j.left(j.size() - 8) + "\xff\xd9", "the JPEG picture is damaged: ", 0},
       {"cut.jpg", j.left(300), "the JPEG picture is damaged: it ends before", 0},
@@ -216,7 +213,7 @@ TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
       {"cut.gif", head + frame.left(12), "the GIF picture is damaged: it ends before", 0},
       {"cut.png", p.left(p.size() - 20), "not a picture that can be read", 0}};
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& c : damaged) {
     std::string error;
     int frames = 0;
     const QImage read = convert::readPicture(c.bytes, c.name, error, &frames);
