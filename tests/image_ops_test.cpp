@@ -58,7 +58,7 @@ TEST_F(ImageOps, SizeRejectionShowsTheMessageAndKeepsTheOldFigures) {
             std::tuple(8192, 128, 64));
 }
 
-TEST_F(ImageOps, RecentFilesMoveToTheFront) {
+TEST_F(ImageOps, RecentFilesMoveToTheFrontAndImportTakesTheNodeSettings) {
   std::vector<std::string> p;
   for (int i = 0; i < 9; ++i)
     p.push_back(file("r" + std::to_string(i) + ".bmp", plainBmp(8, 2, 24)));
@@ -81,11 +81,8 @@ TEST_F(ImageOps, RecentFilesMoveToTheFront) {
   app.dispatcher().setGuard(true);
   ASSERT_EQ(load(p[0]), 0);
   EXPECT_EQ(recents()[0], p[8]);
-}
-
-// "Import Picture" takes the node's settings from the logo area and asks for the picture, and
-// about a bitmap that exists, through the window's dialogs.
-TEST_F(ImageOps, ImportTakesTheNodeSettingsAndAsksThroughTheDialogs) {
+  // "Import Picture" takes the node's settings from the logo area and asks for the picture, and
+  // about a bitmap that exists, through the window's dialogs.
   // clang-format off
   struct Case { std::optional<PixelFormat> format; int transparent; bool large; PixelFormat taken; } cases[] = {
       {std::nullopt, 255, false, PixelFormat::YCbCr}, {PixelFormat::Rgb, 7, true, PixelFormat::Rgb}};

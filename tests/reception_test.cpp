@@ -167,8 +167,8 @@ TEST_F(ReceptionTest, NodePollTimelinePausingForADownloadThatAlsoSilencesTheWatc
   EXPECT_TRUE(log.size() == 8u && h.port.isOpen());  // not closed under a download
   app.download().holdLine(false);
   h.ticks(100);
-  EXPECT_EQ(ticksOf("QXS").back(), 1408);  // the poll goes on where it stopped
-  EXPECT_EQ(ticksOf("ARS"), Ticks{1499});  // silent count 900
+  // The poll goes on where it stopped; silent count 900.
+  EXPECT_EQ(std::tuple(ticksOf("QXS").back(), ticksOf("ARS")), std::tuple(1408, Ticks{1499}));
 }
 
 TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {

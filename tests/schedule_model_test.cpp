@@ -75,7 +75,25 @@ TEST(ScheduleText, TimesDaysAndTheStoredListsWithTheirProblems) {
             "-1,9,19,29,39,49,59,69,79,89,99,109,119,129,139,149,159,169,179,189,");
 }
 
-TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDaysLookingAheadAcrossMidnight) {
+// The scan's rule taken sample by sample, as an independent check of the fast scan.
+ConflictMap sampleBySample(const ScheduleTable& s) {
+  ConflictMap map;
+  for (int d = 0; d < 7; ++d)
+    for (long long t = 7; t <= 86392; t += 15) {
+      std::vector<int> showing;
+      for (int i = 0; i < 20; ++i) {
+        if (s.start[i] == -1 || s.logo[i] == 0 || s.off[i] == 0 || s.on[i] == 0) continue;
+        if (!s.dayFlags[i][d] || t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
+        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1))
+          showing.push_back(i);
+      }
+      if (showing.size() < 2) continue;
+      for (int i : showing) map.day[i][d] = map.any[i] = true;
+    }
+  return map;
+}
+
+TEST(ScheduleRunnerRule, OnTimesLookAheadAndConflictsFollowStartEndTonRepeatAndDays) {
   ScheduleTable s = emptyTable();
   setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // 15 s every 10 minutes from 8:00
   setSequence(s, 1, 5000, 5760, 40, 40, 2, 127);          // T-ON = repeat: on to midnight
@@ -107,28 +125,8 @@ TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDaysLookingAheadAcross
     const ScheduleInstant at = scheduleInstant(c.weekday, c.seconds, c.ahead);
     EXPECT_EQ(std::pair(at.day, at.t), c.at) << c.seconds;
   }
-}
-
-// The scan's rule taken sample by sample, as an independent check of the fast scan.
-ConflictMap sampleBySample(const ScheduleTable& s) {
-  ConflictMap map;
-  for (int d = 0; d < 7; ++d)
-    for (long long t = 7; t <= 86392; t += 15) {
-      std::vector<int> showing;
-      for (int i = 0; i < 20; ++i) {
-        if (s.start[i] == -1 || s.logo[i] == 0 || s.off[i] == 0 || s.on[i] == 0) continue;
-        if (!s.dayFlags[i][d] || t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
-        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1))
-          showing.push_back(i);
-      }
-      if (showing.size() < 2) continue;
-      for (int i : showing) map.day[i][d] = map.any[i] = true;
-    }
-  return map;
-}
-
-TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflictAsTheSampleRuleSays) {
-  ScheduleTable s = emptyTable();
+  // Conflicts: meeting windows, repeats and the same logos, as the sample rule says.
+  s = emptyTable();
   setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // on 08:00:00 to 08:00:15
   setSequence(s, 1, 1921, 1930, 1, 1, 2, 1 << kMonday);   // from 08:00:15: meets it
   setSequence(s, 2, 1920, 1930, 1, 1, 3, 1 << 2);         // Tuesday only
@@ -158,7 +156,7 @@ TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflictAsTheSampleRule
   std::mt19937 rng(20260);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   for (int round = 0; round < 60; ++round) {
-    ScheduleTable s = emptyTable();
+    s = emptyTable();
     for (int k = pick(2, 8); k > 0; --k) {
       const int start = pick(-60, 5700);
       setSequence(s, pick(0, 19), start, pick(start, 5760), pick(0, 30), pick(0, 40), pick(0, 4),

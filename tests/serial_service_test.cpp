@@ -60,7 +60,7 @@ TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOneFor
   EXPECT_TRUE(v.ports[0].checked && !v.ports[1].checked);
 }
 
-TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndLeavesThePortUnusable) {
+TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndALostConnectionClosesThePortUntilTheNextSend) {
   Harness h;
   LinkService& link = h.app->link();
   link.open();  // no port selected: nothing happens
@@ -92,6 +92,27 @@ TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndLeavesThePortUnusable) {
   }
   EXPECT_EQ(h.app->port().view().portColour, kRed);
   EXPECT_FALSE(link.valid() || h.loop.timerEnabled(TimerId::ComInit));
+  // Line events note their text; a lost connection closes the port until the next send.
+  h.app->statusLine().dismissError();
+  h.openPort(3);
+  // clang-format off
+  const std::pair<int, const char*> events[] = {{kEvFrame, "Framing Error"},
+      {kEvDcb, "Error retrieving DCB"}, {kEvRing, "The Phone is Ringing"},
+      {4242, "Unknown error or event"}};
+  // clang-format on
+  for (auto [code, text] : events) {
+    h.port.onEvent(code);
+    EXPECT_EQ(h.app->link().eventText(), text);
+  }
+  EXPECT_TRUE(h.port.isOpen() && !h.app->statusLine().view().errorShown);
+  h.port.onEvent(kEvTxFull);
+  EXPECT_TRUE(h.error() == "COMM Status: Lost USB/Serial Connection " && !h.port.isOpen())
+      << h.error();
+  h.port.openedNumbers.clear();
+  for (int i = 0; i < 100; ++i) h.app->link().reconnectTick();
+  EXPECT_TRUE(h.port.openedNumbers.empty());  // still valid: no automatic re-open
+  h.app->dispatcher().send("ARS");
+  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"ARS"}));
 }
 
 TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
@@ -134,27 +155,4 @@ TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
             (std::vector<uint32_t>{2, 1, 1000}));
   h.app->link().closeAtExit();
   EXPECT_FALSE(h.port.isOpen() || h.port.dtr || h.port.rts);
-}
-
-TEST(PortEventTest, LineEventsNoteTheirTextAndALostConnectionClosesThePortUntilTheNextSend) {
-  Harness h;
-  h.openPort(3);
-  // clang-format off
-  const std::pair<int, const char*> cases[] = {{kEvFrame, "Framing Error"},
-      {kEvDcb, "Error retrieving DCB"}, {kEvRing, "The Phone is Ringing"},
-      {4242, "Unknown error or event"}};
-  // clang-format on
-  for (auto [code, text] : cases) {
-    h.port.onEvent(code);
-    EXPECT_EQ(h.app->link().eventText(), text);
-  }
-  EXPECT_TRUE(h.port.isOpen() && !h.app->statusLine().view().errorShown);
-  h.port.onEvent(kEvTxFull);
-  EXPECT_TRUE(h.error() == "COMM Status: Lost USB/Serial Connection " && !h.port.isOpen())
-      << h.error();
-  h.port.openedNumbers.clear();
-  for (int i = 0; i < 100; ++i) h.app->link().reconnectTick();
-  EXPECT_TRUE(h.port.openedNumbers.empty());  // still valid: no automatic re-open
-  h.app->dispatcher().send("ARS");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"ARS"}));
 }

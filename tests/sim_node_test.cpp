@@ -98,7 +98,7 @@ TEST(SimNodeWake, WakingOneNodeLeavesTheOthersAsTheWakeModeSays) {
   }
 }
 
-TEST(SimNodeCommands, AnswersRememberedSettingsAndThePassword) {
+TEST(SimNodeCommands, AnswersRememberedSettingsAndThePasswordWhateverTheChunks) {
   Node node;
   node.feed(std::string("AJ05") + std::string(3, '\0') + "AHP40QXE");  // asleep: nothing
   EXPECT_EQ(std::pair(node.selectedLogo(), node.erases()), std::pair(0, 0));
@@ -126,9 +126,7 @@ TEST(SimNodeCommands, AnswersRememberedSettingsAndThePassword) {
   EXPECT_EQ(node.feed("AEPWab\rQXS"), "QX64K\r\n");
   EXPECT_EQ(node.password(), "ab");
   EXPECT_EQ(node.feed("AEPW" + std::string(Node::kPasswordMax, 'p') + "QXS"), "QX64K\r\n");
-}
-
-TEST(SimNodeStream, ChunkBoundariesDoNotMatter) {
+  // Chunk boundaries do not matter.
   std::string stream = "WK,00QXS" + std::string("ARC") + static_cast<char>(136) + "AHP22" +
                        std::string("AJ03") + std::string(3, '\0') + "QXE" +
                        std::string{'\x80', '\x89', 4, 0, 34, 0} + "ANI,07WK,07QXSARM" +
