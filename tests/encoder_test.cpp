@@ -38,6 +38,28 @@ std::string solid8(uint8_t index, std::array<uint8_t, 4> entry) {
   return makeBmp(b);
 }
 
+// 24 bits: stored bytes b, g, r at output index j.
+int ref24(int b, int g, int r, int t, PixelFormat f, size_t j) {
+  const auto level = [](int c) {
+    return std::min(static_cast<int>(std::floor((c + 32) / 64.0)), 3);
+  };
+  const auto refRound = [](double v) { return static_cast<int>(roundHalfEven(v)); };
+  if (b == t && g == t && r == t) return 0;
+  if (f == PixelFormat::Rgb) return 128 + level(b) + 4 * level(g) + 16 * level(r);
+  const int y = refRound((66.0 * r + 129.0 * g + 25.0 * b + 128.0) / 256.0);
+  const int c = j % 2 == 0 ? refRound((-38.0 * r - 74.0 * g + 112.0 * b) / 256.0 + 128.0)
+                           : refRound((112.0 * r - 94.0 * g - 18.0 * b) / 256.0 + 128.0);
+  return (y & 240) + c / 16;
+}
+BmpImage rawImage(int w, int h, int bpp) {
+  BmpImage img;
+  img.layout.width = w, img.layout.height = h, img.layout.bpp = bpp;
+  img.layout.rowBytes = (static_cast<size_t>(w) * static_cast<size_t>(bpp) + 7) / 8;
+  img.rows.assign(img.layout.rowBytes * static_cast<size_t>(h), 0);
+  if (bpp <= 8) img.palette.assign(size_t{1} << bpp, {0, 0, 0, 0});
+  return img;
+}
+
 }  // namespace
 
 // Hand-computed node values: depth, format, transparency value T, stored order.
@@ -101,32 +123,6 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
   // The node view shows the levels of "24-bit levels" again: red 1, green 2, blue 3 of 3.
   EXPECT_EQ(decodeRgbValue(185), (Rgb8{85, 170, 255, false}));
 }
-
-namespace {
-
-// 24 bits: stored bytes b, g, r at output index j.
-int ref24(int b, int g, int r, int t, PixelFormat f, size_t j) {
-  const auto level = [](int c) {
-    return std::min(static_cast<int>(std::floor((c + 32) / 64.0)), 3);
-  };
-  const auto refRound = [](double v) { return static_cast<int>(roundHalfEven(v)); };
-  if (b == t && g == t && r == t) return 0;
-  if (f == PixelFormat::Rgb) return 128 + level(b) + 4 * level(g) + 16 * level(r);
-  const int y = refRound((66.0 * r + 129.0 * g + 25.0 * b + 128.0) / 256.0);
-  const int c = j % 2 == 0 ? refRound((-38.0 * r - 74.0 * g + 112.0 * b) / 256.0 + 128.0)
-                           : refRound((112.0 * r - 94.0 * g - 18.0 * b) / 256.0 + 128.0);
-  return (y & 240) + c / 16;
-}
-BmpImage rawImage(int w, int h, int bpp) {
-  BmpImage img;
-  img.layout.width = w, img.layout.height = h, img.layout.bpp = bpp;
-  img.layout.rowBytes = (static_cast<size_t>(w) * static_cast<size_t>(bpp) + 7) / 8;
-  img.rows.assign(img.layout.rowBytes * static_cast<size_t>(h), 0);
-  if (bpp <= 8) img.palette.assign(size_t{1} << bpp, {0, 0, 0, 0});
-  return img;
-}
-
-}  // namespace
 
 // An odd width moves the Cb/Cr alternation from row to row; every byte value appears in each
 // colour position, including halves that round to even. Widths below and between multiples

@@ -38,7 +38,7 @@ struct ReceptionTest : ::testing::Test {
 
 }  // namespace
 
-TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAlone) {
+TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAloneAFailingReadGivesThePortUp) {
   // title nullptr: no size answer; large: the memory flag after it, from true (512 K: false)
   // clang-format off
   struct Case {
@@ -74,6 +74,29 @@ TEST(SizeAnswerTest, AGraphicsNodeIsIdentifiedByItsSizeAnswerAlone) {
               std::tuple(std::vector<std::string>{kSelectOne}, PixelFormat::YCbCr, kGreen));
     EXPECT_TRUE(a.menus().view().erase.shown && a.menus().view().erase.enabled &&
                 !a.menus().view().upload.shown && !a.logos().view().slot[2].offered);
+  }
+  // A failing read gives the port up.
+  // clang-format off
+  struct Fail { bool readBack, duringProcessing; const char* message; } failures[] = {
+      {false, false, "Read failed"}, {true, false, "Read failed"}, {false, true, "Read failed 2"}};
+  // clang-format on
+  for (const auto& c : failures) {
+    Harness h;
+    h.lineReady();
+    App& a = *h.app;
+    a.menus().nodeMenusEnabled(true);
+    if (c.readBack) a.session().awaitReadBack(NodeSession::kReadBackPolls);
+    h.port.onWrite = [&](const std::string& w) {
+      if (w == kSelectOne) h.port.receive("late"), h.port.failReads = true;
+    };
+    h.port.failReads = !c.duringProcessing;
+    h.arrive(c.duringProcessing ? "QX64K\r\n" : "QX6");
+    h.loop.setTimerEnabled(TimerId::Delay, true);
+    h.ticks(2);
+    EXPECT_EQ(h.error(), std::string("RecvData: ") + c.message);
+    EXPECT_FALSE(h.port.isOpen() || a.link().valid() || a.session().readBackPending() ||
+                 a.menus().view().upload.enabled || a.statusLine().view().progressShown);
+    EXPECT_TRUE(a.port().view().portColour == kRed && a.session().buffered().empty());
   }
 }
 
@@ -258,32 +281,5 @@ TEST_F(ReceptionTest, ReadBackIsStoredUnderTheSlotAndSaved) {
       EXPECT_EQ(errors.substr(0, errors.find("\r\n")), first);
       EXPECT_EQ(status.errorTitle, "Save_Picture");
     }
-  }
-}
-
-TEST(ReadFailureTest, AFailingReadGivesThePortUp) {
-  // clang-format off
-  struct Case { bool readBack, duringProcessing; const char* message; } cases[] = {
-      {false, false, "Read failed"}, {true, false, "Read failed"}, {false, true, "Read failed 2"}};
-  // clang-format on
-  for (const auto& c : cases) {
-    Harness h;
-    h.lineReady();
-    App& a = *h.app;
-    a.menus().nodeMenusEnabled(true);
-    if (c.readBack) a.session().awaitReadBack(NodeSession::kReadBackPolls);
-    h.port.onWrite = [&](const std::string& w) {
-      if (w != kSelectOne) return;
-      h.port.receive("late");
-      h.port.failReads = true;
-    };
-    h.port.failReads = !c.duringProcessing;
-    h.arrive(c.duringProcessing ? "QX64K\r\n" : "QX6");
-    h.loop.setTimerEnabled(TimerId::Delay, true);
-    h.ticks(2);
-    EXPECT_EQ(h.error(), std::string("RecvData: ") + c.message);
-    EXPECT_FALSE(h.port.isOpen() || a.link().valid() || a.session().readBackPending() ||
-                 a.menus().view().upload.enabled || a.statusLine().view().progressShown);
-    EXPECT_TRUE(a.port().view().portColour == kRed && a.session().buffered().empty());
   }
 }

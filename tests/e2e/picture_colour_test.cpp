@@ -196,9 +196,8 @@ TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepthDamagedPicturesAndFr
   QImage img(16, 16, QImage::Format_RGB32);
   img.fill(Qt::darkCyan);
   QBuffer jpeg, png;
-  jpeg.open(QIODevice::WriteOnly);
-  png.open(QIODevice::WriteOnly);
-  ASSERT_TRUE(img.save(&jpeg, "JPEG") && img.save(&png, "PNG"));
+  ASSERT_TRUE(jpeg.open(QIODevice::WriteOnly) && png.open(QIODevice::WriteOnly) &&
+              img.save(&jpeg, "JPEG") && img.save(&png, "PNG"));
   const QByteArray j = jpeg.data(), p = png.data();
   // A 1 x 1 GIF: header, screen, two colours, one frame (descriptor and data), trailer.
   const QByteArray head("GIF89a\1\0\1\0\x80\0\0\xff\xff\xff\0\0\0", 19);
