@@ -194,7 +194,7 @@ TEST_F(ReceptionTest, NodePollTimelinePausingForADownloadThatAlsoSilencesTheWatc
   EXPECT_EQ(std::tuple(ticksOf("QXS").back(), ticksOf("ARS")), std::tuple(1408, Ticks{1499}));
 }
 
-TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {
+TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShortStoredUnderTheSlotAndSaved) {
   // clang-format off
   // status: "" when the stream is handed over whole
   struct Case { bool colour; size_t bytes; int ticks; const char* status; } cases[] = {
@@ -225,22 +225,19 @@ TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShort) {
   h.arrive("hello");  // ordinary answers again
   h.ticks(2);
   EXPECT_EQ(app.port().view().answer, "hello");
-}
-
-// A read-back is stored under the selected slot, brought into 1..model, and saved where the
-// operator says. A stream that ends early reports each byte it lacks with the codes of its
-// row merged so far, and the rest is still stored and saved; one without its marker is
-// dropped quietly. The stream: `at` bytes "x", the marker, image byte k with code k % 256.
-TEST_F(ReceptionTest, ReadBackIsStoredUnderTheSlotAndSaved) {
+  // A read-back is stored under the selected slot, brought into 1..model, and saved where the
+  // operator says. A stream that ends early reports each byte it lacks with the codes of its
+  // row merged so far, and the rest is still stored and saved; one without its marker is
+  // dropped quietly. The stream: `at` bytes "x", the marker, image byte k with code k % 256.
   // clang-format off
-  struct Case {
+  struct Stored {
     bool colour; int model, selected, slot; size_t at, length; int errors; size_t fileSize;
-  } cases[] = {
+  } stored[] = {
       {false, 4, 7, 4, 2, 2052, 0, 2110}, {true, 4, 0, 1, 2, 8196, 0, 8310},
       {false, 1, 3, 1, 2, 2052, 0, 2110}, {false, 7, 3, 3, 19, 2060, 9, 2110},
       {false, 4, 2, 2, 2100, 2100, 0, 0}};  // no marker
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& c : stored) {
     SCOPED_TRACE(c.length);
     LogoSlots& slots = app.bench().logos();
     for (auto& store : slots.readBack) store.assign(LogoSlots::kReadBackBytes, 0);

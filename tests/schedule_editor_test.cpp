@@ -33,8 +33,9 @@ class EditorTest : public ::testing::Test {
   ScheduleTable& s = app.schedule().table();
 };
 
-TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
+TEST_F(EditorTest, OpeningFillsTheGridSelectsNoRowAndSlidersPushAndPullTheirNeighbours) {
   set(0, 1921, 2160, 1, 40, 3, (1 << 1) | (1 << 5));
+  set(2, 1920, 2160, 4, 8, 1, 2);
   ScheduleEditor& e = open();
   const EditorRow& row = e.view().rows[0];
   EXPECT_EQ(row.times,
@@ -46,6 +47,31 @@ TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
   e.sliderMoved(3, 50);
   EXPECT_EQ(std::tuple(e.currentSequence(), s.start[0], s.end[0]),
             std::tuple(kNoSequence, 1921, 2160));
+  // Each step: the slider moved, then the four values and the row's texts that must follow.
+  e.clickTime(2);
+  EXPECT_EQ(std::tuple(e.currentSequence(), e.view().sliders),
+            std::tuple(2, std::array<int, 4>{1920, 4, 8, 2160}));
+  const struct {
+    int slider, value, start, on, off, end, cell;
+    const char* text;
+  } steps[] = {
+      {0, 2160, 2160, 4, 8, 2161, 3, "9:00:15 "},    // Start onto End pushes End
+      {3, 1000, 999, 4, 8, 1000, 0, "4:09:45 "},     // End before Start pulls Start
+      {3, -1, -1, 4, 8, -1, 0, "Off     "},          // End at the top: Start off
+      {0, 5759, 5759, 4, 8, 5760, 3, "24:00:00 "},   // Start at the bottom
+      {0, 99999, 5759, 4, 8, 5760, 0, "23:59:45 "},  // held at the slider's end
+      {1, 20, 5759, 20, 20, 5760, 2, "0:05:00 "},    // T-ON raises Repeat
+      {2, 6, 5759, 6, 6, 5760, 1, "0:01:30 "},       // Repeat lowers T-ON
+      {2, 30, 5759, 6, 30, 5760, 1, "0:01:30 "},     // ... and raising it does not
+  };
+  for (const auto& st : steps) {
+    e.sliderMoved(st.slider, st.value);
+    SCOPED_TRACE(std::to_string(st.slider) + " to " + std::to_string(st.value));
+    EXPECT_EQ(std::tuple(s.start[2], s.on[2], s.off[2], st.end < 0 ? -1 : s.end[2]),
+              std::tuple(st.start, st.on, st.off, st.end));
+    EXPECT_EQ(e.view().rows[2].times[static_cast<size_t>(st.cell)], st.text);
+  }
+  EXPECT_EQ(e.view().rows[2].times[3], "24:00:00 ");
 }
 
 // The status line marks edits the settings do not hold; closing with such edits asks, OK
@@ -83,36 +109,6 @@ TEST_F(EditorTest, UnsavedEditsAreMarkedAndClosingAsksAboutThem) {
   EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>(2, kEditorCaption));
   EXPECT_EQ(h.dialogs.confirmTexts.back(), "Save the changes to the schedule?");
   EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Ok));  // it writes no node
-}
-
-// Each step: the slider moved, then the four values and the row's texts that must follow.
-TEST_F(EditorTest, SlidersPushAndPullTheirNeighbours) {
-  set(0, 1920, 2160, 4, 8, 1, 2);
-  ScheduleEditor& e = open();
-  e.clickTime(0);
-  EXPECT_EQ(std::tuple(e.currentSequence(), e.view().sliders),
-            std::tuple(0, std::array<int, 4>{1920, 4, 8, 2160}));
-  const struct {
-    int slider, value, start, on, off, end, cell;
-    const char* text;
-  } steps[] = {
-      {0, 2160, 2160, 4, 8, 2161, 3, "9:00:15 "},    // Start onto End pushes End
-      {3, 1000, 999, 4, 8, 1000, 0, "4:09:45 "},     // End before Start pulls Start
-      {3, -1, -1, 4, 8, -1, 0, "Off     "},          // End at the top: Start off
-      {0, 5759, 5759, 4, 8, 5760, 3, "24:00:00 "},   // Start at the bottom
-      {0, 99999, 5759, 4, 8, 5760, 0, "23:59:45 "},  // held at the slider's end
-      {1, 20, 5759, 20, 20, 5760, 2, "0:05:00 "},    // T-ON raises Repeat
-      {2, 6, 5759, 6, 6, 5760, 1, "0:01:30 "},       // Repeat lowers T-ON
-      {2, 30, 5759, 6, 30, 5760, 1, "0:01:30 "},     // ... and raising it does not
-  };
-  for (const auto& st : steps) {
-    e.sliderMoved(st.slider, st.value);
-    SCOPED_TRACE(std::to_string(st.slider) + " to " + std::to_string(st.value));
-    EXPECT_EQ(std::tuple(s.start[0], s.on[0], s.off[0], st.end < 0 ? -1 : s.end[0]),
-              std::tuple(st.start, st.on, st.off, st.end));
-    EXPECT_EQ(e.view().rows[0].times[static_cast<size_t>(st.cell)], st.text);
-  }
-  EXPECT_EQ(e.view().rows[0].times[3], "24:00:00 ");
 }
 
 TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65AndTheLogoCycleFollowsTheModel) {
