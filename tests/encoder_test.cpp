@@ -63,7 +63,7 @@ BmpImage rawImage(int w, int h, int bpp) {
 }  // namespace
 
 // Hand-computed node values: depth, format, transparency value T, stored order.
-TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
+TEST(EncoderCases, ValuesPerDepthFormatAndTransparencyAndEveryTwentyFourBitValue) {
   const auto Rgb = PixelFormat::Rgb, Ycc = PixelFormat::YCbCr;
   BmpPlan oneBit = planOf(8, 2, 1, {{160}, {1}});  // highest bit first
   oneBit.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
@@ -122,12 +122,10 @@ TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
   }
   // The node view shows the levels of "24-bit levels" again: red 1, green 2, blue 3 of 3.
   EXPECT_EQ(decodeRgbValue(185), (Rgb8{85, 170, 255, false}));
-}
-
-// An odd width moves the Cb/Cr alternation from row to row; every byte value appears in each
-// colour position, including halves that round to even. Widths below and between multiples
-// of eight cover the pixels converted one by one at the end of a row.
-TEST(EncoderReference, TwentyFourBitsMatchTheFormulas) {
+  // Every 24-bit value against the formulas. An odd width moves the Cb/Cr alternation from row
+  // to row; every byte value appears in each colour position, including halves that round to
+  // even. Widths below and between multiples of eight cover the pixels converted one by one at
+  // the end of a row.
   for (int w : {257, 7, 14, 1})
     for (int pattern = 0; pattern < 3; ++pattern) {
       BmpImage img = rawImage(w, 256, 24);

@@ -150,9 +150,9 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     // Asked alone before and after, woken again at the end.
     std::string asks;
     for (const int id : c.asked) asks += "SPWK," + hex2(id) + "QXS";
-    EXPECT_EQ(sent.rfind(asks, 0), 0u);
-    EXPECT_EQ(count(sent, "SPWK,03QXS"), 2u);
-    EXPECT_EQ(sent.substr(sent.size() - 7), "SPWK,00");
+    EXPECT_EQ(
+        std::tuple(sent.rfind(asks, 0), count(sent, "SPWK,03QXS"), sent.substr(sent.size() - 7)),
+        std::tuple(0u, 2u, "SPWK,00"));
     for (const sim::Node& n : rig.line.nodes()) EXPECT_TRUE(n.awake()) << n.id();
     // The whole job's figures agree with what went out, and end with nothing left.
     ASSERT_FALSE(rig.progress.empty());

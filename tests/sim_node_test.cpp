@@ -49,7 +49,7 @@ std::string downloadStream(int width, int height, int memoryKiB) {
 
 }  // namespace
 
-TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAllAndSeveralInIdOrder) {
+TEST(SimNodeWake, AnswersOnlyWhileWokenSeveralInIdOrderOthersAsTheWakeModeSays) {
   // clang-format off
   struct Step { const char* bytes; const char* answer; } steps[] = {
       {"QXS", ""}, {"WK,1AQXS", "QX64K\r\n"}, {"SPQXS", ""}, {"WK,00QXS", "QX64K\r\n"},
@@ -72,27 +72,22 @@ TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAllAndSeveralInIdOrder) {
   EXPECT_EQ(line.feed("WK,03ANI,C8WK,00ARC\x88"), copyright + copyright + copyright);
   line.feed("SPWK,07" + downloadStream(16, 2, 512));
   EXPECT_EQ(std::tuple(line.downloadsEnded(), line.shown().id()), std::tuple(1, 7));
-}
-
-// Which nodes take a stream after a series of wake-ups, under either reading of waking one
-// node while others are awake; node 26 has a memory of its own.
-TEST(SimNodeWake, WakingOneNodeLeavesTheOthersAsTheWakeModeSays) {
+  // Which nodes take a stream after a series of wake-ups, under either reading of waking one
+  // node while others are awake; node 26 has a memory of its own.
   // storing: the IDs whose memory holds the picture afterwards
   // clang-format off
-  struct Case { bool together; const char* wakes; std::vector<int> storing; } cases[] = {
+  struct Wake { bool together; const char* wakes; std::vector<int> storing; } wakes[] = {
       {false, "SPWK,03WK,07", {7}}, {true, "SPWK,03WK,07", {3, 7}},
       {true, "WK,03SPWK,07", {7}},  // "SP" still sends every node to sleep
       {false, "WK,00", {3, 7, 26}}, {true, "SPWK,1AWK,03", {3, 26}}, {false, "SPWK,1AWK,05", {}}};
   // clang-format on
-  for (const auto& c : cases) {
-    NodeConfig base;
-    base.wakeTogether = c.together;
-    Line line(base, {3, 7, 26}, {{26, 512}});
-    ASSERT_EQ(line.nodes()[2].imageMemory().size(), 512u * 1024) << c.wakes;
-    EXPECT_EQ(line.feed("WK,00QXS"), "QX64K\r\nQX64K\r\nQX512K\r\n");
-    line.feed(std::string(c.wakes) + downloadStream(16, 2, 64));
+  for (const auto& c : wakes) {
+    Line three(NodeConfig{64, 1, 1, false, c.together}, {3, 7, 26}, {{26, 512}});
+    ASSERT_EQ(three.nodes()[2].imageMemory().size(), 512u * 1024) << c.wakes;
+    EXPECT_EQ(three.feed("WK,00QXS"), "QX64K\r\nQX64K\r\nQX512K\r\n");
+    three.feed(std::string(c.wakes) + downloadStream(16, 2, 64));
     std::vector<int> storing;
-    for (const Node& n : line.nodes())
+    for (const Node& n : three.nodes())
       if (n.imageMemory()[0] == static_cast<uint8_t>(pictureByte(0, 0))) storing.push_back(n.id());
     EXPECT_EQ(storing, c.storing) << c.wakes << (c.together ? " together" : " select");
   }

@@ -133,8 +133,8 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
       QImage img = QImage::fromData(bytes);  // the same samples, untagged
       img.setColorSpace(*c.space);
       QBuffer buffer(&bytes);
-      buffer.open(QIODevice::WriteOnly | QIODevice::Truncate);
-      ASSERT_TRUE(img.save(&buffer, "JPEG", 100));
+      ASSERT_TRUE(buffer.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                  img.save(&buffer, "JPEG", 100));
     }
     e2e::writeBytes(path, bytes.toStdString());
     convert::ImportModel model({});
