@@ -75,8 +75,7 @@ TEST_F(DownloadTest, WholeStreamForA64KNodeAnd256x64Logo) {
   bool barAgrees = true;  // with the figures on the status line
   app.statusLine().onChange([&] {
     if (app.statusLine().view().status == shown) return;
-    shown = app.statusLine().view().status;
-    statuses.push_back(shown);
+    statuses.push_back(shown = app.statusLine().view().status);
     const size_t of = shown.find(" of 65,667 bytes");
     if (of == std::string::npos) return;
     std::string n = shown.substr(shown.find(": ") + 2, of - shown.find(": ") - 2);
@@ -216,10 +215,7 @@ TEST_F(DownloadTest, NoticeOkErasesWaitsTenSecondsThenDownloads) {
   EXPECT_TRUE(h.port.writes.empty());
   const int64_t start = h.loop.ms();
   mark();
-  h.loop.at(5000, [&] {
-    app.download().downloadToRam();  // a second start: refused, unasked
-    mark();
-  });
+  h.loop.at(5000, [&] { app.download().downloadToRam(), mark(); });  // a second start: refused
   app.download().downloadToRam();
   mark();
   // The erase wait leaves "Send Logo" on; the download holds the line. No node answered

@@ -159,9 +159,8 @@ TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
   Colours colours;
   Color shown = app.port().view().portColour;
   app.port().onChange([&] {
-    if (app.port().view().portColour == shown) return;
-    shown = app.port().view().portColour;
-    colours.emplace_back(h.loop.ms() / 25, shown);
+    if (app.port().view().portColour != shown)
+      colours.emplace_back(h.loop.ms() / 25, shown = app.port().view().portColour);
   });
   h.ticks(2400);  // one minute
   EXPECT_EQ(ticksOf("ARS"), (Ticks{700, 900, 1100, 1299, 1499, 1699, 1898, 2098, 2298}));
