@@ -204,11 +204,9 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
     EXPECT_EQ(test::streamLengths(sent).size(), s.after < 100 ? 0u : 1u);
     EXPECT_FALSE(results[0].programmed || results[1].programmed ||
                  results[1].reason != "not started");
-    const size_t qxw = sent.find("QXW");
-    EXPECT_EQ(results[0].reason, s.inStream
-                                     ? stoppedAtText(static_cast<int64_t>(sent.size() - qxw),
-                                                     DownloadPlan{16, 4, 65536}.streamLength())
-                                     : "not started");
+    const int64_t fromQxw = static_cast<int64_t>(sent.size() - sent.find("QXW"));
+    const std::string at = stoppedAtText(fromQxw, DownloadPlan{16, 4, 65536}.streamLength());
+    EXPECT_EQ(results[0].reason, s.inStream ? at : "not started");
     EXPECT_EQ(sent.substr(sent.size() - s.ending.size()), s.ending);
   }
 }
