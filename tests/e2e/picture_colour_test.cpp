@@ -93,11 +93,10 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
   // Eight blocks of 16 x 32 pixels, one colour each, encoded for the file's own description:
   // gAMA (the exponent), the sRGB chunk, or a wide-gamut ICC profile in a PNG or a JPEG.
   // clang-format off
-  const struct { double gamma; int type, depth; const char* chunk; const QColorSpace* space; bool jpeg; } cases[] = {
-      {0, 2, 8, "", nullptr, false}, {0, 2, 8, "sRGB", nullptr, false}, {0.45455, 2, 8, "", nullptr, false},
-      {1, 2, 8, "", nullptr, false}, {1, 2, 16, "", nullptr, false}, {1, 3, 8, "", nullptr, false},
-      {2.5, 6, 16, "", nullptr, false}, {0.35, 2, 8, "", nullptr, false}, {0, 2, 8, "iCCP", &p3, false},
-      {0, 2, 16, "iCCP", &adobe, false}, {0, 2, 8, "", &adobe, true}, {0, 2, 8, "iCCP", &adobe, false}};
+  const struct { double gamma; int type, depth; const char* chunk; const QColorSpace* space = nullptr; bool jpeg = false; } cases[] = {
+      {0, 2, 8, ""}, {0, 2, 8, "sRGB"}, {0.45455, 2, 8, ""}, {1, 2, 8, ""}, {1, 2, 16, ""}, {1, 3, 8, ""},
+      {2.5, 6, 16, ""}, {0.35, 2, 8, ""}, {0, 2, 8, "iCCP", &p3}, {0, 2, 16, "iCCP", &adobe},
+      {0, 2, 8, "", &adobe, true}, {0, 2, 8, "iCCP", &adobe}};
   // clang-format on
   std::vector<int> reference;  // the untagged file's node values
   for (const auto& c : cases) {
