@@ -30,10 +30,8 @@ struct ImageOps : ::testing::Test {
   }
   int load(std::string path) { return app.logos().readFile(path); }
   std::vector<std::string> recents() {
-    std::vector<std::string> list;
-    for (int i = 0; i < 8; ++i)
-      list.push_back(app.logos().view().recent.at(static_cast<size_t>(i)));
-    return list;
+    const auto& r = app.logos().view().recent;  // all eight entries
+    return {r.begin(), r.end()};
   }
 };
 
