@@ -38,75 +38,6 @@ std::string solid8(uint8_t index, std::array<uint8_t, 4> entry) {
   return makeBmp(b);
 }
 
-}  // namespace
-
-// Hand-computed node values: depth, format, transparency value T, stored order.
-TEST(EncoderCases, ValuesPerDepthFormatAndTransparency) {
-  const auto Rgb = PixelFormat::Rgb, Ycc = PixelFormat::YCbCr;
-  BmpPlan oneBit = planOf(8, 2, 1, {{160}, {1}});  // highest bit first
-  oneBit.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-  BmpPlan oneBitYcc = oneBit;
-  oneBitYcc.rows = {{255}, {0}};
-  BmpPlan fourBit = planOf(4, 2, 4, {{0x12, 0x21}, {0x00, 0x11}});  // high half first
-  fourBit.palette[1] = {0, 0, 255, 0};                              // red
-  fourBit.palette[2] = {255, 0, 0, 0};                              // blue
-  BmpPlan padded = planOf(12, 2, 1, {{0xFF, 0xF0}, {0x80, 0x00}});  // 2 bytes a row, stored as 4
-  padded.palette = oneBit.palette;
-  std::string paddedFile = makeBmp(padded);
-  for (size_t at : {64, 65, 68, 69}) paddedFile[at] = '\xFF';     // ones in the padding never show
-  BmpPlan large = planOf(4, 2, 8, {{1, 0, 1, 7}, {0, 1, 0, 1}});  // 7: beyond the table, black
-  large.infoSize = 124, large.clrUsed = 2, large.extraGap = 10;   // a short colour table
-  large.palette = {{0, 0, 0, 0}, {50, 100, 200, 0}};
-  std::vector<int> paddedWant(24, 0), oneBitYccWant(16, 0);
-  std::fill_n(paddedWant.begin(), 13, 191);
-  std::fill_n(oneBitYccWant.begin(), 8, 248);
-  const std::vector<int> oneBitWant = {191, 0, 191, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 191};
-  // clang-format off
-  const struct { const char* what; std::string file; PixelFormat format; int t;
-                 std::vector<int> want; } cases[] = {
-      {"24-bit levels", solid24(50, 100, 200), Rgb, 255, std::vector<int>(8, 185)},
-      {"white, T 0", solid24(255, 255, 255), Rgb, 0, std::vector<int>(8, 191)},
-      {"all three equal T", solid24(255, 255, 255), Rgb, 255, std::vector<int>(8, 0)},
-      {"no luma test at 24 bits", solid24(0, 0, 255), Rgb, 76, std::vector<int>(8, 176)},
-      {"palette red first", solid8(1, {50, 100, 200, 0}), Rgb, 0, std::vector<int>(8, 155)},
-      {"palette index T", solid8(255, {50, 100, 200, 0}), Rgb, 255, std::vector<int>(8, 0)},
-      {"palette index T, YCbCr", solid8(255, {50, 100, 200, 0}), Ycc, 255, std::vector<int>(8, 0)},
-      {"palette index T 1", solid8(1, {50, 100, 200, 0}), Rgb, 1, std::vector<int>(8, 0)},
-      {"palette luma T", solid8(1, {0, 0, 255, 0}), Rgb, 76, std::vector<int>(8, 0)},
-      {"palette luma not T", solid8(1, {0, 0, 255, 0}), Rgb, 77, std::vector<int>(8, 131)},
-      {"palette luma T, YCbCr", solid8(1, {0, 0, 255, 0}), Ycc, 76, std::vector<int>(8, 0)},
-      {"palette all T", solid8(1, {9, 9, 9, 0}), Rgb, 9, std::vector<int>(8, 0)},
-      {"1 bit", makeBmp(oneBit), Rgb, 255, oneBitWant},
-      {"1 bit YCbCr", makeBmp(oneBitYcc), Ycc, 255, oneBitYccWant},
-      {"4 bits", makeBmp(fourBit), Rgb, 255, {131, 176, 176, 131, 128, 128, 131, 131}},
-      // The index is held against T at 8 bits only: entry 1 stays at 4 bits and at 1 bit.
-      {"4 bits, T 1", makeBmp(fourBit), Rgb, 1, {131, 176, 176, 131, 128, 128, 131, 131}},
-      {"1 bit, T 1", makeBmp(oneBit), Rgb, 1, oneBitWant},
-      {"YCbCr white 254", solid24(254, 254, 254), Ycc, 255, std::vector<int>(8, 216)},
-      {"YCbCr white is T", solid24(255, 255, 255), Ycc, 255, std::vector<int>(8, 0)},
-      // Blue 35: Cb = 3920 / 256 + 128 = 143.31 -> 8; Cr = -630 / 256 + 128 -> 126 -> 7.
-      {"24-bit chroma", solid24(35, 0, 0), Ycc, 255, {8, 7, 8, 7, 8, 7, 8, 7}},
-      // From the colour table, with the rounding term: Cb = 4048 / 256 + 128 = 143.81 -> 9.
-      {"palette chroma", solid8(1, {35, 0, 0, 0}), Ycc, 255, {9, 7, 9, 7, 9, 7, 9, 7}},
-      {"palette grey", solid8(3, {128, 128, 128, 0}), Ycc, 255, std::vector<int>(8, 136)},
-      {"palette dark grey", solid8(3, {48, 48, 48, 0}), Ycc, 255, std::vector<int>(8, 56)},
-      {"padded rows", paddedFile, Rgb, 255, paddedWant},
-      {"large header", makeBmp(large), Rgb, 255, {155, 128, 155, 128, 128, 155, 128, 155}}};
-  // clang-format on
-  for (const auto& c : cases) {
-    EXPECT_EQ(encodeImage(decoded(c.file), EncodeOptions{c.format, c.t}), c.want) << c.what;
-    // Into a longer buffer: what lies beyond the picture's values stays.
-    std::vector<int> out(c.want.size() + 2, -1), want = c.want;
-    want.insert(want.end(), {-1, -1});
-    encodeImage(decoded(c.file), EncodeOptions{c.format, c.t}, out);
-    EXPECT_EQ(out, want) << c.what;
-  }
-  // The node view shows the levels of "24-bit levels" again: red 1, green 2, blue 3 of 3.
-  EXPECT_EQ(decodeRgbValue(185), (Rgb8{85, 170, 255, false}));
-}
-
-namespace {
-
 // 24 bits: stored bytes b, g, r at output index j.
 int ref24(int b, int g, int r, int t, PixelFormat f, size_t j) {
   const auto level = [](int c) {
@@ -131,10 +62,70 @@ BmpImage rawImage(int w, int h, int bpp) {
 
 }  // namespace
 
-// An odd width moves the Cb/Cr alternation from row to row; every byte value appears in each
-// colour position, including halves that round to even. Widths below and between multiples
-// of eight cover the pixels converted one by one at the end of a row.
-TEST(EncoderReference, TwentyFourBitsMatchTheFormulas) {
+// Hand-computed node values: depth, format, transparency value T, stored order.
+TEST(EncoderCases, ValuesPerDepthFormatAndTransparencyAndEveryTwentyFourBitValue) {
+  const auto Rgb = PixelFormat::Rgb, Ycc = PixelFormat::YCbCr;
+  BmpPlan oneBit = planOf(8, 2, 1, {{160}, {1}});  // highest bit first
+  oneBit.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+  BmpPlan oneBitYcc = oneBit;
+  oneBitYcc.rows = {{255}, {0}};
+  BmpPlan fourBit = planOf(4, 2, 4, {{0x12, 0x21}, {0x00, 0x11}});  // high half first
+  fourBit.palette[1] = {0, 0, 255, 0};                              // red
+  fourBit.palette[2] = {255, 0, 0, 0};                              // blue
+  BmpPlan padded = planOf(12, 2, 1, {{0xFF, 0xF0}, {0x80, 0x00}});  // 2 bytes a row, stored as 4
+  padded.palette = oneBit.palette;
+  std::string paddedFile = makeBmp(padded);
+  for (size_t at : {64, 65, 68, 69}) paddedFile[at] = '\xFF';     // ones in the padding never show
+  BmpPlan large = planOf(4, 2, 8, {{1, 0, 1, 7}, {0, 1, 0, 1}});  // 7: beyond the table, black
+  large.infoSize = 124, large.clrUsed = 2, large.extraGap = 10;   // a short colour table
+  large.palette = {{0, 0, 0, 0}, {50, 100, 200, 0}};
+  std::vector<int> paddedWant(24, 0), oneBitYccWant(16, 0), none(8, 0);  // none: all T
+  std::fill_n(paddedWant.begin(), 13, 191);
+  std::fill_n(oneBitYccWant.begin(), 8, 248);
+  const std::vector<int> oneBitWant = {191, 0, 191, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 191},
+                         fourBitWant = {131, 176, 176, 131, 128, 128, 131, 131};
+  // clang-format off
+  const struct { const char* what; std::string file; PixelFormat format; int t;
+                 std::vector<int> want; } cases[] = {
+      {"24-bit levels", solid24(50, 100, 200), Rgb, 255, std::vector<int>(8, 185)},
+      {"white, T 0", solid24(255, 255, 255), Rgb, 0, std::vector<int>(8, 191)},
+      {"all three equal T", solid24(255, 255, 255), Rgb, 255, none},
+      {"no luma test at 24 bits", solid24(0, 0, 255), Rgb, 76, std::vector<int>(8, 176)},
+      {"palette red first", solid8(1, {50, 100, 200, 0}), Rgb, 0, std::vector<int>(8, 155)},
+      {"palette index T", solid8(255, {50, 100, 200, 0}), Rgb, 255, none}, {"palette index T, YCbCr", solid8(255, {50, 100, 200, 0}), Ycc, 255, none},
+      {"palette index T 1", solid8(1, {50, 100, 200, 0}), Rgb, 1, none}, {"palette luma T", solid8(1, {0, 0, 255, 0}), Rgb, 76, none},
+      {"palette luma not T", solid8(1, {0, 0, 255, 0}), Rgb, 77, std::vector<int>(8, 131)},
+      {"palette luma T, YCbCr", solid8(1, {0, 0, 255, 0}), Ycc, 76, none}, {"palette all T", solid8(1, {9, 9, 9, 0}), Rgb, 9, none},
+      {"1 bit", makeBmp(oneBit), Rgb, 255, oneBitWant},
+      {"1 bit YCbCr", makeBmp(oneBitYcc), Ycc, 255, oneBitYccWant},
+      {"4 bits", makeBmp(fourBit), Rgb, 255, fourBitWant},
+      // The index is held against T at 8 bits only: entry 1 stays at 4 bits and at 1 bit.
+      {"4 bits, T 1", makeBmp(fourBit), Rgb, 1, fourBitWant}, {"1 bit, T 1", makeBmp(oneBit), Rgb, 1, oneBitWant},
+      {"YCbCr white 254", solid24(254, 254, 254), Ycc, 255, std::vector<int>(8, 216)},
+      {"YCbCr white is T", solid24(255, 255, 255), Ycc, 255, none},
+      // Blue 35: Cb = 3920 / 256 + 128 = 143.31 -> 8; Cr = -630 / 256 + 128 -> 126 -> 7.
+      {"24-bit chroma", solid24(35, 0, 0), Ycc, 255, {8, 7, 8, 7, 8, 7, 8, 7}},
+      // From the colour table, with the rounding term: Cb = 4048 / 256 + 128 = 143.81 -> 9.
+      {"palette chroma", solid8(1, {35, 0, 0, 0}), Ycc, 255, {9, 7, 9, 7, 9, 7, 9, 7}},
+      {"palette grey", solid8(3, {128, 128, 128, 0}), Ycc, 255, std::vector<int>(8, 136)},
+      {"palette dark grey", solid8(3, {48, 48, 48, 0}), Ycc, 255, std::vector<int>(8, 56)},
+      {"padded rows", paddedFile, Rgb, 255, paddedWant},
+      {"large header", makeBmp(large), Rgb, 255, {155, 128, 155, 128, 128, 155, 128, 155}}};
+  // clang-format on
+  for (const auto& c : cases) {
+    EXPECT_EQ(encodeImage(decoded(c.file), EncodeOptions{c.format, c.t}), c.want) << c.what;
+    // Into a longer buffer: what lies beyond the picture's values stays.
+    std::vector<int> out(c.want.size() + 2, -1), want = c.want;
+    want.insert(want.end(), {-1, -1});
+    encodeImage(decoded(c.file), EncodeOptions{c.format, c.t}, out);
+    EXPECT_EQ(out, want) << c.what;
+  }
+  // The node view shows the levels of "24-bit levels" again: red 1, green 2, blue 3 of 3.
+  EXPECT_EQ(decodeRgbValue(185), (Rgb8{85, 170, 255, false}));
+  // Every 24-bit value against the formulas. An odd width moves the Cb/Cr alternation from row
+  // to row; every byte value appears in each colour position, including halves that round to
+  // even. Widths below and between multiples of eight cover the pixels converted one by one at
+  // the end of a row.
   for (int w : {257, 7, 14, 1})
     for (int pattern = 0; pattern < 3; ++pattern) {
       BmpImage img = rawImage(w, 256, 24);

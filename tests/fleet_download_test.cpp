@@ -47,12 +47,8 @@ struct Rig {
     loop.setTimerEnabled(TimerId::Delay, true);
     port.onEvent = [this](int code) { link.handleEvent(code, [this] { session.receive(); }); };
     loop.onTimer = [this](TimerId id) {
-      if (id == TimerId::Delay) {
-        dispatcher.sharedWait().tick();
-        session.pollTick();
-      } else if (id == TimerId::TenSec) {
-        session.eraseTick();
-      }
+      if (id == TimerId::Delay) dispatcher.sharedWait().tick(), session.pollTick();
+      if (id == TimerId::TenSec) session.eraseTick();
     };
     // The nodes hear each write once a 9600-baud line has carried it, and learn how long the
     // line was quiet before it; their answers come then.
@@ -137,20 +133,14 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig(c.line, c.memory, c.wakeTogether);
-    FleetJob job;
-    job.logos.push_back(logo(1));
+    FleetJob job{{}, {logo(1)}, c.wholeLine, c.together};
     for (const int id : c.asked) job.nodes.push_back(FleetNode{id, 0, 0});
-    job.wholeLine = c.wholeLine;
-    job.together = c.together;
-    const std::vector<FleetResult> results = rig.run(job);
-
     std::vector<std::string> reasons;
-    for (const auto& r : results) reasons.push_back(r.reason);
-    EXPECT_EQ(reasons, c.results);
+    for (const auto& r : rig.run(job)) reasons.push_back(r.reason);
     std::vector<int> storing;
     for (const sim::Node& n : rig.line.nodes())
       if (stores(n, job.logos[0])) storing.push_back(n.id());
-    EXPECT_EQ(storing, c.storing);
+    EXPECT_EQ(std::tuple(reasons, storing), std::tuple(c.results, c.storing));
 
     const std::string sent = rig.port.sent();
     EXPECT_EQ(test::streamLengths(sent), c.streams);
@@ -160,33 +150,30 @@ TEST(FleetDownload, StreamsWakeUpsAndResultsFollowTheLineAndTheOperatorsWord) {
     // Asked alone before and after, woken again at the end.
     std::string asks;
     for (const int id : c.asked) asks += "SPWK," + hex2(id) + "QXS";
-    EXPECT_EQ(sent.rfind(asks, 0), 0u);
-    EXPECT_EQ(count(sent, "SPWK,03QXS"), 2u);
-    EXPECT_EQ(sent.substr(sent.size() - 7), "SPWK,00");
+    EXPECT_EQ(
+        std::tuple(sent.rfind(asks, 0), count(sent, "SPWK,03QXS"), sent.substr(sent.size() - 7)),
+        std::tuple(0u, 2u, "SPWK,00"));
     for (const sim::Node& n : rig.line.nodes()) EXPECT_TRUE(n.awake()) << n.id();
     // The whole job's figures agree with what went out, and end with nothing left.
     ASSERT_FALSE(rig.progress.empty());
-    EXPECT_EQ(rig.progress.back().total, static_cast<int64_t>(sent.size()));
-    EXPECT_EQ(rig.progress.back().done, rig.progress.back().total);
-    EXPECT_EQ(rig.reports.percent, 100.0);
-    EXPECT_FALSE(rig.reports.bar);
+    EXPECT_EQ(std::tuple(rig.progress.back().total, rig.progress.back().done, rig.reports.percent,
+                         rig.reports.bar),
+              std::tuple(int64_t(sent.size()), int64_t(sent.size()), 100.0, false));
   }
 }
 
 TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   Rig rig({3, 7}, {}, false);
-  FleetJob job;
-  job.logos.push_back(logo(2));
-  job.nodes = {{3, 0, 0}, {7, 0, 512}};
+  FleetJob job{{{3, 0, 0}, {7, 0, 512}}, {logo(2)}};
   job.erase = false;
   // A given memory the node's answer contradicts: never a stream for it; the node is named
   // with both sizes.
   auto results = rig.run(job);
-  EXPECT_EQ(rig.port.sent().find("QXE"), std::string::npos);
-  EXPECT_EQ(results[1].memoryKiB, 64);
-  EXPECT_EQ(results[1].reason, "the node answered 64K, but 512K was stated; left out");
-  EXPECT_EQ(test::streamLengths(rig.port.sent()).size(), 1u);
-  EXPECT_TRUE(results[0].programmed && !results[1].programmed);
+  EXPECT_EQ(std::tuple(rig.port.sent().find("QXE"), test::streamLengths(rig.port.sent()).size()),
+            std::tuple(std::string::npos, size_t{1}));
+  EXPECT_EQ(std::tuple(results[0].programmed, results[1].programmed, results[1].memoryKiB,
+                       results[1].reason),
+            std::tuple(true, false, 64, "the node answered 64K, but 512K was stated; left out"));
 
   // The port fails in the middle of the first stream: nobody is said to be programmed, and
   // nothing more is written.
@@ -194,10 +181,7 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
   const auto feed = lost.port.onWrite;
   lost.port.onWrite = [&lost, feed](const std::string& bytes) {
     feed(bytes);
-    if (lost.port.sent().size() > 3000) {  // the device vanishes
-      lost.port.openable.clear();
-      lost.port.close();
-    }
+    if (lost.port.sent().size() > 3000) lost.port.openable.clear(), lost.port.close();  // gone
   };
   job.nodes = {{3, 0, 0}, {7, 0, 0}};
   results = lost.run(job);
@@ -218,13 +202,11 @@ TEST(FleetDownload, WithoutEraseAndWithALostPortNothingIsClaimed) {
     results = stopped.run(job);
     const std::string sent = stopped.port.sent();
     EXPECT_EQ(test::streamLengths(sent).size(), s.after < 100 ? 0u : 1u);
-    EXPECT_FALSE(results[0].programmed || results[1].programmed);
-    EXPECT_EQ(results[1].reason, "not started");
-    const size_t qxw = sent.find("QXW");
-    EXPECT_EQ(results[0].reason, s.inStream
-                                     ? stoppedAtText(static_cast<int64_t>(sent.size() - qxw),
-                                                     DownloadPlan{16, 4, 65536}.streamLength())
-                                     : "not started");
+    EXPECT_FALSE(results[0].programmed || results[1].programmed ||
+                 results[1].reason != "not started");
+    const int64_t fromQxw = static_cast<int64_t>(sent.size() - sent.find("QXW"));
+    const std::string at = stoppedAtText(fromQxw, DownloadPlan{16, 4, 65536}.streamLength());
+    EXPECT_EQ(results[0].reason, s.inStream ? at : "not started");
     EXPECT_EQ(sent.substr(sent.size() - s.ending.size()), s.ending);
   }
 }

@@ -33,20 +33,45 @@ class EditorTest : public ::testing::Test {
   ScheduleTable& s = app.schedule().table();
 };
 
-TEST_F(EditorTest, OpeningFillsTheGridAndSelectsNoRow) {
+TEST_F(EditorTest, OpeningFillsTheGridSelectsNoRowAndSlidersPushAndPullTheirNeighbours) {
   set(0, 1921, 2160, 1, 40, 3, (1 << 1) | (1 << 5));
+  set(2, 1920, 2160, 4, 8, 1, 2);
   ScheduleEditor& e = open();
   const EditorRow& row = e.view().rows[0];
   EXPECT_EQ(row.times,
             (std::array<std::string, 4>{"8:00:15 ", "0:00:15 ", "0:10:00 ", "9:00:00 "}));
-  EXPECT_EQ(row.logo, "3");
-  EXPECT_EQ(row.days, (std::array<bool, 7>{false, true, false, false, false, true, false}));
-  EXPECT_EQ(e.view().rows[1].logo + e.view().rows[1].times[0], "OffOff     ");
-  EXPECT_EQ(e.currentSequence(), kNoSequence);
+  EXPECT_EQ(std::tuple(row.logo, row.days, e.view().rows[1].logo + e.view().rows[1].times[0]),
+            std::tuple("3", std::array<bool, 7>{false, true, false, false, false, true, false},
+                       "OffOff     "));
   e.sliderMoved(0, 300);  // without a selected row: nothing changes
   e.sliderMoved(3, 50);
-  EXPECT_EQ(s.start[0], 1921);
-  EXPECT_EQ(s.end[0], 2160);
+  EXPECT_EQ(std::tuple(e.currentSequence(), s.start[0], s.end[0]),
+            std::tuple(kNoSequence, 1921, 2160));
+  // Each step: the slider moved, then the four values and the row's texts that must follow.
+  e.clickTime(2);
+  EXPECT_EQ(std::tuple(e.currentSequence(), e.view().sliders),
+            std::tuple(2, std::array<int, 4>{1920, 4, 8, 2160}));
+  const struct {
+    int slider, value, start, on, off, end, cell;
+    const char* text;
+  } steps[] = {
+      {0, 2160, 2160, 4, 8, 2161, 3, "9:00:15 "},    // Start onto End pushes End
+      {3, 1000, 999, 4, 8, 1000, 0, "4:09:45 "},     // End before Start pulls Start
+      {3, -1, -1, 4, 8, -1, 0, "Off     "},          // End at the top: Start off
+      {0, 5759, 5759, 4, 8, 5760, 3, "24:00:00 "},   // Start at the bottom
+      {0, 99999, 5759, 4, 8, 5760, 0, "23:59:45 "},  // held at the slider's end
+      {1, 20, 5759, 20, 20, 5760, 2, "0:05:00 "},    // T-ON raises Repeat
+      {2, 6, 5759, 6, 6, 5760, 1, "0:01:30 "},       // Repeat lowers T-ON
+      {2, 30, 5759, 6, 30, 5760, 1, "0:01:30 "},     // ... and raising it does not
+  };
+  for (const auto& st : steps) {
+    e.sliderMoved(st.slider, st.value);
+    SCOPED_TRACE(std::to_string(st.slider) + " to " + std::to_string(st.value));
+    EXPECT_EQ(std::tuple(s.start[2], s.on[2], s.off[2], st.end < 0 ? -1 : s.end[2]),
+              std::tuple(st.start, st.on, st.off, st.end));
+    EXPECT_EQ(e.view().rows[2].times[static_cast<size_t>(st.cell)], st.text);
+  }
+  EXPECT_EQ(e.view().rows[2].times[3], "24:00:00 ");
 }
 
 // The status line marks edits the settings do not hold; closing with such edits asks, OK
@@ -86,49 +111,15 @@ TEST_F(EditorTest, UnsavedEditsAreMarkedAndClosingAsksAboutThem) {
   EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Ok));  // it writes no node
 }
 
-// Each step: the slider moved, then the four values and the row's texts that must follow.
-TEST_F(EditorTest, SlidersPushAndPullTheirNeighbours) {
-  set(0, 1920, 2160, 4, 8, 1, 2);
-  ScheduleEditor& e = open();
-  e.clickTime(0);
-  EXPECT_EQ(e.currentSequence(), 0);
-  EXPECT_EQ(e.view().sliders, (std::array<int, 4>{1920, 4, 8, 2160}));
-  const struct {
-    int slider, value, start, on, off, end, cell;
-    const char* text;
-  } steps[] = {
-      {0, 2160, 2160, 4, 8, 2161, 3, "9:00:15 "},    // Start onto End pushes End
-      {3, 1000, 999, 4, 8, 1000, 0, "4:09:45 "},     // End before Start pulls Start
-      {3, -1, -1, 4, 8, -1, 0, "Off     "},          // End at the top: Start off
-      {0, 5759, 5759, 4, 8, 5760, 3, "24:00:00 "},   // Start at the bottom
-      {0, 99999, 5759, 4, 8, 5760, 0, "23:59:45 "},  // held at the slider's end
-      {1, 20, 5759, 20, 20, 5760, 2, "0:05:00 "},    // T-ON raises Repeat
-      {2, 6, 5759, 6, 6, 5760, 1, "0:01:30 "},       // Repeat lowers T-ON
-      {2, 30, 5759, 6, 30, 5760, 1, "0:01:30 "},     // ... and raising it does not
-  };
-  for (const auto& st : steps) {
-    e.sliderMoved(st.slider, st.value);
-    SCOPED_TRACE(std::to_string(st.slider) + " to " + std::to_string(st.value));
-    EXPECT_EQ(std::tuple(s.start[0], s.on[0], s.off[0], st.end < 0 ? -1 : s.end[0]),
-              std::tuple(st.start, st.on, st.off, st.end));
-    EXPECT_EQ(e.view().rows[0].times[static_cast<size_t>(st.cell)], st.text);
-  }
-  EXPECT_EQ(e.view().rows[0].times[3], "24:00:00 ");
-}
-
-TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
+TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65AndTheLogoCycleFollowsTheModel) {
   set(0, 1920, 2160, 1, 40, 2, 0);
   ScheduleEditor& e = open();
   e.toggleDay(2, 1);  // row 2, Monday: on and off again
   EXPECT_TRUE(s.dayFlags[2][1] && e.view().rows[2].days[1]);
   e.toggleDay(2, 1);
-  EXPECT_FALSE(s.dayFlags[2][1]);
-  e.toggleDay(20, 0);  // past the last row and the last day: nothing
-  e.toggleDay(0, 7);
-  EXPECT_FALSE(s.dayFlags[1][0]);
-  e.toggleDay(0, 0);  // Sunday
-  e.toggleDay(0, 6);  // Saturday
-  e.save();
+  e.toggleDay(20, 0), e.toggleDay(0, 7);  // past the last row and the last day: nothing
+  EXPECT_FALSE(s.dayFlags[2][1] || s.dayFlags[1][0]);
+  e.toggleDay(0, 0), e.toggleDay(0, 6), e.save();  // Sunday, Saturday
   const std::pair<const char*, const char*> stored[] = {
       {"S_Days", "65,0,"}, {"S_Start", "1920,-1,"}, {"S_End", "2160,0,"},
       {"S_ON", "1,0,"},    {"S_OFF", "40,0,"},      {"S_Logo", "2,0,"}};
@@ -136,12 +127,9 @@ TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65) {
   // Read back: all seven days from 127 (row 1 had none).
   h.settings.set("S_Days", "65,127," + std::string(*h.settings.get("S_Days")).substr(5));
   app.schedule().load();
-  for (int d = 0; d < 7; ++d) EXPECT_TRUE(s.dayFlags[1][d]) << d;
+  EXPECT_EQ(std::vector(s.dayFlags[1].begin(), s.dayFlags[1].begin() + 7), std::vector(7, true));
   EXPECT_FALSE(s.dayFlags[2][0]);
-}
-
-TEST_F(EditorTest, LogoCycleFollowsTheModel) {
-  ScheduleEditor& e = open();
+  // The logo cycle follows the model (rows 3 to 5 have no logo yet).
   auto cycle = [&](int row, int presses) {
     std::vector<std::string> shown{e.view().rows[static_cast<size_t>(row)].logo};
     for (int k = 0; k < presses; ++k) {
@@ -151,14 +139,15 @@ TEST_F(EditorTest, LogoCycleFollowsTheModel) {
     return shown;
   };
   app.choices().setModel(1);
-  EXPECT_EQ(cycle(0, 2), (std::vector<std::string>{"Off", "1", "Off"}));
+  EXPECT_EQ(cycle(3, 2), (std::vector<std::string>{"Off", "1", "Off"}));
   app.choices().setModel(4);
-  EXPECT_EQ(cycle(1, 5), (std::vector<std::string>{"Off", "1", "2", "3", "4", "Off"}));
-  EXPECT_EQ(e.currentSequence(), 1);  // the cycle selects the row
+  EXPECT_EQ(cycle(4, 5), (std::vector<std::string>{"Off", "1", "2", "3", "4", "Off"}));
+  EXPECT_EQ(e.currentSequence(), 4);  // the cycle selects the row
   app.choices().setModel(31);
-  const std::vector<std::string> all = cycle(2, 32);
-  for (int n = 1; n <= 31; ++n) EXPECT_EQ(all[static_cast<size_t>(n)], std::to_string(n));
-  EXPECT_EQ(all[32], "Off");
+  std::vector<std::string> all{"Off"};
+  for (int n = 1; n <= 31; ++n) all.push_back(std::to_string(n));
+  all.push_back("Off");
+  EXPECT_EQ(cycle(5, 32), all);
 }
 
 TEST_F(EditorTest, LockedEditorAllowsOnlyAutoScan) {
@@ -209,11 +198,9 @@ TEST_F(EditorTest, AutoScanRunsEveryFifthTickAndSlidersPostponeIt) {
   h.loop.advance(2000);  // four more ticks
   EXPECT_EQ(e.view().rows[0].logoInk, kSysWindowText);
   h.loop.advance(500);  // the fifth since the slider
-  EXPECT_EQ(e.view().rows[0].logoInk, kRed);
-  EXPECT_EQ(e.view().clock, "8:05:13");
+  EXPECT_EQ(std::tuple(e.view().rows[0].logoInk, e.view().clock), std::tuple(kRed, "8:05:13"));
   e.toggleAutoScan();
-  EXPECT_TRUE(e.view().scanEnabled);
-  EXPECT_EQ(h.settings.get("AutoScan"), "0");
+  EXPECT_EQ(std::tuple(e.view().scanEnabled, h.settings.get("AutoScan")), std::tuple(true, "0"));
 }
 
 }  // namespace

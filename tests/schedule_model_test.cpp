@@ -29,7 +29,7 @@ std::string repeated(const std::string& head, const std::string& entry, int coun
   return text;
 }
 
-TEST(ScheduleText, TimesAndDays) {
+TEST(ScheduleText, TimesDaysAndTheStoredListsWithTheirProblems) {
   const std::pair<int, const char*> times[] = {{1921, "8:00:15 "},  {5760, "24:00:00 "},
                                                {5759, "23:59:45 "}, {0, "0:00:00 "},
                                                {40, "0:10:00 "},    {-1, "Off     "}};
@@ -41,12 +41,8 @@ TEST(ScheduleText, TimesAndDays) {
       {86399.99, "23:59:59"}, {86400.0, "0:00:00"}, {-0.5, "0:00:00"}, {36000, "10:00:00"}};
   // clang-format on
   for (const auto& [seconds, text] : clocks) EXPECT_EQ(clockText(seconds), text) << seconds;
-  std::array<bool, 8> flags{};
-  flags.fill(true);
-  EXPECT_EQ(dayBits(flags), 127);  // column 7 is not a day
-}
-
-TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
+  EXPECT_EQ(dayBits({true, true, true, true, true, true, true, true}), 127);  // 7 is not a day
+  // Parsing the stored lists takes each kind's rule and reports problems.
   // first: entries from 0; last: entry 19; problem: part of its text, "" for none, " " for any
   // clang-format off
   const struct { std::string text; ListKind kind; std::vector<int> first; int last;
@@ -74,12 +70,30 @@ TEST(ScheduleLists, ParsingTakesEachKindsRuleAndReportsProblems) {
   }
   EXPECT_TRUE(listNeedsDefault("0") && !listNeedsDefault("0,"));
   std::array<int, 25> values{};
-  for (int i = 0; i < 25; ++i) values[i] = i * 10 - 1;
-  const std::string text = formatScheduleList(values);  // entries 0 to 19
-  EXPECT_EQ(text, "-1,9,19,29,39,49,59,69,79,89,99,109,119,129,139,149,159,169,179,189,");
+  for (int i = 0; i < 25; ++i) values[i] = i * 10 - 1;  // entries 0 to 19 are written
+  EXPECT_EQ(formatScheduleList(values),
+            "-1,9,19,29,39,49,59,69,79,89,99,109,119,129,139,149,159,169,179,189,");
 }
 
-TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDays) {
+// The scan's rule taken sample by sample, as an independent check of the fast scan.
+ConflictMap sampleBySample(const ScheduleTable& s) {
+  ConflictMap map;
+  for (int d = 0; d < 7; ++d)
+    for (long long t = 7; t <= 86392; t += 15) {
+      std::vector<int> showing;
+      for (int i = 0; i < 20; ++i) {
+        if (s.start[i] == -1 || s.logo[i] == 0 || s.off[i] == 0 || s.on[i] == 0) continue;
+        if (!s.dayFlags[i][d] || t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
+        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1))
+          showing.push_back(i);
+      }
+      if (showing.size() < 2) continue;
+      for (int i : showing) map.day[i][d] = map.any[i] = true;
+    }
+  return map;
+}
+
+TEST(ScheduleRunnerRule, OnTimesLookAheadAndConflictsFollowStartEndTonRepeatAndDays) {
   ScheduleTable s = emptyTable();
   setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // 15 s every 10 minutes from 8:00
   setSequence(s, 1, 5000, 5760, 40, 40, 2, 127);          // T-ON = repeat: on to midnight
@@ -99,24 +113,20 @@ TEST(ScheduleRunnerRule, OnTimesFollowStartEndTonRepeatAndDays) {
   // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(sequenceOnAt(s, c.seq, c.day, c.t), c.on) << c.seq << " at " << c.t;
-}
-
-TEST(ScheduleRunnerRule, LookAheadCrossesMidnightAndSaturday) {
-  // weekday: 1 = Sunday .. 7 = Saturday; the instant: day from 0, seconds
+  // The look-ahead crosses midnight and Saturday. weekday: 1 = Sunday .. 7 = Saturday; the
+  // instant: day from 0, seconds
   // clang-format off
-  struct { int weekday; double seconds; bool ahead; std::pair<int, long long> at; } cases[] = {
+  struct { int weekday; double seconds; bool ahead; std::pair<int, long long> at; } instants[] = {
       {2, 28792.4, false, {1, 28792}}, {2, 28792.4, true, {1, 28800}}, {7, 86395.0, true, {0, 3}},
       {3, 86391.5, true, {3, 0}},  // rounds to 86392 (even)
       {3, 86390.5, true, {2, 86398}}};
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& c : instants) {
     const ScheduleInstant at = scheduleInstant(c.weekday, c.seconds, c.ahead);
     EXPECT_EQ(std::pair(at.day, at.t), c.at) << c.seconds;
   }
-}
-
-TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflict) {
-  ScheduleTable s = emptyTable();
+  // Conflicts: meeting windows, repeats and the same logos, as the sample rule says.
+  s = emptyTable();
   setSequence(s, 0, 1920, 2160, 1, 40, 1, 1 << kMonday);  // on 08:00:00 to 08:00:15
   setSequence(s, 1, 1921, 1930, 1, 1, 2, 1 << kMonday);   // from 08:00:15: meets it
   setSequence(s, 2, 1920, 1930, 1, 1, 3, 1 << 2);         // Tuesday only
@@ -142,31 +152,11 @@ TEST(ScheduleConflicts, MeetingWindowsRepeatsAndSameLogosConflict) {
   map = scanScheduleConflicts(s);
   for (int i = 0; i < 20; ++i)
     for (int d = 0; d < 7; ++d) EXPECT_TRUE(map.day[i][d]) << i << " " << d;
-}
-
-// The scan's rule taken sample by sample, as an independent check of the fast scan.
-ConflictMap sampleBySample(const ScheduleTable& s) {
-  ConflictMap map;
-  for (int d = 0; d < 7; ++d)
-    for (long long t = 7; t <= 86392; t += 15) {
-      std::vector<int> showing;
-      for (int i = 0; i < 20; ++i) {
-        if (s.start[i] == -1 || s.logo[i] == 0 || s.off[i] == 0 || s.on[i] == 0) continue;
-        if (!s.dayFlags[i][d] || t < 15LL * s.start[i] || t >= 15LL * s.end[i]) continue;
-        if ((t - 15LL * s.start[i]) % (15LL * s.off[i]) < 15LL * (s.on[i] + 1))
-          showing.push_back(i);
-      }
-      if (showing.size() < 2) continue;
-      for (int i : showing) map.day[i][d] = map.any[i] = true;
-    }
-  return map;
-}
-
-TEST(ScheduleConflicts, AgreesWithTheSampleRuleOnRandomSchedules) {
+  // The fast scan agrees with the sample rule on random schedules.
   std::mt19937 rng(20260);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   for (int round = 0; round < 60; ++round) {
-    ScheduleTable s = emptyTable();
+    s = emptyTable();
     for (int k = pick(2, 8); k > 0; --k) {
       const int start = pick(-60, 5700);
       setSequence(s, pick(0, 19), start, pick(start, 5760), pick(0, 30), pick(0, 40), pick(0, 4),

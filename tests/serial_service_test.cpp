@@ -17,7 +17,7 @@ int wakeUps(const FakePort& port, const char* wake = "WK,00") {
 
 }  // namespace
 
-TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOne) {
+TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOneForTheMenu) {
   // clang-format off
   struct Case {
     std::set<int> openable; int skip; std::vector<int> listed; int highestProbed;
@@ -31,15 +31,12 @@ TEST(PortSearchTest, ListsTheTwelveLowestOpenablePortsLeavingOutTheSkippedOne) {
     h.app->link().setSkipPort(c.skip);
     std::vector<int> listed;
     for (const FoundPort& p : h.app->link().search(12)) listed.push_back(p.number);
-    EXPECT_EQ(listed, c.listed);
-    EXPECT_EQ(*std::max_element(h.port.openedNumbers.begin(), h.port.openedNumbers.end()),
-              c.highestProbed);
-    EXPECT_EQ(std::count(h.port.openedNumbers.begin(), h.port.openedNumbers.end(), c.skip), 0);
-    EXPECT_FALSE(h.port.isOpen());
+    const auto& opened = h.port.openedNumbers;
+    EXPECT_EQ(std::tuple(listed, *std::max_element(opened.begin(), opened.end()),
+                         std::count(opened.begin(), opened.end(), c.skip), h.port.isOpen()),
+              std::tuple(c.listed, c.highestProbed, 0, false));
   }
-}
-
-TEST(ComMenuTest, TheMenuShowsTheFoundPortsAndSelectingOneSleepsBothSidesAndStoresIt) {
+  // The menu shows the found ports; selecting one sleeps both sides and stores it.
   Harness h;
   h.port.openable = {1, 2, 3, 4};
   h.app->port().searchPorts();
@@ -50,20 +47,20 @@ TEST(ComMenuTest, TheMenuShowsTheFoundPortsAndSelectingOneSleepsBothSidesAndStor
   const PortView& v = h.app->port().view();
   ASSERT_EQ(v.ports.size(), 2u);
   EXPECT_EQ(std::to_string(v.ports[1].number) + " " + v.ports[1].device, "4 /dev/fake4");
-  EXPECT_TRUE(v.ports[1].checked && !v.ports[0].checked);     // the mark stays with the port
-  EXPECT_TRUE(h.port.isOpen() && h.port.currentNumber == 4);  // the selected port is open again
+  // The mark stays with the port; the selected port is open again.
+  EXPECT_TRUE(v.ports[1].checked && !v.ports[0].checked && h.port.isOpen() &&
+              h.port.currentNumber == 4);
   h.port.writes.clear();
   h.app->statusLine().status("old");
   h.app->port().selectPort(2);
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"SP", "SP"}));
-  EXPECT_EQ(h.port.writeNumbers, (std::vector<int>{4, 2}));
-  EXPECT_EQ(h.settings.get("ComPort"), std::optional<std::string>(" 2"));
-  EXPECT_EQ(h.app->link().port(), 2);
-  EXPECT_EQ(std::to_string(v.port) + h.app->statusLine().view().status, "2");
+  EXPECT_EQ(
+      std::tuple(h.port.writes, h.port.writeNumbers, h.settings.get("ComPort"),
+                 h.app->link().port(), v.port, h.app->statusLine().view().status),
+      std::tuple(std::vector<std::string>{"SP", "SP"}, std::vector<int>{4, 2}, " 2", 2, 2, ""));
   EXPECT_TRUE(v.ports[0].checked && !v.ports[1].checked);
 }
 
-TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndLeavesThePortUnusable) {
+TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndALostConnectionClosesThePortUntilTheNextSend) {
   Harness h;
   LinkService& link = h.app->link();
   link.open();  // no port selected: nothing happens
@@ -90,12 +87,32 @@ TEST(OpenTest, EachNewOpenErrorIsReportedOnceAndLeavesThePortUnusable) {
     link.open();
     EXPECT_EQ(h.app->statusLine().view().errorShown, *c.message != '\0') << c.message;
     if (*c.message == '\0') continue;
-    EXPECT_EQ(h.app->statusLine().view().errorTitle + ": " + h.app->statusLine().view().errorText,
-              std::string("StartCom 02: ") + c.message);
+    EXPECT_EQ(h.error(), std::string("StartCom 02: ") + c.message);
     EXPECT_FALSE(h.app->port().view().ports.at(0).checked);  // a failed open unchecks
   }
   EXPECT_EQ(h.app->port().view().portColour, kRed);
   EXPECT_FALSE(link.valid() || h.loop.timerEnabled(TimerId::ComInit));
+  // Line events note their text; a lost connection closes the port until the next send.
+  h.app->statusLine().dismissError();
+  h.openPort(3);
+  // clang-format off
+  const std::pair<int, const char*> events[] = {{kEvFrame, "Framing Error"},
+      {kEvDcb, "Error retrieving DCB"}, {kEvRing, "The Phone is Ringing"},
+      {4242, "Unknown error or event"}};
+  // clang-format on
+  for (auto [code, text] : events) {
+    h.port.onEvent(code);
+    EXPECT_EQ(h.app->link().eventText(), text);
+  }
+  EXPECT_TRUE(h.port.isOpen() && !h.app->statusLine().view().errorShown);
+  h.port.onEvent(kEvTxFull);
+  EXPECT_TRUE(h.error() == "COMM Status: Lost USB/Serial Connection " && !h.port.isOpen())
+      << h.error();
+  h.port.openedNumbers.clear();
+  for (int i = 0; i < 100; ++i) h.app->link().reconnectTick();
+  EXPECT_TRUE(h.port.openedNumbers.empty());  // still valid: no automatic re-open
+  h.app->dispatcher().send("ARS");
+  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"ARS"}));
 }
 
 TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
@@ -113,13 +130,13 @@ TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
   h.port.openable.insert(7);
   h.ticks(1);  // the fourth retry opens it; the error was reported once
   EXPECT_TRUE(h.port.isOpen() && h.port.dtr && h.port.rts && h.dialogs.beeps == 1);
-  EXPECT_EQ(h.app->port().view().portColour, kCyan);
-  EXPECT_FALSE(h.app->link().valid());  // usable only once all nodes were woken
+  // Cyan, and usable only once all nodes were woken.
+  EXPECT_EQ(std::tuple(h.app->port().view().portColour, h.app->link().valid()),
+            std::tuple(kCyan, false));
   h.app->dispatcher().setGuard(false);
   const int64_t opened = h.loop.ms();
   while (wakeUps(h.port) == 0 && h.loop.ms() < opened + 5000) h.loop.advance(100);
-  EXPECT_EQ(h.loop.ms() - opened, 2200);  // the first open: armed, then 21 ticks
-  EXPECT_TRUE(h.app->link().valid());
+  EXPECT_TRUE(h.loop.ms() - opened == 2200 && h.app->link().valid());  // armed, then 21 ticks
   // A later open puts the line back into the operator's choice, 21 ticks after it, not
   // counting those of a download.
   h.app->dispatcher().wake(7);
@@ -138,28 +155,4 @@ TEST(OpenTest, APortInUseIsRetriedEvery41TicksAndAllNodesAreWokenAfterItOpens) {
             (std::vector<uint32_t>{2, 1, 1000}));
   h.app->link().closeAtExit();
   EXPECT_FALSE(h.port.isOpen() || h.port.dtr || h.port.rts);
-}
-
-TEST(PortEventTest, LineEventsNoteTheirTextAndALostConnectionClosesThePortUntilTheNextSend) {
-  Harness h;
-  h.openPort(3);
-  // clang-format off
-  const std::pair<int, const char*> cases[] = {{kEvFrame, "Framing Error"},
-      {kEvDcb, "Error retrieving DCB"}, {kEvRing, "The Phone is Ringing"},
-      {4242, "Unknown error or event"}};
-  // clang-format on
-  for (auto [code, text] : cases) {
-    h.port.onEvent(code);
-    EXPECT_EQ(h.app->link().eventText(), text);
-  }
-  EXPECT_TRUE(h.port.isOpen() && !h.app->statusLine().view().errorShown);
-  h.port.onEvent(kEvTxFull);
-  EXPECT_EQ(h.app->statusLine().view().errorTitle + ": " + h.app->statusLine().view().errorText,
-            "COMM Status: Lost USB/Serial Connection ");
-  EXPECT_FALSE(h.port.isOpen());
-  h.port.openedNumbers.clear();
-  for (int i = 0; i < 100; ++i) h.app->link().reconnectTick();
-  EXPECT_TRUE(h.port.openedNumbers.empty());  // still valid: no automatic re-open
-  h.app->dispatcher().send("ARS");
-  EXPECT_EQ(h.port.writes, (std::vector<std::string>{"ARS"}));
 }

@@ -49,7 +49,7 @@ std::string downloadStream(int width, int height, int memoryKiB) {
 
 }  // namespace
 
-TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAll) {
+TEST(SimNodeWake, AnswersOnlyWhileWokenSeveralInIdOrderOthersAsTheWakeModeSays) {
   // clang-format off
   struct Step { const char* bytes; const char* answer; } steps[] = {
       {"QXS", ""}, {"WK,1AQXS", "QX64K\r\n"}, {"SPQXS", ""}, {"WK,00QXS", "QX64K\r\n"},
@@ -59,9 +59,7 @@ TEST(SimNodeWake, AnswersOnlyWhileWokenByItsOwnIdOrAll) {
   Node node(NodeConfig{64, 26});
   for (const auto& s : steps) EXPECT_EQ(node.feed(s.bytes), s.answer) << s.bytes;
   EXPECT_EQ(node.id(), 44);
-}
-
-TEST(SimNodeWake, SeveralNodesOnALineAnswerInIdOrder) {
+  // Several nodes on a line answer in ID order.
   Line line(NodeConfig{512}, {26, 3, 7, 3});
   ASSERT_EQ(line.nodes().size(), 3u);
   const std::string size = "QX512K\r\n";
@@ -73,35 +71,29 @@ TEST(SimNodeWake, SeveralNodesOnALineAnswerInIdOrder) {
   // Node 3 becomes 200: it now answers after node 26.
   EXPECT_EQ(line.feed("WK,03ANI,C8WK,00ARC\x88"), copyright + copyright + copyright);
   line.feed("SPWK,07" + downloadStream(16, 2, 512));
-  EXPECT_EQ(line.downloadsEnded(), 1);
-  EXPECT_EQ(line.shown().id(), 7);
-}
-
-// Which nodes take a stream after a series of wake-ups, under either reading of waking one
-// node while others are awake; node 26 has a memory of its own.
-TEST(SimNodeWake, WakingOneNodeLeavesTheOthersAsTheWakeModeSays) {
+  EXPECT_EQ(std::tuple(line.downloadsEnded(), line.shown().id()), std::tuple(1, 7));
+  // Which nodes take a stream after a series of wake-ups, under either reading of waking one
+  // node while others are awake; node 26 has a memory of its own.
   // storing: the IDs whose memory holds the picture afterwards
   // clang-format off
-  struct Case { bool together; const char* wakes; std::vector<int> storing; } cases[] = {
+  struct Wake { bool together; const char* wakes; std::vector<int> storing; } wakes[] = {
       {false, "SPWK,03WK,07", {7}}, {true, "SPWK,03WK,07", {3, 7}},
       {true, "WK,03SPWK,07", {7}},  // "SP" still sends every node to sleep
       {false, "WK,00", {3, 7, 26}}, {true, "SPWK,1AWK,03", {3, 26}}, {false, "SPWK,1AWK,05", {}}};
   // clang-format on
-  for (const auto& c : cases) {
-    NodeConfig base;
-    base.wakeTogether = c.together;
-    Line line(base, {3, 7, 26}, {{26, 512}});
-    ASSERT_EQ(line.nodes()[2].imageMemory().size(), 512u * 1024) << c.wakes;
-    EXPECT_EQ(line.feed("WK,00QXS"), "QX64K\r\nQX64K\r\nQX512K\r\n");
-    line.feed(std::string(c.wakes) + downloadStream(16, 2, 64));
+  for (const auto& c : wakes) {
+    Line three(NodeConfig{64, 1, 1, false, c.together}, {3, 7, 26}, {{26, 512}});
+    ASSERT_EQ(three.nodes()[2].imageMemory().size(), 512u * 1024) << c.wakes;
+    EXPECT_EQ(three.feed("WK,00QXS"), "QX64K\r\nQX64K\r\nQX512K\r\n");
+    three.feed(std::string(c.wakes) + downloadStream(16, 2, 64));
     std::vector<int> storing;
-    for (const Node& n : line.nodes())
+    for (const Node& n : three.nodes())
       if (n.imageMemory()[0] == static_cast<uint8_t>(pictureByte(0, 0))) storing.push_back(n.id());
     EXPECT_EQ(storing, c.storing) << c.wakes << (c.together ? " together" : " select");
   }
 }
 
-TEST(SimNodeCommands, AnswersAndRememberedSettings) {
+TEST(SimNodeCommands, AnswersRememberedSettingsAndThePasswordWhateverTheChunks) {
   Node node;
   node.feed(std::string("AJ05") + std::string(3, '\0') + "AHP40QXE");  // asleep: nothing
   EXPECT_EQ(std::pair(node.selectedLogo(), node.erases()), std::pair(0, 0));
@@ -120,11 +112,8 @@ TEST(SimNodeCommands, AnswersAndRememberedSettings) {
   EXPECT_EQ(std::vector<int>({node.takeOn(), node.takeOff(), node.fadeRate(), node.chroma(),
                               node.model(), node.takeState(), node.logoSaves()}),
             std::vector<int>({'x', 'y', 'z', 5, 4, 1, 1}));
-}
-
-TEST(SimNodeCommands, PasswordEndsAtAForeignByteOrWhenTheLineGoesQuiet) {
-  Node node;
-  node.feed("WK,00AEPWsecret");
+  // The password ends at a foreign byte or when the line goes quiet.
+  node.feed("AEPWsecret");
   node.quiet(Node::kPasswordQuietMs - 1);
   node.feed("7");
   node.quiet(Node::kPasswordQuietMs);
@@ -132,9 +121,7 @@ TEST(SimNodeCommands, PasswordEndsAtAForeignByteOrWhenTheLineGoesQuiet) {
   EXPECT_EQ(node.feed("AEPWab\rQXS"), "QX64K\r\n");
   EXPECT_EQ(node.password(), "ab");
   EXPECT_EQ(node.feed("AEPW" + std::string(Node::kPasswordMax, 'p') + "QXS"), "QX64K\r\n");
-}
-
-TEST(SimNodeStream, ChunkBoundariesDoNotMatter) {
+  // Chunk boundaries do not matter.
   std::string stream = "WK,00QXS" + std::string("ARC") + static_cast<char>(136) + "AHP22" +
                        std::string("AJ03") + std::string(3, '\0') + "QXE" +
                        std::string{'\x80', '\x89', 4, 0, 34, 0} + "ANI,07WK,07QXSARM" +
@@ -147,26 +134,26 @@ TEST(SimNodeStream, ChunkBoundariesDoNotMatter) {
   for (size_t maxPiece : {1u, 2u, 3u, 5u, 13u}) {
     Node split;
     EXPECT_EQ(feedInPieces(split, stream, rng, maxPiece), expected) << "pieces up to " << maxPiece;
-    EXPECT_EQ(split.id() * 100 + split.selectedLogo(), 703);
-    EXPECT_EQ(split.lastPositionPacket().value_or(osd::sim::PositionPacket{}).h, 34);
+    EXPECT_EQ(std::tuple(split.id(), split.selectedLogo(),
+                         split.lastPositionPacket().value_or(osd::sim::PositionPacket{}).h),
+              std::tuple(7, 3, 34));
   }
 }
 
 // Stored top line first; a download cut short ends at a command byte or when the line goes quiet.
-TEST(SimNodeDownload, FullStreamIsStoredTopLineFirstAndACutOneEnds) {
+TEST(SimNodeDownload, FullStreamIsStoredTopLineFirstACutOneEndsASleeperStepsOver) {
   Node node;
   node.feed("WK,00");
   std::string stream = downloadStream(256, 64, 64);
   ASSERT_EQ(stream.size(), 259u + 64 * 256 + 383 * 128);
   std::mt19937 rng(3);
-  EXPECT_EQ(feedInPieces(node, stream, rng, 700), "");
-  EXPECT_TRUE(node.downloadsEnded() == 1 && node.lastDownloadComplete());
+  EXPECT_TRUE(feedInPieces(node, stream, rng, 700).empty() && node.downloadsEnded() == 1 &&
+              node.lastDownloadComplete());
   EXPECT_EQ(node.imageWidth() * 1000 + node.imageHeight(), 256064);
   EXPECT_EQ(std::string(node.setupBlock().begin(), node.setupBlock().end()), setupBlock(256, 64));
   const auto& mem = node.imageMemory();  // the rows as sent, then the first filler byte
   EXPECT_EQ(std::string(mem.begin(), mem.begin() + 64 * 256 + 1), stream.substr(259, 64 * 256 + 1));
   EXPECT_EQ(node.feed("QXS"), "QX64K\r\n");
-
   stream.resize(stream.size() - 100);  // the last filler block is cut short
   EXPECT_EQ(node.feed(stream + "QXS"), "QX64K\r\n");
   EXPECT_TRUE(node.downloadsEnded() == 2 && !node.lastDownloadComplete());
@@ -176,22 +163,19 @@ TEST(SimNodeDownload, FullStreamIsStoredTopLineFirstAndACutOneEnds) {
   node.quiet(Node::kDownloadQuietMs);
   EXPECT_TRUE(node.downloadsEnded() == 3 && !node.lastDownloadComplete());
   EXPECT_EQ(node.feed("QXS"), "QX64K\r\n");
-}
-
-TEST(SimNodeDownload, SleepingNodeStepsOverAnotherNodesDownload) {
-  Node node(NodeConfig{64, 2});
-  const std::vector<uint8_t> before = node.imageMemory();
-  // The picture is full of command-like bytes; a sleeping node must not act on them.
-  std::string stream = "QXW" + setupBlock(8, 2) + "WK,02QXS" + "ANI,09QX";
+  // A sleeping node steps over another node's download, full of command-like bytes.
+  Node asleep(NodeConfig{64, 2});
+  const std::vector<uint8_t> before = asleep.imageMemory();
+  stream = "QXW" + setupBlock(8, 2) + "WK,02QXS" + "ANI,09QX";
   stream.append(static_cast<size_t>(osd::DownloadPlan{8, 2, 65536}.fillerBlocks()) * 128,
                 static_cast<char>(0xFF));
-  EXPECT_EQ(node.feed(stream), "");
-  EXPECT_FALSE(node.awake() || node.id() != 2 || !node.setupBlock().empty());
-  EXPECT_EQ(node.imageMemory(), before);
-  EXPECT_EQ(node.feed("WK,02QXS"), "QX64K\r\n");
+  EXPECT_EQ(asleep.feed(stream), "");
+  EXPECT_FALSE(asleep.awake() || asleep.id() != 2 || !asleep.setupBlock().empty());
+  EXPECT_EQ(asleep.imageMemory(), before);
+  EXPECT_EQ(asleep.feed("WK,02QXS"), "QX64K\r\n");
 }
 
-TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
+TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeColourAndABitmapFile) {
   Node mono;
   EXPECT_EQ(mono.feed("ARM"), "");  // asleep
   const std::string s = mono.feed("WK,00ARM");
@@ -205,9 +189,7 @@ TEST(SimNodeReadBack, StreamsInFieldOrderForMonochromeAndColour) {
   const std::string cs = colour.feed("WK,01ARM");
   ASSERT_EQ(std::pair(cs.size(), cs.find("SC")), std::pair(size_t{8196}, size_t{2}));
   EXPECT_EQ(static_cast<uint8_t>(cs[4 + 32 * 128]), colour.storedLogo()[63 * 128]);
-}
-
-TEST(SimNodeReadBack, LogoFromABitmapFile) {
+  // A logo from a bitmap file.
   osd::test::BmpPlan plan{256, 64, 1};
   plan.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   plan.rows.assign(64, std::vector<uint8_t>(32, 0));
@@ -215,9 +197,8 @@ TEST(SimNodeReadBack, LogoFromABitmapFile) {
   std::vector<uint8_t> rows;
   std::string error;
   ASSERT_TRUE(osd::sim::parseLogoBitmap(osd::test::makeBmp(plan), rows, error)) << error;
-  Node node;
-  node.setLogoBitmap(rows);
-  const std::string s = node.feed("WK,00ARM");
+  mono.setLogoBitmap(rows);
+  const std::string b = mono.feed("ARM");
   // Row 0 is the last row of the first field: 31 rows after the start.
-  EXPECT_EQ(s.substr(4, 1) + s.substr(4 + 31 * 32, 1), std::string("\0\x80", 2));
+  EXPECT_EQ(b.substr(4, 1) + b.substr(4 + 31 * 32, 1), std::string("\0\x80", 2));
 }

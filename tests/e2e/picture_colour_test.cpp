@@ -93,11 +93,10 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
   // Eight blocks of 16 x 32 pixels, one colour each, encoded for the file's own description:
   // gAMA (the exponent), the sRGB chunk, or a wide-gamut ICC profile in a PNG or a JPEG.
   // clang-format off
-  const struct { double gamma; int type, depth; const char* chunk; const QColorSpace* space; bool jpeg; } cases[] = {
-      {0, 2, 8, "", nullptr, false}, {0, 2, 8, "sRGB", nullptr, false}, {0.45455, 2, 8, "", nullptr, false},
-      {1, 2, 8, "", nullptr, false}, {1, 2, 16, "", nullptr, false}, {1, 3, 8, "", nullptr, false},
-      {2.5, 6, 16, "", nullptr, false}, {0.35, 2, 8, "", nullptr, false}, {0, 2, 8, "iCCP", &p3, false},
-      {0, 2, 16, "iCCP", &adobe, false}, {0, 2, 8, "", &adobe, true}, {0, 2, 8, "iCCP", &adobe, false}};
+  const struct { double gamma; int type, depth; const char* chunk; const QColorSpace* space = nullptr; bool jpeg = false; } cases[] = {
+      {0, 2, 8, ""}, {0, 2, 8, "sRGB"}, {0.45455, 2, 8, ""}, {1, 2, 8, ""}, {1, 2, 16, ""}, {1, 3, 8, ""},
+      {2.5, 6, 16, ""}, {0.35, 2, 8, ""}, {0, 2, 8, "iCCP", &p3}, {0, 2, 16, "iCCP", &adobe},
+      {0, 2, 8, "", &adobe, true}, {0, 2, 8, "iCCP", &adobe}};
   // clang-format on
   std::vector<int> reference;  // the untagged file's node values
   for (const auto& c : cases) {
@@ -133,8 +132,8 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
       QImage img = QImage::fromData(bytes);  // the same samples, untagged
       img.setColorSpace(*c.space);
       QBuffer buffer(&bytes);
-      buffer.open(QIODevice::WriteOnly | QIODevice::Truncate);
-      ASSERT_TRUE(img.save(&buffer, "JPEG", 100));
+      ASSERT_TRUE(buffer.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                  img.save(&buffer, "JPEG", 100));
     }
     e2e::writeBytes(path, bytes.toStdString());
     convert::ImportModel model({});
@@ -156,7 +155,7 @@ TEST(PictureColour, TheSameColoursUnderEachColourDescriptionGiveTheSameNodeValue
   }
 }
 
-TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
+TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepthDamagedPicturesAndFrames) {
   // Rows of four pixels: clear, opaque, clear, opaque. `a` and `b` are the samples of the clear
   // and the opaque one (one per channel, alpha last).
   // opaque: what the opaque pixel shows
@@ -188,27 +187,23 @@ TEST(PictureColour, TransparencyFromAlphaAndTrnsAtEveryDepth) {
       EXPECT_LE(x % 2 ? farthest(out.picture, x, 0, c.opaque) : 0, 1) << "pixel " << x;
     }
   }
-}
-
-// A damaged or cut JPEG, GIF or PNG is refused with the damage named, and the decoder's own
-// messages are held back; a picture of several frames gives its first and says how many.
-TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
+  // A damaged or cut JPEG, GIF or PNG is refused with the damage named, and the decoder's own
+  // messages are held back; a picture of several frames gives its first and says how many.
   static int passedOn = 0;
   const QtMessageHandler before = qInstallMessageHandler(
       [](QtMsgType, const QMessageLogContext&, const QString&) { ++passedOn; });
   QImage img(16, 16, QImage::Format_RGB32);
   img.fill(Qt::darkCyan);
   QBuffer jpeg, png;
-  jpeg.open(QIODevice::WriteOnly);
-  png.open(QIODevice::WriteOnly);
-  ASSERT_TRUE(img.save(&jpeg, "JPEG") && img.save(&png, "PNG"));
+  ASSERT_TRUE(jpeg.open(QIODevice::WriteOnly) && png.open(QIODevice::WriteOnly) &&
+              img.save(&jpeg, "JPEG") && img.save(&png, "PNG"));
   const QByteArray j = jpeg.data(), p = png.data();
   // A 1 x 1 GIF: header, screen, two colours, one frame (descriptor and data), trailer.
   const QByteArray head("GIF89a\1\0\1\0\x80\0\0\xff\xff\xff\0\0\0", 19);
   const QByteArray frame(",\0\0\0\0\1\0\1\0\0\2\2D\1\0", 15);
   // said "": read, with `frames` frames
   // clang-format off
-  const struct { const char* name; QByteArray bytes; const char* said; int frames; } cases[] = {
+  const struct { const char* name; QByteArray bytes; const char* said; int frames; } damaged[] = {
       {"whole.jpg", j, "", 1},
       {"ends early.jpg", j.left(j.size() - 8) + "\xff\xd9", "the JPEG picture is damaged: ", 0},
       {"cut.jpg", j.left(300), "the JPEG picture is damaged: it ends before", 0},
@@ -216,7 +211,7 @@ TEST(PictureColour, DamagedPicturesAreRefusedAndFramesCounted) {
       {"cut.gif", head + frame.left(12), "the GIF picture is damaged: it ends before", 0},
       {"cut.png", p.left(p.size() - 20), "not a picture that can be read", 0}};
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& c : damaged) {
     std::string error;
     int frames = 0;
     const QImage read = convert::readPicture(c.bytes, c.name, error, &frames);

@@ -188,6 +188,10 @@ void Harness::lineReady(int n) {
   app->link().setValid(true);
 }
 
+std::string Harness::error() const {
+  return app->statusLine().view().errorTitle + ": " + app->statusLine().view().errorText;
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }

@@ -116,7 +116,7 @@ class ScriptedDialogs : public Dialogs {
   }
   void beep() override { ++beeps; }
 
-  std::deque<bool> confirmAnswers;   // default: OK
+  std::deque<bool> confirmAnswers;                 // default: OK
   std::deque<std::optional<std::string>> answers;  // default: closed without Enter
   std::deque<std::string> fileNames;               // default: cancelled
   std::vector<std::string> confirmTitles, confirmTexts, prompts, messages;
@@ -170,6 +170,10 @@ struct Harness {
   // serial service's own open (no wake-up timer is armed).
   void lineReady(int n = 3);
   void ticks(int n) { loop.advance(static_cast<int64_t>(n) * 25); }
+  // Bytes from the node, taken in as a port event or a running poll would.
+  void arrive(const std::string& bytes) { port.receive(bytes), app->session().receive(); }
+  // The error panel as the operator reads it: "title: text".
+  std::string error() const;
 };
 
 void writeFile(const std::string& path, const std::string& bytes);
