@@ -235,12 +235,13 @@ m editor-words-lost src/platform/launcher_posix.cpp '        word.push_back(*c);
 m stop-terminal-inverted src/ctl/ctl_host.cpp 'const bool terminal = ::isatty(2) == 1;' 'const bool terminal = ::isatty(2) != 1;'
 m question-default-inverted src/gui/gui_dialogs.cpp 'preset == Preset::Ok ? QMessageBox::Ok' 'preset != Preset::Ok ? QMessageBox::Ok'
 m size-one-kib-refused src/link/node_session.cpp 'return kiB > 0 ? static_cast<int>(kiB) : -1;' 'return kiB > 1 ? static_cast<int>(kiB) : -1;'
-m upload-open-text src/ctl/ctl_link.cpp 'openLine("upload", options, host, rc)' 'openLine("vpload", options, host, rc)'
 m emacs-always-dropped src/platform/launcher_posix.cpp 'if (program == "emacs" && std::find' 'if (program == "emacs" || std::find'
 m scan-estimate-grows src/ctl/ctl_scan.cpp 'estimateSeconds(count - before - index)' 'estimateSeconds(count - before + index)'
 m config-folder-text src/platform/file_system_posix.cpp '+ "/.config";' '+ "/.donfig";'
 m send-empty-text src/ctl/ctl_link.cpp 'usageError("send", "the text is empty")' 'usageError("tend", "the text is empty")'
 m scan-output-held src/ctl/ctl_scan.cpp 'std::fflush(stdout);' '(void)0;'
+m unsaved-skips-start src/shell/schedule_editor.cpp 'for (size_t k = 0; k < lists.size(); ++k) {' 'for (size_t k = 1; k < lists.size(); ++k) {'
+m upload-open-text-env src/ctl/ctl_link.cpp 'openLine("upload", options, host, rc)' 'openLine("vpload", options, host, rc)'
 
 say() { printf '%-15s %s\n' "$1" "$2"; }
 

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -55,24 +54,19 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
     EXPECT_EQ(osd::sys::isKernelName(path), kernel) << path;
   }
   // The settings folder: $XDG_CONFIG_HOME when it is absolute, else ~/.config.
-  const char* xdgBefore = std::getenv("XDG_CONFIG_HOME");
-  const std::optional<std::string> saved =
-      xdgBefore ? std::optional<std::string>(xdgBefore) : std::nullopt;
-  const std::string home = "/h", savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::setenv("HOME", home.c_str(), 1);
-  for (const auto& [xdg, base] : std::vector<std::pair<const char*, std::string>>{
-           {"/x/conf", "/x/conf"}, {"rel/conf", home + "/.config"}, {nullptr, home + "/.config"}}) {
-    if (xdg)
-      ::setenv("XDG_CONFIG_HOME", xdg, 1);
-    else
-      ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(osd::sys::userConfigBase(), base) << (xdg ? xdg : "unset");
+  const auto put = [](const char* name, const char* value) {
+    return value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  };
+  const char* xdg0 = std::getenv("XDG_CONFIG_HOME");
+  const std::string xdgBefore = xdg0 ? xdg0 : "",
+                    home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("HOME", "/h", 1);
+  for (const char* xdg : {"/x/conf", "rel/conf", static_cast<const char*>(nullptr)}) {
+    put("XDG_CONFIG_HOME", xdg);
+    EXPECT_EQ(osd::sys::userConfigBase(), xdg && xdg[0] == '/' ? xdg : "/h/.config") << !xdg;
   }
-  ::setenv("HOME", savedHome.c_str(), 1);
-  if (saved)
-    ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-  else
-    ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", home.c_str(), 1);
+  put("XDG_CONFIG_HOME", xdg0 ? xdgBefore.c_str() : nullptr);
 #endif
   // typeAfter: what `t` is afterwards (lstat); said: part of the reason for a refusal
   // clang-format off

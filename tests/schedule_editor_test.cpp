@@ -109,6 +109,12 @@ TEST_F(EditorTest, UnsavedEditsAreMarkedAndClosingAsksAboutThem) {
   EXPECT_EQ(h.dialogs.confirmTitles, std::vector<std::string>(2, kEditorCaption));
   EXPECT_EQ(h.dialogs.confirmTexts.back(), "Save the changes to the schedule?");
   EXPECT_EQ(h.dialogs.presets, std::vector(2, Dialogs::Preset::Ok));  // it writes no node
+  ScheduleEditor& e = *app.schedule().editor();  // a start time moved is an edit too
+  h.settings.refuseWrites = false;
+  e.save();
+  const bool savedBefore = !e.unsaved();
+  e.selectRow(0), e.sliderMoved(0, s.start[0] + 15);
+  EXPECT_TRUE(savedBefore && e.unsaved());
 }
 
 TEST_F(EditorTest, DaysAndSaveStoreTheListsSundaySaturdayAs65AndTheLogoCycleFollowsTheModel) {

@@ -58,32 +58,16 @@ TEST(StoreTest, FlagsReadByTheirKeysRule) {
 // own replacement.
 TEST(StoreTest, KeyTableNamesEachKeyAndWhatAMissingKeyBecomes) {
   using K = SettingKey;
+  // clang-format off
   const std::tuple<Setting, const char*, const char*> rows[] = {
-      {K::ComPort, "ComPort", "0"},
-      {K::LogoSelect, "LogoSelect", "0"},
-      {{K::FileSelect, 8}, "FileSelect8", "0"},
-      {{K::BmpPath, 12}, "BMPpath12", ""},
-      {K::StartList, "S_Start", "0"},
-      {K::EndList, "S_End", "0"},
-      {K::OnTimeList, "S_ON", "0"},
-      {K::RepeatList, "S_OFF", "0"},
-      {K::LogoList, "S_Logo", "0"},
-      {K::DaysList, "S_Days", "0"},
-      {K::ShowIntensity, "ShowInt", "False"},
-      {K::ShowMix, "ShowMix", "0"},
-      {K::ShowFade, "ShowFade", "0"},
-      {K::ShowReply, "ShowReply", "0"},
-      {K::Model, "SX_Model", "0"},
-      {K::DiagTools, "DiagTools", "0"},
-      {K::ScheduleOn, "ScheduleOn", "0"},
-      {K::ScheduleLocked, "Locked", "False"},
-      {K::PanelLock, "PanelLock", "False"},
-      {K::ColourNode, "Color", "False"},
-      {K::Transparent, "Transparent", "255"},
-      {K::Pal, "OPTNTSC", "0"},
-      {K::Rgb, "optRGB", "False"},
-      {K::Smpte, "SMPTE", "0"},
+      {K::ComPort, "ComPort", "0"}, {K::LogoSelect, "LogoSelect", "0"}, {{K::FileSelect, 8}, "FileSelect8", "0"}, {{K::BmpPath, 12}, "BMPpath12", ""},
+      {K::StartList, "S_Start", "0"}, {K::EndList, "S_End", "0"}, {K::OnTimeList, "S_ON", "0"}, {K::RepeatList, "S_OFF", "0"},
+      {K::LogoList, "S_Logo", "0"}, {K::DaysList, "S_Days", "0"}, {K::ShowIntensity, "ShowInt", "False"}, {K::ShowMix, "ShowMix", "0"},
+      {K::ShowFade, "ShowFade", "0"}, {K::ShowReply, "ShowReply", "0"}, {K::Model, "SX_Model", "0"}, {K::DiagTools, "DiagTools", "0"},
+      {K::ScheduleOn, "ScheduleOn", "0"}, {K::ScheduleLocked, "Locked", "False"}, {K::PanelLock, "PanelLock", "False"}, {K::ColourNode, "Color", "False"},
+      {K::Transparent, "Transparent", "255"}, {K::Pal, "OPTNTSC", "0"}, {K::Rgb, "optRGB", "False"}, {K::Smpte, "SMPTE", "0"},
       {K::AutoScan, "AutoScan", "0"}};
+  // clang-format on
   for (const auto& [setting, name, stored] : rows) {
     MemorySettings store;
     Preferences prefs(store);

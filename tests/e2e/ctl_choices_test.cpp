@@ -3,6 +3,8 @@
 // reads (so creates) only those settings.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ctl/choices.h"
 #include "ctl/command_table.h"
 #include "support/fakes.h"
@@ -21,38 +23,29 @@ struct Row {
   const char* reads;  // the settings read, in the store's order
 };
 
-std::string tie(const Choices& c) {
-  return std::to_string(c.format == kRgb) + " " + std::to_string(c.transparent) + " " +
-         std::to_string(c.pal) + " " + std::to_string(c.node) + " " + std::to_string(c.model) +
-         " " + std::to_string(c.colour);
+auto tie(const Choices& c) {
+  return std::tuple(c.format == kRgb, c.transparent, c.pal, c.node, c.model, c.colour);
 }
 
 TEST(CtlChoicesTest, EachCommandTakesItsOwnStoredChoicesAndNoOthers) {
   const GivenChoices none, placed{.placed = true};
   const GivenChoices all{kRgb, 17, 9, 4, true, true};
-  const Row rows[] = {{"encode", all, {kRgb, 17, false, 0, 0, false}, ""},
-                      {"convert", none, {kYCbCr, 255, false, 0, 0, false}, ""},
-                      {"identify", all, {kYCbCr, 255, false, 9, 0, false}, ""},
-                      {"download", none, {kYCbCr, 255, false, 0, 0, false}, ""},
-                      {"download", placed, {kYCbCr, 255, true, 0, 0, false}, "OPTNTSC"},
-                      {"download", all, {kRgb, 17, true, 9, 0, false}, "OPTNTSC"},
-                      {"apply", placed, {kYCbCr, 255, true, 0, 0, false}, "OPTNTSC"},
-                      {"upload", none, {kYCbCr, 255, false, 0, 7, true}, "Color SX_Model"},
-                      {"upload", all, {kYCbCr, 255, false, 9, 4, true}, ""},
-                      {"upload", {.model = 2}, {kYCbCr, 255, false, 0, 2, true}, "Color"},
-                      {"select", all, {kYCbCr, 255, false, 9, 0, false}, ""},
-                      {"send", all, {}, ""},
-                      {"scan", all, {}, ""},
-                      {"check", all, {}, ""},
-                      {"ports", all, {}, ""}};
+  // clang-format off
+  const Row rows[] = {
+      {"encode", all, {kRgb, 17, false, 0, 0, false}, ""}, {"convert", none, {kYCbCr, 255, false, 0, 0, false}, ""},
+      {"identify", all, {kYCbCr, 255, false, 9, 0, false}, ""}, {"download", none, {kYCbCr, 255, false, 0, 0, false}, ""},
+      {"download", placed, {kYCbCr, 255, true, 0, 0, false}, "OPTNTSC"}, {"download", all, {kRgb, 17, true, 9, 0, false}, "OPTNTSC"},
+      {"apply", placed, {kYCbCr, 255, true, 0, 0, false}, "OPTNTSC"}, {"upload", none, {kYCbCr, 255, false, 0, 7, true}, "Color SX_Model"},
+      {"upload", all, {kYCbCr, 255, false, 9, 4, true}, ""}, {"upload", {.model = 2}, {kYCbCr, 255, false, 0, 2, true}, "Color"},
+      {"select", all, {kYCbCr, 255, false, 9, 0, false}, ""}, {"send", all, {}, ""}, {"scan", all, {}, ""},
+      {"check", all, {}, ""}, {"ports", all, {}, ""}};
+  // clang-format on
   for (const Row& row : rows) {
     // The choices from a store holding every one of them.
     MemorySettings full;
-    for (const auto& [key, value] : {std::pair{"optRGB", "True"},
-                                     {"Transparent", "17"},
-                                     {"OPTNTSC", "1"},
-                                     {"SX_Model", "7"},
-                                     {"Color", "True"}})
+    // clang-format off
+    for (const auto& [key, value] : {std::pair{"optRGB", "True"}, {"Transparent", "17"}, {"OPTNTSC", "1"}, {"SX_Model", "7"}, {"Color", "True"}})
+      // clang-format on
       full.set(key, value);
     Preferences stored(full);
     EXPECT_EQ(tie(ctl::resolveChoices(row.command, row.given, stored)), tie(row.expected))
@@ -62,9 +55,8 @@ TEST(CtlChoicesTest, EachCommandTakesItsOwnStoredChoicesAndNoOthers) {
     Preferences blank(empty);
     ctl::resolveChoices(row.command, row.given, blank);
     std::string reads;
-    for (const auto& [path, value] : empty.values) {
+    for (const auto& [path, value] : empty.values)
       reads += (reads.empty() ? "" : " ") + path.substr(path.rfind('\\') + 1);
-    }
     EXPECT_EQ(reads, row.reads) << row.command;
   }
 }

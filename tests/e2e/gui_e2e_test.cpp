@@ -82,16 +82,12 @@ struct Rig {
 // shows the reply area.
 TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
   Rig rig;
+  // clang-format off
   const std::pair<const char*, const char*> captions[] = {
-      {"mnuDownloadLogotoRam", "&Download Image to RAM"},
-      {"mnuDiagSub(23)", "Show Dialog"},
-      {"mnuSetLGx(0)", "AutoSelect SX Type"},
-      {"mnuLogoSel(3)", "Logo&3"},
-      {"mnuCOMsel(0)", "&Search for Com Ports"},
-      {"mnuUpLoadLogo", "&Upload Selected Logo From RU7+"},
-      {"mnuPaintBrush", "&PaintBrush"},
-      {"mnuPaintBrush_top", "&Paintbrush_Editor"},
-      {"mnuNodeView", "&Node View"}};
+      {"mnuDownloadLogotoRam", "&Download Image to RAM"}, {"mnuDiagSub(23)", "Show Dialog"}, {"mnuSetLGx(0)", "AutoSelect SX Type"},
+      {"mnuLogoSel(3)", "Logo&3"}, {"mnuCOMsel(0)", "&Search for Com Ports"}, {"mnuUpLoadLogo", "&Upload Selected Logo From RU7+"},
+      {"mnuPaintBrush", "&PaintBrush"}, {"mnuPaintBrush_top", "&Paintbrush_Editor"}, {"mnuNodeView", "&Node View"}};
+  // clang-format on
   for (auto [name, caption] : captions)
     EXPECT_EQ(rig.window.action(name)->text(), QString::fromUtf8(caption)) << name;
   EXPECT_EQ(child<QRadioButton>(rig.window, "optLOGO(9)")->text(), QStringLiteral("Logo9"));
