@@ -54,19 +54,16 @@ TEST(SafeReplace, EachKindOfTargetIsHandledByItsRule) {
     EXPECT_EQ(osd::sys::isKernelName(path), kernel) << path;
   }
   // The settings folder: $XDG_CONFIG_HOME when it is absolute, else ~/.config.
-  const auto put = [](const char* name, const char* value) {
-    return value ? ::setenv(name, value, 1) : ::unsetenv(name);
-  };
   const char* xdg0 = std::getenv("XDG_CONFIG_HOME");
   const std::string xdgBefore = xdg0 ? xdg0 : "",
                     home = std::getenv("HOME") ? std::getenv("HOME") : "";
   ::setenv("HOME", "/h", 1);
   for (const char* xdg : {"/x/conf", "rel/conf", static_cast<const char*>(nullptr)}) {
-    put("XDG_CONFIG_HOME", xdg);
+    xdg ? ::setenv("XDG_CONFIG_HOME", xdg, 1) : ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(osd::sys::userConfigBase(), xdg && xdg[0] == '/' ? xdg : "/h/.config") << !xdg;
   }
   ::setenv("HOME", home.c_str(), 1);
-  put("XDG_CONFIG_HOME", xdg0 ? xdgBefore.c_str() : nullptr);
+  xdg0 ? ::setenv("XDG_CONFIG_HOME", xdgBefore.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 #endif
   // typeAfter: what `t` is afterwards (lstat); said: part of the reason for a refusal
   // clang-format off

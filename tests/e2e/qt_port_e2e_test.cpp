@@ -227,14 +227,13 @@ TEST(PortMapTest, MapTextAndPortWords) {
 // the serial devices by kind and number, each device once.
 TEST(PortMapTest, SearchOrderOfTheDevices) {
   osd::e2e::TempDir t;
-  namespace fs = std::filesystem;
-  fs::create_directories(t.path + "/serial/by-id");
+  std::filesystem::create_directories(t.path + "/serial/by-id");
   for (const char* name : {"ttyS1", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyAMA3", "ttyX", "ttyS",
-                           "ttyUSB1234567", "ttyUSB5", "ttyS0x"}) {
+                           "ttyUSB1234567", "ttyUSB5", "ttyS0x"})
     std::ofstream(t.path + "/" + name) << "";
-  }
-  fs::create_symlink("../../ttyUSB5", t.path + "/serial/by-id/usb-FTDI_A1");
-  fs::create_symlink("../../ttyUSB9", t.path + "/serial/by-id/usb-gone");
+  for (const char* id : {"usb-FTDI_A1", "usb-gone"})  // the second one's device is gone
+    std::filesystem::create_symlink(id[4] == 'F' ? "../../ttyUSB5" : "../../ttyUSB9",
+                                    t.path + "/serial/by-id/" + id);
   std::vector<std::string> expected = {
       "serial/by-id/usb-FTDI_A1", "ttyUSB2", "ttyUSB10", "ttyACM0", "ttyAMA3", "ttyS1"};
   for (std::string& e : expected) e = t.path + "/" + e;
