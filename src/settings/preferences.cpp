@@ -46,7 +46,7 @@ void Preferences::write(const Setting& setting, const std::string& value) {
 
 std::string Preferences::readFixed(const Setting& setting) {
   std::string value = read(setting);
-  const char* fixUp = settingSpec(setting.key).zeroFixUp;
+  const char* fixUp = settingRow(setting.key).zeroFixUp;
   if (fixUp != nullptr && trimBlanks(value) == "0") {
     value = fixUp;
     write(setting, value);
@@ -56,7 +56,7 @@ std::string Preferences::readFixed(const Setting& setting) {
 
 bool Preferences::flag(SettingKey key) {
   const std::string value = readFixed(key);
-  if (settingSpec(key).truth == TruthRule::TrueUnlessFalse) return !textIsFalse(value);
+  if (settingRow(key).truth == TruthRule::TrueUnlessFalse) return !textIsFalse(value);
   return textIsTrue(value);
 }
 

@@ -11,7 +11,7 @@ using K = SettingKey;
 using T = TruthRule;
 
 // In the order of the enumeration.
-constexpr std::array<SettingSpec, 25> kSettings = {{
+constexpr std::array<SettingRow, 25> kSettings = {{
     {K::ComPort, "ComPort", false, T::NotATruth, nullptr},
     {K::LogoSelect, "LogoSelect", false, T::NotATruth, nullptr},
     {K::FileSelect, "FileSelect", true, T::NotATruth, nullptr},
@@ -48,13 +48,13 @@ constexpr bool inEnumOrder() {
 static_assert(inEnumOrder(), "the settings table follows the enumeration");
 }  // namespace
 
-const SettingSpec& settingSpec(SettingKey key) {
+const SettingRow& settingRow(SettingKey key) {
   return kSettings[static_cast<size_t>(key)];
 }
 
 std::string Setting::name() const {
-  const SettingSpec& spec = settingSpec(key);
-  return spec.numbered ? spec.name + std::to_string(number) : spec.name;
+  const SettingRow& row = settingRow(key);
+  return row.numbered ? row.name + std::to_string(number) : row.name;
 }
 
 bool textIsTrue(std::string_view text) {

@@ -43,7 +43,7 @@ enum class TruthRule {
   NotATruth,        // numbers, lists and paths
 };
 
-struct SettingSpec {
+struct SettingRow {
   SettingKey key;
   const char* name;  // the stored name; a numbered key's number follows it ("BMPpath7")
   bool numbered;
@@ -53,7 +53,7 @@ struct SettingSpec {
 };
 
 // The table row of a key.
-const SettingSpec& settingSpec(SettingKey key);
+const SettingRow& settingRow(SettingKey key);
 
 // A setting as stored: a key of the table and, for a numbered key, its number.
 struct Setting {
