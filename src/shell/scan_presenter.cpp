@@ -10,10 +10,7 @@
 
 namespace osd {
 
-namespace {
-constexpr const char* kScanTitle = "Find Nodes";
-constexpr const char* kDownloadTitle = "Download to Checked Nodes";
-}  // namespace
+namespace {}  // namespace
 
 ScanPresenter::ScanPresenter(SerialPort& port, EventLoop& loop, LinkService& link,
                              Dispatcher& dispatcher, NodeSession& session, StatusPresenter& status,
@@ -59,7 +56,7 @@ bool ScanPresenter::start(int firstId, int lastId, ScanTiming timing) {
     v->rows.clear();
     v->selected = -1;
   }
-  if (!portUsable(kScanTitle)) {
+  if (!portUsable(ErrorAt::FindNodes)) {
     showScanEnd(false);
     return false;
   }
@@ -81,7 +78,7 @@ bool ScanPresenter::start(int firstId, int lastId, ScanTiming timing) {
   download_.holdLine(wasHeld);
   if (!found_.empty()) link_.heard();  // nodes answered: the line is alive
   const bool ok = scan_->error().empty();
-  if (!ok) status_.error(scan_->error(), kScanTitle);
+  if (!ok) status_.error(scan_->error(), ErrorAt::FindNodes);
   // A node chosen meanwhile is taken now; after a port failure the line is not to be trusted.
   const int chosen = std::exchange(chosen_, 0);
   if (chosen > 0 && ok && !download_.closing()) takeNode(chosen);
@@ -197,7 +194,7 @@ std::vector<int> ScanPresenter::checkedIds() const {
   return ids;
 }
 
-bool ScanPresenter::portUsable(const char* title) {
+bool ScanPresenter::portUsable(ErrorAt title) {
   if (port_.isOpen() && link_.valid()) return true;
   status_.error("The port is not open: choose a port in the Com menu first.", title);
   return false;
@@ -222,7 +219,7 @@ void ScanPresenter::downloadToChecked(bool together) {
 std::vector<FleetResult> ScanPresenter::runDownload(const std::vector<int>& ids, bool together) {
   if (download_.lineHeld() || ids.empty()) return {};
   const bool wholeLine = wholeRange_ && !cancelled() && ids.size() == found_.size();
-  if (!portUsable(kDownloadTitle)) return {};
+  if (!portUsable(ErrorAt::CheckedNodes)) return {};
   if (!download_.askToWrite(targetText(ids))) return {};
   FleetJob job;
   job.logos.resize(1);

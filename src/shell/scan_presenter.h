@@ -117,7 +117,7 @@ class ScanPresenter : public ViewState<ScanView> {
   // The button states from what runs now.
   void enableButtons(ScanView& v) const;
   std::vector<int> checkedIds() const;
-  bool portUsable(const char* title);
+  bool portUsable(ErrorAt title);
   // The selected slot's logo ready for the line; false (with the reason shown) when none.
   bool prepare(FleetLogo& logo);
   std::vector<FleetResult> runDownload(const std::vector<int>& ids, bool together);
