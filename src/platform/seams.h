@@ -103,6 +103,10 @@ struct LocalTime {
   int weekday = 1;                  // 1 = Sunday .. 7 = Saturday
 };
 
+// The machine's time of day. The time zone is read again at most once a minute: reading it
+// means a look at the zone file, and the clock and the schedule ask several times a second.
+LocalTime localTimeNow();
+
 // Timers and the event loop. Timer callbacks go to `onTimer`.
 class EventLoop {
  public:

@@ -115,20 +115,7 @@ void StdEventLoop::runPending() {
 }
 
 LocalTime StdEventLoop::now() const {
-  const auto wall = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(wall);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &seconds);
-#else
-  localtime_r(&seconds, &local);
-#endif
-  const auto fraction = wall - std::chrono::system_clock::from_time_t(seconds);
-  LocalTime lt;
-  lt.secondsSinceMidnight = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
-                            std::chrono::duration<double>(fraction).count();
-  lt.weekday = local.tm_wday + 1;  // tm: 0 = Sunday
-  return lt;
+  return localTimeNow();
 }
 
 double StdEventLoop::monotonicSeconds() const {
