@@ -318,6 +318,11 @@ int main(int argc, char** argv) {
   }
   QApplication::setApplicationName(QStringLiteral("osdprog"));
   QApplication::setOrganizationName(QStringLiteral("Norvo"));
+  // On X11 the window's repaints go through the display connection, not shared memory: they
+  // are small (the clock's second, the schedule's blink), and a shared-memory repaint waits for
+  // the display server's answer each time, which is most of what the idle window costs. A
+  // value the user set is kept.
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   QApplication qapp(argc, argv);
   const Options options = parseOptions(QApplication::arguments());
   const QString programDir = QApplication::applicationDirPath();

@@ -535,6 +535,7 @@ void MainWindow::buildSlotChoice(QBoxLayout* column) {
     connect(w.option, &QRadioButton::clicked, this, [this, i] {
       app_.logos().chooseSlot(i);
       showSlot(i);  // the option shows the choice as the presenter took it
+      showSchedule();
     });
     w.lamp = new Lamp;
     w.lamp->setObjectName(nameOf("Shape1", i));
@@ -803,6 +804,7 @@ void MainWindow::showPort() {
 void MainWindow::showLogos() {
   const LogoView& v = app_.logos().view();
   for (int i = 0; i < LogoView::kSlots; ++i) showSlot(i);
+  showSchedule();  // the slots' lamps follow the names shown
   for (int i = 1; i <= 15; ++i) {
     QAction* entry = action("mnuLogoSel(" + std::to_string(i) + ")");
     entry->setVisible(i <= v.menuSlots);
@@ -845,7 +847,6 @@ void MainWindow::showSlot(int i) {
   const int height = v.height > 0 ? v.height : static_cast<int>(size.height() * kTwipsPerPixelV);
   pic->resize(std::max(8, toPixels(pic, width)), std::max(4, toPixels(pic, height, true)));
   pic->setVisible(v.previewShown);
-  showSchedule();
 }
 
 void MainWindow::showMenus() {

@@ -91,16 +91,20 @@ QSize ElidedLabel::sizeHint() const {
 void ElidedLabel::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QRect area = contentsRect();
-  const QStringList lines = text().split(QChar('\n'));
-  QStringList shown;
-  for (const QString& line : lines) {
-    shown << fontMetrics().elidedText(line, mode_, area.width());
+  if (cutFrom_ != text() || cutWidth_ != area.width() || cutFont_ != font()) {
+    QStringList shown;
+    for (const QString& line : text().split(QChar('\n'))) {
+      shown << fontMetrics().elidedText(line, mode_, area.width());
+    }
+    cut_ = shown.join(QChar('\n'));
+    cutFrom_ = text();
+    cutWidth_ = area.width();
+    cutFont_ = font();
+    const QString tip = cut_ == text() ? QString() : text();
+    if (toolTip() != tip) setToolTip(tip);
   }
-  const QString all = shown.join(QChar('\n'));
-  const QString tip = all == text() ? QString() : text();
-  if (toolTip() != tip) setToolTip(tip);
   p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
-  p.drawText(area, int(alignment() | Qt::AlignVCenter), all);
+  p.drawText(area, int(alignment() | Qt::AlignVCenter), cut_);
 }
 
 }  // namespace osd::gui

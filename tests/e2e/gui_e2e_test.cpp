@@ -179,6 +179,22 @@ TEST(GuiWindow, ErrorPanelShowsAndAClickOnItsTextDismissesIt) {
   EXPECT_TRUE(panel->isHidden());
 }
 
+// A cut text offers the whole as its tip; the cut follows a new text and a new width.
+TEST(GuiWindow, ElidedLabelCutsAgainWhenItsTextOrWidthChanges) {
+  gui::ElidedLabel label(nullptr, Qt::ElideRight);
+  const QString whole(60, QChar('W'));
+  const auto tipAfter = [&label](const QString& text, int width) {
+    label.setText(text);
+    label.resize(width, 20);
+    label.grab();  // paints
+    return label.toolTip();
+  };
+  EXPECT_EQ(tipAfter(whole, 80), whole);
+  EXPECT_EQ(tipAfter(QStringLiteral("ab"), 80), QString());
+  EXPECT_EQ(tipAfter(whole, 80), whole);
+  EXPECT_EQ(tipAfter(whole, 4000), QString());
+}
+
 // A 256 x 64 logo loaded into a slot, dragged, and shown as the node shows it (white, the
 // transparent colour, as a checkerboard).
 TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
