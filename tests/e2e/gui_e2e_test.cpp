@@ -59,13 +59,13 @@ void mouse(QWidget* w, QEvent::Type type, QPointF at, bool down) {
 
 // The window as osdprog puts it together, on the doubles; the node answers on port 3.
 struct Rig {
-  Rig() : line(h, {}, 0) {
+  // Started: without the splash window, until the node has answered.
+  explicit Rig(bool started = true) : line(h, {}, 0) {
     h.port.openable.insert(3);
     h.settings.set("ComPort", "3");
     window.resize(window.sizeHint());
     window.show();
-  }
-  void start() {  // without the splash window, until the node has answered
+    if (!started) return;
     h.app->menus().skipSplash();
     h.app->formLoad("");
     h.loop.advance(10000);
@@ -81,7 +81,7 @@ struct Rig {
 // apart from the captions the node's maker gave), and "Show Dialog" of the diagnostic menu
 // shows the reply area.
 TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
-  Rig rig;
+  Rig rig(false);
   // clang-format off
   const std::pair<const char*, const char*> captions[] = {
       {"mnuDownloadLogotoRam", "&Download Image to RAM"}, {"mnuDiagSub(23)", "Show Dialog"}, {"mnuSetLGx(0)", "AutoSelect SX Type"},
@@ -127,7 +127,6 @@ TEST(GuiWindow, EveryEntryIsConnectedAndTheCaptionsAreTheProgramsOwn) {
 // inside them and sends nothing.
 TEST(GuiWindow, TabFollowsTheLayoutAndArrowsMoveAmongTheSlots) {
   Rig rig;
-  rig.start();
   rig.h.app->menus().chooseModel(4);
   QApplication::setActiveWindow(&rig.window);
   auto* first = child<QRadioButton>(rig.window, "optLOGO(1)");
@@ -164,7 +163,6 @@ TEST(GuiWindow, EnterOnAQuestionTakesItsPresetButton) {
 // A letter in a position field shows the error panel; a click on its text dismisses it.
 TEST(GuiWindow, ErrorPanelShowsAndAClickOnItsTextDismissesIt) {
   Rig rig;
-  rig.start();
   auto* panel = child<QGroupBox>(rig.window, "frameError");
   auto* vpos = child<QLineEdit>(rig.window, "txtVPOS");
   typeInto(vpos, QStringLiteral("y"));
@@ -182,24 +180,21 @@ TEST(GuiWindow, ErrorPanelShowsAndAClickOnItsTextDismissesIt) {
 // A cut text offers the whole as its tip; the cut follows a new text and a new width.
 TEST(GuiWindow, ElidedLabelCutsAgainWhenItsTextOrWidthChanges) {
   gui::ElidedLabel label(nullptr, Qt::ElideRight);
-  const QString whole(60, QChar('W'));
-  const auto tipAfter = [&label](const QString& text, int width) {
+  const QString whole(60, QChar('W')), none;
+  const std::tuple<QString, int, QString> steps[] = {
+      {whole, 80, whole}, {"ab", 80, none}, {whole, 80, whole}, {whole, 4000, none}};
+  for (const auto& [text, width, tip] : steps) {
     label.setText(text);
     label.resize(width, 20);
     label.grab();  // paints
-    return label.toolTip();
-  };
-  EXPECT_EQ(tipAfter(whole, 80), whole);
-  EXPECT_EQ(tipAfter(QStringLiteral("ab"), 80), QString());
-  EXPECT_EQ(tipAfter(whole, 80), whole);
-  EXPECT_EQ(tipAfter(whole, 4000), QString());
+    EXPECT_EQ(label.toolTip(), tip) << width;
+  }
 }
 
 // A 256 x 64 logo loaded into a slot, dragged, and shown as the node shows it (white, the
 // transparent colour, as a checkerboard).
 TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
   Rig rig;
-  rig.start();
   QImage img(256, 64, QImage::Format_RGB888);
   img.fill(Qt::white);
   QPainter(&img).fillRect(4, 4, 56, 56, QColor(0, 0, 200));
@@ -251,7 +246,7 @@ TEST(GuiWindow, LogoIsLoadedDraggedAndShownInTheNodeView) {
 
 // The schedule editor window: each widget runs the editor's operation and shows its view.
 TEST(GuiWindow, ScheduleWindowRunsTheEditorAndShowsItsView) {
-  Rig rig;
+  Rig rig(false);
   ScheduleTable& s = rig.h.app->schedule().table();
   s.start[0] = 1920, s.end[0] = 2160, s.on[0] = 1, s.off[0] = 40, s.logo[0] = 0;
   rig.h.app->choices().setModel(4);
