@@ -11,10 +11,9 @@ QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
     const TimerId id = static_cast<TimerId>(i);
     auto timer = std::make_unique<QTimer>();
     timer->setInterval(timerPeriodMs(id));
-    // Coarse, the 25 ms tick too: Qt lines coarse timers up on common boundaries, so the slower
-    // timers fire on one of the tick's wake-ups instead of waking the window on their own. Each
-    // stays within 5 % of its period and keeps it on average.
-    timer->setTimerType(Qt::CoarseTimer);
+    // The 25 ms tick is precise: the line's quiet spells and waits are counted in its ticks, and
+    // a coarse timer may fire up to 5 % early.
+    timer->setTimerType(id == TimerId::Delay ? Qt::PreciseTimer : Qt::CoarseTimer);
     connect(timer.get(), &QTimer::timeout, this, [this, id] {
       if (!onTimer) return;
       try {
