@@ -1,6 +1,7 @@
 // The yardstick of the idle window's processor time: a bare Qt window with one label and
-// nothing but a precise 25 ms timer, as the window's tick, that does nothing. What the real window costs above this is its
-// own work; this much is the tick's wake-up on the machine at hand.
+// nothing but a precise 25 ms timer, as the window's tick, that does nothing. What the real
+// window costs above this is its own work; this much is the tick's wake-up on the machine at
+// hand.
 #include <QApplication>
 #include <QLabel>
 #include <QTimer>
