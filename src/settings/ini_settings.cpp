@@ -243,6 +243,7 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
   std::string group, key;
   if (!split(path, group, key)) return false;
   const std::string target = linkTarget(file_);
+  if (holds(target, group, key, value)) return true;
   if (!sys::makeFolders(dirOf(target))) return false;
   sys::FolderLock lock(dirOf(target));
   std::vector<std::string> lines;
@@ -266,6 +267,19 @@ bool IniSettings::write(const std::string& path, const std::string& value) {
   if (!safeReplace(target, content, error)) return false;
   remember(target, lines);
   return true;
+}
+
+// Whether the file, unchanged since this store last saw it, already holds the value: then there
+// is nothing to lock, read or replace (the node's answers set the same values again and again).
+bool IniSettings::holds(const std::string& target, const std::string& group, const std::string& key,
+                        const std::string& value) const {
+  struct stat st {};
+  if (cachedStamp_.empty() || ::stat(target.c_str(), &st) != 0 ||
+      sys::stampOf(target, st) != cachedStamp_)
+    return false;
+  std::vector<std::string> lines = cachedLines_;
+  setEntry(lines, group, key, key + "=" + quote(value));
+  return lines == cachedLines_;
 }
 
 void IniSettings::remember(const std::string& target, const std::vector<std::string>& lines) {

@@ -43,6 +43,9 @@ class IniSettings : public SettingsBackend {
   // Keeps the lines this store last wrote or found unchanged, with the file's stamp, so that
   // a write of the same value does not read the file again while nobody else changed it.
   void remember(const std::string& target, const std::vector<std::string>& lines);
+  // Whether the file, as this store last saw it and unchanged since, holds the value already.
+  bool holds(const std::string& target, const std::string& group, const std::string& key,
+             const std::string& value) const;
 
   std::string file_;
   std::string appKey_;
