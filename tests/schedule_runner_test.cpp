@@ -64,6 +64,16 @@ class RunnerTest : public ::testing::Test {
   double startSecond = 0;
 };
 
+// The beat sets the clock's new second itself, so that it is painted with the blink.
+TEST_F(RunnerTest, TheBeatBringsTheClocksNewSecond) {
+  h.loop.setTimerEnabled(TimerId::Delay, false);  // no main tick: only the beat sets the clock
+  startAt(kMonday, 8 * 3600);                     // beats every half second from here
+  for (const double second : {8 * 3600 + 1.01, 8 * 3600 + 59.01}) {
+    runUntil(second);
+    EXPECT_EQ(app.port().view().clock, clockText(second));
+  }
+}
+
 TEST_F(RunnerTest, TenMinuteRepeatOnMondayMorning) {
   set(0, 1920, 2160, 1, 40, 1, 1 << 1);  // 08:00:00-09:00:00, 15 s on every 10 min, Mondays
   startAt(kMonday, 7 * 3600 + 59 * 60 + 45);

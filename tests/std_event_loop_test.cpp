@@ -4,6 +4,7 @@
 
 #include <map>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
 namespace osd {
@@ -47,6 +48,15 @@ TEST(StdEventLoop, TimersFireAtTheirPeriodsAndTheWaitsStayShort) {
   EXPECT_EQ(idle.waits, std::vector<int64_t>{StdEventLoop::kMaxWaitMs});
   idle.loop.runPending();
   EXPECT_EQ(idle.waits.size(), 1u);
+}
+
+// The schedule's beat falls on the wall clock's whole periods, never less than a fifth away.
+TEST(StdEventLoop, TheBeatFallsOnTheWallClocksWholePeriods) {
+  const std::tuple<long long, int, int> cases[] = {
+      {1000, 500, 500}, {1001, 500, 499}, {1399, 500, 101}, {1400, 500, 100},
+      {1401, 500, 599}, {1499, 500, 501}, {-1, 500, 501},   {7, 0, 0}};
+  for (const auto& [wall, period, ms] : cases)
+    EXPECT_EQ(msToNextBeat(wall, period), ms) << wall << " " << period;
 }
 
 TEST(StdEventLoop, AHandlerIsNotReenteredFallsBehindWithoutBurstsAndKeepsItsFailures) {

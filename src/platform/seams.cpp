@@ -54,6 +54,15 @@ int timerPeriodMs(TimerId id) {
   return 1000;
 }
 
+int msToNextBeat(long long wallMs, int periodMs) {
+  if (periodMs <= 0) return 0;
+  long long into = wallMs % periodMs;
+  if (into < 0) into += periodMs;
+  long long ms = periodMs - into;
+  if (ms < periodMs / 5) ms += periodMs;
+  return static_cast<int>(ms);
+}
+
 double EventLoop::monotonicSeconds() const {
   const LocalTime t = now();
   return (t.weekday - 1) * 86400.0 + t.secondsSinceMidnight;

@@ -98,6 +98,12 @@ enum class TimerId : int {
 
 int timerPeriodMs(TimerId id);
 
+// The milliseconds from `wallMs` (wall-clock milliseconds) to the next whole multiple of
+// `periodMs`, never less than a fifth of the period (a beat that came a little early does not
+// fire twice). The schedule's timer beats on the wall clock's half seconds, so that its blink
+// and the clock's new second are painted together.
+int msToNextBeat(long long wallMs, int periodMs);
+
 struct LocalTime {
   double secondsSinceMidnight = 0;  // with fraction
   int weekday = 1;                  // 1 = Sunday .. 7 = Saturday

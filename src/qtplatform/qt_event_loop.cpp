@@ -12,9 +12,11 @@ QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
     auto timer = std::make_unique<QTimer>();
     timer->setInterval(timerPeriodMs(id));
     // The 25 ms tick is precise: the line's quiet spells and waits are counted in its ticks, and
-    // a coarse timer may fire up to 5 % early.
-    timer->setTimerType(id == TimerId::Delay ? Qt::PreciseTimer : Qt::CoarseTimer);
+    // a coarse timer may fire up to 5 % early. The schedule's timer beats on the wall clock.
+    timer->setTimerType(id == TimerId::Delay || onBeat(id) ? Qt::PreciseTimer : Qt::CoarseTimer);
+    timer->setSingleShot(onBeat(id));
     connect(timer.get(), &QTimer::timeout, this, [this, id] {
+      if (onBeat(id)) arm(id);  // the next beat
       if (!onTimer) return;
       try {
         onTimer(id);
@@ -39,10 +41,25 @@ void QtEventLoop::setTimerEnabled(TimerId id, bool enabled) {
   if (i < 0 || i >= static_cast<int>(TimerId::Count)) return;
   QTimer& t = *timers_[static_cast<size_t>(i)];
   if (enabled && !t.isActive()) {
-    t.start();
+    arm(id);
   } else if (!enabled) {
     t.stop();
   }
+}
+
+bool QtEventLoop::onBeat(TimerId id) {
+  return id == TimerId::Schedule;
+}
+
+void QtEventLoop::arm(TimerId id) {
+  QTimer& t = *timers_[static_cast<size_t>(id)];
+  if (!onBeat(id)) {
+    t.start();
+    return;
+  }
+  const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  t.start(msToNextBeat(wall.count(), timerPeriodMs(id)));
 }
 
 bool QtEventLoop::timerEnabled(TimerId id) const {

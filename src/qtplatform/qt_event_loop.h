@@ -29,6 +29,10 @@ class QtEventLoop : public QObject, public EventLoop {
   double monotonicSeconds() const override;
 
  private:
+  // Timers that fire on the wall clock's beats of their period rather than a period after they
+  // were started: one-shot, started again for each beat.
+  static bool onBeat(TimerId id);
+  void arm(TimerId id);
   std::array<std::unique_ptr<QTimer>, static_cast<size_t>(TimerId::Count)> timers_;
   QTimer wake_;  // bounds the wait of yield()
 };

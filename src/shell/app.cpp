@@ -106,6 +106,7 @@ void App::timerFired(TimerId id) {
       break;
     case TimerId::Schedule:
       schedule_.tick();
+      port_.showClock(pf_.loop.now().secondsSinceMidnight);
       break;
     case TimerId::Splash:
       menus_.splashTick();

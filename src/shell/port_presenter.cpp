@@ -106,8 +106,12 @@ void PortPresenter::clockTick(const std::function<double()>& secondsSinceMidnigh
     return;
   }
   clockCountdown_ = kClockTicks;
+  showClock(secondsSinceMidnight());
+}
+
+void PortPresenter::showClock(double secondsSinceMidnight) {
   // The window is told only when the clock shows another second.
-  std::string text = clockText(secondsSinceMidnight());
+  std::string text = clockText(secondsSinceMidnight);
   if (text != view().clock) update()->clock = std::move(text);
 }
 

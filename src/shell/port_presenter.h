@@ -78,6 +78,9 @@ class PortPresenter : public ViewState<PortView> {
   // One main tick: the clock is set every sixth.
   // Reads the time of day (`secondsSinceMidnight`) only on the ticks that set the clock.
   void clockTick(const std::function<double()>& secondsSinceMidnight);
+  // Sets the clock now: the schedule's beat, which falls on the second, brings the new second
+  // with its blink, in one repaint.
+  void showClock(double secondsSinceMidnight);
   // The node search after the start-up has opened the saved port: the status line says what
   // goes on until a node answers or, after 8 s (the wake-up and two size requests), that
   // none did.
