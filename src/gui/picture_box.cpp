@@ -91,20 +91,16 @@ QSize ElidedLabel::sizeHint() const {
 void ElidedLabel::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QRect area = contentsRect();
-  if (cutFrom_ != text() || cutWidth_ != area.width() || cutFont_ != font()) {
-    QStringList shown;
-    for (const QString& line : text().split(QChar('\n'))) {
-      shown << fontMetrics().elidedText(line, mode_, area.width());
-    }
-    cut_ = shown.join(QChar('\n'));
-    cutFrom_ = text();
-    cutWidth_ = area.width();
-    cutFont_ = font();
-    const QString tip = cut_ == text() ? QString() : text();
-    if (toolTip() != tip) setToolTip(tip);
+  const QStringList lines = text().split(QChar('\n'));
+  QStringList shown;
+  for (const QString& line : lines) {
+    shown << fontMetrics().elidedText(line, mode_, area.width());
   }
+  const QString all = shown.join(QChar('\n'));
+  const QString tip = all == text() ? QString() : text();
+  if (toolTip() != tip) setToolTip(tip);
   p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
-  p.drawText(area, int(alignment() | Qt::AlignVCenter), cut_);
+  p.drawText(area, int(alignment() | Qt::AlignVCenter), all);
 }
 
 }  // namespace osd::gui

@@ -83,11 +83,6 @@ class ElidedLabel : public QLabel {
 
  private:
   Qt::TextElideMode mode_;
-  // The text as last painted, cut to the width it had then: a repaint of the same text at the
-  // same width and font (the schedule's blink, the clock's second) measures nothing again.
-  QString cutFrom_, cut_;
-  int cutWidth_ = -1;
-  QFont cutFont_;
 };
 
 }  // namespace osd::gui

@@ -89,7 +89,7 @@ enum class TimerId : int {
   Delay = 0,     // tmr_Delay, 25 ms
   TenSec = 1,    // tmr10sec, 100 ms
   ComInit = 2,   // tmrComInit, 100 ms
-  Schedule = 3,  // tmrSchedule, 500 ms
+  Schedule = 3,  // tmrSchedule, 500 ms (the window: on the wall clock's half seconds)
   Splash = 4,    // tmrSplash, 100 ms
   Editor = 5,    // the schedule editor's Timer1, 500 ms
   About = 6,     // the about window's Timer1, 1000 ms

@@ -177,8 +177,7 @@ TEST(GuiWindow, ErrorPanelShowsAndAClickOnItsTextDismissesIt) {
   EXPECT_TRUE(panel->isHidden());
 }
 
-// A cut text offers the whole as its tip; the cut follows a new text and a new width.
-TEST(GuiWindow, ElidedLabelCutsAgainWhenItsTextOrWidthChanges) {
+TEST(GuiWindow, ACutLabelOffersItsWholeTextAsTipForEachNewTextAndWidth) {
   gui::ElidedLabel label(nullptr, Qt::ElideRight);
   const QString whole(60, QChar('W')), none;
   const std::tuple<QString, int, QString> steps[] = {
