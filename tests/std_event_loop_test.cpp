@@ -59,6 +59,28 @@ TEST(StdEventLoop, TheBeatFallsOnTheWallClocksWholePeriods) {
     EXPECT_EQ(msToNextBeat(wall, period), ms) << wall << " " << period;
 }
 
+// The main tick's timetable with sleeps: each step (sleep for n quiet ticks, a wake, the timer
+// firing, at a millisecond) gives the ticks to run and where the timer is armed next. Ticks
+// slept through run when something wakes the loop, never the one the timer is armed for; a
+// target a whole period late starts the timetable again; sleeps are bounded.
+TEST(StdEventLoop, TheTickSleepsThroughQuietTicksAndRunsThemBeforeAnythingElse) {
+  enum Step { Sleep, Wake, Fire };
+  const std::tuple<Step, int, int64_t, int64_t> steps[] = {
+      {Fire, 1024, 0, 1025}, {Fire, 1025, 1, 1050}, {Sleep, 3, 1, 1125},   {Sleep, 3, 0, 1125},
+      {Wake, 1074, 1, 1125}, {Wake, 1080, 1, 1125}, {Wake, 1120, 1, 1125}, {Wake, 1124, 0, 1125},
+      {Fire, 1125, 1, 1150}, {Sleep, 0, 0, 1150},   {Fire, 1190, 1, 1215}, {Sleep, 1000, 1, 3215},
+      {Sleep, -5, 1, 1215},  {Wake, 900, 0, 1215},  {Fire, 1300, 1, 1325}, {Sleep, 2, 1, 1375},
+      {Fire, 1375, 3, 1400}};
+  TickGrid grid(25);
+  grid.start(1000);
+  for (const auto& [step, arg, ticks, armedAt] : steps) {
+    const int64_t ran = step == Sleep  ? grid.sleep(arg)
+                        : step == Wake ? grid.wake(arg)
+                                       : grid.fire(arg);
+    EXPECT_EQ(std::pair(ran, grid.targetMs()), std::pair(ticks, armedAt)) << step << " " << arg;
+  }
+}
+
 TEST(StdEventLoop, AHandlerIsNotReenteredFallsBehindWithoutBurstsAndKeepsItsFailures) {
   VirtualClockLoop v;
   int nestedDelay = 0, depth = 0, tenSec = 0, delays = 0;

@@ -2,6 +2,7 @@
 // after an open, the port's events, paced writing and the node watchdog's count.
 #include "link/link_service.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace osd {
@@ -246,6 +247,17 @@ void LinkService::handleEvent(int code, const std::function<void()>& receive) {
     close();
     open();
   }
+}
+
+int LinkService::quietTicks() const {
+  // The watchdog's steps fall on the silent and the closing count and on every half call
+  // period beyond the count it calls from.
+  for (int n = 0; n < kCloseTicks; ++n) {
+    const int v = silentTicks_ + n + 1;
+    if (v == kSilentTicks || v == kCloseTicks || (v > kCallFromTicks && v % (kCallPeriod / 2) == 0))
+      return n;
+  }
+  return kCloseTicks;
 }
 
 WatchdogStep LinkService::watchdogTick(bool downloading) {

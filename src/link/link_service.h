@@ -88,6 +88,8 @@ class LinkService {
   // Counts one tick of silence: the node silent at 20 s, port closed at 30 s, the node called
   // in between (not while a download runs).
   WatchdogStep watchdogTick(bool downloading);
+  // How many coming ticks of silence the watchdog only counts.
+  int quietTicks() const;
 
  private:
   void reportOpenError(int number, const std::string& description, const std::string& step);

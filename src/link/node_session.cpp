@@ -2,6 +2,7 @@
 // its wait, read-back streams, the node poll and the watchdog's calls.
 #include "link/node_session.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <limits>
@@ -286,6 +287,13 @@ void NodeSession::nodePollTick() {
   } else {
     pollStep_ = 0;
   }
+}
+
+int NodeSession::quietTicks() const {
+  if (readPolls_ > 0 || (hooks_.downloading && hooks_.downloading())) return 0;
+  // The step that ends a round of the node poll sends nothing.
+  const int poll = kPollStepTicks - pollTicks_ + (pollStep_ == 2 ? kPollStepTicks + 1 : 0);
+  return std::min(poll, link_.quietTicks());
 }
 
 void NodeSession::eraseTick() {

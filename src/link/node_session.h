@@ -61,6 +61,8 @@ class NodeSession {
   void nodePollTick();
   // The erase wait (100 ms ticks).
   void eraseTick();
+  // How many coming ticks the three parts above spend only counting.
+  int quietTicks() const;
 
   // Asks the node for its logo and awaits the stream. False (nothing sent, nothing awaited)
   // when the dispatcher would refuse the request.

@@ -1,5 +1,6 @@
 #include "platform/seams.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -61,6 +62,35 @@ int msToNextBeat(long long wallMs, int periodMs) {
   long long ms = periodMs - into;
   if (ms < periodMs / 5) ms += periodMs;
   return static_cast<int>(ms);
+}
+
+void TickGrid::start(int64_t nowMs) {
+  origin_ = nowMs;
+  ran_ = 0;
+  target_ = 1;
+}
+
+bool TickGrid::sleep(int quiet) {
+  const int64_t target = ran_ + 1 + std::clamp(quiet, 0, kMostQuiet);
+  if (target == target_) return false;
+  target_ = target;
+  return true;
+}
+
+int64_t TickGrid::wake(int64_t nowMs) {
+  if (nowMs < origin_) return 0;
+  const int64_t due = std::min(target_ - 1, (nowMs - origin_) / period_) - ran_;
+  if (due <= 0) return 0;
+  ran_ += due;
+  return due;
+}
+
+int64_t TickGrid::fire(int64_t nowMs) {
+  if (nowMs < targetMs()) return 0;
+  if (nowMs - targetMs() >= period_) origin_ = nowMs - target_ * period_;
+  const int64_t due = target_ - ran_;
+  ran_ = target_++;
+  return due;
 }
 
 double EventLoop::monotonicSeconds() const {

@@ -104,6 +104,40 @@ int timerPeriodMs(TimerId id);
 // and the clock's new second are painted together.
 int msToNextBeat(long long wallMs, int periodMs);
 
+// The main tick's timetable for a loop that may sleep through quiet ticks (see
+// EventLoop::quietTicks): tick n falls n periods after the start. The loop arms its timer for
+// `targetMs()`. The ticks it slept through run in a row before anything else happens: when
+// something else wakes it (`wake`) or when the target comes (`fire`); each sees the time of
+// day it was due at.
+class TickGrid {
+ public:
+  // The longest sleep: what the ticks may skip is asked again at least this often.
+  static constexpr int kMostQuiet = 80;
+
+  explicit TickGrid(int periodMs) : period_(periodMs) {}
+  // Tick 1 falls one period from `nowMs`.
+  void start(int64_t nowMs);
+  // The ticks after the next `quiet` ones are needed: the next to run is the (quiet + 1)-th.
+  // True when that moved the target.
+  bool sleep(int quiet);
+  int64_t targetMs() const { return tickMs(target_); }
+  // When tick n is due; the last tick run. A tick run late sees the time it was due at.
+  int64_t tickMs(int64_t n) const { return origin_ + n * period_; }
+  int64_t ran() const { return ran_; }
+  // Something else woke the loop at `nowMs`: the ticks slept through that are due by then.
+  int64_t wake(int64_t nowMs);
+  // The timer fired at `nowMs`: the ticks to run now (slept ones and the target; none when it
+  // came early). A target a whole period late starts the timetable again from now, as a
+  // repeating timer that fell behind does: lost ticks are not made up for.
+  int64_t fire(int64_t nowMs);
+
+ private:
+  int64_t period_;
+  int64_t origin_ = 0;
+  int64_t ran_ = 0;     // the last tick run
+  int64_t target_ = 1;  // the tick the timer is armed for
+};
+
 struct LocalTime {
   double secondsSinceMidnight = 0;  // with fraction
   int weekday = 1;                  // 1 = Sunday .. 7 = Saturday
@@ -130,7 +164,16 @@ class EventLoop {
   // now() (weekday and time of day); the real loop uses the system's monotonic clock.
   virtual double monotonicSeconds() const;
   std::function<void(TimerId)> onTimer;
+  // How many of the coming main ticks may pass with nothing done in them but counting. A loop
+  // that can may sleep through them; it runs them in a row, before anything else, once
+  // something wakes it or the next needed tick comes, so every tick still does its work at its
+  // own time. Unset, or 0: every tick is needed.
+  std::function<int()> quietTicks;
 };
+
+// What a part of the main tick answers when asked how many coming ticks may pass quietly and
+// it needs none of them.
+inline constexpr int kNoTickNeeded = 1 << 30;
 
 // Where settings live. Paths are backslash-separated value paths.
 class SettingsBackend {

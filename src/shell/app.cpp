@@ -1,5 +1,6 @@
 #include "shell/app.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "shell/schedule_editor.h"
@@ -68,11 +69,13 @@ App::App(Platform& platform)
                    return logo_.encodeLogo(slot, values);
                  }}) {
   pf_.loop.onTimer = [this](TimerId id) { timerFired(id); };
+  pf_.loop.quietTicks = [this] { return quietTicks(); };
   pf_.port.onEvent = [this](int code) { link_.handleEvent(code, [this] { session_.receive(); }); };
 }
 
 App::~App() {
   pf_.loop.onTimer = nullptr;
+  pf_.loop.quietTicks = nullptr;
   pf_.port.onEvent = nullptr;
 }
 
@@ -137,6 +140,13 @@ void App::tickDelay() {
   } catch (const std::exception& e) {
     status_.error(e.what(), ErrorAt::DelayTimer);
   }
+}
+
+int App::quietTicks() {
+  // A job on the line, a shared wait and a port being opened again count on every tick.
+  if (download_.lineHeld() || dispatcher_.sharedWait().left() > 0 || !link_.valid()) return 0;
+  return std::min({session_.quietTicks(), placement_.quietTicks(),
+                   port_.quietTicks(pf_.loop.now().secondsSinceMidnight), status_.quietTicks()});
 }
 
 void App::shutdown() {

@@ -104,6 +104,9 @@ class App {
   void timerFired(TimerId id);
   // The main tick (25 ms).
   void tickDelay();
+  // How many coming main ticks may pass with nothing done in them but counting: the window's
+  // loop sleeps through them when the line is idle.
+  int quietTicks();
   DispatcherHooks dispatcherHooks();
   SessionHooks sessionHooks();
   // Runs one step of the start-up: a failure is shown under `title` and the next step goes on.

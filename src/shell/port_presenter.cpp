@@ -1,5 +1,7 @@
 #include "shell/port_presenter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <utility>
 
@@ -107,6 +109,21 @@ void PortPresenter::clockTick(const std::function<double()>& secondsSinceMidnigh
   }
   clockCountdown_ = kClockTicks;
   showClock(secondsSinceMidnight());
+}
+
+int PortPresenter::quietTicks(double secondsSinceMidnight) const {
+  const int search = searchTicks_ > 0 ? searchTicks_ - 1 : kNoTickNeeded;
+  // The ticks that set the clock are the (countdown + 1)-th and every sixth after it. The
+  // next tick comes within a tick's time, so the n-th comes before the next second when n
+  // ticks' time is less than what is left of this one.
+  int setting = clockCountdown_ + 1;
+  if (clockText(secondsSinceMidnight) == view().clock) {
+    const double msLeft = (std::floor(secondsSinceMidnight) + 1 - secondsSinceMidnight) * 1000;
+    const int before =
+        std::max(static_cast<int>(std::ceil(msLeft / timerPeriodMs(TimerId::Delay))) - 1, 0);
+    while (setting <= before) setting += kClockTicks + 1;
+  }
+  return std::min(search, setting - 1);
 }
 
 void PortPresenter::showClock(double secondsSinceMidnight) {

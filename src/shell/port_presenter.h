@@ -86,6 +86,8 @@ class PortPresenter : public ViewState<PortView> {
   // none did.
   void startSearch();
   void searchTick();
+  // How many coming ticks neither show a new second on the clock nor end the search.
+  int quietTicks(double secondsSinceMidnight) const;
 
   // What the link reports, as this area shows it.
   void portState(PortState state);

@@ -75,6 +75,12 @@ std::string StatusPresenter::ask(const std::string& prompt) {
   return dialogs_.askValue(prompt).value_or(std::string());
 }
 
+int StatusPresenter::quietTicks() const {
+  // A countdown at n runs out on the (n + 1)-th tick.
+  const auto quiet = [](int countdown) { return countdown < 0 ? kNoTickNeeded : countdown; };
+  return std::min(quiet(statusCountdown_), quiet(errorCountdown_));
+}
+
 void StatusPresenter::tick() {
   if (statusCountdown_ > 0) {
     --statusCountdown_;

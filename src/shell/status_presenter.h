@@ -72,6 +72,8 @@ class StatusPresenter : public Reporter, public ViewState<StatusView> {
   std::string ask(const std::string& prompt);
   // One main tick: the held status text and the error panel count down.
   void tick();
+  // How many coming ticks only count down.
+  int quietTicks() const;
 
  private:
   Dialogs& dialogs_;

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -188,6 +190,37 @@ TEST(QtEventLoopTest, TimersKeepTheirPeriodsAndYieldWaits) {
   const LocalTime now = loop.now();
   EXPECT_EQ(now.weekday, tm.tm_wday + 1);
   EXPECT_NEAR(now.secondsSinceMidnight, tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec, 2.0);
+}
+
+// The tick sleeps through the ticks its handler calls quiet and runs them in a row, none
+// before its time and each seeing the time of day it was due at; an event in between finds
+// every tick due before it run.
+TEST(QtEventLoopTest, QuietTicksAreSleptThroughAndRunBeforeTheNextEvent) {
+  QtEventLoop loop;
+  QEventLoop events;
+  std::vector<double> at, seen;  // when each tick ran, the time of day it saw
+  loop.onTimer = [&](TimerId) {
+    at.push_back(loop.monotonicSeconds());
+    seen.push_back(loop.now().secondsSinceMidnight);
+    if (at.size() == 24) events.quit();
+  };
+  loop.quietTicks = [] { return 7; };
+  const double start = loop.monotonicSeconds();
+  loop.setTimerEnabled(TimerId::Delay, true);
+  size_t atEvent = 0;
+  QTimer::singleShot(110, Qt::PreciseTimer, &loop, [&] { atEvent = at.size(); });
+  QTimer::singleShot(5000, &events, &QEventLoop::quit);
+  events.exec();
+  ASSERT_GE(at.size(), 24u);
+  EXPECT_GE(atEvent, 4u) << "the ticks due were not run before the event";
+  int bursts = 0;
+  for (size_t i = 0; i < at.size(); ++i) {
+    EXPECT_GE(at[i] - start, 0.025 * static_cast<double>(i + 1) - 0.001) << i;
+    bursts += i == 0 || at[i] - at[i - 1] > 0.005;
+    const bool midnight = i > 0 && seen[i] < seen[i - 1];
+    EXPECT_TRUE(i == 0 || midnight || seen[i] - seen[i - 1] > 0.02) << i;
+  }
+  EXPECT_LE(bursts, 10) << "the tick did not sleep";
 }
 
 TEST(PortMapTest, MapTextAndPortWords) {

@@ -13,10 +13,25 @@ namespace osd::test {
 void VirtualLoop::setTimerEnabled(TimerId id, bool enabled) {
   Timer& t = timers_[static_cast<int>(id)];
   if (enabled && !t.enabled) t.due = now_ + timerPeriodMs(id);
+  if (enabled && !t.enabled && id == TimerId::Delay) grid_.start(now_);
   t.enabled = enabled;
 }
 
+void VirtualLoop::runTicks(int64_t count) {
+  const int64_t last = grid_.ran();
+  for (int64_t n = last - count + 1; n <= last && timers_[0].enabled && onTimer; ++n) {
+    lateMs_ = now_ - grid_.tickMs(n);  // a tick run late sees the time of day it was due at
+    onTimer(TimerId::Delay);
+  }
+  lateMs_ = 0;
+}
+
 bool VirtualLoop::runNext(int64_t limit) {
+  const bool sleeping = sleepQuietTicks && timers_[0].enabled;
+  if (sleeping) {
+    if (quietTicks) grid_.sleep(quietTicks());
+    timers_[0].due = grid_.targetMs();
+  }
   int64_t best = limit + 1;
   int which = -1;
   for (int i = 0; i < static_cast<int>(TimerId::Count); ++i) {
@@ -30,12 +45,18 @@ bool VirtualLoop::runNext(int64_t limit) {
     if (it->first > now_) now_ = it->first;
     auto action = std::move(it->second);
     actions_.erase(it);
+    if (sleeping) runTicks(grid_.wake(now_));
     action();
     return true;
   }
   if (which < 0) return false;
   if (best > now_) now_ = best;
   timers_[which].due = now_ + timerPeriodMs(static_cast<TimerId>(which));
+  if (which == 0) ++tickWakes;
+  if (sleeping) {
+    runTicks(which == 0 ? grid_.fire(now_) : grid_.wake(now_));
+    if (which == 0) return true;
+  }
   if (onTimer) onTimer(static_cast<TimerId>(which));
   return true;
 }
@@ -57,7 +78,7 @@ void VirtualLoop::at(int64_t ms, std::function<void()> action) {
 }
 
 LocalTime VirtualLoop::now() const {
-  const double t = clockBase_ + static_cast<double>(now_) / 1000.0;
+  const double t = clockBase_ + static_cast<double>(now_ - lateMs_) / 1000.0;
   const int days = static_cast<int>(t / 86400.0);
   return {t - days * 86400.0, (weekday_ - 1 + days) % 7 + 1};
 }

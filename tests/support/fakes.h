@@ -28,9 +28,15 @@ class VirtualLoop : public EventLoop {
   int64_t ms() const { return now_; }
   // The wall clock: weekday (1 = Sunday) and time of day at virtual time 0.
   void setClock(int weekday, double secondsSinceMidnight);
+  // Sleeps through the main ticks the program calls quiet, as the window's loop does.
+  bool sleepQuietTicks = false;
+  int tickWakes = 0;  // the main tick's timer firings
 
  private:
   bool runNext(int64_t limit);
+  void runTicks(int64_t count);
+  TickGrid grid_{timerPeriodMs(TimerId::Delay)};
+  int64_t lateMs_ = 0;
   struct Timer {
     bool enabled = false;
     int64_t due = 0;
