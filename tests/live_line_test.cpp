@@ -174,45 +174,41 @@ TEST(LiveLine, ASecondCopyThatIsRefusedTouchesNoPort) {
   }
 }
 
-// The idle window's loop sleeps through the main ticks the program calls quiet and runs them
-// before the next event: the bytes on the line and what the window shows come at the same
-// millisecond as with every tick run, over a node answering its polls, a held result, an
-// error, a node gone silent for 40 s (its calls, the port closed and opened again) and back.
+// The window's loop sleeps through the main ticks the program calls quiet (as every test on
+// the virtual clock does) and runs them before the next event: the bytes on the line and what
+// the window shows come at the same millisecond as with every tick run, over a node answering
+// its polls, a held result, an error, a search, a node silent for 40 s (its calls, the port
+// closed and opened again) and back, and a port that vanishes for 3 s.
 TEST(LiveLine, TheQuietTicksSleptThroughMoveNothingInTime) {
   const auto run = [](bool sleep, int& wakes) {
     Harness h;
     h.loop.sleepQuietTicks = sleep;
     h.loop.setClock(2, 8 * 3600 + 0.437);
     SimLine line{h};
+    App& app = *h.app;
     std::vector<std::string> trace;
     const auto at = [&h] { return std::to_string(h.loop.ms()) + " "; };
-    const auto answering = h.port.onWrite;
     const auto silent = [&](const std::string& b) { trace.push_back(at() + "sent " + b); };
-    h.port.onWrite = [&](const std::string& b) { silent(b), answering(b); };
-    App& app = *h.app;
+    const auto answering = [&, node = h.port.onWrite](const std::string& b) { silent(b), node(b); };
     const auto shown = [&] {
-      const PortView& p = app.port().view();
       const StatusView& s = app.statusLine().view();
-      trace.push_back(at() + p.clock + " " + std::to_string(p.portColour) + " " + s.status +
+      trace.push_back(at() + app.port().view().clock +
+                      std::to_string(app.port().view().portColour) + s.status +
                       (s.errorShown ? " error" : ""));
     };
-    app.port().onChange(shown);
-    app.statusLine().onChange(shown);
+    app.port().onChange(shown), app.statusLine().onChange(shown);
+    h.port.onWrite = answering;
     h.loop.setTimerEnabled(TimerId::Delay, true);
-    h.loop.at(1337, [&] {
-      app.statusLine().status("Held");
-      app.statusLine().holdStatus(StatusPresenter::kUsualStatusTicks);
-    });
+    h.loop.at(1337, [&] { app.statusLine().status("Held"), app.statusLine().holdStatus(200); });
     h.loop.at(2711, [&] { app.statusLine().error("Lost", "Test"); });
     h.loop.at(6007, [&] { h.port.onWrite = silent; });
-    h.loop.at(46013,
-              [&] { h.port.onWrite = [&](const std::string& b) { silent(b), answering(b); }; });
-    h.loop.at(50017, [&] {  // the port vanishes, for three seconds
+    h.loop.at(20011, [&] { app.port().startSearch(); });
+    h.loop.at(46013, [&] { h.port.onWrite = answering; });
+    h.loop.at(50017, [&] {
       h.port.openable.clear(), h.port.close(), h.port.onEvent(kEvTxFull);
       h.loop.at(3000, [&] { h.port.openable.insert(3); });
     });
     h.loop.advance(60000);
-    trace.push_back("opened " + std::to_string(h.port.openedNumbers.size()));
     wakes = h.loop.tickWakes;
     return trace;
   };

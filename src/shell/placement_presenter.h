@@ -59,7 +59,6 @@ class PlacementPresenter : public ViewState<PlacementView> {
   void tick() {
     if (throttle_ > 0) --throttle_;
   }
-  int quietTicks() const { return throttle_ > 0 ? 0 : kNoTickNeeded; }
   // Every text handed to the line: the position commands sent last are remembered, so a
   // live logo does not jump to the place it already has.
   void sent(const std::string& text, bool portOpen);

@@ -71,6 +71,7 @@ void VirtualLoop::advance(int64_t ms) {
   while (runNext(end)) {
   }
   now_ = end;
+  if (sleepQuietTicks && timers_[0].enabled) runTicks(grid_.wake(end));  // as a look would
 }
 
 void VirtualLoop::at(int64_t ms, std::function<void()> action) {

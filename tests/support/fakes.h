@@ -28,8 +28,9 @@ class VirtualLoop : public EventLoop {
   int64_t ms() const { return now_; }
   // The wall clock: weekday (1 = Sunday) and time of day at virtual time 0.
   void setClock(int weekday, double secondsSinceMidnight);
-  // Sleeps through the main ticks the program calls quiet, as the window's loop does.
-  bool sleepQuietTicks = false;
+  // Sleeps through the main ticks the program calls quiet, as the window's loop does; false:
+  // every tick runs at its time.
+  bool sleepQuietTicks = true;
   int tickWakes = 0;  // the main tick's timer firings
 
  private:
