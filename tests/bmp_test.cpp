@@ -38,11 +38,7 @@ TEST(BmpRules, NameSizeBordersAndImageBytes) {
   // clang-format on
   for (const auto& s : sizes) {
     const std::string got = sizeRuleMessage(s.w, s.h, s.large);
-    if (s.message == "?") {
-      EXPECT_NE(got, "") << s.w << " x " << s.h;
-    } else {
-      EXPECT_EQ(got, s.message) << s.w << " x " << s.h;
-    }
+    EXPECT_TRUE(s.message == "?" ? !got.empty() : got == s.message) << s.w << " x " << s.h << got;
   }
   // Image bytes: halves to even.
   const long long bytes[][4] = {{256, 64, 8, 16384}, {720, 616, 24, 1330560},

@@ -117,9 +117,8 @@ TEST_F(DiagTest, EntriesWithoutAQuestion) {
   EXPECT_TRUE(h.dialogs.prompts.empty());
   // The entries above carry the captions of their commands.
   std::string captions;
-  for (const E entry : {E::RetreiveCopyright, E::FactoryReset, E::RetreiveLogo, E::SendLogo}) {
+  for (const E entry : {E::RetreiveCopyright, E::FactoryReset, E::RetreiveLogo, E::SendLogo})
     captions += diagRow(entry).caption + std::string("|");
-  }
   EXPECT_EQ(captions, "Retreive Copyright|Factory Reset|Retreive Logo|Send Logo|");
 }
 

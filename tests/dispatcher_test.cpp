@@ -2,8 +2,6 @@
 // wait after "ASI", the send counter and the operator's wake choice.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "support/fakes.h"
 
 using namespace osd;

@@ -34,10 +34,8 @@ TEST(ReadBack, FieldsGoToEvenThenOddRows) {
     ASSERT_EQ(m.picture.size(), c.colour ? 8192u : 2048u);
     for (const auto& [index, k] : c.at) EXPECT_EQ(m.picture[index], k % 256) << index;
     ASSERT_EQ(m.missing.size(), c.missing);
-    for (size_t k = 0; k < c.missing; ++k) {
-      EXPECT_EQ(m.missing[k], c.missingFrom + k);
-      EXPECT_EQ(m.picture[c.missingFrom + k], 0);
-    }
+    for (size_t k = 0; k < c.missing; ++k)
+      EXPECT_TRUE(m.missing[k] == c.missingFrom + k && m.picture[c.missingFrom + k] == 0) << k;
     ASSERT_EQ(progress.size(), 64u);
     EXPECT_EQ((std::vector<double>{progress[31], progress[32], progress[63]}),
               (std::vector<double>{33.0, 33.0 - 33.0 / 62, 33.0 + 33.0 * 61 / 62}));

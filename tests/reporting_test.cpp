@@ -20,10 +20,9 @@ TEST_F(ReportingTest, TwoErrorsWithinTheCountdownShareOnePanel) {
   app.statusLine().error("first failure", "TitleOne");
   tick(100);
   app.statusLine().error("second failure", "TitleTwo");
-  EXPECT_TRUE(app.statusLine().view().errorShown);
-  EXPECT_EQ(app.statusLine().view().errorTitle, "TitleTwo");
-  EXPECT_EQ(app.statusLine().view().errorText, "first failure\r\nsecond failure");
-  EXPECT_EQ(h.dialogs.beeps, 2);
+  const StatusView& v = app.statusLine().view();
+  EXPECT_EQ(std::tuple(v.errorShown, v.errorTitle, v.errorText, h.dialogs.beeps),
+            std::tuple(true, "TitleTwo", "first failure\r\nsecond failure", 2));
   tick(StatusPresenter::kErrorTicks);  // the second failure starts the countdown again
   EXPECT_TRUE(app.statusLine().view().errorShown);
   tick(1);

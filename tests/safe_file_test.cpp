@@ -2,7 +2,6 @@
 // written in place or refused.
 #include "common/safe_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #ifndef _WIN32

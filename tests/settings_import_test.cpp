@@ -3,11 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "settings/ini_settings.h"
 #include "support/fakes.h"
-#include "support/portable.h"
 
 using namespace osd;
 using namespace osd::test;
@@ -32,16 +29,16 @@ TEST(SettingsImport, OnlyANewFileTakesTheValuesAndTheNoteSaysWhatHappened) {
     MemorySettings store;
     store.refuseWrites = row.refusing;
     const SettingsImport got = importSettings(store, row.fileExists, kAppKey, kSection, row.values);
-    EXPECT_EQ(got.ran, row.want.ran) << row.name;
-    EXPECT_EQ(got.taken, row.want.taken) << row.name;
-    EXPECT_EQ(got.failed, row.want.failed) << row.name;
-    EXPECT_EQ(importNote(got, "R", "F"), row.note) << row.name;
-    EXPECT_EQ(store.writes, row.want.taken) << row.name;
+    EXPECT_EQ(std::tuple(got.ran, got.taken, got.failed, store.writes, importNote(got, "R", "F")),
+              std::tuple(row.want.ran, row.want.taken, row.want.failed, row.want.taken,
+                         std::string(row.note)))
+        << row.name;
   }
 }
 
 TEST(SettingsImport, TheValuesLandInTheSettingsSectionOfTheFile) {
-  const std::string dir = makeTempDir("osdimport"), file = dir + "/RA7_Vud.ini";
+  const ScratchDir dir;
+  const std::string file = dir.path + "/RA7_Vud.ini";
   IniSettings ini(file, kAppKey);
   const SettingsImport got = importSettings(ini, false, kAppKey, kSection,
                                             {{"ComPort", "3"}, {"BMPpath1", "C:\\Logos\\a;b.bmp"}});
@@ -49,7 +46,6 @@ TEST(SettingsImport, TheValuesLandInTheSettingsSectionOfTheFile) {
   EXPECT_EQ(ini.read("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\BMPpath1"),
             std::optional<std::string>("C:\\Logos\\a;b.bmp"));
   EXPECT_EQ(readFileBytes(file).rfind("[FormInit]\nBMPpath1=", 0), 0u);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -22,13 +22,12 @@ TEST(SimLine, WholeDownloadIsStoredByteForByte) {
     app.session().setMemorySize(c.memoryKiB * 1024);
     app.session().setLargeMemory(c.memoryKiB == 512);
     h.loop.setTimerEnabled(TimerId::Delay, true);
-    const std::string path = h.dir + "/logo.bmp";
+    std::string path = h.dir + "/logo.bmp";
     writeFile(path,
               makeBitmap24(c.w, c.h, [&](int r, int col) { return stripedLogo(r, col, c.w); }));
     app.bench().logos().selected = 1;
     app.choices().chooseFormat(PixelFormat::Rgb);
-    std::string file = path;
-    ASSERT_EQ(app.logos().readFile(file), 0) << app.statusLine().view().errorText;
+    ASSERT_EQ(app.logos().readFile(path), 0) << app.statusLine().view().errorText;
     std::vector<int> values(2000001, 0);
     app.logos().encodeLogo(1, values);
     app.dispatcher().run(Command::Wake, "00");

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -62,9 +62,8 @@ TEST(CtlChoicesTest, EachCommandTakesItsOwnStoredChoicesAndNoOthers) {
 }
 
 TEST(CtlChoicesTest, EveryCommandHasARow) {
-  for (const ctl::Command& c : ctl::commandTable()) {
+  for (const ctl::Command& c : ctl::commandTable())
     EXPECT_STREQ(ctl::honoured(c.name).command, c.name);
-  }
 }
 
 }  // namespace

@@ -42,9 +42,8 @@ TEST(DownloadE2E, WholeLogoAtLineSpeedSlow) {
   EXPECT_TRUE(seconds <= lineTime * 1.02 && seconds >= lineTime * 0.95) << seconds;
 
   const std::string rec = slurp(record);
-  EXPECT_EQ(rec.size() - qxw, 65667u);
-  EXPECT_EQ(rec.substr(rec.size() - 128), std::string(128, '\xFF'));
-  EXPECT_NE(rec.substr(0, qxw).find("QXE"), std::string::npos);
+  EXPECT_TRUE(rec.size() - qxw == 65667u && rec.ends_with(std::string(128, '\xFF')) &&
+              rec.substr(0, qxw).find("QXE") != std::string::npos);
   // The node's picture is the logo as an RGB node shows it.
   waitFor([&] { return std::filesystem::exists(t.path + "/got.bmp"); }, 5000);
   EXPECT_EQ(wrongPixels(t.path + "/got.bmp", logo), 0);

@@ -63,8 +63,7 @@ void runFleetCase(const FleetCase& c) {
   std::vector<std::string> args = {"download", "logo.bmp", "--format", "rgb", "--no-erase"};
   args.insert(args.end(), c.ctl.begin(), c.ctl.end());
   const ProgramRun run = osdctl(args, node, t);
-  EXPECT_EQ(run.rc, c.rc) << run.err;
-  EXPECT_EQ(run.out, c.out);
+  EXPECT_EQ(std::pair(run.rc, run.out), std::pair(c.rc, c.out)) << run.err;
 
   std::string line = slurp(t.path + "/rec.bin");
   if (std::string(c.ctl[1]) == "all") line = line.substr(line.find("SPWK,00") + 7);  // the scan
@@ -203,9 +202,9 @@ TEST(ApplyE2E, ASiteAppliedTwiceSendsTheSameBytesSlow) {
     if (pass == 0) first = line;
     EXPECT_EQ(line, first);
   }
-  EXPECT_EQ(wrongPixels(s.t.path + "/got-3.bmp", rgbExactLogo(0)), 0);
-  EXPECT_EQ(wrongPixels(s.t.path + "/got-7.bmp", rgbExactLogo(0)), 0);
-  EXPECT_EQ(wrongPixels(s.t.path + "/got-9.bmp", rgbExactLogo(5)), 0);
+  for (const auto& [id, shift] : {std::pair{3, 0}, {7, 0}, {9, 5}})
+    EXPECT_EQ(wrongPixels(s.t.path + "/got-" + std::to_string(id) + ".bmp", rgbExactLogo(shift)),
+              0);
 }
 
 // After a job that left every node awake, a download for one node reaches that node alone.

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 #include "e2e_support.h"
 #include "gui/main_window.h"

@@ -26,12 +26,10 @@ void VirtualLoop::runTicks(int64_t count) {
   lateMs_ = 0;
 }
 
+// The main tick keeps its timetable in `grid_`; it sleeps only when `sleepQuietTicks` is set.
 bool VirtualLoop::runNext(int64_t limit) {
-  const bool sleeping = sleepQuietTicks && timers_[0].enabled;
-  if (sleeping) {
-    if (quietTicks) grid_.sleep(quietTicks());
-    timers_[0].due = grid_.targetMs();
-  }
+  if (sleepQuietTicks && quietTicks && timers_[0].enabled) grid_.sleep(quietTicks());
+  timers_[0].due = grid_.targetMs();
   int64_t best = limit + 1;
   int which = -1;
   for (int i = 0; i < static_cast<int>(TimerId::Count); ++i) {
@@ -45,19 +43,16 @@ bool VirtualLoop::runNext(int64_t limit) {
     if (it->first > now_) now_ = it->first;
     auto action = std::move(it->second);
     actions_.erase(it);
-    if (sleeping) runTicks(grid_.wake(now_));
+    runTicks(grid_.wake(now_));
     action();
     return true;
   }
   if (which < 0) return false;
   if (best > now_) now_ = best;
   timers_[which].due = now_ + timerPeriodMs(static_cast<TimerId>(which));
-  if (which == 0) ++tickWakes;
-  if (sleeping) {
-    runTicks(which == 0 ? grid_.fire(now_) : grid_.wake(now_));
-    if (which == 0) return true;
-  }
-  if (onTimer) onTimer(static_cast<TimerId>(which));
+  tickWakes += which == 0;
+  runTicks(which == 0 ? grid_.fire(now_) : grid_.wake(now_));
+  if (which != 0 && onTimer) onTimer(static_cast<TimerId>(which));
   return true;
 }
 
@@ -71,7 +66,7 @@ void VirtualLoop::advance(int64_t ms) {
   while (runNext(end)) {
   }
   now_ = end;
-  if (sleepQuietTicks && timers_[0].enabled) runTicks(grid_.wake(end));  // as a look would
+  runTicks(grid_.wake(end));  // the ticks a look at the program would bring
 }
 
 void VirtualLoop::at(int64_t ms, std::function<void()> action) {
