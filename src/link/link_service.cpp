@@ -250,14 +250,18 @@ void LinkService::handleEvent(int code, const std::function<void()>& receive) {
 }
 
 int LinkService::quietTicks() const {
+  // A lost port is opened again when the reconnect's countdown has run down from the start.
+  int quiet = valid_                    ? kCloseTicks
+              : reconnectCountdown_ > 0 ? reconnectCountdown_ - 1
+                                        : kReconnectTicks;
   // The watchdog's steps fall on the silent and the closing count and on every half call
   // period beyond the count it calls from.
-  for (int n = 0; n < kCloseTicks; ++n) {
+  for (int n = 0; n < quiet; ++n) {
     const int v = silentTicks_ + n + 1;
     if (v == kSilentTicks || v == kCloseTicks || (v > kCallFromTicks && v % (kCallPeriod / 2) == 0))
-      return n;
+      quiet = n;
   }
-  return kCloseTicks;
+  return quiet;
 }
 
 WatchdogStep LinkService::watchdogTick(bool downloading) {

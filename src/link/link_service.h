@@ -88,7 +88,7 @@ class LinkService {
   // Counts one tick of silence: the node silent at 20 s, port closed at 30 s, the node called
   // in between (not while a download runs).
   WatchdogStep watchdogTick(bool downloading);
-  // How many coming ticks of silence the watchdog only counts.
+  // How many coming ticks the watchdog and the reconnect only count.
   int quietTicks() const;
 
  private:

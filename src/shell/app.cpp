@@ -143,8 +143,8 @@ void App::tickDelay() {
 }
 
 int App::quietTicks() {
-  // A job on the line, a shared wait and a port being opened again count on every tick.
-  if (download_.lineHeld() || dispatcher_.sharedWait().left() > 0 || !link_.valid()) return 0;
+  // A job on the line and a shared wait count on every tick.
+  if (download_.lineHeld() || dispatcher_.sharedWait().left() > 0) return 0;
   return std::min({session_.quietTicks(), status_.quietTicks(),
                    port_.quietTicks(pf_.loop.now().secondsSinceMidnight)});
 }
