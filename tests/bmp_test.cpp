@@ -50,8 +50,7 @@ TEST(BmpRules, NameSizeBordersAndImageBytes) {
 TEST(BmpCheck, FiguresOfAcceptedAndSizeRefusedFiles) {
   EXPECT_EQ(verdictOf(plainBmp(256, 64, 8), false).layout.pixelOffset, 1078u);
   const BmpVerdict big = verdictOf(plainBmp(256, 256, 1), false);
-  EXPECT_TRUE(!big.accepted && big.sizeRead && big.height == 256);
-  EXPECT_EQ(big.message, kSmall256);
+  EXPECT_TRUE(!big.accepted && big.sizeRead && big.height == 256 && big.message == kSmall256);
   EXPECT_TRUE(verdictOf(plainBmp(256, 256, 1), true).accepted);
   BmpPlan b = planOf(8, 4, 24);
   b.topDown = true;
@@ -101,8 +100,7 @@ TEST(BmpDecode, PaddedRowsAndTopDownGiveTheSamePicture) {
   auto a = decodeBmp(std::vector<uint8_t>(bottomUp.begin(), bottomUp.end()), err);
   auto t = decodeBmp(std::vector<uint8_t>(topDown.begin(), topDown.end()), err);
   ASSERT_TRUE(a && t) << err;
-  EXPECT_EQ(a->layout.rowStride, 8u);
-  EXPECT_EQ(a->rows, t->rows);
+  EXPECT_EQ(std::tuple(a->layout.rowStride, a->rows), std::tuple(8u, t->rows));
   EXPECT_EQ(a->rows[6], 0xCD);  // second row starts right after the first's six bytes
 }
 

@@ -91,8 +91,7 @@ TEST_F(DiagTest, EmptyOrAbandonedAnswersSendNothing) {
     EXPECT_EQ(run(entry, ""), W{}) << diagPlace(entry);
     EXPECT_EQ(run(entry), W{}) << diagPlace(entry);
   }
-  EXPECT_EQ(asking, 14);
-  EXPECT_EQ(h.dialogs.prompts.size(), 28u);
+  EXPECT_EQ(std::pair(asking, h.dialogs.prompts.size()), std::pair(14, size_t{28}));
 }
 
 TEST_F(DiagTest, EntriesWithoutAQuestion) {
@@ -105,8 +104,7 @@ TEST_F(DiagTest, EntriesWithoutAQuestion) {
   EXPECT_EQ(h.dialogs.confirmTitles.back(), "EEPROM ERASE: Notice!");
   EXPECT_FALSE(app.session().readBackPending());  // no read-back follows an erase
   EXPECT_EQ(run(E::RetreiveLogo), W{"ARM"});
-  EXPECT_TRUE(app.session().readBackPending());
-  EXPECT_EQ(app.session().polls(), 500);
+  EXPECT_TRUE(app.session().readBackPending() && app.session().polls() == 500);
   EXPECT_EQ(app.statusLine().view().status, "Waiting for Reply");
   app.session().cancelReadBack();
   app.download().holdLine(true);  // a refused request must not leave the reception waiting

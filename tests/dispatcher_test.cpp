@@ -51,8 +51,7 @@ TEST_F(DispatcherTest, EveryCommandWritesItsExactBytes) {
   for (const auto& c : cases) EXPECT_EQ(run(c.command, c.arg), c.wire) << int(c.command);
   EXPECT_EQ(app.video().view().imageSettings, "Control: 0FF");
   EXPECT_NE(app.statusLine().view().status.find("nothing sent"), std::string::npos);
-  EXPECT_EQ(app.statusLine().statusTicksLeft(), 200);  // the copyright answer stays 5 s
-  EXPECT_FALSE(d.busy());
+  EXPECT_TRUE(app.statusLine().statusTicksLeft() == 200 && !d.busy());  // copyright: 5 s
 }
 
 TEST_F(DispatcherTest, TakeToggleStartsWithOnAndFollowsTheLastTake) {

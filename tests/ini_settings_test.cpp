@@ -23,8 +23,12 @@ namespace fs = std::filesystem;
 
 const std::string kPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvo\\RA7_Vud\\FormInit\\";
 
-TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
-  const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
+struct IniSettingsFile : ::testing::Test {
+  ScratchDir scratch;
+  const std::string dir = scratch.path, file = dir + "/s.ini";
+};
+
+TEST_F(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
   writeFile(file,
             "\xEF\xBB\xBF; by hand\ngarbage\n[Other]\nComPort=99\n[ FormInit ]\n  ComPort =  4 "
             "\nBMPpath1=/tmp/a=b.bmp\nNote= ; a comment alone\n\n[Tail]\nx=y");
@@ -49,10 +53,9 @@ TEST(IniSettingsFile, AwkwardValuesComeBackAndOtherLinesAreKept) {
   EXPECT_EQ(text.rfind("\xEF\xBB\xBF; by hand\ngarbage\n[Other]\nComPort=99\n[ FormInit ]\n", 0),
             0u);
   EXPECT_EQ(text.substr(text.size() - 12), "\n[Tail]\nx=y\n");
-  fs::remove_all(dir);
 }
 
-TEST(IniSettingsFile, WritesHonourWhatIsThere) {
+TEST_F(IniSettingsFile, WritesHonourWhatIsThere) {
   // A read-only file: its mode on POSIX, its read-only attribute on Windows (which chmod sets).
   // make: makes the settings path
   // clang-format off
@@ -81,8 +84,7 @@ TEST(IniSettingsFile, WritesHonourWhatIsThere) {
   }
 }
 
-TEST(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
-  const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
+TEST_F(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
   writeFile(dir + "/.s.ini.osdtmp-k1ll3d", "half");
   writeFile(dir + "/s.ini.tmp-AbC123", "half");
   IniSettings ini(file, "RA7_Vud");
@@ -97,15 +99,13 @@ TEST(IniSettingsFile, AnUnchangedValueIsNotWrittenAndStaleTemporariesGo) {
   ASSERT_TRUE(ini.write(kPath + "SX_Model", "1"));
   ASSERT_TRUE(ini.write(kPath + "SX_Model", "4"));
   EXPECT_EQ(readFileBytes(file), "[FormInit]\nSX_Model=4\nOther=5\n");
-  fs::remove_all(dir);
 }
 
 #ifndef _WIN32
 // A writer killed at any moment leaves the old value or the new one, whole: the child writes
 // two large values by turns while this process reads, and is then killed mid-write (a forked
 // child: POSIX).
-TEST(IniSettingsFile, AKilledWriterLeavesTheOldOrTheNewValueWhole) {
-  const std::string dir = makeTempDir("osdini"), file = dir + "/s.ini";
+TEST_F(IniSettingsFile, AKilledWriterLeavesTheOldOrTheNewValueWhole) {
   const std::string values[] = {std::string(1 << 20, 'a'), std::string(1 << 19, 'b')};
   IniSettings reader(file, "RA7_Vud");  // made first: opening a store removes temporaries
   ASSERT_TRUE(reader.write(kPath + "BMPpath1", values[1]));
@@ -123,6 +123,5 @@ TEST(IniSettingsFile, AKilledWriterLeavesTheOldOrTheNewValueWhole) {
     torn += v != values[0] && v != values[1];
   }
   EXPECT_EQ(torn, 0) << "reads that found neither value whole, of 41";
-  fs::remove_all(dir);
 }
 #endif

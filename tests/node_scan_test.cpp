@@ -82,13 +82,12 @@ TEST(ScanPresenter, FindsExactlyTheNodesThatAnswerWithTheRequestsInOrder) {
   for (const auto& c : cases) {
     LineOfNodes l(c.onLine);
     EXPECT_TRUE(l.scan.start(c.from, c.to));
-    EXPECT_EQ(l.ids(), c.found) << c.from << "-" << c.to;
     // Nothing but the scan on the line: the node poll was held throughout.
     EXPECT_EQ(l.h.port.sent(), scanBytes(c.from, c.to)) << c.from << "-" << c.to;
     const ScanView& v = l.scan.view();
     const int n = c.to - c.from + 1;
-    EXPECT_EQ(std::tuple(v.status, bar(v), v.close),
-              std::tuple(c.status, std::pair(n, n), ScanButton{"Close", true}));
+    EXPECT_EQ(std::tuple(l.ids(), v.status, bar(v), v.close),
+              std::tuple(c.found, c.status, std::pair(n, n), ScanButton{"Close", true}));
     // The first node found is offered to "Use this node".
     EXPECT_EQ(std::pair(v.selected, v.use.enabled),
               std::pair(c.found.empty() ? -1 : 0, !c.found.empty()));
@@ -121,7 +120,6 @@ TEST(ScanPresenter, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
       cancelling = {l.scan.view().download, l.scan.view().close};
     });
     EXPECT_TRUE(l.scan.start(1, 30));
-    EXPECT_EQ(l.scan.cancelled(), c.cancelAt > 0);
     const int last = c.cancelAt > 0 ? c.cancelAt - 1 : 30;
     EXPECT_EQ(l.h.port.sent(), scanBytes(1, last, c.finish));
     const ScanView& v = l.scan.view();
@@ -132,8 +130,8 @@ TEST(ScanPresenter, ScanEndsInTheOperatorsWakeChoiceAndThePollResumes) {
                 (std::vector<ScanButton>{{"Download to Checked Nodes", false}, {"Cancel", false}}));
     }
     EXPECT_EQ(asking.ends_with(" s left"), c.cancelAt > 0) << asking;
-    EXPECT_EQ(std::pair(v.close, v.download.enabled),
-              std::pair(ScanButton{"Close", true}, c.cancelAt > 0));
+    EXPECT_EQ(std::tuple(v.close, v.download.enabled, l.scan.cancelled()),
+              std::tuple(ScanButton{"Close", true}, c.cancelAt > 0, c.cancelAt > 0));
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(l.line.nodes()[i].awake(), c.awake[i]) << c.choice;
     l.h.port.writes.clear();
     l.h.ticks(200);
@@ -254,16 +252,14 @@ TEST(ScanPresenter, DownloadToCheckedNodesAsksFirstAndSendsTheSelectedLogo) {
     }
     EXPECT_TRUE(c.streams == 0 || sent.ends_with("QXSSPWK,1A")) << sent;
     EXPECT_EQ(test::streamLengths(sent).size(), c.streams) << c.slot;
-    EXPECT_EQ(sent.empty(), c.streams == 0);
-    EXPECT_FALSE(app.download().lineHeld());
+    EXPECT_EQ(std::pair(sent.empty(), app.download().lineHeld()), std::pair(c.streams == 0, false));
     EXPECT_EQ(l.line.nodes()[2].downloadsEnded(), 0);  // node 26 was not asked for
     EXPECT_EQ(l.h.dialogs.presets, std::vector(1, Dialogs::Preset::Cancel));  // Enter: Cancel
     EXPECT_EQ(app.statusLine().view().errorTitle, c.slot == 5 ? "No Logo" : "");
     const ScanView& v = l.scan.view();
     const std::string done = c.streams ? "programmed" : "";
-    EXPECT_EQ(std::tuple(v.rows[0].result, v.rows[1].result, v.rows[0].programmed),
-              std::tuple(done, done, c.streams > 0));
-    EXPECT_EQ(v.status, c.streams ? c.summary : scanEnd);
+    EXPECT_EQ(std::tuple(v.rows[0].result, v.rows[1].result, v.rows[0].programmed, v.status),
+              std::tuple(done, done, c.streams > 0, c.streams ? c.summary : scanEnd));
     EXPECT_EQ(std::regex_match(jobText, std::regex(".+: [0-9,]+ of [0-9,]+ bytes, .+ left")),
               c.streams > 0)
         << jobText;

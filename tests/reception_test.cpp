@@ -181,9 +181,8 @@ TEST_F(ReceptionTest, SilentNodeTimelineAndRecovery) {
 
 TEST_F(ReceptionTest, NodePollTimelinePausingForADownloadThatAlsoSilencesTheWatchdog) {
   h.ticks(400);
-  EXPECT_EQ(ticksOf("ARC"), (Ticks{51, 204, 357}));
-  EXPECT_EQ(ticksOf("QXS"), (Ticks{102, 255}));
-  EXPECT_EQ(ticksOf(std::string(1, '\x88')), ticksOf("ARC"));
+  EXPECT_EQ(std::tuple(ticksOf("ARC"), ticksOf("QXS"), ticksOf(std::string(1, '\x88'))),
+            std::tuple(Ticks{51, 204, 357}, Ticks{102, 255}, Ticks{51, 204, 357}));
   app.download().holdLine(true);
   h.ticks(1000);
   EXPECT_TRUE(log.size() == 8u && h.port.isOpen());  // not closed under a download
@@ -253,10 +252,9 @@ TEST_F(ReceptionTest, ReadBacksAreHandedOverWholeOrReportedShortStoredUnderTheSl
     h.port.receive(stream);
     h.ticks(40);
     ASSERT_FALSE(session.readBackPending() || app.statusLine().view().progressShown);
-    EXPECT_EQ(slots.selected, c.slot);
     const std::vector<uint8_t>& store = slots.readBack[static_cast<size_t>(c.slot)];
     const std::string saved = readFileBytes(file);
-    EXPECT_EQ(saved.size(), c.fileSize);
+    EXPECT_EQ(std::pair(slots.selected, saved.size()), std::pair(c.slot, c.fileSize));
     if (c.fileSize == 0) {
       EXPECT_EQ(store, std::vector<uint8_t>(LogoSlots::kReadBackBytes, 0));
       h.dialogs.fileNames.clear();

@@ -103,8 +103,7 @@ TEST_F(StartupTest, NodesAreWokenAndTheSearchIsToldOnTheStatusLine) {
     h.loop.advance(c.afterMs);
     const std::string title = h.app->port().view().title;
     EXPECT_EQ(h.app->statusLine().view().status, c.status) << c.afterMs;
-    EXPECT_EQ(title.substr(title.size() - std::string(c.titleEnd).size()), c.titleEnd) << title;
-    EXPECT_EQ(title.find("COM0"), std::string::npos);
+    EXPECT_TRUE(title.ends_with(c.titleEnd) && title.find("COM0") == std::string::npos) << title;
     EXPECT_EQ(std::count(h.port.writes.begin(), h.port.writes.end(), "WK,00"), c.wakeUps)
         << c.afterMs;
     if (c.status != kNoPort) continue;

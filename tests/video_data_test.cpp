@@ -67,8 +67,7 @@ TEST(VideoWriter, FourCharacterLinesInTheFileWhateverItsCase) {
     names.push_back(e.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"video-imagedata.DAT"});
   const std::string written = readFileBytes(h.dir + "/Images/video-imagedata.DAT");
-  EXPECT_EQ(written.size(), 120u);  // entry 20 is not written
-  EXPECT_EQ(written.substr(114), " 119\r\n");
+  EXPECT_TRUE(written.size() == 120u && written.ends_with(" 119\r\n"));  // entry 20 is not written
 }
 
 TEST(VideoStartUp, ReadOrFallBackToDefaultsForAllFour) {

@@ -22,19 +22,17 @@ TEST(WinSerialPort, NamesAndNumbers) {
   const std::pair<std::string, int> typed[] = {
       {"12", 12}, {"COM12", 12}, {"\\\\.\\com9", 9}, {"0", 0}};
   for (const auto& [text, n] : typed) EXPECT_EQ(port.resolve(text), n) << text;
-  EXPECT_EQ(port.deviceName(12), "COM12");
-  EXPECT_EQ(port.deviceName(3), "\\\\.\\CNCA0");
-  EXPECT_EQ(WinSerialPort::win32Name("COM12"), "\\\\.\\COM12");
-  EXPECT_EQ(WinSerialPort::win32Name("\\\\.\\CNCA0"), "\\\\.\\CNCA0");
+  EXPECT_EQ(std::tuple(port.deviceName(12), port.deviceName(3), WinSerialPort::win32Name("COM12"),
+                       WinSerialPort::win32Name("\\\\.\\CNCA0")),
+            std::tuple("COM12", "\\\\.\\CNCA0", "\\\\.\\COM12", "\\\\.\\CNCA0"));
 }
 
 TEST(WinSerialPort, APortTheSystemLacksIsNoSuchPort) {
   WinSerialPort port{qt::PortMap()};
   PortOpenError error;
   EXPECT_FALSE(port.open(231, error));
-  EXPECT_EQ(error.number, kErrNoSuchPort);
-  EXPECT_EQ(error.description, "No such device: COM231");
-  EXPECT_FALSE(port.isOpen());
+  EXPECT_EQ(std::tuple(error.number, error.description, port.isOpen()),
+            std::tuple(int{kErrNoSuchPort}, "No such device: COM231", false));
   EXPECT_THROW(port.write("x"), Failure);
 }
 

@@ -179,8 +179,7 @@ TEST(ApplyE2E, TheDryRunRefusesWhatTheRealRunRefusesAndNeitherSends) {
     const ProgramRun dry = s.apply(b.site, {"--dry-run"});
     run = s.apply(b.site);
     EXPECT_EQ(run.rc, 1) << run.err;
-    EXPECT_EQ(std::pair(dry.rc, dry.err), std::pair(run.rc, run.err));
-    EXPECT_EQ(run.out + dry.out, "");
+    EXPECT_EQ(std::tuple(dry.rc, dry.err, run.out + dry.out), std::tuple(run.rc, run.err, ""));
     EXPECT_NE(run.err.find(b.said), std::string::npos) << run.err;
     EXPECT_EQ(run.err.rfind("osdctl apply: ", 0), 0u) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
