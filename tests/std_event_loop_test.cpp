@@ -67,7 +67,7 @@ TEST(StdEventLoop, TheTickSleepsThroughQuietTicksAndRunsThemBeforeAnythingElse) 
   enum Step { Sleep, Wake, Fire };
   const std::tuple<Step, int, int64_t, int64_t> steps[] = {
       {Fire, 1024, 0, 1025}, {Fire, 1025, 1, 1050}, {Sleep, 3, 1, 1125},   {Sleep, 3, 0, 1125},
-      {Wake, 1074, 1, 1125}, {Wake, 1080, 1, 1125}, {Wake, 1120, 1, 1125}, {Wake, 1124, 0, 1125},
+      {Wake, 1074, 1, 1125}, {Wake, 1080, 1, 1125}, {Wake, 1120, 1, 1125}, {Wake, 1125, 0, 1125},
       {Fire, 1125, 1, 1150}, {Sleep, 0, 0, 1150},   {Fire, 1190, 1, 1215}, {Sleep, 1000, 1, 3215},
       {Sleep, -5, 1, 1215},  {Wake, 900, 0, 1215},  {Fire, 1300, 1, 1325}, {Sleep, 2, 1, 1375},
       {Fire, 1375, 3, 1400}};
