@@ -251,17 +251,16 @@ void LinkService::handleEvent(int code, const std::function<void()>& receive) {
 
 int LinkService::quietTicks() const {
   // A lost port is opened again when the reconnect's countdown has run down from the start.
-  int quiet = valid_                    ? kCloseTicks
-              : reconnectCountdown_ > 0 ? reconnectCountdown_ - 1
-                                        : kReconnectTicks;
+  const int reconnect = valid_                    ? kCloseTicks
+                        : reconnectCountdown_ > 0 ? reconnectCountdown_ - 1
+                                                  : kReconnectTicks;
   // The watchdog's steps fall on the silent and the closing count and on every half call
-  // period beyond the count it calls from.
-  for (int n = 0; n < quiet; ++n) {
-    const int v = silentTicks_ + n + 1;
-    if (v == kSilentTicks || v == kCloseTicks || (v > kCallFromTicks && v % (kCallPeriod / 2) == 0))
-      quiet = n;
-  }
-  return quiet;
+  // period beyond the count it calls from: the next one is the tick that reaches `step`.
+  const int half = kCallPeriod / 2;
+  int step = (std::max(silentTicks_, kCallFromTicks) / half + 1) * half;
+  if (silentTicks_ < kSilentTicks) step = std::min(step, kSilentTicks);
+  if (silentTicks_ < kCloseTicks) step = std::min(step, kCloseTicks);
+  return std::min(reconnect, step - silentTicks_ - 1);
 }
 
 WatchdogStep LinkService::watchdogTick(bool downloading) {

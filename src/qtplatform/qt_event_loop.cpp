@@ -25,7 +25,8 @@ QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
     // The 25 ms tick is precise: the line's quiet spells and waits are counted in its ticks, and
     // a coarse timer may fire up to 5 % early. The schedule's timer beats on the wall clock.
     timer->setTimerType(id == TimerId::Delay || onBeat(id) ? Qt::PreciseTimer : Qt::CoarseTimer);
-    timer->setSingleShot(onBeat(id));
+    // The main tick is armed for each tick it is to run, on its own timetable.
+    timer->setSingleShot(onBeat(id) || id == TimerId::Delay);
     connect(timer.get(), &QTimer::timeout, this, [this, id] {
       if (id == TimerId::Delay) {
         if (inTicks_) return;  // a tick's own wait: the tick arms the next when it is done
@@ -46,8 +47,6 @@ QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
   wake_.setSingleShot(true);
   wake_.setInterval(kMaxWaitMs);
   wake_.setTimerType(Qt::PreciseTimer);
-  // The main tick is armed for each tick it is to run, on its own timetable.
-  timers_[static_cast<size_t>(TimerId::Delay)]->setSingleShot(true);
   if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
   if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance())
     connect(d, &QAbstractEventDispatcher::aboutToBlock, this, &QtEventLoop::sleepTick);
